@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what Tessaloom needs on Debian 12, only what is missing.
+#   install-deps.sh          build and run the program
+#   install-deps.sh --tests  also the browser tests (Chromium, Node.js, playwright-core)
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+
+pkgs=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev fonts-wqy-microhei)
+if [ "${1:-}" = "--tests" ]; then
+  pkgs+=(chromium nodejs)
+  command -v npm >/dev/null 2>&1 || pkgs+=(npm)
+fi
+
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+fi
+
+if [ "${1:-}" = "--tests" ]; then
+  cd "$here/tests/browser"
+  if [ ! -d node_modules/playwright-core ]; then
+    npm ci --no-audit --no-fund --loglevel=error </dev/null
+  fi
+fi

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+
+class QWidget;
+
+namespace tess {
+
+// The application title: caption of the main window and of every box.
+inline QString appTitle() { return QStringLiteral("Tessaloom"); }
+
+// Every message box and file dialog of the program goes through here, so that
+// tests can give the answers in advance and no test ever waits on a modal box.
+// With nothing queued the real box or dialog is shown.
+class Prompts {
+public:
+    static Prompts& instance();
+
+    // Information box: the text, the application title as caption, one button "OK".
+    void information(QWidget* parent, const QString& text);
+    // Question box: the text, the title as caption, no icon, Yes and No.
+    bool askYesNo(QWidget* parent, const QString& text);
+    // Save-file dialog. filter is "label|pattern" ("HTML文件(*.html)|*.html").
+    // Returns the full path chosen, or an empty text when cancelled.
+    QString saveFile(QWidget* parent, const QString& startDir, const QString& filter);
+    // Open-file dialog for one picture with a preview; empty when cancelled.
+    QString openPicture(QWidget* parent, const QString& title, const QStringList& filters);
+
+    // --- for tests ---
+    // Answers used, in order, instead of showing the box or dialog.
+    void queueYesNo(bool yes) { m_yesNo.push_back(yes); }
+    void queueFile(const QString& path) { m_files.push_back(path); } // "" = cancel
+    // Texts of the information and question boxes that were answered from the
+    // queue or shown, oldest first.
+    QStringList shownTexts() const { return m_shown; }
+    void clear();
+    // When set, a box with no queued answer fails the test instead of blocking.
+    void setScripted(bool scripted) { m_scripted = scripted; }
+
+private:
+    std::deque<bool> m_yesNo;
+    std::deque<QString> m_files;
+    QStringList m_shown;
+    bool m_scripted = false;
+};
+
+} // namespace tess

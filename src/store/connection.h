@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+struct sqlite3;
+
+namespace tess {
+
+// A connection to one paper bank file. It opens existing banks only: a missing
+// bank is never created behind the user's back. A second program holding the
+// file makes statements wait (busy timeout) before they fail with a clear error.
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // The "Data Source": full path of the paper bank.
+    void setDataSource(const QString& path);
+    QString dataSource() const;
+
+    // Opens the file and checks that it is a paper bank (the four tables).
+    // Throws EngineError for a missing file, a non-database, a file without
+    // the tables, or a read-only bank. Opening an open connection does nothing.
+    void open();
+    void close();
+    bool isOpen() const;
+
+    // Runs one statement that yields no rows. The statement forms the program
+    // sends are accepted ("delete * from", the literal True, several lines).
+    void execute(const QString& sql);
+
+    // Rewrites the program's statement forms into what SQLite takes.
+    static QString translate(const QString& sql);
+
+    sqlite3* handle() const { return m_db; }
+
+private:
+    QString m_path;
+    sqlite3* m_db = nullptr;
+};
+
+} // namespace tess

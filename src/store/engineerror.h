@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace tess {
+
+// Every failure of the paper bank engine. The message is what the user reads
+// after "程序运行错误:" or inside the login failure box, so it is in Chinese
+// and names what went wrong; SQLite's own text is kept at its end.
+class EngineError : public std::runtime_error {
+public:
+    explicit EngineError(const QString& message);
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+} // namespace tess

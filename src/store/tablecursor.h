@@ -1,0 +1,130 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <functional>
+#include <map>
+
+namespace tess {
+
+class Connection;
+
+enum class CursorState { Inactive, Browse, Edit, Insert };
+
+// Events with one handler each, as the windows' handlers are named after them
+// (TPaperBeforeInsert, TQuestionAfterScroll, ...).
+enum class CursorEvent { AfterOpen, BeforeClose, BeforeInsert, AfterInsert, AfterPost, AfterScroll, AfterDelete };
+
+// What bound views are told. DataChange is the "current record moved or one of
+// its columns changed" notification; RowsReset says the set of rows changed.
+enum class ViewChange { RowsReset, DataChange, StateChange };
+
+// The static table cursor: the rows of one table that pass its filter, read
+// when it opens, in ascending identifier order. It sees its own changes at
+// once and changes made by statements only after close/open or refresh().
+class TableCursor {
+public:
+    TableCursor(Connection& connection, const QString& table);
+    ~TableCursor();
+    TableCursor(const TableCursor&) = delete;
+    TableCursor& operator=(const TableCursor&) = delete;
+
+    QString table() const { return m_table; }
+    // Column whose ascending order the rows follow ("PapID", "QstID", "ChcID";
+    // empty for users, which keep the order of insertion).
+    QString identityColumn() const { return m_identity; }
+
+    // "Column op value": op is =, < or <>; texts in single quotes with inner
+    // quotes doubled, numbers bare; "" passes every row. Names ignore case.
+    // On an open cursor a new filter re-reads the rows and moves to the first
+    // one (AfterScroll); the same filter again changes nothing.
+    void setFilter(const QString& filter);
+    QString filter() const { return m_filter; }
+
+    void open();
+    void close();
+    bool isOpen() const { return m_state != CursorState::Inactive; }
+    // Re-reads the rows under the filter and stays on the same record where it still passes.
+    void refresh();
+
+    int recordCount() const;
+    bool isEmpty() const { return recordCount() == 0; }
+    bool eof() const { return m_eof; }
+    bool bof() const { return m_bof; }
+    int recNo() const { return m_row; } // 0-based, -1 without a current record
+    void first();
+    void next();
+    void prior();
+    void last();
+    void moveTo(int row);
+    // Moves to the first row whose column equals value, ignoring letter case.
+    bool locate(const QString& column, const QString& value);
+
+    CursorState state() const { return m_state; }
+    bool isEditing() const {
+        return m_state == CursorState::Edit || m_state == CursorState::Insert;
+    }
+    bool isModified() const { return m_modified; }
+    void insert(); // BeforeInsert, new empty record made current, AfterInsert
+    void edit();   // on an empty cursor this starts an insert
+    void post();   // throws EngineError; the record stays in its edit state then
+    void cancel();
+    void remove(); // deletes the current record
+
+    QStringList columns() const { return m_columns; }
+    bool hasColumn(const QString& column) const;
+
+    // Fields of the current record (its edit buffer while editing or inserting).
+    QVariant value(const QString& column) const;
+    bool isNull(const QString& column) const;
+    int asInteger(const QString& column) const; // null reads as 0
+    QString asString(const QString& column) const; // booleans as "True"/"False", null as ""
+    bool asBoolean(const QString& column) const;
+    void setValue(const QString& column, const QVariant& value);
+    void setInteger(const QString& column, int value);
+    // Text into any column: "" into an integer column is null; "True"/"False"
+    // into a boolean column. What the column cannot hold is refused at post().
+    void setString(const QString& column, const QString& text);
+    void setBoolean(const QString& column, bool value);
+    void setNull(const QString& column);
+
+    // Rows for views, read without moving the cursor (the current row shows its edit buffer).
+    QString textAt(int row, const QString& column) const;
+    QVariant valueAt(int row, const QString& column) const;
+
+    void setHandler(CursorEvent event, std::function<void()> handler);
+
+    // Bound views. Suspended views hear nothing until resumed; resuming sends
+    // RowsReset and DataChange so they catch up.
+    int addView(std::function<void(ViewChange)> listener);
+    void removeView(int id);
+    void suspendViews();
+    void resumeViews();
+    bool viewsSuspended() const { return m_suspend > 0; }
+
+private:
+    struct Impl;
+    void fire(CursorEvent event);
+    void notify(ViewChange change);
+
+    Connection& m_connection;
+    QString m_table;
+    QString m_identity;
+    QString m_filter;
+    QStringList m_columns;
+    CursorState m_state = CursorState::Inactive;
+    bool m_modified = false;
+    bool m_eof = true;
+    bool m_bof = true;
+    int m_row = -1;
+    int m_suspend = 0;
+    Impl* m_impl = nullptr;
+    std::map<CursorEvent, std::function<void()>> m_handlers;
+    std::map<int, std::function<void(ViewChange)>> m_views;
+    int m_nextViewId = 1;
+};
+
+} // namespace tess
