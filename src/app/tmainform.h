@@ -1,0 +1,173 @@
+#pragma once
+
+#include "settings/newpaperdefaults.h"
+#include "store/connection.h"
+#include "store/query.h"
+#include "store/tablecursor.h"
+
+#include <QMainWindow>
+#include <functional>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QListView;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QStatusBar;
+class QToolBar;
+class QWidget;
+
+namespace tess {
+class PaperListModel;
+class PageOpener;
+} // namespace tess
+
+// The main window. Its methods are spread over the subsystem folders:
+//   app/tmainform.cpp          frame, menus, actions, message area, exit question, OpenPaperBank
+//   editor/mainform_navigator.cpp  navigator (RefreshPaperList, SelectPaper, ...)
+//   editor/mainform_papers.cpp     paper commands and the properties dialog
+//   editor/mainform_numbering.cpp  RefreshNextIDs and the after-insert handlers
+//   generate/mainform_generate.cpp CheckPaper, GenPaperHtml, OnGenPaperExecute
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TMainForm(QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // --- services for every part of the program ---
+    void AddMessage(const QString& text);
+    bool AskYesNo(const QString& text);
+    void ShowInformation(const QString& text);
+    // The application-wide error handler: "程序运行错误:" and the message.
+    void ReportError(const QString& message);
+    // Runs fn; any error it throws goes to ReportError. Every command, edit and
+    // key handler runs through this.
+    void Guarded(const std::function<void()>& fn);
+
+    // --- login hand-over ---
+    void SetSignedInAccount(const QString& account) { m_signedInAccount = account; }
+    QString SignedInAccount() const { return m_signedInAccount; }
+    void OpenPaperBank();
+
+    // Paths beside the executable.
+    static QString ExeFolder();
+    static QString PaperBankPath();  // <exe>.mdb
+    static QString SettingsPath();   // <exe>.ini
+    static QString GuidePath();      // <exe>.htm
+    static QString PicturesFolder(); // <exe folder>/images
+
+    // --- navigator (editor/) ---
+    void RefreshPaperList();
+    void SelectPaper(const QString& papId);
+    void RefreshPaperClasses();
+
+    // --- numbering (editor/) ---
+    void RefreshNextIDs();
+
+    // --- generation (generate/) ---
+    bool CheckPaper();
+    void GenPaperHtml(const QString& outputPath);
+    // Replaced by tests so that no browser is started.
+    void SetPageOpener(tess::PageOpener* opener) { m_pageOpener = opener; }
+
+    // The engine objects on the main connection.
+    tess::Connection Conn;
+    tess::TableCursor TPaper{Conn, QStringLiteral("paper")};
+    tess::TableCursor TQuestion{Conn, QStringLiteral("question")};
+    tess::TableCursor TChoice{Conn, QStringLiteral("choice")};
+    tess::Query QMaxID{Conn};
+    tess::Query QPapCtg{Conn};
+    tess::Query QComplier{Conn};
+    tess::Command CmdTrim{Conn};
+    tess::Command CmdDelQsts{Conn};
+    tess::TableCursor TGenQst{Conn, QStringLiteral("question")};
+    tess::TableCursor TGenChc{Conn, QStringLiteral("choice")};
+
+    int CurPapID = -1;
+    int CurQstID = -1;
+    int NextPapID = 0;
+    int NextQstID = 0;
+    int NextChcID = 0;
+    int NextQstIdx = 0;
+    int NextChcIdx = 0;
+
+    tess::NewPaperDefaults Defaults;
+
+    // Commands (object names are the command names).
+    QAction* OnNewPaper = nullptr;
+    QAction* OnAddQustion = nullptr;
+    QAction* OnAddChoice = nullptr;
+    QAction* OnDelQuestion = nullptr;
+    QAction* OnDelChoice = nullptr;
+    QAction* OnDelPaper = nullptr;
+    QAction* OnDelAllPaper = nullptr;
+    QAction* OnDelAllQuestion = nullptr;
+    QAction* OnEditPaper = nullptr;
+    QAction* OnGenPaper = nullptr;
+    QAction* OnSetting = nullptr;
+    QAction* OnModifyPasswore = nullptr;
+    QAction* OnManageUsers = nullptr;
+    QAction* OnInsertImage = nullptr;
+    QAction* OnInsertImageChc = nullptr;
+    QAction* OnViewPapLib = nullptr;
+    QAction* OnViewQuestion = nullptr;
+    QAction* OnViewMessage = nullptr;
+    QAction* OnViewToolBar = nullptr;
+    QAction* OnViewStatus = nullptr;
+    QAction* OnAbout = nullptr;
+    QAction* OnHelp = nullptr;
+    QAction* ExitAction = nullptr;
+    QAction* ClearMessagesAction = nullptr;
+
+    // Navigator widgets (left pane).
+    QWidget* PnlLeft = nullptr;
+    QComboBox* CBPaperClass = nullptr;
+    QListView* ListView = nullptr;
+    tess::PaperListModel* PaperListModel = nullptr;
+    QLabel* DBText1 = nullptr;
+    QLabel* DBText2 = nullptr;
+    QLabel* DBText3 = nullptr;
+    QMenu* PopMenuPaper = nullptr;
+
+    // Right pane: question and choice panes (the grids come later).
+    QWidget* PnlRight = nullptr;
+    QWidget* PnlQuestion = nullptr;
+    QWidget* PnlChoice = nullptr;
+    QWidget* DBGridQuestion = nullptr;
+
+    QPlainTextEdit* MessageArea = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    QToolBar* ToolBar = nullptr;
+
+private:
+    // frame (app/)
+    void createActions();
+    void createMenus();
+    void createLayout();
+    // navigator (editor/)
+    void createNavigator();
+    void ListViewSelectItem(int row);
+    void ListViewDblClick();
+    void CBPaperClassChange();
+    void DSPaperDataChange();
+    void TPaperBeforeClose();
+    void TPaperAfterOpen();
+    // numbering (editor/)
+    void TPaperAfterInsert();
+    void TQuestionAfterInsert();
+    void TChoiceAfterInsert();
+    // paper commands (editor/)
+    void OnNewPaperExecute();
+    void OnEditPaperExecute();
+    void OnDelPaperExecute();
+    void OnDelAllPaperExecute();
+    void OnDelAllQuestionExecute();
+    // generation (generate/)
+    void OnGenPaperExecute();
+
+    QString m_signedInAccount;
+    tess::PageOpener* m_pageOpener = nullptr;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+namespace tess {
+
+// The values every new paper starts with, kept in the settings file's section
+// [Default] beside the executable.
+struct NewPaperDefaults {
+    int fullMark = 100;         // DefPapScr
+    QString name;               // DefPapNam
+    QString outputFile;         // DefPapSav
+    QString category;           // DefPapCls
+
+    // The built-in defaults; outputFile is "<folder of the executable>/Untitled Paper.html".
+    static NewPaperDefaults builtIn(const QString& exeFolder);
+
+    // Reads the settings file; a missing or unreadable file, section or key gives
+    // the built-in value. Never writes.
+    static NewPaperDefaults load(const QString& iniPath, const QString& exeFolder);
+    // Writes the four keys, keeping every other line of the file. Creates a
+    // missing file. Throws std::runtime_error (Chinese message) when it cannot write.
+    void save(const QString& iniPath) const;
+};
+
+} // namespace tess
