@@ -1,0 +1,271 @@
+#include "generate/paperwriter.h"
+
+#include "generate/generateerror.h"
+#include "generate/pagepaths.h"
+#include "store/tablecursor.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringEncoder>
+
+// Resources of a static library must be pulled in by name.
+static void initGenerateResources() {
+    Q_INIT_RESOURCE(generate);
+}
+
+namespace tess {
+
+namespace {
+
+const QString kTrueFalse = QStringLiteral("判断题");
+const QString kSingle = QStringLiteral("单选题");
+
+// The rows of one section, numbered by the section's own running number.
+struct Section {
+    QStringList lines{QStringLiteral("<TABLE>")};
+    int next = 1;
+    bool present() const { return next > 1; }
+};
+
+// The page's names of a question: Qst_, Chc_ and Sel_ followed by its number.
+// A question without a usable number (none, or negative) is named after its
+// identifier instead: otherwise unnumbered questions would all share one
+// group of controls, and a minus sign would break the script.
+QString nameKey(const TableCursor& genQst, int qstId, int qstIdx) {
+    if (genQst.isNull(QStringLiteral("QstIdx")) || qstIdx < 0)
+        return QStringLiteral("id") + QString::number(qstId);
+    return QString::number(qstIdx);
+}
+
+void appendSectionBlock(QStringList& body, const QString& numeral, const QString& heading,
+                        const Section& section) {
+    body << QStringLiteral("<TR><TD></TD><TD></TD></TR>") << QStringLiteral("<TR>")
+         << QStringLiteral("<TD>") + numeral + QStringLiteral("， ") << heading
+         << QStringLiteral("</TR>") << QStringLiteral("<TR>") << QStringLiteral("<TD>")
+         << QStringLiteral("</TD>") << QStringLiteral("<TD>");
+    body += section.lines;
+    body << QStringLiteral("</TD>") << QStringLiteral("</TR>");
+}
+
+} // namespace
+
+QStringList graderScriptLines() {
+    static const QStringList lines = [] {
+        initGenerateResources();
+        QFile file(QStringLiteral(":/generate/grader.js"));
+        if (!file.open(QIODevice::ReadOnly))
+            throw GenerateError(QStringLiteral("程序缺少试卷评分脚本, 请重新安装本程序."));
+        QString text = QString::fromUtf8(file.readAll());
+        text.remove(QLatin1Char('\r'));
+        if (text.endsWith(QLatin1Char('\n')))
+            text.chop(1);
+        return text.split(QLatin1Char('\n'));
+    }();
+    return lines;
+}
+
+int parseFullMark(const QString& text) {
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        throw GenerateError(
+            QStringLiteral("试卷的满分为空, 无法生成试卷. 请在试卷属性中填写满分后再生成."));
+    bool ok = false;
+    const int value = trimmed.toInt(&ok);
+    if (!ok)
+        throw GenerateError(QStringLiteral("试卷的满分\"") + text +
+                            QStringLiteral("\"不是整数, 无法生成试卷. 请在试卷属性中改正满分."));
+    return value;
+}
+
+QString buildPaperPage(TableCursor& genQst, TableCursor& genChc, const PageSource& paper,
+                       const QString& outputPath) {
+    Section trueFalse, single, multiple;
+    QStringList script{QString(), QStringLiteral("<script language=\"JavaScript\">")};
+    script += graderScriptLines();
+
+    QStringList body;
+    body << QStringLiteral("<HTML><HEAD><meta charset=\"gb2312\"><TITLE>") + paper.name +
+                QStringLiteral("</TITLE></HEAD><BODY topmargin=\"20\">")
+         << QStringLiteral("<FONT face=\"Courier New, Arial, sans-serif\">")
+         << QStringLiteral("<P ALIGN=CENTER><FONT FACE=\"sans-serif\" SIZE=\"8\">") + paper.name +
+                QStringLiteral("</FONT></P>")
+         << QStringLiteral("<FORM NAME= PaperForm onSubmit=\"return OnJudge();\">");
+    const QString full = QString::number(parseFullMark(paper.fullMarkText));
+    body << QStringLiteral("<P ALIGN=CENTER>(满分") + full + QStringLiteral("分)</P>");
+
+    genQst.close();
+    genQst.setFilter(QStringLiteral("PapIdx = ") + QString::number(paper.papId));
+    genQst.open();
+    script << QStringLiteral("Paper = new JPaper(") + QString::number(genQst.recordCount()) +
+                  QLatin1Char(',') + full + QStringLiteral(");");
+
+    for (genQst.first(); !genQst.eof(); genQst.next()) {
+        const int qstId = genQst.asInteger(QStringLiteral("QstID"));
+        const int qstIdx = genQst.asInteger(QStringLiteral("QstIdx"));
+        const QString type = genQst.asString(QStringLiteral("QstTyp"));
+        const QString mark = QString::number(genQst.asInteger(QStringLiteral("QstScr")));
+        const QString text = genQst.asString(QStringLiteral("QstCon"));
+        const QString flag = genQst.asString(QStringLiteral("IsTrue")).toLower();
+        const QString n = nameKey(genQst, qstId, qstIdx);
+        const QString qst = QStringLiteral("Qst_") + n;
+        const QString chc = QStringLiteral("Chc_") + n;
+        const QString sel = QStringLiteral("Sel_") + n;
+        const QString addChoice = qst + QStringLiteral(".AddChoice(") + chc + QStringLiteral(");");
+
+        if (type == kTrueFalse) {
+            Section& s = trueFalse;
+            s.lines << QStringLiteral("<TR VALIGN=TOP>")
+                    << QStringLiteral("<TD>") + QString::number(s.next++) +
+                           QStringLiteral("，</TD>")
+                    << QStringLiteral("<TD align=left>(") + mark + QStringLiteral("分)") + text +
+                           QStringLiteral("</TD>")
+                    << QStringLiteral("</TR>") << QStringLiteral("<TR>")
+                    << QStringLiteral("<TD></TD><TD><TABLE Border=\"1\"><TD align=left "
+                                      "width=440>是</TD><TD align=center width=80><input "
+                                      "type=Radio name= ") +
+                           sel + QStringLiteral(" value=0 >对的</TD>")
+                    << QStringLiteral("<TD align=center width=80><input type=Radio name= ") + sel +
+                           QStringLiteral(" value=1 >错的</TD></TABLE></TD>")
+                    << QStringLiteral("</TR>") << QStringLiteral("<TR></TR>");
+            script << qst + QStringLiteral(" = new JQuestion(2,") + mark + QStringLiteral(",0);")
+                   << chc + QStringLiteral(" = new JChoice(PaperForm.") + sel + QLatin1Char(',') +
+                          flag + QStringLiteral(");")
+                   << addChoice
+                   << chc + QStringLiteral(" = new JChoice(PaperForm.") + sel +
+                          QStringLiteral(", !") + flag + QStringLiteral(");")
+                   << addChoice;
+        } else {
+            const bool isSingle = type == kSingle;
+            Section& s = isSingle ? single : multiple;
+            genChc.close();
+            genChc.setFilter(QStringLiteral("QstIdx = ") + QString::number(qstId));
+            genChc.open();
+            script << qst + QStringLiteral(" = new JQuestion(8,") + mark +
+                          (isSingle ? QStringLiteral(",1);") : QStringLiteral(",2);"));
+            s.lines << (isSingle ? QStringLiteral("<TR  VALIGN=TOP>")
+                                 : QStringLiteral("<TR VALIGN=TOP>"))
+                    << QStringLiteral("<TD>") + QString::number(s.next++) +
+                           QStringLiteral("，</TD>")
+                    << QStringLiteral("<TD>(") + mark + QStringLiteral("分)") + text +
+                           QStringLiteral("</TD>")
+                    << QStringLiteral("</TR>") << QStringLiteral("<TR><TD></TD><TD>")
+                    << QStringLiteral("<TABLE BORDER>");
+            if (!isSingle)
+                s.lines << QStringLiteral("<FONT face=\"隶书, Courier New, Arial, sans-serif\">");
+            s.lines << QStringLiteral("<TH align=center width=50>选项</TH>")
+                    << QStringLiteral("<TH align=left width=470>选项内容</TH>")
+                    << QStringLiteral("<TH align=center width=80>是否选择</TH>");
+            if (!isSingle)
+                s.lines << QStringLiteral("</FONT>");
+            const QString input =
+                isSingle ? QStringLiteral("<TD align=center><input type=radio name= ")
+                         : QStringLiteral("<TD align=center><input type=checkbox name= ");
+            for (genChc.first(); !genChc.eof(); genChc.next()) {
+                const QString idx = genChc.asString(QStringLiteral("ChcIdx"));
+                const QString ctext = genChc.asString(QStringLiteral("ChcCon"));
+                const QString cflag = genChc.asString(QStringLiteral("IsTrue")).toLower();
+                script << chc + QStringLiteral(" = new JChoice(PaperForm.") + sel +
+                              QLatin1Char(',') + cflag + QStringLiteral(");")
+                       << addChoice;
+                s.lines << QStringLiteral("<TR>")
+                        << QStringLiteral("<TD align=center>") + idx + QStringLiteral("</TD>")
+                        << QStringLiteral("<TD>") + ctext + QStringLiteral("</TD>")
+                        << input + sel + QStringLiteral(" value=1 >选择<br></TD>")
+                        << QStringLiteral("</TR>");
+            }
+            s.lines << QStringLiteral("</TABLE>") << QStringLiteral("<TR></TR>");
+        }
+        script << QStringLiteral("Paper.AddQuestion(") + qst + QStringLiteral(");");
+    }
+    script << QStringLiteral("</script>");
+
+    body << QStringLiteral("<TABLE align=center>")
+         << QStringLiteral("<TH width=200></TH><TH width=600></TH>");
+    int numeral = 0;
+    const struct {
+        Section* section;
+        QString heading;
+    } blocks[] = {{&trueFalse, QStringLiteral("</TD><TD>  判断题</TD>")},
+                  {&single, QStringLiteral("</TD><TD>  单选题</TD>")},
+                  {&multiple, QStringLiteral("</TD><TD> 多选题</TD>")}};
+    for (const auto& block : blocks) {
+        if (!block.section->present())
+            continue;
+        block.section->lines << QStringLiteral("</TABLE>");
+        appendSectionBlock(body, NumToChinese(++numeral), block.heading, *block.section);
+    }
+    body << QStringLiteral("<TR><TD></TD><TD></TD></TR>") << QStringLiteral("<TR>")
+         << QStringLiteral("<TD>") << QStringLiteral("</TD>") << QStringLiteral("<TD>")
+         << QStringLiteral("<TABLE><TR><TD></TD>") << QStringLiteral("<TD width=500>")
+         << QStringLiteral("<TABLE border=\"1\"><TD width=500>按此按钮提交试卷-></TD><TD "
+                           "width=80 align=center>")
+         << QStringLiteral("<input  type=submit name=submit value=\"提交\">")
+         << QStringLiteral("</TD></TR></TABLE>") << QStringLiteral("</TD></TABLE>")
+         << QStringLiteral("</TD>") << QStringLiteral("</TR>") << QStringLiteral("</TABLE>")
+         << QStringLiteral("</FORM>");
+    body += script;
+    body << QStringLiteral("</FONT>") << QStringLiteral("</BODY></HTML>");
+
+    static const QString crlf = QStringLiteral("\r\n");
+    QString page;
+    qsizetype size = 0;
+    for (const QString& line : body)
+        size += line.size() + 2;
+    page.reserve(size + 2);
+    for (const QString& line : body) {
+        page += line;
+        page += crlf;
+    }
+    return ReplaceImagePath(page, outputPath) + crlf;
+}
+
+QByteArray encodePageText(const QString& text) {
+    QStringEncoder encoder("GBK");
+    QByteArray bytes = encoder.encode(text);
+    if (!encoder.hasError())
+        return bytes;
+
+    // Rare: go character by character and spell out what GBK cannot hold.
+    bytes.clear();
+    bytes.reserve(text.size() * 2);
+    const QStringView view(text);
+    for (qsizetype i = 0; i < view.size();) {
+        const QChar c = view.at(i);
+        if (c.unicode() < 0x80) {
+            bytes.append(char(c.unicode()));
+            ++i;
+            continue;
+        }
+        qsizetype len = 1;
+        char32_t codePoint = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < view.size() && view.at(i + 1).isLowSurrogate()) {
+            codePoint = QChar::surrogateToUcs4(c, view.at(i + 1));
+            len = 2;
+        } else if (c.isSurrogate()) {
+            codePoint = QChar::ReplacementCharacter;
+        }
+        encoder.resetState();
+        const QByteArray one =
+            c.isSurrogate() && len == 1 ? QByteArray() : encoder.encode(view.mid(i, len));
+        if (one.isEmpty() || encoder.hasError())
+            bytes += "&#" + QByteArray::number(uint(codePoint)) + ';';
+        else
+            bytes += one;
+        i += len;
+    }
+    return bytes;
+}
+
+void writePaperPage(TableCursor& genQst, TableCursor& genChc, const PageSource& paper,
+                    const QString& outputPath) {
+    const QByteArray bytes = encodePageText(buildPaperPage(genQst, genChc, paper, outputPath));
+    // Written aside and renamed over the old page, so a failure never leaves
+    // half a page behind.
+    QSaveFile file(outputPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw GenerateError(QStringLiteral("无法写入试卷文件\"") + outputPath +
+                            QStringLiteral("\": ") + file.errorString() +
+                            QStringLiteral(". 请检查文件夹是否存在、是否允许写入."));
+}
+
+} // namespace tess

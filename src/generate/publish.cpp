@@ -1,0 +1,66 @@
+#include "generate/publish.h"
+
+#include "generate/generateerror.h"
+#include "generate/pagepaths.h"
+#include "store/engineerror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace tess {
+
+void createPagePicturesFolder(const QString& folder) {
+    if (!QFileInfo(folder).isDir())
+        QDir().mkdir(folder);
+}
+
+int copyPictures(const QString& picturesFolder, const QString& folder) {
+    const QDir source(picturesFolder);
+    if (!source.exists())
+        return 0;
+    int copied = 0;
+    const QFileInfoList files = source.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& file : files) {
+        const QString target = folder + QLatin1Char('/') + file.fileName();
+        // QFile::copy never overwrites; asking first keeps an existing copy
+        // even where the platform's copy would replace it.
+        if (QFileInfo::exists(target))
+            continue;
+        if (QFile::copy(file.filePath(), target))
+            ++copied;
+    }
+    return copied;
+}
+
+void runGeneration(const GenerationSteps& steps) {
+    steps.clearMessages();
+    steps.addMessage(QStringLiteral("试卷错误性检查..."));
+    if (!steps.checkPaper()) {
+        steps.showInformation(QStringLiteral("未通过试卷错误性检查,发现以下严重错误:\n\n") +
+                              steps.messageText());
+        return;
+    }
+
+    const QString outputPath = pageOutputPath(steps.paperOutputFile());
+    steps.addMessage(QString());
+    steps.addMessage(QStringLiteral("正在生成试卷..."));
+    try {
+        steps.writePage(outputPath);
+        steps.addMessage(QStringLiteral("试卷成功生成到:") + outputPath + QLatin1Char('.'));
+    } catch (const GenerateError& e) {
+        steps.addMessage(e.message());
+    } catch (const EngineError& e) {
+        steps.addMessage(e.message());
+    } catch (const std::exception& e) {
+        steps.addMessage(QString::fromUtf8(e.what()));
+    }
+
+    const QString folder = pagePicturesFolderPath(outputPath);
+    createPagePicturesFolder(folder);
+    copyPictures(steps.picturesFolder, folder);
+    if (steps.opener)
+        steps.opener->open(outputPath);
+}
+
+} // namespace tess

@@ -1,0 +1,9 @@
+# Paper generation: the check, the page writer with its grader script and the
+# publishing steps are UI-free; only the main window's methods need widgets.
+list(APPEND TESS_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/generateerror.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pagepaths.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/papercheck.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/paperwriter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/publish.cpp
+  ${CMAKE_SOURCE_DIR}/resources/generate.qrc)
