@@ -102,6 +102,9 @@ function JudgePaper() {
     return;
   }
   var Doc = Win.document;
+  // The report is left open after writing; without a fresh start a second
+  // submission would be added below the first report instead of replacing it.
+  Doc.open();
   Doc.write("<HTML>");
   Doc.write("<HEAD>");
   Doc.write("<TITLE>试卷批阅结果</TITLE>");

@@ -219,40 +219,40 @@ QString buildPaperPage(TableCursor& genQst, TableCursor& genChc, const PageSourc
     return ReplaceImagePath(page, outputPath) + crlf;
 }
 
-QByteArray encodePageText(const QString& text) {
-    QStringEncoder encoder("GBK");
-    QByteArray bytes = encoder.encode(text);
-    if (!encoder.hasError())
-        return bytes;
+namespace {
 
-    // Rare: go character by character and spell out what GBK cannot hold.
-    bytes.clear();
-    bytes.reserve(text.size() * 2);
-    const QStringView view(text);
-    for (qsizetype i = 0; i < view.size();) {
-        const QChar c = view.at(i);
-        if (c.unicode() < 0x80) {
-            bytes.append(char(c.unicode()));
-            ++i;
-            continue;
-        }
-        qsizetype len = 1;
-        char32_t codePoint = c.unicode();
-        if (c.isHighSurrogate() && i + 1 < view.size() && view.at(i + 1).isLowSurrogate()) {
-            codePoint = QChar::surrogateToUcs4(c, view.at(i + 1));
-            len = 2;
-        } else if (c.isSurrogate()) {
-            codePoint = QChar::ReplacementCharacter;
-        }
-        encoder.resetState();
-        const QByteArray one =
-            c.isSurrogate() && len == 1 ? QByteArray() : encoder.encode(view.mid(i, len));
-        if (one.isEmpty() || encoder.hasError())
-            bytes += "&#" + QByteArray::number(uint(codePoint)) + ';';
-        else
-            bytes += one;
-        i += len;
+// Encodes a piece of text; where GBK cannot hold a character the piece is
+// halved until that character stands alone and becomes a reference.
+void encodeInto(QByteArray& out, QStringView text) {
+    QStringEncoder encoder("GBK");
+    const QByteArray bytes = encoder.encode(text);
+    if (!encoder.hasError()) {
+        out += bytes;
+        return;
     }
+    const bool pair =
+        text.size() == 2 && text.at(0).isHighSurrogate() && text.at(1).isLowSurrogate();
+    if (text.size() == 1 || pair) {
+        const char32_t codePoint = pair ? QChar::surrogateToUcs4(text.at(0), text.at(1))
+                                   : text.at(0).isSurrogate()
+                                       ? char32_t(QChar::ReplacementCharacter)
+                                       : char32_t(text.at(0).unicode());
+        out += "&#" + QByteArray::number(uint(codePoint)) + ';';
+        return;
+    }
+    qsizetype half = text.size() / 2;
+    if (text.at(half).isLowSurrogate() && text.at(half - 1).isHighSurrogate())
+        ++half;
+    encodeInto(out, text.left(half));
+    encodeInto(out, text.mid(half));
+}
+
+} // namespace
+
+QByteArray encodePageText(const QString& text) {
+    QByteArray bytes;
+    bytes.reserve(text.size() * 2);
+    encodeInto(bytes, text);
     return bytes;
 }
 

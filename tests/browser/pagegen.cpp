@@ -1,0 +1,133 @@
+// Writes the fixture papers of the Chromium tests as real pages: a fresh bank,
+// the consistency check, the page writer and the pictures copy, exactly as the
+// generation command runs them. Usage: tess_pagegen <output folder>
+#include "../generate/paperfixture.h"
+#include "generate/papercheck.h"
+#include "generate/paperwriter.h"
+#include "generate/publish.h"
+#include "store/query.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
+#include <functional>
+
+using namespace tess;
+
+namespace {
+
+const QString kTF = QStringLiteral("判断题");
+const QString kSingle = QStringLiteral("单选题");
+const QString kMulti = QStringLiteral("多选题");
+
+// A 1x1 PNG, so that a test can tell a loaded picture from a broken one.
+const char kPng[] = "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0g"
+                    "AAAABJRU5ErkJggg==";
+
+struct Fixture {
+    QString file;
+    QString name;
+    int fullMark;
+    std::function<void(PaperFixture&, int)> questions;
+};
+
+class NoOpener : public PageOpener {
+public:
+    void open(const QString&) override {}
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc != 2) {
+        QTextStream(stderr) << "usage: tess_pagegen <output folder>\n";
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    if (!out.mkpath(QStringLiteral("images")))
+        return 2;
+    QFile png(out.filePath(QStringLiteral("images/dot one.png")));
+    if (!png.open(QIODevice::WriteOnly))
+        return 2;
+    png.write(QByteArray::fromBase64(kPng));
+    png.close();
+
+    const QList<Fixture> fixtures = {
+        {QStringLiteral("truefalse"), QStringLiteral("判断题测验"), 20,
+         [](PaperFixture& f, int p) {
+             f.addQuestion(p, 1, kTF, 10, QStringLiteral("太阳从东方升起."), true);
+             f.addQuestion(p, 2, kTF, 10, QStringLiteral("一年有十三个月."), false);
+         }},
+        {QStringLiteral("choices"), QStringLiteral("选择题测验"), 30,
+         [](PaperFixture& f, int p) {
+             f.addChoices(f.addQuestion(p, 1, kSingle, 10, QStringLiteral("单选")), 3, {2});
+             f.addChoices(f.addQuestion(p, 2, kMulti, 20, QStringLiteral("多选")), 4, {1, 3});
+         }},
+        {QStringLiteral("tenchoices"), QStringLiteral("十个选项"), 10,
+         [](PaperFixture& f, int p) {
+             f.addChoices(f.addQuestion(p, 1, kMulti, 10, QStringLiteral("十选")), 10, {2, 9});
+         }},
+        {QStringLiteral("twochoice"), QStringLiteral("两个选项的单选题"), 10,
+         [](PaperFixture& f, int p) {
+             f.addChoices(f.addQuestion(p, 1, kSingle, 10, QStringLiteral("二选一")), 2, {1});
+         }},
+        {QStringLiteral("empty"), QStringLiteral("空试卷"), 50, [](PaperFixture&, int) {}},
+        {QStringLiteral("total"), QStringLiteral("总分不符"), 100,
+         [](PaperFixture& f, int p) {
+             f.addQuestion(p, 1, kTF, 10, QStringLiteral("只有十分."), true);
+         }},
+        {QStringLiteral("pictures"), QStringLiteral("看图"), 10,
+         [](PaperFixture& f, int p) {
+             f.addQuestion(p, 1, kTF, 10,
+                           QStringLiteral("<IMG SRC=\"images\\dot one.png\">是红点."), true);
+         }},
+        {QStringLiteral("unnumbered"), QStringLiteral("没有题号"), 20,
+         [](PaperFixture& f, int p) {
+             f.addQuestion(p, QVariant(), kTF, 10, QStringLiteral("甲"), true);
+             f.addQuestion(p, QVariant(), kTF, 10, QStringLiteral("乙"), false);
+         }},
+        {QStringLiteral("mixed"), QStringLiteral("综合\U0001F600测验"), 40,
+         [](PaperFixture& f, int p) {
+             f.addChoices(f.addQuestion(p, 3, kMulti, 10, QStringLiteral("多选")), 3, {2, 3});
+             f.addQuestion(p, 1, kTF, 10, QStringLiteral("笑\U0001F600"), true);
+             f.addChoices(f.addQuestion(p, 2, kSingle, 10, QStringLiteral("单选")), 2, {2});
+             f.addQuestion(p, 4, kTF, 10, QStringLiteral("第二个判断"), false);
+         }},
+    };
+
+    PaperFixture bank(out.filePath(QStringLiteral("bank.mdb")));
+    Query query(bank.conn);
+    TableCursor genQst(bank.conn, QStringLiteral("question"));
+    TableCursor genChc(bank.conn, QStringLiteral("choice"));
+    NoOpener opener;
+    int failures = 0;
+    QTextStream log(stdout);
+    for (const Fixture& fixture : fixtures) {
+        const int papId = bank.addPaper(fixture.name, fixture.fullMark);
+        fixture.questions(bank, papId);
+        QStringList messages;
+        GenerationSteps steps;
+        steps.clearMessages = [&] { messages.clear(); };
+        steps.addMessage = [&](const QString& line) { messages << line; };
+        steps.messageText = [&] { return messages.join(QLatin1Char('\n')); };
+        steps.showInformation = [&](const QString& text) { messages << text; };
+        steps.checkPaper = [&] {
+            return checkPaper(query, papId, [&](const QString& line) { messages << line; });
+        };
+        steps.paperOutputFile = [&] { return out.filePath(fixture.file); };
+        steps.writePage = [&](const QString& path) {
+            writePaperPage(genQst, genChc,
+                           PageSource{papId, fixture.name, QString::number(fixture.fullMark)},
+                           path);
+        };
+        steps.picturesFolder = out.filePath(QStringLiteral("images"));
+        steps.opener = &opener;
+        runGeneration(steps);
+        log << messages.join(QLatin1Char('\n')) << "\n";
+        if (!messages.last().startsWith(QStringLiteral("试卷成功生成到:")))
+            ++failures;
+    }
+    return failures == 0 ? 0 : 1;
+}

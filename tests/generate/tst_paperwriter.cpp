@@ -1,0 +1,410 @@
+#include "generate/generateerror.h"
+#include "generate/paperwriter.h"
+#include "paperfixture.h"
+#include "store/tablecursor.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tess;
+
+namespace {
+
+const QString kTF = QStringLiteral("判断题");
+const QString kSingle = QStringLiteral("单选题");
+const QString kMulti = QStringLiteral("多选题");
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+// The page's lines; the final empty line stays as the last element.
+QStringList pageLines(const QString& path) {
+    const QByteArray bytes = readFile(path);
+    QStringDecoder gbk("GBK");
+    const QString text = gbk.decode(bytes);
+    return text.split(QStringLiteral("\r\n"));
+}
+
+QStringList head(const QString& name, int full) {
+    return {QStringLiteral("<HTML><HEAD><meta charset=\"gb2312\"><TITLE>") + name +
+                QStringLiteral("</TITLE></HEAD><BODY topmargin=\"20\">"),
+            QStringLiteral("<FONT face=\"Courier New, Arial, sans-serif\">"),
+            QStringLiteral("<P ALIGN=CENTER><FONT FACE=\"sans-serif\" SIZE=\"8\">") + name +
+                QStringLiteral("</FONT></P>"),
+            QStringLiteral("<FORM NAME= PaperForm onSubmit=\"return OnJudge();\">"),
+            QStringLiteral("<P ALIGN=CENTER>(满分") + QString::number(full) +
+                QStringLiteral("分)</P>"),
+            QStringLiteral("<TABLE align=center>"),
+            QStringLiteral("<TH width=200></TH><TH width=600></TH>")};
+}
+
+QStringList sectionStart(const QString& numeral, const QString& heading) {
+    return {QStringLiteral("<TR><TD></TD><TD></TD></TR>"),
+            QStringLiteral("<TR>"),
+            QStringLiteral("<TD>") + numeral + QStringLiteral("， "),
+            heading,
+            QStringLiteral("</TR>"),
+            QStringLiteral("<TR>"),
+            QStringLiteral("<TD>"),
+            QStringLiteral("</TD>"),
+            QStringLiteral("<TD>"),
+            QStringLiteral("<TABLE>")};
+}
+
+const QStringList kSectionEnd{QStringLiteral("</TABLE>"), QStringLiteral("</TD>"),
+                              QStringLiteral("</TR>")};
+
+QStringList submitBlock() {
+    return {QStringLiteral("<TR><TD></TD><TD></TD></TR>"),
+            QStringLiteral("<TR>"),
+            QStringLiteral("<TD>"),
+            QStringLiteral("</TD>"),
+            QStringLiteral("<TD>"),
+            QStringLiteral("<TABLE><TR><TD></TD>"),
+            QStringLiteral("<TD width=500>"),
+            QStringLiteral("<TABLE border=\"1\"><TD width=500>按此按钮提交试卷-></TD><TD width=80 "
+                           "align=center>"),
+            QStringLiteral("<input  type=submit name=submit value=\"提交\">"),
+            QStringLiteral("</TD></TR></TABLE>"),
+            QStringLiteral("</TD></TABLE>"),
+            QStringLiteral("</TD>"),
+            QStringLiteral("</TR>"),
+            QStringLiteral("</TABLE>"),
+            QStringLiteral("</FORM>")};
+}
+
+QStringList scriptStart() {
+    QStringList lines{QString(), QStringLiteral("<script language=\"JavaScript\">")};
+    return lines + graderScriptLines();
+}
+
+const QStringList kTail{QStringLiteral("</script>"), QStringLiteral("</FONT>"),
+                        QStringLiteral("</BODY></HTML>"), QString(), QString()};
+
+} // namespace
+
+class TestPaperWriter : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void paperWithoutQuestions();
+    void wholePageOfEveryType();
+    void sectionsNumberedByPresence();
+    void runningNumbersAndNames();
+    void unknownTypeIsMultipleChoice();
+    void tenChoicesAllShown();
+    void textsUnescapedPicturesRewritten();
+    void unusableNumbersGetOwnGroups();
+    void charactersOutsideGbkKept();
+    void rewriteGivesSameFile();
+    void refusals_data();
+    void refusals();
+
+private:
+    QStringList write(int papId, const QString& name, const QString& full,
+                      const QString& file = QStringLiteral("paper.html"));
+
+    QTemporaryDir* m_dir = nullptr;
+    PaperFixture* m_bank = nullptr;
+    TableCursor* m_genQst = nullptr;
+    TableCursor* m_genChc = nullptr;
+};
+
+void TestPaperWriter::init() {
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    m_bank = new PaperFixture(m_dir->filePath(QStringLiteral("bank.mdb")));
+    m_genQst = new TableCursor(m_bank->conn, QStringLiteral("question"));
+    m_genChc = new TableCursor(m_bank->conn, QStringLiteral("choice"));
+}
+
+void TestPaperWriter::cleanup() {
+    delete m_genChc;
+    delete m_genQst;
+    delete m_bank;
+    delete m_dir;
+}
+
+QStringList TestPaperWriter::write(int papId, const QString& name, const QString& full,
+                                   const QString& file) {
+    const QString path = m_dir->filePath(file);
+    writePaperPage(*m_genQst, *m_genChc, PageSource{papId, name, full}, path);
+    return pageLines(path);
+}
+
+void TestPaperWriter::paperWithoutQuestions() {
+    const int pap = m_bank->addPaper(QStringLiteral("空试卷"), 100);
+    const QStringList lines = write(pap, QStringLiteral("空试卷"), QStringLiteral("100"));
+    const QStringList expected = head(QStringLiteral("空试卷"), 100) + submitBlock() +
+                                 scriptStart() +
+                                 QStringList{QStringLiteral("Paper = new JPaper(0,100);")} + kTail;
+    QCOMPARE(lines, expected);
+    // CR LF throughout, and the file ends with an empty line.
+    const QByteArray bytes = readFile(m_dir->filePath(QStringLiteral("paper.html")));
+    QVERIFY(bytes.endsWith("</BODY></HTML>\r\n\r\n"));
+    QCOMPARE(bytes.count('\n'), bytes.count("\r\n"));
+}
+
+void TestPaperWriter::wholePageOfEveryType() {
+    const int pap = m_bank->addPaper(QStringLiteral("期中考试"), 100);
+    // Read in identifier order: multi first, then true/false, then single.
+    const int q1 = m_bank->addQuestion(pap, 3, kMulti, 40, QStringLiteral("哪些是偶数"));
+    m_bank->addChoice(q1, 1, QStringLiteral("二"), true);
+    m_bank->addChoice(q1, 2, QStringLiteral("三"), false);
+    m_bank->addQuestion(pap, 1, kTF, 20, QStringLiteral("地球是圆的"), false);
+    const int q3 = m_bank->addQuestion(pap, 2, kSingle, QVariant(), QStringLiteral("选一个"));
+    m_bank->addChoice(q3, 5, QStringLiteral("甲"), false);
+    m_bank->addChoice(q3, 6, QStringLiteral("乙"), true);
+
+    const QStringList lines = write(pap, QStringLiteral("期中考试"), QStringLiteral("100"));
+
+    QStringList expected = head(QStringLiteral("期中考试"), 100);
+    expected += sectionStart(QStringLiteral("一"), QStringLiteral("</TD><TD>  判断题</TD>"));
+    expected += QStringList{
+        QStringLiteral("<TR VALIGN=TOP>"),
+        QStringLiteral("<TD>1，</TD>"),
+        QStringLiteral("<TD align=left>(20分)地球是圆的</TD>"),
+        QStringLiteral("</TR>"),
+        QStringLiteral("<TR>"),
+        QStringLiteral("<TD></TD><TD><TABLE Border=\"1\"><TD align=left width=440>是</TD><TD "
+                       "align=center width=80><input type=Radio name= Sel_1 value=0 >对的</TD>"),
+        QStringLiteral("<TD align=center width=80><input type=Radio name= Sel_1 value=1 "
+                       ">错的</TD></TABLE></TD>"),
+        QStringLiteral("</TR>"),
+        QStringLiteral("<TR></TR>")};
+    expected += kSectionEnd;
+    expected += sectionStart(QStringLiteral("二"), QStringLiteral("</TD><TD>  单选题</TD>"));
+    expected += QStringList{QStringLiteral("<TR  VALIGN=TOP>"),
+                            QStringLiteral("<TD>1，</TD>"),
+                            QStringLiteral("<TD>(0分)选一个</TD>"),
+                            QStringLiteral("</TR>"),
+                            QStringLiteral("<TR><TD></TD><TD>"),
+                            QStringLiteral("<TABLE BORDER>"),
+                            QStringLiteral("<TH align=center width=50>选项</TH>"),
+                            QStringLiteral("<TH align=left width=470>选项内容</TH>"),
+                            QStringLiteral("<TH align=center width=80>是否选择</TH>"),
+                            QStringLiteral("<TR>"),
+                            QStringLiteral("<TD align=center>5</TD>"),
+                            QStringLiteral("<TD>甲</TD>"),
+                            QStringLiteral("<TD align=center><input type=radio name= Sel_2 value=1 "
+                                           ">选择<br></TD>"),
+                            QStringLiteral("</TR>"),
+                            QStringLiteral("<TR>"),
+                            QStringLiteral("<TD align=center>6</TD>"),
+                            QStringLiteral("<TD>乙</TD>"),
+                            QStringLiteral("<TD align=center><input type=radio name= Sel_2 value=1 "
+                                           ">选择<br></TD>"),
+                            QStringLiteral("</TR>"),
+                            QStringLiteral("</TABLE>"),
+                            QStringLiteral("<TR></TR>")};
+    expected += kSectionEnd;
+    expected += sectionStart(QStringLiteral("三"), QStringLiteral("</TD><TD> 多选题</TD>"));
+    expected += QStringList{
+        QStringLiteral("<TR VALIGN=TOP>"),
+        QStringLiteral("<TD>1，</TD>"),
+        QStringLiteral("<TD>(40分)哪些是偶数</TD>"),
+        QStringLiteral("</TR>"),
+        QStringLiteral("<TR><TD></TD><TD>"),
+        QStringLiteral("<TABLE BORDER>"),
+        QStringLiteral("<FONT face=\"隶书, Courier New, Arial, sans-serif\">"),
+        QStringLiteral("<TH align=center width=50>选项</TH>"),
+        QStringLiteral("<TH align=left width=470>选项内容</TH>"),
+        QStringLiteral("<TH align=center width=80>是否选择</TH>"),
+        QStringLiteral("</FONT>"),
+        QStringLiteral("<TR>"),
+        QStringLiteral("<TD align=center>1</TD>"),
+        QStringLiteral("<TD>二</TD>"),
+        QStringLiteral("<TD align=center><input type=checkbox name= Sel_3 value=1 >选择<br></TD>"),
+        QStringLiteral("</TR>"),
+        QStringLiteral("<TR>"),
+        QStringLiteral("<TD align=center>2</TD>"),
+        QStringLiteral("<TD>三</TD>"),
+        QStringLiteral("<TD align=center><input type=checkbox name= Sel_3 value=1 >选择<br></TD>"),
+        QStringLiteral("</TR>"),
+        QStringLiteral("</TABLE>"),
+        QStringLiteral("<TR></TR>")};
+    expected += kSectionEnd;
+    expected += submitBlock();
+    expected += scriptStart();
+    expected += QStringList{QStringLiteral("Paper = new JPaper(3,100);"),
+                            QStringLiteral("Qst_3 = new JQuestion(8,40,2);"),
+                            QStringLiteral("Chc_3 = new JChoice(PaperForm.Sel_3,true);"),
+                            QStringLiteral("Qst_3.AddChoice(Chc_3);"),
+                            QStringLiteral("Chc_3 = new JChoice(PaperForm.Sel_3,false);"),
+                            QStringLiteral("Qst_3.AddChoice(Chc_3);"),
+                            QStringLiteral("Paper.AddQuestion(Qst_3);"),
+                            QStringLiteral("Qst_1 = new JQuestion(2,20,0);"),
+                            QStringLiteral("Chc_1 = new JChoice(PaperForm.Sel_1,false);"),
+                            QStringLiteral("Qst_1.AddChoice(Chc_1);"),
+                            QStringLiteral("Chc_1 = new JChoice(PaperForm.Sel_1, !false);"),
+                            QStringLiteral("Qst_1.AddChoice(Chc_1);"),
+                            QStringLiteral("Paper.AddQuestion(Qst_1);"),
+                            QStringLiteral("Qst_2 = new JQuestion(8,0,1);"),
+                            QStringLiteral("Chc_2 = new JChoice(PaperForm.Sel_2,false);"),
+                            QStringLiteral("Qst_2.AddChoice(Chc_2);"),
+                            QStringLiteral("Chc_2 = new JChoice(PaperForm.Sel_2,true);"),
+                            QStringLiteral("Qst_2.AddChoice(Chc_2);"),
+                            QStringLiteral("Paper.AddQuestion(Qst_2);")};
+    expected += kTail;
+    QCOMPARE(lines, expected);
+
+    // The generation cursors keep their last filters, for the next run to replace.
+    QCOMPARE(m_genQst->filter(), QStringLiteral("PapIdx = ") + QString::number(pap));
+    QCOMPARE(m_genChc->filter(), QStringLiteral("QstIdx = ") + QString::number(q3));
+}
+
+void TestPaperWriter::sectionsNumberedByPresence() {
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    const int q1 = m_bank->addQuestion(pap, 1, kMulti, 5, QStringLiteral("m"));
+    m_bank->addChoices(q1, 2, {1});
+    const int q2 = m_bank->addQuestion(pap, 2, kSingle, 5, QStringLiteral("s"));
+    m_bank->addChoices(q2, 2, {1});
+    const QStringList lines = write(pap, QStringLiteral("p"), QStringLiteral("10"));
+    const qsizetype one = lines.indexOf(QStringLiteral("<TD>一， "));
+    const qsizetype two = lines.indexOf(QStringLiteral("<TD>二， "));
+    QVERIFY(one > 0 && two > one);
+    QCOMPARE(lines.at(one + 1), QStringLiteral("</TD><TD>  单选题</TD>"));
+    QCOMPARE(lines.at(two + 1), QStringLiteral("</TD><TD> 多选题</TD>"));
+    QVERIFY(!lines.contains(QStringLiteral("</TD><TD>  判断题</TD>")));
+    QVERIFY(!lines.contains(QStringLiteral("<TD>三， ")));
+}
+
+void TestPaperWriter::runningNumbersAndNames() {
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    m_bank->addQuestion(pap, 9, kTF, 1, QStringLiteral("a"));
+    m_bank->addQuestion(pap, 4, kTF, 1, QStringLiteral("b"));
+    m_bank->addQuestion(pap, 12, kTF, 5, QStringLiteral("c"));
+    const QStringList lines = write(pap, QStringLiteral("p"), QStringLiteral("10"));
+    const qsizetype third = lines.indexOf(QStringLiteral("<TD>3，</TD>"));
+    QVERIFY(third > 0);
+    QCOMPARE(lines.at(third + 1), QStringLiteral("<TD align=left>(5分)c</TD>"));
+    QVERIFY(lines.at(third + 4).contains(QStringLiteral("name= Sel_12 value=0 >对的")));
+    QVERIFY(lines.contains(QStringLiteral("Paper = new JPaper(3,10);")));
+    QVERIFY(lines.contains(QStringLiteral("Qst_12 = new JQuestion(2,5,0);")));
+    QVERIFY(lines.contains(QStringLiteral("Chc_4 = new JChoice(PaperForm.Sel_4, !true);")));
+}
+
+void TestPaperWriter::unknownTypeIsMultipleChoice() {
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    const int q = m_bank->addQuestion(pap, 1, QStringLiteral("填空题"), 10, QStringLiteral("a"));
+    m_bank->addChoices(q, 2, {2});
+    const QStringList lines = write(pap, QStringLiteral("p"), QStringLiteral("10"));
+    QVERIFY(lines.contains(QStringLiteral("</TD><TD> 多选题</TD>")));
+    QVERIFY(lines.contains(QStringLiteral("Qst_1 = new JQuestion(8,10,2);")));
+    QCOMPARE(lines.filter(QStringLiteral("type=checkbox name= Sel_1 value=1")).size(), 2);
+}
+
+void TestPaperWriter::tenChoicesAllShown() {
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    const int q = m_bank->addQuestion(pap, 1, kSingle, 10, QStringLiteral("a"));
+    m_bank->addChoices(q, 10, {10});
+    const QStringList lines = write(pap, QStringLiteral("p"), QStringLiteral("10"));
+    QVERIFY(lines.contains(QStringLiteral("Qst_1 = new JQuestion(8,10,1);")));
+    QCOMPARE(lines.count(QStringLiteral("Qst_1.AddChoice(Chc_1);")), 10);
+    QCOMPARE(lines.filter(QStringLiteral("type=radio name= Sel_1 value=1")).size(), 10);
+    QVERIFY(lines.contains(QStringLiteral("<TD align=center>10</TD>")));
+    QCOMPARE(lines.indexOf(QStringLiteral("Chc_1 = new JChoice(PaperForm.Sel_1,true);")),
+             lines.lastIndexOf(QStringLiteral("Qst_1.AddChoice(Chc_1);")) - 1);
+}
+
+void TestPaperWriter::textsUnescapedPicturesRewritten() {
+    const int pap = m_bank->addPaper(QStringLiteral("<i>期末</i>"), 10);
+    m_bank->addQuestion(pap, 1, kTF, 10,
+                        QStringLiteral("<b>看图</b><IMG SRC=\"images\\map 1.jpg\"><IMG "
+                                       "SRC=\"images\\map 1.jpg\"><img src=\"images\\x.jpg\">"));
+    const QStringList lines =
+        write(pap, QStringLiteral("<i>期末</i>"), QStringLiteral("10"), QStringLiteral("mid"));
+    QVERIFY(lines.first().contains(QStringLiteral("<TITLE><i>期末</i></TITLE>")));
+    QVERIFY(lines.contains(
+        QStringLiteral("<TD align=left>(10分)<b>看图</b><IMG SRC=\"mid.files\\map 1.jpg\"><IMG "
+                       "SRC=\"mid.files\\map 1.jpg\"><img src=\"images\\x.jpg\"></TD>")));
+}
+
+void TestPaperWriter::unusableNumbersGetOwnGroups() {
+    // Without a number every question would be Sel_0 and share one group of
+    // controls; a negative number would be read as a subtraction.
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    const int q1 = m_bank->addQuestion(pap, QVariant(), kTF, 5, QStringLiteral("a"));
+    const int q2 = m_bank->addQuestion(pap, -2, kSingle, 5, QStringLiteral("b"));
+    m_bank->addChoices(q2, 2, {1});
+    m_bank->addQuestion(pap, 0, kTF, 0, QStringLiteral("c"));
+    const QStringList lines = write(pap, QStringLiteral("p"), QStringLiteral("10"));
+    const QString id1 = QString::number(q1), id2 = QString::number(q2);
+    QVERIFY(lines.contains(QStringLiteral("Qst_id") + id1 +
+                           QStringLiteral(" = new JQuestion(2,5,0);")));
+    QVERIFY(lines.contains(QStringLiteral("Chc_id") + id2 +
+                           QStringLiteral(" = new JChoice(PaperForm.Sel_id") + id2 +
+                           QStringLiteral(",true);")));
+    QCOMPARE(lines.filter(QStringLiteral("name= Sel_id") + id1 + QLatin1Char(' ')).size(), 2);
+    QVERIFY(lines.contains(QStringLiteral("Qst_0 = new JQuestion(2,0,0);")));
+}
+
+void TestPaperWriter::charactersOutsideGbkKept() {
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    m_bank->addQuestion(pap, 1, kTF, 10, QStringLiteral("笑\U0001F600𠀀"));
+    const QStringList lines = write(pap, QStringLiteral("p"), QStringLiteral("10"));
+    QVERIFY(lines.contains(QStringLiteral("<TD align=left>(10分)笑&#128512;&#131072;</TD>")));
+    QVERIFY(readFile(m_dir->filePath(QStringLiteral("paper.html")))
+                .contains("(10\xb7\xd6)\xd0\xa6&#128512;&#131072;</TD>"));
+}
+
+void TestPaperWriter::rewriteGivesSameFile() {
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    const int q = m_bank->addQuestion(pap, 1, kMulti, 10, QStringLiteral("a"));
+    m_bank->addChoices(q, 3, {1, 3});
+    const QString path = m_dir->filePath(QStringLiteral("paper.html"));
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(100000, 'x'));
+    old.close();
+    write(pap, QStringLiteral("p"), QStringLiteral("10"));
+    const QByteArray first = readFile(path);
+    write(pap, QStringLiteral("p"), QStringLiteral("10"));
+    QCOMPARE(readFile(path), first);
+    QVERIFY(!first.contains(QByteArray(11, 'x')));
+}
+
+void TestPaperWriter::refusals_data() {
+    QTest::addColumn<QString>("fullMark");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty full mark")
+        << QString() << QStringLiteral("old.html") << QStringLiteral("试卷的满分为空");
+    QTest::newRow("full mark no number")
+        << QStringLiteral("十") << QStringLiteral("old.html") << QStringLiteral("不是整数");
+    QTest::newRow("missing folder") << QStringLiteral("10") << QStringLiteral("none/old.html")
+                                    << QStringLiteral("无法写入试卷文件");
+}
+
+void TestPaperWriter::refusals() {
+    QFETCH(QString, fullMark);
+    QFETCH(QString, file);
+    QFETCH(QString, message);
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    m_bank->addQuestion(pap, 1, kTF, 10, QStringLiteral("a"));
+    const QString path = m_dir->filePath(file);
+    QFile old(m_dir->filePath(QStringLiteral("old.html")));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("earlier page");
+    old.close();
+
+    try {
+        writePaperPage(*m_genQst, *m_genChc, PageSource{pap, QStringLiteral("p"), fullMark}, path);
+        QFAIL("the writer accepted the paper");
+    } catch (const GenerateError& e) {
+        QVERIFY2(e.message().contains(message), qPrintable(e.message()));
+    }
+    QCOMPARE(readFile(m_dir->filePath(QStringLiteral("old.html"))), QByteArray("earlier page"));
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("none"))));
+}
+
+QTEST_GUILESS_MAIN(TestPaperWriter)
+#include "tst_paperwriter.moc"
