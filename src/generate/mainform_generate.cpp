@@ -1,0 +1,74 @@
+// The main window's part in publishing a paper: it gathers what the window
+// knows (the selected paper, the message area) and runs the UI-free steps.
+#include "app/tmainform.h"
+#include "generate/papercheck.h"
+#include "generate/paperwriter.h"
+#include "generate/publish.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QUrl>
+
+namespace {
+
+// Hands the page to the desktop's handler for HTML files.
+class DesktopPageOpener : public tess::PageOpener {
+public:
+    void open(const QString& path) override {
+        const QFileInfo page(path);
+        // A page that could not be written and never existed is not handed
+        // over: the desktop would only report a missing file.
+        if (page.exists())
+            QDesktopServices::openUrl(QUrl::fromLocalFile(page.absoluteFilePath()));
+    }
+};
+
+// The navigator's selected entry: its listed name, and its paper, which the
+// selection handler has made CurPapID.
+bool selectedEntry(const TMainForm& form, QString* name) {
+    if (!form.ListView || !form.ListView->selectionModel())
+        return false;
+    const QModelIndexList rows = form.ListView->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return false;
+    if (name)
+        *name = rows.first().data(Qt::DisplayRole).toString();
+    return true;
+}
+
+} // namespace
+
+bool TMainForm::CheckPaper() {
+    if (!selectedEntry(*this, nullptr)) {
+        AddMessage(QStringLiteral("错误: 没有选中的试卷, 请先在试卷列表中选择要生成的试卷."));
+        return false;
+    }
+    return tess::checkPaper(QComplier, CurPapID, [this](const QString& line) { AddMessage(line); });
+}
+
+void TMainForm::GenPaperHtml(const QString& outputPath) {
+    QString name;
+    if (!selectedEntry(*this, &name))
+        return;
+    tess::writePaperPage(
+        TGenQst, TGenChc,
+        tess::PageSource{CurPapID, name, TPaper.asString(QStringLiteral("PapScr"))}, outputPath);
+}
+
+void TMainForm::OnGenPaperExecute() {
+    static DesktopPageOpener desktop;
+    tess::GenerationSteps steps;
+    steps.clearMessages = [this] { MessageArea->clear(); };
+    steps.addMessage = [this](const QString& line) { AddMessage(line); };
+    steps.messageText = [this] { return MessageArea->toPlainText(); };
+    steps.showInformation = [this](const QString& text) { ShowInformation(text); };
+    steps.checkPaper = [this] { return CheckPaper(); };
+    steps.paperOutputFile = [this] { return TPaper.asString(QStringLiteral("PapSav")); };
+    steps.writePage = [this](const QString& path) { GenPaperHtml(path); };
+    steps.picturesFolder = PicturesFolder();
+    steps.opener = m_pageOpener ? m_pageOpener : &desktop;
+    tess::runGeneration(steps);
+}
