@@ -1,16 +1,18 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
+#include <optional>
 
 namespace tess {
 
 // The values every new paper starts with, kept in the settings file's section
 // [Default] beside the executable.
 struct NewPaperDefaults {
-    int fullMark = 100;         // DefPapScr
-    QString name;               // DefPapNam
-    QString outputFile;         // DefPapSav
-    QString category;           // DefPapCls
+    int fullMark = 100; // DefPapScr
+    QString name;       // DefPapNam
+    QString outputFile; // DefPapSav
+    QString category;   // DefPapCls
 
     // The built-in defaults; outputFile is "<folder of the executable>/Untitled Paper.html".
     static NewPaperDefaults builtIn(const QString& exeFolder);
@@ -21,6 +23,10 @@ struct NewPaperDefaults {
     // Writes the four keys, keeping every other line of the file. Creates a
     // missing file. Throws std::runtime_error (Chinese message) when it cannot write.
     void save(const QString& iniPath) const;
+
+    // The full mark as the defaults dialog accepts it: an optional sign and
+    // decimal digits, nothing else, within 32 bits. Zero and negatives pass.
+    static std::optional<int> parseFullMark(QStringView text);
 };
 
 } // namespace tess
