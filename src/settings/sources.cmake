@@ -3,3 +3,4 @@
 list(APPEND TESS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/inifile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/newpaperdefaults.cpp)
+list(APPEND TESS_GUI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/tdlgconfigure.cpp)
