@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 
 struct sqlite3;
@@ -36,9 +37,23 @@ public:
 
     sqlite3* handle() const { return m_db; }
 
+    // How long a statement waits for another program holding the bank.
+    void setBusyTimeout(int milliseconds);
+    int busyTimeout() const { return m_busyTimeoutMs; }
+
+    // Whether table.column holds a boolean (text form "True"/"False"). Known once open.
+    bool isBooleanColumn(const QString& table, const QString& column) const;
+
+    // Throws the engine's error when the connection is not open.
+    void ensureOpen() const;
+
 private:
+    void checkPaperBank();
+
     QString m_path;
     sqlite3* m_db = nullptr;
+    int m_busyTimeoutMs = 5000;
+    QSet<QString> m_booleans; // "table.column", lower case
 };
 
 } // namespace tess

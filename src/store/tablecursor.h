@@ -16,7 +16,15 @@ enum class CursorState { Inactive, Browse, Edit, Insert };
 
 // Events with one handler each, as the windows' handlers are named after them
 // (TPaperBeforeInsert, TQuestionAfterScroll, ...).
-enum class CursorEvent { AfterOpen, BeforeClose, BeforeInsert, AfterInsert, AfterPost, AfterScroll, AfterDelete };
+enum class CursorEvent {
+    AfterOpen,
+    BeforeClose,
+    BeforeInsert,
+    AfterInsert,
+    AfterPost,
+    AfterScroll,
+    AfterDelete
+};
 
 // What bound views are told. DataChange is the "current record moved or one of
 // its columns changed" notification; RowsReset says the set of rows changed.
@@ -80,7 +88,7 @@ public:
     // Fields of the current record (its edit buffer while editing or inserting).
     QVariant value(const QString& column) const;
     bool isNull(const QString& column) const;
-    int asInteger(const QString& column) const; // null reads as 0
+    int asInteger(const QString& column) const;    // null reads as 0
     QString asString(const QString& column) const; // booleans as "True"/"False", null as ""
     bool asBoolean(const QString& column) const;
     void setValue(const QString& column, const QVariant& value);
@@ -107,6 +115,16 @@ public:
 
 private:
     struct Impl;
+    void ensureColumns() const;
+    int column(const QString& name) const; // index; throws for an unknown column
+    void ensureActive() const;
+    const QVariant* currentValue(int index) const;
+    void readRows();
+    void reloadRow(int index);
+    qint64 storeNew(const QVector<QVariant>& values);
+    // Posts a changed record, drops an unchanged one's edit state.
+    void checkBrowseMode();
+    void scrolled(); // AfterScroll, then DataChange to views
     void fire(CursorEvent event);
     void notify(ViewChange change);
 

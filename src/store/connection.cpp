@@ -1,0 +1,223 @@
+#include "store/connection.h"
+
+#include "store/engineerror.h"
+#include "store/sqliteerror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace tess {
+
+namespace {
+
+struct TableNeed {
+    const char* table;
+    const char* columns; // separated by blanks
+};
+
+// What the program reads and writes; a file lacking any of it is no paper bank.
+const TableNeed kNeeded[] = {
+    {"paper", "PapID PapNam PapScr PapSav PapCtg"},
+    {"question", "QstID PapIdx QstIdx QstTyp QstScr QstCon IsTrue"},
+    {"choice", "ChcID QstIdx ChcIdx IsTrue ChcCon"},
+    {"users", "acount password"},
+};
+
+QString fileWhere(const QString& path) {
+    return QStringLiteral("[文件: ") + QDir::toNativeSeparators(path) + QLatin1Char(']');
+}
+
+// Runs a statement whose rows are read by `row` (column texts).
+template <typename RowFn>
+void eachRow(sqlite3* db, const QString& sql, const QString& where, RowFn row) {
+    sqlite3_stmt* stmt = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt, nullptr);
+    if (rc != SQLITE_OK)
+        throw sqliteError(db, rc, where);
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        QStringList values;
+        for (int i = 0; i < sqlite3_column_count(stmt); ++i)
+            values << QString::fromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
+        row(values);
+    }
+    if (rc != SQLITE_DONE) {
+        EngineError error = sqliteError(db, rc, where);
+        sqlite3_finalize(stmt);
+        throw error;
+    }
+    sqlite3_finalize(stmt);
+}
+
+} // namespace
+
+Connection::Connection() = default;
+
+Connection::~Connection() {
+    close();
+}
+
+void Connection::setDataSource(const QString& path) {
+    m_path = path;
+}
+
+QString Connection::dataSource() const {
+    return m_path;
+}
+
+void Connection::setBusyTimeout(int milliseconds) {
+    m_busyTimeoutMs = milliseconds;
+    if (m_db)
+        sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
+}
+
+bool Connection::isOpen() const {
+    return m_db != nullptr;
+}
+
+void Connection::ensureOpen() const {
+    if (!m_db)
+        throw EngineError(QStringLiteral("试题库没有打开."));
+}
+
+void Connection::open() {
+    if (m_db)
+        return;
+    if (m_path.isEmpty())
+        throw EngineError(QStringLiteral("没有指定试题库文件."));
+    const QFileInfo info(m_path);
+    // SQLite would happily create a missing file; a missing bank must be reported instead.
+    if (!info.exists())
+        throw EngineError(QStringLiteral("找不到试题库文件, 请确认它在程序所在的文件夹中. ") +
+                          fileWhere(m_path));
+    if (!info.isFile())
+        throw EngineError(QStringLiteral("试题库路径指向的不是文件. ") + fileWhere(m_path));
+
+    sqlite3* db = nullptr;
+    const QByteArray path = QFile::encodeName(m_path);
+    const int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        EngineError error = sqliteError(db, rc, fileWhere(m_path));
+        sqlite3_close_v2(db);
+        throw error;
+    }
+    m_db = db;
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
+    try {
+        // SQLite falls back to reading only when the file refuses writes; every
+        // change would then fail later, so say it now.
+        if (sqlite3_db_readonly(m_db, "main") == 1)
+            throw EngineError(QStringLiteral("试题库文件是只读的, 无法保存修改. "
+                                             "请取消文件的只读属性后再试. ") +
+                              fileWhere(m_path));
+        // Every change writes a journal beside the bank.
+        const QByteArray folder = QFile::encodeName(info.absolutePath());
+        if (::access(folder.constData(), W_OK) != 0)
+            throw EngineError(QStringLiteral("试题库所在的文件夹不能写入, 无法保存修改. "
+                                             "请把试题库放到可以写入的文件夹后再试. ") +
+                              fileWhere(m_path));
+        checkPaperBank();
+    } catch (...) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        m_booleans.clear();
+        throw;
+    }
+}
+
+void Connection::checkPaperBank() {
+    const QString where = fileWhere(m_path);
+    QSet<QString> tables;
+    QSet<QString> booleans;
+    static const QRegularExpression boolRe(QStringLiteral("\\b(\\w+)_is_boolean\\b"));
+    try {
+        eachRow(m_db, QStringLiteral("select name, sql from sqlite_schema where type = 'table'"),
+                where, [&](const QStringList& row) {
+                    const QString table = row.value(0).toLower();
+                    tables.insert(table);
+                    auto it = boolRe.globalMatch(row.value(1));
+                    while (it.hasNext())
+                        booleans.insert(table + QLatin1Char('.') + it.next().captured(1).toLower());
+                });
+    } catch (const EngineError& e) {
+        if ((sqlite3_errcode(m_db) & 0xff) == SQLITE_NOTADB)
+            throw EngineError(QStringLiteral("文件不是试题库, 或者已经损坏. ") + where +
+                              QStringLiteral(" (SQLite: ") +
+                              QString::fromUtf8(sqlite3_errmsg(m_db)) + QLatin1Char(')'));
+        throw;
+    }
+    QStringList missing;
+    for (const TableNeed& need : kNeeded) {
+        const QString table = QString::fromLatin1(need.table);
+        if (!tables.contains(table)) {
+            missing << QStringLiteral("表 ") + table;
+            continue;
+        }
+        QSet<QString> present;
+        eachRow(m_db, QStringLiteral("pragma table_info(\"%1\")").arg(table), where,
+                [&](const QStringList& row) { present.insert(row.value(1).toLower()); });
+        const QStringList columns = QString::fromLatin1(need.columns).split(QLatin1Char(' '));
+        for (const QString& column : columns)
+            if (!present.contains(column.toLower()))
+                missing << QStringLiteral("列 ") + table + QLatin1Char('.') + column;
+    }
+    if (!missing.isEmpty())
+        throw EngineError(QStringLiteral("文件不是试题库: 缺少") +
+                          missing.join(QStringLiteral(", ")) + QStringLiteral(". ") + where);
+    m_booleans = booleans;
+}
+
+void Connection::close() {
+    if (!m_db)
+        return;
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+    m_booleans.clear();
+}
+
+bool Connection::isBooleanColumn(const QString& table, const QString& column) const {
+    return m_booleans.contains(table.toLower() + QLatin1Char('.') + column.toLower());
+}
+
+QString Connection::translate(const QString& sql) {
+    // The program deletes with "delete * from"; SQLite knows only "delete from".
+    // The literal True and the CR LF line ends need nothing.
+    static const QRegularExpression deleteStar(QStringLiteral("^(\\s*delete)\\s+\\*\\s*(from\\b)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    QString text = sql;
+    text.replace(deleteStar, QStringLiteral("\\1 \\2"));
+    return text;
+}
+
+void Connection::execute(const QString& sql) {
+    ensureOpen();
+    const QByteArray utf8 = translate(sql).toUtf8();
+    const char* rest = utf8.constData();
+    const char* const end = rest + utf8.size();
+    while (rest < end) {
+        sqlite3_stmt* stmt = nullptr;
+        const char* tail = nullptr;
+        int rc = sqlite3_prepare_v2(m_db, rest, int(end - rest), &stmt, &tail);
+        if (rc != SQLITE_OK)
+            throw sqliteError(m_db, rc, statementForMessage(sql));
+        rest = tail;
+        if (!stmt) // only blanks or a comment were left
+            break;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) {
+            EngineError error = sqliteError(m_db, rc, statementForMessage(sql));
+            sqlite3_finalize(stmt);
+            throw error;
+        }
+        sqlite3_finalize(stmt);
+    }
+}
+
+} // namespace tess

@@ -1,0 +1,83 @@
+#include "store/schema.h"
+
+#include "store/engineerror.h"
+#include "store/sqliteerror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <sqlite3.h>
+
+// Resources of a static library must be pulled in by name.
+static void initStoreResources() {
+    Q_INIT_RESOURCE(store);
+}
+
+namespace tess {
+
+namespace {
+
+QString fileWhere(const QString& path) {
+    return QStringLiteral("[文件: ") + QDir::toNativeSeparators(path) + QLatin1Char(']');
+}
+
+void fillBank(const QString& path) {
+    sqlite3* db = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db, 1);
+        const QByteArray script =
+            (paperBankSchema() +
+             QStringLiteral("\nINSERT INTO users (acount, password) VALUES ('Admin', '');\n"))
+                .toUtf8();
+        rc = sqlite3_exec(db, script.constData(), nullptr, nullptr, nullptr);
+    }
+    if (rc != SQLITE_OK) {
+        EngineError error = sqliteError(db, rc, fileWhere(path));
+        sqlite3_close_v2(db);
+        throw error;
+    }
+    rc = sqlite3_close(db);
+    if (rc != SQLITE_OK)
+        throw sqliteError(rc, QString::fromUtf8(sqlite3_errstr(rc)), fileWhere(path));
+}
+
+} // namespace
+
+QString paperBankSchema() {
+    initStoreResources();
+    QFile file(QStringLiteral(":/store/schema.sql"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw EngineError(QStringLiteral("程序缺少试题库的结构说明, 请重新安装本程序."));
+    return QString::fromUtf8(file.readAll());
+}
+
+void createPaperBank(const QString& path) {
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+        throw EngineError(QStringLiteral("文件已经存在, 不会覆盖它. 请换一个文件名, "
+                                         "或者先把原来的文件移走. ") +
+                          fileWhere(path));
+    // Built under a temporary name and moved into place at the end, so that a
+    // failure leaves no half-made bank, and an existing file is never replaced.
+    const QFileInfo info(path);
+    QTemporaryFile temp(info.absolutePath() + QStringLiteral("/.newbank-XXXXXX"));
+    if (!temp.open())
+        throw EngineError(
+            QStringLiteral("无法在这个文件夹里创建试题库, 请确认文件夹存在而且可以写入. ") +
+            fileWhere(path));
+    const QString tempPath = temp.fileName();
+    temp.close();
+    fillBank(tempPath);
+    // QFile::rename refuses an existing target.
+    if (!QFile::rename(tempPath, path)) {
+        const bool exists = QFileInfo::exists(path);
+        throw EngineError((exists ? QStringLiteral("文件已经存在, 不会覆盖它. ")
+                                  : QStringLiteral("无法创建试题库文件. ")) +
+                          fileWhere(path));
+    }
+    temp.setAutoRemove(false);
+}
+
+} // namespace tess

@@ -1,0 +1,956 @@
+#include "store/tablecursor.h"
+
+#include "store/connection.h"
+#include "store/engineerror.h"
+#include "store/sqliteerror.h"
+
+#include <QRegularExpression>
+#include <climits>
+#include <sqlite3.h>
+
+namespace tess {
+
+namespace {
+
+enum class Kind { Integer, Boolean, Text, Other };
+
+struct Column {
+    QString name;
+    Kind kind = Kind::Other;
+    QVariant defaultValue;
+};
+
+struct Row {
+    qint64 rowid = 0; // 0 while the record is not yet stored
+    QVector<QVariant> values;
+};
+
+QString quoted(const QString& name) {
+    QString text = name;
+    text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+QString trueFalse(bool value) {
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+// Owns a prepared statement for the length of one operation.
+class Statement {
+public:
+    Statement(sqlite3* db, const QString& sql) : m_db(db), m_sql(sql) {
+        const QByteArray utf8 = sql.toUtf8();
+        const int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr);
+        if (rc != SQLITE_OK)
+            throw sqliteError(db, rc, statementForMessage(sql));
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void bind(int index, const QVariant& value) {
+        int rc = SQLITE_OK;
+        if (value.isNull()) {
+            rc = sqlite3_bind_null(m_stmt, index);
+        } else {
+            switch (value.typeId()) {
+            case QMetaType::Bool:
+                rc = sqlite3_bind_int(m_stmt, index, value.toBool() ? 1 : 0);
+                break;
+            case QMetaType::Int:
+            case QMetaType::LongLong:
+            case QMetaType::UInt:
+            case QMetaType::Short:
+                rc = sqlite3_bind_int64(m_stmt, index, value.toLongLong());
+                break;
+            case QMetaType::Double:
+                rc = sqlite3_bind_double(m_stmt, index, value.toDouble());
+                break;
+            default: {
+                const QByteArray utf8 = value.toString().toUtf8();
+                rc = sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()),
+                                       SQLITE_TRANSIENT);
+            }
+            }
+        }
+        if (rc != SQLITE_OK)
+            throw sqliteError(m_db, rc, statementForMessage(m_sql));
+    }
+    // Returns true while there is a row; throws on failure.
+    bool step() {
+        const int rc = sqlite3_step(m_stmt);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc == SQLITE_DONE)
+            return false;
+        m_failure = rc;
+        throw sqliteError(m_db, rc, statementForMessage(m_sql));
+    }
+    int failure() const { return m_failure; }
+    sqlite3_stmt* get() const { return m_stmt; }
+
+private:
+    sqlite3* m_db;
+    QString m_sql;
+    sqlite3_stmt* m_stmt = nullptr;
+    int m_failure = SQLITE_OK;
+};
+
+QVariant readValue(sqlite3_stmt* stmt, int i, Kind kind) {
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL:
+        return QVariant();
+    case SQLITE_INTEGER: {
+        const qlonglong v = sqlite3_column_int64(stmt, i);
+        if (kind == Kind::Boolean)
+            return QVariant(v != 0);
+        if (kind == Kind::Text)
+            return QString::number(v);
+        if (v >= INT_MIN && v <= INT_MAX)
+            return QVariant(int(v));
+        return QVariant(v);
+    }
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt, i);
+    default:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                                 sqlite3_column_bytes(stmt, i));
+    }
+}
+
+// A column default as SQLite reports it ("0", "'text'", "NULL").
+QVariant parseDefault(const QString& text, Kind kind) {
+    if (text.isEmpty() || text.compare(QLatin1String("null"), Qt::CaseInsensitive) == 0)
+        return QVariant();
+    if (text.startsWith(QLatin1Char('\'')) && text.endsWith(QLatin1Char('\'')) && text.size() >= 2)
+        return text.mid(1, text.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
+    bool ok = false;
+    const qlonglong n = text.toLongLong(&ok);
+    if (!ok) {
+        if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+            return kind == Kind::Boolean ? QVariant(true) : QVariant(1);
+        if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+            return kind == Kind::Boolean ? QVariant(false) : QVariant(0);
+        return QVariant();
+    }
+    if (kind == Kind::Boolean)
+        return QVariant(n != 0);
+    if (kind == Kind::Text)
+        return QString::number(n);
+    return QVariant(int(n));
+}
+
+struct Filter {
+    bool any = true;
+    QString column;
+    QString op;
+    QVariant value;
+};
+
+// "Column op value": numbers bare, texts in single quotes with inner quotes doubled.
+Filter parseFilter(const QString& text) {
+    Filter filter;
+    if (text.trimmed().isEmpty())
+        return filter;
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*([A-Za-z_][A-Za-z0-9_]*)\\s*(<>|<=|>=|=|<|>)\\s*(.*?)\\s*$"));
+    const QRegularExpressionMatch m = re.match(text);
+    auto malformed = [&text]() {
+        return EngineError(QStringLiteral("无法识别筛选条件 \"%1\": 它应当是 列名 运算符 值, "
+                                          "运算符为 =, < 或 <>, 文本值用单引号括起来.")
+                               .arg(text));
+    };
+    if (!m.hasMatch())
+        throw malformed();
+    filter.any = false;
+    filter.column = m.captured(1);
+    filter.op = m.captured(2);
+    const QString value = m.captured(3);
+    if (value.size() >= 2 && value.startsWith(QLatin1Char('\'')) &&
+        value.endsWith(QLatin1Char('\''))) {
+        const QString inner = value.mid(1, value.size() - 2);
+        // Every quote inside must be doubled.
+        QString unquoted;
+        for (qsizetype i = 0; i < inner.size(); ++i) {
+            if (inner[i] == QLatin1Char('\'')) {
+                if (i + 1 >= inner.size() || inner[i + 1] != QLatin1Char('\''))
+                    throw malformed();
+                ++i;
+            }
+            unquoted += inner[i];
+        }
+        filter.value = unquoted;
+        return filter;
+    }
+    static const QRegularExpression integer(QStringLiteral("^[+-]?\\d+$"));
+    static const QRegularExpression real(QStringLiteral("^[+-]?\\d*\\.\\d+$"));
+    if (integer.match(value).hasMatch()) {
+        bool ok = false;
+        const qlonglong n = value.toLongLong(&ok);
+        if (!ok)
+            throw malformed();
+        filter.value = n;
+    } else if (real.match(value).hasMatch()) {
+        filter.value = value.toDouble();
+    } else if (value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) {
+        filter.value = 1;
+    } else if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) {
+        filter.value = 0;
+    } else {
+        throw malformed();
+    }
+    return filter;
+}
+
+} // namespace
+
+struct TableCursor::Impl {
+    QVector<Column> columns;
+    QVector<Row> rows;
+    Row original;          // the record as stored, while it is being edited
+    QVector<bool> changed; // columns set since edit() or insert()
+    int rowBeforeInsert = -1;
+};
+
+namespace {
+
+QString identityFor(const QString& table) {
+    const QString t = table.toLower();
+    if (t == QLatin1String("paper"))
+        return QStringLiteral("PapID");
+    if (t == QLatin1String("question"))
+        return QStringLiteral("QstID");
+    if (t == QLatin1String("choice"))
+        return QStringLiteral("ChcID");
+    return QString();
+}
+
+} // namespace
+
+TableCursor::TableCursor(Connection& connection, const QString& table)
+    : m_connection(connection), m_table(table), m_identity(identityFor(table)), m_impl(new Impl) {}
+
+TableCursor::~TableCursor() {
+    delete m_impl;
+}
+
+// ---- columns and values ---------------------------------------------------
+
+namespace {
+
+int findColumn(const QVector<Column>& columns, const QString& name) {
+    for (int i = 0; i < columns.size(); ++i)
+        if (columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+void loadColumns(Connection& connection, const QString& table, QVector<Column>& columns) {
+    connection.ensureOpen();
+    Statement stmt(connection.handle(), QStringLiteral("pragma table_info(%1)").arg(quoted(table)));
+    QVector<Column> loaded;
+    while (stmt.step()) {
+        Column column;
+        column.name =
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1)));
+        const QString type =
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 2)))
+                .toUpper();
+        if (connection.isBooleanColumn(table, column.name))
+            column.kind = Kind::Boolean;
+        else if (type.contains(QLatin1String("INT")))
+            column.kind = Kind::Integer;
+        else if (type.contains(QLatin1String("TEXT")) || type.contains(QLatin1String("CHAR")))
+            column.kind = Kind::Text;
+        column.defaultValue = parseDefault(
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 4))),
+            column.kind);
+        loaded << column;
+    }
+    if (loaded.isEmpty())
+        throw EngineError(QStringLiteral("试题库中没有表 %1.").arg(table));
+    columns = loaded;
+}
+
+// What a column stores for a value set into it; throws for what it cannot hold.
+QVariant toStorage(const QString& table, const Column& column, const QVariant& value) {
+    if (value.isNull())
+        return QVariant();
+    const QString where = QStringLiteral("表 %1 的列 %2").arg(table, column.name);
+    switch (column.kind) {
+    case Kind::Integer: {
+        qlonglong n = 0;
+        bool ok = true;
+        switch (value.typeId()) {
+        case QMetaType::Bool:
+            n = value.toBool() ? 1 : 0;
+            break;
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::Short:
+            n = value.toLongLong();
+            break;
+        case QMetaType::Double: {
+            const double d = value.toDouble();
+            ok = d == static_cast<double>(static_cast<qlonglong>(d)) && d > -1e18 && d < 1e18;
+            n = static_cast<qlonglong>(d);
+            break;
+        }
+        default: {
+            const QString text = value.toString().trimmed();
+            if (text.isEmpty())
+                return QVariant();
+            n = text.toLongLong(&ok);
+            if (!ok)
+                throw EngineError(QStringLiteral("%1 只能存放整数, \"%2\" 不是整数.")
+                                      .arg(where, value.toString()));
+        }
+        }
+        if (!ok)
+            throw EngineError(
+                QStringLiteral("%1 只能存放整数, \"%2\" 不是整数.").arg(where, value.toString()));
+        if (n < INT_MIN || n > INT_MAX)
+            throw EngineError(
+                QStringLiteral("%1 的值 %2 超出了整数的范围 (-2147483648 到 2147483647).")
+                    .arg(where, QString::number(n)));
+        return QVariant(int(n));
+    }
+    case Kind::Boolean: {
+        if (value.typeId() == QMetaType::Bool)
+            return value.toBool();
+        const QString text = value.toString().trimmed();
+        if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ||
+            text == QLatin1String("1"))
+            return true;
+        if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 ||
+            text == QLatin1String("0"))
+            return false;
+        throw EngineError(
+            QStringLiteral("%1 只能是 True 或 False, 不能是 \"%2\".").arg(where, value.toString()));
+    }
+    case Kind::Text:
+        if (value.typeId() == QMetaType::Bool)
+            return trueFalse(value.toBool());
+        return value.toString();
+    case Kind::Other:
+        break;
+    }
+    return value;
+}
+
+QString textForm(const QVariant& value) {
+    if (value.isNull())
+        return QString();
+    if (value.typeId() == QMetaType::Bool)
+        return trueFalse(value.toBool());
+    return value.toString();
+}
+
+} // namespace
+
+void TableCursor::ensureColumns() const {
+    if (m_impl->columns.isEmpty())
+        loadColumns(m_connection, m_table, m_impl->columns);
+}
+
+int TableCursor::column(const QString& name) const {
+    ensureColumns();
+    const int index = findColumn(m_impl->columns, name);
+    if (index < 0)
+        throw EngineError(QStringLiteral("表 %1 中没有列 %2.").arg(m_table, name));
+    return index;
+}
+
+bool TableCursor::hasColumn(const QString& name) const {
+    if (m_impl->columns.isEmpty() && !m_connection.isOpen())
+        return false;
+    ensureColumns();
+    return findColumn(m_impl->columns, name) >= 0;
+}
+
+void TableCursor::ensureActive() const {
+    if (!isOpen())
+        throw EngineError(QStringLiteral("表 %1 的记录集没有打开.").arg(m_table));
+}
+
+const QVariant* TableCursor::currentValue(int index) const {
+    if (m_row < 0 || m_row >= m_impl->rows.size())
+        return nullptr;
+    return &m_impl->rows[m_row].values[index];
+}
+
+// ---- reading the rows -----------------------------------------------------
+
+void TableCursor::readRows() {
+    m_connection.ensureOpen();
+    loadColumns(m_connection, m_table, m_impl->columns);
+    m_columns.clear();
+    for (const Column& c : std::as_const(m_impl->columns))
+        m_columns << c.name;
+
+    const Filter filter = parseFilter(m_filter);
+    QStringList names;
+    for (const Column& c : std::as_const(m_impl->columns))
+        names << quoted(c.name);
+    QString sql = QStringLiteral("select rowid, %1 from %2")
+                      .arg(names.join(QStringLiteral(", ")), quoted(m_table));
+    if (!filter.any) {
+        const int index = findColumn(m_impl->columns, filter.column);
+        if (index < 0)
+            throw EngineError(QStringLiteral("筛选条件 \"%1\" 中的列 %2 在表 %3 中不存在.")
+                                  .arg(m_filter, filter.column, m_table));
+        sql += QStringLiteral(" where %1 %2 ?").arg(quoted(m_impl->columns[index].name), filter.op);
+    }
+    // A record added last has the largest identifier, so it comes last.
+    if (!m_identity.isEmpty() && findColumn(m_impl->columns, m_identity) >= 0)
+        sql += QStringLiteral(" order by %1, rowid").arg(quoted(m_identity));
+    else
+        sql += QStringLiteral(" order by rowid");
+
+    Statement stmt(m_connection.handle(), sql);
+    if (!filter.any)
+        stmt.bind(1, filter.value);
+    QVector<Row> rows;
+    while (stmt.step()) {
+        Row row;
+        row.rowid = sqlite3_column_int64(stmt.get(), 0);
+        row.values.reserve(m_impl->columns.size());
+        for (int i = 0; i < m_impl->columns.size(); ++i)
+            row.values << readValue(stmt.get(), i + 1, m_impl->columns[i].kind);
+        rows << row;
+    }
+    m_impl->rows = rows;
+}
+
+void TableCursor::reloadRow(int index) {
+    Row& row = m_impl->rows[index];
+    QStringList names;
+    for (const Column& c : std::as_const(m_impl->columns))
+        names << quoted(c.name);
+    Statement stmt(m_connection.handle(),
+                   QStringLiteral("select %1 from %2 where rowid = ?")
+                       .arg(names.join(QStringLiteral(", ")), quoted(m_table)));
+    stmt.bind(1, row.rowid);
+    if (!stmt.step())
+        return;
+    for (int i = 0; i < m_impl->columns.size(); ++i)
+        row.values[i] = readValue(stmt.get(), i, m_impl->columns[i].kind);
+}
+
+// ---- filter, open, close ----------------------------------------------------
+
+void TableCursor::setFilter(const QString& filter) {
+    if (filter == m_filter)
+        return;
+    parseFilter(filter); // a malformed filter changes nothing
+    if (!isOpen()) {
+        m_filter = filter;
+        return;
+    }
+    checkBrowseMode();
+    const QString previous = m_filter;
+    m_filter = filter;
+    try {
+        readRows();
+    } catch (...) {
+        m_filter = previous;
+        throw;
+    }
+    m_row = m_impl->rows.isEmpty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_impl->rows.isEmpty();
+    notify(ViewChange::RowsReset);
+    fire(CursorEvent::AfterScroll);
+    notify(ViewChange::DataChange);
+}
+
+void TableCursor::open() {
+    if (isOpen())
+        return;
+    readRows();
+    m_state = CursorState::Browse;
+    m_modified = false;
+    m_row = m_impl->rows.isEmpty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_impl->rows.isEmpty();
+    notify(ViewChange::StateChange);
+    notify(ViewChange::RowsReset);
+    fire(CursorEvent::AfterOpen);
+    if (!m_impl->rows.isEmpty())
+        fire(CursorEvent::AfterScroll);
+    notify(ViewChange::DataChange);
+}
+
+void TableCursor::close() {
+    if (!isOpen())
+        return;
+    fire(CursorEvent::BeforeClose);
+    // Unposted changes go with the rows, as closing always discards them.
+    m_impl->rows.clear();
+    m_state = CursorState::Inactive;
+    m_modified = false;
+    m_row = -1;
+    m_bof = true;
+    m_eof = true;
+    notify(ViewChange::StateChange);
+    notify(ViewChange::RowsReset);
+}
+
+void TableCursor::refresh() {
+    ensureActive();
+    checkBrowseMode();
+    const qint64 rowid = m_row >= 0 ? m_impl->rows[m_row].rowid : 0;
+    readRows();
+    int found = -1;
+    for (int i = 0; i < m_impl->rows.size() && rowid != 0; ++i)
+        if (m_impl->rows[i].rowid == rowid) {
+            found = i;
+            break;
+        }
+    const bool moved = found < 0;
+    m_row = found >= 0 ? found : (m_impl->rows.isEmpty() ? -1 : 0);
+    m_bof = m_impl->rows.isEmpty() || (moved && m_row == 0);
+    m_eof = m_impl->rows.isEmpty();
+    notify(ViewChange::RowsReset);
+    if (moved && m_row >= 0)
+        fire(CursorEvent::AfterScroll);
+    notify(ViewChange::DataChange);
+}
+
+// ---- navigation ---------------------------------------------------------------
+
+int TableCursor::recordCount() const {
+    return isOpen() ? static_cast<int>(m_impl->rows.size()) : 0;
+}
+
+void TableCursor::checkBrowseMode() {
+    if (!isEditing())
+        return;
+    if (m_modified)
+        post();
+    else
+        cancel();
+}
+
+void TableCursor::scrolled() {
+    fire(CursorEvent::AfterScroll);
+    notify(ViewChange::DataChange);
+}
+
+void TableCursor::first() {
+    ensureActive();
+    checkBrowseMode();
+    const bool empty = m_impl->rows.isEmpty();
+    m_row = empty ? -1 : 0;
+    m_bof = true;
+    m_eof = empty;
+    scrolled();
+}
+
+void TableCursor::last() {
+    ensureActive();
+    checkBrowseMode();
+    const bool empty = m_impl->rows.isEmpty();
+    m_row = empty ? -1 : int(m_impl->rows.size()) - 1;
+    m_eof = true;
+    m_bof = empty;
+    scrolled();
+}
+
+void TableCursor::next() {
+    ensureActive();
+    checkBrowseMode();
+    if (m_row + 1 < m_impl->rows.size()) {
+        ++m_row;
+        m_bof = false;
+        m_eof = false;
+        scrolled();
+    } else {
+        m_eof = true;
+    }
+}
+
+void TableCursor::prior() {
+    ensureActive();
+    checkBrowseMode();
+    if (m_row > 0) {
+        --m_row;
+        m_bof = false;
+        m_eof = false;
+        scrolled();
+    } else {
+        m_bof = true;
+    }
+}
+
+void TableCursor::moveTo(int row) {
+    ensureActive();
+    checkBrowseMode();
+    if (m_impl->rows.isEmpty())
+        return;
+    const int target = std::clamp(row, 0, int(m_impl->rows.size()) - 1);
+    m_bof = false;
+    m_eof = false;
+    if (target == m_row)
+        return;
+    m_row = target;
+    scrolled();
+}
+
+bool TableCursor::locate(const QString& columnName, const QString& value) {
+    ensureActive();
+    const int index = column(columnName);
+    checkBrowseMode();
+    const Column& c = m_impl->columns[index];
+    bool isNumber = false;
+    const qlonglong number = value.trimmed().toLongLong(&isNumber);
+    for (int i = 0; i < m_impl->rows.size(); ++i) {
+        const QVariant& v = m_impl->rows[i].values[index];
+        bool equal = false;
+        if (c.kind == Kind::Integer && isNumber && !v.isNull())
+            equal = v.toLongLong() == number;
+        else
+            equal = textForm(v).compare(value, Qt::CaseInsensitive) == 0 && !v.isNull();
+        if (equal) {
+            m_row = i;
+            m_bof = false;
+            m_eof = false;
+            scrolled();
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---- editing ------------------------------------------------------------------
+
+void TableCursor::insert() {
+    ensureActive();
+    checkBrowseMode();
+    fire(CursorEvent::BeforeInsert);
+    Row row;
+    for (const Column& c : std::as_const(m_impl->columns))
+        row.values << c.defaultValue;
+    m_impl->rowBeforeInsert = m_row;
+    m_impl->rows << row;
+    m_impl->changed = QVector<bool>(m_impl->columns.size(), false);
+    m_row = int(m_impl->rows.size()) - 1;
+    m_state = CursorState::Insert;
+    m_modified = false;
+    m_bof = false;
+    m_eof = false;
+    notify(ViewChange::RowsReset);
+    notify(ViewChange::StateChange);
+    fire(CursorEvent::AfterInsert);
+    fire(CursorEvent::AfterScroll);
+    notify(ViewChange::DataChange);
+}
+
+void TableCursor::edit() {
+    ensureActive();
+    if (isEditing())
+        return;
+    if (m_row < 0 || m_impl->rows.isEmpty()) {
+        insert();
+        return;
+    }
+    m_impl->original = m_impl->rows[m_row];
+    m_impl->changed = QVector<bool>(m_impl->columns.size(), false);
+    m_state = CursorState::Edit;
+    m_modified = false;
+    notify(ViewChange::StateChange);
+}
+
+qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
+    const QVector<Column>& columns = m_impl->columns;
+    QStringList names;
+    QStringList marks;
+    for (const Column& c : columns) {
+        names << quoted(c.name);
+        marks << QStringLiteral("?");
+    }
+    const QString sql = QStringLiteral("insert into %1 (%2) values (%3)")
+                            .arg(quoted(m_table), names.join(QStringLiteral(", ")),
+                                 marks.join(QStringLiteral(", ")));
+    const int identity = m_identity.isEmpty() ? -1 : findColumn(columns, m_identity);
+    QVector<QVariant> toStore = values;
+    // Another program on the same bank may have taken the identifier this one
+    // computed; the record then takes the next free one instead of being lost.
+    for (int attempt = 0;; ++attempt) {
+        Statement stmt(m_connection.handle(), sql);
+        for (int i = 0; i < toStore.size(); ++i)
+            stmt.bind(i + 1, toStore[i]);
+        try {
+            stmt.step();
+            return sqlite3_last_insert_rowid(m_connection.handle());
+        } catch (const EngineError&) {
+            const bool clash = identity >= 0 && stmt.failure() == SQLITE_CONSTRAINT_UNIQUE &&
+                               attempt < 10 &&
+                               QString::fromUtf8(sqlite3_errmsg(m_connection.handle()))
+                                   .endsWith(m_table + QLatin1Char('.') + columns[identity].name,
+                                             Qt::CaseInsensitive);
+            if (!clash)
+                throw;
+        }
+        Statement max(m_connection.handle(),
+                      QStringLiteral("select coalesce(max(%1), 0) + 1 from %2")
+                          .arg(quoted(columns[identity].name), quoted(m_table)));
+        max.step();
+        const qlonglong next = sqlite3_column_int64(max.get(), 0);
+        if (next > INT_MAX)
+            throw EngineError(
+                QStringLiteral("表 %1 的记录标识已经用完, 无法再添加记录.").arg(m_table));
+        toStore[identity] = int(next);
+    }
+}
+
+void TableCursor::post() {
+    if (!isEditing())
+        return;
+    Row& row = m_impl->rows[m_row];
+    const QVector<Column>& columns = m_impl->columns;
+    QVector<QVariant> values;
+    for (int i = 0; i < columns.size(); ++i)
+        values << toStorage(m_table, columns[i], row.values[i]);
+
+    if (m_state == CursorState::Insert) {
+        row.rowid = storeNew(values);
+    } else {
+        QStringList sets;
+        QVector<QVariant> binds;
+        for (int i = 0; i < columns.size(); ++i)
+            if (m_impl->changed.value(i)) {
+                sets << quoted(columns[i].name) + QStringLiteral(" = ?");
+                binds << values[i];
+            }
+        if (!sets.isEmpty()) {
+            Statement stmt(m_connection.handle(),
+                           QStringLiteral("update %1 set %2 where rowid = ?")
+                               .arg(quoted(m_table), sets.join(QStringLiteral(", "))));
+            for (int i = 0; i < binds.size(); ++i)
+                stmt.bind(i + 1, binds[i]);
+            stmt.bind(int(binds.size()) + 1, row.rowid);
+            stmt.step();
+            if (sqlite3_changes(m_connection.handle()) == 0)
+                throw EngineError(
+                    QStringLiteral("表 %1 的这条记录已经被另一个程序删除了, 修改没有保存. "
+                                   "请重新打开试题库后再试.")
+                        .arg(m_table));
+        }
+    }
+    row.values = values;
+    reloadRow(m_row);
+    m_state = CursorState::Browse;
+    m_modified = false;
+    notify(ViewChange::StateChange);
+    notify(ViewChange::DataChange);
+    fire(CursorEvent::AfterPost);
+}
+
+void TableCursor::cancel() {
+    if (!isEditing())
+        return;
+    m_modified = false;
+    if (m_state == CursorState::Insert) {
+        m_impl->rows.removeAt(m_row);
+        const int count = int(m_impl->rows.size());
+        m_row = count == 0 ? -1 : std::clamp(m_impl->rowBeforeInsert, 0, count - 1);
+        m_bof = count == 0;
+        m_eof = count == 0;
+        m_state = CursorState::Browse;
+        notify(ViewChange::RowsReset);
+        notify(ViewChange::StateChange);
+        scrolled();
+        return;
+    }
+    m_impl->rows[m_row] = m_impl->original;
+    m_state = CursorState::Browse;
+    notify(ViewChange::StateChange);
+    notify(ViewChange::DataChange);
+}
+
+void TableCursor::remove() {
+    ensureActive();
+    if (m_state == CursorState::Insert) {
+        cancel();
+        return;
+    }
+    if (m_state == CursorState::Edit) {
+        m_impl->rows[m_row] = m_impl->original;
+        m_state = CursorState::Browse;
+        m_modified = false;
+    }
+    if (m_row < 0 || m_impl->rows.isEmpty())
+        throw EngineError(QStringLiteral("表 %1 中没有记录可以删除.").arg(m_table));
+    Statement stmt(m_connection.handle(),
+                   QStringLiteral("delete from %1 where rowid = ?").arg(quoted(m_table)));
+    stmt.bind(1, m_impl->rows[m_row].rowid);
+    stmt.step(); // a record another program deleted already is simply gone
+    m_impl->rows.removeAt(m_row);
+    const int count = int(m_impl->rows.size());
+    m_row = count == 0 ? -1 : std::min(m_row, count - 1);
+    m_bof = count == 0;
+    m_eof = count == 0;
+    notify(ViewChange::RowsReset);
+    notify(ViewChange::StateChange);
+    fire(CursorEvent::AfterDelete);
+    scrolled();
+}
+
+// ---- fields -------------------------------------------------------------------
+
+QVariant TableCursor::value(const QString& name) const {
+    ensureActive();
+    const QVariant* v = currentValue(column(name));
+    return v ? *v : QVariant();
+}
+
+bool TableCursor::isNull(const QString& name) const {
+    const QVariant v = value(name);
+    return v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty() &&
+                          m_impl->columns[column(name)].kind != Kind::Text);
+}
+
+namespace {
+
+int integerOf(const QString& table, const QString& column, const QVariant& v) {
+    if (v.isNull())
+        return 0;
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool() ? 1 : 0;
+    if (v.typeId() == QMetaType::Int)
+        return v.toInt();
+    bool ok = false;
+    const qlonglong n = v.typeId() == QMetaType::QString ? v.toString().trimmed().toLongLong(&ok)
+                                                         : v.toLongLong(&ok);
+    if (v.typeId() == QMetaType::QString && v.toString().trimmed().isEmpty())
+        return 0;
+    if (!ok || n < INT_MIN || n > INT_MAX)
+        throw EngineError(
+            QStringLiteral("表 %1 的列 %2 的值 \"%3\" 不是整数.").arg(table, column, v.toString()));
+    return int(n);
+}
+
+} // namespace
+
+int TableCursor::asInteger(const QString& name) const {
+    return integerOf(m_table, name, value(name));
+}
+
+QString TableCursor::asString(const QString& name) const {
+    return textForm(value(name));
+}
+
+bool TableCursor::asBoolean(const QString& name) const {
+    const QVariant v = value(name);
+    if (v.isNull())
+        return false;
+    if (v.typeId() == QMetaType::QString)
+        return v.toString().trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    return v.toLongLong() != 0;
+}
+
+void TableCursor::setValue(const QString& name, const QVariant& v) {
+    ensureActive();
+    const int index = column(name);
+    if (!isEditing())
+        throw EngineError(QStringLiteral("表 %1 不在编辑状态, 不能修改列 %2.")
+                              .arg(m_table, m_impl->columns[index].name));
+    m_impl->rows[m_row].values[index] = v;
+    m_impl->changed[index] = true;
+    m_modified = true;
+    notify(ViewChange::DataChange);
+}
+
+void TableCursor::setInteger(const QString& name, int v) {
+    setValue(name, QVariant(v));
+}
+
+void TableCursor::setString(const QString& name, const QString& text) {
+    const Kind kind = m_impl->columns.value(column(name)).kind;
+    if (kind == Kind::Integer && text.trimmed().isEmpty()) {
+        setValue(name, QVariant());
+    } else if (kind == Kind::Boolean &&
+               text.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) {
+        setValue(name, QVariant(true));
+    } else if (kind == Kind::Boolean &&
+               text.trimmed().compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) {
+        setValue(name, QVariant(false));
+    } else if (kind == Kind::Boolean && text.isEmpty()) {
+        setValue(name, QVariant());
+    } else {
+        setValue(name, text);
+    }
+}
+
+void TableCursor::setBoolean(const QString& name, bool v) {
+    setValue(name, QVariant(v));
+}
+
+void TableCursor::setNull(const QString& name) {
+    setValue(name, QVariant());
+}
+
+QVariant TableCursor::valueAt(int row, const QString& name) const {
+    const int index = column(name);
+    if (!isOpen() || row < 0 || row >= m_impl->rows.size())
+        return QVariant();
+    return m_impl->rows[row].values[index];
+}
+
+QString TableCursor::textAt(int row, const QString& name) const {
+    return textForm(valueAt(row, name));
+}
+
+// ---- notifications --------------------------------------------------------------
+
+void TableCursor::setHandler(CursorEvent event, std::function<void()> handler) {
+    if (handler)
+        m_handlers[event] = std::move(handler);
+    else
+        m_handlers.erase(event);
+}
+
+void TableCursor::fire(CursorEvent event) {
+    const auto it = m_handlers.find(event);
+    if (it == m_handlers.end())
+        return;
+    const std::function<void()> handler = it->second; // it may replace itself
+    handler();
+}
+
+int TableCursor::addView(std::function<void(ViewChange)> listener) {
+    const int id = m_nextViewId++;
+    m_views[id] = std::move(listener);
+    return id;
+}
+
+void TableCursor::removeView(int id) {
+    m_views.erase(id);
+}
+
+void TableCursor::suspendViews() {
+    ++m_suspend;
+}
+
+void TableCursor::resumeViews() {
+    if (m_suspend == 0)
+        return;
+    if (--m_suspend > 0)
+        return;
+    notify(ViewChange::RowsReset);
+    notify(ViewChange::DataChange);
+}
+
+void TableCursor::notify(ViewChange change) {
+    if (m_suspend > 0)
+        return;
+    // A listener may add or remove views while it is told.
+    const auto views = m_views;
+    for (const auto& [id, listener] : views)
+        if (m_views.count(id))
+            listener(change);
+}
+
+} // namespace tess

@@ -1,0 +1,25 @@
+// tessaloom-newbank PATH: makes a ready-made paper bank (the four tables and
+// the account "Admin" with an empty password). An existing file is never replaced.
+#include "store/engineerror.h"
+#include "store/schema.h"
+
+#include <QString>
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    if (argc != 2) {
+        std::fputs("用法: tessaloom-newbank 试题库文件.mdb\n"
+                   "创建一个新的试题库, 其中只有帐号 Admin (密码为空).\n",
+                   stderr);
+        return 2;
+    }
+    const QString path = QString::fromLocal8Bit(argv[1]);
+    try {
+        tess::createPaperBank(path);
+    } catch (const tess::EngineError& e) {
+        std::fprintf(stderr, "创建试题库失败: %s\n", e.message().toLocal8Bit().constData());
+        return 1;
+    }
+    std::printf("已创建试题库 %s, 帐号 Admin 的密码为空.\n", path.toLocal8Bit().constData());
+    return 0;
+}
