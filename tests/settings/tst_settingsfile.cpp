@@ -276,13 +276,28 @@ private Q_SLOTS:
         QCOMPARE(readBytes(m_ini), expected);
     }
 
-    void saveAddsSectionAtEnd() {
-        writeBytes(m_ini, "[Other]\nA=1");
-        NewPaperDefaults::builtIn(ExeFolder).save(m_ini);
-        QCOMPARE(readBytes(m_ini), "[Other]\nA=1\n\n[Default]\nDefPapScr=100\nDefPapNam=Untitled "
-                                   "Paper\nDefPapSav=" +
-                                       gbk(NewPaperDefaults::builtIn(ExeFolder).outputFile) +
-                                       "\nDefPapCls=" + gbk(QStringLiteral("通用")) + "\n");
+    // Where missing keys and a missing section go.
+    void saveAddsWhatIsMissing_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after"); // "@" stands for the four key lines
+        QTest::newRow("other section, no final line break")
+            << QByteArray("[Other]\nA=1") << QByteArray("[Other]\nA=1\n\n[Default]\n@");
+        QTest::newRow("only blank lines") << QByteArray("\n\n") << QByteArray("\n\n[Default]\n@");
+        QTest::newRow("section line last, no line break")
+            << QByteArray("[Default]") << QByteArray("[Default]\n@");
+        QTest::newRow("keys go before the blank lines ending the section")
+            << QByteArray("[default]\n\n\n[B]\nx=1\n") << QByteArray("[default]\n@\n\n[B]\nx=1\n");
+    }
+    void saveAddsWhatIsMissing() {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        writeBytes(m_ini, before);
+        const NewPaperDefaults d = NewPaperDefaults::builtIn(ExeFolder);
+        d.save(m_ini);
+        const QByteArray keys =
+            "DefPapScr=100\nDefPapNam=Untitled Paper\nDefPapSav=" + gbk(d.outputFile) +
+            "\nDefPapCls=" + gbk(d.category) + "\n";
+        QCOMPARE(readBytes(m_ini), after.replace("@", keys));
     }
 
     // A missing file is created with the section and the four keys in order,
