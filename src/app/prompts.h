@@ -9,7 +9,9 @@ class QWidget;
 namespace tess {
 
 // The application title: caption of the main window and of every box.
-inline QString appTitle() { return QStringLiteral("Tessaloom"); }
+inline QString appTitle() {
+    return QStringLiteral("Tessaloom");
+}
 
 // Every message box and file dialog of the program goes through here, so that
 // tests can give the answers in advance and no test ever waits on a modal box.

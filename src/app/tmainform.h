@@ -5,6 +5,7 @@
 #include "store/query.h"
 #include "store/tablecursor.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <functional>
 
@@ -18,10 +19,12 @@ class QSplitter;
 class QStatusBar;
 class QToolBar;
 class QWidget;
+class TFormHelp;
 
 namespace tess {
 class PaperListModel;
 class PageOpener;
+class ShortcutRouter;
 } // namespace tess
 
 // The main window. Its methods are spread over the subsystem folders:
@@ -58,6 +61,24 @@ public:
     static QString SettingsPath();   // <exe>.ini
     static QString GuidePath();      // <exe>.htm
     static QString PicturesFolder(); // <exe folder>/images
+    // The executable's full path; tests point it into a folder of their own.
+    static QString ExecutablePath();
+    static void SetExecutablePath(const QString& path);
+
+    // --- frame services for the other parts ---
+    // The pop-up menu of a control: opened by the right mouse button and the
+    // first place a shortcut key is looked up while the focus is in the control.
+    void SetPopupMenu(QWidget* control, QMenu* menu);
+    QMenu* PopupMenuOf(QWidget* control) const { return m_popupMenus.value(control); }
+    // An update rule (OnXxxUpdate): run before a menu holding the action opens
+    // and before the action's shortcut key is acted on.
+    void SetUpdateRule(QAction* action, std::function<void()> rule);
+    // Runs handler, guarded, whenever action is triggered.
+    void ConnectCommand(QAction* action, std::function<void()> handler);
+    // The user guide window that OnHelp shows.
+    void SetHelpWindow(TFormHelp* help) { m_help = help; }
+    // Sets the work area to three quarters of the client height.
+    void ApplyWorkAreaHeight();
 
     // --- navigator (editor/) ---
     void RefreshPaperList();
@@ -142,11 +163,44 @@ public:
     QStatusBar* StatusBar = nullptr;
     QToolBar* ToolBar = nullptr;
 
+    // Frame: work area (left and right panes), lower area, their splitters, menus.
+    QWidget* WorkArea = nullptr;
+    QWidget* PnlBottom = nullptr;
+    QSplitter* SplitterMain = nullptr;  // work area | lower area
+    QSplitter* SplitterWork = nullptr;  // left pane | right pane
+    QSplitter* SplitterRight = nullptr; // question pane | choice pane
+    QMenu* MenuFile = nullptr;
+    QMenu* MenuEdit = nullptr;
+    QMenu* MenuView = nullptr;
+    QMenu* MenuTools = nullptr;
+    QMenu* MenuHelp = nullptr;
+    QMenu* PopMenuQuestion = nullptr;
+    QMenu* PopMenuChoice = nullptr;
+    QMenu* PopMenuMessage = nullptr;
+
+Q_SIGNALS:
+    // The user answered Yes to the exit question; the application ends.
+    void exitConfirmed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
+
 private:
+    friend class tess::ShortcutRouter;
     // frame (app/)
     void createActions();
     void createMenus();
     void createLayout();
+    void runUpdateRules(QMenu* menu);
+    void runUpdateRule(QAction* action);
+    void OnViewExecute(QAction* toggle, QWidget* region);
+    void OnAboutExecute();
+    void OnHelpExecute();
+    void OnSettingExecute();
+    void OnManageUsersUpdate();
+    void OnManageUsersExecute();
     // navigator (editor/)
     void createNavigator();
     void ListViewSelectItem(int row);
@@ -170,4 +224,8 @@ private:
 
     QString m_signedInAccount;
     tess::PageOpener* m_pageOpener = nullptr;
+    TFormHelp* m_help = nullptr;
+    tess::ShortcutRouter* m_router = nullptr;
+    QHash<QWidget*, QMenu*> m_popupMenus;
+    QHash<QAction*, std::function<void()>> m_updateRules;
 };

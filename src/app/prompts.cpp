@@ -1,0 +1,116 @@
+#include "app/prompts.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QImageReader>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QtGlobal>
+
+namespace tess {
+
+namespace {
+
+// "label|pattern|label|pattern" into Qt's "label (pattern);;label (pattern)".
+QString qtFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& label = parts.at(i);
+        const QString& pattern = parts.at(i + 1);
+        out << (label.contains(QLatin1Char('('))
+                    ? label
+                    : label + QStringLiteral(" (") + pattern + QLatin1Char(')'));
+    }
+    if (out.isEmpty() && !filter.isEmpty())
+        out << filter;
+    return out.join(QStringLiteral(";;"));
+}
+
+} // namespace
+
+Prompts& Prompts::instance() {
+    static Prompts prompts;
+    return prompts;
+}
+
+void Prompts::clear() {
+    m_yesNo.clear();
+    m_files.clear();
+    m_shown.clear();
+}
+
+void Prompts::information(QWidget* parent, const QString& text) {
+    m_shown << text;
+    if (m_scripted)
+        return; // nothing to answer: the text is recorded
+    QMessageBox box(QMessageBox::NoIcon, appTitle(), text, QMessageBox::NoButton, parent);
+    box.setDefaultButton(box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole));
+    box.exec();
+}
+
+bool Prompts::askYesNo(QWidget* parent, const QString& text) {
+    m_shown << text;
+    if (!m_yesNo.empty()) {
+        const bool yes = m_yesNo.front();
+        m_yesNo.pop_front();
+        return yes;
+    }
+    if (m_scripted)
+        qFatal("Unexpected question box (no answer queued): %s", qUtf8Printable(text));
+    QMessageBox box(QMessageBox::NoIcon, appTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QString Prompts::saveFile(QWidget* parent, const QString& startDir, const QString& filter) {
+    if (!m_files.empty()) {
+        const QString path = m_files.front();
+        m_files.pop_front();
+        return path;
+    }
+    if (m_scripted)
+        qFatal("Unexpected save-file dialog (no answer queued)");
+    return QFileDialog::getSaveFileName(parent, QString(), startDir, qtFilter(filter));
+}
+
+QString Prompts::openPicture(QWidget* parent, const QString& title, const QStringList& filters) {
+    if (!m_files.empty()) {
+        const QString path = m_files.front();
+        m_files.pop_front();
+        return path;
+    }
+    if (m_scripted)
+        qFatal("Unexpected picture dialog (no answer queued)");
+
+    QFileDialog dialog(parent, title);
+    dialog.setOption(QFileDialog::DontUseNativeDialog); // the preview needs our own layout
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(filters);
+    auto* preview = new QLabel(&dialog);
+    preview->setFixedSize(180, 180);
+    preview->setAlignment(Qt::AlignCenter);
+    preview->setFrameShape(QFrame::StyledPanel);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+        grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
+    QObject::connect(
+        &dialog, &QFileDialog::currentChanged, preview, [preview](const QString& path) {
+            QImageReader reader(path);
+            reader.setAutoTransform(true);
+            const QImage image = QFileInfo(path).isFile() ? reader.read() : QImage();
+            if (image.isNull()) {
+                preview->clear();
+                return;
+            }
+            preview->setPixmap(QPixmap::fromImage(
+                image.scaled(preview->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+        });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace tess

@@ -1,0 +1,51 @@
+#include "app/taboutdlg.h"
+
+#include "app/banner.h"
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+TAboutDlg::TAboutDlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("TAboutDlg"));
+    setWindowTitle(QStringLiteral("关于Tessaloom"));
+    setFixedSize(501, 320);
+
+    Panel1 = new tess::Banner(this, 501);
+
+    ProductName = new QLabel(QStringLiteral("Tessaloom"), this);
+    ProductName->setObjectName(QStringLiteral("ProductName"));
+    QFont big = ProductName->font();
+    big.setPointSize(26);
+    big.setBold(true);
+    big.setUnderline(true);
+    ProductName->setFont(big);
+    QPalette black = ProductName->palette();
+    black.setColor(QPalette::WindowText, Qt::black);
+    ProductName->setPalette(black);
+    ProductName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ProductName->setGeometry(16, 75, 501 - 32, 56);
+
+    auto* rule = new QFrame(this);
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    rule->setGeometry(8, 268, 501 - 16, 2);
+
+    OKButton = new QPushButton(QStringLiteral("确　定"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setFlat(true);
+    OKButton->setDefault(true);
+    OKButton->setGeometry(501 - 8 - 90, 280, 90, 30);
+    connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void TAboutDlg::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}

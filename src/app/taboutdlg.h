@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace tess {
+class Banner;
+}
+
+// The About box: the product name under the banner and one button.
+class TAboutDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TAboutDlg(QWidget* parent);
+
+    tess::Banner* Panel1 = nullptr;
+    QLabel* ProductName = nullptr;
+    QPushButton* OKButton = nullptr;
+
+protected:
+    // The box has no cancel button, so Esc does nothing.
+    void keyPressEvent(QKeyEvent* event) override;
+};

@@ -1,0 +1,561 @@
+// The main window's frame: commands, menus, tool bar, layout, message area,
+// status bar, the exit question, the error handler and opening the paper bank.
+#include "app/tmainform.h"
+
+#include "app/appicons.h"
+#include "app/prompts.h"
+#include "app/shortcutrouter.h"
+#include "app/taboutdlg.h"
+#include "app/tformhelp.h"
+#include "settings/tdlgconfigure.h"
+#include "store/engineerror.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <exception>
+
+namespace {
+
+QString& executablePathOverride() {
+    static QString path;
+    return path;
+}
+
+QFrame* makePanel(QWidget* parent, const char* name) {
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QLatin1String(name));
+    return panel;
+}
+
+} // namespace
+
+// --- paths beside the executable ---
+
+QString TMainForm::ExecutablePath() {
+    const QString& path = executablePathOverride();
+    return path.isEmpty() ? QCoreApplication::applicationFilePath() : path;
+}
+
+void TMainForm::SetExecutablePath(const QString& path) {
+    executablePathOverride() = path;
+}
+
+QString TMainForm::ExeFolder() {
+    return QFileInfo(ExecutablePath()).absolutePath();
+}
+
+namespace {
+
+// The executable's full path with its extension replaced; on Linux the
+// executable has none, so the extension is appended.
+QString besideExecutable(const QString& extension) {
+    const QFileInfo exe(TMainForm::ExecutablePath());
+    QString base = exe.fileName();
+    if (base.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive))
+        base.chop(4);
+    return exe.absolutePath() + QLatin1Char('/') + base + extension;
+}
+
+} // namespace
+
+QString TMainForm::PaperBankPath() {
+    return besideExecutable(QStringLiteral(".mdb"));
+}
+QString TMainForm::SettingsPath() {
+    return besideExecutable(QStringLiteral(".ini"));
+}
+QString TMainForm::GuidePath() {
+    return besideExecutable(QStringLiteral(".htm"));
+}
+QString TMainForm::PicturesFolder() {
+    return ExeFolder() + QStringLiteral("/images");
+}
+
+// --- creation and destruction ---
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+    CurPapID = -1;
+    CurQstID = -1;
+    NextPapID = NextQstID = NextQstIdx = NextChcIdx = NextChcID = 0;
+    setWindowTitle(tess::appTitle());
+    Defaults = tess::NewPaperDefaults::load(SettingsPath(), ExeFolder());
+
+    // Until a paper is selected the grids show nothing.
+    TQuestion.setFilter(QStringLiteral("QstIdx = 0"));
+    TChoice.setFilter(QStringLiteral("Qstidx = 0"));
+
+    createActions();
+    createLayout();
+    createMenus();
+
+    // Outer size 696 × 527; the window frame takes about 8 × 34 of it.
+    resize(688, 493);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    m_router = new tess::ShortcutRouter(this);
+    qApp->installEventFilter(m_router);
+
+    ConnectCommand(OnViewPapLib, [this] { OnViewExecute(OnViewPapLib, PnlLeft); });
+    ConnectCommand(OnViewQuestion, [this] { OnViewExecute(OnViewQuestion, PnlRight); });
+    ConnectCommand(OnViewMessage, [this] { OnViewExecute(OnViewMessage, MessageArea); });
+    ConnectCommand(OnViewToolBar, [this] { OnViewExecute(OnViewToolBar, ToolBar); });
+    ConnectCommand(OnViewStatus, [this] { OnViewExecute(OnViewStatus, StatusBar); });
+    ConnectCommand(OnAbout, [this] { OnAboutExecute(); });
+    ConnectCommand(OnHelp, [this] { OnHelpExecute(); });
+    ConnectCommand(OnSetting, [this] { OnSettingExecute(); });
+    ConnectCommand(ExitAction, [this] { close(); });
+    ConnectCommand(ClearMessagesAction, [this] { MessageArea->clear(); });
+    ConnectCommand(OnManageUsers, [this] { OnManageUsersExecute(); });
+    SetUpdateRule(OnManageUsers, [this] { OnManageUsersUpdate(); });
+    ConnectCommand(OnGenPaper, [this] { OnGenPaperExecute(); });
+    OnManageUsersUpdate();
+}
+
+TMainForm::~TMainForm() {
+    qApp->removeEventFilter(m_router);
+    try {
+        Defaults.save(SettingsPath());
+    } catch (const std::exception& e) {
+        ReportError(QString::fromUtf8(e.what()));
+    }
+    // The panes' views are bound to the cursors, which die before QWidget's
+    // destructor would delete the panes.
+    delete takeCentralWidget();
+}
+
+void TMainForm::createActions() {
+    auto make = [this](const char* name, const QString& caption, const QKeySequence& key,
+                       const QString& hint, const QIcon& icon = QIcon()) {
+        auto* action = new QAction(icon, caption, this);
+        action->setObjectName(QLatin1String(name));
+        if (!key.isEmpty()) {
+            action->setShortcut(key);
+            // Shown in the menus only: ShortcutRouter decides which command a key runs.
+            action->setShortcutContext(Qt::WidgetShortcut);
+            action->setShortcutVisibleInContextMenu(true);
+        }
+        action->setStatusTip(hint);
+        action->setToolTip(hint.isEmpty() ? QString(caption).remove(QLatin1Char('&')) : hint);
+        return action;
+    };
+    const QIcon add = tess::addIcon();
+    const QIcon del = tess::deleteIcon();
+    const QIcon gen = tess::generateIcon();
+    const QKeySequence none;
+    const auto s = [](const char* text) { return QString::fromUtf8(text); };
+
+    OnNewPaper = make("OnNewPaper", s("新建试卷(&D)"), QKeySequence(Qt::CTRL | Qt::Key_D),
+                      s("新建试卷"), add);
+    OnAddQustion = make("OnAddQustion", s("添加题目(&F)"), QKeySequence(Qt::CTRL | Qt::Key_F),
+                        s("添加题目"), add);
+    OnAddChoice = make("OnAddChoice", s("添加选项(&G)"), QKeySequence(Qt::CTRL | Qt::Key_G),
+                       s("添加选项"), add);
+    OnDelQuestion = make("OnDelQuestion", s("删除题目(&H)"), none, s("删除题目"), del);
+    OnDelChoice = make("OnDelChoice", s("删除选项(&J)"), none, s("删除选项"), del);
+    OnDelPaper = make("OnDelPaper", s("删除试卷(&G)"), QKeySequence(Qt::CTRL | Qt::Key_G),
+                      s("删除试卷"), del);
+    OnDelAllPaper = make("OnDelAllPaper", s("删除所有试卷"), none, s("删除所有试卷"), del);
+    OnDelAllQuestion = make("OnDelAllQuestion", s("删除所有题目"),
+                            QKeySequence(Qt::SHIFT | Qt::Key_Delete), s("删除所有题目"), del);
+    OnEditPaper = make("OnEditPaper", s("编辑试卷属性...(&E)"),
+                       QKeySequence(Qt::SHIFT | Qt::Key_Insert), s("编辑试卷属性"));
+    OnGenPaper = make("OnGenPaper", s("生成试卷(&S)"), QKeySequence(Qt::CTRL | Qt::Key_S),
+                      s("生成试卷"), gen);
+    OnSetting = make("OnSetting", s("系统设置..."), QKeySequence(Qt::Key_F3), s("系统设置"));
+    OnModifyPasswore =
+        make("OnModifyPasswore", s("修改用户密码..."), QKeySequence(Qt::Key_F5), QString());
+    OnManageUsers = make("OnManageUsers", s("用户管理..."), QKeySequence(Qt::Key_F4), QString());
+    OnInsertImage = make("OnInsertImage", s("插入图片文件"), none, QString());
+    OnInsertImageChc = make("OnInsertImageChc", s("插入图片文件"), none, QString());
+    OnViewPapLib = make("OnViewPapLib", s("显示试卷导航栏"), none, s("显示试卷库"));
+    OnViewQuestion = make("OnViewQuestion", s("所有题目"), none, s("所有题目"));
+    OnViewMessage = make("OnViewMessage", s("信息提示区"), none, s("信息提示区"));
+    OnViewToolBar = make("OnViewToolBar", s("显示工具栏"), none, s("显示工具栏"));
+    OnViewStatus = make("OnViewStatus", s("显示状态栏"), none, s("显示状态栏"));
+    OnAbout = make("OnAbout", s("关于..."), QKeySequence(Qt::Key_F2), s("关于..."));
+    OnHelp = make("OnHelp", s("使用指南..."), QKeySequence(Qt::Key_F1), s("使用指南"));
+    ExitAction = make("ExitAction", s("退出(&X)"), none, QString());
+    ClearMessagesAction = make("ClearMessagesAction", s("清空信息(&C)"), none, QString());
+
+    for (QAction* toggle :
+         {OnViewPapLib, OnViewQuestion, OnViewMessage, OnViewToolBar, OnViewStatus}) {
+        toggle->setCheckable(true);
+        toggle->setChecked(true);
+    }
+}
+
+void TMainForm::createMenus() {
+    QMenuBar* bar = menuBar();
+    MenuFile = bar->addMenu(QStringLiteral("文件(&F)"));
+    MenuFile->addAction(OnNewPaper);
+    MenuFile->addSeparator();
+    MenuFile->addAction(ExitAction);
+
+    MenuEdit = bar->addMenu(QStringLiteral("编辑(&E)"));
+    MenuEdit->addActions({OnAddQustion, OnAddChoice});
+    MenuEdit->addSeparator();
+    MenuEdit->addActions({OnDelQuestion, OnDelChoice});
+    MenuEdit->addSeparator();
+    MenuEdit->addActions({OnDelPaper, OnDelAllPaper});
+    MenuEdit->addSeparator();
+    MenuEdit->addAction(OnEditPaper);
+
+    MenuView = bar->addMenu(QStringLiteral("视图(&V)"));
+    MenuView->addActions({OnViewPapLib, OnViewQuestion});
+    MenuView->addSeparator();
+    MenuView->addAction(OnViewMessage);
+    MenuView->addSeparator();
+    MenuView->addActions({OnViewToolBar, OnViewStatus});
+
+    MenuTools = bar->addMenu(QStringLiteral("工具(&T)"));
+    MenuTools->addAction(OnGenPaper);
+    MenuTools->addSeparator();
+    MenuTools->addAction(OnSetting);
+    MenuTools->addSeparator();
+    MenuTools->addActions({OnModifyPasswore, OnManageUsers});
+
+    MenuHelp = bar->addMenu(QStringLiteral("帮助(&H)"));
+    MenuHelp->addAction(OnAbout);
+    MenuHelp->addSeparator();
+    MenuHelp->addAction(OnHelp);
+
+    for (QMenu* menu : {MenuFile, MenuEdit, MenuView, MenuTools, MenuHelp})
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] { runUpdateRules(menu); });
+
+    // Pop-up menus. The navigator and the grids register theirs for their
+    // controls with SetPopupMenu when they are built.
+    PopMenuPaper = new QMenu(this);
+    PopMenuPaper->setObjectName(QStringLiteral("PopMenuPaper"));
+    PopMenuPaper->addAction(OnNewPaper);
+    PopMenuPaper->addSeparator();
+    PopMenuPaper->addActions({OnDelPaper, OnDelAllQuestion});
+    PopMenuPaper->addSeparator();
+    PopMenuPaper->addActions({OnGenPaper, OnEditPaper});
+
+    PopMenuQuestion = new QMenu(this);
+    PopMenuQuestion->setObjectName(QStringLiteral("PopMenuQuestion"));
+    PopMenuQuestion->addActions({OnAddQustion, OnDelQuestion});
+    PopMenuQuestion->addSeparator();
+    PopMenuQuestion->addActions({OnAddChoice, OnInsertImage});
+
+    PopMenuChoice = new QMenu(this);
+    PopMenuChoice->setObjectName(QStringLiteral("PopMenuChoice"));
+    PopMenuChoice->addActions({OnAddChoice, OnDelChoice});
+    PopMenuChoice->addSeparator();
+    PopMenuChoice->addAction(OnInsertImageChc);
+
+    PopMenuMessage = new QMenu(this);
+    PopMenuMessage->setObjectName(QStringLiteral("PopMenuMessage"));
+    PopMenuMessage->addAction(ClearMessagesAction);
+    SetPopupMenu(MessageArea, PopMenuMessage);
+    SetPopupMenu(PnlBottom, PopMenuMessage);
+}
+
+void TMainForm::createLayout() {
+    ToolBar = new QToolBar(this);
+    ToolBar->setObjectName(QStringLiteral("ToolBar"));
+    ToolBar->setMovable(false);
+    ToolBar->setFloatable(false);
+    ToolBar->setFixedHeight(43);
+    ToolBar->setIconSize(QSize(16, 16));
+    ToolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    ToolBar->toggleViewAction()->setVisible(false);
+    auto addButton = [this](QAction* action) {
+        ToolBar->addAction(action);
+        if (auto* button = qobject_cast<QToolButton*>(ToolBar->widgetForAction(action))) {
+            button->setObjectName(action->objectName() + QStringLiteral("Button"));
+            button->setFixedSize(83, 38);
+            button->setAutoRaise(true);
+            button->setFocusPolicy(Qt::NoFocus);
+            button->setText(QString(action->text()).remove(QLatin1Char('&')));
+        }
+    };
+    addButton(OnNewPaper);
+    ToolBar->addSeparator();
+    addButton(OnAddQustion);
+    addButton(OnAddChoice);
+    ToolBar->addSeparator();
+    addButton(OnDelPaper);
+    addButton(OnDelQuestion);
+    addButton(OnDelChoice);
+    ToolBar->addSeparator();
+    addButton(OnGenPaper);
+    addToolBar(Qt::TopToolBarArea, ToolBar);
+
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("Central"));
+    auto* centralLayout = new QVBoxLayout(central);
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    centralLayout->setSpacing(0);
+
+    // While a splitter is dragged it only shows where the boundary will go.
+    auto makeSplitter = [](Qt::Orientation orientation, int handle, const char* name) {
+        auto* splitter = new QSplitter(orientation);
+        splitter->setObjectName(QLatin1String(name));
+        splitter->setOpaqueResize(false);
+        splitter->setHandleWidth(handle);
+        return splitter;
+    };
+    SplitterMain = makeSplitter(Qt::Vertical, 4, "SplitterMain");
+    centralLayout->addWidget(SplitterMain);
+
+    // Work area: lowered edge, medium grey.
+    auto* work = makePanel(SplitterMain, "WorkArea");
+    work->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    work->setLineWidth(1);
+    work->setAutoFillBackground(true);
+    QPalette grey = work->palette();
+    grey.setColor(QPalette::Window, QColor(128, 128, 128));
+    work->setPalette(grey);
+    WorkArea = work;
+    auto* workLayout = new QHBoxLayout(work);
+    workLayout->setContentsMargins(1, 1, 1, 1);
+    workLayout->setSpacing(0);
+    SplitterWork = makeSplitter(Qt::Horizontal, 4, "SplitterWork");
+    workLayout->addWidget(SplitterWork);
+
+    PnlLeft = new QWidget;
+    PnlLeft->setObjectName(QStringLiteral("PnlLeft"));
+    PnlLeft->setAutoFillBackground(true);
+    PnlLeft->setPalette(QApplication::palette());
+    auto* leftLayout = new QVBoxLayout(PnlLeft);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->setSpacing(0);
+    SplitterWork->addWidget(PnlLeft);
+
+    PnlRight = new QWidget;
+    PnlRight->setObjectName(QStringLiteral("PnlRight"));
+    auto* rightLayout = new QVBoxLayout(PnlRight);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(0);
+    SplitterRight = makeSplitter(Qt::Vertical, 5, "SplitterRight");
+    rightLayout->addWidget(SplitterRight);
+    PnlQuestion = new QWidget;
+    PnlQuestion->setObjectName(QStringLiteral("PnlQuestion"));
+    new QVBoxLayout(PnlQuestion);
+    PnlQuestion->layout()->setContentsMargins(0, 0, 0, 0);
+    PnlChoice = new QWidget;
+    PnlChoice->setObjectName(QStringLiteral("PnlChoice"));
+    new QVBoxLayout(PnlChoice);
+    PnlChoice->layout()->setContentsMargins(0, 0, 0, 0);
+    SplitterRight->addWidget(PnlQuestion);
+    SplitterRight->addWidget(PnlChoice);
+    SplitterRight->setStretchFactor(0, 0);
+    SplitterRight->setStretchFactor(1, 1);
+    SplitterRight->setSizes({209, 200});
+    SplitterWork->addWidget(PnlRight);
+    SplitterWork->setStretchFactor(0, 0);
+    SplitterWork->setStretchFactor(1, 1);
+    SplitterWork->setSizes({185, 500});
+    SplitterWork->setCollapsible(0, false);
+    SplitterWork->setCollapsible(1, false);
+
+    // Lower area: single-line border, the message area over the status bar.
+    auto* bottom = makePanel(SplitterMain, "PnlBottom");
+    bottom->setFrameStyle(QFrame::Box | QFrame::Plain);
+    bottom->setLineWidth(1);
+    PnlBottom = bottom;
+    auto* bottomLayout = new QVBoxLayout(bottom);
+    bottomLayout->setContentsMargins(1, 1, 1, 1);
+    bottomLayout->setSpacing(0);
+    // Hiding the message area leaves this holder blank rather than moving
+    // the status bar up.
+    auto* holder = new QWidget(bottom);
+    holder->setObjectName(QStringLiteral("PnlMessage"));
+    auto* holderLayout = new QVBoxLayout(holder);
+    holderLayout->setContentsMargins(0, 0, 0, 0);
+    MessageArea = new QPlainTextEdit(holder);
+    MessageArea->setObjectName(QStringLiteral("MessageArea"));
+    MessageArea->setReadOnly(true);
+    MessageArea->setFrameShape(QFrame::NoFrame);
+    MessageArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    MessageArea->setMinimumHeight(1);
+    holderLayout->addWidget(MessageArea);
+    holder->setMinimumHeight(1);
+    bottomLayout->addWidget(holder, 1);
+    StatusBar = new QStatusBar(bottom);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setFixedHeight(20);
+    StatusBar->setSizeGripEnabled(false);
+    bottomLayout->addWidget(StatusBar);
+
+    SplitterMain->setCollapsible(0, false);
+    SplitterMain->setCollapsible(1, true);
+    SplitterMain->setStretchFactor(0, 1);
+    SplitterMain->setStretchFactor(1, 0);
+    setCentralWidget(central);
+}
+
+// --- frame services ---
+
+void TMainForm::SetPopupMenu(QWidget* control, QMenu* menu) {
+    if (!control)
+        return;
+    if (!menu) {
+        m_popupMenus.remove(control);
+        control->setContextMenuPolicy(Qt::DefaultContextMenu);
+        return;
+    }
+    const bool known =
+        std::find(m_popupMenus.cbegin(), m_popupMenus.cend(), menu) != m_popupMenus.cend();
+    m_popupMenus.insert(control, menu);
+    control->setContextMenuPolicy(Qt::CustomContextMenu);
+    // A scroll area reports the position in its viewport's coordinates.
+    connect(control, &QWidget::customContextMenuRequested, menu,
+            [this, control](const QPoint& pos) {
+                QMenu* current = m_popupMenus.value(control);
+                if (!current)
+                    return;
+                auto* area = qobject_cast<QAbstractScrollArea*>(control);
+                current->popup((area ? area->viewport() : control)->mapToGlobal(pos));
+            });
+    if (!known)
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] { runUpdateRules(menu); });
+}
+
+void TMainForm::SetUpdateRule(QAction* action, std::function<void()> rule) {
+    if (action)
+        m_updateRules.insert(action, std::move(rule));
+}
+
+void TMainForm::ConnectCommand(QAction* action, std::function<void()> handler) {
+    if (!action)
+        return;
+    connect(action, &QAction::triggered, this,
+            [this, handler = std::move(handler)] { Guarded(handler); });
+}
+
+void TMainForm::runUpdateRule(QAction* action) {
+    const auto rule = m_updateRules.constFind(action);
+    if (rule != m_updateRules.cend() && *rule)
+        Guarded(*rule);
+}
+
+void TMainForm::runUpdateRules(QMenu* menu) {
+    const QList<QAction*> entries = menu->actions();
+    for (QAction* entry : entries)
+        runUpdateRule(entry);
+}
+
+void TMainForm::AddMessage(const QString& text) {
+    MessageArea->setVisible(true); // the toggle's flag stays as it is
+    MessageArea->appendPlainText(text);
+    MessageArea->moveCursor(QTextCursor::End);
+    MessageArea->ensureCursorVisible();
+}
+
+bool TMainForm::AskYesNo(const QString& text) {
+    return tess::Prompts::instance().askYesNo(this, text);
+}
+
+void TMainForm::ShowInformation(const QString& text) {
+    tess::Prompts::instance().information(this, text);
+}
+
+void TMainForm::ReportError(const QString& message) {
+    AddMessage(QStringLiteral("程序运行错误:") + message);
+}
+
+void TMainForm::Guarded(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (const tess::EngineError& e) {
+        ReportError(e.message());
+    } catch (const std::exception& e) {
+        // Our own errors carry their Chinese message in UTF-8.
+        ReportError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ReportError(QStringLiteral("未知错误"));
+    }
+}
+
+// --- window events ---
+
+void TMainForm::ApplyWorkAreaHeight() {
+    if (!SplitterMain)
+        return;
+    const int client = height() - (menuBar()->isHidden() ? 0 : menuBar()->height());
+    const int work = client * 3 / 4;
+    const int lower = std::max(0, SplitterMain->height() - work - SplitterMain->handleWidth());
+    SplitterMain->setSizes({work, lower});
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    ApplyWorkAreaHeight();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!AskYesNo(QStringLiteral("真的要退出") + tess::appTitle() + QStringLiteral("吗?"))) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    Q_EMIT exitConfirmed();
+}
+
+bool TMainForm::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        // The status bar lives in the lower area, not where QMainWindow keeps its own.
+        StatusBar->showMessage(static_cast<QStatusTipEvent*>(event)->tip());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+// --- frame commands ---
+
+void TMainForm::OnViewExecute(QAction* toggle, QWidget* region) {
+    region->setVisible(toggle->isChecked());
+}
+
+void TMainForm::OnAboutExecute() {
+    TAboutDlg about(this);
+    about.exec();
+}
+
+void TMainForm::OnHelpExecute() {
+    if (!m_help)
+        return;
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
+
+void TMainForm::OnSettingExecute() {
+    tess::editNewPaperDefaults(this, Defaults, ExeFolder());
+}
+
+void TMainForm::OnManageUsersUpdate() {
+    OnManageUsers->setEnabled(m_signedInAccount == QStringLiteral("Admin"));
+}
+
+void TMainForm::OnManageUsersExecute() {
+    // The account dialogs are still to come.
+}
+
+// --- the paper bank ---
+
+void TMainForm::OpenPaperBank() {
+    Conn.setDataSource(PaperBankPath());
+    Conn.open();
+    TPaper.open();
+    TQuestion.open();
+    TChoice.open();
+}

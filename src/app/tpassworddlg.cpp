@@ -1,0 +1,148 @@
+#include "app/tpassworddlg.h"
+
+#include "app/banner.h"
+#include "app/prompts.h"
+#include "app/taboutdlg.h"
+#include "app/tmainform.h"
+#include "store/engineerror.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <exception>
+
+TPasswordDlg::TPasswordDlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("TPasswordDlg"));
+    setWindowTitle(QStringLiteral("登陆"));
+    setFixedSize(501, 320);
+
+    Panel1 = new tess::Banner(this, 501);
+    Panel1->setIconClick([this] { Image3Click(); });
+    LabelTitle = new QLabel(QStringLiteral("Tessaloom"), Panel1);
+    LabelTitle->setObjectName(QStringLiteral("LabelTitle"));
+    QFont big = LabelTitle->font();
+    big.setPointSize(24);
+    big.setBold(true);
+    LabelTitle->setFont(big);
+    QPalette blue = LabelTitle->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    LabelTitle->setPalette(blue);
+    LabelTitle->setGeometry(16, 8, 320, 49);
+
+    LabelPrompt = new QLabel(this);
+    LabelPrompt->setObjectName(QStringLiteral("LabelPrompt"));
+    LabelPrompt->setText(QStringLiteral("请输入你的帐号和密码;\n系统管理员请用帐号Admin登陆..."));
+    LabelPrompt->setGeometry(40, 80, 421, 44);
+
+    auto* accountLabel = new QLabel(QStringLiteral("用户帐号:"), this);
+    accountLabel->setGeometry(100, 146, 80, 24);
+    EditAcount = new QLineEdit(QStringLiteral("Admin"), this);
+    EditAcount->setObjectName(QStringLiteral("EditAcount"));
+    EditAcount->setGeometry(180, 146, 210, 24);
+    accountLabel->setBuddy(EditAcount);
+
+    auto* passwordLabel = new QLabel(QStringLiteral("用户密码:"), this);
+    passwordLabel->setGeometry(100, 190, 80, 24);
+    EditPassword = new QLineEdit(this);
+    EditPassword->setObjectName(QStringLiteral("EditPassword"));
+    EditPassword->setEchoMode(QLineEdit::Password);
+    EditPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // "*"
+    EditPassword->setGeometry(180, 190, 210, 24);
+    passwordLabel->setBuddy(EditPassword);
+
+    auto* rule = new QFrame(this);
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    rule->setGeometry(8, 262, 501 - 16, 2);
+
+    OKBtn = new QPushButton(QStringLiteral("确定"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setGeometry(501 - 8 - 2 * 84 - 8, 278, 84, 30);
+    OKBtn->setDefault(true);
+    CancelBtn = new QPushButton(QStringLiteral("取消"), this);
+    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    CancelBtn->setGeometry(501 - 8 - 84, 278, 84, 30);
+    CancelBtn->setAutoDefault(false);
+
+    setTabOrder(EditAcount, EditPassword);
+    setTabOrder(EditPassword, OKBtn);
+    setTabOrder(OKBtn, CancelBtn);
+    EditAcount->setFocus();
+
+    connect(OKBtn, &QPushButton::clicked, this, &TPasswordDlg::OKBtnClick);
+    connect(CancelBtn, &QPushButton::clicked, this, &TPasswordDlg::CancelBtnClick);
+}
+
+QString TPasswordDlg::QuotedText(const QString& text) {
+    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QStringLiteral("''")) +
+           QLatin1Char('\'');
+}
+
+QString TPasswordDlg::CheckStatement(const QString& account, const QString& password) {
+    const QString crlf = QStringLiteral("\r\n");
+    return QStringLiteral("select count(*) as validuser from users where ") + crlf +
+           QStringLiteral(" (acount = ") + QuotedText(account) + QStringLiteral(") ") + crlf +
+           QStringLiteral("and (password = ") + QuotedText(password) + QStringLiteral(") ") + crlf;
+}
+
+void TPasswordDlg::closeCheck() {
+    QueryUser.close();
+    Database.close();
+}
+
+void TPasswordDlg::OKBtnClick() {
+    Database.setDataSource(TMainForm::PaperBankPath());
+    int valid = 0;
+    QString failure;
+    try {
+        Database.open();
+        QueryUser.close();
+        QueryUser.setSql(CheckStatement(EditAcount->text(), EditPassword->text()));
+        QueryUser.open();
+        valid = QueryUser.asInteger(QStringLiteral("validuser"));
+    } catch (const tess::EngineError& e) {
+        failure = e.message();
+    } catch (const std::exception& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    if (!failure.isNull()) {
+        tess::Prompts::instance().information(
+            this, QStringLiteral("出错信息:") + failure + QStringLiteral("\n\n") +
+                      QStringLiteral("连接数据库失败,请确认你的帐号和密码.") +
+                      QStringLiteral("\n\n") + QStringLiteral("按取消按钮可退出系统."));
+        closeCheck();
+        return;
+    }
+    if (valid == 0) {
+        tess::Prompts::instance().information(
+            this, QStringLiteral("登陆失败,请确认你的帐号和密码.") + QStringLiteral("\n\n") +
+                      QStringLiteral("按取消按钮可退出系统."));
+        closeCheck();
+        return;
+    }
+
+    // Accepted. A failure from here on goes to the main window's error
+    // handler, leaving this dialog up with OK disabled: Cancel is the way out.
+    OKBtn->setEnabled(false);
+    closeCheck();
+    if (!m_mainForm)
+        return;
+    m_mainForm->SetSignedInAccount(EditAcount->text());
+    m_mainForm->Guarded([this] {
+        m_mainForm->OpenPaperBank();
+        m_mainForm->show();
+        hide();
+    });
+}
+
+void TPasswordDlg::CancelBtnClick() {
+    reject();
+}
+
+void TPasswordDlg::Image3Click() {
+    TAboutDlg about(this);
+    about.exec();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "store/connection.h"
+#include "store/query.h"
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TMainForm;
+
+namespace tess {
+class Banner;
+}
+
+// The login dialog. It checks the account against the paper bank's users on a
+// connection of its own, opened and closed for each attempt, then hands the
+// account to the main window, which opens the paper bank and shows itself.
+// Closing it before a login ends the application (the caller connects
+// rejected() to the application's end).
+class TPasswordDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TPasswordDlg(QWidget* parent = nullptr);
+    void SetMainForm(TMainForm* mainForm) { m_mainForm = mainForm; }
+
+    // The check statement: three lines, each ending in CR LF.
+    static QString CheckStatement(const QString& account, const QString& password);
+    // A text in single quotes, inner quotes doubled.
+    static QString QuotedText(const QString& text);
+
+    tess::Banner* Panel1 = nullptr;
+    QLabel* LabelTitle = nullptr;
+    QLabel* LabelPrompt = nullptr;
+    QLineEdit* EditAcount = nullptr;
+    QLineEdit* EditPassword = nullptr;
+    QPushButton* OKBtn = nullptr;
+    QPushButton* CancelBtn = nullptr;
+
+    // The login connection and its statement.
+    tess::Connection Database;
+    tess::Query QueryUser{Database};
+
+public Q_SLOTS:
+    void OKBtnClick();
+    void CancelBtnClick();
+    void Image3Click();
+
+private:
+    void closeCheck();
+
+    TMainForm* m_mainForm = nullptr;
+};
