@@ -38,11 +38,16 @@ QString trueFalse(bool value) {
 // Owns a prepared statement for the length of one operation.
 class Statement {
 public:
-    Statement(sqlite3* db, const QString& sql) : m_db(db), m_sql(sql) {
+    // `table` names what the user is working on in messages; the statement
+    // itself is the engine's own and would tell a teacher nothing.
+    Statement(sqlite3* db, const QString& sql, const QString& table)
+        : m_db(db), m_where(QStringLiteral("[表 ") + table + QLatin1Char(']')) {
+        if (!db)
+            throw EngineError(QStringLiteral("试题库没有打开."));
         const QByteArray utf8 = sql.toUtf8();
         const int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr);
         if (rc != SQLITE_OK)
-            throw sqliteError(db, rc, statementForMessage(sql));
+            throw sqliteError(db, rc, m_where);
     }
     ~Statement() { sqlite3_finalize(m_stmt); }
     Statement(const Statement&) = delete;
@@ -74,7 +79,7 @@ public:
             }
         }
         if (rc != SQLITE_OK)
-            throw sqliteError(m_db, rc, statementForMessage(m_sql));
+            throw sqliteError(m_db, rc, m_where);
     }
     // Returns true while there is a row; throws on failure.
     bool step() {
@@ -84,14 +89,14 @@ public:
         if (rc == SQLITE_DONE)
             return false;
         m_failure = rc;
-        throw sqliteError(m_db, rc, statementForMessage(m_sql));
+        throw sqliteError(m_db, rc, m_where);
     }
     int failure() const { return m_failure; }
     sqlite3_stmt* get() const { return m_stmt; }
 
 private:
     sqlite3* m_db;
-    QString m_sql;
+    QString m_where;
     sqlite3_stmt* m_stmt = nullptr;
     int m_failure = SQLITE_OK;
 };
@@ -247,7 +252,8 @@ int findColumn(const QVector<Column>& columns, const QString& name) {
 
 void loadColumns(Connection& connection, const QString& table, QVector<Column>& columns) {
     connection.ensureOpen();
-    Statement stmt(connection.handle(), QStringLiteral("pragma table_info(%1)").arg(quoted(table)));
+    Statement stmt(connection.handle(), QStringLiteral("pragma table_info(%1)").arg(quoted(table)),
+                   table);
     QVector<Column> loaded;
     while (stmt.step()) {
         Column column;
@@ -408,7 +414,7 @@ void TableCursor::readRows() {
     else
         sql += QStringLiteral(" order by rowid");
 
-    Statement stmt(m_connection.handle(), sql);
+    Statement stmt(m_connection.handle(), sql, m_table);
     if (!filter.any)
         stmt.bind(1, filter.value);
     QVector<Row> rows;
@@ -430,7 +436,8 @@ void TableCursor::reloadRow(int index) {
         names << quoted(c.name);
     Statement stmt(m_connection.handle(),
                    QStringLiteral("select %1 from %2 where rowid = ?")
-                       .arg(names.join(QStringLiteral(", ")), quoted(m_table)));
+                       .arg(names.join(QStringLiteral(", ")), quoted(m_table)),
+                   m_table);
     stmt.bind(1, row.rowid);
     if (!stmt.step())
         return;
@@ -678,7 +685,7 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
     // Another program on the same bank may have taken the identifier this one
     // computed; the record then takes the next free one instead of being lost.
     for (int attempt = 0;; ++attempt) {
-        Statement stmt(m_connection.handle(), sql);
+        Statement stmt(m_connection.handle(), sql, m_table);
         for (int i = 0; i < toStore.size(); ++i)
             stmt.bind(i + 1, toStore[i]);
         try {
@@ -695,7 +702,8 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
         }
         Statement max(m_connection.handle(),
                       QStringLiteral("select coalesce(max(%1), 0) + 1 from %2")
-                          .arg(quoted(columns[identity].name), quoted(m_table)));
+                          .arg(quoted(columns[identity].name), quoted(m_table)),
+                      m_table);
         max.step();
         const qlonglong next = sqlite3_column_int64(max.get(), 0);
         if (next > INT_MAX)
@@ -727,7 +735,8 @@ void TableCursor::post() {
         if (!sets.isEmpty()) {
             Statement stmt(m_connection.handle(),
                            QStringLiteral("update %1 set %2 where rowid = ?")
-                               .arg(quoted(m_table), sets.join(QStringLiteral(", "))));
+                               .arg(quoted(m_table), sets.join(QStringLiteral(", "))),
+                           m_table);
             for (int i = 0; i < binds.size(); ++i)
                 stmt.bind(i + 1, binds[i]);
             stmt.bind(int(binds.size()) + 1, row.rowid);
@@ -784,7 +793,7 @@ void TableCursor::remove() {
     if (m_row < 0 || m_impl->rows.isEmpty())
         throw EngineError(QStringLiteral("表 %1 中没有记录可以删除.").arg(m_table));
     Statement stmt(m_connection.handle(),
-                   QStringLiteral("delete from %1 where rowid = ?").arg(quoted(m_table)));
+                   QStringLiteral("delete from %1 where rowid = ?").arg(quoted(m_table)), m_table);
     stmt.bind(1, m_impl->rows[m_row].rowid);
     stmt.step(); // a record another program deleted already is simply gone
     m_impl->rows.removeAt(m_row);
