@@ -45,8 +45,9 @@ public:
     // empty for users, which keep the order of insertion).
     QString identityColumn() const { return m_identity; }
 
-    // "Column op value": op is =, < or <>; texts in single quotes with inner
-    // quotes doubled, numbers bare; "" passes every row. Names ignore case.
+    // "Column op value": op is =, < or <> (>, <= and >= are taken too); texts in
+    // single quotes with inner quotes doubled, numbers bare; "" passes every row.
+    // Names ignore case. A malformed filter throws EngineError and changes nothing.
     // On an open cursor a new filter re-reads the rows and moves to the first
     // one (AfterScroll); the same filter again changes nothing.
     void setFilter(const QString& filter);
@@ -78,7 +79,9 @@ public:
     bool isModified() const { return m_modified; }
     void insert(); // BeforeInsert, new empty record made current, AfterInsert
     void edit();   // on an empty cursor this starts an insert
-    void post();   // throws EngineError; the record stays in its edit state then
+    // Throws EngineError; the record stays in its edit state then. A new record
+    // whose identifier another program took meanwhile gets the next free one.
+    void post();
     void cancel();
     void remove(); // deletes the current record
 
@@ -103,6 +106,15 @@ public:
     QString textAt(int row, const QString& column) const;
     QVariant valueAt(int row, const QString& column) const;
 
+    // Order of what is told (views in brackets):
+    //   open:   [StateChange, RowsReset] AfterOpen, AfterScroll (when not empty), [DataChange]
+    //   close:  BeforeClose [StateChange, RowsReset]
+    //   moves, locate, new filter: ([RowsReset] for a filter) AfterScroll [DataChange]
+    //   insert: BeforeInsert [RowsReset, StateChange] AfterInsert, AfterScroll [DataChange]
+    //   edit:   [StateChange]; setting a field: [DataChange]
+    //   post:   [StateChange, DataChange] AfterPost
+    //   remove: [RowsReset, StateChange] AfterDelete, AfterScroll [DataChange]
+    // Handlers are told also while views are suspended. An empty handler removes it.
     void setHandler(CursorEvent event, std::function<void()> handler);
 
     // Bound views. Suspended views hear nothing until resumed; resuming sends
