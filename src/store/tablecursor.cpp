@@ -5,6 +5,7 @@
 #include "store/sqliteerror.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <climits>
 #include <sqlite3.h>
 
