@@ -65,7 +65,6 @@ TPasswordDlg::TPasswordDlg(QWidget* parent)
     CancelBtn = new QPushButton(QStringLiteral("取消"), this);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
     CancelBtn->setGeometry(501 - 8 - 84, 278, 84, 30);
-    CancelBtn->setAutoDefault(false);
 
     setTabOrder(EditAcount, EditPassword);
     setTabOrder(EditPassword, OKBtn);
