@@ -101,6 +101,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     createActions();
     createLayout();
     createMenus();
+    createNavigator();
 
     // Outer size 696 × 527; the window frame takes about 8 × 34 of it.
     resize(688, 493);
@@ -558,4 +559,7 @@ void TMainForm::OpenPaperBank() {
     TPaper.open();
     TQuestion.open();
     TChoice.open();
+    RefreshNextIDs();
+    RefreshPaperClasses();
+    RefreshPaperList();
 }

@@ -207,13 +207,22 @@ private:
     void ListViewDblClick();
     void CBPaperClassChange();
     void DSPaperDataChange();
+    void DBTextMouseMove(QLabel* label);
     void TPaperBeforeClose();
     void TPaperAfterOpen();
+    void ShowPaperInfo();
+    int SelectedPaperRow() const;    // -1 without a selected entry
+    void SelectPaperRow(int row);    // -1 leaves no entry selected
     // numbering (editor/)
+    void createNumbering();
+    void TPaperBeforeInsert();
+    void TQuestionBeforeInsert();
+    void TChoiceBeforeInsert();
     void TPaperAfterInsert();
     void TQuestionAfterInsert();
     void TChoiceAfterInsert();
     // paper commands (editor/)
+    void createPaperCommands();
     void OnNewPaperExecute();
     void OnEditPaperExecute();
     void OnDelPaperExecute();

@@ -1,0 +1,324 @@
+// The main window's paper navigator: the category filter, the paper list and
+// the information panel, and how the selected paper drives the question cursor.
+#include "app/tmainform.h"
+#include "editor/paperlistmodel.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLayout>
+#include <QListView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kAllPapers = QStringLiteral("所有试卷");
+
+// Paints the grid line under every entry; names shown on one line.
+class GridLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Midlight).darker(115));
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(option.fontMetrics.height() + 5);
+        return size;
+    }
+
+    QString displayText(const QVariant& value, const QLocale& locale) const override {
+        QString text = QStyledItemDelegate::displayText(value, locale);
+        text.replace(QChar::LineSeparator, QLatin1Char(' '));
+        text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        return text;
+    }
+};
+
+// Forwards chosen events of a widget to a function.
+class EventHook : public QObject {
+public:
+    EventHook(QObject* watched, std::function<void(QEvent*)> fn)
+        : QObject(watched), m_fn(std::move(fn)) {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent())
+            m_fn(event);
+        return false;
+    }
+
+private:
+    std::function<void(QEvent*)> m_fn;
+};
+
+QFont listFont() {
+    // 宋体 where it is installed; otherwise a Chinese face that is.
+    QFont font;
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
+                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPixelSize(15);
+    return font;
+}
+
+} // namespace
+
+void TMainForm::createNavigator() {
+    QPapCtg.setSql(QStringLiteral("select distinct PapCtg from paper where PapCtg is not null"));
+
+    auto* layout = qobject_cast<QVBoxLayout*>(PnlLeft->layout());
+    Q_ASSERT(layout);
+
+    CBPaperClass = new QComboBox(PnlLeft);
+    CBPaperClass->setObjectName(QStringLiteral("CBPaperClass"));
+    CBPaperClass->setEditable(false);
+    CBPaperClass->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    CBPaperClass->setMinimumContentsLength(4);
+    layout->addWidget(CBPaperClass);
+
+    PaperListModel = new tess::PaperListModel(this);
+    ListView = new QListView(PnlLeft);
+    ListView->setObjectName(QStringLiteral("ListView"));
+    ListView->setModel(PaperListModel);
+    ListView->setItemDelegate(new GridLineDelegate(ListView));
+    ListView->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView->setUniformItemSizes(true);
+    ListView->setTextElideMode(Qt::ElideRight);
+    ListView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ListView->setFont(listFont());
+    // The selection stays visible while the focus is elsewhere.
+    QPalette palette = ListView->palette();
+    for (QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    ListView->setPalette(palette);
+    layout->addWidget(ListView, 1);
+
+    auto* info = new QFrame(PnlLeft);
+    info->setObjectName(QStringLiteral("PnlPaperInfo"));
+    info->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    info->setFixedHeight(84);
+    auto* infoLayout = new QGridLayout(info);
+    infoLayout->setContentsMargins(4, 4, 4, 4);
+    infoLayout->setHorizontalSpacing(4);
+    infoLayout->setVerticalSpacing(2);
+    const QStringList captions = {QStringLiteral("名称:"), QStringLiteral("满分:"),
+                                  QStringLiteral("生成为:")};
+    QLabel** texts[] = {&DBText1, &DBText2, &DBText3};
+    for (int row = 0; row < 3; ++row) {
+        auto* caption = new QLabel(captions[row], info);
+        infoLayout->addWidget(caption, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
+        auto* text = new QLabel(info);
+        text->setObjectName(QStringLiteral("DBText%1").arg(row + 1));
+        text->setTextFormat(Qt::PlainText);
+        text->setWordWrap(false);
+        // A long name or path is cut by the pane, not widening it.
+        text->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        text->setMouseTracking(true);
+        infoLayout->addWidget(text, row, 1);
+        new EventHook(text, [this, text](QEvent* event) {
+            if (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter ||
+                event->type() == QEvent::ToolTip)
+                DBTextMouseMove(text);
+        });
+        *texts[row] = text;
+    }
+    infoLayout->setColumnStretch(1, 1);
+    layout->addWidget(info);
+    // The pane is cut rather than holding the work area open when the window
+    // is made very low.
+    ListView->setMinimumHeight(0);
+    PnlLeft->setMinimumHeight(1);
+
+    // Right-hand pane: the question grid comes with its own part; until
+    // then a placeholder stands where it goes and is enabled with the list.
+    if (!DBGridQuestion) {
+        DBGridQuestion = new QWidget(PnlQuestion);
+        DBGridQuestion->setObjectName(QStringLiteral("DBGridQuestion"));
+        PnlQuestion->layout()->addWidget(DBGridQuestion);
+    }
+
+    SetPopupMenu(ListView, PopMenuPaper);
+
+    connect(CBPaperClass, &QComboBox::activated, this,
+            [this] { Guarded([this] { CBPaperClassChange(); }); });
+    connect(ListView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                // Every entry whose state changed, the one losing it first.
+                for (const QItemSelection* change : {&deselected, &selected})
+                    for (const QModelIndex& index : change->indexes())
+                        Guarded([this, row = index.row()] { ListViewSelectItem(row); });
+            });
+    // Anywhere on the list, also below the last entry.
+    new EventHook(ListView->viewport(), [this](QEvent* event) {
+        if (event->type() == QEvent::MouseButtonDblClick)
+            Guarded([this] { ListViewDblClick(); });
+    });
+
+    TPaper.setHandler(tess::CursorEvent::BeforeClose, [this] { TPaperBeforeClose(); });
+    TPaper.setHandler(tess::CursorEvent::AfterOpen, [this] { TPaperAfterOpen(); });
+    TPaper.addView([this](tess::ViewChange change) {
+        ShowPaperInfo();
+        if (change == tess::ViewChange::DataChange)
+            DSPaperDataChange();
+    });
+
+    OnDelPaper->setEnabled(false);
+    OnAddQustion->setEnabled(false);
+    DBGridQuestion->setEnabled(false);
+
+    createNumbering();
+    createPaperCommands();
+}
+
+void TMainForm::RefreshPaperList() {
+    TQuestion.close();
+    TChoice.close();
+    PaperListModel->clear();
+    TPaper.close();
+    TPaper.open();
+    // Read without moving the cursor, so that no paper's questions are
+    // loaded on the way; the cursor then goes to its first record.
+    QVector<tess::PaperEntry> entries;
+    const int count = TPaper.recordCount();
+    entries.reserve(count);
+    for (int row = 0; row < count; ++row)
+        entries.push_back({TPaper.textAt(row, QStringLiteral("PapNam")),
+                           TPaper.textAt(row, QStringLiteral("PapID")).toInt()});
+    PaperListModel->setEntries(std::move(entries));
+    TPaper.first();
+    TQuestion.open();
+    TChoice.open();
+    const bool any = PaperListModel->rowCount() > 0;
+    if (any)
+        SelectPaperRow(0);
+    OnDelPaper->setEnabled(any);
+    DBGridQuestion->setEnabled(any);
+    OnAddQustion->setEnabled(any);
+}
+
+void TMainForm::SelectPaper(const QString& papId) {
+    if (TPaper.isOpen())
+        TPaper.locate(QStringLiteral("PapID"), papId);
+    TQuestion.setFilter(QStringLiteral("PapIdx = ") + papId);
+}
+
+void TMainForm::RefreshPaperClasses() {
+    const QString chosen =
+        CBPaperClass->currentIndex() > 0 ? CBPaperClass->currentText() : QString();
+    QPapCtg.close();
+    QPapCtg.open();
+    QStringList entries{kAllPapers};
+    for (QPapCtg.first(); !QPapCtg.eof(); QPapCtg.next()) {
+        const QString category = QPapCtg.asString(QStringLiteral("PapCtg"));
+        if (!category.isEmpty())
+            entries << category;
+    }
+    QPapCtg.close();
+    CBPaperClass->clear();
+    CBPaperClass->addItems(entries);
+    // The category chosen before stays chosen while papers still have it, so
+    // that the drop-down keeps naming what the list shows. When it has gone,
+    // all papers are shown again, with "所有试卷" chosen.
+    const int again = chosen.isEmpty() ? -1 : int(entries.indexOf(chosen, 1));
+    if (again > 0) {
+        CBPaperClass->setCurrentIndex(again);
+        return;
+    }
+    CBPaperClass->setCurrentIndex(0);
+    if (!chosen.isEmpty())
+        TPaper.setFilter(QString());
+}
+
+void TMainForm::CBPaperClassChange() {
+    const QString text = CBPaperClass->currentText();
+    const QString category = text == kAllPapers ? QString() : text;
+    TPaper.close();
+    if (category.isEmpty())
+        TPaper.setFilter(QString());
+    else
+        TPaper.setFilter(QStringLiteral("PapCtg = '") +
+                         QString(category).replace(QLatin1Char('\''), QStringLiteral("''")) +
+                         QLatin1Char('\''));
+    RefreshPaperList();
+}
+
+void TMainForm::ListViewSelectItem(int row) {
+    const int papId = PaperListModel->papIdAt(row);
+    if (row < 0 || row >= PaperListModel->rowCount() || papId == CurPapID)
+        return;
+    SelectPaper(QString::number(papId));
+    CurPapID = papId;
+}
+
+void TMainForm::ListViewDblClick() {
+    OnEditPaper->trigger();
+}
+
+void TMainForm::DSPaperDataChange() {
+    // Closed while the list is refilled; it is opened again at its end.
+    if (!TQuestion.isOpen())
+        return;
+    TQuestion.close();
+    TQuestion.open();
+}
+
+void TMainForm::DBTextMouseMove(QLabel* label) {
+    label->setToolTip(label->text());
+    label->setStatusTip(label->text());
+}
+
+void TMainForm::TPaperBeforeClose() {
+    TPaper.suspendViews();
+}
+
+void TMainForm::TPaperAfterOpen() {
+    TPaper.resumeViews();
+}
+
+void TMainForm::ShowPaperInfo() {
+    const bool current = TPaper.isOpen() && TPaper.recNo() >= 0;
+    auto show = [this, current](QLabel* label, const char* column) {
+        // One line per row of the panel, whatever the text holds.
+        QString text = current ? TPaper.asString(QLatin1String(column)) : QString();
+        text.replace(QLatin1Char('\r'), QLatin1Char(' '))
+            .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        label->setText(text);
+    };
+    show(DBText1, "PapNam");
+    show(DBText2, "PapScr");
+    show(DBText3, "PapSav");
+}
+
+int TMainForm::SelectedPaperRow() const {
+    const QModelIndexList rows = ListView->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TMainForm::SelectPaperRow(int row) {
+    QItemSelectionModel* selection = ListView->selectionModel();
+    if (row < 0 || row >= PaperListModel->rowCount()) {
+        selection->clear();
+        return;
+    }
+    const QModelIndex index = PaperListModel->index(row);
+    selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    ListView->scrollTo(index);
+}

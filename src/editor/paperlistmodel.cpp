@@ -1,0 +1,53 @@
+#include "editor/paperlistmodel.h"
+
+namespace tess {
+
+PaperListModel::PaperListModel(QObject* parent) : QAbstractListModel(parent) {}
+
+int PaperListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_entries.size());
+}
+
+QVariant PaperListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= m_entries.size())
+        return QVariant();
+    const PaperEntry& entry = m_entries[index.row()];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole: // a name too long for the pane can be read in full
+        return entry.name;
+    case PapIdRole:
+        return entry.papId;
+    default:
+        return QVariant();
+    }
+}
+
+Qt::ItemFlags PaperListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void PaperListModel::setEntries(QVector<PaperEntry> entries) {
+    beginResetModel();
+    m_entries = std::move(entries);
+    endResetModel();
+}
+
+void PaperListModel::clear() {
+    setEntries({});
+}
+
+int PaperListModel::papIdAt(int row) const {
+    return row >= 0 && row < m_entries.size() ? m_entries[row].papId : -1;
+}
+
+int PaperListModel::rowOf(int papId) const {
+    for (int row = 0; row < m_entries.size(); ++row)
+        if (m_entries[row].papId == papId)
+            return row;
+    return -1;
+}
+
+} // namespace tess

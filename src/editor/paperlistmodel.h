@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QString>
+#include <QVector>
+
+namespace tess {
+
+// One entry of the paper list: the paper's name and the identifier it carries.
+struct PaperEntry {
+    QString name; // PapNam
+    int papId = 0;
+};
+
+// The entries of the navigator's paper list. The list is refilled as a whole,
+// so that a bank with a hundred thousand papers shows at once.
+class PaperListModel : public QAbstractListModel {
+    Q_OBJECT
+
+public:
+    // The PapID an entry carries.
+    static constexpr int PapIdRole = Qt::UserRole + 1;
+
+    explicit PaperListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    void setEntries(QVector<PaperEntry> entries);
+    void clear();
+    int papIdAt(int row) const; // -1 outside the list
+    int rowOf(int papId) const; // -1 when no entry carries it
+    const QVector<PaperEntry>& entries() const { return m_entries; }
+
+private:
+    QVector<PaperEntry> m_entries;
+};
+
+} // namespace tess

@@ -1,0 +1,240 @@
+#include "editor/teditor.h"
+
+#include "app/prompts.h"
+#include "store/query.h"
+#include "store/tablecursor.h"
+
+#include <QComboBox>
+#include <QFont>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+#include <climits>
+
+namespace {
+
+const QString kPapID = QStringLiteral("PapID");
+const QString kPapScr = QStringLiteral("PapScr");
+const QString kPapNam = QStringLiteral("PapNam");
+const QString kPapSav = QStringLiteral("PapSav");
+const QString kPapCtg = QStringLiteral("PapCtg");
+
+} // namespace
+
+TEditor::TEditor(tess::TableCursor& paper, tess::Query& categories, const QString& startFolder,
+                 Guard guard, QWidget* parent)
+    : QDialog(parent), m_paper(paper), m_categories(categories), m_startFolder(startFolder),
+      m_guard(std::move(guard)) {
+    setObjectName(QStringLiteral("TEditor"));
+    setWindowTitle(QStringLiteral("试卷属性"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::Monospace);
+    font.setPointSize(10);
+    setFont(font);
+
+    Label1 = new QLabel(
+        QStringLiteral(
+            "修改当前试卷的属性值.试卷名称将作为最终生成试卷的标题,试卷生成到指定的文件."),
+        this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setWordWrap(true);
+
+    auto makeEdit = [this](const char* name) {
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(QLatin1String(name));
+        // Whole question-bank texts must fit; the default limit would cut them.
+        edit->setMaxLength(INT_MAX);
+        return edit;
+    };
+    DBEdit1 = makeEdit("DBEdit1");
+    DBEdit1->setReadOnly(true);
+    DBEdit2 = makeEdit("DBEdit2");
+    // Only the characters of a whole number; what still is no number is
+    // refused when the record is posted.
+    DBEdit2->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9+\\-]*")), DBEdit2));
+    DBEdit3 = makeEdit("DBEdit3");
+    DBEdit4 = makeEdit("DBEdit4");
+    DBEdit5 = makeEdit("DBEdit5");
+
+    BtnSelDir = new QPushButton(QStringLiteral("..."), this);
+    BtnSelDir->setObjectName(QStringLiteral("BtnSelDir"));
+    BtnSelDir->setAutoDefault(false);
+    BtnSelDir->setFixedWidth(28);
+    BtnSelCtg = new QPushButton(QStringLiteral("..."), this);
+    BtnSelCtg->setObjectName(QStringLiteral("BtnSelCtg"));
+    BtnSelCtg->setAutoDefault(false);
+    BtnSelCtg->setFixedWidth(28);
+    CBPapCtg = new QComboBox(this);
+    CBPapCtg->setObjectName(QStringLiteral("CBPapCtg"));
+    CBPapCtg->setEditable(false);
+    CBPapCtg->setFixedWidth(110);
+    CBPapCtg->hide();
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(8);
+    const QStringList labels = {QStringLiteral("试卷ID:"), QStringLiteral("试卷满分:"),
+                                QStringLiteral("试卷名称:"), QStringLiteral("试卷生成到:"),
+                                QStringLiteral("试卷类别:")};
+    const QList<QLineEdit*> edits = {DBEdit1, DBEdit2, DBEdit3, DBEdit4, DBEdit5};
+    for (int row = 0; row < labels.size(); ++row) {
+        auto* label = new QLabel(labels[row], this);
+        label->setBuddy(edits[row]);
+        grid->addWidget(label, row, 0);
+    }
+    DBEdit1->setFixedWidth(110);
+    DBEdit2->setFixedWidth(110);
+    grid->addWidget(DBEdit1, 0, 1, Qt::AlignLeft);
+    grid->addWidget(DBEdit2, 1, 1, Qt::AlignLeft);
+    grid->addWidget(DBEdit3, 2, 1, 1, 3);
+    grid->addWidget(DBEdit4, 3, 1, 1, 2);
+    grid->addWidget(BtnSelDir, 3, 3, Qt::AlignLeft);
+    auto* categoryRow = new QHBoxLayout;
+    categoryRow->setSpacing(6);
+    categoryRow->addWidget(DBEdit5, 1);
+    categoryRow->addWidget(BtnSelCtg);
+    categoryRow->addWidget(CBPapCtg);
+    grid->addLayout(categoryRow, 4, 1, 1, 3);
+    grid->setColumnStretch(1, 1);
+
+    OKBtn = new QPushButton(QStringLiteral("确定"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setDefault(true);
+    OKBtn->setMinimumWidth(75);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(OKBtn);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 14, 16, 14);
+    layout->addWidget(Label1);
+    layout->addSpacing(8);
+    layout->addLayout(grid);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+
+    setFixedSize(461, 307);
+
+    connect(BtnSelDir, &QPushButton::clicked, this,
+            [this] { m_guard([this] { BtnSelDirClick(); }); });
+    connect(BtnSelCtg, &QPushButton::clicked, this,
+            [this] { m_guard([this] { BtnSelCtgClick(); }); });
+    connect(CBPapCtg, &QComboBox::activated, this,
+            [this](int index) { m_guard([this, index] { CBPapCtgChange(index); }); });
+    connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
+
+    loadBoxes();
+}
+
+TEditor::~TEditor() = default;
+
+void TEditor::loadBoxes() {
+    const std::pair<QLineEdit*, QString> bound[] = {{DBEdit1, kPapID},
+                                                    {DBEdit2, kPapScr},
+                                                    {DBEdit3, kPapNam},
+                                                    {DBEdit4, kPapSav},
+                                                    {DBEdit5, kPapCtg}};
+    for (const auto& [edit, column] : bound) {
+        edit->setText(m_paper.isOpen() ? m_paper.asString(column) : QString());
+        edit->setModified(false);
+        edit->setCursorPosition(0);
+    }
+}
+
+void TEditor::UpdateRecord() {
+    // Only the boxes the user changed are written, so that a box never
+    // rewrites a value it merely shows.
+    const std::pair<QLineEdit*, QString> bound[] = {
+        {DBEdit2, kPapScr}, {DBEdit3, kPapNam}, {DBEdit4, kPapSav}, {DBEdit5, kPapCtg}};
+    for (const auto& [edit, column] : bound) {
+        if (!edit->isModified())
+            continue;
+        m_paper.edit();
+        m_paper.setString(column, edit->text());
+        edit->setModified(false);
+    }
+}
+
+void TEditor::postAndEdit() {
+    m_paper.post();
+    m_posted = true;
+    loadBoxes();
+    m_paper.edit();
+}
+
+void TEditor::BtnSelDirClick() {
+    const QString path = tess::Prompts::instance().saveFile(
+        this, m_startFolder, QStringLiteral("HTML文件(*.html)|*.html"));
+    if (path.isEmpty())
+        return;
+    UpdateRecord();
+    m_paper.edit();
+    DBEdit4->setText(path);
+    DBEdit4->setModified(false);
+    m_paper.setString(kPapSav, path);
+    postAndEdit();
+}
+
+void TEditor::BtnSelCtgClick() {
+    m_categories.open();
+    if (CBPapCtg->count() == 0 && CBPapCtg->isEnabled()) {
+        CBPapCtg->clear();
+        for (m_categories.first(); !m_categories.eof(); m_categories.next()) {
+            const QString category = m_categories.asString(QStringLiteral("PapCtg"));
+            if (!category.isEmpty())
+                CBPapCtg->addItem(category);
+        }
+        m_categories.close();
+        CBPapCtg->setEnabled(CBPapCtg->count() > 0);
+        if (CBPapCtg->isEnabled())
+            CBPapCtg->setCurrentIndex(0);
+    }
+    if (CBPapCtg->isHidden())
+        CBPapCtg->setVisible(CBPapCtg->isEnabled());
+    else
+        CBPapCtg->hide();
+}
+
+void TEditor::CBPapCtgChange(int index) {
+    if (index < 0)
+        return;
+    UpdateRecord();
+    m_paper.edit();
+    const QString category = CBPapCtg->itemText(index);
+    DBEdit5->setText(category);
+    DBEdit5->setModified(false);
+    m_paper.setString(kPapCtg, category);
+    postAndEdit();
+    CBPapCtg->hide();
+}
+
+void TEditor::OKBtnClick() {
+    bool ok = false;
+    m_guard([this, &ok] {
+        UpdateRecord();
+        m_paper.post();
+        m_posted = true;
+        ok = true;
+    });
+    if (ok) {
+        accept();
+        return;
+    }
+    // The record was refused (a full mark that is no whole number, most
+    // likely): stay open so that nothing typed is lost and it can be mended.
+    DBEdit2->setFocus();
+    DBEdit2->selectAll();
+}
+
+void TEditor::done(int result) {
+    m_categories.close();
+    QDialog::done(result);
+}
