@@ -1,0 +1,479 @@
+// The paper commands and the properties dialog in the real main window.
+#include "editor/teditor.h"
+#include "editorfixture.h"
+
+#include <QAction>
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using tess::Prompts;
+
+namespace {
+
+// Replaces a box's text the way the user does.
+void typeInto(QLineEdit* edit, const QString& text) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    bool ascii = true;
+    for (QChar c : text)
+        ascii = ascii && c.unicode() < 128;
+    if (ascii) {
+        QTest::keyClicks(edit, text);
+        return;
+    }
+    // Chinese arrives from the input method as committed text.
+    QInputMethodEvent commit;
+    commit.setCommitString(text);
+    QApplication::sendEvent(edit, &commit);
+}
+
+QString paperText(const EditorBank& bank, int id, const char* column) {
+    return bank
+        .scalar(QStringLiteral("select %1 as v from paper where PapID = %2")
+                    .arg(QLatin1String(column))
+                    .arg(id))
+        .toString();
+}
+
+const QString kDeleteAllQuestion = QStringLiteral(
+    "执行此操作，数据库中所有试卷和题目将被清空，且不能恢复!\n真的要删除所有试卷吗?");
+
+} // namespace
+
+class TestPaperCommands : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void deletePaper_data();
+    void deletePaper();
+    void deleteLastPaper();
+    void deleteAllPapers_data();
+    void deleteAllPapers();
+    void deleteAllQuestionsTwice();
+    void deleteAllQuestionsWithoutSelection();
+    void editWithOk();
+    void editOnEmptyList_data();
+    void editOnEmptyList();
+    void outputFileThenCloseBox_data();
+    void outputFileThenCloseBox();
+    void fullMark_data();
+    void fullMark();
+    void categoryButton();
+    void categoryButtonWithoutCategories();
+    void doubleClickOpensProperties();
+    void editedPaperLeavesCategory_data();
+    void editedPaperLeavesCategory();
+};
+
+void TestPaperCommands::deletePaper_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("yes") << true;
+    QTest::newRow("no") << false;
+}
+
+void TestPaperCommands::deletePaper() {
+    QFETCH(bool, yes);
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    bank.paper(2, QStringLiteral("乙"));
+    bank.paper(3, QStringLiteral("丙"));
+    bank.question(1, 2, 1);
+    TMainForm form;
+    openBank(form);
+    clickRow(form, 1);
+    Prompts::instance().queueYesNo(yes);
+    form.OnDelPaper->trigger();
+    QCOMPARE(Prompts::instance().shownTexts(),
+             QStringList{
+                 QStringLiteral("删除当前试卷操作一旦被执行将不可恢复，真的要删除当前试卷吗？")});
+    if (yes) {
+        QCOMPARE(listIds(form), (QList<int>{1, 3}));
+        QCOMPARE(selectedRow(form), 1); // the last entry
+        QCOMPARE(form.CurPapID, 3);
+        // Only the paper record goes; its question waits for the trim.
+        QCOMPARE(bank.count(QStringLiteral("question where PapIdx = 2")), 1);
+    } else {
+        QCOMPARE(listIds(form), (QList<int>{1, 2, 3}));
+        QCOMPARE(selectedRow(form), 1);
+        QCOMPARE(form.CurPapID, 2);
+    }
+}
+
+void TestPaperCommands::deleteLastPaper() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    TMainForm form;
+    openBank(form);
+    Prompts::instance().queueYesNo(true);
+    form.OnDelPaper->trigger();
+    QCOMPARE(form.PaperListModel->rowCount(), 0);
+    QCOMPARE(selectedRow(form), -1);
+    QVERIFY(!form.OnDelPaper->isEnabled());
+    QCOMPARE(form.DBText1->text(), QString());
+    // Nothing left: the command asks nothing more.
+    form.OnDelPaper->trigger();
+    form.OnDelAllPaper->trigger();
+    QCOMPARE(Prompts::instance().shownTexts().size(), 1);
+}
+
+void TestPaperCommands::deleteAllPapers_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("yes") << true;
+    QTest::newRow("no") << false;
+}
+
+void TestPaperCommands::deleteAllPapers() {
+    QFETCH(bool, yes);
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"), QStringLiteral("数学"));
+    bank.paper(2, QStringLiteral("乙"), QStringLiteral("语文"));
+    bank.question(1, 1, 1);
+    bank.question(2, 2, 1);
+    bank.choice(1, 2, 1);
+    bank.sql(QStringLiteral("insert into users (acount, password) values ('张老师', 'x')"));
+    TMainForm form;
+    openBank(form);
+    pickCategory(form, QStringLiteral("数学"));
+    Prompts::instance().queueYesNo(yes);
+    form.OnDelAllPaper->trigger();
+    QCOMPARE(Prompts::instance().shownTexts(), QStringList{kDeleteAllQuestion});
+    const int left = yes ? 0 : 1;
+    // Whatever the category shown: every paper, question and choice.
+    QCOMPARE(bank.count(QStringLiteral("paper")), left * 2);
+    QCOMPARE(bank.count(QStringLiteral("question")), left * 2);
+    QCOMPARE(bank.count(QStringLiteral("choice")), left);
+    QCOMPARE(bank.count(QStringLiteral("users")), 2);
+    QCOMPARE(form.PaperListModel->rowCount(), left);
+    QCOMPARE(form.OnDelPaper->isEnabled(), !yes);
+    QCOMPARE(form.OnAddQustion->isEnabled(), !yes);
+    QCOMPARE(form.DBGridQuestion->isEnabled(), !yes);
+}
+
+void TestPaperCommands::deleteAllQuestionsTwice() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    bank.paper(2, QStringLiteral("乙"));
+    bank.question(1, 1, 1);
+    bank.question(2, 1, 2);
+    bank.question(3, 2, 1);
+    bank.choice(1, 1, 1);
+    TMainForm form;
+    openBank(form);
+    QCOMPARE(form.TQuestion.recordCount(), 2);
+
+    form.ListView->setFocus();
+    QTest::keyClick(form.ListView, Qt::Key_Delete, Qt::ShiftModifier);
+    QCOMPARE(bank.count(QStringLiteral("question where PapIdx = 1")), 0);
+    QVERIFY(form.TQuestion.isOpen());
+    QCOMPARE(form.TQuestion.recordCount(), 0);
+    form.OnDelAllQuestion->trigger();
+    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QVERIFY(Prompts::instance().shownTexts().isEmpty());
+    QCOMPARE(bank.count(QStringLiteral("question")), 1); // the other paper's
+    QCOMPARE(bank.count(QStringLiteral("choice")), 1);   // until the trim
+    QCOMPARE(listIds(form), (QList<int>{1, 2}));
+}
+
+// With no entry selected the command has no paper the user can see: it does nothing.
+void TestPaperCommands::deleteAllQuestionsWithoutSelection() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"), QStringLiteral("数学"));
+    bank.paper(2, QStringLiteral("乙"), QStringLiteral("语文"));
+    bank.question(1, 1, 1);
+    TMainForm form;
+    openBank(form);
+    Prompts::instance().queueYesNo(true);
+    pickCategory(form, QStringLiteral("语文"));
+    form.OnDelPaper->trigger();
+    QCOMPARE(form.CurPapID, 2);
+    pickCategory(form, QStringLiteral("数学"));
+    form.ListView->selectionModel()->clear();
+    form.OnDelAllQuestion->trigger();
+    QCOMPARE(bank.count(QStringLiteral("question")), 1);
+}
+
+void TestPaperCommands::editWithOk() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"), QStringLiteral("数学"));
+    bank.paper(2, QStringLiteral("乙"), QStringLiteral("数学"), 90, QStringLiteral("/old.html"));
+    bank.paper(3, QStringLiteral("丙"));
+    TMainForm form;
+    openBank(form);
+    clickRow(form, 1);
+    bool ran = false;
+    onNextModal<TEditor>([&](TEditor* dlg) {
+        ran = true;
+        QCOMPARE(dlg->windowTitle(), QStringLiteral("试卷属性"));
+        QCOMPARE(dlg->size(), QSize(461, 307));
+        QCOMPARE(dlg->DBEdit1->text(), QStringLiteral("2"));
+        QVERIFY(dlg->DBEdit1->isReadOnly());
+        QCOMPARE(dlg->DBEdit2->text(), QStringLiteral("90"));
+        QCOMPARE(dlg->DBEdit3->text(), QStringLiteral("乙"));
+        QCOMPARE(dlg->DBEdit4->text(), QStringLiteral("/old.html"));
+        QCOMPARE(dlg->DBEdit5->text(), QStringLiteral("数学"));
+        QVERIFY(dlg->CBPapCtg->isHidden());
+        QVERIFY(dlg->OKBtn->isDefault());
+        typeInto(dlg->DBEdit2, QStringLiteral("95"));
+        typeInto(dlg->DBEdit3, QStringLiteral("乙 'O''期中'"));
+        typeInto(dlg->DBEdit5, QStringLiteral("物理"));
+        QTest::keyClick(dlg->DBEdit5, Qt::Key_Return); // Enter is OK
+    });
+    form.OnEditPaper->trigger();
+    QVERIFY(ran);
+    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QCOMPARE(paperText(bank, 2, "PapScr"), QStringLiteral("95"));
+    QCOMPARE(paperText(bank, 2, "PapNam"), QStringLiteral("乙 'O''期中'"));
+    QCOMPARE(paperText(bank, 2, "PapSav"), QStringLiteral("/old.html"));
+    QCOMPARE(paperText(bank, 2, "PapCtg"), QStringLiteral("物理"));
+    QVERIFY(categories(form).contains(QStringLiteral("物理")));
+    QCOMPARE(listNames(form).value(1), QStringLiteral("乙 'O''期中'"));
+    QCOMPARE(selectedRow(form), 1);
+    QCOMPARE(form.CurPapID, 2);
+    QCOMPARE(form.DBText2->text(), QStringLiteral("95"));
+}
+
+void TestPaperCommands::editOnEmptyList_data() {
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("OK") << true;
+    QTest::newRow("close box") << false;
+}
+
+void TestPaperCommands::editOnEmptyList() {
+    QFETCH(bool, ok);
+    EditorBank bank;
+    TMainForm form;
+    form.Defaults.name = QStringLiteral("新试卷");
+    form.Defaults.fullMark = 100;
+    form.Defaults.category = QStringLiteral("通用");
+    openBank(form);
+    onNextModal<TEditor>([&](TEditor* dlg) {
+        QCOMPARE(dlg->DBEdit1->text(), QStringLiteral("1"));
+        QCOMPARE(dlg->DBEdit2->text(), QStringLiteral("100"));
+        QCOMPARE(dlg->DBEdit3->text(), QStringLiteral("新试卷"));
+        QCOMPARE(dlg->DBEdit5->text(), QStringLiteral("通用"));
+        if (ok)
+            QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+        else
+            dlg->close();
+    });
+    form.OnEditPaper->trigger();
+    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QCOMPARE(bank.count(QStringLiteral("paper")), ok ? 1 : 0);
+    QCOMPARE(form.PaperListModel->rowCount(), ok ? 1 : 0);
+    QCOMPARE(selectedRow(form), -1);
+    QCOMPARE(form.OnDelPaper->isEnabled(), ok);
+    if (ok)
+        QVERIFY(categories(form).contains(QStringLiteral("通用")));
+}
+
+void TestPaperCommands::outputFileThenCloseBox_data() {
+    QTest::addColumn<bool>("emptyList");
+    QTest::newRow("a paper") << false;
+    QTest::newRow("empty list") << true;
+}
+
+void TestPaperCommands::outputFileThenCloseBox() {
+    QFETCH(bool, emptyList);
+    EditorBank bank;
+    if (!emptyList)
+        bank.paper(1, QStringLiteral("甲"));
+    TMainForm form;
+    openBank(form);
+    const QString picked = bank.dir.filePath(QStringLiteral("卷/期中.html"));
+    Prompts::instance().queueFile(QString()); // cancelled first: nothing changes
+    Prompts::instance().queueFile(picked);
+    onNextModal<TEditor>([&](TEditor* dlg) {
+        typeInto(dlg->DBEdit3, QStringLiteral("先"));
+        QTest::mouseClick(dlg->BtnSelDir, Qt::LeftButton);
+        QCOMPARE(bank.count(QStringLiteral("paper")), emptyList ? 0 : 1);
+        QCOMPARE(dlg->DBEdit4->text(),
+                 emptyList ? form.Defaults.outputFile : QStringLiteral("/tmp/p.html"));
+        QTest::mouseClick(dlg->BtnSelDir, Qt::LeftButton);
+        QCOMPARE(dlg->DBEdit4->text(), picked);
+        typeInto(dlg->DBEdit3, QStringLiteral("后"));
+        dlg->close();
+    });
+    form.OnEditPaper->trigger();
+    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QCOMPARE(bank.count(QStringLiteral("paper")), 1);
+    QCOMPARE(paperText(bank, 1, "PapSav"), picked);
+    QCOMPARE(paperText(bank, 1, "PapNam"), QStringLiteral("先"));
+    // The navigator shows what was stored.
+    QCOMPARE(listNames(form), QStringList{QStringLiteral("先")});
+    QCOMPARE(form.DBText3->text(), picked);
+}
+
+void TestPaperCommands::fullMark_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");  // what the box took
+    QTest::addColumn<QString>("stored"); // "" = refused
+    QTest::newRow("digits") << QStringLiteral("120") << QStringLiteral("120")
+                            << QStringLiteral("120");
+    QTest::newRow("letters dropped")
+        << QStringLiteral("1a2b") << QStringLiteral("12") << QStringLiteral("12");
+    QTest::newRow("signed") << QStringLiteral("-5") << QStringLiteral("-5") << QStringLiteral("-5");
+    QTest::newRow("lone sign") << QStringLiteral("-") << QStringLiteral("-") << QString();
+    QTest::newRow("two signs") << QStringLiteral("+-3") << QStringLiteral("+-3") << QString();
+    QTest::newRow("beyond 32 bits")
+        << QStringLiteral("2147483648") << QStringLiteral("2147483648") << QString();
+    QTest::newRow("empty is null") << QString() << QString() << QStringLiteral("null");
+}
+
+void TestPaperCommands::fullMark() {
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(QString, stored);
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    TMainForm form;
+    openBank(form);
+    onNextModal<TEditor>([&](TEditor* dlg) {
+        typeInto(dlg->DBEdit2, typed);
+        QCOMPARE(dlg->DBEdit2->text(), shown);
+        typeInto(dlg->DBEdit3, QStringLiteral("改名"));
+        // Another program adds a paper: a refresh would show it.
+        bank.paper(2, QStringLiteral("乙"));
+        QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+        if (!stored.isEmpty()) {
+            QVERIFY(!dlg->isVisible());
+            return;
+        }
+        // Refused: reported, nothing refreshed, the dialog keeps what was typed.
+        QVERIFY(dlg->isVisible());
+        QVERIFY(form.MessageArea->toPlainText().startsWith(QStringLiteral("程序运行错误:")));
+        QCOMPARE(listIds(form), QList<int>{1});
+        QCOMPARE(dlg->DBEdit3->text(), QStringLiteral("改名"));
+        QCOMPARE(paperText(bank, 1, "PapNam"), QStringLiteral("甲"));
+        typeInto(dlg->DBEdit2, QStringLiteral("88"));
+        QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+        QVERIFY(!dlg->isVisible());
+    });
+    form.OnEditPaper->trigger();
+    QCOMPARE(paperText(bank, 1, "PapNam"), QStringLiteral("改名"));
+    const QVariant mark =
+        bank.scalar(QStringLiteral("select PapScr as v from paper where PapID = 1"));
+    if (stored.isEmpty())
+        QCOMPARE(mark.toString(), QStringLiteral("88"));
+    else if (stored == QStringLiteral("null"))
+        QVERIFY(mark.isNull());
+    else
+        QCOMPARE(mark.toString(), stored);
+    QCOMPARE(listIds(form), (QList<int>{1, 2}));
+}
+
+void TestPaperCommands::categoryButton() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"), QStringLiteral("数学"));
+    bank.paper(2, QStringLiteral("乙"), QStringLiteral("O'Neil's"));
+    bank.paper(3, QStringLiteral("丙"), QStringLiteral(""));
+    TMainForm form;
+    openBank(form);
+    onNextModal<TEditor>([&](TEditor* dlg) {
+        typeInto(dlg->DBEdit3, QStringLiteral("改名"));
+        QTest::mouseClick(dlg->BtnSelCtg, Qt::LeftButton);
+        QVERIFY(dlg->CBPapCtg->isVisible());
+        QCOMPARE(dlg->CBPapCtg->count(), 2);
+        QCOMPARE(dlg->CBPapCtg->currentIndex(), 0);
+        QCOMPARE(dlg->DBEdit5->text(),
+                 QStringLiteral("数学")); // choosing the first changes nothing
+        QTest::mouseClick(dlg->BtnSelCtg, Qt::LeftButton);
+        QVERIFY(dlg->CBPapCtg->isHidden());
+        QTest::mouseClick(dlg->BtnSelCtg, Qt::LeftButton);
+        QVERIFY(dlg->CBPapCtg->isVisible());
+        // The user picks the other category: stored at once.
+        const int other = dlg->CBPapCtg->findText(QStringLiteral("O'Neil's"));
+        dlg->CBPapCtg->setCurrentIndex(other == 0 ? 1 : 0);
+        dlg->CBPapCtg->setFocus();
+        QTest::keyClick(dlg->CBPapCtg, other == 0 ? Qt::Key_Up : Qt::Key_Down);
+        QCOMPARE(dlg->DBEdit5->text(), QStringLiteral("O'Neil's"));
+        QVERIFY(dlg->CBPapCtg->isHidden());
+        QCOMPARE(paperText(bank, 1, "PapCtg"), QStringLiteral("O'Neil's"));
+        QCOMPARE(paperText(bank, 1, "PapNam"), QStringLiteral("改名"));
+        dlg->close();
+    });
+    form.OnEditPaper->trigger();
+    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QCOMPARE(paperText(bank, 1, "PapCtg"), QStringLiteral("O'Neil's"));
+    QVERIFY(!categories(form).contains(QStringLiteral("数学")));
+}
+
+void TestPaperCommands::categoryButtonWithoutCategories() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"), QStringLiteral(""));
+    TMainForm form;
+    openBank(form);
+    onNextModal<TEditor>([&](TEditor* dlg) {
+        for (int press = 0; press < 3; ++press) {
+            QTest::mouseClick(dlg->BtnSelCtg, Qt::LeftButton);
+            QVERIFY(dlg->CBPapCtg->isHidden());
+            QVERIFY(!dlg->CBPapCtg->isEnabled());
+        }
+        QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+    });
+    form.OnEditPaper->trigger();
+    QCOMPARE(paperText(bank, 1, "PapCtg"), QString());
+}
+
+void TestPaperCommands::doubleClickOpensProperties() {
+    EditorBank bank;
+    TMainForm form;
+    openBank(form);
+    bool opened = false;
+    onNextModal<TEditor>([&](TEditor* dlg) {
+        opened = true;
+        dlg->close();
+    });
+    // Below the last entry counts too: on an empty list it starts a new paper.
+    QTest::mouseDClick(form.ListView->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    QTRY_VERIFY(opened);
+    QCOMPARE(bank.count(QStringLiteral("paper")), 0);
+}
+
+// The edited paper is moved out of the category the list shows.
+void TestPaperCommands::editedPaperLeavesCategory_data() {
+    QTest::addColumn<bool>("othersRemain");
+    QTest::newRow("the category keeps papers") << true;
+    QTest::newRow("the category has gone") << false;
+}
+
+void TestPaperCommands::editedPaperLeavesCategory() {
+    QFETCH(bool, othersRemain);
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"), QStringLiteral("语文"));
+    bank.paper(2, QStringLiteral("乙"), QStringLiteral("数学"));
+    if (othersRemain)
+        bank.paper(3, QStringLiteral("丙"), QStringLiteral("数学"));
+    TMainForm form;
+    openBank(form);
+    pickCategory(form, QStringLiteral("数学"));
+    onNextModal<TEditor>([&](TEditor* dlg) {
+        typeInto(dlg->DBEdit5, QStringLiteral("语文"));
+        QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+    });
+    form.OnEditPaper->trigger();
+    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    if (othersRemain) {
+        // The drop-down still names what the list shows; the place is taken
+        // by the next paper of the category.
+        QCOMPARE(form.CBPaperClass->currentText(), QStringLiteral("数学"));
+        QCOMPARE(listIds(form), QList<int>{3});
+        QCOMPARE(selectedRow(form), 0);
+        QCOMPARE(form.CurPapID, 3);
+        // A new paper now belongs to that category and shows in the list.
+        form.OnNewPaper->trigger();
+        QCOMPARE(paperText(bank, 4, "PapCtg"), QStringLiteral("数学"));
+        QCOMPARE(listIds(form), (QList<int>{3, 4}));
+    } else {
+        // All papers again, the edited one still selected.
+        QCOMPARE(form.CBPaperClass->currentIndex(), 0);
+        QCOMPARE(listIds(form), (QList<int>{1, 2}));
+        QCOMPARE(selectedRow(form), 1);
+        QCOMPARE(form.CurPapID, 2);
+    }
+}
+
+QTEST_MAIN(TestPaperCommands)
+#include "tst_papercommands.moc"
