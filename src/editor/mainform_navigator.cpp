@@ -4,6 +4,7 @@
 #include "editor/paperlistmodel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QFontDatabase>
@@ -115,6 +116,11 @@ void TMainForm::createNavigator() {
     info->setObjectName(QStringLiteral("PnlPaperInfo"));
     info->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     info->setFixedHeight(84);
+    // The pane lies on the grey work area; the panel has the window colour.
+    QPalette infoPalette = info->palette();
+    infoPalette.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
+    info->setPalette(infoPalette);
+    info->setAutoFillBackground(true);
     auto* infoLayout = new QGridLayout(info);
     infoLayout->setContentsMargins(4, 4, 4, 4);
     infoLayout->setHorizontalSpacing(4);

@@ -55,6 +55,7 @@ TEditor::TEditor(tess::TableCursor& paper, tess::Query& categories, const QStrin
     };
     DBEdit1 = makeEdit("DBEdit1");
     DBEdit1->setReadOnly(true);
+    DBEdit1->setFocusPolicy(Qt::ClickFocus); // typing starts at the full mark
     DBEdit2 = makeEdit("DBEdit2");
     // Only the characters of a whole number; what still is no number is
     // refused when the record is posted.
