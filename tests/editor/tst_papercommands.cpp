@@ -66,6 +66,7 @@ private Q_SLOTS:
     void doubleClickOpensProperties();
     void editedPaperLeavesCategory_data();
     void editedPaperLeavesCategory();
+    void paperDeletedByAnotherProgram();
 };
 
 void TestPaperCommands::deletePaper_data() {
@@ -473,6 +474,35 @@ void TestPaperCommands::editedPaperLeavesCategory() {
         QCOMPARE(selectedRow(form), 1);
         QCOMPARE(form.CurPapID, 2);
     }
+}
+
+// Another program deletes the paper while its properties are open.
+void TestPaperCommands::paperDeletedByAnotherProgram() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    bank.paper(2, QStringLiteral("乙"));
+    TMainForm form;
+    openBank(form);
+    onNextModal<TEditor>([&](TEditor* dlg) {
+        bank.sql(QStringLiteral("delete from paper where PapID = 1"));
+        typeInto(dlg->DBEdit3, QStringLiteral("改名"));
+        QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+        QVERIFY(dlg->isVisible());
+        QVERIFY(form.MessageArea->toPlainText().contains(QStringLiteral("另一个程序")));
+        dlg->close();
+    });
+    form.OnEditPaper->trigger();
+    QCOMPARE(bank.count(QStringLiteral("paper")), 1);
+    QCOMPARE(paperText(bank, 2, "PapNam"), QStringLiteral("乙"));
+    // The paper cursor is usable again: the list refills and the other paper can be edited.
+    form.RefreshPaperList();
+    QCOMPARE(listIds(form), QList<int>{2});
+    onNextModal<TEditor>([&](TEditor* dlg) {
+        typeInto(dlg->DBEdit3, QStringLiteral("改名"));
+        QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+    });
+    form.OnEditPaper->trigger();
+    QCOMPARE(paperText(bank, 2, "PapNam"), QStringLiteral("改名"));
 }
 
 QTEST_MAIN(TestPaperCommands)
