@@ -211,8 +211,8 @@ private:
     void TPaperBeforeClose();
     void TPaperAfterOpen();
     void ShowPaperInfo();
-    int SelectedPaperRow() const;    // -1 without a selected entry
-    void SelectPaperRow(int row);    // -1 leaves no entry selected
+    int SelectedPaperRow() const; // -1 without a selected entry
+    void SelectPaperRow(int row); // -1 leaves no entry selected
     // numbering (editor/)
     void createNumbering();
     void TPaperBeforeInsert();
