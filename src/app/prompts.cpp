@@ -73,7 +73,9 @@ QString Prompts::saveFile(QWidget* parent, const QString& startDir, const QStrin
     }
     if (m_scripted)
         qFatal("Unexpected save-file dialog (no answer queued)");
-    return QFileDialog::getSaveFileName(parent, QString(), startDir, qtFilter(filter));
+    // Choosing where a page will go writes nothing yet, so asking about overwriting would mislead.
+    return QFileDialog::getSaveFileName(parent, QString(), startDir, qtFilter(filter), nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 QString Prompts::openPicture(QWidget* parent, const QString& title, const QStringList& filters) {
