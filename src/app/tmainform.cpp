@@ -132,7 +132,8 @@ TMainForm::~TMainForm() {
     try {
         Defaults.save(SettingsPath());
     } catch (const std::exception& e) {
-        ReportError(QString::fromUtf8(e.what()));
+        // The message area goes with this window, so say it where it is seen.
+        tess::Prompts::instance().information(nullptr, QString::fromUtf8(e.what()));
     }
     // The panes' views are bound to the cursors, which die before QWidget's
     // destructor would delete the panes.

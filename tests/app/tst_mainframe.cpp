@@ -478,10 +478,15 @@ void TestMainFrame::defaultsLoadedAndSaved() {
         QCOMPARE(form.Defaults.fullMark, 77);
         QCOMPARE(form.Defaults.name, QStringLiteral("期末考试"));
     }
-    // A settings file that cannot be written costs nothing but the line.
+    // A settings file that cannot be written is reported in a box, as the
+    // message area is gone by then.
     QFile::remove(TMainForm::SettingsPath());
     QVERIFY(QDir().mkdir(TMainForm::SettingsPath()));
     delete new TMainForm;
+    const QStringList shown = Prompts::instance().shownTexts();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.first().contains(QDir::toNativeSeparators(TMainForm::SettingsPath())),
+             qPrintable(shown.first()));
 }
 
 // OnSetting edits the defaults through the defaults dialog.
