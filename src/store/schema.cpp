@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 // Resources of a static library must be pulled in by name.
 static void initStoreResources() {
@@ -78,6 +79,11 @@ void createPaperBank(const QString& path) {
                           fileWhere(path));
     }
     temp.setAutoRemove(false);
+    // The temporary file was private to its owner; the bank gets the
+    // permissions any new file of this user would get.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(QFile::encodeName(path).constData(), 0666 & ~mask);
 }
 
 } // namespace tess

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <future>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace tess;
@@ -271,6 +272,14 @@ void TestConnection::createsReadyMadeBank() {
     QCOMPARE(QDir(m_dir.path()).entryList({u"*new*"_s}, QDir::Files | QDir::Hidden),
              QStringList{u"new.mdb"_s});
     QVERIFY(QDir(m_dir.path()).entryList({u".newbank*"_s}, QDir::Files | QDir::Hidden).isEmpty());
+    // Readable by others as any new file is (under the usual umask 022), not
+    // private like the temporary file it was made in.
+    const mode_t mask = ::umask(022);
+    QFile::remove(bank);
+    createPaperBank(bank);
+    ::umask(mask);
+    QVERIFY(QFile::permissions(bank).testFlag(QFileDevice::ReadOther));
+    QVERIFY(!QFile::permissions(bank).testFlag(QFileDevice::WriteOther));
 }
 
 void TestConnection::createRefusesToOverwrite() {
