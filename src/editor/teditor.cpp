@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -233,6 +234,16 @@ void TEditor::OKBtnClick() {
     // likely): stay open so that nothing typed is lost and it can be mended.
     DBEdit2->setFocus();
     DBEdit2->selectAll();
+}
+
+// With no cancel button, Esc would throw away what was typed since the last
+// post without a word; only the close box cancels.
+void TEditor::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TEditor::done(int result) {

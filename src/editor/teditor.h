@@ -4,6 +4,7 @@
 #include <functional>
 
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -54,6 +55,7 @@ public:
 
 protected:
     void done(int result) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void loadBoxes();

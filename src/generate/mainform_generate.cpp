@@ -1,6 +1,7 @@
 // The main window's part in publishing a paper: it gathers what the window
 // knows (the selected paper, the message area) and runs the UI-free steps.
 #include "app/tmainform.h"
+#include "editor/paperlistmodel.h"
 #include "generate/papercheck.h"
 #include "generate/paperwriter.h"
 #include "generate/publish.h"
@@ -11,6 +12,7 @@
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QUrl>
+#include <optional>
 
 namespace {
 
@@ -26,36 +28,44 @@ public:
     }
 };
 
-// The navigator's selected entry: its listed name, and its paper, which the
-// selection handler has made CurPapID.
-bool selectedEntry(const TMainForm& form, QString* name) {
+// The navigator's selected entry: its listed name and the paper it carries.
+// The entry, not CurPapID, names the paper: a selection whose handler failed
+// half-way must not publish one paper under another's name.
+struct SelectedEntry {
+    QString name;
+    int papId = 0;
+};
+
+std::optional<SelectedEntry> selectedEntry(const TMainForm& form) {
     if (!form.ListView || !form.ListView->selectionModel())
-        return false;
+        return std::nullopt;
     const QModelIndexList rows = form.ListView->selectionModel()->selectedRows();
     if (rows.isEmpty())
-        return false;
-    if (name)
-        *name = rows.first().data(Qt::DisplayRole).toString();
-    return true;
+        return std::nullopt;
+    return SelectedEntry{rows.first().data(Qt::DisplayRole).toString(),
+                         rows.first().data(tess::PaperListModel::PapIdRole).toInt()};
 }
 
 } // namespace
 
 bool TMainForm::CheckPaper() {
-    if (!selectedEntry(*this, nullptr)) {
+    const std::optional<SelectedEntry> entry = selectedEntry(*this);
+    if (!entry) {
         AddMessage(QStringLiteral("错误: 没有选中的试卷, 请先在试卷列表中选择要生成的试卷."));
         return false;
     }
-    return tess::checkPaper(QComplier, CurPapID, [this](const QString& line) { AddMessage(line); });
+    return tess::checkPaper(QComplier, entry->papId,
+                            [this](const QString& line) { AddMessage(line); });
 }
 
 void TMainForm::GenPaperHtml(const QString& outputPath) {
-    QString name;
-    if (!selectedEntry(*this, &name))
+    const std::optional<SelectedEntry> entry = selectedEntry(*this);
+    if (!entry)
         return;
     tess::writePaperPage(
         TGenQst, TGenChc,
-        tess::PageSource{CurPapID, name, TPaper.asString(QStringLiteral("PapScr"))}, outputPath);
+        tess::PageSource{entry->papId, entry->name, TPaper.asString(QStringLiteral("PapScr"))},
+        outputPath);
 }
 
 void TMainForm::OnGenPaperExecute() {

@@ -252,7 +252,15 @@ void encodeInto(QByteArray& out, QStringView text) {
 QByteArray encodePageText(const QString& text) {
     QByteArray bytes;
     bytes.reserve(text.size() * 2);
-    encodeInto(bytes, text);
+    // The encoder drops U+FEFF silently instead of failing on it, so it never
+    // reaches the reference fallback.
+    const QChar zeroWidthNoBreak(0xFEFF);
+    const QStringList pieces = text.split(zeroWidthNoBreak);
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (i > 0)
+            bytes += "&#65279;";
+        encodeInto(bytes, pieces.at(i));
+    }
     return bytes;
 }
 
@@ -262,6 +270,8 @@ void writePaperPage(TableCursor& genQst, TableCursor& genChc, const PageSource& 
     // Written aside and renamed over the old page, so a failure never leaves
     // half a page behind.
     QSaveFile file(outputPath);
+    // A writable page in a folder that is not writable is still overwritten.
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
         throw GenerateError(QStringLiteral("无法写入试卷文件\"") + outputPath +
                             QStringLiteral("\": ") + file.errorString() +
