@@ -108,6 +108,8 @@ void TestPublishWindow::publishSelectedPaper() {
     openBank(form);
     clickRow(form, 1);
     QCOMPARE(form.CurPapID, 2);
+    // As after a selection handler that failed half-way: the entry still rules.
+    form.CurPapID = 1;
     form.AddMessage(QStringLiteral("an earlier line"));
 
     trigger(form, how);
