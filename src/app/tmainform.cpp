@@ -399,8 +399,10 @@ void TMainForm::createLayout() {
 
     SplitterMain->setCollapsible(0, false);
     SplitterMain->setCollapsible(1, true);
-    SplitterMain->setStretchFactor(0, 1);
-    SplitterMain->setStretchFactor(1, 0);
+    // The work area keeps its height when a bar is hidden or shown; the lower
+    // area takes the difference.
+    SplitterMain->setStretchFactor(0, 0);
+    SplitterMain->setStretchFactor(1, 1);
     setCentralWidget(central);
 }
 
@@ -501,6 +503,16 @@ void TMainForm::ApplyWorkAreaHeight() {
 void TMainForm::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     ApplyWorkAreaHeight();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The size given while hidden met a splitter not laid out yet. Later
+    // showings (restored from minimized) keep a boundary the user dragged.
+    if (!m_shownOnce) {
+        m_shownOnce = true;
+        ApplyWorkAreaHeight();
+    }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -185,6 +185,7 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
@@ -233,6 +234,7 @@ private:
 
     QString m_signedInAccount;
     tess::PageOpener* m_pageOpener = nullptr;
+    bool m_shownOnce = false;
     TFormHelp* m_help = nullptr;
     tess::ShortcutRouter* m_router = nullptr;
     QHash<QWidget*, QMenu*> m_popupMenus;

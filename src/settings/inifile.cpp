@@ -224,6 +224,9 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
 
 void IniFile::save(const QString& path) const {
     QSaveFile file(path);
+    // A writable settings file in a folder that takes no new files is still
+    // rewritten, in place.
+    file.setDirectWriteFallback(true);
     const QByteArray bytes = contents();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         const QString message =

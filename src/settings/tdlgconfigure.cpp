@@ -90,7 +90,9 @@ TDlgConfigure::TDlgConfigure(QWidget* parent, const QString& exeFolder)
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(BtnSelDir, &QPushButton::clicked, this, &TDlgConfigure::BtnSelDirClick);
 
-    resize(468, 334);
+    // Outer size 468 × 334; the window frame takes about 8 × 34 of it, as for
+    // the main window.
+    resize(460, 300);
     EditMark->setFocus();
 }
 

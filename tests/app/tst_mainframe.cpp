@@ -310,6 +310,13 @@ void TestMainFrame::workAreaHeight() {
     TMainForm form;
     showForm(form);
     auto client = [&] { return form.height() - form.menuBar()->height(); };
+    QCOMPARE(form.WorkArea->height(), client() * 3 / 4); // before any resize
+    // Hiding the tool bar leaves the work area as it is; the lower area grows.
+    const int lower = form.PnlBottom->height();
+    form.OnViewToolBar->trigger();
+    QTRY_COMPARE(form.PnlBottom->height(), lower + 43);
+    QCOMPARE(form.WorkArea->height(), client() * 3 / 4);
+    form.OnViewToolBar->trigger();
     for (const QSize& size : {QSize(800, 600), QSize(640, 481), QSize(1000, 900)}) {
         form.resize(size);
         QTRY_COMPARE(form.height(), size.height());
