@@ -1,0 +1,55 @@
+// Time for the navigator to fill from a bank of 100,000 papers: opening the
+// bank (which fills the list), a refill, and a new paper selected at the end.
+// Runs on the offscreen platform: QT_QPA_PLATFORM=offscreen bench_navigator
+#include "app/tmainform.h"
+#include "editor/paperlistmodel.h"
+#include "store/connection.h"
+#include "store/schema.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    TMainForm::SetExecutablePath(dir.filePath(QStringLiteral("tessaloom")));
+    tess::createPaperBank(TMainForm::PaperBankPath());
+    {
+        tess::Connection conn;
+        conn.setDataSource(TMainForm::PaperBankPath());
+        conn.open();
+        conn.execute(QStringLiteral(
+            "with recursive n(i) as (select 1 union all select i + 1 from n where i < 100000) "
+            "insert into paper (PapID, PapNam, PapScr, PapSav, PapCtg) "
+            "select i, '试卷' || i, 100, '/tmp/x.html', '类别' || (i % 10) from n"));
+    }
+
+    TMainForm form;
+    form.SetSignedInAccount(QStringLiteral("Admin"));
+    QElapsedTimer timer;
+    timer.start();
+    form.OpenPaperBank();
+    form.show();
+    QApplication::processEvents();
+    std::printf("open the bank and fill the list: %lld ms, %d entries\n", timer.elapsed(),
+                form.PaperListModel->rowCount());
+
+    timer.restart();
+    form.RefreshPaperList();
+    QApplication::processEvents();
+    std::printf("refill: %lld ms\n", timer.elapsed());
+
+    timer.restart();
+    form.OnNewPaper->trigger();
+    QApplication::processEvents();
+    std::printf("new paper, list refilled and the new entry selected: %lld ms (paper %d)\n",
+                timer.elapsed(), form.CurPapID);
+    const QString messages = form.MessageArea->toPlainText();
+    if (!messages.isEmpty())
+        std::printf("messages: %s\n", qPrintable(messages));
+    return 0;
+}
