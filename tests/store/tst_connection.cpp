@@ -1,4 +1,5 @@
 // Opening paper banks, statement forms, locking, and making new banks.
+#include "immutable.h"
 #include "storefixture.h"
 
 #include "store/engineerror.h"
@@ -16,14 +17,6 @@ using namespace storetest;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The immutable attribute stops writes even for root, who ignores file modes.
-bool setImmutable(const QString& path, bool on) {
-    QProcess chattr;
-    chattr.start(u"chattr"_s, {on ? u"+i"_s : u"-i"_s, path});
-    return chattr.waitForFinished() && chattr.exitStatus() == QProcess::NormalExit &&
-           chattr.exitCode() == 0;
-}
 
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
