@@ -235,6 +235,7 @@ private:
     QString m_signedInAccount;
     tess::PageOpener* m_pageOpener = nullptr;
     bool m_shownOnce = false;
+    bool m_restoringSelection = false; // ListViewSelectItem going back after a failure
     TFormHelp* m_help = nullptr;
     tess::ShortcutRouter* m_router = nullptr;
     QHash<QWidget*, QMenu*> m_popupMenus;

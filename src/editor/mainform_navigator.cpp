@@ -7,13 +7,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLayout>
 #include <QListView>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
@@ -224,6 +224,9 @@ void TMainForm::SelectPaper(const QString& papId) {
     if (TPaper.isOpen())
         TPaper.locate(QStringLiteral("PapID"), papId);
     TQuestion.setFilter(QStringLiteral("PapIdx = ") + papId);
+    // A reopening that failed before (the bank was busy) left it closed.
+    if (!TQuestion.isOpen() && TPaper.isOpen())
+        TQuestion.open();
 }
 
 void TMainForm::RefreshPaperClasses() {
@@ -268,9 +271,24 @@ void TMainForm::CBPaperClassChange() {
 
 void TMainForm::ListViewSelectItem(int row) {
     const int papId = PaperListModel->papIdAt(row);
-    if (row < 0 || row >= PaperListModel->rowCount() || papId == CurPapID)
+    if (m_restoringSelection || row < 0 || row >= PaperListModel->rowCount() || papId == CurPapID)
         return;
-    SelectPaper(QString::number(papId));
+    try {
+        SelectPaper(QString::number(papId));
+    } catch (...) {
+        // The list, the paper cursor and CurPapID must keep naming one paper,
+        // or a command would act on a paper the teacher does not see: go back
+        // to the paper selected before, then report what failed.
+        const QScopedValueRollback<bool> restoring(m_restoringSelection, true);
+        SelectPaperRow(PaperListModel->rowOf(CurPapID));
+        try {
+            if (TPaper.isOpen())
+                TPaper.locate(QStringLiteral("PapID"), QString::number(CurPapID));
+        } catch (...) {
+            // The first failure is the one to report.
+        }
+        throw;
+    }
     CurPapID = papId;
 }
 

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <sqlite3.h>
 
 using tess::Prompts;
 
@@ -16,6 +17,7 @@ private Q_SLOTS:
     void emptyBank();
     void openFillsNavigator();
     void selectingAnEntry();
+    void failedSelectionGoesBack();
     void refillKeepsSelectedPaper();
     void categoryFilter_data();
     void categoryFilter();
@@ -107,6 +109,37 @@ void TestNavigator::selectingAnEntry() {
     QTest::keyClick(form.ListView, Qt::Key_Up);
     QCOMPARE(form.CurPapID, 1);
     QCOMPARE(form.TQuestion.recordCount(), 0);
+}
+
+// Another program holding the bank makes reading the new paper's questions
+// fail: the list, the paper cursor and CurPapID stay on the paper before, so
+// no command acts on a paper other than the one shown.
+void TestNavigator::failedSelectionGoesBack() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    bank.paper(2, QStringLiteral("乙"));
+    bank.question(10, 2, 1);
+    TMainForm form;
+    openBank(form);
+    QCOMPARE(form.CurPapID, 1);
+    form.Conn.setBusyTimeout(50);
+
+    sqlite3* holder = nullptr;
+    QCOMPARE(sqlite3_open(TMainForm::PaperBankPath().toUtf8().constData(), &holder), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+    clickRow(form, 1);
+    sqlite3_close(holder);
+
+    QVERIFY(form.MessageArea->toPlainText().startsWith(QStringLiteral("程序运行错误:")));
+    QCOMPARE(form.MessageArea->toPlainText().count(QStringLiteral("程序运行错误:")), 1);
+    QCOMPARE(selectedRow(form), 0);
+    QCOMPARE(form.CurPapID, 1);
+    QCOMPARE(form.TPaper.asInteger(QStringLiteral("PapID")), 1);
+    QCOMPARE(form.DBText1->text(), QStringLiteral("甲"));
+
+    clickRow(form, 1);
+    QCOMPARE(form.CurPapID, 2);
+    QCOMPARE(form.TQuestion.recordCount(), 1);
 }
 
 void TestNavigator::refillKeepsSelectedPaper() {
