@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QMainWindow>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QComboBox;
@@ -22,6 +23,7 @@ class QWidget;
 class TFormHelp;
 
 namespace tess {
+struct PaperEntry;
 class PaperListModel;
 class PageOpener;
 class ShortcutRouter;
@@ -213,6 +215,8 @@ private:
     void TPaperAfterOpen();
     void ShowPaperInfo();
     int SelectedPaperRow() const; // -1 without a selected entry
+    // The selected entry: its caption as listed and the paper it carries.
+    std::optional<tess::PaperEntry> SelectedPaper() const;
     void SelectPaperRow(int row); // -1 leaves no entry selected
     // numbering (editor/)
     void createNumbering();

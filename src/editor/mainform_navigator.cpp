@@ -336,6 +336,14 @@ int TMainForm::SelectedPaperRow() const {
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
+std::optional<tess::PaperEntry> TMainForm::SelectedPaper() const {
+    const int row = SelectedPaperRow();
+    if (row < 0)
+        return std::nullopt;
+    return tess::PaperEntry{PaperListModel->index(row).data(Qt::DisplayRole).toString(),
+                            PaperListModel->papIdAt(row)};
+}
+
 void TMainForm::SelectPaperRow(int row) {
     QItemSelectionModel* selection = ListView->selectionModel();
     if (row < 0 || row >= PaperListModel->rowCount()) {

@@ -8,8 +8,6 @@
 
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QItemSelectionModel>
-#include <QListView>
 #include <QPlainTextEdit>
 #include <QUrl>
 #include <optional>
@@ -28,28 +26,10 @@ public:
     }
 };
 
-// The navigator's selected entry: its listed name and the paper it carries.
-// The entry, not CurPapID, names the paper: a selection whose handler failed
-// half-way must not publish one paper under another's name.
-struct SelectedEntry {
-    QString name;
-    int papId = 0;
-};
-
-std::optional<SelectedEntry> selectedEntry(const TMainForm& form) {
-    if (!form.ListView || !form.ListView->selectionModel())
-        return std::nullopt;
-    const QModelIndexList rows = form.ListView->selectionModel()->selectedRows();
-    if (rows.isEmpty())
-        return std::nullopt;
-    return SelectedEntry{rows.first().data(Qt::DisplayRole).toString(),
-                         rows.first().data(tess::PaperListModel::PapIdRole).toInt()};
-}
-
 } // namespace
 
 bool TMainForm::CheckPaper() {
-    const std::optional<SelectedEntry> entry = selectedEntry(*this);
+    const std::optional<tess::PaperEntry> entry = SelectedPaper();
     if (!entry) {
         AddMessage(QStringLiteral("错误: 没有选中的试卷, 请先在试卷列表中选择要生成的试卷."));
         return false;
@@ -59,7 +39,7 @@ bool TMainForm::CheckPaper() {
 }
 
 void TMainForm::GenPaperHtml(const QString& outputPath) {
-    const std::optional<SelectedEntry> entry = selectedEntry(*this);
+    const std::optional<tess::PaperEntry> entry = SelectedPaper();
     if (!entry)
         return;
     tess::writePaperPage(
