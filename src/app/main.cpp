@@ -24,6 +24,9 @@ int main(int argc, char** argv) {
     login.show();
     const int result = app.exec();
     app.setErrorHandler(nullptr);
-    delete mainForm; // writes the new-paper defaults back, also when nobody logged in
+    // The new-paper defaults go back to the settings file, also when nobody
+    // logged in; a failure is reported while the application still runs.
+    mainForm->SaveDefaults();
+    delete mainForm;
     return result;
 }

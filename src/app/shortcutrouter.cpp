@@ -56,7 +56,7 @@ QAction* ShortcutRouter::find(QWidget* focus, const QKeySequence& key) const {
     QAction* found = nullptr;
     // 1. pop-up menus from the focused control outwards
     for (QWidget* w = focus; w && !found; w = w->parentWidget()) {
-        found = findInMenu(m_form->m_popupMenus.value(w), key);
+        found = findInMenu(m_form->PopupMenuOf(w), key);
         if (w == m_form)
             break;
     }

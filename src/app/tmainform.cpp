@@ -128,15 +128,22 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
 TMainForm::~TMainForm() {
     qApp->removeEventFilter(m_router);
+    SaveDefaults();
+    // The panes' views are bound to the cursors, which die before QWidget's
+    // destructor would delete the panes.
+    delete takeCentralWidget();
+}
+
+void TMainForm::SaveDefaults() {
+    if (m_defaultsSaved)
+        return;
+    m_defaultsSaved = true;
     try {
         Defaults.save(SettingsPath());
     } catch (const std::exception& e) {
         // The message area goes with this window, so say it where it is seen.
         tess::Prompts::instance().information(nullptr, QString::fromUtf8(e.what()));
     }
-    // The panes' views are bound to the cursors, which die before QWidget's
-    // destructor would delete the panes.
-    delete takeCentralWidget();
 }
 
 void TMainForm::createActions() {
@@ -411,23 +418,32 @@ void TMainForm::SetPopupMenu(QWidget* control, QMenu* menu) {
     if (!control)
         return;
     if (!menu) {
-        m_popupMenus.remove(control);
+        // Kept with no menu, so that the control's one connection stays known.
+        if (m_popupMenus.contains(control))
+            m_popupMenus.insert(control, nullptr);
         control->setContextMenuPolicy(Qt::DefaultContextMenu);
         return;
     }
     const bool known =
         std::find(m_popupMenus.cbegin(), m_popupMenus.cend(), menu) != m_popupMenus.cend();
+    const bool controlKnown = m_popupMenus.contains(control);
     m_popupMenus.insert(control, menu);
     control->setContextMenuPolicy(Qt::CustomContextMenu);
-    // A scroll area reports the position in its viewport's coordinates.
-    connect(control, &QWidget::customContextMenuRequested, menu,
-            [this, control](const QPoint& pos) {
-                QMenu* current = m_popupMenus.value(control);
-                if (!current)
-                    return;
-                auto* area = qobject_cast<QAbstractScrollArea*>(control);
-                current->popup((area ? area->viewport() : control)->mapToGlobal(pos));
-            });
+    // One connection per control, whichever menu it has now; a control that
+    // is given another menu must not pop up two.
+    if (!controlKnown) {
+        // A scroll area reports the position in its viewport's coordinates.
+        connect(control, &QWidget::customContextMenuRequested, this,
+                [this, control](const QPoint& pos) {
+                    QMenu* current = m_popupMenus.value(control);
+                    if (!current)
+                        return;
+                    auto* area = qobject_cast<QAbstractScrollArea*>(control);
+                    current->popup((area ? area->viewport() : control)->mapToGlobal(pos));
+                });
+        connect(control, &QObject::destroyed, this,
+                [this, control] { m_popupMenus.remove(control); });
+    }
     if (!known)
         connect(menu, &QMenu::aboutToShow, this, [this, menu] { runUpdateRules(menu); });
 }

@@ -118,6 +118,9 @@ public:
     int NextChcIdx = 0;
 
     tess::NewPaperDefaults Defaults;
+    // Writes Defaults to the settings file once, reporting a failure in a box;
+    // the destructor does it for a window that was never asked.
+    void SaveDefaults();
 
     // Commands (object names are the command names).
     QAction* OnNewPaper = nullptr;
@@ -239,6 +242,7 @@ private:
     QString m_signedInAccount;
     tess::PageOpener* m_pageOpener = nullptr;
     bool m_shownOnce = false;
+    bool m_defaultsSaved = false;
     bool m_restoringSelection = false; // ListViewSelectItem going back after a failure
     TFormHelp* m_help = nullptr;
     tess::ShortcutRouter* m_router = nullptr;

@@ -4,6 +4,7 @@
 #include "store/engineerror.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QLayout>
@@ -57,6 +58,7 @@ private Q_SLOTS:
     void shortcutRouting_data();
     void shortcutRouting();
     void keysInsideOtherWindowsAreNotRouted();
+    void popupMenuGivenAgain();
     void manageUsersUpdateRule_data();
     void manageUsersUpdateRule();
     void statusHints();
@@ -423,6 +425,29 @@ void TestMainFrame::keysInsideOtherWindowsAreNotRouted() {
     QSignalSpy added(form.OnAddChoice, &QAction::triggered);
     QTest::keyClick(&other, Qt::Key_G, Qt::ControlModifier);
     QCOMPARE(added.size(), 0);
+}
+
+// A control whose pop-up menu is taken away and another given pops up only
+// the one it has now, once.
+void TestMainFrame::popupMenuGivenAgain() {
+    AppFolder folder;
+    TMainForm form;
+    auto* list = new QListView(form.PnlLeft);
+    form.PnlLeft->layout()->addWidget(list);
+    form.SetPopupMenu(list, form.PopMenuPaper);
+    form.SetPopupMenu(list, nullptr);
+    QCOMPARE(list->contextMenuPolicy(), Qt::DefaultContextMenu);
+    form.SetPopupMenu(list, form.PopMenuQuestion);
+    showForm(form);
+    QSignalSpy paper(form.PopMenuPaper, &QMenu::aboutToShow);
+    QSignalSpy question(form.PopMenuQuestion, &QMenu::aboutToShow);
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            list->viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(list->viewport(), &click);
+    QTRY_VERIFY(form.PopMenuQuestion->isVisible());
+    QCOMPARE(question.count(), 1);
+    QCOMPARE(paper.count(), 0);
+    form.PopMenuQuestion->hide();
 }
 
 void TestMainFrame::manageUsersUpdateRule_data() {
