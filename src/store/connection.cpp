@@ -3,7 +3,6 @@
 #include "store/engineerror.h"
 #include "store/sqliteerror.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -26,10 +25,6 @@ const TableNeed kNeeded[] = {
     {"choice", "ChcID QstIdx ChcIdx IsTrue ChcCon"},
     {"users", "acount password"},
 };
-
-QString fileWhere(const QString& path) {
-    return QStringLiteral("[文件: ") + QDir::toNativeSeparators(path) + QLatin1Char(']');
-}
 
 // Runs a statement whose rows are read by `row` (column texts).
 template <typename RowFn>

@@ -3,7 +3,6 @@
 #include "store/engineerror.h"
 #include "store/sqliteerror.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -18,10 +17,6 @@ static void initStoreResources() {
 namespace tess {
 
 namespace {
-
-QString fileWhere(const QString& path) {
-    return QStringLiteral("[文件: ") + QDir::toNativeSeparators(path) + QLatin1Char(']');
-}
 
 void fillBank(const QString& path) {
     sqlite3* db = nullptr;

@@ -1,5 +1,6 @@
 #include "store/sqliteerror.h"
 
+#include <QDir>
 #include <QRegularExpression>
 #include <sqlite3.h>
 
@@ -100,6 +101,10 @@ QString statementForMessage(const QString& sql) {
     if (text.size() > 160)
         text = text.left(157) + QStringLiteral("...");
     return QStringLiteral("[语句: ") + text + QLatin1Char(']');
+}
+
+QString fileWhere(const QString& path) {
+    return QStringLiteral("[文件: ") + QDir::toNativeSeparators(path) + QLatin1Char(']');
 }
 
 } // namespace tess

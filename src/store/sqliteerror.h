@@ -19,4 +19,7 @@ EngineError sqliteError(int rc, const QString& sqliteText, const QString& where)
 // A statement shortened to fit into one message line.
 QString statementForMessage(const QString& sql);
 
+// "[文件: path]", naming the bank a message is about.
+QString fileWhere(const QString& path);
+
 } // namespace tess
