@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <memory>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -29,24 +30,22 @@ const TableNeed kNeeded[] = {
 // Runs a statement whose rows are read by `row` (column texts).
 template <typename RowFn>
 void eachRow(sqlite3* db, const QString& sql, const QString& where, RowFn row) {
-    sqlite3_stmt* stmt = nullptr;
+    sqlite3_stmt* raw = nullptr;
     const QByteArray utf8 = sql.toUtf8();
-    int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt, nullptr);
+    int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &raw, nullptr);
+    // Finalized on every way out, also when `row` throws.
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
     if (rc != SQLITE_OK)
         throw sqliteError(db, rc, where);
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
         QStringList values;
-        for (int i = 0; i < sqlite3_column_count(stmt); ++i)
+        for (int i = 0; i < sqlite3_column_count(stmt.get()); ++i)
             values << QString::fromUtf8(
-                reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)));
+                reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), i)));
         row(values);
     }
-    if (rc != SQLITE_DONE) {
-        EngineError error = sqliteError(db, rc, where);
-        sqlite3_finalize(stmt);
-        throw error;
-    }
-    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE)
+        throw sqliteError(db, rc, where);
 }
 
 } // namespace
