@@ -13,6 +13,11 @@ inline QString appTitle() {
     return QStringLiteral("Tessaloom");
 }
 
+// The filter of the save-file dialogs that choose where a page goes.
+inline QString pageFileFilter() {
+    return QStringLiteral("HTML文件(*.html)|*.html");
+}
+
 // Every message box and file dialog of the program goes through here, so that
 // tests can give the answers in advance and no test ever waits on a modal box.
 // With nothing queued the real box or dialog is shown.

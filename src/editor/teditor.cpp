@@ -172,17 +172,21 @@ void TEditor::postAndEdit() {
     m_paper.edit();
 }
 
-void TEditor::BtnSelDirClick() {
-    const QString path = tess::Prompts::instance().saveFile(
-        this, m_startFolder, QStringLiteral("HTML文件(*.html)|*.html"));
-    if (path.isEmpty())
-        return;
+void TEditor::setBoxAndPost(QLineEdit* box, const QString& column, const QString& value) {
+    // What was typed in the other boxes goes into the record with it.
     UpdateRecord();
     m_paper.edit();
-    DBEdit4->setText(path);
-    DBEdit4->setModified(false);
-    m_paper.setString(kPapSav, path);
+    box->setText(value);
+    box->setModified(false);
+    m_paper.setString(column, value);
     postAndEdit();
+}
+
+void TEditor::BtnSelDirClick() {
+    const QString path =
+        tess::Prompts::instance().saveFile(this, m_startFolder, tess::pageFileFilter());
+    if (!path.isEmpty())
+        setBoxAndPost(DBEdit4, kPapSav, path);
 }
 
 void TEditor::BtnSelCtgClick() {
@@ -208,13 +212,7 @@ void TEditor::BtnSelCtgClick() {
 void TEditor::CBPapCtgChange(int index) {
     if (index < 0)
         return;
-    UpdateRecord();
-    m_paper.edit();
-    const QString category = CBPapCtg->itemText(index);
-    DBEdit5->setText(category);
-    DBEdit5->setModified(false);
-    m_paper.setString(kPapCtg, category);
-    postAndEdit();
+    setBoxAndPost(DBEdit5, kPapCtg, CBPapCtg->itemText(index));
     CBPapCtg->hide();
 }
 

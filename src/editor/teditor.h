@@ -61,6 +61,8 @@ private:
     void loadBoxes();
     // Posts the record and puts it into edit mode again.
     void postAndEdit();
+    // Puts value into a box and its column, and posts at once.
+    void setBoxAndPost(QLineEdit* box, const QString& column, const QString& value);
 
     tess::TableCursor& m_paper;
     tess::Query& m_categories;

@@ -140,8 +140,8 @@ void TDlgConfigure::OKBtnClick() {
 }
 
 void TDlgConfigure::BtnSelDirClick() {
-    const QString path = tess::Prompts::instance().saveFile(
-        this, m_exeFolder, QStringLiteral("HTML文件(*.html)|*.html"));
+    const QString path =
+        tess::Prompts::instance().saveFile(this, m_exeFolder, tess::pageFileFilter());
     if (!path.isEmpty())
         EditFile->setText(path);
 }
