@@ -12,12 +12,8 @@ bool TessApplication::notify(QObject* receiver, QEvent* event) {
     QString message;
     try {
         return QApplication::notify(receiver, event);
-    } catch (const EngineError& e) {
-        message = e.message();
-    } catch (const std::exception& e) {
-        message = QString::fromUtf8(e.what());
     } catch (...) {
-        message = QStringLiteral("未知错误");
+        message = currentErrorMessage();
     }
     if (m_handler)
         m_handler(message);

@@ -494,13 +494,8 @@ void TMainForm::ReportError(const QString& message) {
 void TMainForm::Guarded(const std::function<void()>& fn) {
     try {
         fn();
-    } catch (const tess::EngineError& e) {
-        ReportError(e.message());
-    } catch (const std::exception& e) {
-        // Our own errors carry their Chinese message in UTF-8.
-        ReportError(QString::fromUtf8(e.what()));
     } catch (...) {
-        ReportError(QStringLiteral("未知错误"));
+        ReportError(tess::currentErrorMessage());
     }
 }
 

@@ -102,10 +102,8 @@ void TPasswordDlg::OKBtnClick() {
         QueryUser.setSql(CheckStatement(EditAcount->text(), EditPassword->text()));
         QueryUser.open();
         valid = QueryUser.asInteger(QStringLiteral("validuser"));
-    } catch (const tess::EngineError& e) {
-        failure = e.message();
-    } catch (const std::exception& e) {
-        failure = QString::fromUtf8(e.what());
+    } catch (const std::exception&) {
+        failure = tess::currentErrorMessage();
     }
     if (!failure.isNull()) {
         tess::Prompts::instance().information(

@@ -1,6 +1,5 @@
 #include "generate/publish.h"
 
-#include "generate/generateerror.h"
 #include "generate/pagepaths.h"
 #include "store/engineerror.h"
 
@@ -48,12 +47,8 @@ void runGeneration(const GenerationSteps& steps) {
     try {
         steps.writePage(outputPath);
         steps.addMessage(QStringLiteral("试卷成功生成到:") + outputPath + QLatin1Char('.'));
-    } catch (const GenerateError& e) {
-        steps.addMessage(e.message());
-    } catch (const EngineError& e) {
-        steps.addMessage(e.message());
-    } catch (const std::exception& e) {
-        steps.addMessage(QString::fromUtf8(e.what()));
+    } catch (const std::exception&) {
+        steps.addMessage(currentErrorMessage());
     }
 
     const QString folder = pagePicturesFolderPath(outputPath);

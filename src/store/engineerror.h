@@ -17,4 +17,8 @@ private:
     QString m_message;
 };
 
+// The message of the error being handled, for the user: call it inside a
+// catch block. The program's own errors carry their Chinese text in what().
+QString currentErrorMessage();
+
 } // namespace tess
