@@ -2,6 +2,7 @@
 
 #include "app/prompts.h"
 #include "app/tmainform.h"
+#include "bankhelpers.h"
 #include "store/connection.h"
 #include "store/schema.h"
 
@@ -28,10 +29,7 @@ struct AppFolder {
 
     // Runs statements on the bank (test set-up only).
     void sql(const QString& statement) const {
-        tess::Connection conn;
-        conn.setDataSource(TMainForm::PaperBankPath());
-        conn.open();
-        conn.execute(statement);
+        banktest::BankConnection(TMainForm::PaperBankPath()).execute(statement);
     }
 };
 

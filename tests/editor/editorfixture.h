@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/appfixture.h"
+#include "bankhelpers.h"
 #include "editor/paperlistmodel.h"
 #include "store/query.h"
 
@@ -15,17 +16,14 @@ struct EditorBank : AppFolder {
     // Set-up only: the program itself adds records through its cursors.
     void paper(int id, const QString& name, const QVariant& category = QVariant(), int score = 100,
                const QString& output = QStringLiteral("/tmp/p.html")) const {
-        QString ctg = QStringLiteral("null");
-        if (!category.isNull())
-            ctg = QLatin1Char('\'') +
-                  category.toString().replace(QLatin1Char('\''), QStringLiteral("''")) +
-                  QLatin1Char('\'');
+        const QString ctg =
+            category.isNull() ? QStringLiteral("null") : banktest::quoted(category.toString());
         sql(QStringLiteral("insert into paper (PapID, PapNam, PapScr, PapSav, PapCtg) values "
-                           "(%1, '%2', %3, '%4', %5)")
+                           "(%1, %2, %3, %4, %5)")
                 .arg(id)
-                .arg(QString(name).replace(QLatin1Char('\''), QStringLiteral("''")))
+                .arg(banktest::quoted(name))
                 .arg(score)
-                .arg(output, ctg));
+                .arg(banktest::quoted(output), ctg));
     }
     void question(int id, int papId, int number) const {
         sql(QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstTyp) values "
@@ -42,22 +40,16 @@ struct EditorBank : AppFolder {
     }
     // The first column of the first row of a statement.
     QVariant scalar(const QString& statement) const {
-        tess::Connection conn;
-        conn.setDataSource(TMainForm::PaperBankPath());
-        conn.open();
-        tess::Query q(conn);
-        q.setSql(statement);
-        q.open();
-        return q.value(QStringLiteral("v"));
+        banktest::BankConnection conn(TMainForm::PaperBankPath());
+        return banktest::scalar(conn, statement);
     }
     int count(const QString& tableAndWhere) const {
-        return scalar(QStringLiteral("select count(*) as v from ") + tableAndWhere).toInt();
+        banktest::BankConnection conn(TMainForm::PaperBankPath());
+        return banktest::count(conn, tableAndWhere);
     }
     // Values of one column in identifier order, as texts.
     QStringList column(const QString& table, const QString& name, const QString& id) const {
-        tess::Connection conn;
-        conn.setDataSource(TMainForm::PaperBankPath());
-        conn.open();
+        banktest::BankConnection conn(TMainForm::PaperBankPath());
         tess::Query q(conn);
         q.setSql(QStringLiteral("select %1 as v from %2 order by %3").arg(name, table, id));
         q.open();

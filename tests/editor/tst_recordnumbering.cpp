@@ -1,4 +1,5 @@
 // Record numbering and the orphan trim on a fresh bank made from the real schema.
+#include "bankhelpers.h"
 #include "store/connection.h"
 #include "store/query.h"
 #include "store/recordnumbering.h"
@@ -36,12 +37,7 @@ private Q_SLOTS:
 
 private:
     void sql(const QString& statement) { m_conn->execute(statement); }
-    int count(const QString& table) {
-        tess::Query q(*m_conn);
-        q.setSql(QStringLiteral("select count(*) as n from ") + table);
-        q.open();
-        return q.asInteger(QStringLiteral("n"));
-    }
+    int count(const QString& tableAndWhere) { return banktest::count(*m_conn, tableAndWhere); }
     NextIds run(int curPapId, int curQstId) {
         return tess::refreshNextIds(*m_maxId, *m_trim, curPapId, curQstId);
     }
@@ -57,8 +53,7 @@ void TestRecordNumbering::init() {
     const QString path = m_dir->filePath(QStringLiteral("bank.mdb"));
     tess::createPaperBank(path);
     m_conn = new tess::Connection;
-    m_conn->setDataSource(path);
-    m_conn->open();
+    banktest::openConnection(*m_conn, path);
     m_maxId = new tess::Query(*m_conn);
     m_trim = new tess::Command(*m_conn);
 }

@@ -1,5 +1,6 @@
 #include "paperfixture.h"
 
+#include "bankhelpers.h"
 #include "store/schema.h"
 
 namespace {
@@ -15,8 +16,7 @@ void setOrNull(tess::TableCursor& cursor, const QString& column, const QVariant&
 
 PaperFixture::PaperFixture(const QString& bankPath) {
     tess::createPaperBank(bankPath);
-    conn.setDataSource(bankPath);
-    conn.open();
+    banktest::openConnection(conn, bankPath);
     // Kept open: a fixture of a thousand questions must not re-read its tables per record.
     m_paper.open();
     m_question.open();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bankhelpers.h"
 #include "store/connection.h"
 #include "store/query.h"
 #include "store/schema.h"
@@ -12,6 +13,9 @@
 // Small helpers for tests on a fresh bank made from the real schema.
 namespace storetest {
 
+using banktest::count;
+using banktest::openConnection;
+
 // Inserts one record through a cursor: values in the order of `columns`
 // (a null QVariant leaves the column to its default).
 inline void addRecord(tess::Connection& conn, const QString& table, const QStringList& columns,
@@ -23,13 +27,6 @@ inline void addRecord(tess::Connection& conn, const QString& table, const QStrin
         if (!values.value(i).isNull())
             cursor.setValue(columns[i], values.value(i));
     cursor.post();
-}
-
-inline int count(tess::Connection& conn, const QString& table) {
-    tess::Query q(conn);
-    q.setSql(QStringLiteral("select count(*) as n from ") + table);
-    q.open();
-    return q.asInteger(QStringLiteral("n"));
 }
 
 // The identifiers the cursor shows, in its order.

@@ -144,8 +144,7 @@ void TestConnection::refusesFilesThatAreNoBank() {
     } else {
         createPaperBank(file);
         Connection conn;
-        conn.setDataSource(file);
-        conn.open();
+        openConnection(conn, file);
         conn.execute(kind == u"other"_s ? u"drop table paper"_s
                                         : u"alter table users drop column password"_s);
     }
@@ -189,8 +188,7 @@ void TestConnection::lockedBankFailsAfterWaiting() {
     const QString bank = path(u"locked.mdb"_s);
     createPaperBank(bank);
     Connection holder;
-    holder.setDataSource(bank);
-    holder.open();
+    openConnection(holder, bank);
     holder.execute(u"begin immediate"_s); // another program in the middle of writing
     holder.execute(u"insert into paper (PapID) values (1)"_s);
 
@@ -222,14 +220,12 @@ void TestConnection::lockedBankWaitsForTheOtherProgram() {
     const QString bank = path(u"busy.mdb"_s);
     createPaperBank(bank);
     Connection conn;
-    conn.setDataSource(bank);
-    conn.open();
+    openConnection(conn, bank);
 
     std::promise<void> locked;
     std::thread other([&] {
         Connection holder;
-        holder.setDataSource(bank);
-        holder.open();
+        openConnection(holder, bank);
         holder.execute(u"begin immediate"_s);
         holder.execute(u"insert into paper (PapID) values (1)"_s);
         locked.set_value();
@@ -247,8 +243,7 @@ void TestConnection::createsReadyMadeBank() {
     const QString bank = path(u"new.mdb"_s);
     createPaperBank(bank);
     Connection conn;
-    conn.setDataSource(bank);
-    conn.open();
+    openConnection(conn, bank);
     Query q(conn);
     q.setSql(u"select count(*) as validuser from users where \r\n (acount = 'Admin') \r\nand "_s
              u"(password = '') \r\n"_s);
@@ -310,8 +305,7 @@ void TestConnection::newBankTool() {
     QVERIFY(openError(bank).isEmpty());
 
     Connection conn;
-    conn.setDataSource(bank);
-    conn.open();
+    openConnection(conn, bank);
     addRecord(conn, u"paper"_s, {u"PapID"_s}, {1});
     conn.close();
     QString err;

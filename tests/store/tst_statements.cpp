@@ -40,8 +40,7 @@ void TestStatements::init() {
     m_bank = m_dir.filePath(QStringLiteral("bank.mdb"));
     QFile::remove(m_bank);
     createPaperBank(m_bank);
-    m_conn.setDataSource(m_bank);
-    m_conn.open();
+    openConnection(m_conn, m_bank);
     fill();
 }
 

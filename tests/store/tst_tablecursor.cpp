@@ -98,8 +98,7 @@ void TestTableCursor::init() {
     m_bank = m_dir.filePath(u"bank.mdb"_s);
     QFile::remove(m_bank);
     createPaperBank(m_bank);
-    m_conn.setDataSource(m_bank);
-    m_conn.open();
+    openConnection(m_conn, m_bank);
 }
 
 void TestTableCursor::cleanup() {
@@ -758,8 +757,7 @@ void TestTableCursor::handlersFillNewRecord() {
 void TestTableCursor::identifierClashBetweenTwoPrograms() {
     addPapers({1});
     Connection other;
-    other.setDataSource(m_bank);
-    other.open();
+    openConnection(other, m_bank);
     TableCursor mine(m_conn, u"paper"_s);
     TableCursor theirs(other, u"paper"_s);
     mine.open();
