@@ -53,8 +53,8 @@ private Q_SLOTS:
     void missingBankIsNotCreated();
     void refusesFilesThatAreNoBank_data();
     void refusesFilesThatAreNoBank();
+    void refusesReadOnlyBank_data();
     void refusesReadOnlyBank();
-    void refusesBankInReadOnlyFolder();
     void lockedBankFailsAfterWaiting();
     void lockedBankWaitsForTheOtherProgram();
     void createsReadyMadeBank();
@@ -161,27 +161,34 @@ void TestConnection::refusesFilesThatAreNoBank() {
     QCOMPARE(after.readAll(), before);
 }
 
-void TestConnection::refusesReadOnlyBank() {
-    const QString bank = path(u"readonly.mdb"_s);
-    createPaperBank(bank);
-    if (!setImmutable(bank, true))
-        QSKIP("the immutable attribute cannot be set here");
-    const QString message = openError(bank);
-    QVERIFY(setImmutable(bank, false));
-    QVERIFY2(message.contains(u"只读"_s), qPrintable(message));
-    QVERIFY(openError(bank).isEmpty());
+// The bank itself or its folder takes no writes, even from root.
+void TestConnection::refusesReadOnlyBank_data() {
+    QTest::addColumn<bool>("folder"); // which is made immutable: the folder or the bank file
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<bool>("opensAfterwards");
+    QTest::newRow("read-only bank") << false << u"只读"_s << true;
+    QTest::newRow("read-only folder") << true << u"文件夹不能写入"_s << false;
 }
 
-void TestConnection::refusesBankInReadOnlyFolder() {
-    const QString folder = path(u"locked-folder"_s);
-    QVERIFY(QDir().mkpath(folder));
-    const QString bank = folder + u"/bank.mdb"_s;
+void TestConnection::refusesReadOnlyBank() {
+    QFETCH(bool, folder);
+    QFETCH(QString, expected);
+    QFETCH(bool, opensAfterwards);
+    QString bank = path(u"readonly.mdb"_s);
+    if (folder) {
+        const QString dir = path(u"locked-folder"_s);
+        QVERIFY(QDir().mkpath(dir));
+        bank = dir + u"/bank.mdb"_s;
+    }
     createPaperBank(bank);
-    if (!setImmutable(folder, true))
+    const QString target = folder ? QFileInfo(bank).path() : bank;
+    if (!setImmutable(target, true))
         QSKIP("the immutable attribute cannot be set here");
     const QString message = openError(bank);
-    QVERIFY(setImmutable(folder, false));
-    QVERIFY2(message.contains(u"文件夹不能写入"_s), qPrintable(message));
+    QVERIFY(setImmutable(target, false));
+    QVERIFY2(message.contains(expected), qPrintable(message));
+    if (opensAfterwards)
+        QVERIFY(openError(bank).isEmpty());
 }
 
 void TestConnection::lockedBankFailsAfterWaiting() {
