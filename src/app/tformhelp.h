@@ -4,8 +4,6 @@
 #include <QTextBrowser>
 #include <QWidget>
 
-class QTextBrowser;
-
 namespace tess {
 
 // Decodes an HTML page by the character set it declares (a meta charset or

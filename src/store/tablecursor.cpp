@@ -879,19 +879,17 @@ void TableCursor::setInteger(const QString& name, int v) {
 
 void TableCursor::setString(const QString& name, const QString& text) {
     const Kind kind = m_impl->columns.value(column(name)).kind;
-    if (kind == Kind::Integer && text.trimmed().isEmpty()) {
+    const QString trimmed = text.trimmed();
+    if ((kind == Kind::Integer && trimmed.isEmpty()) || (kind == Kind::Boolean && text.isEmpty()))
         setValue(name, QVariant());
-    } else if (kind == Kind::Boolean &&
-               text.trimmed().compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) {
+    else if (kind == Kind::Boolean &&
+             trimmed.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
         setValue(name, QVariant(true));
-    } else if (kind == Kind::Boolean &&
-               text.trimmed().compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) {
+    else if (kind == Kind::Boolean &&
+             trimmed.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
         setValue(name, QVariant(false));
-    } else if (kind == Kind::Boolean && text.isEmpty()) {
-        setValue(name, QVariant());
-    } else {
+    else
         setValue(name, text);
-    }
 }
 
 void TableCursor::setBoolean(const QString& name, bool v) {
