@@ -87,9 +87,6 @@ QString TMainForm::PicturesFolder() {
 // --- creation and destruction ---
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
-    CurPapID = -1;
-    CurQstID = -1;
-    NextPapID = NextQstID = NextQstIdx = NextChcIdx = NextChcID = 0;
     setWindowTitle(tess::appTitle());
     Defaults = tess::NewPaperDefaults::load(SettingsPath(), ExeFolder());
 

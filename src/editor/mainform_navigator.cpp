@@ -207,7 +207,7 @@ void TMainForm::RefreshPaperList() {
     entries.reserve(count);
     for (int row = 0; row < count; ++row)
         entries.push_back({TPaper.textAt(row, QStringLiteral("PapNam")),
-                           TPaper.textAt(row, QStringLiteral("PapID")).toInt()});
+                           TPaper.valueAt(row, QStringLiteral("PapID")).toInt()});
     PaperListModel->setEntries(std::move(entries));
     TPaper.first();
     TQuestion.open();
