@@ -76,8 +76,7 @@ TPasswordDlg::TPasswordDlg(QWidget* parent)
 }
 
 QString TPasswordDlg::QuotedText(const QString& text) {
-    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QStringLiteral("''")) +
-           QLatin1Char('\'');
+    return tess::sqlText(text);
 }
 
 QString TPasswordDlg::CheckStatement(const QString& account, const QString& password) {

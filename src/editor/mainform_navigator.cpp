@@ -263,9 +263,7 @@ void TMainForm::CBPaperClassChange() {
     if (category.isEmpty())
         TPaper.setFilter(QString());
     else
-        TPaper.setFilter(QStringLiteral("PapCtg = '") +
-                         QString(category).replace(QLatin1Char('\''), QStringLiteral("''")) +
-                         QLatin1Char('\''));
+        TPaper.setFilter(QStringLiteral("PapCtg = ") + tess::sqlText(category));
     RefreshPaperList();
 }
 

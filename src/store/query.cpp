@@ -9,6 +9,11 @@
 
 namespace tess {
 
+QString sqlText(const QString& text) {
+    return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QStringLiteral("''")) +
+           QLatin1Char('\'');
+}
+
 namespace {
 
 QVariant columnValue(sqlite3_stmt* stmt, int i, bool boolean) {

@@ -9,6 +9,9 @@ namespace tess {
 
 class Connection;
 
+// A text as it stands in a statement: in single quotes, each quote doubled.
+QString sqlText(const QString& text);
+
 // A statement that yields rows. All rows are read when it opens; columns are
 // read by name ignoring letter case (aliases included). A null integer reads as 0.
 class Query {
