@@ -7,6 +7,7 @@
 #include "app/shortcutrouter.h"
 #include "app/taboutdlg.h"
 #include "app/tformhelp.h"
+#include "editor/questiongrids.h"
 #include "settings/tdlgconfigure.h"
 #include "store/engineerror.h"
 
@@ -97,6 +98,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     createActions();
     createLayout();
     createMenus();
+    m_grids = new tess::QuestionGrids(*this);
     createNavigator();
 
     // Outer size 696 × 527; the window frame takes about 8 × 34 of it.
@@ -126,9 +128,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 TMainForm::~TMainForm() {
     qApp->removeEventFilter(m_router);
     SaveDefaults();
-    // The panes' views are bound to the cursors, which die before QWidget's
-    // destructor would delete the panes.
-    delete takeCentralWidget();
+    // The controls go after this window's own members: their pop-up menu
+    // bookkeeping must not outlive the table it updates.
+    for (auto it = m_popupMenus.cbegin(); it != m_popupMenus.cend(); ++it)
+        disconnect(it.key(), &QObject::destroyed, this, nullptr);
 }
 
 void TMainForm::SaveDefaults() {

@@ -26,6 +26,7 @@ namespace tess {
 struct PaperEntry;
 class PaperListModel;
 class PageOpener;
+class QuestionGrids;
 class ShortcutRouter;
 } // namespace tess
 
@@ -34,6 +35,7 @@ class ShortcutRouter;
 //   editor/mainform_navigator.cpp  navigator (RefreshPaperList, SelectPaper, ...)
 //   editor/mainform_papers.cpp     paper commands and the properties dialog
 //   editor/mainform_numbering.cpp  RefreshNextIDs and the after-insert handlers
+//   editor/questiongrids.cpp       the question and choice grids (a helper it owns)
 //   generate/mainform_generate.cpp CheckPaper, GenPaperHtml, OnGenPaperExecute
 class TMainForm : public QMainWindow {
     Q_OBJECT
@@ -158,7 +160,8 @@ public:
     QLabel* DBText3 = nullptr;
     QMenu* PopMenuPaper = nullptr;
 
-    // Right pane: question and choice panes (the grids come later).
+    // Right pane: the question and choice panes, which the grids fill
+    // (editor/questiongrids.h); tests find the grids' widgets by object name.
     QWidget* PnlRight = nullptr;
     QWidget* PnlQuestion = nullptr;
     QWidget* PnlChoice = nullptr;
@@ -246,6 +249,8 @@ private:
     bool m_restoringSelection = false; // ListViewSelectItem going back after a failure
     TFormHelp* m_help = nullptr;
     tess::ShortcutRouter* m_router = nullptr;
+    tess::QuestionGrids* m_grids = nullptr;
     QHash<QWidget*, QMenu*> m_popupMenus;
     QHash<QAction*, std::function<void()>> m_updateRules;
+    tess::ViewLink m_paperView;
 };

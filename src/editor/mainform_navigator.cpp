@@ -153,14 +153,6 @@ void TMainForm::createNavigator() {
     ListView->setMinimumHeight(0);
     PnlLeft->setMinimumHeight(1);
 
-    // Right-hand pane: the question grid comes with its own part; until
-    // then a placeholder stands where it goes and is enabled with the list.
-    if (!DBGridQuestion) {
-        DBGridQuestion = new QWidget(PnlQuestion);
-        DBGridQuestion->setObjectName(QStringLiteral("DBGridQuestion"));
-        PnlQuestion->layout()->addWidget(DBGridQuestion);
-    }
-
     SetPopupMenu(ListView, PopMenuPaper);
 
     connect(CBPaperClass, &QComboBox::activated, this,
@@ -180,7 +172,9 @@ void TMainForm::createNavigator() {
 
     TPaper.setHandler(tess::CursorEvent::BeforeClose, [this] { TPaperBeforeClose(); });
     TPaper.setHandler(tess::CursorEvent::AfterOpen, [this] { TPaperAfterOpen(); });
-    TPaper.addView([this](tess::ViewChange change) {
+    m_paperView = TPaper.addView([this](tess::ViewChange change, int) {
+        if (change == tess::ViewChange::Detached || change == tess::ViewChange::UpdateRecord)
+            return;
         ShowPaperInfo();
         if (change == tess::ViewChange::DataChange)
             DSPaperDataChange();

@@ -1,8 +1,15 @@
-# The paper bank editor: navigator, paper commands and the properties dialog
-# are windows; the record numbering they use lives in store/.
+# The paper bank editor. The grids' data source and the flag texts need no
+# widget; the navigator, the grids, the paper commands and the properties
+# dialog are windows. The record numbering they use lives in store/.
+list(APPEND TESS_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/cursortablemodel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/truorfalse.cpp)
 list(APPEND TESS_GUI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/mainform_navigator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mainform_numbering.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mainform_papers.cpp
   ${CMAKE_CURRENT_LIST_DIR}/paperlistmodel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/questiongrids.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/recordgrid.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/recordnavigator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/teditor.cpp)

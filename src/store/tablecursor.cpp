@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <sqlite3.h>
+#include <utility>
 
 namespace tess {
 
@@ -233,10 +234,38 @@ QString identityFor(const QString& table) {
 
 } // namespace
 
+struct ViewLink::Views {
+    std::map<int, ViewListener> listeners;
+    int nextId = 1;
+};
+
+ViewLink::ViewLink(ViewLink&& other) noexcept
+    : m_views(std::move(other.m_views)), m_id(std::exchange(other.m_id, 0)) {}
+
+ViewLink& ViewLink::operator=(ViewLink&& other) noexcept {
+    if (this != &other) {
+        reset();
+        m_views = std::move(other.m_views);
+        m_id = std::exchange(other.m_id, 0);
+    }
+    return *this;
+}
+
+void ViewLink::reset() {
+    if (const std::shared_ptr<Views> views = m_views.lock())
+        views->listeners.erase(m_id);
+    m_views.reset();
+    m_id = 0;
+}
+
 TableCursor::TableCursor(Connection& connection, const QString& table)
-    : m_connection(connection), m_table(table), m_identity(identityFor(table)), m_impl(new Impl) {}
+    : m_connection(connection), m_table(table), m_identity(identityFor(table)), m_impl(new Impl),
+      m_views(std::make_shared<ViewLink::Views>()) {}
 
 TableCursor::~TableCursor() {
+    // Views still bound let go of this cursor, suspended or not.
+    m_suspend = 0;
+    notify(ViewChange::Detached);
     delete m_impl;
 }
 
@@ -470,7 +499,7 @@ void TableCursor::setFilter(const QString& filter) {
     m_eof = m_impl->rows.isEmpty();
     notify(ViewChange::RowsReset);
     fire(CursorEvent::AfterScroll);
-    notify(ViewChange::DataChange);
+    notify(ViewChange::DataChange, m_row);
 }
 
 void TableCursor::open() {
@@ -487,7 +516,7 @@ void TableCursor::open() {
     fire(CursorEvent::AfterOpen);
     if (!m_impl->rows.isEmpty())
         fire(CursorEvent::AfterScroll);
-    notify(ViewChange::DataChange);
+    notify(ViewChange::DataChange, m_row);
 }
 
 void TableCursor::close() {
@@ -523,7 +552,7 @@ void TableCursor::refresh() {
     notify(ViewChange::RowsReset);
     if (moved && m_row >= 0)
         fire(CursorEvent::AfterScroll);
-    notify(ViewChange::DataChange);
+    notify(ViewChange::DataChange, m_row);
 }
 
 // ---- navigation ---------------------------------------------------------------
@@ -535,15 +564,18 @@ int TableCursor::recordCount() const {
 void TableCursor::checkBrowseMode() {
     if (!isEditing())
         return;
+    notify(ViewChange::UpdateRecord, m_row);
+    if (!isEditing())
+        return;
     if (m_modified)
-        post();
+        postRecord();
     else
         cancel();
 }
 
 void TableCursor::scrolled() {
     fire(CursorEvent::AfterScroll);
-    notify(ViewChange::DataChange);
+    notify(ViewChange::DataChange, m_row);
 }
 
 void TableCursor::first() {
@@ -648,11 +680,11 @@ void TableCursor::insert() {
     m_modified = false;
     m_bof = false;
     m_eof = false;
-    notify(ViewChange::RowsReset);
-    notify(ViewChange::StateChange);
+    notify(ViewChange::RowInserted, m_row);
+    notify(ViewChange::StateChange, m_row);
     fire(CursorEvent::AfterInsert);
     fire(CursorEvent::AfterScroll);
-    notify(ViewChange::DataChange);
+    notify(ViewChange::DataChange, m_row);
 }
 
 void TableCursor::edit() {
@@ -667,7 +699,7 @@ void TableCursor::edit() {
     m_impl->changed = QVector<bool>(m_impl->columns.size(), false);
     m_state = CursorState::Edit;
     m_modified = false;
-    notify(ViewChange::StateChange);
+    notify(ViewChange::StateChange, m_row);
 }
 
 qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
@@ -717,6 +749,13 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
 void TableCursor::post() {
     if (!isEditing())
         return;
+    notify(ViewChange::UpdateRecord, m_row);
+    postRecord();
+}
+
+void TableCursor::postRecord() {
+    if (!isEditing())
+        return;
     Row& row = m_impl->rows[m_row];
     const QVector<Column>& columns = m_impl->columns;
     QVector<QVariant> values;
@@ -753,8 +792,8 @@ void TableCursor::post() {
     reloadRow(m_row);
     m_state = CursorState::Browse;
     m_modified = false;
-    notify(ViewChange::StateChange);
-    notify(ViewChange::DataChange);
+    notify(ViewChange::StateChange, m_row);
+    notify(ViewChange::DataChange, m_row);
     fire(CursorEvent::AfterPost);
 }
 
@@ -763,21 +802,22 @@ void TableCursor::cancel() {
         return;
     m_modified = false;
     if (m_state == CursorState::Insert) {
+        const int dropped = m_row;
         m_impl->rows.removeAt(m_row);
         const int count = int(m_impl->rows.size());
         m_row = count == 0 ? -1 : std::clamp(m_impl->rowBeforeInsert, 0, count - 1);
         m_bof = count == 0;
         m_eof = count == 0;
         m_state = CursorState::Browse;
-        notify(ViewChange::RowsReset);
-        notify(ViewChange::StateChange);
+        notify(ViewChange::RowRemoved, dropped);
+        notify(ViewChange::StateChange, m_row);
         scrolled();
         return;
     }
     m_impl->rows[m_row] = m_impl->original;
     m_state = CursorState::Browse;
-    notify(ViewChange::StateChange);
-    notify(ViewChange::DataChange);
+    notify(ViewChange::StateChange, m_row);
+    notify(ViewChange::DataChange, m_row);
 }
 
 void TableCursor::remove() {
@@ -797,13 +837,14 @@ void TableCursor::remove() {
                    QStringLiteral("delete from %1 where rowid = ?").arg(quoted(m_table)), m_table);
     stmt.bind(1, m_impl->rows[m_row].rowid);
     stmt.step(); // a record another program deleted already is simply gone
+    const int removed = m_row;
     m_impl->rows.removeAt(m_row);
     const int count = int(m_impl->rows.size());
     m_row = count == 0 ? -1 : std::min(m_row, count - 1);
     m_bof = count == 0;
     m_eof = count == 0;
-    notify(ViewChange::RowsReset);
-    notify(ViewChange::StateChange);
+    notify(ViewChange::RowRemoved, removed);
+    notify(ViewChange::StateChange, m_row);
     fire(CursorEvent::AfterDelete);
     scrolled();
 }
@@ -870,7 +911,7 @@ void TableCursor::setValue(const QString& name, const QVariant& v) {
     m_impl->rows[m_row].values[index] = v;
     m_impl->changed[index] = true;
     m_modified = true;
-    notify(ViewChange::DataChange);
+    notify(ViewChange::DataChange, m_row);
 }
 
 void TableCursor::setInteger(const QString& name, int v) {
@@ -928,14 +969,10 @@ void TableCursor::fire(CursorEvent event) {
     handler();
 }
 
-int TableCursor::addView(std::function<void(ViewChange)> listener) {
-    const int id = m_nextViewId++;
-    m_views[id] = std::move(listener);
-    return id;
-}
-
-void TableCursor::removeView(int id) {
-    m_views.erase(id);
+ViewLink TableCursor::addView(ViewListener listener) {
+    const int id = m_views->nextId++;
+    m_views->listeners[id] = std::move(listener);
+    return ViewLink(m_views, id);
 }
 
 void TableCursor::suspendViews() {
@@ -948,17 +985,17 @@ void TableCursor::resumeViews() {
     if (--m_suspend > 0)
         return;
     notify(ViewChange::RowsReset);
-    notify(ViewChange::DataChange);
+    notify(ViewChange::DataChange, m_row);
 }
 
-void TableCursor::notify(ViewChange change) {
+void TableCursor::notify(ViewChange change, int row) {
     if (m_suspend > 0)
         return;
     // A listener may add or remove views while it is told.
-    const auto views = m_views;
+    const auto views = m_views->listeners;
     for (const auto& [id, listener] : views)
-        if (m_views.count(id))
-            listener(change);
+        if (m_views->listeners.count(id))
+            listener(change, row);
 }
 
 } // namespace tess

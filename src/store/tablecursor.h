@@ -6,6 +6,7 @@
 #include <QVector>
 #include <functional>
 #include <map>
+#include <memory>
 
 namespace tess {
 
@@ -25,9 +26,47 @@ enum class CursorEvent {
     AfterDelete
 };
 
-// What bound views are told. DataChange is the "current record moved or one of
-// its columns changed" notification; RowsReset says the set of rows changed.
-enum class ViewChange { RowsReset, DataChange, StateChange };
+// What bound views are told, with the row it concerns (-1 where none does).
+//   RowsReset     the set of rows changed as a whole (open, close, filter, refresh)
+//   RowInserted   a row was added at row
+//   RowRemoved    the row at row went (deleted, or a new record dropped)
+//   DataChange    the current record (row) moved or one of its columns changed
+//   StateChange   browse, edit or insert changed
+//   UpdateRecord  the record is about to be posted or left: a view holding
+//                 typed text not yet in the record puts it there now
+//   Detached      the cursor is going away; the view must not touch it again
+enum class ViewChange {
+    RowsReset,
+    RowInserted,
+    RowRemoved,
+    DataChange,
+    StateChange,
+    UpdateRecord,
+    Detached
+};
+using ViewListener = std::function<void(ViewChange change, int row)>;
+
+// A view's registration with a cursor. It ends when the link is destroyed or
+// reset, and is harmless when the cursor has gone first, so views and cursors
+// may die in either order.
+class ViewLink {
+public:
+    ViewLink() = default;
+    ~ViewLink() { reset(); }
+    ViewLink(ViewLink&& other) noexcept;
+    ViewLink& operator=(ViewLink&& other) noexcept;
+    ViewLink(const ViewLink&) = delete;
+    ViewLink& operator=(const ViewLink&) = delete;
+    void reset();
+    bool isLinked() const { return !m_views.expired(); }
+
+private:
+    friend class TableCursor;
+    struct Views;
+    ViewLink(const std::shared_ptr<Views>& views, int id) : m_views(views), m_id(id) {}
+    std::weak_ptr<Views> m_views;
+    int m_id = 0;
+};
 
 // The static table cursor: the rows of one table that pass its filter, read
 // when it opens, in ascending identifier order. It sees its own changes at
@@ -109,17 +148,24 @@ public:
     //   open:   [StateChange, RowsReset] AfterOpen, AfterScroll (when not empty), [DataChange]
     //   close:  BeforeClose [StateChange, RowsReset]
     //   moves, locate, new filter: ([RowsReset] for a filter) AfterScroll [DataChange]
-    //   insert: BeforeInsert [RowsReset, StateChange] AfterInsert, AfterScroll [DataChange]
+    //   insert: BeforeInsert [RowInserted, StateChange] AfterInsert, AfterScroll [DataChange]
     //   edit:   [StateChange]; setting a field: [DataChange]
-    //   post:   [StateChange, DataChange] AfterPost
-    //   remove: [RowsReset, StateChange] AfterDelete, AfterScroll [DataChange]
-    // Handlers are told also while views are suspended. An empty handler removes it.
+    //   post:   [UpdateRecord, StateChange, DataChange] AfterPost
+    //   cancel: [StateChange, DataChange]; of a new record
+    //           [RowRemoved, StateChange] AfterScroll [DataChange]
+    //   remove: [RowRemoved, StateChange] AfterDelete, AfterScroll [DataChange]
+    // A move or an insert while editing first posts or drops the record
+    // (checkBrowseMode). Handlers are told also while views are suspended.
+    // An empty handler removes it.
     void setHandler(CursorEvent event, std::function<void()> handler);
+
+    // Posts a changed record and drops an unchanged one's edit state, as any
+    // move does; views are asked for their typed text first.
+    void checkBrowseMode();
 
     // Bound views. Suspended views hear nothing until resumed; resuming sends
     // RowsReset and DataChange so they catch up.
-    int addView(std::function<void(ViewChange)> listener);
-    void removeView(int id);
+    [[nodiscard]] ViewLink addView(ViewListener listener);
     void suspendViews();
     void resumeViews();
     bool viewsSuspended() const { return m_suspend > 0; }
@@ -133,11 +179,10 @@ private:
     void readRows();
     void reloadRow(int index);
     qint64 storeNew(const QVector<QVariant>& values);
-    // Posts a changed record, drops an unchanged one's edit state.
-    void checkBrowseMode();
+    void postRecord();
     void scrolled(); // AfterScroll, then DataChange to views
     void fire(CursorEvent event);
-    void notify(ViewChange change);
+    void notify(ViewChange change, int row = -1);
 
     Connection& m_connection;
     QString m_table;
@@ -152,8 +197,7 @@ private:
     int m_suspend = 0;
     Impl* m_impl = nullptr;
     std::map<CursorEvent, std::function<void()>> m_handlers;
-    std::map<int, std::function<void(ViewChange)>> m_views;
-    int m_nextViewId = 1;
+    std::shared_ptr<ViewLink::Views> m_views;
 };
 
 } // namespace tess

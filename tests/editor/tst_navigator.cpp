@@ -324,7 +324,7 @@ void TestNavigator::newQuestionAndChoice() {
     TMainForm form;
     openBank(form);
     clickRow(form, 1);
-    QCOMPARE(form.CurQstID, -1);
+    QCOMPARE(form.CurQstID, 4); // the first question became current
 
     // The question grid's add command starts its records like this.
     form.TQuestion.insert();
@@ -332,13 +332,14 @@ void TestNavigator::newQuestionAndChoice() {
     QCOMPARE(form.TQuestion.asInteger(QStringLiteral("PapIdx")), 2);
     QCOMPARE(form.TQuestion.asInteger(QStringLiteral("QstIdx")), 8);
     QCOMPARE(form.TQuestion.asString(QStringLiteral("QstTyp")), QStringLiteral("判断题"));
+    QCOMPARE(form.CurQstID, 7); // starting it moved onto it
     form.TQuestion.post();
 
     form.OnDelChoice->setEnabled(false);
     form.TChoice.insert();
     QCOMPARE(form.TChoice.asInteger(QStringLiteral("ChcID")), 10);
     QCOMPARE(form.TChoice.asInteger(QStringLiteral("QstIdx")), 7);
-    QCOMPARE(form.TChoice.asInteger(QStringLiteral("ChcIdx")), 1); // CurQstID is still -1
+    QCOMPARE(form.TChoice.asInteger(QStringLiteral("ChcIdx")), 1); // the new question has none
     QVERIFY(form.OnDelChoice->isEnabled());
     form.TChoice.post();
     QCOMPARE(bank.count(QStringLiteral("choice where QstIdx = 7 and ChcIdx = 1")), 1);

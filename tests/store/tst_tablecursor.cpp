@@ -30,10 +30,16 @@ struct Recorder {
             const QString text = name;
             cursor.setHandler(event, [this, text] { log << text; });
         }
-        cursor.addView([this](ViewChange change) {
+        link = cursor.addView([this](ViewChange change, int row) {
             switch (change) {
             case ViewChange::RowsReset:
                 log << u"view:rows"_s;
+                break;
+            case ViewChange::RowInserted:
+                log << u"view:inserted %1"_s.arg(row);
+                break;
+            case ViewChange::RowRemoved:
+                log << u"view:removed %1"_s.arg(row);
                 break;
             case ViewChange::DataChange:
                 log << u"view:data"_s;
@@ -41,9 +47,16 @@ struct Recorder {
             case ViewChange::StateChange:
                 log << u"view:state"_s;
                 break;
+            case ViewChange::UpdateRecord:
+                log << u"view:update"_s;
+                break;
+            case ViewChange::Detached:
+                log << u"view:detached"_s;
+                break;
             }
         });
     }
+    ViewLink link;
 };
 
 } // namespace
@@ -87,6 +100,7 @@ private Q_SLOTS:
     void notificationOrder_data();
     void notificationOrder();
     void suspendAndResumeViews();
+    void viewsAndCursorDieInEitherOrder();
     void handlersFillNewRecord();
     void identifierClashBetweenTwoPrograms();
     void editOfRecordDeletedElsewhereFails();
@@ -595,17 +609,23 @@ void TestTableCursor::notificationOrder_data() {
     QTest::newRow("next on last") << u"next on last"_s << QStringList{};
     QTest::newRow("locate") << u"locate"_s << QStringList{u"AfterScroll"_s, u"view:data"_s};
     QTest::newRow("insert") << u"insert"_s
-                            << QStringList{u"BeforeInsert"_s, u"view:rows"_s,   u"view:state"_s,
-                                           u"AfterInsert"_s,  u"AfterScroll"_s, u"view:data"_s};
+                            << QStringList{u"BeforeInsert"_s, u"view:inserted 3"_s, u"view:state"_s,
+                                           u"AfterInsert"_s,  u"AfterScroll"_s,     u"view:data"_s};
     QTest::newRow("edit and set") << u"edit and set"_s
                                   << QStringList{u"view:state"_s, u"view:data"_s};
     QTest::newRow("post") << u"post"_s
-                          << QStringList{u"view:state"_s, u"view:data"_s, u"AfterPost"_s};
+                          << QStringList{u"view:update"_s, u"view:state"_s, u"view:data"_s,
+                                         u"AfterPost"_s};
+    // A view's typed text goes into the record before a move posts it.
+    QTest::newRow("next while editing")
+        << u"next while editing"_s
+        << QStringList{u"view:update"_s, u"view:state"_s,  u"view:data"_s,
+                       u"AfterPost"_s,   u"AfterScroll"_s, u"view:data"_s};
     QTest::newRow("cancel insert")
         << u"cancel insert"_s
-        << QStringList{u"view:rows"_s, u"view:state"_s, u"AfterScroll"_s, u"view:data"_s};
+        << QStringList{u"view:removed 3"_s, u"view:state"_s, u"AfterScroll"_s, u"view:data"_s};
     QTest::newRow("remove") << u"remove"_s
-                            << QStringList{u"view:rows"_s, u"view:state"_s, u"AfterDelete"_s,
+                            << QStringList{u"view:removed 0"_s, u"view:state"_s, u"AfterDelete"_s,
                                            u"AfterScroll"_s, u"view:data"_s};
     QTest::newRow("new filter") << u"new filter"_s
                                 << QStringList{u"view:rows"_s, u"AfterScroll"_s, u"view:data"_s};
@@ -624,7 +644,7 @@ void TestTableCursor::notificationOrder() {
     // Bring the cursor to where the operation starts, then listen.
     if (operation == u"next on last"_s)
         paper.last();
-    if (operation == u"post"_s) {
+    if (operation == u"post"_s || operation == u"next while editing"_s) {
         paper.edit();
         paper.setString(u"PapNam"_s, u"x"_s);
     }
@@ -636,7 +656,8 @@ void TestTableCursor::notificationOrder() {
         paper.open();
     else if (operation == u"close"_s)
         paper.close();
-    else if (operation == u"next"_s || operation == u"next on last"_s)
+    else if (operation == u"next"_s || operation == u"next on last"_s ||
+             operation == u"next while editing"_s)
         paper.next();
     else if (operation == u"locate"_s)
         paper.locate(u"PapID"_s, u"3"_s);
@@ -697,15 +718,45 @@ void TestTableCursor::suspendAndResumeViews() {
     paper.resumeViews(); // one too many does nothing
     QVERIFY(!paper.viewsSuspended());
 
-    // A removed view hears nothing.
+    // A view whose link has gone hears nothing.
     TableCursor other(m_conn, u"paper"_s);
     int heard = 0;
-    const int id = other.addView([&](ViewChange) { ++heard; });
+    ViewLink link = other.addView([&](ViewChange, int) { ++heard; });
     other.open();
     QVERIFY(heard > 0);
     heard = 0;
-    other.removeView(id);
+    link.reset();
     other.next();
+    QCOMPARE(heard, 0);
+}
+
+void TestTableCursor::viewsAndCursorDieInEitherOrder() {
+    addPapers({1});
+    // The cursor first: the view is told and its link ends quietly later.
+    ViewLink outliving;
+    QStringList told;
+    {
+        TableCursor paper(m_conn, u"paper"_s);
+        outliving = paper.addView([&](ViewChange change, int) {
+            if (change == ViewChange::Detached)
+                told << u"detached"_s;
+        });
+        QVERIFY(outliving.isLinked());
+    }
+    QCOMPARE(told, QStringList{u"detached"_s});
+    QVERIFY(!outliving.isLinked());
+    outliving.reset();
+
+    // The view first: the cursor goes on without it.
+    TableCursor paper(m_conn, u"paper"_s);
+    int heard = 0;
+    {
+        ViewLink shortLived = paper.addView([&](ViewChange, int) { ++heard; });
+        ViewLink moved = std::move(shortLived);
+        QVERIFY(!shortLived.isLinked());
+        QVERIFY(moved.isLinked());
+    }
+    paper.open();
     QCOMPARE(heard, 0);
 }
 

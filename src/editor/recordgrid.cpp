@@ -1,0 +1,419 @@
+#include "editor/recordgrid.h"
+
+#include "editor/cursortablemodel.h"
+#include "store/tablecursor.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPointer>
+#include <QScopedValueRollback>
+#include <QStyledItemDelegate>
+
+namespace tess {
+
+// Cells shown on one line and edited in a frameless line editor; the first
+// keystroke that changes the text puts the record into editing.
+class GridCellDelegate : public QStyledItemDelegate {
+public:
+    explicit GridCellDelegate(RecordGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex&) const override {
+        auto* editor = new QLineEdit(parent);
+        editor->setFrame(false);
+        editor->setObjectName(QStringLiteral("CellEditor"));
+        m_grid->editorOpened(editor);
+        return editor;
+    }
+
+    QString displayText(const QVariant& value, const QLocale& locale) const override {
+        QString text = QStyledItemDelegate::displayText(value, locale);
+        text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        return text;
+    }
+
+private:
+    RecordGrid* m_grid;
+};
+
+RecordGrid::RecordGrid(CursorTableModel& source, QWidget* pane)
+    : QTableView(pane), m_source(source), m_pane(pane) {
+    setModel(&source);
+    setItemDelegate(new GridCellDelegate(this));
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    setTabKeyNavigation(false); // Tab leaves the grid
+    setShowGrid(true);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideRight);
+    setCornerButtonEnabled(false);
+    horizontalHeader()->setSectionsMovable(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(22);
+    verticalHeader()->setMinimumWidth(14);
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    verticalHeader()->setHighlightSections(false);
+    const QVector<GridColumn>& columns = source.gridColumns();
+    for (int i = 0; i < columns.size(); ++i)
+        setColumnWidth(i, columns[i].width);
+
+    connect(&source, &CursorTableModel::currentRowChanged, this, &RecordGrid::followCursor);
+    connect(&source, &QAbstractItemModel::modelReset, this,
+            [this] { followCursor(m_source.currentRow()); });
+    connect(&source, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight) {
+                const int row = m_source.currentRow();
+                if (row >= topLeft.row() && row <= bottomRight.row())
+                    for (List& list : m_lists)
+                        if (list.combo->isVisible())
+                            showItemOf(list);
+            });
+    connect(&source, &CursorTableModel::updateRecordRequested, this, &RecordGrid::commitEditor);
+    connect(qApp, &QApplication::focusChanged, this, &RecordGrid::focusMoved);
+}
+
+QComboBox* RecordGrid::addList(const ListSpec& spec) {
+    List list;
+    list.spec = spec;
+    list.column = m_source.columnOf(spec.field);
+    list.combo = new QComboBox(m_pane);
+    list.combo->setObjectName(spec.objectName);
+    list.combo->setAccessibleName(spec.accessibleName);
+    list.combo->setEditable(false); // pick only
+    list.combo->addItems(spec.items);
+    list.combo->setCurrentIndex(-1);
+    list.combo->hide();
+    list.combo->installEventFilter(this);
+    QComboBox* combo = list.combo;
+    m_lists.push_back(list);
+    connect(combo, &QComboBox::activated, this, [this, combo] {
+        for (List& l : m_lists)
+            if (l.combo == combo)
+                listPicked(l);
+    });
+    return combo;
+}
+
+bool RecordGrid::run(const std::function<void()>& fn) {
+    bool done = false;
+    m_source.guarded([&] {
+        fn();
+        done = true;
+    });
+    return done;
+}
+
+TableCursor* RecordGrid::activeCursor() const {
+    TableCursor* cursor = m_source.cursor();
+    return m_source.isEnabled() && cursor && cursor->isOpen() ? cursor : nullptr;
+}
+
+RecordGrid::List* RecordGrid::listAt(int column) {
+    for (List& list : m_lists)
+        if (list.column == column && column >= 0)
+            return &list;
+    return nullptr;
+}
+
+bool RecordGrid::contains(const QWidget* widget) const {
+    return widget && (widget == this || isAncestorOf(widget));
+}
+
+// --- editing states -----------------------------------------------------------
+
+void RecordGrid::commitEditor() {
+    if (m_editor)
+        commitData(m_editor);
+}
+
+void RecordGrid::editorOpened(QLineEdit* editor) {
+    m_editor = editor;
+    editor->installEventFilter(this);
+    connect(editor, &QLineEdit::textEdited, this, &RecordGrid::editorTyped);
+    connect(editor, &QObject::destroyed, this, [this, editor] {
+        if (m_editor == editor)
+            m_editor = nullptr;
+    });
+}
+
+void RecordGrid::editorTyped() {
+    TableCursor* cursor = activeCursor();
+    if (cursor && !cursor->isEditing() && cursor->recordCount() > 0)
+        run([cursor] { cursor->edit(); });
+}
+
+void RecordGrid::showItemOf(List& list) {
+    const TableCursor* cursor = activeCursor();
+    const int row = m_source.currentRow();
+    const QString field = cursor && row >= 0 ? cursor->textAt(row, list.spec.field) : QString();
+    const QString item = list.spec.toItem ? list.spec.toItem(field) : field;
+    // No item when the field holds none of the list's texts.
+    list.combo->setCurrentIndex(item.isEmpty() ? -1
+                                               : int(list.combo->findText(item, Qt::MatchExactly)));
+}
+
+void RecordGrid::colEnter(int column) {
+    List* list = listAt(column);
+    if (!list)
+        return;
+    showItemOf(*list);
+    placeLists();
+    list->combo->show();
+    TableCursor* cursor = activeCursor();
+    if (cursor && cursor->recordCount() > 0)
+        cursor->edit();
+}
+
+void RecordGrid::colExit(int) {
+    TableCursor* cursor = activeCursor();
+    if (cursor && cursor->isEditing())
+        cursor->post();
+    for (List& list : m_lists)
+        list.combo->hide();
+}
+
+void RecordGrid::gridEnter() {
+    const QModelIndex current = currentIndex();
+    const int column = current.isValid() ? current.column() : m_column;
+    placeLists();
+    for (List& list : m_lists) {
+        const bool here = list.column == column && m_source.rowCount() > 0;
+        if (here)
+            showItemOf(list);
+        list.combo->setVisible(here);
+    }
+}
+
+void RecordGrid::gridExit() {
+    commitEditor();
+    TableCursor* cursor = activeCursor();
+    if (cursor && cursor->isEditing())
+        cursor->post();
+}
+
+void RecordGrid::focusMoved(QWidget* old, QWidget* now) {
+    // A pop-up (a menu, a list's drop-down) and another window taking the
+    // keyboard leave the grid's focus as it is.
+    if (!now || (now->window()->windowFlags() & Qt::Popup) == Qt::Popup)
+        return;
+    Q_UNUSED(old);
+    const bool inside = contains(now);
+    if (inside && !m_hasFocus) {
+        m_hasFocus = true;
+        run([this] { gridEnter(); });
+    } else if (!inside && m_hasFocus) {
+        m_hasFocus = false;
+        run([this] { gridExit(); });
+    }
+}
+
+void RecordGrid::listPicked(List& list) {
+    run([this, &list] {
+        TableCursor* cursor = activeCursor();
+        if (!cursor || cursor->recordCount() == 0)
+            return;
+        cursor->edit();
+        if (cursor->isEditing()) {
+            const QString text = list.combo->currentText();
+            cursor->setString(list.spec.field, list.spec.toField ? list.spec.toField(text) : text);
+        }
+    });
+}
+
+void RecordGrid::listLeft(List& list) {
+    run([this, &list] {
+        TableCursor* cursor = activeCursor();
+        if (list.spec.storeOnExit && cursor && cursor->isEditing() &&
+            list.combo->currentIndex() >= 0) {
+            const QString text = list.combo->currentText();
+            cursor->setString(list.spec.field, list.spec.toField ? list.spec.toField(text) : text);
+        }
+    });
+    list.combo->hide();
+}
+
+void RecordGrid::openList(List& list) {
+    if (!list.combo->isEnabled() || m_source.rowCount() == 0)
+        return;
+    showItemOf(list);
+    placeLists();
+    list.combo->show();
+    list.combo->setFocus(Qt::OtherFocusReason);
+    list.combo->showPopup();
+}
+
+// --- the current cell follows the cursor, and the cursor the current cell ----
+
+void RecordGrid::setCurrentCell(int row, int column) {
+    const QScopedValueRollback<bool> following(m_following, true);
+    if (row < 0 || m_source.rowCount() == 0) {
+        selectionModel()->clearCurrentIndex();
+        selectionModel()->clearSelection();
+        return;
+    }
+    const int col = std::clamp(column < 0 ? 0 : column, 0, m_source.columnCount() - 1);
+    const QModelIndex index = m_source.index(row, col);
+    if (currentIndex() != index)
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    scrollTo(index);
+}
+
+void RecordGrid::followCursor(int row) {
+    setCurrentCell(row, m_column);
+    for (List& list : m_lists)
+        if (list.combo->isVisible())
+            showItemOf(list);
+    viewport()->update();
+}
+
+void RecordGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous); // commits an open cell editor
+    if (!current.isValid())
+        return;
+    const int oldColumn = m_column;
+    if (m_following) {
+        m_column = current.column();
+        return;
+    }
+    TableCursor* cursor = activeCursor();
+    const bool columnChanged = current.column() != oldColumn;
+    // A column left whose record cannot be posted keeps the user where they were.
+    if (columnChanged && oldColumn >= 0 && !run([this, oldColumn] { colExit(oldColumn); })) {
+        setCurrentCell(cursor ? cursor->recNo() : -1, oldColumn);
+        return;
+    }
+    m_column = current.column();
+    if (cursor && current.row() != cursor->recNo() &&
+        !run([cursor, &current] { cursor->moveTo(current.row()); })) {
+        setCurrentCell(cursor->recNo(), m_column);
+        return;
+    }
+    if (columnChanged)
+        run([this] { colEnter(m_column); });
+}
+
+// --- the in-cell lists ------------------------------------------------------------
+
+void RecordGrid::placeLists() {
+    const QModelIndex current = currentIndex();
+    List* list = current.isValid() ? listAt(current.column()) : nullptr;
+    if (!list)
+        return;
+    const QRect cell = visualRect(current);
+    if (!viewport()->rect().intersects(cell)) {
+        // Scrolled out of sight: the list must not stand over another row.
+        list->combo->hide();
+        return;
+    }
+    // The cell in the grid's client coordinates, the grid's place in the pane.
+    const QPoint topLeft = viewport()->mapTo(m_pane, cell.topLeft());
+    list->combo->setGeometry(topLeft.x() + 1, topLeft.y() + 1, cell.width() + 1, cell.height());
+    if (m_hasFocus && !list->combo->isVisible())
+        list->combo->show();
+}
+
+void RecordGrid::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    if (m_hasFocus)
+        placeLists();
+}
+
+bool RecordGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    // A column with a list is edited through the list only.
+    if (List* list = listAt(index.column())) {
+        if (trigger == DoubleClicked || trigger == EditKeyPressed ||
+            (trigger == AnyKeyPressed && event && event->type() == QEvent::KeyPress &&
+             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space))
+            openList(*list);
+        return false;
+    }
+    return QTableView::edit(index, trigger, event);
+}
+
+// --- keys ---------------------------------------------------------------------------
+
+void RecordGrid::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const Qt::KeyboardModifiers mods =
+        event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    TableCursor* cursor = m_source.cursor();
+    if (key == Qt::Key_Down) {
+        // Never appends: on the last record the cursor stays. A post that
+        // fails is reported, so that what was typed is not thought saved.
+        event->accept();
+        commitEditor();
+        if (cursor && cursor->isOpen())
+            run([cursor] { cursor->next(); });
+        return;
+    }
+    TableCursor* active = activeCursor();
+    if (key == Qt::Key_Insert && mods == Qt::NoModifier) {
+        event->accept();
+        if (active)
+            run([active] { active->insert(); });
+        return;
+    }
+    if (key == Qt::Key_Delete && mods == Qt::ControlModifier) {
+        event->accept();
+        if (active && active->recordCount() > 0)
+            run([active] { active->remove(); });
+        return;
+    }
+    if (key == Qt::Key_Escape && mods == Qt::NoModifier) {
+        event->accept();
+        if (active && active->isEditing())
+            run([active] { active->cancel(); });
+        return;
+    }
+    if (key == Qt::Key_F4 && mods == Qt::NoModifier) {
+        if (List* list = listAt(currentIndex().column())) {
+            event->accept();
+            openList(*list);
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
+}
+
+bool RecordGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_editor && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Down) {
+            keyPressEvent(key);
+            return true;
+        }
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            // Out of the grid, not into the next cell.
+            QPointer<QLineEdit> editor = m_editor;
+            commitEditor();
+            if (editor)
+                closeEditor(editor, QAbstractItemDelegate::NoHint);
+            focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                               !(key->modifiers() & Qt::ShiftModifier));
+            return true;
+        }
+    }
+    if (event->type() == QEvent::FocusOut) {
+        for (List& list : m_lists)
+            if (watched == list.combo &&
+                static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+                listLeft(list);
+                break;
+            }
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+} // namespace tess

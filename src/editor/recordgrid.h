@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QTableView>
+#include <QVector>
+#include <functional>
+
+class QComboBox;
+class QLineEdit;
+
+namespace tess {
+
+class CursorTableModel;
+class TableCursor;
+
+// An editable grid over a data source: one row per record of its cursor, the
+// current row following the cursor's current record. Cells are edited in
+// place; a column may instead have an in-cell list, a pick-only drop-down
+// laid over the current cell while the grid holds the focus.
+//
+// The rules of the records' editing states:
+//   entering a column with a list   the list shows the field's item and the
+//                                   record is put into editing
+//   leaving a column                an edited record is posted, the lists hidden
+//   the grid gaining the focus      the list of the current column shows
+//   the grid losing the focus       an edited record is posted
+//   a list picked by the user       the record into editing, the item stored
+//   a list losing the focus         (optionally the item stored again,) hidden
+// Keys: Down moves to the next record and never appends one, posting a
+// changed record first; Insert starts a record; Ctrl+Delete deletes the
+// current record; Esc undoes the cell's typing, then the record's changes;
+// Tab leaves the grid. The keys act only while the data source is enabled.
+class RecordGrid : public QTableView {
+    Q_OBJECT
+
+public:
+    // The grid's in-cell lists are children of pane, which holds the grid.
+    RecordGrid(CursorTableModel& source, QWidget* pane);
+
+    struct ListSpec {
+        QString field;
+        QStringList items;
+        QString objectName;
+        QString accessibleName;
+        // Field text to the item shown, and item picked to the field text.
+        std::function<QString(const QString&)> toItem;
+        std::function<QString(const QString&)> toField;
+        bool storeOnExit = false;
+    };
+    QComboBox* addList(const ListSpec& spec);
+
+    CursorTableModel& source() const { return m_source; }
+    // The column of the current cell; kept while the grid has no focus and
+    // across re-reads of the rows. -1 before any cell was current.
+    int currentColumn() const { return m_column; }
+    bool holdsFocus() const { return m_hasFocus; }
+    // Writes the text typed into an open cell editor into the record.
+    void commitEditor();
+    // Moves the lists over the current cell (the placement rule).
+    void placeLists();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class GridCellDelegate;
+    struct List {
+        QComboBox* combo = nullptr;
+        ListSpec spec;
+        int column = -1;
+    };
+
+    // Runs fn through the data source's guard; false when it threw.
+    bool run(const std::function<void()>& fn);
+    TableCursor* activeCursor() const; // null unless open and the source enabled
+    List* listAt(int column);
+    void colEnter(int column);
+    void colExit(int column);
+    void gridEnter();
+    void gridExit();
+    void focusMoved(QWidget* old, QWidget* now);
+    void listPicked(List& list);
+    void listLeft(List& list);
+    void showItemOf(List& list);
+    void openList(List& list);
+    void followCursor(int row);
+    void setCurrentCell(int row, int column);
+    void editorOpened(QLineEdit* editor);
+    void editorTyped();
+    bool contains(const QWidget* widget) const;
+
+    CursorTableModel& m_source;
+    QWidget* m_pane;
+    QVector<List> m_lists;
+    QLineEdit* m_editor = nullptr;
+    int m_column = -1;
+    bool m_hasFocus = false;
+    bool m_following = false;
+};
+
+} // namespace tess
