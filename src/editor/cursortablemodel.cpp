@@ -109,8 +109,15 @@ void CursorTableModel::cursorChanged(ViewChange change, int row) {
         ++m_rows;
         endInsertRows();
         break;
+    case ViewChange::RowRemoving:
+        m_removing = row >= 0 && row < m_rows;
+        if (m_removing)
+            beginRemoveRows(QModelIndex(), row, row);
+        break;
     case ViewChange::RowRemoved:
-        beginRemoveRows(QModelIndex(), row, row);
+        if (!m_removing)
+            break;
+        m_removing = false;
         --m_rows;
         // The mark is repainted wherever the current record lands.
         m_announced = -2;

@@ -74,6 +74,7 @@ private:
     bool m_enabled = true;
     int m_rows = 0;
     int m_announced = -2;
+    bool m_removing = false; // between RowRemoving and RowRemoved
     Guard m_guard;
     ViewLink m_link;
 };

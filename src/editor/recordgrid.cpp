@@ -331,7 +331,8 @@ void RecordGrid::paintEvent(QPaintEvent* event) {
 }
 
 bool RecordGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
-    // A column with a list is edited through the list only.
+    // A column with a list is edited through the list only: a double click
+    // or Space opens it.
     if (List* list = listAt(index.column())) {
         if (trigger == DoubleClicked || trigger == EditKeyPressed ||
             (trigger == AnyKeyPressed && event && event->type() == QEvent::KeyPress &&
@@ -376,13 +377,6 @@ void RecordGrid::keyPressEvent(QKeyEvent* event) {
         if (active && active->isEditing())
             run([active] { active->cancel(); });
         return;
-    }
-    if (key == Qt::Key_F4 && mods == Qt::NoModifier) {
-        if (List* list = listAt(currentIndex().column())) {
-            event->accept();
-            openList(*list);
-            return;
-        }
     }
     QTableView::keyPressEvent(event);
 }

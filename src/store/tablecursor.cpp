@@ -803,6 +803,7 @@ void TableCursor::cancel() {
     m_modified = false;
     if (m_state == CursorState::Insert) {
         const int dropped = m_row;
+        notify(ViewChange::RowRemoving, dropped);
         m_impl->rows.removeAt(m_row);
         const int count = int(m_impl->rows.size());
         m_row = count == 0 ? -1 : std::clamp(m_impl->rowBeforeInsert, 0, count - 1);
@@ -838,6 +839,7 @@ void TableCursor::remove() {
     stmt.bind(1, m_impl->rows[m_row].rowid);
     stmt.step(); // a record another program deleted already is simply gone
     const int removed = m_row;
+    notify(ViewChange::RowRemoving, removed);
     m_impl->rows.removeAt(m_row);
     const int count = int(m_impl->rows.size());
     m_row = count == 0 ? -1 : std::min(m_row, count - 1);

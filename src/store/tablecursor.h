@@ -29,7 +29,9 @@ enum class CursorEvent {
 // What bound views are told, with the row it concerns (-1 where none does).
 //   RowsReset     the set of rows changed as a whole (open, close, filter, refresh)
 //   RowInserted   a row was added at row
-//   RowRemoved    the row at row went (deleted, or a new record dropped)
+//   RowRemoving   the row at row is about to go (deleted, or a new record
+//                 dropped); it is still there to be read
+//   RowRemoved    the row at row went
 //   DataChange    the current record (row) moved or one of its columns changed
 //   StateChange   browse, edit or insert changed
 //   UpdateRecord  the record is about to be posted or left: a view holding
@@ -38,6 +40,7 @@ enum class CursorEvent {
 enum class ViewChange {
     RowsReset,
     RowInserted,
+    RowRemoving,
     RowRemoved,
     DataChange,
     StateChange,
@@ -152,8 +155,8 @@ public:
     //   edit:   [StateChange]; setting a field: [DataChange]
     //   post:   [UpdateRecord, StateChange, DataChange] AfterPost
     //   cancel: [StateChange, DataChange]; of a new record
-    //           [RowRemoved, StateChange] AfterScroll [DataChange]
-    //   remove: [RowRemoved, StateChange] AfterDelete, AfterScroll [DataChange]
+    //           [RowRemoving, RowRemoved, StateChange] AfterScroll [DataChange]
+    //   remove: [RowRemoving, RowRemoved, StateChange] AfterDelete, AfterScroll [DataChange]
     // A move or an insert while editing first posts or drops the record
     // (checkBrowseMode). Handlers are told also while views are suspended.
     // An empty handler removes it.

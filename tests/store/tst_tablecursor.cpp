@@ -38,6 +38,9 @@ struct Recorder {
             case ViewChange::RowInserted:
                 log << u"view:inserted %1"_s.arg(row);
                 break;
+            case ViewChange::RowRemoving:
+                log << u"view:removing %1"_s.arg(row);
+                break;
             case ViewChange::RowRemoved:
                 log << u"view:removed %1"_s.arg(row);
                 break;
@@ -623,10 +626,11 @@ void TestTableCursor::notificationOrder_data() {
                        u"AfterPost"_s,   u"AfterScroll"_s, u"view:data"_s};
     QTest::newRow("cancel insert")
         << u"cancel insert"_s
-        << QStringList{u"view:removed 3"_s, u"view:state"_s, u"AfterScroll"_s, u"view:data"_s};
-    QTest::newRow("remove") << u"remove"_s
-                            << QStringList{u"view:removed 0"_s, u"view:state"_s, u"AfterDelete"_s,
-                                           u"AfterScroll"_s, u"view:data"_s};
+        << QStringList{u"view:removing 3"_s, u"view:removed 3"_s, u"view:state"_s, u"AfterScroll"_s,
+                       u"view:data"_s};
+    QTest::newRow("remove") << u"remove"_s << QStringList{u"view:removing 0"_s, u"view:removed 0"_s,
+                                                          u"view:state"_s,      u"AfterDelete"_s,
+                                                          u"AfterScroll"_s,     u"view:data"_s};
     QTest::newRow("new filter") << u"new filter"_s
                                 << QStringList{u"view:rows"_s, u"AfterScroll"_s, u"view:data"_s};
     QTest::newRow("same filter") << u"same filter"_s << QStringList{};
