@@ -1,0 +1,154 @@
+// A paper composed by keys and clicks in the real main window and published
+// (tess_composepaper, path in TESS_COMPOSEPAPER), then taken in headless
+// Chromium: what the student sees, a full-mark attempt and a partly wrong one.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import { pathToFileURL } from 'node:url';
+import { chromium } from 'playwright-core';
+
+const TIMEOUT = 15000;
+let workDir;
+let pagePath;
+let context;
+
+before(async () => {
+  const tool = process.env.TESS_COMPOSEPAPER;
+  assert.ok(tool, 'TESS_COMPOSEPAPER must name the composing program');
+  workDir = fs.mkdtempSync(path.join(os.tmpdir(), 'tess-compose-'));
+  const out = path.join(workDir, 'pages');
+  // A failed step says what went wrong on stderr; show it as the failure.
+  try {
+    pagePath = execFileSync(tool, [out], {
+      timeout: 120000,
+      encoding: 'utf8',
+      env: { ...process.env, QT_QPA_PLATFORM: 'offscreen' },
+      stdio: ['ignore', 'pipe', 'pipe'],
+    }).trim();
+  } catch (e) {
+    assert.fail(`tess_composepaper failed (${e.status}):\n${e.stderr}`);
+  }
+  assert.equal(path.dirname(pagePath), out, 'the page is written into the output folder');
+  assert.ok(fs.existsSync(pagePath), `no page at ${pagePath}`);
+  context = await chromium.launchPersistentContext(path.join(workDir, 'profile'), {
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    timeout: 60000,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  });
+  context.setDefaultTimeout(TIMEOUT);
+});
+
+after(async () => {
+  if (context) await context.close();
+  if (workDir) fs.rmSync(workDir, { recursive: true, force: true });
+});
+
+// Opens the page, recording its boxes and the documents of the windows it opens.
+async function openPaper() {
+  const page = await context.newPage();
+  const errors = [];
+  page.dialogs = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  page.on('dialog', async (d) => {
+    page.dialogs.push({ type: d.type(), message: d.message() });
+    await d.accept();
+  });
+  await page.addInitScript(() => {
+    window.__opens = [];
+    const open = window.open;
+    window.open = function (...args) {
+      const w = open.apply(this, args);
+      window.__opens.push({ args, w });
+      return w;
+    };
+  });
+  await page.goto(pathToFileURL(pagePath).href);
+  assert.deepEqual(errors, [], 'the page loads without script errors');
+  return page;
+}
+
+function control(page, n, pos) {
+  return page.locator(`input[name="Sel_${n}"]`).nth(pos);
+}
+
+// Submits and reads the report window "试卷批改结果": its rows as cell texts.
+async function submit(page) {
+  const before = page.url();
+  await page.click('input[type=submit]');
+  const state = await page.evaluate(() => {
+    const opens = window.__opens;
+    if (opens.length === 0) return { opens: 0 };
+    const last = opens[opens.length - 1];
+    const doc = last.w.document;
+    return {
+      opens: opens.length,
+      name: last.w.name,
+      rows: Array.from(doc.querySelectorAll('tr')).map((tr) =>
+        Array.from(tr.cells).map((td) => td.textContent)),
+    };
+  });
+  assert.equal(page.url(), before, 'the form was not sent');
+  return state;
+}
+
+const HEADING = ['题号', '分值', '正确答案', '批改结果', '得分'];
+
+test('the composed paper shows its questions and choices', { timeout: 60000 }, async () => {
+  const page = await openPaper();
+  assert.equal(await page.title(), '期末测验');
+  const text = await page.evaluate(() => document.body.innerText);
+  assert.ok(text.includes('(满分60分)'), text);
+  for (const line of ['(10分)地球绕着太阳转。', '(20分)中国的首都是哪座城市？',
+    '(30分)下列哪些是质数？']) {
+    assert.ok(text.includes(line), `the page shows ${line}`);
+  }
+  assert.ok(/一，\s*判断题/.test(text) && /二，\s*单选题/.test(text) && /三，\s*多选题/.test(text));
+  // The mark-up typed into the text is the page's own.
+  assert.equal(await page.locator('b', { hasText: '质数' }).count(), 1);
+  // Each control with its choice's number and text, in the grid's order.
+  const controls = await page.evaluate(() =>
+    Array.from(document.querySelectorAll('input[name^="Sel_"]')).map((i) => {
+      const cells = Array.from(i.closest('tr').cells).map((td) => td.textContent.trim());
+      return [i.name, i.type, cells.slice(0, 2).join(' ')];
+    }));
+  assert.deepEqual(controls, [
+    ['Sel_1', 'radio', '是 对的'], ['Sel_1', 'radio', '是 对的'],
+    ['Sel_2', 'radio', '1 上海'], ['Sel_2', 'radio', '2 北京'], ['Sel_2', 'radio', '3 广州'],
+    ['Sel_3', 'checkbox', '1 2'], ['Sel_3', 'checkbox', '2 9'], ['Sel_3', 'checkbox', '3 13'],
+  ]);
+  await page.close();
+});
+
+test('all right, then some wrong', { timeout: 60000 }, async () => {
+  const page = await openPaper();
+  await control(page, 1, 0).check(); // 对的: the earth goes round the sun
+  await control(page, 2, 1).check(); // 北京
+  await control(page, 3, 0).check(); // 2
+  await control(page, 3, 2).check(); // 13
+  let r = await submit(page);
+  assert.equal(r.opens, 1);
+  assert.equal(r.name, '试卷批改结果');
+  assert.deepEqual(r.rows, [
+    ['判断题'], HEADING, ['1', '10', '是对的.', '正确', '10'],
+    ['单选题'], HEADING, ['1', '20', '2', '正确', '20'],
+    ['多选题'], HEADING, ['1', '30', '1, 3', '正确', '30'],
+    ['试卷总分', '60', '你的得分', '60'],
+  ]);
+
+  await control(page, 1, 1).check(); // 错的
+  await control(page, 3, 1).check(); // 9 besides 2 and 13: all or nothing
+  r = await submit(page);
+  assert.deepEqual(r.rows, [
+    ['判断题'], HEADING, ['1', '10', '是对的.', '错误', '0'],
+    ['单选题'], HEADING, ['1', '20', '2', '正确', '20'],
+    ['多选题'], HEADING, ['1', '30', '1, 3', '错误', '0'],
+    ['试卷总分', '60', '你的得分', '20'],
+  ]);
+  assert.deepEqual(page.dialogs, []);
+  await page.close();
+});
