@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
@@ -47,10 +48,14 @@ RecordGrid::RecordGrid(CursorTableModel& source, QWidget* pane)
     : QTableView(pane), m_source(source), m_pane(pane) {
     setModel(&source);
     setItemDelegate(new GridCellDelegate(this));
+    // The pane lies on the grey work area; the grid keeps the usual colours.
+    setPalette(QApplication::palette());
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
+    // Not on a click of the current cell: typing right after it would be lost
+    // while the view waits to tell a click from a double click.
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                    QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+                    QAbstractItemView::AnyKeyPressed);
     setTabKeyNavigation(false); // Tab leaves the grid
     setShowGrid(true);
     setWordWrap(false);
@@ -92,6 +97,9 @@ QComboBox* RecordGrid::addList(const ListSpec& spec) {
     list.combo->setObjectName(spec.objectName);
     list.combo->setAccessibleName(spec.accessibleName);
     list.combo->setEditable(false); // pick only
+    // A narrow arrow, so that a column's word fits beside it in the cell.
+    list.combo->setStyleSheet(QStringLiteral(
+        "QComboBox { padding: 0px 0px 0px 2px; } QComboBox::drop-down { width: 12px; }"));
     list.combo->addItems(spec.items);
     list.combo->setCurrentIndex(-1);
     list.combo->hide();
@@ -136,6 +144,27 @@ bool RecordGrid::contains(const QWidget* widget) const {
 void RecordGrid::commitEditor() {
     if (m_editor)
         commitData(m_editor);
+}
+
+void RecordGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    // Qt deletes a closed editor later; it must not be committed again.
+    if (editor == m_editor)
+        m_editor = nullptr;
+    QTableView::closeEditor(editor, hint);
+}
+
+void RecordGrid::inputMethodEvent(QInputMethodEvent* event) {
+    // Text from an input method starts editing the cell as a typed key does,
+    // and goes into the new editor instead of being lost.
+    const QModelIndex current = currentIndex();
+    if (!m_editor && !event->commitString().isEmpty() && current.isValid() &&
+        !listAt(current.column()) && QTableView::edit(current, AllEditTriggers, nullptr) &&
+        m_editor) {
+        m_editor->selectAll();
+        QApplication::sendEvent(m_editor, event);
+        return;
+    }
+    QTableView::inputMethodEvent(event);
 }
 
 void RecordGrid::editorOpened(QLineEdit* editor) {
@@ -400,8 +429,9 @@ bool RecordGrid::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     if (event->type() == QEvent::FocusOut) {
+        // Opening its drop-down moves the focus into it; the list stays.
         for (List& list : m_lists)
-            if (watched == list.combo &&
+            if (watched == list.combo && !list.combo->view()->isVisible() &&
                 static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
                 listLeft(list);
                 break;

@@ -64,6 +64,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
     friend class GridCellDelegate;

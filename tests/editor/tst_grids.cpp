@@ -1,8 +1,450 @@
-#include <QTest>
+// The question and choice grids in the real main window, used by keys, clicks
+// and the in-cell lists, asserted on the bank and the widgets.
+#include "editorfixture.h"
+#include "gridfixture.h"
+
+#include "editor/recordnavigator.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QLabel>
+#include <QSet>
+#include <QToolButton>
+
+using namespace gridtest;
+using tess::CursorTableModel;
+using tess::RecordGrid;
+
+namespace {
+
+enum QuestionColumn { kQstIdx, kQstTyp, kQstScr, kQstCon, kQstFlag };
+enum ChoiceColumn { kChcIdx, kChcFlag, kChcCon };
+
+// The grids' widgets, found by name as a screen reader or a test finds them.
+struct Grids {
+    explicit Grids(TMainForm& form) : form(form) {
+        questions = form.findChild<RecordGrid*>(QStringLiteral("DBGridQuestion"));
+        choices = form.findChild<RecordGrid*>(QStringLiteral("DBGridChoice"));
+        type = form.findChild<QComboBox*>(QStringLiteral("CBEditor"));
+        flag = form.findChild<QComboBox*>(QStringLiteral("CBTruOrFalse"));
+        choiceFlag = form.findChild<QComboBox*>(QStringLiteral("CBTruOrFalse2"));
+        questionCount = form.findChild<QLabel*>(QStringLiteral("LabelQuestion"));
+        choiceCount = form.findChild<QLabel*>(QStringLiteral("LabelChoice"));
+        dsQuestion = form.findChild<CursorTableModel*>(QStringLiteral("DSQuestion"));
+        dsChoice = form.findChild<CursorTableModel*>(QStringLiteral("DSChoice"));
+    }
+    bool found() const {
+        return questions && choices && type && flag && choiceFlag && questionCount && choiceCount &&
+               dsQuestion && dsChoice;
+    }
+    TMainForm& form;
+    RecordGrid* questions = nullptr;
+    RecordGrid* choices = nullptr;
+    QComboBox* type = nullptr;
+    QComboBox* flag = nullptr;
+    QComboBox* choiceFlag = nullptr;
+    QLabel* questionCount = nullptr;
+    QLabel* choiceCount = nullptr;
+    CursorTableModel* dsQuestion = nullptr;
+    CursorTableModel* dsChoice = nullptr;
+};
+
+void activate(TMainForm& form) {
+    openBank(form);
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+}
+
+void questionRow(const EditorBank& bank, int id, int paper, int number, const QString& type,
+                 const QVariant& mark = QVariant(), bool flag = false,
+                 const QString& text = QString()) {
+    bank.sql(QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon, "
+                            "IsTrue) values (%1, %2, %3, %4, %5, %6, %7)")
+                 .arg(id)
+                 .arg(paper)
+                 .arg(number)
+                 .arg(banktest::quoted(type),
+                      mark.isNull() ? QStringLiteral("null") : mark.toString(),
+                      banktest::quoted(text))
+                 .arg(flag ? 1 : 0));
+}
+
+QString questionField(const EditorBank& bank, int id, const char* column) {
+    return bank
+        .scalar(QStringLiteral("select %1 as v from question where QstID = %2")
+                    .arg(QLatin1String(column))
+                    .arg(id))
+        .toString();
+}
+
+// Writes the main window to a picture when TESS_GRAB_DIR names a folder.
+void grab(QWidget& window, const QString& name) {
+    const QString dir = qEnvironmentVariable("TESS_GRAB_DIR");
+    if (!dir.isEmpty())
+        window.grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+} // namespace
 
 class TestGrids : public QObject {
     Q_OBJECT
+
+private Q_SLOTS:
+    void init() { tess::Prompts::instance().clear(); }
+    void emptyPaper();
+    void addQuestionCopiesTheRowBefore();
+    void refreshCases_data();
+    void refreshCases();
+    void typeBackAndForthKeepsChoicesAndFlag();
+    void unknownTypeWord();
+    void lettersInMarkAreRefusedAtPost();
+    void downNeverAppends();
+    void choicesNumberedAndDeleted();
+    void questionDeletedByAnotherProgram();
+    void accessibleNames();
+    void bothGridsFilled();
 };
+
+void TestGrids::emptyPaper() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    TMainForm form;
+    activate(form);
+    Grids g(form);
+    QVERIFY(g.found());
+    QCOMPARE(g.questionCount->text(), QStringLiteral("共0道题目"));
+    QCOMPARE(g.choiceCount->text(), QStringLiteral("共0个选项"));
+    QVERIFY(!g.dsQuestion->isEnabled());
+    QVERIFY(!g.dsChoice->isEnabled());
+    QCOMPARE(g.questions->model()->rowCount(), 0);
+    QVERIFY(form.OnAddQustion->isEnabled());
+    QVERIFY(!form.OnDelQuestion->isEnabled());
+    QVERIFY(!form.OnAddChoice->isEnabled());
+    QVERIFY(!form.OnDelChoice->isEnabled());
+    // Keys of an editable grid act only while there are questions.
+    g.questions->setFocus();
+    QTest::keyClick(g.questions, Qt::Key_Insert);
+    QTest::keyClick(g.questions, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(bank.count(QStringLiteral("question")), 0);
+    QCOMPARE(form.TQuestion.recordCount(), 0);
+}
+
+void TestGrids::addQuestionCopiesTheRowBefore() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    TMainForm form;
+    activate(form);
+    Grids g(form);
+    g.questions->setFocus();
+    QTest::keyClick(g.questions, Qt::Key_F, Qt::ControlModifier);
+    // The first question keeps the new record's values.
+    QCOMPARE(
+        bank.column(QStringLiteral("question"), QStringLiteral("QstTyp"), QStringLiteral("QstID")),
+        QStringList{QStringLiteral("判断题")});
+    QCOMPARE(questionField(bank, 1, "QstScr"), QString());
+    QCOMPARE(form.CurQstID, 1);
+    QCOMPARE(g.questionCount->text(), QStringLiteral("共1道题目"));
+    QVERIFY(g.dsQuestion->isEnabled());
+    QVERIFY(form.OnDelQuestion->isEnabled());
+
+    // The teacher makes it a single-choice question worth 5, then adds another.
+    typeIntoCell(g.questions, 0, kQstScr, QStringLiteral("5"));
+    clickCell(g.questions, 0, kQstTyp);
+    pick(g.type, QStringLiteral("单选题"));
+    g.questions->setFocus();
+    QTest::keyClick(g.questions, Qt::Key_Right); // leaving the column posts
+    QCOMPARE(questionField(bank, 1, "QstTyp"), QStringLiteral("单选题"));
+    QCOMPARE(questionField(bank, 1, "QstScr"), QStringLiteral("5"));
+    QTest::keyClick(g.questions, Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(questionField(bank, 2, "QstTyp"), QStringLiteral("单选题"));
+    QCOMPARE(questionField(bank, 2, "QstScr"), QStringLiteral("5"));
+    QCOMPARE(questionField(bank, 2, "QstIdx"), QStringLiteral("2"));
+    QCOMPARE(form.CurQstID, 2);
+    QCOMPARE(g.questions->currentIndex().row(), 1);       // the new question is current
+    QCOMPARE(g.questions->currentColumn(), int(kQstScr)); // and the column stays
+    QCOMPARE(form.MessageArea->toPlainText(), QString());
+}
+
+void TestGrids::refreshCases_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<int>("choices");
+    QTest::addColumn<bool>("typeJustPosted");
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<bool>("canAdd");
+    QTest::addColumn<bool>("canDelete");
+    QTest::addColumn<bool>("flagListEnabled");
+
+    QTest::newRow("choice question with choices")
+        << QStringLiteral("单选题") << 2 << false << true << true << true << false;
+    QTest::newRow("choice question without choices")
+        << QStringLiteral("多选题") << 0 << false << false << true << false << false;
+    QTest::newRow("true/false reached from another question, leftover choices")
+        << QStringLiteral("判断题") << 2 << false << true << false << true << true;
+    QTest::newRow("true/false whose type word was just posted")
+        << QStringLiteral("判断题") << 2 << true << false << false << false << true;
+}
+
+void TestGrids::refreshCases() {
+    QFETCH(QString, type);
+    QFETCH(int, choices);
+    QFETCH(bool, typeJustPosted);
+    QFETCH(bool, shown);
+    QFETCH(bool, canAdd);
+    QFETCH(bool, canDelete);
+    QFETCH(bool, flagListEnabled);
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    questionRow(bank, 1, 1, 1, QStringLiteral("判断题"));
+    questionRow(bank, 2, 1, 2, typeJustPosted ? QStringLiteral("单选题") : type);
+    for (int c = 1; c <= choices; ++c)
+        bank.choice(10 + c, 2, c);
+    TMainForm form;
+    activate(form);
+    Grids g(form);
+    // Reached from the question before it.
+    clickCell(g.questions, 1, kQstCon);
+    QCOMPARE(form.CurQstID, 2);
+    if (typeJustPosted) {
+        clickCell(g.questions, 1, kQstTyp);
+        pick(g.type, type);
+        g.questions->setFocus();
+        QTest::keyClick(g.questions, Qt::Key_Right);
+        QCOMPARE(questionField(bank, 2, "QstTyp"), type);
+    }
+    QCOMPARE(g.dsChoice->isEnabled(), shown);
+    QCOMPARE(g.choices->model()->rowCount(), shown ? choices : 0);
+    QCOMPARE(form.OnAddChoice->isEnabled(), canAdd);
+    QCOMPARE(form.OnDelChoice->isEnabled(), canDelete);
+    QCOMPARE(g.flag->isEnabled(), flagListEnabled);
+    QVERIFY(g.choiceFlag->isEnabled()); // always
+    QCOMPARE(g.choiceCount->text(), QStringLiteral("共%1个选项").arg(choices));
+    // Leftover choices stay in the bank whatever shows.
+    QCOMPARE(bank.count(QStringLiteral("choice where QstIdx = 2")), choices);
+}
+
+void TestGrids::typeBackAndForthKeepsChoicesAndFlag() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    questionRow(bank, 1, 1, 1, QStringLiteral("单选题"), 4, true);
+    questionRow(bank, 2, 1, 2, QStringLiteral("判断题"));
+    bank.choice(11, 1, 1);
+    bank.choice(12, 1, 2);
+    TMainForm form;
+    activate(form);
+    Grids g(form);
+    QCOMPARE(g.choices->model()->rowCount(), 2);
+    clickCell(g.questions, 0, kQstTyp);
+    pick(g.type, QStringLiteral("判断题"));
+    g.questions->setFocus();
+    QTest::keyClick(g.questions, Qt::Key_Right);
+    QCOMPARE(g.choices->model()->rowCount(), 0); // hidden at once
+    // Away and back: the leftovers show and can be deleted, not added to.
+    clickCell(g.questions, 1, kQstFlag);
+    clickCell(g.questions, 0, kQstFlag);
+    QCOMPARE(g.choices->model()->rowCount(), 2);
+    QVERIFY(form.OnDelChoice->isEnabled());
+    QVERIFY(!form.OnAddChoice->isEnabled());
+    // And back to a choice question: the same choices, the flag untouched.
+    clickCell(g.questions, 0, kQstTyp);
+    pick(g.type, QStringLiteral("单选题"));
+    g.questions->setFocus();
+    QTest::keyClick(g.questions, Qt::Key_Left);
+    QCOMPARE(questionField(bank, 1, "QstTyp"), QStringLiteral("单选题"));
+    QCOMPARE(bank.count(QStringLiteral("question where QstID = 1 and IsTrue = 1")), 1);
+    QCOMPARE(bank.count(QStringLiteral("choice where QstIdx = 1")), 2);
+    QVERIFY(form.OnAddChoice->isEnabled());
+}
+
+void TestGrids::unknownTypeWord() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    questionRow(bank, 1, 1, 1, QStringLiteral("填空题"), 3);
+    TMainForm form;
+    activate(form);
+    Grids g(form);
+    // Counts as a choice question.
+    QVERIFY(form.OnAddChoice->isEnabled());
+    QVERIFY(!g.flag->isEnabled());
+    clickCell(g.questions, 0, kQstTyp);
+    QVERIFY(g.type->isVisible());
+    QCOMPARE(g.type->currentIndex(), -1);
+    QCOMPARE(g.type->geometry(), listPlace(g.questions, form.PnlQuestion));
+    QTest::keyClick(g.questions, Qt::Key_Right);
+    QVERIFY(!g.type->isVisible());
+    QCOMPARE(questionField(bank, 1, "QstTyp"), QStringLiteral("填空题"));
+    QCOMPARE(form.MessageArea->toPlainText(), QString());
+}
+
+void TestGrids::lettersInMarkAreRefusedAtPost() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    questionRow(bank, 1, 1, 1, QStringLiteral("判断题"), 3);
+    questionRow(bank, 2, 1, 2, QStringLiteral("判断题"), 3);
+    TMainForm form;
+    activate(form);
+    Grids g(form);
+    typeIntoCell(g.questions, 0, kQstScr, QStringLiteral("5a"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    // Reported, not stored, and the row keeps what was typed.
+    QVERIFY2(form.MessageArea->toPlainText().startsWith(QStringLiteral("程序运行错误:")),
+             qPrintable(form.MessageArea->toPlainText()));
+    QCOMPARE(questionField(bank, 1, "QstScr"), QStringLiteral("3"));
+    QVERIFY(form.TQuestion.isEditing());
+    QCOMPARE(form.TQuestion.recNo(), 0);
+    QCOMPARE(form.TQuestion.asString(QStringLiteral("QstScr")), QStringLiteral("5a"));
+    QCOMPARE(g.questions->currentIndex().row(), 0);
+    // Esc drops the row's changes.
+    g.questions->setFocus();
+    QTest::keyClick(g.questions, Qt::Key_Escape);
+    QVERIFY(!form.TQuestion.isEditing());
+    QCOMPARE(form.TQuestion.asString(QStringLiteral("QstScr")), QStringLiteral("3"));
+}
+
+void TestGrids::downNeverAppends() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    questionRow(bank, 1, 1, 1, QStringLiteral("单选题"), 3);
+    questionRow(bank, 2, 1, 2, QStringLiteral("判断题"), 3);
+    bank.choice(11, 1, 1);
+    TMainForm form;
+    activate(form);
+    Grids g(form);
+    clickCell(g.questions, 0, kQstCon);
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(g.questions, Qt::Key_Down, i == 2 ? Qt::ShiftModifier : Qt::NoModifier);
+    QCOMPARE(form.TQuestion.recNo(), 1);
+    QCOMPARE(form.TQuestion.recordCount(), 2);
+    QCOMPARE(g.questions->currentIndex().row(), 1);
+    QCOMPARE(bank.count(QStringLiteral("question")), 2);
+    QCOMPARE(form.CurQstID, 2);
+    // The same in the choice grid, whose current choice is always being edited.
+    clickCell(g.questions, 0, kQstCon);
+    clickCell(g.choices, 0, kChcCon);
+    QTest::keyClick(g.choices, Qt::Key_Down);
+    QCOMPARE(form.TChoice.recordCount(), 1);
+    QCOMPARE(bank.count(QStringLiteral("choice")), 1);
+    QCOMPARE(form.MessageArea->toPlainText(), QString());
+}
+
+void TestGrids::choicesNumberedAndDeleted() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    questionRow(bank, 1, 1, 1, QStringLiteral("单选题"), 3);
+    TMainForm form;
+    activate(form);
+    Grids g(form);
+    g.questions->setFocus();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(g.questions, Qt::Key_G, Qt::ControlModifier);
+    QCOMPARE(
+        bank.column(QStringLiteral("choice"), QStringLiteral("ChcIdx"), QStringLiteral("ChcID")),
+        (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
+    QCOMPARE(g.choiceCount->text(), QStringLiteral("共3个选项"));
+    // Two correct answers for a single-choice question are taken without a word.
+    for (int row : {0, 2}) {
+        clickCell(g.choices, row, kChcFlag);
+        QVERIFY(g.choiceFlag->isVisible());
+        QCOMPARE(g.choiceFlag->geometry(), listPlace(g.choices, form.PnlChoice));
+        pick(g.choiceFlag, QStringLiteral("正确"));
+        g.choices->setFocus();
+        QTest::keyClick(g.choices, Qt::Key_Right);
+    }
+    QCOMPARE(
+        bank.column(QStringLiteral("choice"), QStringLiteral("IsTrue"), QStringLiteral("ChcID")),
+        (QStringList{QStringLiteral("True"), QStringLiteral("False"), QStringLiteral("True")}));
+    // The middle one goes; the gap stays and the next choice gets 4.
+    clickCell(g.choices, 1, kChcCon);
+    form.OnDelChoice->trigger();
+    QCOMPARE(
+        bank.column(QStringLiteral("choice"), QStringLiteral("ChcIdx"), QStringLiteral("ChcID")),
+        (QStringList{QStringLiteral("1"), QStringLiteral("3")}));
+    g.choices->setFocus();
+    QTest::keyClick(g.choices, Qt::Key_G, Qt::ControlModifier);
+    QCOMPARE(
+        bank.column(QStringLiteral("choice"), QStringLiteral("ChcIdx"), QStringLiteral("ChcID")),
+        (QStringList{QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("4")}));
+    QCOMPARE(form.MessageArea->toPlainText(), QString());
+}
+
+void TestGrids::questionDeletedByAnotherProgram() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    questionRow(bank, 1, 1, 1, QStringLiteral("判断题"), 3);
+    TMainForm form;
+    activate(form);
+    Grids g(form);
+    bank.sql(QStringLiteral("delete from question where QstID = 1"));
+    typeIntoCell(g.questions, 0, kQstCon, QStringLiteral("new text"));
+    form.MessageArea->setFocus(); // leaving the grid posts
+    QVERIFY2(form.MessageArea->toPlainText().contains(QStringLiteral("另一个程序删除")),
+             qPrintable(form.MessageArea->toPlainText()));
+    QCOMPARE(bank.count(QStringLiteral("question")), 0);
+    QVERIFY(form.TQuestion.isEditing()); // the text is still there to copy
+}
+
+void TestGrids::accessibleNames() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    TMainForm form;
+    openBank(form);
+    QStringList names;
+    for (const char* name : {"DBGridQuestion", "DBGridChoice", "CBEditor", "CBTruOrFalse",
+                             "CBTruOrFalse2", "DBNavigator1", "DBNavigator2"}) {
+        auto* widget = form.findChild<QWidget*>(QLatin1String(name));
+        QVERIFY2(widget, name);
+        QVERIFY2(!widget->accessibleName().isEmpty(), name);
+        names << widget->accessibleName();
+    }
+    QCOMPARE(QSet<QString>(names.cbegin(), names.cend()).size(), names.size());
+    for (const char* name : {"DBNavigator1", "DBNavigator2"}) {
+        const auto buttons =
+            form.findChild<QWidget*>(QLatin1String(name))->findChildren<QToolButton*>();
+        QCOMPARE(buttons.size(), 6);
+        QStringList hints;
+        for (const QToolButton* b : buttons)
+            hints << b->accessibleName();
+        QCOMPARE(hints,
+                 (QStringList{QStringLiteral("第一条记录"), QStringLiteral("前一条记录"),
+                              QStringLiteral("后一条记录"), QStringLiteral("最后一条记录"),
+                              QStringLiteral("保存对当前记录的修改"), QStringLiteral("刷新数据")}));
+    }
+}
+
+void TestGrids::bothGridsFilled() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("地理单元测验"));
+    bank.paper(2, QStringLiteral("物理期中考试"));
+    questionRow(bank, 1, 1, 1, QStringLiteral("判断题"), 10, true,
+                QStringLiteral("地球绕太阳公转一周约为一年."));
+    questionRow(bank, 2, 1, 2, QStringLiteral("单选题"), 20, false,
+                QStringLiteral("下列哪个城市是中国的首都?"));
+    questionRow(bank, 3, 1, 3, QStringLiteral("多选题"), 20, false,
+                QStringLiteral("下列哪些是<b>行星</b>?"));
+    const QStringList cities{QStringLiteral("上海"), QStringLiteral("北京"), QStringLiteral("广州"),
+                             QStringLiteral("深圳")};
+    for (int c = 0; c < cities.size(); ++c)
+        bank.sql(QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, IsTrue, ChcCon) "
+                                "values (%1, 2, %2, %3, '%4')")
+                     .arg(10 + c)
+                     .arg(c + 1)
+                     .arg(c == 1 ? 1 : 0)
+                     .arg(cities[c]));
+    TMainForm form;
+    form.resize(900, 640);
+    activate(form);
+    Grids g(form);
+    clickCell(g.questions, 1, kQstTyp);
+    QCOMPARE(g.choices->model()->rowCount(), 4);
+    QVERIFY(g.type->isVisible());
+    QCOMPARE(g.type->currentText(), QStringLiteral("单选题"));
+    QCOMPARE(g.type->geometry(), listPlace(g.questions, form.PnlQuestion));
+    QTest::qWait(50);
+    grab(form, QStringLiteral("grids"));
+    clickCell(g.choices, 1, kChcFlag);
+    QCOMPARE(g.choiceFlag->currentText(), QStringLiteral("正确"));
+    QTest::qWait(50);
+    grab(form, QStringLiteral("grids-choice-flag"));
+}
 
 QTEST_MAIN(TestGrids)
 #include "tst_grids.moc"
