@@ -30,8 +30,10 @@ public:
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
         setMaximumHeight(kStripHeight);
         // The pane lies on the grey work area; the strip has the window colour.
+        QPalette window = palette();
+        window.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
+        setPalette(window);
         setAutoFillBackground(true);
-        setPalette(QApplication::palette());
     }
 
     QSize sizeHint() const override {

@@ -48,8 +48,10 @@ RecordGrid::RecordGrid(CursorTableModel& source, QWidget* pane)
     : QTableView(pane), m_source(source), m_pane(pane) {
     setModel(&source);
     setItemDelegate(new GridCellDelegate(this));
-    // The pane lies on the grey work area; the grid keeps the usual colours.
-    setPalette(QApplication::palette());
+    // The pane lies on the grey work area; the headers keep the window colour.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
+    setPalette(colours);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     // Not on a click of the current cell: typing right after it would be lost
