@@ -109,6 +109,11 @@ void CursorTableModel::cursorChanged(ViewChange change, int row) {
         ++m_rows;
         endInsertRows();
         break;
+    case ViewChange::RowsChanged:
+        if (m_rows > 0)
+            Q_EMIT dataChanged(index(0, 0), index(m_rows - 1, columnCount() - 1));
+        announceCurrent();
+        break;
     case ViewChange::RowRemoving:
         m_removing = row >= 0 && row < m_rows;
         if (m_removing)

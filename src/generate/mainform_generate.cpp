@@ -50,6 +50,10 @@ void TMainForm::GenPaperHtml(const QString& outputPath) {
 
 void TMainForm::OnGenPaperExecute() {
     static DesktopPageOpener desktop;
+    // What the teacher has just typed into a grid belongs in the page: it is
+    // saved first, and a row the bank refuses stops the publishing.
+    TQuestion.checkBrowseMode();
+    TChoice.checkBrowseMode();
     tess::GenerationSteps steps;
     steps.clearMessages = [this] { MessageArea->clear(); };
     steps.addMessage = [this](const QString& line) { AddMessage(line); };

@@ -538,7 +538,14 @@ void TableCursor::refresh() {
     ensureActive();
     checkBrowseMode();
     const qint64 rowid = m_row >= 0 ? m_impl->rows[m_row].rowid : 0;
+    QVector<qint64> before;
+    before.reserve(m_impl->rows.size());
+    for (const Row& row : std::as_const(m_impl->rows))
+        before << row.rowid;
     readRows();
+    bool sameRows = before.size() == m_impl->rows.size();
+    for (int i = 0; sameRows && i < before.size(); ++i)
+        sameRows = before[i] == m_impl->rows[i].rowid;
     int found = -1;
     for (int i = 0; i < m_impl->rows.size() && rowid != 0; ++i)
         if (m_impl->rows[i].rowid == rowid) {
@@ -549,7 +556,8 @@ void TableCursor::refresh() {
     m_row = found >= 0 ? found : (m_impl->rows.isEmpty() ? -1 : 0);
     m_bof = m_impl->rows.isEmpty() || (moved && m_row == 0);
     m_eof = m_impl->rows.isEmpty();
-    notify(ViewChange::RowsReset);
+    // Views keep their place when the same records came back.
+    notify(sameRows ? ViewChange::RowsChanged : ViewChange::RowsReset);
     if (moved && m_row >= 0)
         fire(CursorEvent::AfterScroll);
     notify(ViewChange::DataChange, m_row);

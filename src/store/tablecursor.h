@@ -28,6 +28,7 @@ enum class CursorEvent {
 
 // What bound views are told, with the row it concerns (-1 where none does).
 //   RowsReset     the set of rows changed as a whole (open, close, filter, refresh)
+//   RowsChanged   the same rows were read again; any of their values may differ
 //   RowInserted   a row was added at row
 //   RowRemoving   the row at row is about to go (deleted, or a new record
 //                 dropped); it is still there to be read
@@ -39,6 +40,7 @@ enum class CursorEvent {
 //   Detached      the cursor is going away; the view must not touch it again
 enum class ViewChange {
     RowsReset,
+    RowsChanged,
     RowInserted,
     RowRemoving,
     RowRemoved,

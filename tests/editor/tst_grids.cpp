@@ -4,9 +4,11 @@
 #include "gridfixture.h"
 
 #include "editor/recordnavigator.h"
+#include "generate/publish.h"
 
 #include <QAccessible>
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QSet>
 #include <QToolButton>
@@ -101,6 +103,7 @@ private Q_SLOTS:
     void downNeverAppends();
     void choicesNumberedAndDeleted();
     void questionDeletedByAnotherProgram();
+    void publishingSavesWhatIsTyped();
     void accessibleNames();
     void bothGridsFilled();
 };
@@ -380,6 +383,26 @@ void TestGrids::questionDeletedByAnotherProgram() {
              qPrintable(form.MessageArea->toPlainText()));
     QCOMPARE(bank.count(QStringLiteral("question")), 0);
     QVERIFY(form.TQuestion.isEditing()); // the text is still there to copy
+}
+
+void TestGrids::publishingSavesWhatIsTyped() {
+    EditorBank bank;
+    const QString page = bank.dir.filePath(QStringLiteral("quiz.html"));
+    bank.paper(1, QStringLiteral("甲"), QVariant(), 5, page);
+    questionRow(bank, 1, 1, 1, QStringLiteral("判断题"), 5, true, QStringLiteral("old"));
+    TMainForm form;
+    struct : tess::PageOpener {
+        void open(const QString&) override {}
+    } opener;
+    form.SetPageOpener(&opener);
+    activate(form);
+    Grids g(form);
+    typeIntoCell(g.questions, 0, kQstCon, QStringLiteral("typed just now"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(questionField(bank, 1, "QstCon"), QStringLiteral("typed just now"));
+    QFile file(page);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("typed just now"));
 }
 
 void TestGrids::accessibleNames() {

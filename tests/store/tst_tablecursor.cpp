@@ -35,6 +35,9 @@ struct Recorder {
             case ViewChange::RowsReset:
                 log << u"view:rows"_s;
                 break;
+            case ViewChange::RowsChanged:
+                log << u"view:changed"_s;
+                break;
             case ViewChange::RowInserted:
                 log << u"view:inserted %1"_s.arg(row);
                 break;
@@ -634,6 +637,9 @@ void TestTableCursor::notificationOrder_data() {
     QTest::newRow("new filter") << u"new filter"_s
                                 << QStringList{u"view:rows"_s, u"AfterScroll"_s, u"view:data"_s};
     QTest::newRow("same filter") << u"same filter"_s << QStringList{};
+    // The same records read again: views keep their place.
+    QTest::newRow("refresh, same rows")
+        << u"refresh"_s << QStringList{u"view:changed"_s, u"view:data"_s};
 }
 
 void TestTableCursor::notificationOrder() {
@@ -680,6 +686,8 @@ void TestTableCursor::notificationOrder() {
         paper.setFilter(u"PapID > 1"_s);
     else if (operation == u"same filter"_s)
         paper.setFilter(QString());
+    else if (operation == u"refresh"_s)
+        paper.refresh();
     else
         QFAIL("unknown operation");
     QCOMPARE(rec.log, expected);
