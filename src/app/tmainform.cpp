@@ -390,6 +390,7 @@ void TMainForm::createLayout() {
     holderLayout->setContentsMargins(0, 0, 0, 0);
     MessageArea = new QPlainTextEdit(holder);
     MessageArea->setObjectName(QStringLiteral("MessageArea"));
+    MessageArea->setAccessibleName(QStringLiteral("信息提示区"));
     MessageArea->setReadOnly(true);
     MessageArea->setFrameShape(QFrame::NoFrame);
     MessageArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

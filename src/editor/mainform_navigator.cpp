@@ -88,6 +88,7 @@ void TMainForm::createNavigator() {
 
     CBPaperClass = new QComboBox(PnlLeft);
     CBPaperClass->setObjectName(QStringLiteral("CBPaperClass"));
+    CBPaperClass->setAccessibleName(QStringLiteral("试卷类别"));
     CBPaperClass->setEditable(false);
     CBPaperClass->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     CBPaperClass->setMinimumContentsLength(4);
@@ -96,6 +97,7 @@ void TMainForm::createNavigator() {
     PaperListModel = new tess::PaperListModel(this);
     ListView = new QListView(PnlLeft);
     ListView->setObjectName(QStringLiteral("ListView"));
+    ListView->setAccessibleName(QStringLiteral("试卷列表"));
     ListView->setModel(PaperListModel);
     ListView->setItemDelegate(new GridLineDelegate(ListView));
     ListView->setSelectionMode(QAbstractItemView::SingleSelection);

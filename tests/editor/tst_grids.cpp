@@ -411,8 +411,9 @@ void TestGrids::accessibleNames() {
     TMainForm form;
     openBank(form);
     QStringList names;
-    for (const char* name : {"DBGridQuestion", "DBGridChoice", "CBEditor", "CBTruOrFalse",
-                             "CBTruOrFalse2", "DBNavigator1", "DBNavigator2"}) {
+    for (const char* name :
+         {"DBGridQuestion", "DBGridChoice", "CBEditor", "CBTruOrFalse", "CBTruOrFalse2",
+          "DBNavigator1", "DBNavigator2", "ListView", "CBPaperClass", "MessageArea"}) {
         auto* widget = form.findChild<QWidget*>(QLatin1String(name));
         QVERIFY2(widget, name);
         QVERIFY2(!widget->accessibleName().isEmpty(), name);
