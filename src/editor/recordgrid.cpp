@@ -33,11 +33,23 @@ public:
     }
 
     QString displayText(const QVariant& value, const QLocale& locale) const override {
-        QString text = QStyledItemDelegate::displayText(value, locale);
+        if (value.typeId() != QMetaType::QString)
+            return QStyledItemDelegate::displayText(value, locale);
+        // A cell holds one line; every line break shows as one blank.
+        QString text = value.toString();
         text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         text.replace(QLatin1Char('\n'), QLatin1Char(' '));
         text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-        return text;
+        return QStyledItemDelegate::displayText(text, locale);
+    }
+
+protected:
+    // The editor's Down and Tab keys are the grid's, before Qt's own handling
+    // would move into the next cell.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && m_grid->editorKey(static_cast<QKeyEvent*>(event)))
+            return true;
+        return QStyledItemDelegate::eventFilter(watched, event);
     }
 
 private:
@@ -46,7 +58,18 @@ private:
 
 RecordGrid::RecordGrid(CursorTableModel& source, QWidget* pane)
     : QTableView(pane), m_source(source), m_pane(pane) {
+    // While rows come and go the view moves its current index by itself; that
+    // is no move of the teacher's and must not move the cursor. Held before
+    // the view hears of the change, released after it has dealt with it.
+    const auto hold = [this] { ++m_rowChanges; };
+    const auto release = [this] { --m_rowChanges; };
+    connect(&source, &QAbstractItemModel::rowsAboutToBeRemoved, this, hold);
+    connect(&source, &QAbstractItemModel::rowsAboutToBeInserted, this, hold);
+    connect(&source, &QAbstractItemModel::modelAboutToBeReset, this, hold);
     setModel(&source);
+    connect(&source, &QAbstractItemModel::rowsRemoved, this, release);
+    connect(&source, &QAbstractItemModel::rowsInserted, this, release);
+    connect(&source, &QAbstractItemModel::modelReset, this, release);
     setItemDelegate(new GridCellDelegate(this));
     // The pane lies on the grey work area; the headers keep the window colour.
     QPalette colours = palette();
@@ -88,6 +111,7 @@ RecordGrid::RecordGrid(CursorTableModel& source, QWidget* pane)
                             showItemOf(list);
             });
     connect(&source, &CursorTableModel::updateRecordRequested, this, &RecordGrid::commitEditor);
+
     connect(qApp, &QApplication::focusChanged, this, &RecordGrid::focusMoved);
 }
 
@@ -112,6 +136,11 @@ QComboBox* RecordGrid::addList(const ListSpec& spec) {
         for (List& l : m_lists)
             if (l.combo == combo)
                 listPicked(l);
+        // Opened from the grid by the keyboard: the keyboard goes back there.
+        if (m_openedFromGrid == combo) {
+            m_openedFromGrid = nullptr;
+            setFocus(Qt::OtherFocusReason);
+        }
     });
     return combo;
 }
@@ -171,7 +200,6 @@ void RecordGrid::inputMethodEvent(QInputMethodEvent* event) {
 
 void RecordGrid::editorOpened(QLineEdit* editor) {
     m_editor = editor;
-    editor->installEventFilter(this);
     connect(editor, &QLineEdit::textEdited, this, &RecordGrid::editorTyped);
     connect(editor, &QObject::destroyed, this, [this, editor] {
         if (m_editor == editor)
@@ -271,6 +299,13 @@ void RecordGrid::listLeft(List& list) {
             const QString text = list.combo->currentText();
             cursor->setString(list.spec.field, list.spec.toField ? list.spec.toField(text) : text);
         }
+        // The list stands for the grid's cell: going on elsewhere leaves the
+        // grid too, and what was picked is saved rather than left pending.
+        QWidget* now = QApplication::focusWidget();
+        const bool elsewhere =
+            now && !contains(now) && (now->window()->windowFlags() & Qt::Popup) != Qt::Popup;
+        if (elsewhere && cursor && cursor->isEditing())
+            cursor->post();
     });
     list.combo->hide();
 }
@@ -281,6 +316,7 @@ void RecordGrid::openList(List& list) {
     showItemOf(list);
     placeLists();
     list.combo->show();
+    m_openedFromGrid = list.combo;
     list.combo->setFocus(Qt::OtherFocusReason);
     list.combo->showPopup();
 }
@@ -314,7 +350,7 @@ void RecordGrid::currentChanged(const QModelIndex& current, const QModelIndex& p
     if (!current.isValid())
         return;
     const int oldColumn = m_column;
-    if (m_following) {
+    if (m_following || m_rowChanges > 0) {
         m_column = current.column();
         return;
     }
@@ -357,7 +393,12 @@ void RecordGrid::placeLists() {
 
 void RecordGrid::paintEvent(QPaintEvent* event) {
     QTableView::paintEvent(event);
-    if (m_hasFocus)
+    // A list left shown follows its cell also when the grid is scrolled
+    // without the focus, so that it never stands over another row.
+    bool shown = false;
+    for (const List& list : m_lists)
+        shown = shown || list.combo->isVisible();
+    if (m_hasFocus || shown)
         placeLists();
 }
 
@@ -380,17 +421,16 @@ void RecordGrid::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     const Qt::KeyboardModifiers mods =
         event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-    TableCursor* cursor = m_source.cursor();
+    TableCursor* active = activeCursor();
     if (key == Qt::Key_Down) {
         // Never appends: on the last record the cursor stays. A post that
         // fails is reported, so that what was typed is not thought saved.
         event->accept();
         commitEditor();
-        if (cursor && cursor->isOpen())
-            run([cursor] { cursor->next(); });
+        if (active)
+            run([active] { active->next(); });
         return;
     }
-    TableCursor* active = activeCursor();
     if (key == Qt::Key_Insert && mods == Qt::NoModifier) {
         event->accept();
         if (active)
@@ -412,24 +452,24 @@ void RecordGrid::keyPressEvent(QKeyEvent* event) {
     QTableView::keyPressEvent(event);
 }
 
-bool RecordGrid::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_editor && event->type() == QEvent::KeyPress) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Down) {
-            keyPressEvent(key);
-            return true;
-        }
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            // Out of the grid, not into the next cell.
-            QPointer<QLineEdit> editor = m_editor;
-            commitEditor();
-            if (editor)
-                closeEditor(editor, QAbstractItemDelegate::NoHint);
-            focusNextPrevChild(key->key() == Qt::Key_Tab &&
-                               !(key->modifiers() & Qt::ShiftModifier));
-            return true;
-        }
+bool RecordGrid::editorKey(QKeyEvent* key) {
+    if (key->key() == Qt::Key_Down) {
+        keyPressEvent(key);
+        return true;
     }
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+        // Out of the grid, not into the next cell.
+        QPointer<QLineEdit> editor = m_editor;
+        commitEditor();
+        if (editor)
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+        focusNextPrevChild(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+        return true;
+    }
+    return false;
+}
+
+bool RecordGrid::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusOut) {
         // Opening its drop-down moves the focus into it; the list stays.
         for (List& list : m_lists)

@@ -92,15 +92,18 @@ private:
     void setCurrentCell(int row, int column);
     void editorOpened(QLineEdit* editor);
     void editorTyped();
+    bool editorKey(QKeyEvent* key); // true when the grid took the key
     bool contains(const QWidget* widget) const;
 
     CursorTableModel& m_source;
     QWidget* m_pane;
     QVector<List> m_lists;
     QLineEdit* m_editor = nullptr;
+    QComboBox* m_openedFromGrid = nullptr; // its pick returns the focus to the grid
     int m_column = -1;
     bool m_hasFocus = false;
     bool m_following = false;
+    int m_rowChanges = 0; // the model is inserting, removing or resetting rows
 };
 
 } // namespace tess

@@ -812,7 +812,7 @@ void TableCursor::cancel() {
     if (m_state == CursorState::Insert) {
         const int dropped = m_row;
         notify(ViewChange::RowRemoving, dropped);
-        m_impl->rows.removeAt(m_row);
+        m_impl->rows.removeAt(dropped);
         const int count = int(m_impl->rows.size());
         m_row = count == 0 ? -1 : std::clamp(m_impl->rowBeforeInsert, 0, count - 1);
         m_bof = count == 0;
@@ -848,9 +848,9 @@ void TableCursor::remove() {
     stmt.step(); // a record another program deleted already is simply gone
     const int removed = m_row;
     notify(ViewChange::RowRemoving, removed);
-    m_impl->rows.removeAt(m_row);
+    m_impl->rows.removeAt(removed);
     const int count = int(m_impl->rows.size());
-    m_row = count == 0 ? -1 : std::min(m_row, count - 1);
+    m_row = count == 0 ? -1 : std::min(removed, count - 1);
     m_bof = count == 0;
     m_eof = count == 0;
     notify(ViewChange::RowRemoved, removed);

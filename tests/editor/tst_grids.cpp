@@ -98,6 +98,7 @@ private Q_SLOTS:
     void refreshCases_data();
     void refreshCases();
     void typeBackAndForthKeepsChoicesAndFlag();
+    void listOpensByKeyAndStaysOpen();
     void unknownTypeWord();
     void lettersInMarkAreRefusedAtPost();
     void downNeverAppends();
@@ -256,6 +257,35 @@ void TestGrids::typeBackAndForthKeepsChoicesAndFlag() {
     QCOMPARE(bank.count(QStringLiteral("question where QstID = 1 and IsTrue = 1")), 1);
     QCOMPARE(bank.count(QStringLiteral("choice where QstIdx = 1")), 2);
     QVERIFY(form.OnAddChoice->isEnabled());
+}
+
+void TestGrids::listOpensByKeyAndStaysOpen() {
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    questionRow(bank, 1, 1, 1, QStringLiteral("判断题"), 3);
+    TMainForm form;
+    activate(form);
+    Grids g(form);
+    clickCell(g.questions, 0, kQstTyp);
+    QTest::keyClick(g.questions, Qt::Key_Space);
+    QTRY_VERIFY(g.type->view()->isVisible());
+    QVERIFY(g.type->isVisible());
+    // Chosen in the drop-down with the keys, then stored when the column is left.
+    QTest::keyClick(g.type->view(), Qt::Key_Down);
+    QTest::keyClick(g.type->view(), Qt::Key_Return);
+    QTRY_VERIFY(!g.type->view()->isVisible());
+    QCOMPARE(g.type->currentText(), QStringLiteral("单选题"));
+    QCOMPARE(form.TQuestion.asString(QStringLiteral("QstTyp")), QStringLiteral("单选题"));
+    QTRY_VERIFY(g.questions->hasFocus()); // the keyboard is back in the grid
+    QTest::keyClick(g.questions, Qt::Key_Right);
+    QCOMPARE(questionField(bank, 1, "QstTyp"), QStringLiteral("单选题"));
+    // Over a choice question the flag list is greyed and does not open.
+    QTest::keyClick(g.questions, Qt::Key_Right);
+    QTest::keyClick(g.questions, Qt::Key_Right);
+    QVERIFY(!g.flag->isEnabled());
+    QTest::keyClick(g.questions, Qt::Key_Space);
+    QVERIFY(!g.flag->view()->isVisible());
+    QCOMPARE(form.MessageArea->toPlainText(), QString());
 }
 
 void TestGrids::unknownTypeWord() {
