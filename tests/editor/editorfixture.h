@@ -4,6 +4,7 @@
 #include "bankhelpers.h"
 #include "editor/paperlistmodel.h"
 #include "store/query.h"
+#include "typing.h"
 
 #include <QComboBox>
 #include <QItemSelectionModel>
@@ -97,18 +98,7 @@ inline QStringList categories(const TMainForm& form) {
 
 // Picks a category the way the user does: by the keyboard on the closed drop-down.
 inline void pickCategory(TMainForm& form, const QString& text) {
-    const int index = form.CBPaperClass->findText(text, Qt::MatchExactly);
-    QVERIFY2(index >= 0, qPrintable(text));
-    QComboBox* combo = form.CBPaperClass;
-    combo->setFocus();
-    if (index == 0) {
-        combo->setCurrentIndex(1);
-        QTest::keyClick(combo, Qt::Key_Up);
-    } else {
-        combo->setCurrentIndex(index - 1);
-        QTest::keyClick(combo, Qt::Key_Down);
-    }
-    QCOMPARE(combo->currentIndex(), index);
+    typing::pickByKeys(form.CBPaperClass, text);
 }
 
 // Clicks an entry of the paper list.

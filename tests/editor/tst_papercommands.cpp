@@ -14,20 +14,7 @@ namespace {
 
 // Replaces a box's text the way the user does.
 void typeInto(QLineEdit* edit, const QString& text) {
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Backspace);
-    bool ascii = true;
-    for (QChar c : text)
-        ascii = ascii && c.unicode() < 128;
-    if (ascii) {
-        QTest::keyClicks(edit, text);
-        return;
-    }
-    // Chinese arrives from the input method as committed text.
-    QInputMethodEvent commit;
-    commit.setCommitString(text);
-    QApplication::sendEvent(edit, &commit);
+    typing::replaceText(edit, text);
 }
 
 QString paperText(const EditorBank& bank, int id, const char* column) {
