@@ -170,6 +170,20 @@ bool RecordGrid::contains(const QWidget* widget) const {
     return widget && (widget == this || isAncestorOf(widget));
 }
 
+namespace {
+
+// A menu or a list's drop-down: taking the keyboard there leaves nothing.
+bool isPopup(const QWidget* widget) {
+    return (widget->window()->windowFlags() & Qt::Popup) == Qt::Popup;
+}
+
+} // namespace
+
+void RecordGrid::storeItem(const List& list, TableCursor& cursor) {
+    const QString text = list.combo->currentText();
+    cursor.setString(list.spec.field, list.spec.toField ? list.spec.toField(text) : text);
+}
+
 // --- editing states -----------------------------------------------------------
 
 void RecordGrid::commitEditor() {
@@ -262,12 +276,10 @@ void RecordGrid::gridExit() {
         cursor->post();
 }
 
-void RecordGrid::focusMoved(QWidget* old, QWidget* now) {
-    // A pop-up (a menu, a list's drop-down) and another window taking the
-    // keyboard leave the grid's focus as it is.
-    if (!now || (now->window()->windowFlags() & Qt::Popup) == Qt::Popup)
+void RecordGrid::focusMoved(QWidget*, QWidget* now) {
+    // A pop-up and another window taking the keyboard leave the grid's focus as it is.
+    if (!now || isPopup(now))
         return;
-    Q_UNUSED(old);
     const bool inside = contains(now);
     if (inside && !m_hasFocus) {
         m_hasFocus = true;
@@ -284,10 +296,8 @@ void RecordGrid::listPicked(List& list) {
         if (!cursor || cursor->recordCount() == 0)
             return;
         cursor->edit();
-        if (cursor->isEditing()) {
-            const QString text = list.combo->currentText();
-            cursor->setString(list.spec.field, list.spec.toField ? list.spec.toField(text) : text);
-        }
+        if (cursor->isEditing())
+            storeItem(list, *cursor);
     });
 }
 
@@ -295,15 +305,12 @@ void RecordGrid::listLeft(List& list) {
     run([this, &list] {
         TableCursor* cursor = activeCursor();
         if (list.spec.storeOnExit && cursor && cursor->isEditing() &&
-            list.combo->currentIndex() >= 0) {
-            const QString text = list.combo->currentText();
-            cursor->setString(list.spec.field, list.spec.toField ? list.spec.toField(text) : text);
-        }
+            list.combo->currentIndex() >= 0)
+            storeItem(list, *cursor);
         // The list stands for the grid's cell: going on elsewhere leaves the
         // grid too, and what was picked is saved rather than left pending.
-        QWidget* now = QApplication::focusWidget();
-        const bool elsewhere =
-            now && !contains(now) && (now->window()->windowFlags() & Qt::Popup) != Qt::Popup;
+        const QWidget* now = QApplication::focusWidget();
+        const bool elsewhere = now && !contains(now) && !isPopup(now);
         if (elsewhere && cursor && cursor->isEditing())
             cursor->post();
     });

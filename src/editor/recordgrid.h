@@ -86,6 +86,7 @@ private:
     void focusMoved(QWidget* old, QWidget* now);
     void listPicked(List& list);
     void listLeft(List& list);
+    static void storeItem(const List& list, TableCursor& cursor); // the item into the field
     void showItemOf(List& list);
     void openList(List& list);
     void followCursor(int row);
