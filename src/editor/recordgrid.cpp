@@ -115,18 +115,18 @@ RecordGrid::RecordGrid(CursorTableModel& source, QWidget* pane)
     connect(qApp, &QApplication::focusChanged, this, &RecordGrid::focusMoved);
 }
 
-QComboBox* RecordGrid::addList(const ListSpec& spec) {
+QComboBox* RecordGrid::addList(const ListSetup& setup) {
     List list;
-    list.spec = spec;
-    list.column = m_source.columnOf(spec.field);
+    list.setup = setup;
+    list.column = m_source.columnOf(setup.field);
     list.combo = new QComboBox(m_pane);
-    list.combo->setObjectName(spec.objectName);
-    list.combo->setAccessibleName(spec.accessibleName);
+    list.combo->setObjectName(setup.objectName);
+    list.combo->setAccessibleName(setup.accessibleName);
     list.combo->setEditable(false); // pick only
     // A narrow arrow, so that a column's word fits beside it in the cell.
     list.combo->setStyleSheet(QStringLiteral(
         "QComboBox { padding: 0px 0px 0px 2px; } QComboBox::drop-down { width: 12px; }"));
-    list.combo->addItems(spec.items);
+    list.combo->addItems(setup.items);
     list.combo->setCurrentIndex(-1);
     list.combo->hide();
     list.combo->installEventFilter(this);
@@ -181,7 +181,7 @@ bool isPopup(const QWidget* widget) {
 
 void RecordGrid::storeItem(const List& list, TableCursor& cursor) {
     const QString text = list.combo->currentText();
-    cursor.setString(list.spec.field, list.spec.toField ? list.spec.toField(text) : text);
+    cursor.setString(list.setup.field, list.setup.toField ? list.setup.toField(text) : text);
 }
 
 // --- editing states -----------------------------------------------------------
@@ -230,8 +230,8 @@ void RecordGrid::editorTyped() {
 void RecordGrid::showItemOf(List& list) {
     const TableCursor* cursor = activeCursor();
     const int row = m_source.currentRow();
-    const QString field = cursor && row >= 0 ? cursor->textAt(row, list.spec.field) : QString();
-    const QString item = list.spec.toItem ? list.spec.toItem(field) : field;
+    const QString field = cursor && row >= 0 ? cursor->textAt(row, list.setup.field) : QString();
+    const QString item = list.setup.toItem ? list.setup.toItem(field) : field;
     // No item when the field holds none of the list's texts.
     list.combo->setCurrentIndex(item.isEmpty() ? -1
                                                : int(list.combo->findText(item, Qt::MatchExactly)));
@@ -304,7 +304,7 @@ void RecordGrid::listPicked(List& list) {
 void RecordGrid::listLeft(List& list) {
     run([this, &list] {
         TableCursor* cursor = activeCursor();
-        if (list.spec.storeOnExit && cursor && cursor->isEditing() &&
+        if (list.setup.storeOnExit && cursor && cursor->isEditing() &&
             list.combo->currentIndex() >= 0)
             storeItem(list, *cursor);
         // The list stands for the grid's cell: going on elsewhere leaves the

@@ -36,7 +36,7 @@ public:
     // The grid's in-cell lists are children of pane, which holds the grid.
     RecordGrid(CursorTableModel& source, QWidget* pane);
 
-    struct ListSpec {
+    struct ListSetup {
         QString field;
         QStringList items;
         QString objectName;
@@ -46,7 +46,7 @@ public:
         std::function<QString(const QString&)> toField;
         bool storeOnExit = false;
     };
-    QComboBox* addList(const ListSpec& spec);
+    QComboBox* addList(const ListSetup& setup);
 
     CursorTableModel& source() const { return m_source; }
     // The column of the current cell; kept while the grid has no focus and
@@ -71,7 +71,7 @@ private:
     friend class GridCellDelegate;
     struct List {
         QComboBox* combo = nullptr;
-        ListSpec spec;
+        ListSetup setup;
         int column = -1;
     };
 
