@@ -8,9 +8,8 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
-import { chromium } from 'playwright-core';
+import { HEADING, control, launchChromium, openPage, submit } from './pagetools.mjs';
 
-const TIMEOUT = 15000;
 let workDir;
 let pagePath;
 let context;
@@ -33,14 +32,7 @@ before(async () => {
   }
   assert.equal(path.dirname(pagePath), out, 'the page is written into the output folder');
   assert.ok(fs.existsSync(pagePath), `no page at ${pagePath}`);
-  context = await chromium.launchPersistentContext(path.join(workDir, 'profile'), {
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    timeout: 60000,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
-  context.setDefaultTimeout(TIMEOUT);
+  context = await launchChromium(path.join(workDir, 'profile'));
 });
 
 after(async () => {
@@ -48,55 +40,9 @@ after(async () => {
   if (workDir) fs.rmSync(workDir, { recursive: true, force: true });
 });
 
-// Opens the page, recording its boxes and the documents of the windows it opens.
-async function openPaper() {
-  const page = await context.newPage();
-  const errors = [];
-  page.dialogs = [];
-  page.on('pageerror', (e) => errors.push(e.message));
-  page.on('dialog', async (d) => {
-    page.dialogs.push({ type: d.type(), message: d.message() });
-    await d.accept();
-  });
-  await page.addInitScript(() => {
-    window.__opens = [];
-    const open = window.open;
-    window.open = function (...args) {
-      const w = open.apply(this, args);
-      window.__opens.push({ args, w });
-      return w;
-    };
-  });
-  await page.goto(pathToFileURL(pagePath).href);
-  assert.deepEqual(errors, [], 'the page loads without script errors');
-  return page;
+function openPaper() {
+  return openPage(context, pathToFileURL(pagePath).href);
 }
-
-function control(page, n, pos) {
-  return page.locator(`input[name="Sel_${n}"]`).nth(pos);
-}
-
-// Submits and reads the report window "试卷批改结果": its rows as cell texts.
-async function submit(page) {
-  const before = page.url();
-  await page.click('input[type=submit]');
-  const state = await page.evaluate(() => {
-    const opens = window.__opens;
-    if (opens.length === 0) return { opens: 0 };
-    const last = opens[opens.length - 1];
-    const doc = last.w.document;
-    return {
-      opens: opens.length,
-      name: last.w.name,
-      rows: Array.from(doc.querySelectorAll('tr')).map((tr) =>
-        Array.from(tr.cells).map((td) => td.textContent)),
-    };
-  });
-  assert.equal(page.url(), before, 'the form was not sent');
-  return state;
-}
-
-const HEADING = ['题号', '分值', '正确答案', '批改结果', '得分'];
 
 test('the composed paper shows its questions and choices', { timeout: 60000 }, async () => {
   const page = await openPaper();
