@@ -1,0 +1,135 @@
+#include "editor/pictures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <unistd.h>
+
+namespace tess {
+
+namespace {
+
+constexpr qint64 kChunk = 1 << 20;
+
+// Whether two files hold the same bytes, read a piece at a time.
+bool sameContent(const QString& a, const QString& b) {
+    QFile first(a);
+    QFile second(b);
+    if (first.size() != second.size() || !first.open(QIODevice::ReadOnly) ||
+        !second.open(QIODevice::ReadOnly))
+        return false;
+    while (!first.atEnd()) {
+        const QByteArray x = first.read(kChunk);
+        if (x.isEmpty() || x != second.read(kChunk))
+            return false;
+    }
+    return true;
+}
+
+// "map.jpg", 2 -> "map (2).jpg"; a name without an extension gets the number at its end.
+QString numbered(const QString& name, int n) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = QStringLiteral(" (%1)").arg(n);
+    if (dot <= 0)
+        return name + suffix;
+    return name.left(dot) + suffix + name.mid(dot);
+}
+
+// Copies source to target, which must not exist; every write and the flush
+// to the disk are checked before the copy takes the name.
+QString copyChecked(QFile& source, const QString& target) {
+    QTemporaryFile aside(QFileInfo(target).absolutePath() + QStringLiteral("/.picture-XXXXXX"));
+    if (!aside.open())
+        return aside.errorString();
+    while (!source.atEnd()) {
+        const QByteArray piece = source.read(kChunk);
+        if (piece.isEmpty() && source.error() != QFileDevice::NoError)
+            return source.errorString();
+        if (aside.write(piece) != piece.size())
+            return aside.errorString();
+    }
+    if (!aside.flush() || ::fsync(aside.handle()) != 0)
+        return aside.errorString();
+    aside.close();
+    // rename never replaces an existing file: a picture that appeared meanwhile stays.
+    if (!QFile::rename(aside.fileName(), target))
+        return QStringLiteral("文件 %1 已经存在").arg(QFileInfo(target).fileName());
+    aside.setAutoRemove(false);
+    QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                      QFile::ReadOther);
+    return QString();
+}
+
+} // namespace
+
+QString pictureTag(const QString& fileName) {
+    return QStringLiteral("<IMG SRC=\"images\\") + fileName + QStringLiteral("\">");
+}
+
+QStringList pictureFileTypes() {
+    return {
+        QStringLiteral("All (*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)|*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf"),
+        QStringLiteral("JPEG Image File (*.jpg)|*.jpg"),
+        QStringLiteral("JPEG Image File (*.jpeg)|*.jpeg"),
+        QStringLiteral("Bitmaps (*.bmp)|*.bmp"),
+        QStringLiteral("Icons (*.ico)|*.ico"),
+        QStringLiteral("Enhanced Metafiles (*.emf)|*.emf"),
+        QStringLiteral("Metafiles (*.wmf)|*.wmf"),
+        QStringLiteral("GIF(*.gif)|*.gif"),
+        // Most pictures a teacher has today are PNG.
+        QStringLiteral("PNG Image File (*.png)|*.png"),
+    };
+}
+
+QString pictureFileName(const QString& chosenPath) {
+    const qsizetype cut = std::max(chosenPath.lastIndexOf(QLatin1Char('/')),
+                                   chosenPath.lastIndexOf(QLatin1Char('\\')));
+    return chosenPath.mid(cut + 1);
+}
+
+PictureCopy copyIntoPicturesFolder(const QString& chosenPath, const QString& picturesFolder) {
+    PictureCopy result;
+    result.name = pictureFileName(chosenPath);
+    const auto fail = [&](const QString& why) {
+        result.failure = QStringLiteral("图片 \"%1\" 没有复制到图片文件夹 %2: %3. "
+                                        "生成的试卷中将缺少这幅图片; 请解决后重新插入.")
+                             .arg(chosenPath, QDir::toNativeSeparators(picturesFolder), why);
+        return result;
+    };
+    const QFileInfo folder(picturesFolder);
+    if (folder.exists() && !folder.isDir())
+        return fail(QStringLiteral("这个名字已经被一个文件占用, 不是文件夹"));
+    if (!folder.exists() && !QDir().mkdir(picturesFolder))
+        return fail(QStringLiteral("无法建立这个文件夹"));
+    const QFileInfo chosen(chosenPath);
+    if (!chosen.exists())
+        return fail(QStringLiteral("文件不存在"));
+    if (chosen.isDir())
+        return fail(QStringLiteral("选中的是文件夹, 不是图片文件"));
+    QFile source(chosenPath);
+    if (!source.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("无法读取: ") + source.errorString());
+
+    // The first name that is free or already holds this very picture.
+    const QDir dir(picturesFolder);
+    for (int n = 1;; ++n) {
+        const QString name = n == 1 ? result.name : numbered(result.name, n);
+        const QString target = dir.filePath(name);
+        if (QFileInfo::exists(target)) {
+            if (sameContent(chosenPath, target)) {
+                result.name = name;
+                return result;
+            }
+            continue;
+        }
+        const QString error = copyChecked(source, target);
+        if (!error.isEmpty())
+            return fail(error);
+        result.name = name;
+        return result;
+    }
+}
+
+} // namespace tess

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace tess {
+
+// The tag that a question or choice text holds for a picture of the pictures
+// folder: <IMG SRC="images\name">, the name exactly as chosen.
+QString pictureTag(const QString& fileName);
+
+// The picture dialog's file types, first selected: "shown text|*.a;*.b".
+QStringList pictureFileTypes();
+
+// The file name of a chosen path, whichever separator it uses.
+QString pictureFileName(const QString& chosenPath);
+
+// What became of a picture brought into the pictures folder.
+struct PictureCopy {
+    QString name;    // the name to tag: as chosen, or a free one beside a different picture
+    QString failure; // empty when the picture is in the folder; else why it is not
+};
+
+// Brings the chosen file into the pictures folder (made when missing). Nothing
+// there is ever overwritten: a file of the same name and the same content is
+// the picture already, and a different picture of that name is copied under a
+// free name ("map (2).jpg"). A copy is written aside, checked and renamed into
+// place, so the folder never holds half a picture.
+PictureCopy copyIntoPicturesFolder(const QString& chosenPath, const QString& picturesFolder);
+
+} // namespace tess
