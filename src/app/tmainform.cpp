@@ -119,10 +119,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     ConnectCommand(OnSetting, [this] { OnSettingExecute(); });
     ConnectCommand(ExitAction, [this] { close(); });
     ConnectCommand(ClearMessagesAction, [this] { MessageArea->clear(); });
-    ConnectCommand(OnManageUsers, [this] { OnManageUsersExecute(); });
-    SetUpdateRule(OnManageUsers, [this] { OnManageUsersUpdate(); });
     ConnectCommand(OnGenPaper, [this] { OnGenPaperExecute(); });
-    OnManageUsersUpdate();
+    createAccountCommands();
 }
 
 TMainForm::~TMainForm() {
@@ -565,14 +563,6 @@ void TMainForm::OnHelpExecute() {
 
 void TMainForm::OnSettingExecute() {
     tess::editNewPaperDefaults(this, Defaults, ExeFolder());
-}
-
-void TMainForm::OnManageUsersUpdate() {
-    OnManageUsers->setEnabled(m_signedInAccount == QStringLiteral("Admin"));
-}
-
-void TMainForm::OnManageUsersExecute() {
-    // The account dialogs are still to come.
 }
 
 // --- the paper bank ---

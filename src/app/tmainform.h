@@ -37,6 +37,7 @@ class ShortcutRouter;
 //   editor/mainform_numbering.cpp  RefreshNextIDs and the after-insert handlers
 //   editor/questiongrids.cpp       the question and choice grids (a helper it owns)
 //   generate/mainform_generate.cpp CheckPaper, GenPaperHtml, OnGenPaperExecute
+//   accounts/mainform_accounts.cpp user management and the change of password
 class TMainForm : public QMainWindow {
     Q_OBJECT
 
@@ -110,6 +111,8 @@ public:
     tess::Command CmdDelQsts{Conn};
     tess::TableCursor TGenQst{Conn, QStringLiteral("question")};
     tess::TableCursor TGenChc{Conn, QStringLiteral("choice")};
+    // Open only while a new password is written.
+    tess::TableCursor TableUsers{Conn, QStringLiteral("users")};
 
     int CurPapID = -1;
     int CurQstID = -1;
@@ -208,8 +211,11 @@ private:
     void OnAboutExecute();
     void OnHelpExecute();
     void OnSettingExecute();
+    // accounts (accounts/)
+    void createAccountCommands();
     void OnManageUsersUpdate();
     void OnManageUsersExecute();
+    void OnModifyPassworeExecute();
     // navigator (editor/)
     void createNavigator();
     void ListViewSelectItem(int row);
