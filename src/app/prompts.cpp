@@ -2,7 +2,9 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHash>
 #include <QImageReader>
 #include <QLabel>
 #include <QMessageBox>
@@ -78,7 +80,7 @@ QString Prompts::saveFile(QWidget* parent, const QString& startDir, const QStrin
                                         QFileDialog::DontConfirmOverwrite);
 }
 
-QString Prompts::openPicture(QWidget* parent, const QString& title, const QStringList& filters) {
+QString Prompts::openPicture(QWidget* parent, const QString& title, const QStringList& fileTypes) {
     if (!m_files.empty()) {
         const QString path = m_files.front();
         m_files.pop_front();
@@ -89,9 +91,29 @@ QString Prompts::openPicture(QWidget* parent, const QString& title, const QStrin
 
     QFileDialog dialog(parent, title);
     dialog.setOption(QFileDialog::DontUseNativeDialog); // the preview needs our own layout
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilters(filters);
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("打开"));
+    // The entries show their patterns joined by ";", which Qt's own filter
+    // parsing would read as one pattern: the listing gets the real ones.
+    QStringList shown;
+    QHash<QString, QStringList> patterns;
+    for (const QString& type : fileTypes) {
+        const QString label = type.section(QLatin1Char('|'), 0, 0);
+        shown << label;
+        patterns.insert(label, type.section(QLatin1Char('|'), 1).split(QLatin1Char(';')));
+    }
+    dialog.setNameFilters(shown);
+    auto* listing = dialog.findChild<QFileSystemModel*>();
+    const auto applyPatterns = [listing, &patterns](const QString& label) {
+        if (listing)
+            listing->setNameFilters(patterns.value(label));
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applyPatterns);
+    if (!shown.isEmpty()) {
+        dialog.selectNameFilter(shown.constFirst());
+        applyPatterns(shown.constFirst());
+    }
     auto* preview = new QLabel(&dialog);
     preview->setFixedSize(180, 180);
     preview->setAlignment(Qt::AlignCenter);

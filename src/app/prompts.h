@@ -33,7 +33,9 @@ public:
     // Returns the full path chosen, or an empty text when cancelled.
     QString saveFile(QWidget* parent, const QString& startDir, const QString& filter);
     // Open-file dialog for one picture with a preview; empty when cancelled.
-    QString openPicture(QWidget* parent, const QString& title, const QStringList& filters);
+    // fileTypes are "shown text|*.a;*.b", the first one selected. A typed name
+    // is returned whether or not such a file exists.
+    QString openPicture(QWidget* parent, const QString& title, const QStringList& fileTypes);
 
     // --- for tests ---
     // Answers used, in order, instead of showing the box or dialog.

@@ -1,7 +1,9 @@
 #include "editor/questiongrids.h"
 
+#include "app/prompts.h"
 #include "app/tmainform.h"
 #include "editor/cursortablemodel.h"
+#include "editor/pictures.h"
 #include "editor/recordgrid.h"
 #include "editor/recordnavigator.h"
 #include "editor/truorfalse.h"
@@ -94,6 +96,12 @@ QuestionGrids::QuestionGrids(TMainForm& form) : QObject(&form), m_form(form) {
     form.ConnectCommand(form.OnDelQuestion, [this] { OnDelQuestionExecute(); });
     form.ConnectCommand(form.OnAddChoice, [this] { OnAddChoiceExecute(); });
     form.ConnectCommand(form.OnDelChoice, [this] { OnDelChoiceExecute(); });
+    form.ConnectCommand(form.OnInsertImage, [this] { OnInsertImageExecute(); });
+    form.ConnectCommand(form.OnInsertImageChc, [this] { OnInsertImageChcExecute(); });
+    form.SetUpdateRule(form.OnInsertImage, [this] { OnInsertImageUpdate(); });
+    form.SetUpdateRule(form.OnInsertImageChc, [this] { OnInsertImageChcUpdate(); });
+    OnInsertImageUpdate();
+    OnInsertImageChcUpdate();
     for (QAction* action : {form.OnAddChoice, form.OnDelQuestion, form.OnDelChoice})
         action->setEnabled(false);
 
@@ -297,6 +305,49 @@ void QuestionGrids::TChoiceAfterScroll() {
     TableCursor& choices = m_form.TChoice;
     if (DSChoice->isEnabled() && choices.state() == CursorState::Browse && choices.recNo() >= 0)
         choices.edit();
+}
+
+// --- pictures ------------------------------------------------------------------------
+
+void QuestionGrids::OnInsertImageUpdate() {
+    m_form.OnInsertImage->setEnabled(DBGridQuestion->currentColumn() ==
+                                     DSQuestion->columnOf(QStringLiteral("QstCon")));
+}
+
+void QuestionGrids::OnInsertImageChcUpdate() {
+    m_form.OnInsertImageChc->setEnabled(DBGridChoice->currentColumn() ==
+                                        DSChoice->columnOf(QStringLiteral("ChcCon")));
+}
+
+void QuestionGrids::OnInsertImageExecute() {
+    insertPicture(DBGridQuestion, QStringLiteral("QstCon"));
+}
+
+void QuestionGrids::OnInsertImageChcExecute() {
+    insertPicture(DBGridChoice, QStringLiteral("ChcCon"));
+}
+
+void QuestionGrids::insertPicture(RecordGrid* grid, const QString& field) {
+    const QString chosen = Prompts::instance().openPicture(&m_form, QStringLiteral("插入图片文件"),
+                                                           pictureFileTypes());
+    if (chosen.isEmpty())
+        return;
+    const PictureCopy copy = copyIntoPicturesFolder(chosen, TMainForm::PicturesFolder());
+    // The tag goes in all the same; the teacher is told the page will lack the picture.
+    if (!copy.failure.isEmpty())
+        m_form.AddMessage(copy.failure);
+    if (grid->currentColumn() != grid->source().columnOf(field))
+        return;
+    TableCursor* cursor = grid->source().cursor();
+    if (!cursor || !cursor->isOpen())
+        return;
+    // Text being typed in the cell is saved first; the tag goes after it.
+    grid->finishEditing();
+    if (cursor->isEditing())
+        cursor->post();
+    cursor->edit(); // on an empty cursor this starts a new record
+    cursor->setString(field, cursor->asString(field) + pictureTag(copy.name));
+    cursor->post();
 }
 
 } // namespace tess

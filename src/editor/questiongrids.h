@@ -55,6 +55,13 @@ private:
     void TChoiceBeforeClose();
     void TChoiceAfterDelete();
     void TChoiceAfterScroll();
+    void OnInsertImageUpdate();
+    void OnInsertImageExecute();
+    void OnInsertImageChcUpdate();
+    void OnInsertImageChcExecute();
+    // Brings a chosen picture into the pictures folder and appends its tag to
+    // the text field of the grid's current record.
+    void insertPicture(RecordGrid* grid, const QString& field);
 
     TMainForm& m_form;
 };

@@ -191,6 +191,13 @@ void RecordGrid::commitEditor() {
         commitData(m_editor);
 }
 
+void RecordGrid::finishEditing() {
+    QPointer<QLineEdit> editor = m_editor;
+    commitEditor();
+    if (editor)
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
 void RecordGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
     // Qt deletes a closed editor later; it must not be committed again.
     if (editor == m_editor)
@@ -466,10 +473,7 @@ bool RecordGrid::editorKey(QKeyEvent* key) {
     }
     if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
         // Out of the grid, not into the next cell.
-        QPointer<QLineEdit> editor = m_editor;
-        commitEditor();
-        if (editor)
-            closeEditor(editor, QAbstractItemDelegate::NoHint);
+        finishEditing();
         focusNextPrevChild(key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
         return true;
     }

@@ -55,6 +55,9 @@ public:
     bool holdsFocus() const { return m_hasFocus; }
     // Writes the text typed into an open cell editor into the record.
     void commitEditor();
+    // As commitEditor, then closes the editor, so that a text changed from
+    // outside the grid is not overwritten by what the editor still shows.
+    void finishEditing();
     // Moves the lists over the current cell (the placement rule).
     void placeLists();
 

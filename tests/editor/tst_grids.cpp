@@ -8,8 +8,11 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QContextMenuEvent>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QSet>
 #include <QToolButton>
 
@@ -105,6 +108,8 @@ private Q_SLOTS:
     void choicesNumberedAndDeleted();
     void questionDeletedByAnotherProgram();
     void publishingSavesWhatIsTyped();
+    void insertPicture_data();
+    void insertPicture();
     void accessibleNames();
     void bothGridsFilled();
 };
@@ -433,6 +438,120 @@ void TestGrids::publishingSavesWhatIsTyped() {
     QFile file(page);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("typed just now"));
+}
+
+namespace {
+
+// A right click on the grid opens its pop-up menu; its last entry inserts a
+// picture. Returns whether that entry could be chosen.
+bool chooseInsertPicture(RecordGrid* grid, QMenu* menu, QAction* entry) {
+    const QPoint pos = grid->visualRect(grid->currentIndex()).center();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, pos, grid->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(grid->viewport(), &click);
+    if (!QTest::qWaitFor([menu] { return menu->isVisible(); }) || menu->actions().last() != entry)
+        return false;
+    const bool enabled = entry->isEnabled();
+    if (enabled)
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
+    menu->close();
+    return enabled;
+}
+
+} // namespace
+
+void TestGrids::insertPicture_data() {
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<bool>("offered");
+    QTest::addColumn<QString>("text"); // what the record holds afterwards; %1 is the tag
+    QTest::addColumn<bool>("copied");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("after the words of a question")
+        << "question" << true << QStringLiteral("地图:%1") << true << QString();
+    QTest::newRow("text being typed is saved first")
+        << "typing" << true << QStringLiteral("新写的%1") << true << QString();
+    QTest::newRow("empty grid, text column still current: a new question")
+        << "empty" << true << QStringLiteral("%1") << true << QString();
+    QTest::newRow("after the words of a choice")
+        << "choice" << true << QStringLiteral("北京%1") << true << QString();
+    QTest::newRow("not the text column: not offered")
+        << "mark column" << false << QStringLiteral("地图:") << false << QString();
+    QTest::newRow("dialog cancelled")
+        << "cancel" << true << QStringLiteral("地图:") << false << QString();
+    QTest::newRow("a copy that failed is told, the tag goes in")
+        << "missing" << true << QStringLiteral("地图:%1") << false
+        << QStringLiteral("没有复制到图片文件夹");
+}
+
+void TestGrids::insertPicture() {
+    QFETCH(QString, situation);
+    QFETCH(bool, offered);
+    QFETCH(QString, text);
+    QFETCH(bool, copied);
+    QFETCH(QString, message);
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    questionRow(bank, 1, 1, 1, QStringLiteral("单选题"), 3, false, QStringLiteral("地图:"));
+    bank.sql(QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, ChcCon) values (1, 1, 1, "
+                            "'北京')"));
+    const QString picture = bank.dir.filePath(QStringLiteral("我的 地图.png"));
+    {
+        QFile file(picture);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not really a png, but a picture file all the same");
+    }
+    TMainForm form;
+    activate(form);
+    Grids g(form);
+    const bool onChoice = situation == QLatin1String("choice");
+    RecordGrid* grid = onChoice ? g.choices : g.questions;
+    clickCell(grid, 0, onChoice ? int(kChcCon) : int(kQstCon));
+    if (situation == QLatin1String("typing"))
+        typeIntoCell(g.questions, 0, kQstCon, QStringLiteral("新写的"));
+    if (situation == QLatin1String("empty")) {
+        form.OnDelQuestion->trigger();
+        QCOMPARE(g.questions->model()->rowCount(), 0);
+    }
+    if (situation == QLatin1String("mark column"))
+        clickCell(grid, 0, kQstScr);
+    // The grid remembers its column without the focus; text being typed keeps
+    // its editor open while the menu is used.
+    if (situation != QLatin1String("typing"))
+        form.MessageArea->setFocus();
+    if (situation == QLatin1String("cancel"))
+        tess::Prompts::instance().queueFile(QString());
+    else if (situation == QLatin1String("missing"))
+        tess::Prompts::instance().queueFile(
+            bank.dir.filePath(QStringLiteral("我的 地图.png.gone")));
+    else
+        tess::Prompts::instance().queueFile(picture);
+    QMenu* menu = onChoice ? form.PopMenuChoice : form.PopMenuQuestion;
+    QAction* entry = onChoice ? form.OnInsertImageChc : form.OnInsertImage;
+    QCOMPARE(chooseInsertPicture(grid, menu, entry), offered);
+    if (!offered)
+        tess::Prompts::instance().clear();
+    form.MessageArea->setFocus(); // an editor still open would write now
+
+    const QString name = situation == QLatin1String("missing")
+                             ? QStringLiteral("我的 地图.png.gone")
+                             : QStringLiteral("我的 地图.png");
+    const QString tag = QStringLiteral("<IMG SRC=\"images\\") + name + QStringLiteral("\">");
+    const QString expected = text.contains(QLatin1String("%1")) ? text.arg(tag) : text;
+    const QString stored =
+        bank.scalar(onChoice
+                        ? QStringLiteral("select ChcCon as v from choice")
+                        : QStringLiteral("select QstCon as v from question order by QstID desc"))
+            .toString();
+    QCOMPARE(stored, expected);
+    if (situation == QLatin1String("empty"))
+        QCOMPARE(bank.count(QStringLiteral("question where QstTyp = '判断题' and PapIdx = 1")), 1);
+    QCOMPARE(QFile::exists(QDir(TMainForm::PicturesFolder()).filePath(name)), copied);
+    if (message.isEmpty())
+        QCOMPARE(form.MessageArea->toPlainText(), QString());
+    else
+        QVERIFY2(form.MessageArea->toPlainText().contains(message),
+                 qPrintable(form.MessageArea->toPlainText()));
+    QVERIFY(!form.TQuestion.isEditing());
 }
 
 void TestGrids::accessibleNames() {
