@@ -70,7 +70,8 @@ QString pictureTag(const QString& fileName) {
 
 QStringList pictureFileTypes() {
     return {
-        QStringLiteral("All (*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)|*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf"),
+        QStringLiteral(
+            "All (*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)|*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf"),
         QStringLiteral("JPEG Image File (*.jpg)|*.jpg"),
         QStringLiteral("JPEG Image File (*.jpeg)|*.jpeg"),
         QStringLiteral("Bitmaps (*.bmp)|*.bmp"),
@@ -88,6 +89,19 @@ QString pictureFileName(const QString& chosenPath) {
                                    chosenPath.lastIndexOf(QLatin1Char('\\')));
     return chosenPath.mid(cut + 1);
 }
+
+namespace {
+
+// A name the page can use: a browser reads " as the end of the tag's
+// attribute, # as the start of a fragment and % as an escape, and would not
+// find the picture. Each of them becomes "_" in the copy's name.
+QString usableName(QString name) {
+    for (QChar c : {u'"', u'#', u'%', u'?'})
+        name.replace(c, QLatin1Char('_'));
+    return name;
+}
+
+} // namespace
 
 PictureCopy copyIntoPicturesFolder(const QString& chosenPath, const QString& picturesFolder) {
     PictureCopy result;
@@ -114,8 +128,9 @@ PictureCopy copyIntoPicturesFolder(const QString& chosenPath, const QString& pic
 
     // The first name that is free or already holds this very picture.
     const QDir dir(picturesFolder);
+    const QString usable = usableName(result.name);
     for (int n = 1;; ++n) {
-        const QString name = n == 1 ? result.name : numbered(result.name, n);
+        const QString name = n == 1 ? usable : numbered(usable, n);
         const QString target = dir.filePath(name);
         if (QFileInfo::exists(target)) {
             if (sameContent(chosenPath, target)) {

@@ -24,7 +24,8 @@ struct PictureCopy {
 // Brings the chosen file into the pictures folder (made when missing). Nothing
 // there is ever overwritten: a file of the same name and the same content is
 // the picture already, and a different picture of that name is copied under a
-// free name ("map (2).jpg"). A copy is written aside, checked and renamed into
+// free name ("map (2).jpg"). Characters a browser would misread in the
+// page (" # % ?) become "_" in the copy's name. A copy is written aside, checked and renamed into
 // place, so the folder never holds half a picture.
 PictureCopy copyIntoPicturesFolder(const QString& chosenPath, const QString& picturesFolder);
 

@@ -70,6 +70,18 @@ test('the composed paper shows its questions and choices', { timeout: 60000 }, a
   await page.close();
 });
 
+test('the picture inserted into a text shows beside the page', { timeout: 60000 }, async () => {
+  const page = await openPaper();
+  const picture = page.locator('img');
+  assert.equal(await picture.count(), 1);
+  const src = decodeURIComponent(await picture.evaluate((el) => el.src));
+  assert.ok(src.endsWith('/composed.files/中国 地图.png'), src);
+  await page.waitForFunction(() => document.querySelector('img').complete);
+  assert.equal(await picture.evaluate((el) => el.naturalWidth), 1, 'the picture loaded');
+  assert.ok(fs.existsSync(path.join(path.dirname(pagePath), 'composed.files', '中国 地图.png')));
+  await page.close();
+});
+
 test('all right, then some wrong', { timeout: 60000 }, async () => {
   const page = await openPaper();
   await control(page, 1, 0).check(); // 对的: the earth goes round the sun

@@ -16,6 +16,7 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QLabel>
@@ -150,6 +151,7 @@ private:
     void addQuestion(int row, const Question& q);
     void addChoice(int question, int row, const Choice& c);
     void addAndDeleteExtras();
+    void insertPicture();
     void publish();
     void checkBank();
 
@@ -162,7 +164,15 @@ private:
     QComboBox* m_type = nullptr;
     QComboBox* m_flag = nullptr;
     QComboBox* m_choiceFlag = nullptr;
+    QString m_pictureTag; // appended to the text of question kPictureQuestion
 };
+
+// The single-choice question shows a map.
+constexpr int kPictureQuestion = 1;
+const QString kPictureName = QStringLiteral("中国 地图.png");
+// A 1x1 PNG: loaded, the page shows a picture one pixel wide.
+const char kPng[] = "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0g"
+                    "AAAABJRU5ErkJggg==";
 
 void Composer::step(const QString& what) {
     noErrors();
@@ -246,10 +256,7 @@ void Composer::typeIntoCell(RecordGrid* grid, int row, int column, const QString
 }
 
 // Clicks a cell with a list: the list shows over it. Tab puts the keyboard
-// on the list and Down or Up picks the item, each press storing it. The list
-// cannot be dropped down: F4 is taken by 用户管理 before the grid sees it,
-// and the popup that Space or a click opens closes at once, the list being
-// hidden when its own popup takes the focus.
+// on the list and Down or Up picks the item, each press storing it.
 void Composer::pickInList(RecordGrid* grid, QComboBox* list, int row, int column,
                           const QString& item) {
     clickCell(grid, row, column);
@@ -489,6 +496,38 @@ void Composer::addAndDeleteExtras() {
     expectRows(m_questions, questions, QStringLiteral("after 删除题目"));
 }
 
+// A picture from the teacher's own folder into the single-choice question's
+// text, by the question grid's pop-up menu and the picture dialog.
+void Composer::insertPicture() {
+    step(QStringLiteral("a picture: right click, 插入图片文件"));
+    const QString picture = m_bank.dir.filePath(QStringLiteral("teacher/") + kPictureName);
+    QDir().mkpath(QFileInfo(picture).absolutePath());
+    QFile file(picture);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray::fromBase64(kPng)) <= 0)
+        fail(QStringLiteral("cannot write the picture ") + picture);
+    file.close();
+    clickCell(m_questions, kPictureQuestion, QstCon);
+    {
+        QWidget* viewport = m_questions->viewport();
+        const QPoint pos =
+            m_questions->visualRect(m_questions->model()->index(kPictureQuestion, QstCon)).center();
+        QContextMenuEvent click(QContextMenuEvent::Mouse, pos, viewport->mapToGlobal(pos));
+        QApplication::sendEvent(viewport, &click);
+    }
+    QMenu* menu = m_form.PopMenuQuestion;
+    if (!waitUntil([menu] { return menu->isVisible(); }, 1000))
+        fail(QStringLiteral("a right click on the question grid shows no pop-up menu"));
+    QAction* entry = menu->actions().last();
+    if (entry != m_form.OnInsertImage || !entry->isEnabled())
+        fail(QStringLiteral("插入图片文件 is not the enabled last entry of the pop-up menu"));
+    tess::Prompts::instance().queueFile(picture);
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
+    noErrors();
+    m_pictureTag = QStringLiteral("<IMG SRC=\"images\\") + kPictureName + QStringLiteral("\">");
+    if (!QFileInfo::exists(QDir(TMainForm::PicturesFolder()).filePath(kPictureName)))
+        fail(QStringLiteral("the picture was not copied into the pictures folder"));
+}
+
 void Composer::publish() {
     step(QStringLiteral("Ctrl+S"));
     clickCell(m_questions, 0, QstCon);
@@ -544,7 +583,8 @@ void Composer::checkBank() {
                m_bank.scalar(QStringLiteral("select count(*) as v ") + where), QStringLiteral("1"));
         expect(name + QStringLiteral("QstTyp"), field("QstTyp"), q.type);
         expect(name + QStringLiteral("QstScr"), field("QstScr"), QString::number(q.mark));
-        expect(name + QStringLiteral("QstCon"), field("QstCon"), q.text);
+        expect(name + QStringLiteral("QstCon"), field("QstCon"),
+               i == kPictureQuestion ? q.text + m_pictureTag : q.text);
         expect(name + QStringLiteral("IsTrue"), field("IsTrue"),
                q.right ? QStringLiteral("true") : QStringLiteral("false"));
         const QString qstId = field("QstID").toString();
@@ -582,6 +622,7 @@ void Composer::run() {
     for (int i = 0; i < kPaper.size(); ++i)
         addQuestion(i, kPaper[i]);
     addAndDeleteExtras();
+    insertPicture();
     // The last choice is posted when publishing moves the focus away from its grid.
     publish();
     checkBank();

@@ -78,6 +78,10 @@ void TestPictures::copies_data() {
     QTest::newRow("a name without an extension")
         << QStringList{u"a/scan=A"_s, u"b/scan=B"_s} << QStringList{u"scan"_s, u"scan (2)"_s}
         << QStringList{u"scan=A"_s, u"scan (2)=B"_s};
+    // A browser would read these as the attribute's end, a fragment, an escape.
+    QTest::newRow("characters a page cannot use in a name")
+        << QStringList{uR"(a/it's "#1" 100%.gif=A)"_s} << QStringList{u"it's __1_ 100_.gif"_s}
+        << QStringList{u"it's __1_ 100_.gif=A"_s};
     QTest::newRow("chosen from the pictures folder itself")
         << QStringList{u"a/map.jpg=A"_s, u"images/map.jpg=A"_s}
         << QStringList{u"map.jpg"_s, u"map.jpg"_s} << QStringList{u"map.jpg=A"_s};
