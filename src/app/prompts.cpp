@@ -93,7 +93,11 @@ QString Prompts::openPicture(QWidget* parent, const QString& title, const QStrin
     dialog.setOption(QFileDialog::DontUseNativeDialog); // the preview needs our own layout
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("查找范围:"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("文件名:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("文件类型:"));
     dialog.setLabelText(QFileDialog::Accept, QStringLiteral("打开"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
     // The entries show their patterns joined by ";", which Qt's own filter
     // parsing would read as one pattern: the listing gets the real ones.
     QStringList shown;
