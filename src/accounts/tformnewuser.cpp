@@ -7,9 +7,26 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+namespace {
+
+// Password boxes show "*" for each character rather than the style's dot.
+class StarPasswordStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
 
 TFormNewUser::TFormNewUser(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -20,6 +37,7 @@ TFormNewUser::TFormNewUser(QWidget* parent)
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setAccessibleName(QStringLiteral("用户信息"));
+    PageControl1->tabBar()->setAccessibleName(QStringLiteral("用户信息"));
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabSheet1"));
     page->setAccessibleName(QStringLiteral("用户信息"));
@@ -78,6 +96,12 @@ TFormNewUser::TFormNewUser(QWidget* parent)
 
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &TFormNewUser::Button2Click);
+
+    // Made last, so that it goes after the boxes that use it.
+    auto* stars = new StarPasswordStyle;
+    stars->setParent(this);
+    EditPassword->setStyle(stars);
+    EditPassword2->setStyle(stars);
 
     setFixedSize(340, 230);
     EditName->setFocus();

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -35,6 +36,7 @@ TFormUsers::TFormUsers(QWidget* parent, tess::Connection& connection, Guard guar
     PageControl1 = new QTabWidget(this);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     PageControl1->setAccessibleName(QStringLiteral("所有用户"));
+    PageControl1->tabBar()->setAccessibleName(QStringLiteral("所有用户"));
     auto* page = new QWidget;
     page->setObjectName(QStringLiteral("TabSheet1"));
     page->setAccessibleName(QStringLiteral("所有用户"));
@@ -98,10 +100,21 @@ TFormUsers::TFormUsers(QWidget* parent, tess::Connection& connection, Guard guar
 
     // The list's current record is the cursor's: a click moves the cursor,
     // and a move of the cursor (open, a new account, a deletion) marks its row.
+    // While the cursor itself changes the rows, the view's own moves of its
+    // current row are not the user's and must not move the cursor back into it.
+    auto changing = [this](bool on) { return [this, on] { m_rowsChanging = on; }; };
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, changing(true));
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, changing(false));
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, changing(true));
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, changing(false));
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, changing(true));
+    connect(m_model, &QAbstractItemModel::modelReset, this, changing(false));
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (current.isValid() && current.row() != UserTable.recNo())
-                    m_guard([&] { UserTable.moveTo(current.row()); });
+                if (m_rowsChanging || UserTable.isEditing() || !current.isValid() ||
+                    current.row() == UserTable.recNo())
+                    return;
+                m_guard([&] { UserTable.moveTo(current.row()); });
             });
     connect(m_model, &tess::CursorTableModel::currentRowChanged, this,
             &TFormUsers::selectCurrentRow);

@@ -43,4 +43,5 @@ private:
 
     Guard m_guard;
     tess::CursorTableModel* m_model = nullptr;
+    bool m_rowsChanging = false;
 };
