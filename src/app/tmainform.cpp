@@ -119,7 +119,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     ConnectCommand(OnSetting, [this] { OnSettingExecute(); });
     ConnectCommand(ExitAction, [this] { close(); });
     ConnectCommand(ClearMessagesAction, [this] { MessageArea->clear(); });
-    ConnectCommand(OnGenPaper, [this] { OnGenPaperExecute(); });
+    ConnectBankCommand(OnGenPaper, [this] { OnGenPaperExecute(); });
     createAccountCommands();
 }
 

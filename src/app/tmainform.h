@@ -80,6 +80,9 @@ public:
     void SetUpdateRule(QAction* action, std::function<void()> rule);
     // Runs handler, guarded, whenever action is triggered.
     void ConnectCommand(QAction* action, std::function<void()> handler);
+    // As ConnectCommand, for a command that acts on the bank: the window
+    // first catches up with what another program changed (CatchUp).
+    void ConnectBankCommand(QAction* action, std::function<void()> handler);
     // The user guide window that OnHelp shows.
     void SetHelpWindow(TFormHelp* help) { m_help = help; }
     // Sets the work area to three quarters of the client height.
@@ -89,6 +92,14 @@ public:
     void RefreshPaperList();
     void SelectPaper(const QString& papId);
     void RefreshPaperClasses();
+
+    // --- another program on the same bank (editor/) ---
+    // When another program has changed the bank since the window last read
+    // it, the list and the grids are read again, keeping the selected paper,
+    // question and choice. Returns false, with a line in the message area,
+    // when the selected paper or question has gone or changed underneath: a
+    // command must then not act on it.
+    bool CatchUp();
 
     // --- numbering (editor/) ---
     void RefreshNextIDs();
@@ -259,4 +270,5 @@ private:
     QHash<QWidget*, QMenu*> m_popupMenus;
     QHash<QAction*, std::function<void()>> m_updateRules;
     tess::ViewLink m_paperView;
+    qint64 m_seenVersion = -1; // the bank's data version the window last caught up with
 };

@@ -214,6 +214,8 @@ void TMainForm::RefreshPaperList() {
     OnDelPaper->setEnabled(any);
     DBGridQuestion->setEnabled(any);
     OnAddQustion->setEnabled(any);
+    // The list shows the bank as it is now.
+    m_seenVersion = Conn.dataVersion();
 }
 
 void TMainForm::SelectPaper(const QString& papId) {

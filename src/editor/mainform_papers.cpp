@@ -8,11 +8,11 @@
 #include <QListView>
 
 void TMainForm::createPaperCommands() {
-    ConnectCommand(OnNewPaper, [this] { OnNewPaperExecute(); });
-    ConnectCommand(OnEditPaper, [this] { OnEditPaperExecute(); });
-    ConnectCommand(OnDelPaper, [this] { OnDelPaperExecute(); });
-    ConnectCommand(OnDelAllPaper, [this] { OnDelAllPaperExecute(); });
-    ConnectCommand(OnDelAllQuestion, [this] { OnDelAllQuestionExecute(); });
+    ConnectBankCommand(OnNewPaper, [this] { OnNewPaperExecute(); });
+    ConnectBankCommand(OnEditPaper, [this] { OnEditPaperExecute(); });
+    ConnectBankCommand(OnDelPaper, [this] { OnDelPaperExecute(); });
+    ConnectBankCommand(OnDelAllPaper, [this] { OnDelAllPaperExecute(); });
+    ConnectBankCommand(OnDelAllQuestion, [this] { OnDelAllQuestionExecute(); });
 }
 
 void TMainForm::OnNewPaperExecute() {
@@ -27,9 +27,11 @@ void TMainForm::OnNewPaperExecute() {
         TPaper.cancel();
         throw;
     }
+    // The new paper by its own identifier: another program may have added one after it.
+    const int newId = TPaper.asInteger(QStringLiteral("PapID"));
     TPaper.close();
     RefreshPaperList();
-    SelectPaperRow(PaperListModel->rowCount() - 1);
+    SelectPaperRow(PaperListModel->rowOf(newId));
 }
 
 void TMainForm::OnEditPaperExecute() {

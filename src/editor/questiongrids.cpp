@@ -92,12 +92,12 @@ QuestionGrids::QuestionGrids(TMainForm& form) : QObject(&form), m_form(form) {
     createQuestionGrid();
     createChoiceGrid();
 
-    form.ConnectCommand(form.OnAddQustion, [this] { OnAddQustionExecute(); });
-    form.ConnectCommand(form.OnDelQuestion, [this] { OnDelQuestionExecute(); });
-    form.ConnectCommand(form.OnAddChoice, [this] { OnAddChoiceExecute(); });
-    form.ConnectCommand(form.OnDelChoice, [this] { OnDelChoiceExecute(); });
-    form.ConnectCommand(form.OnInsertImage, [this] { OnInsertImageExecute(); });
-    form.ConnectCommand(form.OnInsertImageChc, [this] { OnInsertImageChcExecute(); });
+    form.ConnectBankCommand(form.OnAddQustion, [this] { OnAddQustionExecute(); });
+    form.ConnectBankCommand(form.OnDelQuestion, [this] { OnDelQuestionExecute(); });
+    form.ConnectBankCommand(form.OnAddChoice, [this] { OnAddChoiceExecute(); });
+    form.ConnectBankCommand(form.OnDelChoice, [this] { OnDelChoiceExecute(); });
+    form.ConnectBankCommand(form.OnInsertImage, [this] { OnInsertImageExecute(); });
+    form.ConnectBankCommand(form.OnInsertImageChc, [this] { OnInsertImageChcExecute(); });
     form.SetUpdateRule(form.OnInsertImage, [this] { OnInsertImageUpdate(); });
     form.SetUpdateRule(form.OnInsertImageChc, [this] { OnInsertImageChcUpdate(); });
     OnInsertImageUpdate();
@@ -146,6 +146,7 @@ void QuestionGrids::createQuestionGrid() {
                                             TruOrFalseToField,
                                             false});
     m_form.SetPopupMenu(DBGridQuestion, m_form.PopMenuQuestion);
+    DBGridQuestion->setBeforeInsert([this] { return m_form.CatchUp(); });
     m_form.DBGridQuestion = DBGridQuestion;
 }
 
@@ -169,6 +170,7 @@ void QuestionGrids::createChoiceGrid() {
                                            TruOrFalseToField,
                                            true});
     m_form.SetPopupMenu(DBGridChoice, m_form.PopMenuChoice);
+    DBGridChoice->setBeforeInsert([this] { return m_form.CatchUp(); });
 }
 
 // --- the two refresh routines ----------------------------------------------------

@@ -448,7 +448,10 @@ void RecordGrid::keyPressEvent(QKeyEvent* event) {
     if (key == Qt::Key_Insert && mods == Qt::NoModifier) {
         event->accept();
         if (active)
-            run([active] { active->insert(); });
+            run([this, active] {
+                if (!m_beforeInsert || m_beforeInsert())
+                    active->insert();
+            });
         return;
     }
     if (key == Qt::Key_Delete && mods == Qt::ControlModifier) {

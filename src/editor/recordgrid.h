@@ -49,6 +49,8 @@ public:
     QComboBox* addList(const ListSetup& setup);
 
     CursorTableModel& source() const { return m_source; }
+    // Asked before the Insert key starts a record; false keeps it from starting.
+    void setBeforeInsert(std::function<bool()> check) { m_beforeInsert = std::move(check); }
     // The column of the current cell; kept while the grid has no focus and
     // across re-reads of the rows. -1 before any cell was current.
     int currentColumn() const { return m_column; }
@@ -102,6 +104,7 @@ private:
     CursorTableModel& m_source;
     QWidget* m_pane;
     QVector<List> m_lists;
+    std::function<bool()> m_beforeInsert;
     QLineEdit* m_editor = nullptr;
     QComboBox* m_openedFromGrid = nullptr; // its pick returns the focus to the grid
     int m_column = -1;

@@ -214,4 +214,18 @@ void Connection::execute(const QString& sql) {
     }
 }
 
+qint64 Connection::dataVersion() const {
+    ensureOpen();
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, "pragma data_version", -1, &stmt, nullptr);
+    if (rc != SQLITE_OK)
+        throw sqliteError(m_db, rc, QStringLiteral("pragma data_version"));
+    rc = sqlite3_step(stmt);
+    const qint64 version = rc == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : -1;
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_ROW)
+        throw sqliteError(m_db, rc, QStringLiteral("pragma data_version"));
+    return version;
+}
+
 } // namespace tess

@@ -2,6 +2,7 @@
 
 #include <QSet>
 #include <QString>
+#include <QtGlobal>
 
 struct sqlite3;
 
@@ -31,6 +32,10 @@ public:
     // Runs one statement that yields no rows. The statement forms the program
     // sends are accepted ("delete * from", the literal True, several lines).
     void execute(const QString& sql);
+
+    // A number that changes whenever another program has committed changes
+    // to the bank since it was last read; this connection's own changes leave it.
+    qint64 dataVersion() const;
 
     // Rewrites the program's statement forms into what SQLite takes.
     static QString translate(const QString& sql);
