@@ -1,11 +1,11 @@
 #include "generate/paperwriter.h"
 
+#include "files/safefile.h"
 #include "generate/generateerror.h"
 #include "generate/pagepaths.h"
 #include "store/tablecursor.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringEncoder>
 
 // Resources of a static library must be pulled in by name.
@@ -267,15 +267,13 @@ QByteArray encodePageText(const QString& text) {
 void writePaperPage(TableCursor& genQst, TableCursor& genChc, const PageSource& paper,
                     const QString& outputPath) {
     const QByteArray bytes = encodePageText(buildPaperPage(genQst, genChc, paper, outputPath));
-    // Written aside and renamed over the old page, so a failure never leaves
-    // half a page behind.
-    QSaveFile file(outputPath);
-    // A writable page in a folder that is not writable is still overwritten.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // Copies of this page that an interrupted publish left beside it would
+    // otherwise pile up, one per interruption.
+    removeLeftovers(outputPath);
+    const QString failure = replaceFileContents(outputPath, bytes);
+    if (!failure.isEmpty())
         throw GenerateError(QStringLiteral("无法写入试卷文件\"") + outputPath +
-                            QStringLiteral("\": ") + file.errorString() +
-                            QStringLiteral(". 请检查文件夹是否存在、是否允许写入."));
+                            QStringLiteral("\": ") + failure);
 }
 
 } // namespace tess

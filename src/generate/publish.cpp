@@ -49,6 +49,10 @@ void runGeneration(const GenerationSteps& steps) {
         steps.addMessage(QStringLiteral("试卷成功生成到:") + outputPath + QLatin1Char('.'));
     } catch (const std::exception&) {
         steps.addMessage(currentErrorMessage());
+        // The writer has said that the path is a folder; a page pictures
+        // folder beside it, or opening it, would only add to the mistake.
+        if (QFileInfo(outputPath).isDir())
+            return;
     }
 
     const QString folder = pagePicturesFolderPath(outputPath);

@@ -37,7 +37,8 @@ struct GenerationSteps {
 
 // The command "生成试卷": check, write the page, fill its pictures folder and
 // open it. A page that cannot be written becomes a line in the message area
-// and the remaining steps still run.
+// and the remaining steps still run, except when the path is a folder: then
+// nothing at all is created.
 void runGeneration(const GenerationSteps& steps);
 
 } // namespace tess

@@ -1,9 +1,10 @@
 #include "settings/inifile.h"
 
+#include "files/safefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <stdexcept>
@@ -223,15 +224,10 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
 }
 
 void IniFile::save(const QString& path) const {
-    QSaveFile file(path);
-    // A writable settings file in a folder that takes no new files is still
-    // rewritten, in place.
-    file.setDirectWriteFallback(true);
-    const QByteArray bytes = contents();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    const QString failure = replaceFileContents(path, contents());
+    if (!failure.isEmpty()) {
         const QString message =
-            QStringLiteral("无法写入设置文件“%1”(%2)。请检查该文件及其所在文件夹是否可写。")
-                .arg(QDir::toNativeSeparators(path), file.errorString());
+            QStringLiteral("无法写入设置文件“%1”: %2").arg(QDir::toNativeSeparators(path), failure);
         throw std::runtime_error(message.toStdString());
     }
 }

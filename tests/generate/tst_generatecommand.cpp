@@ -1,7 +1,10 @@
+#include "generate/pagepaths.h"
 #include "generate/papercheck.h"
 #include "generate/paperwriter.h"
 #include "generate/publish.h"
+#include "immutable.h"
 #include "paperfixture.h"
+#include "smalldisk.h"
 #include "store/engineerror.h"
 #include "store/query.h"
 
@@ -9,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 
 using namespace tess;
 
@@ -32,6 +36,13 @@ QByteArray readFile(const QString& path) {
 }
 
 const QString kTF = QStringLiteral("判断题");
+const QString kSuccess = QStringLiteral("试卷成功生成到:");
+
+// Files and folders in folder, hidden ones included.
+QStringList entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
 
 } // namespace
 
@@ -50,6 +61,11 @@ private Q_SLOTS:
     void engineErrorLeavesTheCommand();
     void picturesCopiedWithoutOverwriting();
     void missingPicturesFolder();
+    void refusedWriteKeepsOldPage_data();
+    void refusedWriteKeepsOldPage();
+    void leftoversOfThePageRemoved();
+    void pathIsAFolder_data();
+    void pathIsAFolder();
 
 private:
     void run(int papId, const QString& papSav);
@@ -213,6 +229,126 @@ void TestGenerateCommand::missingPicturesFolder() {
     QVERIFY(folder.isEmpty());
     QCOMPARE(m_messages.last(), QStringLiteral("试卷成功生成到:") +
                                     m_dir->filePath(QStringLiteral("mid.html")) + QLatin1Char('.'));
+}
+
+// A page the file system refuses halfway: the earlier page keeps every byte,
+// nothing of the new one is left beside it, and no success is claimed.
+void TestGenerateCommand::refusedWriteKeepsOldPage_data() {
+    QTest::addColumn<bool>("fullDisk");
+    QTest::addColumn<int>("oldSize");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("full disk, small page") << true << 500 << QStringLiteral("磁盘已满");
+    QTest::newRow("full disk, 9 KB page") << true << 9000 << QStringLiteral("磁盘已满");
+    QTest::newRow("full disk, 30 KB page") << true << 30000 << QStringLiteral("磁盘已满");
+    QTest::newRow("folder takes no new files") << false << 9000 << QStringLiteral("不允许新建文件");
+}
+
+void TestGenerateCommand::refusedWriteKeepsOldPage() {
+    QFETCH(bool, fullDisk);
+    QFETCH(int, oldSize);
+    QFETCH(QString, said);
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    m_bank->addQuestion(pap, 1, kTF, 10, QStringLiteral("a"));
+    const QString folder = m_dir->filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkdir(folder));
+    std::optional<SmallDisk> disk;
+    if (fullDisk) {
+        disk.emplace(folder);
+        if (!disk->mounted())
+            QSKIP("Needs root and mount to put a small tmpfs under the page.");
+    }
+    const QString page = folder + QStringLiteral("/mid.html");
+    const QByteArray old(oldSize, 'o');
+    writeFile(page, old);
+    std::optional<Immutable> frozen;
+    if (fullDisk) {
+        disk->fill();
+    } else {
+        frozen.emplace(folder);
+        if (!frozen->isSet())
+            QSKIP("Needs root and chattr to make a folder take no new files.");
+    }
+    const QStringList before = entries(folder);
+
+    run(pap, page);
+    QCOMPARE(readFile(page), old);
+    // The page pictures folder may have come; nothing else may.
+    QStringList after = entries(folder);
+    after.removeAll(QStringLiteral("mid.files"));
+    QCOMPARE(after, before);
+    QCOMPARE(m_messages.size(), 4);
+    const QString line = m_messages.at(3);
+    QVERIFY2(!line.startsWith(kSuccess), qPrintable(line));
+    QVERIFY2(line.startsWith(QStringLiteral("无法写入试卷文件\"") + page), qPrintable(line));
+    QVERIFY2(line.contains(said), qPrintable(line));
+    QVERIFY2(line.contains(QStringLiteral("没有改动")), qPrintable(line));
+    if (disk)
+        QVERIFY(QDir(folder + QStringLiteral("/mid.files")).removeRecursively());
+}
+
+// An interrupted write leaves "<page>.XXXXXX" beside the page; the next
+// publish of that page clears them and nothing else.
+void TestGenerateCommand::leftoversOfThePageRemoved() {
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    m_bank->addQuestion(pap, 1, kTF, 10, QStringLiteral("a"));
+    const QString folder = m_dir->filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkdir(folder));
+    const QStringList leftovers{QStringLiteral("mid.html.a1B2c3"),
+                                QStringLiteral("mid.html.ZZZZZZ"),
+                                QStringLiteral("mid.html.000000")};
+    const QStringList unrelated{
+        QStringLiteral("mid.html.bak"),      QStringLiteral("mid.html.a1B2c"),
+        QStringLiteral("mid.html.a1B2c3d"),  QStringLiteral("mid.html.a1-2c3"),
+        QStringLiteral("final.html.a1B2c3"), QStringLiteral("mid.htm.a1B2c3"),
+        QStringLiteral("xmid.html.a1B2c3"),  QStringLiteral("notes.txt")};
+    for (const QString& name : leftovers + unrelated)
+        writeFile(folder + QLatin1Char('/') + name, "complete earlier page");
+    // A folder of that pattern is somebody's own: left alone.
+    QVERIFY(QDir(folder).mkdir(QStringLiteral("mid.html.Folder")));
+
+    const QString page = folder + QStringLiteral("/mid.html");
+    run(pap, page);
+    QCOMPARE(m_messages.last(), kSuccess + page + QLatin1Char('.'));
+    QStringList expected = unrelated;
+    expected << QStringLiteral("mid.files") << QStringLiteral("mid.html")
+             << QStringLiteral("mid.html.Folder");
+    expected.sort();
+    QCOMPARE(entries(folder), expected);
+    for (const QString& name : unrelated)
+        QCOMPARE(readFile(folder + QLatin1Char('/') + name), QByteArray("complete earlier page"));
+}
+
+// Publishing to a path that is a folder says so and creates nothing: no page
+// inside it, no page pictures folder beside it.
+void TestGenerateCommand::pathIsAFolder_data() {
+    QTest::addColumn<QString>("papSav");
+    QTest::newRow("with extension") << QStringLiteral("mid.html");
+    QTest::newRow("extension added") << QStringLiteral("mid");
+    QTest::newRow("folder with files") << QStringLiteral("full.html");
+}
+
+void TestGenerateCommand::pathIsAFolder() {
+    QFETCH(QString, papSav);
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    m_bank->addQuestion(pap, 1, kTF, 10, QStringLiteral("a"));
+    const QString folder = m_dir->filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkdir(folder));
+    const QString page = folder + QLatin1Char('/') + pageOutputPath(papSav);
+    QVERIFY(QDir().mkdir(page));
+    if (papSav == QStringLiteral("full.html"))
+        writeFile(page + QStringLiteral("/inside.txt"), "kept");
+    const QStringList before = entries(folder);
+    const QStringList inside = entries(page);
+
+    run(pap, folder + QLatin1Char('/') + papSav);
+    QCOMPARE(entries(folder), before);
+    QCOMPARE(entries(page), inside);
+    QCOMPARE(m_messages.size(), 4);
+    const QString line = m_messages.at(3);
+    QVERIFY2(line.startsWith(QStringLiteral("无法写入试卷文件\"") + page), qPrintable(line));
+    QVERIFY2(line.contains(QStringLiteral("是一个文件夹")), qPrintable(line));
+    QVERIFY(m_boxes.isEmpty());
+    QVERIFY(m_opener.opened.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestGenerateCommand)

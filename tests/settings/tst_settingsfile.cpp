@@ -1,7 +1,9 @@
 // The settings file: reading and writing rules of the profile format and the
 // new-paper defaults kept in it.
+#include "immutable.h"
 #include "settings/inifile.h"
 #include "settings/newpaperdefaults.h"
+#include "smalldisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 
 using tess::IniFile;
@@ -35,6 +38,32 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
 }
 
 const QString ExeFolder = QStringLiteral("/opt/教学/tessaloom");
+
+// A settings file of about size bytes: the four keys and a long section of
+// other lines, CR LF and GBK as a teacher's file would have them.
+QByteArray oldSettings(int size) {
+    QByteArray bytes = "[Default]\r\nDefPapScr=90\r\nDefPapNam=" + gbk(QStringLiteral("旧名")) +
+                       "\r\nDefPapSav=old.html\r\nDefPapCls=" + gbk(QStringLiteral("旧类")) +
+                       "\r\n\r\n[Recent]\r\n";
+    for (int i = 0; bytes.size() < size; ++i)
+        bytes += "File" + QByteArray::number(i) + '=' + gbk(QStringLiteral("试卷")) + "\r\n";
+    bytes.truncate(size);
+    return bytes;
+}
+
+// Defaults that differ from every key of oldSettings().
+NewPaperDefaults changedDefaults() {
+    NewPaperDefaults d = NewPaperDefaults::builtIn(ExeFolder);
+    d.fullMark = 120;
+    d.name = QStringLiteral("期中考试");
+    return d;
+}
+
+// Files and folders in folder, hidden ones included.
+QStringList entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
 
 } // namespace
 
@@ -403,6 +432,57 @@ private Q_SLOTS:
         }
         // No temporary file left behind.
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList());
+    }
+
+    // A write the file system refuses halfway: the old file keeps every byte,
+    // nothing is left beside it, and the teacher is told what happened. Small
+    // files fit in the write buffer, so only its flush sees a full disk.
+    void refusedWriteKeepsOldFile_data() {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<int>("oldSize");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("full disk, small file") << true << 300 << QStringLiteral("磁盘已满");
+        QTest::newRow("full disk, 15 KB file") << true << 15033 << QStringLiteral("磁盘已满");
+        QTest::newRow("full disk, 30 KB file") << true << 30000 << QStringLiteral("磁盘已满");
+        QTest::newRow("folder takes no new files")
+            << false << 15033 << QStringLiteral("不允许新建文件");
+    }
+    void refusedWriteKeepsOldFile() {
+        QFETCH(bool, fullDisk);
+        QFETCH(int, oldSize);
+        QFETCH(QString, said);
+        const QString folder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(folder));
+        std::optional<SmallDisk> disk;
+        if (fullDisk) {
+            disk.emplace(folder);
+            if (!disk->mounted())
+                QSKIP("Needs root and mount to put a small tmpfs under the settings file.");
+        }
+        const QString ini = folder + QStringLiteral("/tessaloom.ini");
+        const QByteArray old = oldSettings(oldSize);
+        writeBytes(ini, old);
+        std::optional<Immutable> frozen;
+        if (fullDisk) {
+            disk->fill();
+        } else {
+            frozen.emplace(folder);
+            if (!frozen->isSet())
+                QSKIP("Needs root and chattr to make a folder take no new files.");
+        }
+        const QStringList before = entries(folder);
+
+        QString message;
+        try {
+            changedDefaults().save(ini);
+        } catch (const std::runtime_error& e) {
+            message = QString::fromStdString(e.what());
+        }
+        QCOMPARE(readBytes(ini), old);
+        QCOMPARE(entries(folder), before);
+        QVERIFY2(message.contains(said), qPrintable(message));
+        QVERIFY2(message.contains(QDir::toNativeSeparators(ini)), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("没有改动")), qPrintable(message));
     }
 
     void dialogFullMarkRule_data() {

@@ -1,0 +1,217 @@
+#include "files/safefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tess {
+
+namespace {
+
+WriteProbe g_probe = nullptr;
+
+void probe(WriteStage stage) {
+    if (g_probe)
+        g_probe(stage);
+}
+
+// Small enough that a large file is written in several steps, so that a test
+// can stop the writer between them.
+constexpr qsizetype ChunkSize = 64 * 1024;
+
+const char Alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+
+QString systemText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString nativeFolder(const QString& path) {
+    return QDir::toNativeSeparators(QFileInfo(path).absolutePath());
+}
+
+// The clause every failure ends with: whether an old file exists, and that it
+// was not touched, is what the teacher needs to know first.
+QString outcome(bool oldExists) {
+    return oldExists ? QStringLiteral("原文件没有改动") : QStringLiteral("没有留下不完整的文件");
+}
+
+// What went wrong while writing or syncing the temporary file.
+QString writeFailure(int error, bool oldExists) {
+    if (error == ENOSPC || error == EDQUOT)
+        return QStringLiteral("磁盘已满, 新内容没能完整写入(%1); %2。请腾出磁盘空间后再试。")
+            .arg(systemText(error), outcome(oldExists));
+    return QStringLiteral("写入磁盘时出错(%1); %2。请检查磁盘后再试。")
+        .arg(systemText(error), outcome(oldExists));
+}
+
+// Why no temporary file could be made beside the target.
+QString createFailure(int error, const QString& path, bool oldExists) {
+    const QString folder = nativeFolder(path);
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("文件夹“%1”不存在。请先建立该文件夹, 或换一个路径。").arg(folder);
+    case EACCES:
+    case EPERM:
+        // Rewriting in place instead would empty the file before the new text
+        // is there: a crash at that moment would lose both.
+        return QStringLiteral("文件夹“%1”不允许新建文件, 而新内容要先完整写入其中的一个临时文件"
+                              "(%2); %3。请让该文件夹允许写入, 或换一个文件夹。")
+            .arg(folder, systemText(error), outcome(oldExists));
+    case EROFS:
+        return QStringLiteral("文件夹“%1”在只读的磁盘上(%2); %3。请换一个文件夹。")
+            .arg(folder, systemText(error), outcome(oldExists));
+    default:
+        return writeFailure(error, oldExists);
+    }
+}
+
+bool writeAll(int fd, const QByteArray& bytes, int& error) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    bool first = true;
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(qMin(left, ChunkSize)));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            error = errno;
+            return false;
+        }
+        // A short write is no error yet: the next call says why it stopped.
+        data += n;
+        left -= n;
+        if (first && left > 0) {
+            first = false;
+            probe(WriteStage::PartWritten);
+        }
+    }
+    return true;
+}
+
+// Makes "<path>.XXXXXX" that did not exist before; its mode follows the umask
+// as any new file's would.
+int createTemporary(const QString& path, QString& tempPath, int& error) {
+    auto* random = QRandomGenerator::global();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QString name = path + QLatin1Char('.');
+        for (int i = 0; i < 6; ++i)
+            name += QLatin1Char(Alphabet[random->bounded(int(sizeof(Alphabet) - 1))]);
+        const int fd = ::open(QFile::encodeName(name).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            tempPath = name;
+            return fd;
+        }
+        if (errno != EEXIST && errno != EINTR) {
+            error = errno;
+            return -1;
+        }
+    }
+    error = EEXIST;
+    return -1;
+}
+
+// Makes the rename itself last: without this a power cut could still bring
+// back the old name pointing at nothing. Best effort: the new file is already
+// in place when this runs.
+void syncFolder(const QString& path) {
+    const int fd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
+void setWriteProbe(WriteProbe p) {
+    g_probe = p;
+}
+
+QString replaceFileContents(const QString& givenPath, const QByteArray& bytes) {
+    // A link is followed, so that the file it names gets the new content and
+    // the link stays a link.
+    QString path = givenPath;
+    const QFileInfo given(givenPath);
+    if (given.isSymLink())
+        path = given.exists() ? given.canonicalFilePath() : given.symLinkTarget();
+
+    const QByteArray target = QFile::encodeName(path);
+    struct stat old {};
+    const bool oldExists = ::stat(target.constData(), &old) == 0;
+    if (oldExists && S_ISDIR(old.st_mode))
+        return QStringLiteral("这个路径是一个文件夹, 不是文件; 什么也没有写入。请换一个文件名。");
+    if (oldExists && ::access(target.constData(), W_OK) != 0)
+        return QStringLiteral("文件不允许写入(%1); 原文件没有改动。请去掉它的只读属性后再试。")
+            .arg(systemText(errno));
+
+    QString tempPath;
+    int error = 0;
+    const int fd = createTemporary(path, tempPath, error);
+    if (fd < 0)
+        return createFailure(error, path, oldExists);
+    const QByteArray temp = QFile::encodeName(tempPath);
+    auto fail = [&](const QString& message) {
+        ::unlink(temp.constData());
+        return message;
+    };
+    probe(WriteStage::TemporaryCreated);
+
+    // The new file keeps the old one's permissions, as an edit in place would.
+    if (oldExists)
+        ::fchmod(fd, old.st_mode & 07777);
+    if (!writeAll(fd, bytes, error)) {
+        ::close(fd);
+        return fail(writeFailure(error, oldExists));
+    }
+    probe(WriteStage::Written);
+    // Some file systems report a full disk only when the data reach it: at the
+    // sync or even at the close.
+    if (::fsync(fd) != 0) {
+        error = errno;
+        ::close(fd);
+        return fail(writeFailure(error, oldExists));
+    }
+    if (::close(fd) != 0)
+        return fail(writeFailure(errno, oldExists));
+    probe(WriteStage::Synced);
+
+    if (::rename(temp.constData(), target.constData()) != 0)
+        return fail(QStringLiteral("无法用新内容替换原文件(%1); %2。请检查该文件是否被锁定或"
+                                   "不允许改动后再试。")
+                        .arg(systemText(errno), outcome(oldExists)));
+    probe(WriteStage::Renamed);
+    syncFolder(path);
+    return QString();
+}
+
+int removeLeftovers(const QString& path) {
+    const QFileInfo info(path);
+    const QDir folder = info.absoluteDir();
+    static const QRegularExpression suffix(QStringLiteral("^\\.[A-Za-z0-9]{6}$"));
+    const QString name = info.fileName();
+    int removed = 0;
+    // No wildcard filter: a page name may itself hold "[" or "*".
+    const QFileInfoList candidates =
+        folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QFileInfo& candidate : candidates) {
+        const QString candidateName = candidate.fileName();
+        if (!candidateName.startsWith(name) ||
+            !suffix.match(candidateName.mid(name.size())).hasMatch())
+            continue;
+        if (QFile::remove(candidate.filePath()))
+            ++removed;
+    }
+    return removed;
+}
+
+} // namespace tess
