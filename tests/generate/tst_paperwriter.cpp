@@ -1,9 +1,13 @@
+#include "bankhelpers.h"
 #include "generate/generateerror.h"
 #include "generate/paperwriter.h"
+#include "killdrill.h"
 #include "paperfixture.h"
 #include "store/tablecursor.h"
 
+#include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -107,6 +111,8 @@ private Q_SLOTS:
     void rewriteGivesSameFile();
     void refusals_data();
     void refusals();
+    void killedWrite_data();
+    void killedWrite();
 
 private:
     QStringList write(int papId, const QString& name, const QString& full,
@@ -407,5 +413,72 @@ void TestPaperWriter::refusals() {
     QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("none"))));
 }
 
-QTEST_GUILESS_MAIN(TestPaperWriter)
+// A publish killed at each point of the page's write: the page is the earlier
+// one or the complete new one, never empty or cut short; the next write of the
+// page clears what the kill left beside it. A 200 KB page is written in steps.
+void TestPaperWriter::killedWrite_data() {
+    QTest::addColumn<QString>("stage");
+    QTest::addColumn<bool>("newContent");
+    QTest::newRow("temporary file made") << QStringLiteral("created") << false;
+    QTest::newRow("partly written") << QStringLiteral("part") << false;
+    QTest::newRow("written, not synced") << QStringLiteral("written") << false;
+    QTest::newRow("synced, not renamed") << QStringLiteral("synced") << false;
+    QTest::newRow("renamed") << QStringLiteral("renamed") << true;
+}
+
+void TestPaperWriter::killedWrite() {
+    QFETCH(QString, stage);
+    QFETCH(bool, newContent);
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    QCOMPARE(pap, 1);
+    m_bank->addQuestion(pap, 1, kTF, 10, QString(100000, QChar(u'题')));
+    const QString folder = m_dir->filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkdir(folder));
+    const QString page = folder + QStringLiteral("/paper.html");
+    write(pap, QStringLiteral("p"), QStringLiteral("10"), QStringLiteral("out/paper.html"));
+    const QByteArray expected = readFile(page);
+    QVERIFY(expected.size() > 200000);
+    const QByteArray old = "<HTML>earlier page</HTML>\r\n";
+    QFile earlier(page);
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    QCOMPARE(earlier.write(old), old.size());
+    earlier.close();
+
+    QCOMPARE(killdrill::killAt(stage, {m_dir->filePath(QStringLiteral("bank.mdb")), page}), stage);
+    QCOMPARE(readFile(page), newContent ? expected : old);
+    const QStringList left =
+        QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("paper.html."));
+    const QRegularExpression leftover(QStringLiteral("^paper\\.html\\.[A-Za-z0-9]{6}$"));
+    for (const QString& name : left)
+        QVERIFY2(leftover.match(name).hasMatch(), qPrintable(name));
+    QCOMPARE(left.size(), newContent ? 0 : 1);
+
+    write(pap, QStringLiteral("p"), QStringLiteral("10"), QStringLiteral("out/paper.html"));
+    QCOMPARE(readFile(page), expected);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("paper.html")});
+}
+
+namespace {
+
+// The child of killedWrite(): writes the page of paper 1 of the given bank.
+int writePaperOne(const QStringList& args) {
+    try {
+        banktest::BankConnection conn(args.value(0));
+        TableCursor genQst(conn, QStringLiteral("question"));
+        TableCursor genChc(conn, QStringLiteral("choice"));
+        writePaperPage(genQst, genChc, PageSource{1, QStringLiteral("p"), QStringLiteral("10")},
+                       args.value(1));
+    } catch (const std::exception&) {
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+QTEST_MAIN_WRAPPER(TestPaperWriter,
+                   if (int code = 0;
+                       killdrill::runChildIfAsked(argc, argv, writePaperOne, code)) return code;
+                   QTEST_QAPP_SETUP(QCoreApplication))
 #include "tst_paperwriter.moc"

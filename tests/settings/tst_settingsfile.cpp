@@ -1,12 +1,14 @@
 // The settings file: reading and writing rules of the profile format and the
 // new-paper defaults kept in it.
 #include "immutable.h"
+#include "killdrill.h"
 #include "settings/inifile.h"
 #include "settings/newpaperdefaults.h"
 #include "smalldisk.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -485,6 +487,51 @@ private Q_SLOTS:
         QVERIFY2(message.contains(QStringLiteral("没有改动")), qPrintable(message));
     }
 
+    // A save killed at each point of the write: the file holds the old or the
+    // complete new settings, never an empty or partial file, and the next save
+    // works. A 1 MB file is written in several steps.
+    void killedSave_data() {
+        QTest::addColumn<QString>("stage");
+        QTest::addColumn<bool>("newContent");
+        QTest::newRow("temporary file made") << QStringLiteral("created") << false;
+        QTest::newRow("partly written") << QStringLiteral("part") << false;
+        QTest::newRow("written, not synced") << QStringLiteral("written") << false;
+        QTest::newRow("synced, not renamed") << QStringLiteral("synced") << false;
+        QTest::newRow("renamed") << QStringLiteral("renamed") << true;
+    }
+    void killedSave() {
+        QFETCH(QString, stage);
+        QFETCH(bool, newContent);
+        const QString folder =
+            m_dir.filePath(QStringLiteral("kill ") + QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(folder));
+        const QString ini = folder + QStringLiteral("/tessaloom.ini");
+        const QByteArray old = oldSettings(1 << 20);
+        writeBytes(ini, old);
+        const QString expectedPath = m_dir.filePath(QStringLiteral("expected.ini"));
+        writeBytes(expectedPath, old);
+        changedDefaults().save(expectedPath);
+        const QByteArray expected = readBytes(expectedPath);
+        QVERIFY(QFile::remove(expectedPath));
+        QVERIFY(expected != old);
+
+        QCOMPARE(killdrill::killAt(stage, {ini}), stage);
+        QCOMPARE(readBytes(ini), newContent ? expected : old);
+        changedDefaults().save(ini);
+        QCOMPARE(readBytes(ini), expected);
+        // What the kill left is the temporary copy, complete or not, under its
+        // own name only.
+        for (const QString& name : entries(folder)) {
+            if (name == QStringLiteral("tessaloom.ini"))
+                continue;
+            QVERIFY2(QRegularExpression(QStringLiteral("^tessaloom\\.ini\\.[A-Za-z0-9]{6}$"))
+                         .match(name)
+                         .hasMatch(),
+                     qPrintable(name));
+            QVERIFY(QFile::remove(folder + QLatin1Char('/') + name));
+        }
+    }
+
     void dialogFullMarkRule_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
@@ -514,5 +561,18 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSettingsFile)
+// The child of killedSave(): saves the changed defaults to the given file.
+int saveChangedDefaults(const QStringList& args) {
+    try {
+        changedDefaults().save(args.value(0));
+    } catch (const std::exception&) {
+        return 1;
+    }
+    return 0;
+}
+
+QTEST_MAIN_WRAPPER(TestSettingsFile,
+                   if (int code = 0; killdrill::runChildIfAsked(argc, argv, saveChangedDefaults,
+                                                                code)) return code;
+                   QTEST_QAPP_SETUP(QCoreApplication))
 #include "tst_settingsfile.moc"

@@ -1,0 +1,90 @@
+#pragma once
+
+// A writer killed at a chosen point of replacing a file. The test program runs
+// itself as the child with "--write-and-stop <stage> ..."; the child stops at
+// that stage of tess::replaceFileContents(), says so on its output, and the
+// parent kills it there with SIGKILL.
+
+#include "files/safefile.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <unistd.h>
+
+namespace killdrill {
+
+inline const char* const ChildFlag = "--write-and-stop";
+
+inline QString stageName(tess::WriteStage stage) {
+    switch (stage) {
+    case tess::WriteStage::TemporaryCreated:
+        return QStringLiteral("created");
+    case tess::WriteStage::PartWritten:
+        return QStringLiteral("part");
+    case tess::WriteStage::Written:
+        return QStringLiteral("written");
+    case tess::WriteStage::Synced:
+        return QStringLiteral("synced");
+    case tess::WriteStage::Renamed:
+        return QStringLiteral("renamed");
+    }
+    return QString();
+}
+
+inline QByteArray& chosenStage() {
+    static QByteArray stage;
+    return stage;
+}
+
+// In the child: reports the chosen stage and waits there to be killed.
+inline void stopAtChosenStage(tess::WriteStage stage) {
+    const QByteArray name = stageName(stage).toLatin1();
+    if (name != chosenStage())
+        return;
+    const QByteArray line = name + '\n';
+    if (::write(STDOUT_FILENO, line.constData(), size_t(line.size())) < 0)
+        return;
+    for (;;)
+        ::pause();
+}
+
+// Call first thing in main(): in the child, runs write with the probe set and
+// gives its exit code (it only returns when the stage was never reached).
+inline bool runChildIfAsked(int argc, char** argv, const std::function<int(QStringList)>& write,
+                            int& exitCode) {
+    if (argc < 3 || std::strcmp(argv[1], ChildFlag) != 0)
+        return false;
+    QCoreApplication app(argc, argv);
+    chosenStage() = argv[2];
+    QStringList args;
+    for (int i = 3; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    tess::setWriteProbe(&stopAtChosenStage);
+    exitCode = write(args);
+    return true;
+}
+
+// In the parent: runs the child to the stage and kills it there. Returns what
+// the child said: the stage's name, or empty when it ended on its own.
+inline QString killAt(const QString& stage, const QStringList& args) {
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                QStringList{QString::fromLatin1(ChildFlag), stage} + args);
+    if (!child.waitForStarted())
+        return QString();
+    QByteArray said;
+    while (!said.endsWith('\n') && child.state() == QProcess::Running) {
+        child.waitForReadyRead(-1);
+        said += child.readAllStandardOutput();
+    }
+    child.kill(); // SIGKILL: no handler, no flush, nothing tidied up
+    child.waitForFinished(-1);
+    return QString::fromLatin1(said).trimmed();
+}
+
+} // namespace killdrill
