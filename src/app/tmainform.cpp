@@ -7,6 +7,7 @@
 #include "app/shortcutrouter.h"
 #include "app/taboutdlg.h"
 #include "app/tformhelp.h"
+#include "editor/paperlistmodel.h"
 #include "editor/questiongrids.h"
 #include "settings/tdlgconfigure.h"
 #include "store/engineerror.h"
@@ -14,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -34,6 +36,10 @@ QString& executablePathOverride() {
     static QString path;
     return path;
 }
+
+// The filters of the question and choice cursors until a paper is selected.
+const QString kNoQuestions = QStringLiteral("QstIdx = 0");
+const QString kNoChoices = QStringLiteral("Qstidx = 0");
 
 QFrame* makePanel(QWidget* parent, const char* name) {
     auto* panel = new QFrame(parent);
@@ -92,8 +98,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     Defaults = tess::NewPaperDefaults::load(SettingsPath(), ExeFolder());
 
     // Until a paper is selected the grids show nothing.
-    TQuestion.setFilter(QStringLiteral("QstIdx = 0"));
-    TChoice.setFilter(QStringLiteral("Qstidx = 0"));
+    TQuestion.setFilter(kNoQuestions);
+    TChoice.setFilter(kNoChoices);
 
     createActions();
     createLayout();
@@ -568,12 +574,41 @@ void TMainForm::OnSettingExecute() {
 // --- the paper bank ---
 
 void TMainForm::OpenPaperBank() {
-    Conn.setDataSource(PaperBankPath());
-    Conn.open();
-    TPaper.open();
-    TQuestion.open();
-    TChoice.open();
-    RefreshNextIDs();
-    RefreshPaperClasses();
-    RefreshPaperList();
+    try {
+        Conn.setDataSource(PaperBankPath());
+        Conn.open();
+        TPaper.open();
+        TQuestion.open();
+        TChoice.open();
+        RefreshNextIDs();
+        RefreshPaperClasses();
+        RefreshPaperList();
+    } catch (...) {
+        // The login lets the teacher try again: the next attempt must start
+        // from a window as it was created, not from a half-filled one.
+        ClosePaperBank();
+        throw;
+    }
+}
+
+void TMainForm::ClosePaperBank() {
+    for (tess::TableCursor* cursor :
+         {&TGenChc, &TGenQst, &TableUsers, &TChoice, &TQuestion, &TPaper})
+        cursor->close();
+    for (tess::Query* query : {&QMaxID, &QPapCtg, &QComplier})
+        query->close();
+    Conn.close();
+    PaperListModel->clear();
+    CBPaperClass->clear();
+    TPaper.setFilter(QString());
+    TQuestion.setFilter(kNoQuestions);
+    TChoice.setFilter(kNoChoices);
+    CurPapID = -1;
+    CurQstID = -1;
+    NextPapID = NextQstID = NextChcID = NextQstIdx = NextChcIdx = 0;
+    m_seenVersion = -1;
+    ShowPaperInfo();
+    OnDelPaper->setEnabled(false);
+    OnAddQustion->setEnabled(false);
+    DBGridQuestion->setEnabled(false);
 }

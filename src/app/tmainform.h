@@ -58,6 +58,8 @@ public:
     // --- login hand-over ---
     void SetSignedInAccount(const QString& account) { m_signedInAccount = account; }
     QString SignedInAccount() const { return m_signedInAccount; }
+    // Throws the engine's error, having closed the bank again and emptied
+    // what it had filled, so that the login can try once more.
     void OpenPaperBank();
 
     // Paths beside the executable.
@@ -222,6 +224,8 @@ private:
     void OnAboutExecute();
     void OnHelpExecute();
     void OnSettingExecute();
+    // Closes the bank and clears what OpenPaperBank filled, after it failed.
+    void ClosePaperBank();
     // accounts (accounts/)
     void createAccountCommands();
     void OnManageUsersUpdate();

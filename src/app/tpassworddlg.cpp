@@ -91,7 +91,33 @@ void TPasswordDlg::closeCheck() {
     Database.close();
 }
 
+namespace {
+
+const QString kExitHint = QStringLiteral("按取消按钮可退出系统.");
+
+// The check statement carries the texts inside quotes, and the engine reads a
+// statement only up to a NUL: the text would be cut and the statement broken.
+// Every other character, control characters included, goes in as typed.
+QString unusableCharacterMessage(const QString& what) {
+    return what + QStringLiteral("中有一个不能使用的字符 (代码为 0 的空字符, 在框中看不见).\n") +
+           QStringLiteral("请清空") + what + QStringLiteral("框, 重新输入") + what +
+           QStringLiteral("后再试.\n\n") + kExitHint;
+}
+
+} // namespace
+
 void TPasswordDlg::OKBtnClick() {
+    for (QLineEdit* field : {EditAcount, EditPassword}) {
+        if (!field->text().contains(QChar(u'\0')))
+            continue;
+        tess::Prompts::instance().information(
+            this, unusableCharacterMessage(field == EditAcount ? QStringLiteral("帐号")
+                                                               : QStringLiteral("密码")));
+        // Typing then replaces the whole text, invisible character and all.
+        field->setFocus();
+        field->selectAll();
+        return;
+    }
     Database.setDataSource(TMainForm::PaperBankPath());
     int valid = 0;
     QString failure;
@@ -120,15 +146,30 @@ void TPasswordDlg::OKBtnClick() {
         return;
     }
 
-    // Accepted. A failure from here on goes to the main window's error
-    // handler, leaving this dialog up with OK disabled: Cancel is the way out.
+    // Accepted.
     OKBtn->setEnabled(false);
     closeCheck();
     if (!m_mainForm)
         return;
     m_mainForm->SetSignedInAccount(EditAcount->text());
-    m_mainForm->Guarded([this] {
+    try {
         m_mainForm->OpenPaperBank();
+    } catch (...) {
+        failure = tess::currentErrorMessage();
+    }
+    if (!failure.isNull()) {
+        // The main window is not shown, so its message area would say it to
+        // nobody. OpenPaperBank has closed what it opened: once the cause is
+        // removed, OK tries again from the start.
+        m_mainForm->SetSignedInAccount(QString());
+        tess::Prompts::instance().information(
+            this, QStringLiteral("出错信息:") + failure + QStringLiteral("\n\n") +
+                      QStringLiteral("打开试题库失败,请排除上述原因后按确定按钮重试.") +
+                      QStringLiteral("\n\n") + kExitHint);
+        OKBtn->setEnabled(true);
+        return;
+    }
+    m_mainForm->Guarded([this] {
         m_mainForm->show();
         hide();
     });

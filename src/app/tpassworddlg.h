@@ -16,7 +16,8 @@ class Banner;
 
 // The login dialog. It checks the account against the paper bank's users on a
 // connection of its own, opened and closed for each attempt, then hands the
-// account to the main window, which opens the paper bank and shows itself.
+// account to the main window, which opens the paper bank and shows itself;
+// when that fails, a box says why and OK may be pressed again.
 // Closing it before a login ends the application (the caller connects
 // rejected() to the application's end).
 class TPasswordDlg : public QDialog {

@@ -2,14 +2,20 @@
 #include "app/taboutdlg.h"
 #include "app/tpassworddlg.h"
 #include "appfixture.h"
+#include "editor/paperlistmodel.h"
 #include "immutable.h"
+#include "store/schema.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <functional>
 #include <optional>
 #include <sqlite3.h>
 
@@ -20,6 +26,14 @@ namespace {
 const QString kRefused = QStringLiteral("登陆失败,请确认你的帐号和密码.\n\n按取消按钮可退出系统.");
 const QString kFailedTail =
     QStringLiteral("\n\n连接数据库失败,请确认你的帐号和密码.\n\n按取消按钮可退出系统.");
+const QString kOpenFailedTail =
+    QStringLiteral("\n\n打开试题库失败,请排除上述原因后按确定按钮重试.\n\n按取消按钮可退出系统.");
+const QString kNulInAccount =
+    QStringLiteral("帐号中有一个不能使用的字符 (代码为 0 的空字符, 在框中看不见).\n"
+                   "请清空帐号框, 重新输入帐号后再试.\n\n按取消按钮可退出系统.");
+const QString kNulInPassword =
+    QStringLiteral("密码中有一个不能使用的字符 (代码为 0 的空字符, 在框中看不见).\n"
+                   "请清空密码框, 重新输入密码后再试.\n\n按取消按钮可退出系统.");
 
 // The login dialog and the hidden main window, as start-up makes them.
 struct Login {
@@ -41,6 +55,120 @@ struct Login {
     }
 };
 
+// Runs statements on the bank the way another program would, without the
+// engine's checks (test set-up only).
+void rawSql(const QString& bank, const QString& statements) {
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(bank.toUtf8().constData(), &db), SQLITE_OK);
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, statements.toUtf8().constData(), nullptr, nullptr, &error);
+    const QString text = QString::fromUtf8(error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+    QVERIFY2(rc == SQLITE_OK, qPrintable(text));
+}
+
+// Another program in the middle of a change: it holds the bank's write lock,
+// which lets the account check read but keeps every write waiting.
+sqlite3* holdWriteLock(const QString& bank) {
+    sqlite3* holder = nullptr;
+    if (sqlite3_open(bank.toUtf8().constData(), &holder) != SQLITE_OK ||
+        sqlite3_exec(holder, "begin immediate", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_close(holder);
+        return nullptr;
+    }
+    return holder;
+}
+
+// Sets up a cause that lets the account check pass but makes opening the bank
+// for the main window fail; returns what removes it again.
+std::function<void()> makeOpeningFault(const QString& fault, const QString& bank, TMainForm& form) {
+    if (fault == QStringLiteral("lock")) {
+        sqlite3* holder = holdWriteLock(bank);
+        if (!holder)
+            return {};
+        return [holder] { sqlite3_close(holder); };
+    }
+    if (fault == QStringLiteral("damage")) {
+        // The paper table's first page overwritten; the users table and the
+        // tables' list stay readable, so only the main window meets the damage.
+        const QString good = bank + QStringLiteral(".good");
+        if (!QFile::copy(bank, good))
+            return {};
+        banktest::BankConnection conn(bank);
+        const qint64 page =
+            banktest::scalar(conn, QStringLiteral("select page_size as v from pragma_page_size()"))
+                .toLongLong();
+        const qint64 root =
+            banktest::scalar(conn, QStringLiteral("select rootpage as v from sqlite_schema "
+                                                  "where name = 'paper'"))
+                .toLongLong();
+        conn.close();
+        QFile file(bank);
+        if (page <= 0 || root <= 1 || !file.open(QIODevice::ReadWrite) ||
+            !file.seek((root - 1) * page) || file.write(QByteArray(page, '\x55')) != page)
+            return {};
+        file.close();
+        return [bank, good] {
+            QVERIFY(QFile::remove(bank));
+            QVERIFY(QFile::copy(good, bank));
+        };
+    }
+    if (fault == QStringLiteral("filter")) {
+        form.TPaper.setFilter(QStringLiteral("NoSuchColumn = 1"));
+        return [&form] { form.TPaper.setFilter(QString()); };
+    }
+    // "text table.column": a bank whose tables take any type, as another
+    // program may have made it, with a text in that integer column.
+    const QString table = fault.section(QLatin1Char(' '), 1).section(QLatin1Char('.'), 0, 0);
+    const QString column = fault.section(QLatin1Char('.'), 1);
+    if (!QFile::remove(bank))
+        return {};
+    rawSql(bank,
+           tess::paperBankSchema().replace(QStringLiteral(") STRICT;"), QStringLiteral(");")) +
+               QStringLiteral("insert into users values ('Admin', '');"
+                              "insert into paper (PapID, PapNam, PapScr) "
+                              "values (1, '期中考试', 100);"
+                              "insert into question (QstID, PapIdx, QstIdx, IsTrue) "
+                              "values (1, 1, 1, 0);"
+                              "insert into choice (ChcID, QstIdx, ChcIdx, IsTrue) "
+                              "values (1, 1, 1, 0);"));
+    rawSql(bank, QStringLiteral("pragma ignore_check_constraints = on;"
+                                "update %1 set %2 = '二十' where rowid = 1")
+                     .arg(table, column));
+    if (QTest::currentTestFailed())
+        return {};
+    return [bank, table, column] {
+        rawSql(bank, QStringLiteral("update %1 set %2 = 1 where %2 = '二十'").arg(table, column));
+    };
+}
+
+QStringList listedPapers(const TMainForm& form) {
+    QStringList names;
+    for (const tess::PaperEntry& entry : form.PaperListModel->entries())
+        names << entry.name;
+    return names;
+}
+
+// A picture of the dialog with the box over it, as the teacher sees them,
+// when TESS_GRAB_DIR names a folder (the test itself answers boxes unseen).
+void grabWithBox(QWidget* dialog, const QString& text, const QString& name) {
+    const QString dir = qEnvironmentVariable("TESS_GRAB_DIR");
+    if (dir.isEmpty())
+        return;
+    QMessageBox box(QMessageBox::NoIcon, tess::appTitle(), text, QMessageBox::NoButton, dialog);
+    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.show();
+    QImage picture = dialog->grab().toImage();
+    {
+        const QPixmap over = box.grab();
+        QPainter painter(&picture);
+        painter.drawPixmap((picture.width() - over.width()) / 2,
+                           (picture.height() - over.height()) / 2, over);
+    }
+    picture.save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
 } // namespace
 
 class TestLogin : public QObject {
@@ -55,7 +183,11 @@ private Q_SLOTS:
     void refusedThenAccepted();
     void engineFailure_data();
     void engineFailure();
+    void failureWhileOpeningBank_data();
     void failureWhileOpeningBank();
+    void cancelAfterFailedOpening();
+    void unusableCharacter_data();
+    void unusableCharacter();
     void closing_data();
     void closing();
     void aboutFromIcon();
@@ -110,6 +242,10 @@ void TestLogin::accepted_data() {
     QTest::newRow("blanks stored")
         << QStringLiteral("insert into users values (' 王 老师 ', ' 密 码 ')")
         << QStringLiteral(" 王 老师 ") << QStringLiteral(" 密 码 ");
+    QTest::newRow("control characters other than NUL stored")
+        << QStringLiteral("insert into users values ('t' || char(9) || 'a' || char(1) || 'b', "
+                          "'p' || char(13) || char(10) || 'w' || char(31) || char(127))")
+        << QStringLiteral("t\ta\u0001b") << QStringLiteral("p\r\nw\u001f\u007f");
     QTest::newRow("outside GBK") << QStringLiteral("insert into users values ('José 😀', 'ŝ€😀')")
                                  << QStringLiteral("José 😀") << QStringLiteral("ŝ€😀");
 }
@@ -146,6 +282,7 @@ void TestLogin::refusedThenAccepted_data() {
     QTest::newRow("blank after account") << QStringLiteral("Admin ") << QString();
     QTest::newRow("blank as password") << QStringLiteral("Admin") << QStringLiteral(" ");
     QTest::newRow("empty account") << QString() << QString();
+    QTest::newRow("control character not stored") << QStringLiteral("Admin\t") << QString();
     QTest::newRow("quote trick") << QStringLiteral("Admin") << QStringLiteral("' or '1'='1");
 }
 
@@ -227,21 +364,147 @@ void TestLogin::engineFailure() {
         QVERIFY(!QFile::exists(bank));
 }
 
-// Accepted, but opening the bank for the main window fails: the error handler
-// writes the line, the main window stays hidden and only Cancel is left.
+void TestLogin::failureWhileOpeningBank_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("bank held by another program beyond the wait")
+        << QStringLiteral("lock") << QStringLiteral("试题库正被另一个程序使用");
+    QTest::newRow("damaged paper table") << QStringLiteral("damage") << QStringLiteral("损坏");
+    QTest::newRow("text in paper.PapID")
+        << QStringLiteral("text paper.PapID") << QStringLiteral("\"二十\" 不是整数");
+    QTest::newRow("text in question.QstID")
+        << QStringLiteral("text question.QstID") << QStringLiteral("\"二十\" 不是整数");
+    QTest::newRow("text in choice.ChcID")
+        << QStringLiteral("text choice.ChcID") << QStringLiteral("\"二十\" 不是整数");
+    QTest::newRow("paper cursor that cannot open")
+        << QStringLiteral("filter") << QStringLiteral("NoSuchColumn");
+}
+
+// Accepted, but opening the bank for the main window fails: one box says why,
+// the main window stays hidden with nothing of the attempt left open, and OK
+// is enabled again; once the cause is gone the next OK signs in.
 void TestLogin::failureWhileOpeningBank() {
+    QFETCH(QString, fault);
+    QFETCH(QString, said);
     AppFolder folder;
+    const QString bank = TMainForm::PaperBankPath();
+    folder.sql(
+        QStringLiteral("insert into paper (PapID, PapNam, PapScr) values (1, '期中考试', 100)"));
     Login login;
-    login.form.TPaper.setFilter(QStringLiteral("NoSuchColumn = 1"));
+    login.form.Conn.setBusyTimeout(50);
+    const std::function<void()> removeCause = makeOpeningFault(fault, bank, login.form);
+    QVERIFY2(removeCause, "the fault could not be set up");
     login.pressEnter();
 
-    QVERIFY(Prompts::instance().shownTexts().isEmpty());
-    QVERIFY(login.form.MessageArea->toPlainText().startsWith(QStringLiteral("程序运行错误:")));
-    QVERIFY(login.form.isHidden());
-    QVERIFY(login.dialog.isVisible());
-    QVERIFY(!login.dialog.OKBtn->isEnabled());
+    const QStringList shown = Prompts::instance().shownTexts();
+    QCOMPARE(shown.size(), 1);
+    QVERIFY2(shown.first().startsWith(QStringLiteral("出错信息:")), qPrintable(shown.first()));
+    QVERIFY2(shown.first().contains(said), qPrintable(shown.first()));
+    QVERIFY2(shown.first().endsWith(kOpenFailedTail), qPrintable(shown.first()));
+    grabWithBox(&login.dialog, shown.first(),
+                QStringLiteral("login-open-failed-") + QString::fromUtf8(QTest::currentDataTag()));
+    QVERIFY(login.waiting());
+    QCOMPARE(login.dialog.EditAcount->text(), QStringLiteral("Admin"));
+    TMainForm& form = login.form;
+    QVERIFY(!form.Conn.isOpen());
+    QVERIFY(!form.TPaper.isOpen());
+    QVERIFY(!form.TQuestion.isOpen());
+    QVERIFY(!form.TChoice.isOpen());
+    QCOMPARE(form.PaperListModel->rowCount(), 0);
+    QCOMPARE(form.CBPaperClass->count(), 0);
+    QCOMPARE(form.CurPapID, -1);
+    QVERIFY(form.SignedInAccount().isEmpty());
+    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+
+    removeCause();
+    QVERIFY(!QTest::currentTestFailed());
+    Prompts::instance().clear();
+    login.pressEnter();
+    QVERIFY2(Prompts::instance().shownTexts().isEmpty(),
+             qPrintable(Prompts::instance().shownTexts().join(QLatin1Char('|'))));
+    QVERIFY(form.isVisible());
+    QVERIFY(login.dialog.isHidden());
+    QVERIFY(form.Conn.isOpen());
+    QCOMPARE(form.SignedInAccount(), QStringLiteral("Admin"));
+    QVERIFY(listedPapers(form).contains(QStringLiteral("期中考试")));
+    banktest::BankConnection look(bank);
+    QCOMPARE(form.PaperListModel->rowCount(), banktest::count(look, QStringLiteral("paper")));
+    QVERIFY(form.TPaper.isOpen());
+    QVERIFY(form.TQuestion.isOpen());
+    QVERIFY(form.TChoice.isOpen());
+    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+}
+
+// Cancel after such a failure ends the program as before, with the bank closed.
+void TestLogin::cancelAfterFailedOpening() {
+    AppFolder folder;
+    Login login;
+    login.form.Conn.setBusyTimeout(50);
+    sqlite3* holder = holdWriteLock(TMainForm::PaperBankPath());
+    QVERIFY(holder);
+    login.pressEnter();
+    sqlite3_close(holder);
+    QCOMPARE(Prompts::instance().shownTexts().size(), 1);
     QVERIFY(login.dialog.CancelBtn->isEnabled());
-    QCOMPARE(login.form.SignedInAccount(), QStringLiteral("Admin"));
+
+    QSignalSpy rejected(&login.dialog, &QDialog::rejected);
+    QTest::mouseClick(login.dialog.CancelBtn, Qt::LeftButton);
+    QCOMPARE(rejected.size(), 1);
+    QVERIFY(login.dialog.isHidden());
+    QVERIFY(login.form.isHidden());
+    QVERIFY(!login.form.Conn.isOpen());
+    QCOMPARE(Prompts::instance().shownTexts().size(), 1);
+}
+
+void TestLogin::unusableCharacter_data() {
+    const QChar nul(u'\0');
+    QTest::addColumn<QString>("account");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("inside the account")
+        << (QStringLiteral("Ad") + nul + QStringLiteral("min")) << QString() << kNulInAccount;
+    QTest::newRow("ending the account")
+        << (QStringLiteral("Admin") + nul) << QString() << kNulInAccount;
+    QTest::newRow("the whole account") << QString(nul) << QString() << kNulInAccount;
+    QTest::newRow("in the password")
+        << QStringLiteral("Admin") << (QStringLiteral("p") + nul + QStringLiteral("w"))
+        << kNulInPassword;
+    QTest::newRow("in both: the account is named")
+        << (nul + QStringLiteral("Admin")) << QString(nul) << kNulInAccount;
+}
+
+// A NUL character cannot go into the check statement: the box names the field
+// that holds it and what to do, the bank is not touched, and once the
+// character is gone the dialog signs in.
+void TestLogin::unusableCharacter() {
+    QFETCH(QString, account);
+    QFETCH(QString, password);
+    QFETCH(QString, message);
+    AppFolder folder;
+    Login login;
+    login.type(account, password);
+    QCOMPARE(login.dialog.EditAcount->text(), account);
+    QCOMPARE(login.dialog.EditPassword->text(), password);
+    login.pressEnter();
+
+    const QStringList shown = Prompts::instance().shownTexts();
+    QCOMPARE(shown, QStringList{message});
+    QVERIFY(!shown.first().contains(QStringLiteral("SQL")));
+    grabWithBox(&login.dialog, shown.first(),
+                QStringLiteral("login-nul-") + QString::fromUtf8(QTest::currentDataTag()));
+    QVERIFY(login.waiting());
+    QCOMPARE(login.dialog.EditAcount->text(), account);
+    QCOMPARE(login.dialog.EditPassword->text(), password);
+    // The named field's text is selected, so that typing replaces all of it.
+    QLineEdit* named =
+        message == kNulInAccount ? login.dialog.EditAcount : login.dialog.EditPassword;
+    QCOMPARE(named->selectedText(), named->text());
+    QVERIFY(!login.form.Conn.isOpen());
+
+    login.type(QStringLiteral("Admin"), QString());
+    login.pressEnter();
+    QCOMPARE(Prompts::instance().shownTexts().size(), 1);
+    QVERIFY(login.form.isVisible());
 }
 
 void TestLogin::closing_data() {
