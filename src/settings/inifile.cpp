@@ -224,6 +224,8 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
 }
 
 void IniFile::save(const QString& path) const {
+    // A save killed before its rename left its temporary copy beside the file.
+    removeLeftovers(path);
     const QString failure = replaceFileContents(path, contents());
     if (!failure.isEmpty()) {
         const QString message =
