@@ -106,6 +106,14 @@ QuestionGrids::QuestionGrids(TMainForm& form) : QObject(&form), m_form(form) {
         action->setEnabled(false);
 
     using tess::CursorEvent;
+    // A choice or question being typed is saved before the record it belongs
+    // to is left: closing or re-reading the cursor under it would drop it.
+    form.TPaper.setHandler(CursorEvent::BeforeLeave, [this] {
+        m_form.TQuestion.checkBrowseMode();
+        m_form.TChoice.checkBrowseMode();
+    });
+    form.TQuestion.setHandler(CursorEvent::BeforeLeave,
+                              [this] { m_form.TChoice.checkBrowseMode(); });
     form.TQuestion.setHandler(CursorEvent::BeforeClose, [this] { TQuestionBeforeClose(); });
     form.TQuestion.setHandler(CursorEvent::AfterOpen, [this] { TQuestionAfterOpen(); });
     form.TQuestion.setHandler(CursorEvent::AfterPost, [this] { TQuestionAfterPost(); });
@@ -182,14 +190,14 @@ void QuestionGrids::RefreshQuestionView() {
     LabelQuestion->setText(countText(n, "道题目"));
     LabelChoice->setText(countText(choices.recordCount(), "个选项"));
     const bool any = n != 0;
-    DSChoice->setEnabled(any);
+    // The choice side is set once, from the type word where there are
+    // questions: setting it twice would reset the choice grid twice.
+    const bool choiceQuestion = any && questions.asString(QStringLiteral("QstTyp")) != kTrueFalse;
+    DSChoice->setEnabled(choiceQuestion);
     DSQuestion->setEnabled(any);
-    m_form.OnAddChoice->setEnabled(any);
+    m_form.OnAddChoice->setEnabled(choiceQuestion);
     m_form.OnDelQuestion->setEnabled(any);
     if (any) {
-        const bool choiceQuestion = questions.asString(QStringLiteral("QstTyp")) != kTrueFalse;
-        DSChoice->setEnabled(choiceQuestion);
-        m_form.OnAddChoice->setEnabled(choiceQuestion);
         CBTruOrFalse->setEnabled(!choiceQuestion);
         m_form.OnDelChoice->setEnabled(choices.recordCount() > 0 &&
                                        m_form.OnAddChoice->isEnabled());
@@ -228,15 +236,20 @@ void QuestionGrids::OnAddQustionExecute() {
         return; // no paper bank yet
     questions.insert();
     questions.post();
+    // The new question by its own identifier: another program may have added
+    // one to this paper meanwhile, and that one must not be changed.
+    const QString newId = questions.asString(QStringLiteral("QstID"));
     questions.refresh();
     if (questions.recordCount() <= 1)
         return;
     // Every question after the first takes the type word and mark of the one before it.
-    questions.last();
+    questions.locate(QStringLiteral("QstID"), newId);
+    if (questions.recNo() == 0)
+        return;
     questions.prior();
     const QString type = questions.asString(QStringLiteral("QstTyp"));
     const QString mark = questions.asString(QStringLiteral("QstScr"));
-    questions.last();
+    questions.locate(QStringLiteral("QstID"), newId);
     questions.edit();
     questions.setString(QStringLiteral("QstTyp"), type);
     questions.setString(QStringLiteral("QstScr"), mark);
@@ -312,13 +325,18 @@ void QuestionGrids::TChoiceAfterScroll() {
 // --- pictures ------------------------------------------------------------------------
 
 void QuestionGrids::OnInsertImageUpdate() {
+    // Also only while a paper is selected, whose question it can be.
     m_form.OnInsertImage->setEnabled(DBGridQuestion->currentColumn() ==
-                                     DSQuestion->columnOf(QStringLiteral("QstCon")));
+                                         DSQuestion->columnOf(QStringLiteral("QstCon")) &&
+                                     m_form.OnAddQustion->isEnabled());
 }
 
 void QuestionGrids::OnInsertImageChcUpdate() {
+    // Also only where the teacher sees the choice, or may add one: never into
+    // the hidden choices of a true/false question or with no question at all.
     m_form.OnInsertImageChc->setEnabled(DBGridChoice->currentColumn() ==
-                                        DSChoice->columnOf(QStringLiteral("ChcCon")));
+                                            DSChoice->columnOf(QStringLiteral("ChcCon")) &&
+                                        (DSChoice->isEnabled() || m_form.OnAddChoice->isEnabled()));
 }
 
 void QuestionGrids::OnInsertImageExecute() {

@@ -62,6 +62,11 @@ RecordGrid::RecordGrid(CursorTableModel& source, QWidget* pane)
     // is no move of the teacher's and must not move the cursor. Held before
     // the view hears of the change, released after it has dealt with it.
     const auto hold = [this] { ++m_rowChanges; };
+    // The view lets go of an open editor on these without closing it through
+    // closeEditor; it must not be committed afterwards.
+    const auto dropEditor = [this] { m_editor = nullptr; };
+    connect(&source, &QAbstractItemModel::rowsAboutToBeRemoved, this, dropEditor);
+    connect(&source, &QAbstractItemModel::modelAboutToBeReset, this, dropEditor);
     const auto release = [this] { --m_rowChanges; };
     connect(&source, &QAbstractItemModel::rowsAboutToBeRemoved, this, hold);
     connect(&source, &QAbstractItemModel::rowsAboutToBeInserted, this, hold);

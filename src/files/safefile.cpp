@@ -27,6 +27,7 @@ void probe(WriteStage stage) {
 constexpr qsizetype ChunkSize = 64 * 1024;
 
 const char Alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+constexpr char kTemporaryMark[] = ".tess-";
 
 QString systemText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -96,12 +97,13 @@ bool writeAll(int fd, const QByteArray& bytes, int& error) {
     return true;
 }
 
-// Makes "<path>.XXXXXX" that did not exist before; its mode follows the umask
-// as any new file's would.
+// Makes "<path>.tess-XXXXXX" that did not exist before; its mode follows the
+// umask as any new file's would. The marker keeps it apart from the teacher's
+// own files, such as "quiz.htm.backup", which removeLeftovers must not touch.
 int createTemporary(const QString& path, QString& tempPath, int& error) {
     auto* random = QRandomGenerator::global();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        QString name = path + QLatin1Char('.');
+        QString name = path + QLatin1String(kTemporaryMark);
         for (int i = 0; i < 6; ++i)
             name += QLatin1Char(Alphabet[random->bounded(int(sizeof(Alphabet) - 1))]);
         const int fd = ::open(QFile::encodeName(name).constData(),
@@ -197,7 +199,7 @@ QString replaceFileContents(const QString& givenPath, const QByteArray& bytes) {
 int removeLeftovers(const QString& path) {
     const QFileInfo info(path);
     const QDir folder = info.absoluteDir();
-    static const QRegularExpression suffix(QStringLiteral("^\\.[A-Za-z0-9]{6}$"));
+    static const QRegularExpression suffix(QStringLiteral("^\\.tess-[A-Za-z0-9]{6}$"));
     const QString name = info.fileName();
     int removed = 0;
     // No wildcard filter: a page name may itself hold "[" or "*".

@@ -17,7 +17,7 @@ namespace tess {
 // do (without naming the file: callers say which file it was).
 [[nodiscard]] QString replaceFileContents(const QString& path, const QByteArray& bytes);
 
-// Removes the files "<path>.XXXXXX" (six letters or digits) that an interrupted
+// Removes the files "<path>.tess-XXXXXX" (six letters or digits) that an interrupted
 // replaceFileContents() of the same path left behind. Other files, folders and
 // links are left alone. Returns how many were removed.
 int removeLeftovers(const QString& path);

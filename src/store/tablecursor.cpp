@@ -485,6 +485,7 @@ void TableCursor::setFilter(const QString& filter) {
         m_filter = filter;
         return;
     }
+    fire(CursorEvent::BeforeLeave);
     checkBrowseMode();
     const QString previous = m_filter;
     m_filter = filter;
@@ -522,6 +523,7 @@ void TableCursor::open() {
 void TableCursor::close() {
     if (!isOpen())
         return;
+    fire(CursorEvent::BeforeLeave);
     fire(CursorEvent::BeforeClose);
     // Unposted changes go with the rows, as closing always discards them.
     m_impl->rows.clear();
@@ -536,6 +538,7 @@ void TableCursor::close() {
 
 void TableCursor::refresh() {
     ensureActive();
+    fire(CursorEvent::BeforeLeave);
     checkBrowseMode();
     const qint64 rowid = m_row >= 0 ? m_impl->rows[m_row].rowid : 0;
     QVector<qint64> before;
@@ -588,6 +591,7 @@ void TableCursor::scrolled() {
 
 void TableCursor::first() {
     ensureActive();
+    fire(CursorEvent::BeforeLeave);
     checkBrowseMode();
     const bool empty = m_impl->rows.isEmpty();
     m_row = empty ? -1 : 0;
@@ -598,6 +602,7 @@ void TableCursor::first() {
 
 void TableCursor::last() {
     ensureActive();
+    fire(CursorEvent::BeforeLeave);
     checkBrowseMode();
     const bool empty = m_impl->rows.isEmpty();
     m_row = empty ? -1 : int(m_impl->rows.size()) - 1;
@@ -608,6 +613,7 @@ void TableCursor::last() {
 
 void TableCursor::next() {
     ensureActive();
+    fire(CursorEvent::BeforeLeave);
     checkBrowseMode();
     if (m_row + 1 < m_impl->rows.size()) {
         ++m_row;
@@ -621,6 +627,7 @@ void TableCursor::next() {
 
 void TableCursor::prior() {
     ensureActive();
+    fire(CursorEvent::BeforeLeave);
     checkBrowseMode();
     if (m_row > 0) {
         --m_row;
@@ -634,6 +641,7 @@ void TableCursor::prior() {
 
 void TableCursor::moveTo(int row) {
     ensureActive();
+    fire(CursorEvent::BeforeLeave);
     checkBrowseMode();
     if (m_impl->rows.isEmpty())
         return;
@@ -649,6 +657,7 @@ void TableCursor::moveTo(int row) {
 bool TableCursor::locate(const QString& columnName, const QString& value) {
     ensureActive();
     const int index = column(columnName);
+    fire(CursorEvent::BeforeLeave);
     checkBrowseMode();
     const Column& c = m_impl->columns[index];
     bool isNumber = false;
@@ -675,6 +684,7 @@ bool TableCursor::locate(const QString& columnName, const QString& value) {
 
 void TableCursor::insert() {
     ensureActive();
+    fire(CursorEvent::BeforeLeave);
     checkBrowseMode();
     fire(CursorEvent::BeforeInsert);
     Row row;
@@ -831,6 +841,7 @@ void TableCursor::cancel() {
 
 void TableCursor::remove() {
     ensureActive();
+    fire(CursorEvent::BeforeLeave);
     if (m_state == CursorState::Insert) {
         cancel();
         return;

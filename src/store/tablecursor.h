@@ -17,6 +17,10 @@ enum class CursorState { Inactive, Browse, Edit, Insert };
 // Events with one handler each, as the windows' handlers are named after them
 // (TPaperBeforeInsert, TQuestionAfterScroll, ...).
 enum class CursorEvent {
+    // The current record is about to be left or the rows read again: a move,
+    // locate, new filter, refresh, insert, delete or close. A handler that
+    // throws stops the operation before anything changed.
+    BeforeLeave,
     AfterOpen,
     BeforeClose,
     BeforeInsert,

@@ -110,6 +110,8 @@ private Q_SLOTS:
     void publishingSavesWhatIsTyped();
     void insertPicture_data();
     void insertPicture();
+    void typedTextSavedBeforeItsOwnerIsLeft_data();
+    void typedTextSavedBeforeItsOwnerIsLeft();
     void accessibleNames();
     void bothGridsFilled();
 };
@@ -476,6 +478,8 @@ void TestGrids::insertPicture_data() {
         << "choice" << true << QStringLiteral("北京%1") << true << QString();
     QTest::newRow("not the text column: not offered")
         << "mark column" << false << QStringLiteral("地图:") << false << QString();
+    QTest::newRow("choices of a true/false question are hidden: not offered")
+        << "hidden choice" << false << QStringLiteral("北京") << false << QString();
     QTest::newRow("dialog cancelled")
         << "cancel" << true << QStringLiteral("地图:") << false << QString();
     QTest::newRow("a copy that failed is told, the tag goes in")
@@ -503,7 +507,8 @@ void TestGrids::insertPicture() {
     TMainForm form;
     activate(form);
     Grids g(form);
-    const bool onChoice = situation == QLatin1String("choice");
+    const bool onChoice =
+        situation == QLatin1String("choice") || situation == QLatin1String("hidden choice");
     RecordGrid* grid = onChoice ? g.choices : g.questions;
     clickCell(grid, 0, onChoice ? int(kChcCon) : int(kQstCon));
     if (situation == QLatin1String("typing"))
@@ -514,6 +519,15 @@ void TestGrids::insertPicture() {
     }
     if (situation == QLatin1String("mark column"))
         clickCell(grid, 0, kQstScr);
+    if (situation == QLatin1String("hidden choice")) {
+        clickCell(g.choices, 0, kChcCon);
+        clickCell(g.questions, 0, kQstTyp);
+        pick(g.type, QStringLiteral("判断题"));
+        g.questions->setFocus();
+        QTest::keyClick(g.questions, Qt::Key_Right);
+        QCOMPARE(g.choices->model()->rowCount(), 0);
+        grid = g.choices;
+    }
     // The grid remembers its column without the focus; text being typed keeps
     // its editor open while the menu is used.
     if (situation != QLatin1String("typing"))
@@ -552,6 +566,63 @@ void TestGrids::insertPicture() {
         QVERIFY2(form.MessageArea->toPlainText().contains(message),
                  qPrintable(form.MessageArea->toPlainText()));
     QVERIFY(!form.TQuestion.isEditing());
+}
+
+// Text typed into a cell, or a list's pick, is saved when a command or a
+// button without the focus moves on from the question or paper it belongs to.
+void TestGrids::typedTextSavedBeforeItsOwnerIsLeft_data() {
+    QTest::addColumn<QString>("typed"); // "choice text", "choice flag", "question text"
+    QTest::addColumn<QString>("then");  // "next question button", "Ctrl+F", "Ctrl+D"
+    QTest::newRow("choice text, the question navigator's next") << "choice text"
+                                                                << "next question button";
+    QTest::newRow("choice text, Ctrl+F") << "choice text"
+                                         << "Ctrl+F";
+    QTest::newRow("choice flag picked, Ctrl+F") << "choice flag"
+                                                << "Ctrl+F";
+    QTest::newRow("question text, Ctrl+D") << "question text"
+                                           << "Ctrl+D";
+}
+
+void TestGrids::typedTextSavedBeforeItsOwnerIsLeft() {
+    QFETCH(QString, typed);
+    QFETCH(QString, then);
+    EditorBank bank;
+    bank.paper(1, QStringLiteral("甲"));
+    questionRow(bank, 1, 1, 1, QStringLiteral("单选题"), 3, false, QStringLiteral("q1"));
+    questionRow(bank, 2, 1, 2, QStringLiteral("单选题"), 3, false, QStringLiteral("q2"));
+    bank.sql(QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, ChcCon) values (1, 1, 1, "
+                            "'c1')"));
+    TMainForm form;
+    activate(form);
+    Grids g(form);
+    QWidget* keys = nullptr;
+    if (typed == QLatin1String("choice text")) {
+        typeIntoCell(g.choices, 0, kChcCon, QStringLiteral("typed"));
+        keys = QApplication::focusWidget(); // the open cell editor
+    } else if (typed == QLatin1String("choice flag")) {
+        clickCell(g.choices, 0, kChcFlag);
+        pick(g.choiceFlag, QStringLiteral("正确"));
+        keys = g.choiceFlag;
+    } else {
+        typeIntoCell(g.questions, 0, kQstCon, QStringLiteral("typed"));
+        keys = QApplication::focusWidget();
+    }
+    if (then == QLatin1String("next question button"))
+        form.findChild<QWidget*>(QStringLiteral("DBNavigator1"))
+            ->findChild<QToolButton*>(QStringLiteral("Next"))
+            ->click();
+    else if (then == QLatin1String("Ctrl+F"))
+        QTest::keyClick(keys, Qt::Key_F, Qt::ControlModifier);
+    else
+        QTest::keyClick(keys, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(form.MessageArea->toPlainText(), QString());
+    if (typed == QLatin1String("choice text"))
+        QCOMPARE(bank.scalar(QStringLiteral("select ChcCon as v from choice")).toString(),
+                 QStringLiteral("typed"));
+    else if (typed == QLatin1String("choice flag"))
+        QCOMPARE(bank.count(QStringLiteral("choice where IsTrue = 1")), 1);
+    else
+        QCOMPARE(questionField(bank, 1, "QstCon"), QStringLiteral("typed"));
 }
 
 void TestGrids::accessibleNames() {

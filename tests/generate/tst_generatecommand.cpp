@@ -286,32 +286,34 @@ void TestGenerateCommand::refusedWriteKeepsOldPage() {
         QVERIFY(QDir(folder + QStringLiteral("/mid.files")).removeRecursively());
 }
 
-// An interrupted write leaves "<page>.XXXXXX" beside the page; the next
+// An interrupted write leaves "<page>.tess-XXXXXX" beside the page; the next
 // publish of that page clears them and nothing else.
 void TestGenerateCommand::leftoversOfThePageRemoved() {
     const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
     m_bank->addQuestion(pap, 1, kTF, 10, QStringLiteral("a"));
     const QString folder = m_dir->filePath(QStringLiteral("out"));
     QVERIFY(QDir().mkdir(folder));
-    const QStringList leftovers{QStringLiteral("mid.html.a1B2c3"),
-                                QStringLiteral("mid.html.ZZZZZZ"),
-                                QStringLiteral("mid.html.000000")};
+    const QStringList leftovers{QStringLiteral("mid.html.tess-a1B2c3"),
+                                QStringLiteral("mid.html.tess-ZZZZZZ"),
+                                QStringLiteral("mid.html.tess-000000")};
+    // The teacher's own files beside the page, "backup" among them, stay.
     const QStringList unrelated{
-        QStringLiteral("mid.html.bak"),      QStringLiteral("mid.html.a1B2c"),
-        QStringLiteral("mid.html.a1B2c3d"),  QStringLiteral("mid.html.a1-2c3"),
-        QStringLiteral("final.html.a1B2c3"), QStringLiteral("mid.htm.a1B2c3"),
-        QStringLiteral("xmid.html.a1B2c3"),  QStringLiteral("notes.txt")};
+        QStringLiteral("mid.html.bak"),           QStringLiteral("mid.html.backup"),
+        QStringLiteral("mid.html.a1B2c3"),        QStringLiteral("mid.html.tess-a1B2c"),
+        QStringLiteral("mid.html.tess-a1B2c3d"),  QStringLiteral("mid.html.tess-a1-2c3"),
+        QStringLiteral("final.html.tess-a1B2c3"), QStringLiteral("mid.htm.tess-a1B2c3"),
+        QStringLiteral("xmid.html.tess-a1B2c3"),  QStringLiteral("notes.txt")};
     for (const QString& name : leftovers + unrelated)
         writeFile(folder + QLatin1Char('/') + name, "complete earlier page");
     // A folder of that pattern is somebody's own: left alone.
-    QVERIFY(QDir(folder).mkdir(QStringLiteral("mid.html.Folder")));
+    QVERIFY(QDir(folder).mkdir(QStringLiteral("mid.html.tess-Folder")));
 
     const QString page = folder + QStringLiteral("/mid.html");
     run(pap, page);
     QCOMPARE(m_messages.last(), kSuccess + page + QLatin1Char('.'));
     QStringList expected = unrelated;
     expected << QStringLiteral("mid.files") << QStringLiteral("mid.html")
-             << QStringLiteral("mid.html.Folder");
+             << QStringLiteral("mid.html.tess-Folder");
     expected.sort();
     QCOMPARE(entries(folder), expected);
     for (const QString& name : unrelated)

@@ -448,7 +448,7 @@ void TestPaperWriter::killedWrite() {
     QCOMPARE(readFile(page), newContent ? expected : old);
     const QStringList left =
         QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("paper.html."));
-    const QRegularExpression leftover(QStringLiteral("^paper\\.html\\.[A-Za-z0-9]{6}$"));
+    const QRegularExpression leftover(QStringLiteral("^paper\\.html\\.tess-[A-Za-z0-9]{6}$"));
     for (const QString& name : left)
         QVERIFY2(leftover.match(name).hasMatch(), qPrintable(name));
     QCOMPARE(left.size(), newContent ? 0 : 1);

@@ -107,6 +107,7 @@ private Q_SLOTS:
     void notificationOrder();
     void suspendAndResumeViews();
     void viewsAndCursorDieInEitherOrder();
+    void beforeLeaveStopsTheOperation();
     void handlersFillNewRecord();
     void identifierClashBetweenTwoPrograms();
     void editOfRecordDeletedElsewhereFails();
@@ -740,6 +741,40 @@ void TestTableCursor::suspendAndResumeViews() {
     link.reset();
     other.next();
     QCOMPARE(heard, 0);
+}
+
+// A record that depends on the current one (a choice on its question) is
+// saved before the current one is left; when that fails, nothing moves.
+void TestTableCursor::beforeLeaveStopsTheOperation() {
+    addPapers({1, 2});
+    TableCursor paper(m_conn, u"paper"_s);
+    paper.open();
+    int asked = 0;
+    bool refuse = true;
+    paper.setHandler(CursorEvent::BeforeLeave, [&] {
+        ++asked;
+        if (refuse)
+            throw EngineError(u"refused"_s);
+    });
+    const std::function<void()> operations[] = {[&] { paper.next(); },
+                                                [&] { paper.moveTo(1); },
+                                                [&] { paper.locate(u"PapID"_s, u"2"_s); },
+                                                [&] { paper.insert(); },
+                                                [&] { paper.remove(); },
+                                                [&] { paper.refresh(); },
+                                                [&] { paper.setFilter(u"PapID > 1"_s); },
+                                                [&] { paper.close(); }};
+    for (const auto& operation : operations) {
+        QVERIFY_THROWS_EXCEPTION(EngineError, operation());
+        QVERIFY(paper.isOpen());
+        QCOMPARE(paper.recNo(), 0);
+        QCOMPARE(paper.recordCount(), 2);
+        QCOMPARE(paper.state(), CursorState::Browse);
+    }
+    QCOMPARE(asked, int(std::size(operations)));
+    refuse = false;
+    paper.next();
+    QCOMPARE(paper.recNo(), 1);
 }
 
 void TestTableCursor::viewsAndCursorDieInEitherOrder() {
