@@ -63,13 +63,9 @@ void TMainForm::OnModifyPassworeExecute() {
             TableUsers.cancel();
         TableUsers.close();
     });
-    // The record signed in with: its exact name first, else one differing in
-    // letter case only (the sign-in accepts both).
+    // The record signed in with: names are unique ignoring the case of A to Z,
+    // so at most one matches.
     int match = -1;
-    for (int row = 0; row < TableUsers.recordCount() && match < 0; ++row) {
-        if (TableUsers.textAt(row, kAcount) == m_signedInAccount)
-            match = row;
-    }
     for (int row = 0; row < TableUsers.recordCount() && match < 0; ++row) {
         if (sameAccount(TableUsers.textAt(row, kAcount), m_signedInAccount))
             match = row;
