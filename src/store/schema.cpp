@@ -24,9 +24,11 @@ void fillBank(const QString& path) {
     int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_extended_result_codes(db, 1);
+        // One transaction: each statement committing on its own costs a sync apiece.
         const QByteArray script =
-            (paperBankSchema() +
-             QStringLiteral("\nINSERT INTO users (acount, password) VALUES ('Admin', '');\n"))
+            (QStringLiteral("BEGIN;\n") + paperBankSchema() +
+             QStringLiteral("\nINSERT INTO users (acount, password) VALUES ('Admin', '');\n"
+                            "COMMIT;\n"))
                 .toUtf8();
         rc = sqlite3_exec(db, script.constData(), nullptr, nullptr, nullptr);
     }
