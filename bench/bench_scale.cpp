@@ -1,0 +1,916 @@
+// Every step a teacher takes, timed on a small bank (1,000 papers) and on a
+// district's bank (100,000 papers, 1,000,000 questions, 4,000,000 choices),
+// beside what the same work costs at its least, measured in the same run.
+//
+// Usage: bench_scale [folder]   (or TESS_BENCH_DIR; default /tmp/tessaloom-bench)
+//   TESS_BENCH_RUNS  runs per bank (default 5), the median is printed
+//   TESS_BENCH_BANKS "small" to leave out the district bank
+// The banks are made once and kept in the folder; every run works on a fresh
+// copy of them, so that the deleting steps measure the same bank each time.
+// The steps, each peak of memory and each start-up run in a child process of
+// their own (this program with a mode argument) on the offscreen platform.
+#include "app/prompts.h"
+#include "app/tessapplication.h"
+#include "app/tformhelp.h"
+#include "app/tmainform.h"
+#include "app/tpassworddlg.h"
+#include "editor/paperlistmodel.h"
+#include "generate/publish.h"
+#include "store/connection.h"
+#include "store/engineerror.h"
+#include "store/schema.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QStringEncoder>
+#include <QWidget>
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <sqlite3.h>
+#include <stdexcept>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// --- small helpers -----------------------------------------------------------------
+
+struct BankSize {
+    int papers;
+    int questions;
+    int choices;
+};
+constexpr BankSize kSmall{1000, 10000, 40000};
+constexpr BankSize kDistrict{100000, 1000000, 4000000};
+constexpr int kBigPaperQuestions = 1000;
+
+qint64 monotonicNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+double median(std::vector<double> v) {
+    if (v.empty())
+        return -1;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+QByteArray path8(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+// Dirty pages of a freshly written bank would otherwise be written back by
+// the kernel in the middle of a timed step.
+void syncFile(const QString& path) {
+    const int fd = ::open(path8(path).constData(), O_RDONLY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+qint64 peakKb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+qint64 freeBytes(const QString& folder) {
+    struct statvfs fs {};
+    if (::statvfs(path8(folder).constData(), &fs) != 0)
+        return -1;
+    return qint64(fs.f_bavail) * qint64(fs.f_frsize);
+}
+
+void check(int rc, sqlite3* db, const char* what) {
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
+        throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
+}
+
+// One statement, finalized whatever happens.
+class Stmt {
+public:
+    Stmt(sqlite3* db, const char* sql) : m_db(db) {
+        check(sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr), db, sql);
+    }
+    ~Stmt() { sqlite3_finalize(m_stmt); }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+    sqlite3_stmt* get() const { return m_stmt; }
+    bool step() {
+        const int rc = sqlite3_step(m_stmt);
+        check(rc, m_db, "step");
+        return rc == SQLITE_ROW;
+    }
+    void run() {
+        step();
+        sqlite3_reset(m_stmt);
+    }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+class Db {
+public:
+    explicit Db(const QString& path, int flags = SQLITE_OPEN_READWRITE) {
+        if (sqlite3_open_v2(path8(path).constData(), &m_db, flags, nullptr) != SQLITE_OK) {
+            const std::string message = sqlite3_errmsg(m_db);
+            sqlite3_close_v2(m_db);
+            throw std::runtime_error("open " + path.toStdString() + ": " + message);
+        }
+    }
+    ~Db() { sqlite3_close_v2(m_db); }
+    Db(const Db&) = delete;
+    Db& operator=(const Db&) = delete;
+    operator sqlite3*() const { return m_db; }
+    void exec(const char* sql) {
+        check(sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr), m_db, sql);
+    }
+    qint64 scalar(const char* sql) {
+        Stmt s(m_db, sql);
+        return s.step() ? sqlite3_column_int64(s.get(), 0) : -1;
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+};
+
+// --- making a bank --------------------------------------------------------------------
+
+// Deterministic, so that a bank made again is the same bank.
+struct Rng {
+    uint64_t state = 0x9E3779B97F4A7C15ull;
+    uint64_t next() {
+        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    int below(int n) { return int(next() % uint64_t(n)); }
+};
+
+const char kCommonCharacters[] =
+    "的一是在不了有和人这中大为上个国我以要他时来用们生到作地于出就分对成会可主发年动同工也"
+    "能下过子说产种面而方后多定行学法所民得经十三之进着等部度家电力里如水化高自二理起小物现实"
+    "加量都两体制机当使点从业本去把性好应开它合还因由其些然前外天政四日那社义事平形相全表间样"
+    "与关各重新线内数正心反你明看原又么利比或但质气第向道命此变条只没结解问意建月公无系军很情"
+    "者最立代想已通并提直题党程展五果料象员革位入常文总次品式活设及管特件长求老头基资边流路级"
+    "少图山统接知较将组见计别她手角期根论运农指几九区强放决西被干做必战先回则任取据处府研植叶"
+    "光合作用氧碳分解温度压强电流电阻磁场速度加速摩擦功能量守恒细胞遗传基因蛋白酶诗词朗读句段"
+    "篇章作者描写修辞比喻拟人夸张排比方程函数几何三角概率统计向量坐标圆锥曲线导数积分";
+
+// Texts are cut from one long made-up passage of common characters, every
+// one of them three bytes in UTF-8, so a text is a byte range of it.
+class TextSource {
+public:
+    explicit TextSource(int minChars, int maxChars) : m_min(minChars), m_max(maxChars) {
+        const QString pool = QString::fromUtf8(kCommonCharacters);
+        Rng rng;
+        QString passage;
+        for (int i = 0; i < kPassageChars; ++i) {
+            const int pick = rng.below(40);
+            passage += pick == 0   ? QStringLiteral("，")
+                       : pick == 1 ? QStringLiteral("。")
+                                   : QString(pool.at(rng.below(int(pool.size()))));
+        }
+        m_utf8 = passage.toUtf8();
+        if (m_utf8.size() != 3 * kPassageChars)
+            throw std::runtime_error("the passage holds a character that is not three bytes");
+    }
+    // Bytes and length of the next text, valid while the source lives.
+    std::pair<const char*, int> next(Rng& rng) {
+        const int chars = m_min + rng.below(m_max - m_min + 1);
+        const int start = rng.below(kPassageChars - chars);
+        return {m_utf8.constData() + 3 * start, 3 * chars};
+    }
+
+private:
+    static constexpr int kPassageChars = 16384;
+    int m_min;
+    int m_max;
+    QByteArray m_utf8;
+};
+
+const char* const kCategories[] = {"语文",     "数学",     "英语", "物理",       "化学",
+                                   "生物",     "历史",     "地理", "道德与法治", "信息技术",
+                                   "科学",     "音乐",     "美术", "体育与健康", "通用技术",
+                                   "心理健康", "劳动教育", "书法", "综合实践",   "安全教育"};
+const char* const kPaperKinds[] = {"单元测验", "期中考试", "期末考试", "随堂练习", "模拟考试"};
+
+int bigPaperId(int papers) {
+    return papers / 2;
+}
+
+// The paper a teacher is working on, and the one deleted: ordinary papers.
+int workPaperId(int papers) {
+    return papers / 3 + 1;
+}
+int deletedPaperId(int papers) {
+    return 2 * papers / 3 + 1;
+}
+
+// Questions come paper by paper, as teachers write them: one paper of the
+// middle holds 1,000 questions, the others share the rest evenly. A third of
+// the questions are true/false, the others single or multiple choice with six
+// choices (fewer for the last one, so the choice count comes out exact).
+void generateBank(const QString& path, BankSize size, int minChars, int maxChars) {
+    tess::createPaperBank(path);
+    Db db(path);
+    // A half-made file is thrown away, never used: no journal, no syncs.
+    db.exec("PRAGMA journal_mode = OFF");
+    db.exec("PRAGMA synchronous = OFF");
+    db.exec("PRAGMA cache_size = -262144");
+    db.exec("BEGIN");
+    Stmt paper(db, "insert into paper (PapID, PapNam, PapScr, PapSav, PapCtg) values (?,?,?,?,?)");
+    Stmt question(db, "insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon, "
+                      "IsTrue) values (?,?,?,?,?,?,?)");
+    Stmt choice(db,
+                "insert into choice (ChcID, QstIdx, ChcIdx, IsTrue, ChcCon) values (?,?,?,?,?)");
+    TextSource texts(minChars, maxChars);
+    Rng rng;
+    const QByteArray types[] = {QStringLiteral("判断题").toUtf8(),
+                                QStringLiteral("单选题").toUtf8(),
+                                QStringLiteral("多选题").toUtf8()};
+    const int marks[] = {2, 3, 4};
+    const int big = bigPaperId(size.papers);
+    const qint64 shared = size.questions - kBigPaperQuestions;
+    const int others = size.papers - 1;
+    int qstId = 0;
+    int chcId = 0;
+    int other = 0;
+    for (int papId = 1; papId <= size.papers; ++papId) {
+        int count = kBigPaperQuestions;
+        if (papId != big) {
+            count = int((other + 1) * shared / others - other * shared / others);
+            ++other;
+        }
+        int fullMark = 0;
+        for (int number = 1; number <= count; ++number) {
+            ++qstId;
+            const int kind = qstId % 3 == 0 ? 0 : qstId % 3; // 0 true/false, 1 single, 2 multiple
+            fullMark += marks[kind];
+            const auto [text, bytes] = texts.next(rng);
+            sqlite3_stmt* q = question.get();
+            sqlite3_bind_int(q, 1, qstId);
+            sqlite3_bind_int(q, 2, papId);
+            sqlite3_bind_int(q, 3, number);
+            sqlite3_bind_text(q, 4, types[kind].constData(), int(types[kind].size()),
+                              SQLITE_STATIC);
+            sqlite3_bind_int(q, 5, marks[kind]);
+            sqlite3_bind_text(q, 6, text, bytes, SQLITE_STATIC);
+            sqlite3_bind_int(q, 7, kind == 0 ? rng.below(2) : 0);
+            question.run();
+            if (kind == 0)
+                continue;
+            const int n = std::min(6, size.choices - chcId);
+            const int right = qstId % std::max(n, 1) + 1;
+            const int second = qstId % std::max(n - 1, 1) + 2; // a second right one when multiple
+            for (int c = 1; c <= n; ++c) {
+                const auto [ctext, cbytes] = texts.next(rng);
+                sqlite3_stmt* s = choice.get();
+                sqlite3_bind_int(s, 1, ++chcId);
+                sqlite3_bind_int(s, 2, qstId);
+                sqlite3_bind_int(s, 3, c);
+                sqlite3_bind_int(s, 4, c == right || (kind == 2 && c == second) ? 1 : 0);
+                sqlite3_bind_text(s, 5, ctext, cbytes, SQLITE_STATIC);
+                choice.run();
+            }
+        }
+        const QByteArray category = QByteArray(kCategories[papId % 20]);
+        const QByteArray name =
+            category + kPaperKinds[papId % 5] + "第" + QByteArray::number(papId) + "套";
+        const QByteArray save = "pages/paper" + QByteArray::number(papId) + ".html";
+        sqlite3_stmt* p = paper.get();
+        sqlite3_bind_int(p, 1, papId);
+        sqlite3_bind_text(p, 2, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int(p, 3, fullMark);
+        sqlite3_bind_text(p, 4, save.constData(), int(save.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(p, 5, category.constData(), int(category.size()), SQLITE_TRANSIENT);
+        paper.run();
+    }
+    db.exec("COMMIT");
+    if (qstId != size.questions || chcId != size.choices)
+        throw std::runtime_error("the bank came out with other counts than asked");
+}
+
+bool bankComplete(const QString& path, BankSize size) {
+    if (!QFileInfo::exists(path))
+        return false;
+    try {
+        Db db(path, SQLITE_OPEN_READONLY);
+        return db.scalar("select max(PapID) from paper") == size.papers &&
+               db.scalar("select max(QstID) from question") == size.questions &&
+               db.scalar("select max(ChcID) from choice") == size.choices;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// --- the child processes ------------------------------------------------------------
+
+// Marks when a window has been painted for the first time.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QWidget* window) : m_window(window) { qApp->installEventFilter(this); }
+    ~PaintWatch() override { qApp->removeEventFilter(this); }
+    void wait() {
+        QElapsedTimer t;
+        t.start();
+        while (!m_painted && t.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        // The paint that was delivered is finished and flushed.
+        QCoreApplication::processEvents();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            if (auto* w = qobject_cast<QWidget*>(watched); w && w->window() == m_window)
+                m_painted = true;
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+    bool m_painted = false;
+};
+
+struct NoOpener : tess::PageOpener {
+    void open(const QString&) override {}
+};
+
+void settle() {
+    QCoreApplication::processEvents();
+}
+
+void result(const char* key, double value) {
+    std::printf("T %s %.4f\n", key, value);
+    std::fflush(stdout);
+}
+
+void warn(const QString& text) {
+    std::printf("W %s\n", text.simplified().toUtf8().constData());
+    std::fflush(stdout);
+}
+
+template <typename F> double timed(F&& work) {
+    QElapsedTimer t;
+    t.start();
+    work();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+// A step of the window lasts until the window has caught up with it.
+template <typename F> double timedStep(F&& step) {
+    return timed([&] {
+        step();
+        settle();
+    });
+}
+
+// A fresh copy of the bank as the program's bank, pages folder beside it.
+QString makeWorkCopy(const QString& bank, const QString& work) {
+    QDir().mkpath(work + QStringLiteral("/pages"));
+    const QString target = work + QStringLiteral("/tessaloom.mdb");
+    QFile::remove(target + QStringLiteral("-journal"));
+    std::filesystem::copy_file(std::filesystem::path(path8(bank).toStdString()),
+                               std::filesystem::path(path8(target).toStdString()),
+                               std::filesystem::copy_options::overwrite_existing);
+    syncFile(target);
+    TMainForm::SetExecutablePath(work + QStringLiteral("/tessaloom"));
+    QDir::setCurrent(work);
+    return target;
+}
+
+// A finding of the check or an error report means the step did not do the
+// work it is timed for. Clears the area for the next step.
+void checkMessages(TMainForm& form, const char* step) {
+    const QStringList lines = form.MessageArea->toPlainText().split(QLatin1Char('\n'));
+    for (const QString& line : lines)
+        if (line.startsWith(QStringLiteral("错误")) || line.startsWith(QStringLiteral("警告")) ||
+            line.contains(QStringLiteral("程序运行错误")))
+            warn(QStringLiteral("%1: %2").arg(QLatin1String(step), line));
+    form.MessageArea->clear();
+}
+
+void selectRow(TMainForm& form, int papId) {
+    const int row = form.PaperListModel->rowOf(papId);
+    const QModelIndex index = form.PaperListModel->index(row);
+    form.ListView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    form.ListView->scrollTo(index);
+}
+
+void expect(bool ok, const char* what) {
+    if (!ok)
+        warn(QStringLiteral("unexpected: ") + QLatin1String(what));
+}
+
+// The least work publishing needs: the paper's questions and choices in one
+// joined statement, the text, its GBK bytes, and a durable write of them.
+void referencePublish(const QString& bankPath, int papId, const QString& out) {
+    Db db(bankPath, SQLITE_OPEN_READONLY);
+    QString text;
+    const double read = timed([&] {
+        Stmt s(db, "select q.QstIdx, q.QstTyp, q.QstScr, q.QstCon, q.IsTrue, c.ChcIdx, c.ChcCon, "
+                   "c.IsTrue from question q left join choice c on c.QstIdx = q.QstID "
+                   "where q.PapIdx = ? order by q.QstIdx, c.ChcIdx");
+        sqlite3_bind_int(s.get(), 1, papId);
+        auto col = [&](int i) {
+            return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s.get(), i)),
+                                     sqlite3_column_bytes(s.get(), i));
+        };
+        int last = -1;
+        while (s.step()) {
+            const int number = sqlite3_column_int(s.get(), 0);
+            if (number != last) {
+                text += QStringLiteral("<p>") + QString::number(number) + col(1) +
+                        QString::number(sqlite3_column_int(s.get(), 2)) + col(3) +
+                        QString::number(sqlite3_column_int(s.get(), 4)) +
+                        QStringLiteral("</p>\r\n");
+                last = number;
+            }
+            if (sqlite3_column_type(s.get(), 5) != SQLITE_NULL)
+                text += QStringLiteral("<li>") + QString::number(sqlite3_column_int(s.get(), 5)) +
+                        col(6) + QString::number(sqlite3_column_int(s.get(), 7)) +
+                        QStringLiteral("</li>\r\n");
+        }
+    });
+    QByteArray bytes;
+    const double encode = timed([&] {
+        QStringEncoder gbk("GBK");
+        if (!gbk.isValid())
+            warn(QStringLiteral("no GBK encoder"));
+        bytes = gbk.encode(text);
+    });
+    const double write = timed([&] {
+        // As the program writes a page: a temporary beside it, synced, renamed.
+        const QString temp = out + QStringLiteral(".part");
+        QFile file(temp);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0)
+            warn(QStringLiteral("reference page not written"));
+        file.close();
+        ::rename(path8(temp).constData(), path8(out).constData());
+    });
+    result("ref_read", read);
+    result("ref_encode", encode);
+    result("ref_write", write);
+    result("ref_publish", read + encode + write);
+}
+
+double referenceList(const QString& bankPath) {
+    Db db(bankPath, SQLITE_OPEN_READONLY);
+    QVector<tess::PaperEntry> entries;
+    const double ms = timed([&] {
+        Stmt s(db, "select PapID, PapNam from paper");
+        while (s.step())
+            entries.push_back(
+                {QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 1)),
+                                   sqlite3_column_bytes(s.get(), 1)),
+                 sqlite3_column_int(s.get(), 0)});
+    });
+    expect(!entries.isEmpty(), "raw list read found papers");
+    return ms;
+}
+
+int papersIn(const QString& bank) {
+    Db db(bank, SQLITE_OPEN_READONLY);
+    return int(db.scalar("select max(PapID) from paper"));
+}
+
+int runSteps(const QString& bank, const QString& work, int runs) {
+    const int papers = papersIn(bank);
+    const int big = bigPaperId(papers);
+    const int worked = workPaperId(papers);
+    const int deleted = deletedPaperId(papers);
+    tess::Prompts::instance().setScripted(true);
+    NoOpener opener;
+    for (int run = 0; run < runs; ++run) {
+        std::fprintf(stderr, "  run %d of %d\n", run + 1, runs);
+        const QString copy = makeWorkCopy(bank, work);
+        tess::Prompts::instance().clear();
+        auto form = std::make_unique<TMainForm>();
+        form->SetPageOpener(&opener);
+        form->SetSignedInAccount(QStringLiteral("Admin"));
+        {
+            PaintWatch watch(form.get());
+            QElapsedTimer t;
+            t.start();
+            form->OpenPaperBank();
+            form->show();
+            watch.wait();
+            result("signin", double(t.nsecsElapsed()) / 1e6);
+        }
+        checkMessages(*form, "sign-in");
+
+        result("select", timedStep([&] { selectRow(*form, worked); }));
+        expect(form->CurPapID == worked, "the paper is selected");
+
+        int before = form->TQuestion.recordCount();
+        expect(form->OnAddQustion->isEnabled(), "new question enabled");
+        result("new_question", timedStep([&] { form->OnAddQustion->trigger(); }));
+        expect(form->TQuestion.recordCount() == before + 1, "a question was added");
+        checkMessages(*form, "new question");
+
+        for (int row = 0; row < form->TQuestion.recordCount(); ++row)
+            if (form->TQuestion.textAt(row, QStringLiteral("QstTyp")) != QStringLiteral("判断题")) {
+                form->TQuestion.moveTo(row);
+                break;
+            }
+        settle();
+        before = form->TChoice.recordCount();
+        expect(form->OnAddChoice->isEnabled(), "new choice enabled");
+        result("new_choice", timedStep([&] { form->OnAddChoice->trigger(); }));
+        expect(form->TChoice.recordCount() == before + 1, "a choice was added");
+        checkMessages(*form, "new choice");
+
+        form->TQuestion.first();
+        settle();
+        before = form->TQuestion.recordCount();
+        result("del_question", timedStep([&] { form->OnDelQuestion->trigger(); }));
+        expect(form->TQuestion.recordCount() == before - 1, "a question was deleted");
+        checkMessages(*form, "delete question");
+
+        before = form->PaperListModel->rowCount();
+        result("new_paper", timedStep([&] { form->OnNewPaper->trigger(); }));
+        expect(form->PaperListModel->rowCount() == before + 1, "a paper was added");
+        checkMessages(*form, "new paper");
+
+        result("select_big", timedStep([&] { selectRow(*form, big); }));
+        expect(form->CurPapID == big, "the big paper is selected");
+        form->MessageArea->clear();
+        const QString page = work + QStringLiteral("/pages/paper%1.html").arg(big);
+        QFile::remove(page);
+        result("publish", timedStep([&] { form->OnGenPaper->trigger(); }));
+        expect(form->MessageArea->toPlainText().contains(QStringLiteral("试卷成功生成到")) &&
+                   QFileInfo(page).size() > 0,
+               "the page was written");
+        checkMessages(*form, "publish");
+
+        selectRow(*form, deleted);
+        settle();
+        before = form->PaperListModel->rowCount();
+        tess::Prompts::instance().queueYesNo(true);
+        result("del_paper", timedStep([&] { form->OnDelPaper->trigger(); }));
+        expect(form->PaperListModel->rowCount() == before - 1, "a paper was deleted");
+        checkMessages(*form, "delete paper");
+        expect(tess::Prompts::instance().shownTexts().size() == 1,
+               "only the delete question shown");
+
+        form.reset();
+        result("ref_list", referenceList(copy));
+        referencePublish(copy, big, work + QStringLiteral("/pages/reference.html"));
+    }
+    QFile::remove(work + QStringLiteral("/tessaloom.mdb"));
+    return 0;
+}
+
+// Sign in and publish the 1,000-question paper; nothing else in this process.
+int runPeak(const QString& bank, const QString& work) {
+    tess::Prompts::instance().setScripted(true);
+    NoOpener opener;
+    if (bank.isEmpty()) {
+        QDir().mkpath(work);
+        TMainForm::SetExecutablePath(work + QStringLiteral("/tessaloom"));
+        QFile::remove(TMainForm::PaperBankPath());
+        tess::createPaperBank(TMainForm::PaperBankPath());
+    } else {
+        makeWorkCopy(bank, work);
+    }
+    {
+        TMainForm form;
+        form.SetPageOpener(&opener);
+        form.SetSignedInAccount(QStringLiteral("Admin"));
+        PaintWatch watch(&form);
+        form.OpenPaperBank();
+        form.show();
+        watch.wait();
+        std::printf("M signin %lld\n", peakKb());
+        if (!bank.isEmpty()) {
+            const int big = bigPaperId(papersIn(TMainForm::PaperBankPath()));
+            selectRow(form, big);
+            settle();
+            form.OnGenPaper->trigger();
+            settle();
+            expect(form.MessageArea->toPlainText().contains(QStringLiteral("试卷成功生成到")),
+                   "the page was written");
+        }
+        std::printf("M peak %lld\n", peakKb());
+    }
+    QFile::remove(work + QStringLiteral("/tessaloom.mdb"));
+    return 0;
+}
+
+// As the program starts (app/main.cpp) until the login dialog has been painted.
+int runStartLogin(const QString& folder, int argc, char** argv) {
+    tess::TessApplication app(argc, argv);
+    QApplication::setApplicationName(tess::appTitle());
+    TMainForm::SetExecutablePath(folder + QStringLiteral("/tessaloom"));
+    TPasswordDlg login;
+    auto* mainForm = new TMainForm;
+    login.SetMainForm(mainForm);
+    app.setErrorHandler([mainForm](const QString& message) { mainForm->ReportError(message); });
+    TFormHelp help(TMainForm::GuidePath());
+    mainForm->SetHelpWindow(&help);
+    PaintWatch watch(&login);
+    login.show();
+    watch.wait();
+    std::printf("S %lld\n", monotonicNs());
+    std::fflush(stdout);
+    app.setErrorHandler(nullptr);
+    delete mainForm;
+    return 0;
+}
+
+int runStartBare(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QWidget window;
+    window.resize(400, 300);
+    PaintWatch watch(&window);
+    window.show();
+    watch.wait();
+    std::printf("S %lld\n", monotonicNs());
+    std::fflush(stdout);
+    return 0;
+}
+
+// --- the parent ------------------------------------------------------------------------
+
+struct ChildOutput {
+    std::map<QString, std::vector<double>> samples;
+    QStringList warnings;
+};
+
+ChildOutput runChild(const QStringList& args) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), args);
+    ChildOutput out;
+    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit ||
+        child.exitCode() != 0)
+        out.warnings << QStringLiteral("child %1 failed").arg(args.join(QLatin1Char(' ')));
+    for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+        const QString text = QString::fromUtf8(line);
+        const QStringList parts = text.split(QLatin1Char(' '));
+        if (parts.size() >= 3 &&
+            (parts[0] == QStringLiteral("T") || parts[0] == QStringLiteral("M")))
+            out.samples[parts[1]].push_back(parts[2].toDouble());
+        else if (parts.size() >= 2 && parts[0] == QStringLiteral("S"))
+            out.samples[QStringLiteral("S")].push_back(parts[1].toDouble());
+        else if (parts.size() >= 2 && parts[0] == QStringLiteral("W"))
+            out.warnings << text.mid(2);
+    }
+    return out;
+}
+
+QString mb(double bytes) {
+    return QString::number(bytes / 1e6, 'f', 0) + QStringLiteral(" MB");
+}
+
+QString fileFacts(const QString& path) {
+    return mb(double(QFileInfo(path).size()));
+}
+
+void ensureBank(const QString& path, BankSize size, const QString& name, bool spaceShort) {
+    if (bankComplete(path, size)) {
+        std::printf("%s bank kept from an earlier run: %s (%s)\n", qPrintable(name),
+                    qPrintable(path), qPrintable(fileFacts(path)));
+        return;
+    }
+    const QString part = path + QStringLiteral(".part");
+    QFile::remove(part);
+    QFile::remove(path);
+    // Texts of 50 to 200 characters; 10 to 40 when the disk cannot hold the
+    // full bank and its working copy.
+    const int minChars = spaceShort ? 10 : 50;
+    const int maxChars = spaceShort ? 40 : 200;
+    QElapsedTimer t;
+    t.start();
+    generateBank(part, size, minChars, maxChars);
+    syncFile(part);
+    QFile::rename(part, path);
+    std::printf("%s bank made in %.1f s: %d papers, %d questions, %d choices, texts of %d to %d "
+                "characters, %s\n",
+                qPrintable(name), double(t.elapsed()) / 1000, size.papers, size.questions,
+                size.choices, minChars, maxChars, qPrintable(fileFacts(path)));
+    std::fflush(stdout);
+}
+
+QString cell(double ms) {
+    if (ms < 0)
+        return QStringLiteral("-");
+    return ms < 10     ? QString::number(ms, 'f', 2) + QStringLiteral(" ms")
+           : ms < 1000 ? QString::number(ms, 'f', 1) + QStringLiteral(" ms")
+                       : QString::number(ms / 1000, 'f', 2) + QStringLiteral(" s");
+}
+
+void row(const char* label, const QString& small, const QString& district, const QString& note) {
+    std::printf("%-44s %14s %14s   %s\n", label, qPrintable(small), qPrintable(district),
+                qPrintable(note));
+}
+
+QString ratio(double a, double b) {
+    return a < 0 || b <= 0 ? QStringLiteral("-")
+                           : QString::number(a / b, 'f', 2) + QStringLiteral("x");
+}
+
+QString machineFacts() {
+    QFile mem(QStringLiteral("/proc/meminfo"));
+    QString total;
+    if (mem.open(QIODevice::ReadOnly))
+        total = QString::fromUtf8(mem.readLine()).simplified();
+    QFile load(QStringLiteral("/proc/loadavg"));
+    QString loadavg;
+    if (load.open(QIODevice::ReadOnly))
+        loadavg = QString::fromUtf8(load.readAll()).simplified();
+    return QStringLiteral("cores %1, %2, load average %3, Qt %4, SQLite %5")
+        .arg(sysconf(_SC_NPROCESSORS_ONLN))
+        .arg(total, loadavg, QString::fromLatin1(qVersion()),
+             QString::fromLatin1(sqlite3_libversion()));
+}
+
+int runParent(const QString& folder) {
+    QDir().mkpath(folder);
+    const int runCount = qEnvironmentVariableIsSet("TESS_BENCH_RUNS")
+                             ? std::max(1, qEnvironmentVariableIntValue("TESS_BENCH_RUNS"))
+                             : 5;
+    const bool withDistrict = qEnvironmentVariable("TESS_BENCH_BANKS") != QStringLiteral("small");
+    std::printf("bench_scale in %s\n%s\nfree space there: %s\n", qPrintable(folder),
+                qPrintable(machineFacts()), qPrintable(mb(double(freeBytes(folder)))));
+    // The district bank with full texts is about 2.2 GB, and every run works
+    // on a copy of it.
+    const QString smallBank = folder + QStringLiteral("/small.mdb");
+    const QString districtBank = folder + QStringLiteral("/district.mdb");
+    const bool spaceShort =
+        !bankComplete(districtBank, kDistrict) && freeBytes(folder) < qint64(6) * 1000000000;
+    if (withDistrict && spaceShort)
+        std::printf("note: less than 6 GB free, district texts scaled down to 10-40 characters\n");
+    ensureBank(smallBank, kSmall, QStringLiteral("small"), false);
+    if (withDistrict)
+        ensureBank(districtBank, kDistrict, QStringLiteral("district"), spaceShort);
+
+    // Start-up, alternating, so that both meet the same machine.
+    const QString startFolder = folder + QStringLiteral("/startup");
+    QDir().mkpath(startFolder);
+    const QString guide = startFolder + QStringLiteral("/tessaloom.htm");
+    if (!QFileInfo::exists(guide))
+        QFile::copy(QStringLiteral(TESS_GUIDE_SOURCE), guide);
+    std::vector<double> login, bare;
+    QStringList warnings;
+    for (int i = 0; i < 2 * runCount + 1; ++i) {
+        for (const bool isLogin : {true, false}) {
+            const qint64 start = monotonicNs();
+            const ChildOutput out =
+                runChild(isLogin ? QStringList{QStringLiteral("--start-login"), startFolder}
+                                 : QStringList{QStringLiteral("--start-bare")});
+            warnings << out.warnings;
+            const auto it = out.samples.find(QStringLiteral("S"));
+            if (it != out.samples.end() && !it->second.empty())
+                (isLogin ? login : bare).push_back((it->second.front() - double(start)) / 1e6);
+        }
+    }
+
+    std::map<QString, std::map<QString, std::vector<double>>> figures; // bank -> key -> samples
+    const QStringList banks = withDistrict
+                                  ? QStringList{QStringLiteral("small"), QStringLiteral("district")}
+                                  : QStringList{QStringLiteral("small")};
+    for (const QString& name : banks) {
+        const QString bank = name == QStringLiteral("small") ? smallBank : districtBank;
+        std::fprintf(stderr, "%s bank: steps\n", qPrintable(name));
+        ChildOutput steps =
+            runChild({QStringLiteral("--steps"), bank, folder + QStringLiteral("/work-") + name,
+                      QString::number(runCount)});
+        warnings << steps.warnings;
+        figures[name] = steps.samples;
+        std::fprintf(stderr, "%s bank: peak memory\n", qPrintable(name));
+        const ChildOutput peak =
+            runChild({QStringLiteral("--peak"), bank, folder + QStringLiteral("/work-") + name});
+        warnings << peak.warnings;
+        for (const auto& [key, values] : peak.samples)
+            figures[name][QStringLiteral("mem_") + key] = values;
+    }
+    ChildOutput empty =
+        runChild({QStringLiteral("--peak"), QString(), folder + QStringLiteral("/work-empty")});
+    warnings << empty.warnings;
+
+    auto fig = [&](const char* bank, const char* key) {
+        const auto b = figures.find(QLatin1String(bank));
+        if (b == figures.end())
+            return -1.0;
+        const auto k = b->second.find(QLatin1String(key));
+        return k == b->second.end() ? -1.0 : median(k->second);
+    };
+    auto memCell = [](double kb) { return kb < 0 ? QStringLiteral("-") : mb(kb * 1000); };
+
+    std::printf("\nmedians of %d runs (%s build, banks in the page cache, offscreen)\n", runCount,
+                TESS_BUILD_TYPE);
+    row("step", QStringLiteral("small"), QStringLiteral("district"),
+        QStringLiteral("district/small"));
+    const std::pair<const char*, const char*> steps[] = {
+        {"sign-in until the main window is painted", "signin"},
+        {"  ref: raw read of the paper list", "ref_list"},
+        {"select a paper (list entry, ~10 questions)", "select"},
+        {"new paper", "new_paper"},
+        {"new question", "new_question"},
+        {"new choice (on a choice question)", "new_choice"},
+        {"delete a question", "del_question"},
+        {"delete a paper (Yes answered)", "del_paper"},
+        {"select the 1,000-question paper", "select_big"},
+        {"publish the 1,000-question paper", "publish"},
+        {"  ref: joined read + GBK + durable write", "ref_publish"},
+        {"    of which the joined read", "ref_read"},
+        {"    of which GBK encoding", "ref_encode"},
+        {"    of which the write (temp, fsync, rename)", "ref_write"},
+    };
+    for (const auto& [label, key] : steps)
+        row(label, cell(fig("small", key)), cell(fig("district", key)),
+            ratio(fig("district", key), fig("small", key)));
+    row("peak memory: signed in", memCell(fig("small", "mem_signin")),
+        memCell(fig("district", "mem_signin")), QString());
+    row("peak memory: signed in, paper published", memCell(fig("small", "mem_peak")),
+        memCell(fig("district", "mem_peak")),
+        QStringLiteral("empty bank, signed in: ") +
+            memCell(median(empty.samples[QStringLiteral("peak")])));
+    std::printf("\nstart-up (median of %zu each, process start to first paint)\n", login.size());
+    row("  login dialog (as app/main.cpp)", cell(median(login)), QString(), QString());
+    row("  bare QWidget window", cell(median(bare)), QString(),
+        QStringLiteral("login/bare ") + ratio(median(login), median(bare)));
+
+    std::printf("\nagainst the goals\n");
+    for (const char* bank : {"small", "district"}) {
+        if (fig(bank, "signin") < 0)
+            continue;
+        std::printf("  %s: sign-in / raw list read %s; publish / reference %s; peak / empty bank "
+                    "%s\n",
+                    bank, qPrintable(ratio(fig(bank, "signin"), fig(bank, "ref_list"))),
+                    qPrintable(ratio(fig(bank, "publish"), fig(bank, "ref_publish"))),
+                    qPrintable(ratio(fig(bank, "mem_peak"),
+                                     median(empty.samples[QStringLiteral("peak")]))));
+    }
+    warnings.removeDuplicates();
+    for (const QString& w : warnings)
+        std::printf("warning: %s\n", qPrintable(w));
+    return warnings.isEmpty() ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    auto arg = [&](int i) { return argc > i ? QString::fromLocal8Bit(argv[i]) : QString(); };
+    try {
+        if (mode.startsWith(QStringLiteral("--")) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (mode == QStringLiteral("--start-login"))
+            return runStartLogin(arg(2), argc, argv);
+        if (mode == QStringLiteral("--start-bare"))
+            return runStartBare(argc, argv);
+        if (mode == QStringLiteral("--steps")) {
+            QApplication app(argc, argv);
+            return runSteps(arg(2), arg(3), arg(4).toInt());
+        }
+        if (mode == QStringLiteral("--peak")) {
+            QApplication app(argc, argv);
+            return runPeak(arg(2), arg(3));
+        }
+        QCoreApplication app(argc, argv);
+        QString folder = mode;
+        if (folder.isEmpty())
+            folder = qEnvironmentVariable("TESS_BENCH_DIR");
+        if (folder.isEmpty())
+            folder = QStringLiteral("/tmp/tessaloom-bench");
+        return runParent(QDir(folder).absolutePath());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_scale: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "bench_scale: %s\n", qPrintable(tess::currentErrorMessage()));
+    }
+    return 1;
+}
