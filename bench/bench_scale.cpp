@@ -849,9 +849,18 @@ int runParent(const QString& folder) {
         {"    of which GBK encoding", "ref_encode"},
         {"    of which the write (temp, fsync, rename)", "ref_write"},
     };
+    // The spread says how far a median can be trusted on a busy machine.
+    auto spread = [&](const char* key) {
+        const auto b = figures.find(QStringLiteral("district"));
+        if (b == figures.end() || b->second.count(QLatin1String(key)) == 0)
+            return QString();
+        const std::vector<double>& v = b->second.at(QLatin1String(key));
+        const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
+        return QStringLiteral("   (district %1 .. %2)").arg(cell(*lo), cell(*hi));
+    };
     for (const auto& [label, key] : steps)
         row(label, cell(fig("small", key)), cell(fig("district", key)),
-            ratio(fig("district", key), fig("small", key)));
+            ratio(fig("district", key), fig("small", key)) + spread(key));
     row("peak memory: signed in", memCell(fig("small", "mem_signin")),
         memCell(fig("district", "mem_signin")), QString());
     row("peak memory: signed in, paper published", memCell(fig("small", "mem_peak")),
