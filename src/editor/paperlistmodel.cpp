@@ -32,6 +32,10 @@ Qt::ItemFlags PaperListModel::flags(const QModelIndex& index) const {
 void PaperListModel::setEntries(QVector<PaperEntry> entries) {
     beginResetModel();
     m_entries = std::move(entries);
+    m_rowOfId.clear();
+    m_rowOfId.reserve(m_entries.size());
+    for (int row = int(m_entries.size()) - 1; row >= 0; --row)
+        m_rowOfId.insert(m_entries[row].papId, row);
     endResetModel();
 }
 
@@ -44,10 +48,7 @@ int PaperListModel::papIdAt(int row) const {
 }
 
 int PaperListModel::rowOf(int papId) const {
-    for (int row = 0; row < m_entries.size(); ++row)
-        if (m_entries[row].papId == papId)
-            return row;
-    return -1;
+    return m_rowOfId.value(papId, -1);
 }
 
 } // namespace tess

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -30,11 +31,12 @@ public:
     void setEntries(QVector<PaperEntry> entries);
     void clear();
     int papIdAt(int row) const; // -1 outside the list
-    int rowOf(int papId) const; // -1 when no entry carries it
+    int rowOf(int papId) const; // -1 when no entry carries it; the first where several do
     const QVector<PaperEntry>& entries() const { return m_entries; }
 
 private:
     QVector<PaperEntry> m_entries;
+    QHash<int, int> m_rowOfId; // PapID -> row, so a paper is found without a search
 };
 
 } // namespace tess
