@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <csignal>
 #include <cstring>
 #include <functional>
@@ -34,6 +35,18 @@ inline QString stageName(tess::WriteStage stage) {
         return QStringLiteral("renamed");
     }
     return QString();
+}
+
+// The rows of a kill test: each stage, and whether the new content is in
+// place once the writer is killed there.
+inline void addStageRows() {
+    QTest::addColumn<QString>("stage");
+    QTest::addColumn<bool>("newContent");
+    QTest::newRow("temporary file made") << QStringLiteral("created") << false;
+    QTest::newRow("partly written") << QStringLiteral("part") << false;
+    QTest::newRow("written, not synced") << QStringLiteral("written") << false;
+    QTest::newRow("synced, not renamed") << QStringLiteral("synced") << false;
+    QTest::newRow("renamed") << QStringLiteral("renamed") << true;
 }
 
 inline QByteArray& chosenStage() {

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "immutable.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <unistd.h>
 
 // A tiny tmpfs mounted over a folder, so that a test can fill a disk without
@@ -56,4 +59,35 @@ private:
 
     QString m_folder;
     bool m_mounted = false;
+};
+
+// A folder that refuses the next write into it: a full small disk, or a
+// folder that takes no new files. Made in two steps so that the old file can
+// be written in between. Each step says whether this machine allows it.
+class RefusingFolder {
+public:
+    RefusingFolder(const QString& folder, bool fullDisk) : m_folder(folder) {
+        if (fullDisk)
+            m_disk.emplace(folder);
+    }
+    // Whether the folder is ready for the old file (a full disk needs its mount).
+    bool ready() const { return !m_disk || m_disk->mounted(); }
+    // Fills the disk or freezes the folder; false where the machine does not allow it.
+    bool refuse() {
+        if (m_disk) {
+            m_disk->fill();
+            return true;
+        }
+        m_frozen.emplace(m_folder);
+        return m_frozen->isSet();
+    }
+    QString why() const {
+        return m_disk ? QStringLiteral("Needs root and mount to put a small tmpfs under the file.")
+                      : QStringLiteral("Needs root and chattr to make a folder take no new files.");
+    }
+
+private:
+    QString m_folder;
+    std::optional<SmallDisk> m_disk;
+    std::optional<Immutable> m_frozen; // thawed before the disk is unmounted
 };

@@ -251,23 +251,14 @@ void TestGenerateCommand::refusedWriteKeepsOldPage() {
     m_bank->addQuestion(pap, 1, kTF, 10, QStringLiteral("a"));
     const QString folder = m_dir->filePath(QStringLiteral("out"));
     QVERIFY(QDir().mkdir(folder));
-    std::optional<SmallDisk> disk;
-    if (fullDisk) {
-        disk.emplace(folder);
-        if (!disk->mounted())
-            QSKIP("Needs root and mount to put a small tmpfs under the page.");
-    }
+    RefusingFolder refusing(folder, fullDisk);
+    if (!refusing.ready())
+        QSKIP(qPrintable(refusing.why()));
     const QString page = folder + QStringLiteral("/mid.html");
     const QByteArray old(oldSize, 'o');
     writeFile(page, old);
-    std::optional<Immutable> frozen;
-    if (fullDisk) {
-        disk->fill();
-    } else {
-        frozen.emplace(folder);
-        if (!frozen->isSet())
-            QSKIP("Needs root and chattr to make a folder take no new files.");
-    }
+    if (!refusing.refuse())
+        QSKIP(qPrintable(refusing.why()));
     const QStringList before = entries(folder);
 
     run(pap, page);
@@ -282,7 +273,7 @@ void TestGenerateCommand::refusedWriteKeepsOldPage() {
     QVERIFY2(line.startsWith(QStringLiteral("无法写入试卷文件\"") + page), qPrintable(line));
     QVERIFY2(line.contains(said), qPrintable(line));
     QVERIFY2(line.contains(QStringLiteral("没有改动")), qPrintable(line));
-    if (disk)
+    if (fullDisk)
         QVERIFY(QDir(folder + QStringLiteral("/mid.files")).removeRecursively());
 }
 

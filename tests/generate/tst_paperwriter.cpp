@@ -417,13 +417,7 @@ void TestPaperWriter::refusals() {
 // one or the complete new one, never empty or cut short; the next write of the
 // page clears what the kill left beside it. A 200 KB page is written in steps.
 void TestPaperWriter::killedWrite_data() {
-    QTest::addColumn<QString>("stage");
-    QTest::addColumn<bool>("newContent");
-    QTest::newRow("temporary file made") << QStringLiteral("created") << false;
-    QTest::newRow("partly written") << QStringLiteral("part") << false;
-    QTest::newRow("written, not synced") << QStringLiteral("written") << false;
-    QTest::newRow("synced, not renamed") << QStringLiteral("synced") << false;
-    QTest::newRow("renamed") << QStringLiteral("renamed") << true;
+    killdrill::addStageRows();
 }
 
 void TestPaperWriter::killedWrite() {

@@ -455,23 +455,14 @@ private Q_SLOTS:
         QFETCH(QString, said);
         const QString folder = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(QDir().mkpath(folder));
-        std::optional<SmallDisk> disk;
-        if (fullDisk) {
-            disk.emplace(folder);
-            if (!disk->mounted())
-                QSKIP("Needs root and mount to put a small tmpfs under the settings file.");
-        }
+        RefusingFolder refusing(folder, fullDisk);
+        if (!refusing.ready())
+            QSKIP(qPrintable(refusing.why()));
         const QString ini = folder + QStringLiteral("/tessaloom.ini");
         const QByteArray old = oldSettings(oldSize);
         writeBytes(ini, old);
-        std::optional<Immutable> frozen;
-        if (fullDisk) {
-            disk->fill();
-        } else {
-            frozen.emplace(folder);
-            if (!frozen->isSet())
-                QSKIP("Needs root and chattr to make a folder take no new files.");
-        }
+        if (!refusing.refuse())
+            QSKIP(qPrintable(refusing.why()));
         const QStringList before = entries(folder);
 
         QString message;
@@ -490,15 +481,7 @@ private Q_SLOTS:
     // A save killed at each point of the write: the file holds the old or the
     // complete new settings, never an empty or partial file, and the next save
     // works. A 1 MB file is written in several steps.
-    void killedSave_data() {
-        QTest::addColumn<QString>("stage");
-        QTest::addColumn<bool>("newContent");
-        QTest::newRow("temporary file made") << QStringLiteral("created") << false;
-        QTest::newRow("partly written") << QStringLiteral("part") << false;
-        QTest::newRow("written, not synced") << QStringLiteral("written") << false;
-        QTest::newRow("synced, not renamed") << QStringLiteral("synced") << false;
-        QTest::newRow("renamed") << QStringLiteral("renamed") << true;
-    }
+    void killedSave_data() { killdrill::addStageRows(); }
     void killedSave() {
         QFETCH(QString, stage);
         QFETCH(bool, newContent);
