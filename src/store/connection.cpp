@@ -2,11 +2,11 @@
 
 #include "store/engineerror.h"
 #include "store/sqliteerror.h"
+#include "store/statement.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <memory>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -29,23 +29,14 @@ const TableNeed kNeeded[] = {
 
 // Runs a statement whose rows are read by `row` (column texts).
 template <typename RowFn>
-void eachRow(sqlite3* db, const QString& sql, const QString& where, RowFn row) {
-    sqlite3_stmt* raw = nullptr;
-    const QByteArray utf8 = sql.toUtf8();
-    int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &raw, nullptr);
-    // Finalized on every way out, also when `row` throws.
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
-    if (rc != SQLITE_OK)
-        throw sqliteError(db, rc, where);
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+void eachRow(const Connection& connection, const QString& sql, const QString& where, RowFn row) {
+    Statement stmt(connection, sql, where);
+    while (stmt.step()) {
         QStringList values;
-        for (int i = 0; i < sqlite3_column_count(stmt.get()); ++i)
-            values << QString::fromUtf8(
-                reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), i)));
+        for (int i = 0; i < stmt.columnCount(); ++i)
+            values << stmt.text(i);
         row(values);
     }
-    if (rc != SQLITE_DONE)
-        throw sqliteError(db, rc, where);
 }
 
 } // namespace
@@ -131,7 +122,7 @@ void Connection::checkPaperBank() {
     QSet<QString> booleans;
     static const QRegularExpression boolRe(QStringLiteral("\\b(\\w+)_is_boolean\\b"));
     try {
-        eachRow(m_db, QStringLiteral("select name, sql from sqlite_schema where type = 'table'"),
+        eachRow(*this, QStringLiteral("select name, sql from sqlite_schema where type = 'table'"),
                 where, [&](const QStringList& row) {
                     const QString table = row.value(0).toLower();
                     tables.insert(table);
@@ -154,7 +145,7 @@ void Connection::checkPaperBank() {
             continue;
         }
         QSet<QString> present;
-        eachRow(m_db, QStringLiteral("pragma table_info(\"%1\")").arg(table), where,
+        eachRow(*this, QStringLiteral("pragma table_info(\"%1\")").arg(table), where,
                 [&](const QStringList& row) { present.insert(row.value(1).toLower()); });
         const QStringList columns = QString::fromLatin1(need.columns).split(QLatin1Char(' '));
         for (const QString& column : columns)
@@ -192,40 +183,21 @@ QString Connection::translate(const QString& sql) {
 void Connection::execute(const QString& sql) {
     ensureOpen();
     const QByteArray utf8 = translate(sql).toUtf8();
-    const char* rest = utf8.constData();
-    const char* const end = rest + utf8.size();
-    while (rest < end) {
-        sqlite3_stmt* stmt = nullptr;
-        const char* tail = nullptr;
-        int rc = sqlite3_prepare_v2(m_db, rest, int(end - rest), &stmt, &tail);
-        if (rc != SQLITE_OK)
-            throw sqliteError(m_db, rc, statementForMessage(sql));
-        rest = tail;
-        if (!stmt) // only blanks or a comment were left
+    const QString where = statementForMessage(sql);
+    for (qsizetype offset = 0; offset < utf8.size();) {
+        Statement stmt(m_db, utf8, offset, where);
+        if (stmt.isEmpty()) // only blanks or a comment were left
             break;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        }
-        if (rc != SQLITE_DONE) {
-            EngineError error = sqliteError(m_db, rc, statementForMessage(sql));
-            sqlite3_finalize(stmt);
-            throw error;
-        }
-        sqlite3_finalize(stmt);
+        stmt.run();
+        offset = stmt.tail();
     }
 }
 
 qint64 Connection::dataVersion() const {
-    ensureOpen();
-    sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(m_db, "pragma data_version", -1, &stmt, nullptr);
-    if (rc != SQLITE_OK)
-        throw sqliteError(m_db, rc, QStringLiteral("pragma data_version"));
-    rc = sqlite3_step(stmt);
-    const qint64 version = rc == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : -1;
-    sqlite3_finalize(stmt);
-    if (rc != SQLITE_ROW)
-        throw sqliteError(m_db, rc, QStringLiteral("pragma data_version"));
-    return version;
+    Statement stmt(*this, QStringLiteral("pragma data_version"),
+                   QStringLiteral("pragma data_version"));
+    stmt.step();
+    return stmt.int64(0);
 }
 
 } // namespace tess

@@ -3,6 +3,7 @@
 #include "store/connection.h"
 #include "store/engineerror.h"
 #include "store/sqliteerror.h"
+#include "store/statement.h"
 
 #include <climits>
 #include <sqlite3.h>
@@ -58,42 +59,30 @@ QString Query::sql() const {
 void Query::open() {
     if (m_open)
         return;
-    m_connection.ensureOpen();
-    sqlite3* db = m_connection.handle();
     const QString text = sql();
-    const QByteArray utf8 = Connection::translate(text).toUtf8();
-    sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt, nullptr);
-    if (rc != SQLITE_OK)
-        throw sqliteError(db, rc, statementForMessage(text));
-    if (!stmt)
+    Statement stmt(m_connection, Connection::translate(text), statementForMessage(text));
+    if (stmt.isEmpty())
         throw EngineError(QStringLiteral("查询语句是空的."));
 
     QStringList columns;
     QVector<bool> booleans;
-    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-        columns << QString::fromUtf8(sqlite3_column_name(stmt, i));
+    for (int i = 0; i < stmt.columnCount(); ++i) {
+        columns << stmt.columnName(i);
         // A column taken straight from a boolean column keeps its True/False form.
-        const char* table = sqlite3_column_table_name(stmt, i);
-        const char* origin = sqlite3_column_origin_name(stmt, i);
+        const char* table = sqlite3_column_table_name(stmt.get(), i);
+        const char* origin = sqlite3_column_origin_name(stmt.get(), i);
         booleans << (table && origin &&
                      m_connection.isBooleanColumn(QString::fromUtf8(table),
                                                   QString::fromUtf8(origin)));
     }
     QVector<QVector<QVariant>> rows;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    while (stmt.step()) {
         QVector<QVariant> row;
         row.reserve(columns.size());
         for (int i = 0; i < columns.size(); ++i)
-            row << columnValue(stmt, i, booleans[i]);
+            row << columnValue(stmt.get(), i, booleans[i]);
         rows << row;
     }
-    if (rc != SQLITE_DONE) {
-        EngineError error = sqliteError(db, rc, statementForMessage(text));
-        sqlite3_finalize(stmt);
-        throw error;
-    }
-    sqlite3_finalize(stmt);
     m_columns = columns;
     m_rows = rows;
     m_pos = 0;

@@ -3,6 +3,7 @@
 #include "store/connection.h"
 #include "store/engineerror.h"
 #include "store/sqliteerror.h"
+#include "store/statement.h"
 
 #include <QRegularExpression>
 #include <algorithm>
@@ -33,75 +34,15 @@ QString quoted(const QString& name) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
+// Messages name the table the user is working on; the engine's own statement
+// would tell a teacher nothing.
+QString tableWhere(const QString& table) {
+    return QStringLiteral("[表 ") + table + QLatin1Char(']');
+}
+
 QString trueFalse(bool value) {
     return value ? QStringLiteral("True") : QStringLiteral("False");
 }
-
-// Owns a prepared statement for the length of one operation.
-class Statement {
-public:
-    // `table` names what the user is working on in messages; the statement
-    // itself is the engine's own and would tell a teacher nothing.
-    Statement(sqlite3* db, const QString& sql, const QString& table)
-        : m_db(db), m_where(QStringLiteral("[表 ") + table + QLatin1Char(']')) {
-        if (!db)
-            throw EngineError(QStringLiteral("试题库没有打开."));
-        const QByteArray utf8 = sql.toUtf8();
-        const int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr);
-        if (rc != SQLITE_OK)
-            throw sqliteError(db, rc, m_where);
-    }
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    void bind(int index, const QVariant& value) {
-        int rc = SQLITE_OK;
-        if (value.isNull()) {
-            rc = sqlite3_bind_null(m_stmt, index);
-        } else {
-            switch (value.typeId()) {
-            case QMetaType::Bool:
-                rc = sqlite3_bind_int(m_stmt, index, value.toBool() ? 1 : 0);
-                break;
-            case QMetaType::Int:
-            case QMetaType::LongLong:
-            case QMetaType::UInt:
-            case QMetaType::Short:
-                rc = sqlite3_bind_int64(m_stmt, index, value.toLongLong());
-                break;
-            case QMetaType::Double:
-                rc = sqlite3_bind_double(m_stmt, index, value.toDouble());
-                break;
-            default: {
-                const QByteArray utf8 = value.toString().toUtf8();
-                rc = sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()),
-                                       SQLITE_TRANSIENT);
-            }
-            }
-        }
-        if (rc != SQLITE_OK)
-            throw sqliteError(m_db, rc, m_where);
-    }
-    // Returns true while there is a row; throws on failure.
-    bool step() {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc == SQLITE_ROW)
-            return true;
-        if (rc == SQLITE_DONE)
-            return false;
-        m_failure = rc;
-        throw sqliteError(m_db, rc, m_where);
-    }
-    int failure() const { return m_failure; }
-    sqlite3_stmt* get() const { return m_stmt; }
-
-private:
-    sqlite3* m_db;
-    QString m_where;
-    sqlite3_stmt* m_stmt = nullptr;
-    int m_failure = SQLITE_OK;
-};
 
 QVariant readValue(sqlite3_stmt* stmt, int i, Kind kind) {
     switch (sqlite3_column_type(stmt, i)) {
@@ -282,8 +223,8 @@ int findColumn(const QVector<Column>& columns, const QString& name) {
 
 void loadColumns(Connection& connection, const QString& table, QVector<Column>& columns) {
     connection.ensureOpen();
-    Statement stmt(connection.handle(), QStringLiteral("pragma table_info(%1)").arg(quoted(table)),
-                   table);
+    Statement stmt(connection, QStringLiteral("pragma table_info(%1)").arg(quoted(table)),
+                   tableWhere(table));
     QVector<Column> loaded;
     while (stmt.step()) {
         Column column;
@@ -444,7 +385,7 @@ void TableCursor::readRows() {
     else
         sql += QStringLiteral(" order by rowid");
 
-    Statement stmt(m_connection.handle(), sql, m_table);
+    Statement stmt(m_connection, sql, tableWhere(m_table));
     if (!filter.any)
         stmt.bind(1, filter.value);
     QVector<Row> rows;
@@ -464,10 +405,10 @@ void TableCursor::reloadRow(int index) {
     QStringList names;
     for (const Column& c : std::as_const(m_impl->columns))
         names << quoted(c.name);
-    Statement stmt(m_connection.handle(),
+    Statement stmt(m_connection,
                    QStringLiteral("select %1 from %2 where rowid = ?")
                        .arg(names.join(QStringLiteral(", ")), quoted(m_table)),
-                   m_table);
+                   tableWhere(m_table));
     stmt.bind(1, row.rowid);
     if (!stmt.step())
         return;
@@ -736,7 +677,7 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
     // Another program on the same bank may have taken the identifier this one
     // computed; the record then takes the next free one instead of being lost.
     for (int attempt = 0;; ++attempt) {
-        Statement stmt(m_connection.handle(), sql, m_table);
+        Statement stmt(m_connection, sql, tableWhere(m_table));
         for (int i = 0; i < toStore.size(); ++i)
             stmt.bind(i + 1, toStore[i]);
         try {
@@ -751,10 +692,10 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
             if (!clash)
                 throw;
         }
-        Statement max(m_connection.handle(),
+        Statement max(m_connection,
                       QStringLiteral("select coalesce(max(%1), 0) + 1 from %2")
                           .arg(quoted(columns[identity].name), quoted(m_table)),
-                      m_table);
+                      tableWhere(m_table));
         max.step();
         const qlonglong next = sqlite3_column_int64(max.get(), 0);
         if (next > INT_MAX)
@@ -791,10 +732,10 @@ void TableCursor::postRecord() {
                 binds << values[i];
             }
         if (!sets.isEmpty()) {
-            Statement stmt(m_connection.handle(),
+            Statement stmt(m_connection,
                            QStringLiteral("update %1 set %2 where rowid = ?")
                                .arg(quoted(m_table), sets.join(QStringLiteral(", "))),
-                           m_table);
+                           tableWhere(m_table));
             for (int i = 0; i < binds.size(); ++i)
                 stmt.bind(i + 1, binds[i]);
             stmt.bind(int(binds.size()) + 1, row.rowid);
@@ -853,8 +794,9 @@ void TableCursor::remove() {
     }
     if (m_row < 0 || m_impl->rows.isEmpty())
         throw EngineError(QStringLiteral("表 %1 中没有记录可以删除.").arg(m_table));
-    Statement stmt(m_connection.handle(),
-                   QStringLiteral("delete from %1 where rowid = ?").arg(quoted(m_table)), m_table);
+    Statement stmt(m_connection,
+                   QStringLiteral("delete from %1 where rowid = ?").arg(quoted(m_table)),
+                   tableWhere(m_table));
     stmt.bind(1, m_impl->rows[m_row].rowid);
     stmt.step(); // a record another program deleted already is simply gone
     const int removed = m_row;

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tess {
+
+class Connection;
+
+// One prepared statement of the bank, finalized when it goes out of scope,
+// also when a step throws. Every part of the store prepares, binds, steps
+// and reads its statements through it, so that failures read alike.
+class Statement {
+public:
+    // Prepares the first statement of sql. `where` names what a failure is
+    // about in its message (a table, the statement, the file).
+    Statement(const Connection& connection, const QString& sql, const QString& where);
+    // Prepares the statement that starts at `offset` of the UTF-8 text sql;
+    // tail() tells where the next one starts.
+    Statement(sqlite3* db, const QByteArray& sql, qsizetype offset, const QString& where);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // Only blanks or a comment were left to prepare.
+    bool isEmpty() const { return m_stmt == nullptr; }
+    qsizetype tail() const { return m_tail; }
+
+    void bind(int index, const QVariant& value);
+    // True while there is a row; throws the engine's error on failure.
+    bool step();
+    // Steps through all rows, reading none of them.
+    void run();
+    // Back to the start, bindings kept.
+    void reset();
+    // The extended result code of the step that failed (SQLITE_OK before one).
+    int failure() const { return m_failure; }
+
+    int columnCount() const;
+    QString columnName(int i) const;
+    bool isNull(int i) const;
+    qint64 int64(int i) const;
+    QString text(int i) const; // null reads as the null string
+
+    sqlite3_stmt* get() const { return m_stmt; }
+
+private:
+    void prepare(const QByteArray& sql, qsizetype offset);
+
+    sqlite3* m_db;
+    QString m_where;
+    sqlite3_stmt* m_stmt = nullptr;
+    qsizetype m_tail = 0;
+    int m_failure = 0;
+};
+
+} // namespace tess
