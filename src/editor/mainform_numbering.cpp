@@ -1,10 +1,14 @@
 // The main window's record numbering: the counters computed before every new
 // record and what each cursor's new record receives.
 #include "app/tmainform.h"
+#include "store/orphanwatch.h"
 #include "store/recordnumbering.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <optional>
 
 void TMainForm::createNumbering() {
     using tess::CursorEvent;
@@ -16,7 +20,30 @@ void TMainForm::createNumbering() {
     TChoice.setHandler(CursorEvent::AfterInsert, [this] { TChoiceAfterInsert(); });
 }
 
+namespace {
+
+// The wait cursor for as long as the window cannot answer.
+struct WaitCursor {
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace
+
 void TMainForm::RefreshNextIDs() {
+    // Reading the whole bank for orphans takes seconds on a district's bank:
+    // the teacher sees why the window does not answer.
+    const tess::TrimScope scope = tess::trimScope(Conn);
+    std::optional<WaitCursor> wait;
+    if (scope == tess::TrimScope::Whole || scope == tess::TrimScope::Unwatched)
+        wait.emplace();
+    if (scope == tess::TrimScope::Whole) {
+        AddMessage(QStringLiteral("正在检查整个试题库, 清除没有试卷的题目和没有题目的选项. "
+                                  "试题库很大时需要几秒钟, 请稍候..."));
+        MessageArea->repaint();
+    }
     const tess::NextIds next = tess::refreshNextIds(QMaxID, CmdTrim, CurPapID, CurQstID);
     NextPapID = next.papId;
     NextQstID = next.qstId;

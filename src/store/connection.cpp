@@ -1,6 +1,7 @@
 #include "store/connection.h"
 
 #include "store/engineerror.h"
+#include "store/orphanwatch.h"
 #include "store/sqliteerror.h"
 #include "store/statement.h"
 
@@ -108,6 +109,7 @@ void Connection::open() {
                                              "请把试题库放到可以写入的文件夹后再试. ") +
                               fileWhere(m_path));
         checkPaperBank();
+        m_upgradeProblem = addOrphanWatch(*this);
     } catch (...) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;

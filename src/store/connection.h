@@ -25,7 +25,10 @@ public:
     // Opens the file and checks that it is a paper bank (the four tables).
     // Throws EngineError for a missing file, a non-database, a file without
     // the tables, or a read-only bank. Opening an open connection does nothing.
+    // A bank of the earlier schema is upgraded; when that fails it is used as
+    // it is and upgradeProblem() says why.
     void open();
+    QString upgradeProblem() const { return m_upgradeProblem; }
     void close();
     bool isOpen() const;
 
@@ -56,6 +59,7 @@ private:
     void checkPaperBank();
 
     QString m_path;
+    QString m_upgradeProblem;
     sqlite3* m_db = nullptr;
     int m_busyTimeoutMs = 5000;
     QSet<QString> m_booleans; // "table.column", lower case

@@ -59,6 +59,7 @@ public:
     void setText(const QString& text) { m_text = text; }
     QString text() const { return m_text; }
     void execute(); // throws EngineError
+    Connection& connection() const { return m_connection; }
 
 private:
     Connection& m_connection;

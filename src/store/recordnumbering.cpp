@@ -1,5 +1,6 @@
 #include "store/recordnumbering.h"
 
+#include "store/orphanwatch.h"
 #include "store/query.h"
 #include "store/tablecursor.h"
 
@@ -32,13 +33,7 @@ NextIds refreshNextIds(Query& maxId, Command& trim, int curPapId, int curQstId) 
                          QStringLiteral("where choice.qstidx = ") + QString::number(curQstId)});
     next.qstIdx = nextFrom(maxId, {QStringLiteral("select max(qstidx) as maxID from question"),
                                    QStringLiteral("where papidx = ") + QString::number(curPapId)});
-    // Choices of questions removed by the second statement go on the next run.
-    trim.setText(QStringLiteral(
-        "delete from choice where (select count(*) from question where qstid = choice.qstidx)=0"));
-    trim.execute();
-    trim.setText(QStringLiteral(
-        "delete from question where (select count(*) from paper where papid = question.papidx)=0"));
-    trim.execute();
+    trimOrphans(trim);
     maxId.close();
     return next;
 }

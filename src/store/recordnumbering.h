@@ -18,8 +18,8 @@ struct NextIds {
 };
 
 // Runs the five max statements on maxId, in order, then the orphan trim on
-// trim (choices without question first, then questions without paper), and
-// closes maxId. Identifiers are taken over whole tables, before the trim.
+// trim (choices without question first, then questions without paper; see
+// trimOrphans), and closes maxId. Identifiers are taken over whole tables, before the trim.
 // A maximum that already is the largest 32-bit value is given again rather
 // than overflowing: a number may repeat, and an identifier that clashes is
 // refused by the store with a clear message when the record is posted.

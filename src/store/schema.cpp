@@ -42,14 +42,22 @@ void fillBank(const QString& path) {
         throw sqliteError(rc, QString::fromUtf8(sqlite3_errstr(rc)), fileWhere(path));
 }
 
-} // namespace
-
-QString paperBankSchema() {
+QString schemaResource(const QString& name) {
     initStoreResources();
-    QFile file(QStringLiteral(":/store/schema.sql"));
+    QFile file(QStringLiteral(":/store/") + name);
     if (!file.open(QIODevice::ReadOnly))
         throw EngineError(QStringLiteral("程序缺少试题库的结构说明, 请重新安装本程序."));
     return QString::fromUtf8(file.readAll());
+}
+
+} // namespace
+
+QString paperBankSchema() {
+    return schemaResource(QStringLiteral("schema.sql")) + QLatin1Char('\n') + orphanWatchSchema();
+}
+
+QString orphanWatchSchema() {
+    return schemaResource(QStringLiteral("orphanwatch.sql"));
 }
 
 void createPaperBank(const QString& path) {

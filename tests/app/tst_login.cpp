@@ -69,8 +69,10 @@ void rawSql(const QString& bank, const QString& statements) {
 }
 
 // Another program in the middle of a change: it holds the bank's write lock,
-// which lets the account check read but keeps every write waiting.
+// which lets the account check read but keeps every write waiting. The bank
+// holds a question without paper, so that opening it must write to remove it.
 sqlite3* holdWriteLock(const QString& bank) {
+    rawSql(bank, QStringLiteral("insert into question (QstID, PapIdx) values (1, 99)"));
     sqlite3* holder = nullptr;
     if (sqlite3_open(bank.toUtf8().constData(), &holder) != SQLITE_OK ||
         sqlite3_exec(holder, "begin immediate", nullptr, nullptr, nullptr) != SQLITE_OK) {

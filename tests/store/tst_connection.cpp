@@ -262,7 +262,7 @@ void TestConnection::createsReadyMadeBank() {
     q.close();
     q.setSql(u"pragma user_version"_s);
     q.open();
-    QCOMPARE(q.asInteger(u"user_version"_s), 1);
+    QCOMPARE(q.asInteger(u"user_version"_s), tess::kPaperBankVersion);
     // Nothing but the bank is left in the folder.
     QCOMPARE(QDir(m_dir.path()).entryList({u"*new*"_s}, QDir::Files | QDir::Hidden),
              QStringList{u"new.mdb"_s});

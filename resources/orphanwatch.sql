@@ -1,0 +1,48 @@
+-- Which owners may have lost records. Before a new record is added the program
+-- removes choices whose question and questions whose paper do not exist; with
+-- this table it looks only where a record may be missing its owner instead of
+-- reading the whole bank every time. The triggers keep it, so every program
+-- that writes to the bank keeps it, the command-line tool included.
+--   kind 'paper':    questions with PapIdx = id may have no paper
+--   kind 'question': choices with QstIdx = id may have no question
+--   kind 'all':      anything may be orphaned (a bank of the earlier schema)
+CREATE TABLE IF NOT EXISTS orphan_owner (
+    kind TEXT NOT NULL,
+    id   INTEGER
+) STRICT;
+CREATE UNIQUE INDEX IF NOT EXISTS orphan_owner_kind_id ON orphan_owner (kind, id);
+
+-- The question cursor starts on "QstIdx = 0" before a paper is selected.
+CREATE INDEX IF NOT EXISTS question_QstIdx ON question (QstIdx);
+
+CREATE TRIGGER IF NOT EXISTS orphans_paper_deleted AFTER DELETE ON paper
+WHEN EXISTS (SELECT 1 FROM question WHERE PapIdx = OLD.PapID)
+BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('paper', OLD.PapID); END;
+
+CREATE TRIGGER IF NOT EXISTS orphans_paper_renumbered AFTER UPDATE OF PapID ON paper
+WHEN OLD.PapID IS NOT NEW.PapID AND EXISTS (SELECT 1 FROM question WHERE PapIdx = OLD.PapID)
+BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('paper', OLD.PapID); END;
+
+CREATE TRIGGER IF NOT EXISTS orphans_question_deleted AFTER DELETE ON question
+WHEN EXISTS (SELECT 1 FROM choice WHERE QstIdx = OLD.QstID)
+BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('question', OLD.QstID); END;
+
+CREATE TRIGGER IF NOT EXISTS orphans_question_renumbered AFTER UPDATE OF QstID ON question
+WHEN OLD.QstID IS NOT NEW.QstID AND EXISTS (SELECT 1 FROM choice WHERE QstIdx = OLD.QstID)
+BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('question', OLD.QstID); END;
+
+CREATE TRIGGER IF NOT EXISTS orphans_question_added AFTER INSERT ON question
+WHEN (SELECT count(*) FROM paper WHERE papid = NEW.papidx)=0
+BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('paper', NEW.PapIdx); END;
+
+CREATE TRIGGER IF NOT EXISTS orphans_question_moved AFTER UPDATE OF PapIdx ON question
+WHEN (SELECT count(*) FROM paper WHERE papid = NEW.papidx)=0
+BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('paper', NEW.PapIdx); END;
+
+CREATE TRIGGER IF NOT EXISTS orphans_choice_added AFTER INSERT ON choice
+WHEN (SELECT count(*) FROM question WHERE qstid = NEW.qstidx)=0
+BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('question', NEW.QstIdx); END;
+
+CREATE TRIGGER IF NOT EXISTS orphans_choice_moved AFTER UPDATE OF QstIdx ON choice
+WHEN (SELECT count(*) FROM question WHERE qstid = NEW.qstidx)=0
+BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('question', NEW.QstIdx); END;

@@ -1,0 +1,121 @@
+#include "store/orphanwatch.h"
+
+#include "store/connection.h"
+#include "store/engineerror.h"
+#include "store/query.h"
+#include "store/schema.h"
+#include "store/statement.h"
+
+namespace tess {
+
+namespace {
+
+const char* const kTriggers[] = {
+    "orphans_paper_deleted",       "orphans_paper_renumbered", "orphans_question_deleted",
+    "orphans_question_renumbered", "orphans_question_added",   "orphans_question_moved",
+    "orphans_choice_added",        "orphans_choice_moved",
+};
+
+qint64 scalar(Connection& connection, const QString& sql) {
+    Statement stmt(connection, sql, sql);
+    return stmt.step() ? stmt.int64(0) : 0;
+}
+
+int bankVersion(Connection& connection) {
+    return int(scalar(connection, QStringLiteral("pragma user_version")));
+}
+
+// The table, its index and every trigger are there.
+bool watchComplete(Connection& connection) {
+    QStringList names;
+    for (const char* trigger : kTriggers)
+        names << QLatin1Char('\'') + QLatin1String(trigger) + QLatin1Char('\'');
+    names << QStringLiteral("'orphan_owner'") << QStringLiteral("'orphan_owner_kind_id'");
+    return scalar(connection,
+                  QStringLiteral("select count(*) from sqlite_schema where name in (%1)")
+                      .arg(names.join(QLatin1Char(',')))) == names.size();
+}
+
+// Runs `work` in one transaction: all of it is stored, or none of it.
+template <typename Work> void inTransaction(Connection& connection, Work work) {
+    connection.execute(QStringLiteral("begin immediate"));
+    try {
+        work();
+        connection.execute(QStringLiteral("commit"));
+    } catch (...) {
+        try {
+            connection.execute(QStringLiteral("rollback"));
+        } catch (const EngineError&) {
+            // A failed commit may have ended the transaction already.
+        }
+        throw;
+    }
+}
+
+const QString kTrimChoices = QStringLiteral(
+    "delete from choice where (select count(*) from question where qstid = choice.qstidx)=0");
+const QString kTrimQuestions = QStringLiteral(
+    "delete from question where (select count(*) from paper where papid = question.papidx)=0");
+
+} // namespace
+
+QString addOrphanWatch(Connection& connection) {
+    const int version = bankVersion(connection);
+    if (version > kPaperBankVersion || (version == kPaperBankVersion && watchComplete(connection)))
+        return QString();
+    try {
+        inTransaction(connection, [&] {
+            connection.execute(orphanWatchSchema());
+            // What happened before the watch is not known: the next trim reads it all.
+            connection.execute(
+                QStringLiteral("insert or ignore into orphan_owner (kind, id) values ('all', 0);"
+                               "pragma user_version = %1")
+                    .arg(kPaperBankVersion));
+        });
+    } catch (const EngineError& e) {
+        return e.message();
+    }
+    return QString();
+}
+
+TrimScope trimScope(Connection& connection) {
+    if (bankVersion(connection) != kPaperBankVersion || !watchComplete(connection))
+        return TrimScope::Unwatched;
+    // An owner without identifier cannot be looked up by one: read it all.
+    Statement stmt(connection,
+                   QStringLiteral("select min(case when kind in ('paper', 'question') and id is "
+                                  "not null then 1 else 0 end) from orphan_owner"),
+                   QStringLiteral("[表 orphan_owner]"));
+    stmt.step();
+    if (stmt.isNull(0))
+        return TrimScope::None;
+    return stmt.int64(0) == 1 ? TrimScope::Suspects : TrimScope::Whole;
+}
+
+void trimOrphans(Command& trim) {
+    Connection& connection = trim.connection();
+    const TrimScope scope = trimScope(connection);
+    if (scope == TrimScope::None)
+        return;
+    const bool watched = scope != TrimScope::Unwatched;
+    const bool suspectsOnly = scope == TrimScope::Suspects;
+    inTransaction(connection, [&] {
+        trim.setText(kTrimChoices +
+                     (suspectsOnly ? QStringLiteral(" and qstidx in (select id from orphan_owner "
+                                                    "where kind = 'question')")
+                                   : QString()));
+        trim.execute();
+        if (watched)
+            connection.execute(QStringLiteral("delete from orphan_owner where kind = 'question'"));
+        // Questions removed now record their choices, which go on the next run.
+        trim.setText(kTrimQuestions +
+                     (suspectsOnly ? QStringLiteral(" and papidx in (select id from orphan_owner "
+                                                    "where kind = 'paper')")
+                                   : QString()));
+        trim.execute();
+        if (watched)
+            connection.execute(QStringLiteral("delete from orphan_owner where kind <> 'question'"));
+    });
+}
+
+} // namespace tess
