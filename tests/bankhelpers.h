@@ -1,9 +1,15 @@
 #pragma once
 
 #include "store/connection.h"
+#include "store/engineerror.h"
 #include "store/query.h"
+#include "store/schema.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
 #include <QVariant>
 
 // Looking into a paper bank directly from a test, beside the program's own cursors.
@@ -37,6 +43,59 @@ inline int count(tess::Connection& conn, const QString& tableAndWhere) {
 inline QString quoted(const QString& text) {
     return QLatin1Char('\'') + QString(text).replace(QLatin1Char('\''), QStringLiteral("''")) +
            QLatin1Char('\'');
+}
+
+// A fresh empty bank at path, as tess::createPaperBank makes it: a copy of one
+// bank made by it once per test program, so that a test program making a bank
+// for each of its tests pays for one set of syncs instead of one set per test.
+// Like createPaperBank, it never replaces an existing file.
+inline void freshBank(const QString& path) {
+    static QTemporaryDir templateDir; // removed when the test program ends
+    static const QString templateBank = [] {
+        const QString bank = templateDir.filePath(QStringLiteral("template.mdb"));
+        tess::createPaperBank(bank);
+        return bank;
+    }();
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink() || !QFile::copy(templateBank, path))
+        throw tess::EngineError(QStringLiteral("test bank not copied to ") + path);
+}
+
+// One transaction around set-up rows written while it lives, through any
+// cursor or statement on conn: committing once costs one set of syncs instead
+// of a set per row. Left without commit() (a failed set-up), it rolls back.
+class SetupTransaction {
+public:
+    explicit SetupTransaction(tess::Connection& conn) : m_conn(conn) {
+        m_conn.execute(QStringLiteral("begin"));
+    }
+    ~SetupTransaction() {
+        if (!m_done) {
+            try {
+                m_conn.execute(QStringLiteral("rollback"));
+            } catch (const std::exception&) {
+                // The failure that brought us here is the one the test reports.
+            }
+        }
+    }
+    SetupTransaction(const SetupTransaction&) = delete;
+    SetupTransaction& operator=(const SetupTransaction&) = delete;
+
+    void commit() {
+        m_conn.execute(QStringLiteral("commit"));
+        m_done = true;
+    }
+
+private:
+    tess::Connection& m_conn;
+    bool m_done = false;
+};
+
+// Set-up statements run in one transaction, in their order.
+inline void executeInOneTransaction(tess::Connection& conn, const QStringList& statements) {
+    SetupTransaction transaction(conn);
+    for (const QString& statement : statements)
+        conn.execute(statement);
+    transaction.commit();
 }
 
 } // namespace banktest

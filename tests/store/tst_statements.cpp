@@ -15,12 +15,14 @@ class TestStatements : public QObject {
 
 private:
     QTemporaryDir m_dir;
+    QString m_filled; // the small bank, filled once; each test gets a copy
     QString m_bank;
     Connection m_conn;
 
     void fill();
 
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void cleanup();
     void readsOneValue_data();
@@ -35,13 +37,22 @@ private Q_SLOTS:
     void queryKeepsTextsUnchanged();
 };
 
-void TestStatements::init() {
+void TestStatements::initTestCase() {
     QVERIFY(m_dir.isValid());
+    m_filled = m_dir.filePath(QStringLiteral("filled.mdb"));
+    createPaperBank(m_filled);
+    openConnection(m_conn, m_filled);
+    banktest::SetupTransaction rows(m_conn);
+    fill();
+    rows.commit();
+    m_conn.close();
+}
+
+void TestStatements::init() {
     m_bank = m_dir.filePath(QStringLiteral("bank.mdb"));
     QFile::remove(m_bank);
-    createPaperBank(m_bank);
+    QVERIFY(QFile::copy(m_filled, m_bank));
     openConnection(m_conn, m_bank);
-    fill();
 }
 
 void TestStatements::cleanup() {

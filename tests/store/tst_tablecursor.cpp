@@ -118,7 +118,7 @@ void TestTableCursor::init() {
     QVERIFY(m_dir.isValid());
     m_bank = m_dir.filePath(u"bank.mdb"_s);
     QFile::remove(m_bank);
-    createPaperBank(m_bank);
+    banktest::freshBank(m_bank);
     openConnection(m_conn, m_bank);
 }
 
@@ -129,11 +129,13 @@ void TestTableCursor::cleanup() {
 
 void TestTableCursor::addPapers(const QList<int>& ids) {
     const QVariantList categories{u"数学"_s, u"O'Neil"_s, QVariant(), u"Math"_s, u"math"_s};
+    banktest::SetupTransaction rows(m_conn);
     for (int id : ids)
         addRecord(m_conn, u"paper"_s, kPaper,
                   {id, u"卷"_s + QString::number(id), id * 10,
                    u"/tmp/"_s + QString::number(id) + u".html"_s,
                    categories.value((id - 1) % categories.size())});
+    rows.commit();
 }
 
 void TestTableCursor::ordersByIdentifier() {
