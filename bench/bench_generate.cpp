@@ -87,8 +87,6 @@ int main(int argc, char** argv) {
     fillBank(conn, 1000);
     out << "filled 1000 questions, 4000 choices in " << fillTimer.elapsed() << " ms\n";
 
-    TableCursor genQst(conn, QStringLiteral("question"));
-    TableCursor genChc(conn, QStringLiteral("choice"));
     const PageSource source{1, QStringLiteral("千题试卷"), QStringLiteral("1000")};
     const int runs = 7;
     std::vector<double> build, encode, whole, plain;
@@ -96,13 +94,13 @@ int main(int argc, char** argv) {
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;
         t.start();
-        const QString text = buildPaperPage(genQst, genChc, source, page);
+        const QString text = buildPaperPage(conn, source, page);
         build.push_back(t.nsecsElapsed() / 1e6);
         t.restart();
         bytes = encodePageText(text);
         encode.push_back(t.nsecsElapsed() / 1e6);
         t.restart();
-        writePaperPage(genQst, genChc, source, page);
+        writePaperPage(conn, source, page);
         whole.push_back(t.nsecsElapsed() / 1e6);
     }
     const QString plainPath = dir.filePath(QStringLiteral("plain.bin"));

@@ -592,8 +592,7 @@ void TMainForm::OpenPaperBank() {
 }
 
 void TMainForm::ClosePaperBank() {
-    for (tess::TableCursor* cursor :
-         {&TGenChc, &TGenQst, &TableUsers, &TChoice, &TQuestion, &TPaper})
+    for (tess::TableCursor* cursor : {&TableUsers, &TChoice, &TQuestion, &TPaper})
         cursor->close();
     for (tess::Query* query : {&QMaxID, &QPapCtg, &QComplier})
         query->close();

@@ -122,8 +122,6 @@ public:
     tess::Query QComplier{Conn};
     tess::Command CmdTrim{Conn};
     tess::Command CmdDelQsts{Conn};
-    tess::TableCursor TGenQst{Conn, QStringLiteral("question")};
-    tess::TableCursor TGenChc{Conn, QStringLiteral("choice")};
     // Open only while a new password is written.
     tess::TableCursor TableUsers{Conn, QStringLiteral("users")};
 

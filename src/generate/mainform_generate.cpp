@@ -43,7 +43,7 @@ void TMainForm::GenPaperHtml(const QString& outputPath) {
     if (!entry)
         return;
     tess::writePaperPage(
-        TGenQst, TGenChc,
+        Conn,
         tess::PageSource{entry->papId, entry->name, TPaper.asString(QStringLiteral("PapScr"))},
         outputPath);
 }

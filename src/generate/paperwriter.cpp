@@ -3,10 +3,14 @@
 #include "files/safefile.h"
 #include "generate/generateerror.h"
 #include "generate/pagepaths.h"
-#include "store/tablecursor.h"
+#include "store/connection.h"
+#include "store/engineerror.h"
+#include "store/statement.h"
 
 #include <QFile>
 #include <QStringEncoder>
+#include <climits>
+#include <sqlite3.h>
 
 // Resources of a static library must be pulled in by name.
 static void initGenerateResources() {
@@ -27,12 +31,142 @@ struct Section {
     bool present() const { return next > 1; }
 };
 
+// A value as the table cursors read it: typed after the column's declared
+// type, so that the page shows exactly what the grids show.
+enum class Kind { Integer, Boolean, Text, Other };
+
+Kind kindOf(const Connection& connection, sqlite3_stmt* stmt, int i, const QString& table,
+            const QString& column) {
+    if (connection.isBooleanColumn(table, column))
+        return Kind::Boolean;
+    const char* declared = sqlite3_column_decltype(stmt, i);
+    const QString type = QString::fromUtf8(declared ? declared : "").toUpper();
+    if (type.contains(QLatin1String("INT")))
+        return Kind::Integer;
+    if (type.contains(QLatin1String("TEXT")) || type.contains(QLatin1String("CHAR")))
+        return Kind::Text;
+    return Kind::Other;
+}
+
+QVariant readValue(sqlite3_stmt* stmt, int i, Kind kind) {
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL:
+        return QVariant();
+    case SQLITE_INTEGER: {
+        const qlonglong v = sqlite3_column_int64(stmt, i);
+        if (kind == Kind::Boolean)
+            return QVariant(v != 0);
+        if (kind == Kind::Text)
+            return QString::number(v);
+        if (v >= INT_MIN && v <= INT_MAX)
+            return QVariant(int(v));
+        return QVariant(v);
+    }
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt, i);
+    default:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                                 sqlite3_column_bytes(stmt, i));
+    }
+}
+
+// Null reads as 0; what is no 32-bit integer is refused with the cursors' words.
+int integerOf(const QString& table, const QString& column, const QVariant& v) {
+    if (v.isNull())
+        return 0;
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool() ? 1 : 0;
+    if (v.typeId() == QMetaType::Int)
+        return v.toInt();
+    bool ok = false;
+    const qlonglong n = v.typeId() == QMetaType::QString ? v.toString().trimmed().toLongLong(&ok)
+                                                         : v.toLongLong(&ok);
+    if (v.typeId() == QMetaType::QString && v.toString().trimmed().isEmpty())
+        return 0;
+    if (!ok || n < INT_MIN || n > INT_MAX)
+        throw EngineError(
+            QStringLiteral("表 %1 的列 %2 的值 \"%3\" 不是整数.").arg(table, column, v.toString()));
+    return int(n);
+}
+
+// Booleans as "True"/"False", null as "".
+QString textOf(const QVariant& v) {
+    if (v.isNull())
+        return QString();
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    return v.toString();
+}
+
+const QString kQuestion = QStringLiteral("question");
+
+struct ChoiceRow {
+    QVariant number, text, isTrue;
+};
+
+struct QuestionRow {
+    QVariant id, number, type, mark, text, isTrue;
+    Kind numberKind = Kind::Other;
+    QList<ChoiceRow> choices;
+};
+
+// The paper's questions in identifier order, each with its choices in
+// identifier order; equal identifiers keep the order they were stored in.
+// One statement, so the page is one moment of the bank.
+QList<QuestionRow> readPaper(const Connection& connection, int papId) {
+    Statement stmt(connection,
+                   QStringLiteral("select q.rowid, q.QstID, q.QstIdx, q.QstTyp, q.QstScr, "
+                                  "q.QstCon, q.IsTrue, c.rowid, c.ChcIdx, c.ChcCon, c.IsTrue "
+                                  "from question q left join choice c on c.QstIdx = q.QstID "
+                                  "where q.PapIdx = ? order by q.QstID, q.rowid, c.ChcID, c.rowid"),
+                   QStringLiteral("[表 ") + kQuestion + QLatin1Char(']'));
+    stmt.bind(1, qlonglong(papId));
+    sqlite3_stmt* const s = stmt.get();
+    const QString choice = QStringLiteral("choice");
+    const Kind kinds[] = {
+        Kind::Other,
+        kindOf(connection, s, 1, kQuestion, QStringLiteral("QstID")),
+        kindOf(connection, s, 2, kQuestion, QStringLiteral("QstIdx")),
+        kindOf(connection, s, 3, kQuestion, QStringLiteral("QstTyp")),
+        kindOf(connection, s, 4, kQuestion, QStringLiteral("QstScr")),
+        kindOf(connection, s, 5, kQuestion, QStringLiteral("QstCon")),
+        kindOf(connection, s, 6, kQuestion, QStringLiteral("IsTrue")),
+        Kind::Other,
+        kindOf(connection, s, 8, choice, QStringLiteral("ChcIdx")),
+        kindOf(connection, s, 9, choice, QStringLiteral("ChcCon")),
+        kindOf(connection, s, 10, choice, QStringLiteral("IsTrue")),
+    };
+    QList<QuestionRow> questions;
+    qint64 lastRowid = 0;
+    while (stmt.step()) {
+        const qint64 rowid = sqlite3_column_int64(s, 0);
+        if (questions.isEmpty() || rowid != lastRowid) {
+            lastRowid = rowid;
+            QuestionRow& q = questions.emplace_back();
+            q.id = readValue(s, 1, kinds[1]);
+            q.number = readValue(s, 2, kinds[2]);
+            q.numberKind = kinds[2];
+            q.type = readValue(s, 3, kinds[3]);
+            q.mark = readValue(s, 4, kinds[4]);
+            q.text = readValue(s, 5, kinds[5]);
+            q.isTrue = readValue(s, 6, kinds[6]);
+        }
+        if (sqlite3_column_type(s, 7) != SQLITE_NULL)
+            questions.last().choices.append(ChoiceRow{
+                readValue(s, 8, kinds[8]), readValue(s, 9, kinds[9]), readValue(s, 10, kinds[10])});
+    }
+    return questions;
+}
+
 // The page's names of a question: Qst_, Chc_ and Sel_ followed by its number.
 // A question without a usable number (none, or negative) is named after its
 // identifier instead: otherwise unnumbered questions would all share one
 // group of controls, and a minus sign would break the script.
-QString nameKey(const TableCursor& genQst, int qstId, int qstIdx) {
-    if (genQst.isNull(QStringLiteral("QstIdx")) || qstIdx < 0)
+QString nameKey(const QuestionRow& question, int qstId, int qstIdx) {
+    const QVariant& v = question.number;
+    const bool none = v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty() &&
+                                     question.numberKind != Kind::Text);
+    if (none || qstIdx < 0)
         return QStringLiteral("id") + QString::number(qstId);
     return QString::number(qstIdx);
 }
@@ -77,7 +211,7 @@ int parseFullMark(const QString& text) {
     return value;
 }
 
-QString buildPaperPage(TableCursor& genQst, TableCursor& genChc, const PageSource& paper,
+QString buildPaperPage(const Connection& connection, const PageSource& paper,
                        const QString& outputPath) {
     Section trueFalse, single, multiple;
     QStringList script{QString(), QStringLiteral("<script language=\"JavaScript\">")};
@@ -93,20 +227,19 @@ QString buildPaperPage(TableCursor& genQst, TableCursor& genChc, const PageSourc
     const QString full = QString::number(parseFullMark(paper.fullMarkText));
     body << QStringLiteral("<P ALIGN=CENTER>(满分") + full + QStringLiteral("分)</P>");
 
-    genQst.close();
-    genQst.setFilter(QStringLiteral("PapIdx = ") + QString::number(paper.papId));
-    genQst.open();
-    script << QStringLiteral("Paper = new JPaper(") + QString::number(genQst.recordCount()) +
+    const QList<QuestionRow> questions = readPaper(connection, paper.papId);
+    script << QStringLiteral("Paper = new JPaper(") + QString::number(questions.size()) +
                   QLatin1Char(',') + full + QStringLiteral(");");
 
-    for (genQst.first(); !genQst.eof(); genQst.next()) {
-        const int qstId = genQst.asInteger(QStringLiteral("QstID"));
-        const int qstIdx = genQst.asInteger(QStringLiteral("QstIdx"));
-        const QString type = genQst.asString(QStringLiteral("QstTyp"));
-        const QString mark = QString::number(genQst.asInteger(QStringLiteral("QstScr")));
-        const QString text = genQst.asString(QStringLiteral("QstCon"));
-        const QString flag = genQst.asString(QStringLiteral("IsTrue")).toLower();
-        const QString n = nameKey(genQst, qstId, qstIdx);
+    for (const QuestionRow& question : questions) {
+        const int qstId = integerOf(kQuestion, QStringLiteral("QstID"), question.id);
+        const int qstIdx = integerOf(kQuestion, QStringLiteral("QstIdx"), question.number);
+        const QString type = textOf(question.type);
+        const QString mark =
+            QString::number(integerOf(kQuestion, QStringLiteral("QstScr"), question.mark));
+        const QString text = textOf(question.text);
+        const QString flag = textOf(question.isTrue).toLower();
+        const QString n = nameKey(question, qstId, qstIdx);
         const QString qst = QStringLiteral("Qst_") + n;
         const QString chc = QStringLiteral("Chc_") + n;
         const QString sel = QStringLiteral("Sel_") + n;
@@ -137,9 +270,6 @@ QString buildPaperPage(TableCursor& genQst, TableCursor& genChc, const PageSourc
         } else {
             const bool isSingle = type == kSingle;
             Section& s = isSingle ? single : multiple;
-            genChc.close();
-            genChc.setFilter(QStringLiteral("QstIdx = ") + QString::number(qstId));
-            genChc.open();
             script << qst + QStringLiteral(" = new JQuestion(8,") + mark +
                           (isSingle ? QStringLiteral(",1);") : QStringLiteral(",2);"));
             s.lines << (isSingle ? QStringLiteral("<TR  VALIGN=TOP>")
@@ -160,10 +290,10 @@ QString buildPaperPage(TableCursor& genQst, TableCursor& genChc, const PageSourc
             const QString input =
                 isSingle ? QStringLiteral("<TD align=center><input type=radio name= ")
                          : QStringLiteral("<TD align=center><input type=checkbox name= ");
-            for (genChc.first(); !genChc.eof(); genChc.next()) {
-                const QString idx = genChc.asString(QStringLiteral("ChcIdx"));
-                const QString ctext = genChc.asString(QStringLiteral("ChcCon"));
-                const QString cflag = genChc.asString(QStringLiteral("IsTrue")).toLower();
+            for (const ChoiceRow& choice : question.choices) {
+                const QString idx = textOf(choice.number);
+                const QString ctext = textOf(choice.text);
+                const QString cflag = textOf(choice.isTrue).toLower();
                 script << chc + QStringLiteral(" = new JChoice(PaperForm.") + sel +
                               QLatin1Char(',') + cflag + QStringLiteral(");")
                        << addChoice;
@@ -264,9 +394,9 @@ QByteArray encodePageText(const QString& text) {
     return bytes;
 }
 
-void writePaperPage(TableCursor& genQst, TableCursor& genChc, const PageSource& paper,
+void writePaperPage(const Connection& connection, const PageSource& paper,
                     const QString& outputPath) {
-    const QByteArray bytes = encodePageText(buildPaperPage(genQst, genChc, paper, outputPath));
+    const QByteArray bytes = encodePageText(buildPaperPage(connection, paper, outputPath));
     // Copies of this page that an interrupted publish left beside it would
     // otherwise pile up, one per interruption.
     removeLeftovers(outputPath);

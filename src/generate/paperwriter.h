@@ -6,7 +6,7 @@
 
 namespace tess {
 
-class TableCursor;
+class Connection;
 
 // What the writer needs to know of the paper besides its questions.
 struct PageSource {
@@ -23,9 +23,9 @@ int parseFullMark(const QString& text);
 
 // The whole page text for one paper: lines ended by CR LF, one more CR LF at
 // the end, picture tags pointed at the page pictures folder of outputPath.
-// Questions and choices are read through the two generation cursors, each
-// closed, filtered and reopened. Engine errors are thrown unchanged.
-QString buildPaperPage(TableCursor& genQst, TableCursor& genChc, const PageSource& paper,
+// Questions and choices are read in one statement, in identifier order and
+// typed as the table cursors type them. Engine errors are thrown unchanged.
+QString buildPaperPage(const Connection& connection, const PageSource& paper,
                        const QString& outputPath);
 
 // GBK bytes of a page text. A character that GBK cannot hold is written as an
@@ -35,7 +35,7 @@ QByteArray encodePageText(const QString& text);
 // Builds the page and writes it to outputPath, replacing an earlier page only
 // once the new one is complete. Throws GenerateError (full mark, file) or
 // EngineError; no file is written then.
-void writePaperPage(TableCursor& genQst, TableCursor& genChc, const PageSource& paper,
+void writePaperPage(const Connection& connection, const PageSource& paper,
                     const QString& outputPath);
 
 } // namespace tess

@@ -99,8 +99,6 @@ int main(int argc, char** argv) {
 
     PaperFixture bank(out.filePath(QStringLiteral("bank.mdb")));
     Query query(bank.conn);
-    TableCursor genQst(bank.conn, QStringLiteral("question"));
-    TableCursor genChc(bank.conn, QStringLiteral("choice"));
     NoOpener opener;
     int failures = 0;
     QTextStream log(stdout);
@@ -118,7 +116,7 @@ int main(int argc, char** argv) {
         };
         steps.paperOutputFile = [&] { return out.filePath(fixture.file); };
         steps.writePage = [&](const QString& path) {
-            writePaperPage(genQst, genChc,
+            writePaperPage(bank.conn,
                            PageSource{papId, fixture.name, QString::number(fixture.fullMark)},
                            path);
         };

@@ -74,8 +74,6 @@ private:
     QTemporaryDir* m_dir = nullptr;
     PaperFixture* m_bank = nullptr;
     Query* m_query = nullptr;
-    TableCursor* m_genQst = nullptr;
-    TableCursor* m_genChc = nullptr;
     RecordingOpener m_opener;
     QStringList m_messages;
     QStringList m_boxes;
@@ -86,8 +84,6 @@ void TestGenerateCommand::init() {
     QVERIFY(m_dir->isValid());
     m_bank = new PaperFixture(m_dir->filePath(QStringLiteral("bank.mdb")));
     m_query = new Query(m_bank->conn);
-    m_genQst = new TableCursor(m_bank->conn, QStringLiteral("question"));
-    m_genChc = new TableCursor(m_bank->conn, QStringLiteral("choice"));
     m_opener.opened.clear();
     m_messages = {QStringLiteral("earlier line")};
     m_boxes.clear();
@@ -97,8 +93,6 @@ void TestGenerateCommand::init() {
 }
 
 void TestGenerateCommand::cleanup() {
-    delete m_genChc;
-    delete m_genQst;
     delete m_query;
     delete m_bank;
     delete m_dir;
@@ -115,8 +109,8 @@ void TestGenerateCommand::run(int papId, const QString& papSav) {
     };
     steps.paperOutputFile = [&] { return papSav; };
     steps.writePage = [&](const QString& path) {
-        writePaperPage(*m_genQst, *m_genChc,
-                       PageSource{papId, QStringLiteral("p"), QStringLiteral("10")}, path);
+        writePaperPage(m_bank->conn, PageSource{papId, QStringLiteral("p"), QStringLiteral("10")},
+                       path);
     };
     steps.picturesFolder = pictures();
     steps.opener = &m_opener;
