@@ -5,7 +5,6 @@
 #include "editor/truorfalse.h"
 #include "store/connection.h"
 #include "store/engineerror.h"
-#include "store/schema.h"
 #include "store/tablecursor.h"
 
 #include <QAbstractItemModelTester>
@@ -177,7 +176,7 @@ void TestCursorTableModel::init() {
     QVERIFY(m_dir.isValid());
     m_bank = m_dir.filePath(u"bank.mdb"_s);
     QFile::remove(m_bank);
-    createPaperBank(m_bank);
+    banktest::freshBank(m_bank);
     banktest::openConnection(m_conn, m_bank);
     // Four questions of paper 1 (one without a score) and one of paper 2.
     m_conn.execute(

@@ -7,7 +7,6 @@
 #include "editor/recordnavigator.h"
 #include "editor/truorfalse.h"
 #include "store/connection.h"
-#include "store/schema.h"
 #include "store/tablecursor.h"
 
 #include <QAbstractItemView>
@@ -40,7 +39,7 @@ const QStringList kTypes{u"判断题"_s, u"单选题"_s, u"多选题"_s};
 // ..., the first one correct and then alternately.
 struct Pane {
     explicit Pane(int rows = 4) {
-        createPaperBank(dir.filePath(u"bank.mdb"_s));
+        banktest::freshBank(dir.filePath(u"bank.mdb"_s));
         banktest::openConnection(conn, dir.filePath(u"bank.mdb"_s));
         QStringList values;
         for (int i = 0; i < rows; ++i)
