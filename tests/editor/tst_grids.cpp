@@ -204,11 +204,13 @@ void TestGrids::refreshCases() {
     QFETCH(bool, canDelete);
     QFETCH(bool, flagListEnabled);
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     questionRow(bank, 1, 1, 1, QStringLiteral("判断题"));
     questionRow(bank, 2, 1, 2, typeJustPosted ? QStringLiteral("单选题") : type);
     for (int c = 1; c <= choices; ++c)
         bank.choice(10 + c, 2, c);
+    setup.commit();
     TMainForm form;
     activate(form);
     Grids g(form);
@@ -235,11 +237,13 @@ void TestGrids::refreshCases() {
 
 void TestGrids::typeBackAndForthKeepsChoicesAndFlag() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     questionRow(bank, 1, 1, 1, QStringLiteral("单选题"), 4, true);
     questionRow(bank, 2, 1, 2, QStringLiteral("判断题"));
     bank.choice(11, 1, 1);
     bank.choice(12, 1, 2);
+    setup.commit();
     TMainForm form;
     activate(form);
     Grids g(form);
@@ -268,8 +272,10 @@ void TestGrids::typeBackAndForthKeepsChoicesAndFlag() {
 
 void TestGrids::listOpensByKeyAndStaysOpen() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     questionRow(bank, 1, 1, 1, QStringLiteral("判断题"), 3);
+    setup.commit();
     TMainForm form;
     activate(form);
     Grids g(form);
@@ -297,8 +303,10 @@ void TestGrids::listOpensByKeyAndStaysOpen() {
 
 void TestGrids::unknownTypeWord() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     questionRow(bank, 1, 1, 1, QStringLiteral("填空题"), 3);
+    setup.commit();
     TMainForm form;
     activate(form);
     Grids g(form);
@@ -317,9 +325,11 @@ void TestGrids::unknownTypeWord() {
 
 void TestGrids::lettersInMarkAreRefusedAtPost() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     questionRow(bank, 1, 1, 1, QStringLiteral("判断题"), 3);
     questionRow(bank, 2, 1, 2, QStringLiteral("判断题"), 3);
+    setup.commit();
     TMainForm form;
     activate(form);
     Grids g(form);
@@ -342,10 +352,12 @@ void TestGrids::lettersInMarkAreRefusedAtPost() {
 
 void TestGrids::downNeverAppends() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     questionRow(bank, 1, 1, 1, QStringLiteral("单选题"), 3);
     questionRow(bank, 2, 1, 2, QStringLiteral("判断题"), 3);
     bank.choice(11, 1, 1);
+    setup.commit();
     TMainForm form;
     activate(form);
     Grids g(form);
@@ -368,8 +380,10 @@ void TestGrids::downNeverAppends() {
 
 void TestGrids::choicesNumberedAndDeleted() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     questionRow(bank, 1, 1, 1, QStringLiteral("单选题"), 3);
+    setup.commit();
     TMainForm form;
     activate(form);
     Grids g(form);
@@ -408,8 +422,10 @@ void TestGrids::choicesNumberedAndDeleted() {
 
 void TestGrids::questionDeletedByAnotherProgram() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     questionRow(bank, 1, 1, 1, QStringLiteral("判断题"), 3);
+    setup.commit();
     TMainForm form;
     activate(form);
     Grids g(form);
@@ -424,9 +440,11 @@ void TestGrids::questionDeletedByAnotherProgram() {
 
 void TestGrids::publishingSavesWhatIsTyped() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     const QString page = bank.dir.filePath(QStringLiteral("quiz.html"));
     bank.paper(1, QStringLiteral("甲"), QVariant(), 5, page);
     questionRow(bank, 1, 1, 1, QStringLiteral("判断题"), 5, true, QStringLiteral("old"));
+    setup.commit();
     TMainForm form;
     struct : tess::PageOpener {
         void open(const QString&) override {}
@@ -494,6 +512,7 @@ void TestGrids::insertPicture() {
     QFETCH(bool, copied);
     QFETCH(QString, message);
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     questionRow(bank, 1, 1, 1, QStringLiteral("单选题"), 3, false, QStringLiteral("地图:"));
     bank.sql(QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, ChcCon) values (1, 1, 1, "
@@ -504,6 +523,7 @@ void TestGrids::insertPicture() {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("not really a png, but a picture file all the same");
     }
+    setup.commit();
     TMainForm form;
     activate(form);
     Grids g(form);
@@ -587,11 +607,13 @@ void TestGrids::typedTextSavedBeforeItsOwnerIsLeft() {
     QFETCH(QString, typed);
     QFETCH(QString, then);
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     questionRow(bank, 1, 1, 1, QStringLiteral("单选题"), 3, false, QStringLiteral("q1"));
     questionRow(bank, 2, 1, 2, QStringLiteral("单选题"), 3, false, QStringLiteral("q2"));
     bank.sql(QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, ChcCon) values (1, 1, 1, "
                             "'c1')"));
+    setup.commit();
     TMainForm form;
     activate(form);
     Grids g(form);
@@ -656,6 +678,7 @@ void TestGrids::accessibleNames() {
 
 void TestGrids::bothGridsFilled() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("地理单元测验"));
     bank.paper(2, QStringLiteral("物理期中考试"));
     questionRow(bank, 1, 1, 1, QStringLiteral("判断题"), 10, true,
@@ -673,6 +696,7 @@ void TestGrids::bothGridsFilled() {
                      .arg(c + 1)
                      .arg(c == 1 ? 1 : 0)
                      .arg(cities[c]));
+    setup.commit();
     TMainForm form;
     form.resize(900, 640);
     activate(form);

@@ -50,6 +50,7 @@ void TestNavigator::emptyBank() {
 
 void TestNavigator::openFillsNavigator() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     // Out of order on purpose: the list follows the identifiers.
     bank.paper(7, QStringLiteral("期末"), QStringLiteral("数学"), 120,
                QStringLiteral("/out/期末.html"));
@@ -58,6 +59,7 @@ void TestNavigator::openFillsNavigator() {
     bank.paper(5, QStringLiteral("空类别"), QStringLiteral(""));
     bank.paper(3, QStringLiteral("单元二"), QStringLiteral("数学"));
     bank.question(1, 2, 1);
+    setup.commit();
     TMainForm form;
     openBank(form);
 
@@ -87,10 +89,12 @@ void TestNavigator::openFillsNavigator() {
 
 void TestNavigator::selectingAnEntry() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     bank.paper(2, QStringLiteral("乙"), QVariant(), 80, QStringLiteral("/out/乙.html"));
     bank.question(10, 2, 1);
     bank.question(11, 2, 2);
+    setup.commit();
     TMainForm form;
     openBank(form);
 
@@ -116,9 +120,11 @@ void TestNavigator::selectingAnEntry() {
 // no command acts on a paper other than the one shown.
 void TestNavigator::failedSelectionGoesBack() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     bank.paper(2, QStringLiteral("乙"));
     bank.question(10, 2, 1);
+    setup.commit();
     TMainForm form;
     openBank(form);
     QCOMPARE(form.CurPapID, 1);
@@ -144,8 +150,10 @@ void TestNavigator::failedSelectionGoesBack() {
 
 void TestNavigator::refillKeepsSelectedPaper() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     bank.paper(2, QStringLiteral("乙"));
+    setup.commit();
     TMainForm form;
     openBank(form);
     QCOMPARE(form.CurPapID, 1);
@@ -177,12 +185,14 @@ void TestNavigator::categoryFilter() {
     QFETCH(QString, category);
     QFETCH(QList<int>, shown);
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("a"), QStringLiteral("数学"));
     bank.paper(2, QStringLiteral("b"), QStringLiteral("O'Neil's"));
     bank.paper(3, QStringLiteral("c"), QStringLiteral(" 期 中 "));
     bank.paper(4, QStringLiteral("d"), QStringLiteral("数学"));
     bank.paper(5, QStringLiteral("e"), QStringLiteral("化学😀"));
     bank.paper(6, QStringLiteral("f"), QStringLiteral("所有试卷"));
+    setup.commit();
     TMainForm form;
     openBank(form);
 
@@ -199,8 +209,10 @@ void TestNavigator::categoryFilter() {
 
 void TestNavigator::categoryWhosePapersAreGone() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"), QStringLiteral("数学"));
     bank.paper(2, QStringLiteral("乙"), QStringLiteral("语文"));
+    setup.commit();
     TMainForm form;
     openBank(form);
     pickCategory(form, QStringLiteral("语文"));
@@ -256,8 +268,10 @@ void TestNavigator::newPaperNumbersAndCategory() {
     QFETCH(QString, chosen);
     QFETCH(QString, expected);
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"), QStringLiteral("O'Neil's"));
     bank.paper(2, QStringLiteral("乙"), QStringLiteral("数学"));
+    setup.commit();
     TMainForm form;
     form.Defaults.fullMark = 150;
     form.Defaults.name = QStringLiteral("新试卷");
@@ -288,12 +302,14 @@ void TestNavigator::newPaperNumbersAndCategory() {
 
 void TestNavigator::deletedTopPaperIdentifierReused() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     bank.paper(2, QStringLiteral("乙"));
     bank.paper(3, QStringLiteral("丙"));
     bank.question(1, 3, 1);
     bank.question(2, 3, 2);
     bank.choice(1, 1, 1);
+    setup.commit();
     TMainForm form;
     openBank(form);
     clickRow(form, 2);
@@ -315,12 +331,14 @@ void TestNavigator::deletedTopPaperIdentifierReused() {
 
 void TestNavigator::newQuestionAndChoice() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     bank.paper(2, QStringLiteral("乙"));
     bank.question(4, 2, 1);
     bank.question(5, 2, 2);
     bank.question(6, 2, 7);
     bank.choice(9, 6, 3);
+    setup.commit();
     TMainForm form;
     openBank(form);
     clickRow(form, 1);
@@ -377,8 +395,10 @@ void TestNavigator::ctrlGDeletesOnlyInTheList() {
     QFETCH(bool, answer);
     QFETCH(int, papersLeft);
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     bank.paper(2, QStringLiteral("乙"));
+    setup.commit();
     TMainForm form;
     openBank(form);
     form.activateWindow();

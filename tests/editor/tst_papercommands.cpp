@@ -65,10 +65,12 @@ void TestPaperCommands::deletePaper_data() {
 void TestPaperCommands::deletePaper() {
     QFETCH(bool, yes);
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     bank.paper(2, QStringLiteral("乙"));
     bank.paper(3, QStringLiteral("丙"));
     bank.question(1, 2, 1);
+    setup.commit();
     TMainForm form;
     openBank(form);
     clickRow(form, 1);
@@ -116,12 +118,14 @@ void TestPaperCommands::deleteAllPapers_data() {
 void TestPaperCommands::deleteAllPapers() {
     QFETCH(bool, yes);
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"), QStringLiteral("数学"));
     bank.paper(2, QStringLiteral("乙"), QStringLiteral("语文"));
     bank.question(1, 1, 1);
     bank.question(2, 2, 1);
     bank.choice(1, 2, 1);
     bank.sql(QStringLiteral("insert into users (acount, password) values ('张老师', 'x')"));
+    setup.commit();
     TMainForm form;
     openBank(form);
     pickCategory(form, QStringLiteral("数学"));
@@ -142,12 +146,14 @@ void TestPaperCommands::deleteAllPapers() {
 
 void TestPaperCommands::deleteAllQuestionsTwice() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     bank.paper(2, QStringLiteral("乙"));
     bank.question(1, 1, 1);
     bank.question(2, 1, 2);
     bank.question(3, 2, 1);
     bank.choice(1, 1, 1);
+    setup.commit();
     TMainForm form;
     openBank(form);
     QCOMPARE(form.TQuestion.recordCount(), 2);
@@ -168,9 +174,11 @@ void TestPaperCommands::deleteAllQuestionsTwice() {
 // With no entry selected the command has no paper the user can see: it does nothing.
 void TestPaperCommands::deleteAllQuestionsWithoutSelection() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"), QStringLiteral("数学"));
     bank.paper(2, QStringLiteral("乙"), QStringLiteral("语文"));
     bank.question(1, 1, 1);
+    setup.commit();
     TMainForm form;
     openBank(form);
     Prompts::instance().queueYesNo(true);
@@ -185,9 +193,11 @@ void TestPaperCommands::deleteAllQuestionsWithoutSelection() {
 
 void TestPaperCommands::editWithOk() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"), QStringLiteral("数学"));
     bank.paper(2, QStringLiteral("乙"), QStringLiteral("数学"), 90, QStringLiteral("/old.html"));
     bank.paper(3, QStringLiteral("丙"));
+    setup.commit();
     TMainForm form;
     openBank(form);
     clickRow(form, 1);
@@ -356,9 +366,11 @@ void TestPaperCommands::fullMark() {
 
 void TestPaperCommands::categoryButton() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"), QStringLiteral("数学"));
     bank.paper(2, QStringLiteral("乙"), QStringLiteral("O'Neil's"));
     bank.paper(3, QStringLiteral("丙"), QStringLiteral(""));
+    setup.commit();
     TMainForm form;
     openBank(form);
     onNextModal<TEditor>([&](TEditor* dlg) {
@@ -432,10 +444,12 @@ void TestPaperCommands::editedPaperLeavesCategory_data() {
 void TestPaperCommands::editedPaperLeavesCategory() {
     QFETCH(bool, othersRemain);
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"), QStringLiteral("语文"));
     bank.paper(2, QStringLiteral("乙"), QStringLiteral("数学"));
     if (othersRemain)
         bank.paper(3, QStringLiteral("丙"), QStringLiteral("数学"));
+    setup.commit();
     TMainForm form;
     openBank(form);
     pickCategory(form, QStringLiteral("数学"));
@@ -468,8 +482,10 @@ void TestPaperCommands::editedPaperLeavesCategory() {
 // Another program deletes the paper while its properties are open.
 void TestPaperCommands::paperDeletedByAnotherProgram() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     bank.paper(2, QStringLiteral("乙"));
+    setup.commit();
     TMainForm form;
     openBank(form);
     onNextModal<TEditor>([&](TEditor* dlg) {

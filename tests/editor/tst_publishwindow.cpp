@@ -84,6 +84,7 @@ void TestPublishWindow::publishSelectedPaper_data() {
 void TestPublishWindow::publishSelectedPaper() {
     QFETCH(QString, how);
     EditorBank bank;
+    auto setup = bank.setupRows();
     const QString out = bank.dir.filePath(QStringLiteral("pages"));
     QVERIFY(QDir().mkdir(out));
     publishablePaper(bank, 1, QStringLiteral("第一单元"), out + QStringLiteral("/one.html"));
@@ -102,6 +103,7 @@ void TestPublishWindow::publishSelectedPaper() {
         kept.write("old");
     }
 
+    setup.commit();
     TMainForm form;
     RecordingOpener opener;
     form.SetPageOpener(&opener);
@@ -139,9 +141,11 @@ void TestPublishWindow::publishSelectedPaper() {
 
 void TestPublishWindow::failedCheckShowsBoxAndWritesNothing() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     const QString page = bank.dir.filePath(QStringLiteral("empty.html"));
     publishablePaper(bank, 1, QStringLiteral("空题"), page, QString());
 
+    setup.commit();
     TMainForm form;
     RecordingOpener opener;
     form.SetPageOpener(&opener);

@@ -33,12 +33,14 @@ private Q_SLOTS:
 
 void TestSecondProgram::newPaperSelectedByItsIdentifier() {
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     // Another paper appears right after this program's own, as when another
     // program adds one between the post and the list being read.
     bank.sql(QStringLiteral("create trigger other after insert on paper when new.PapID < 100 "
                             "begin insert into paper (PapID, PapNam) values (new.PapID + 100, "
                             "'另一个程序的试卷'); end"));
+    setup.commit();
     TMainForm form;
     activate(form);
     form.ListView->setFocus();
@@ -91,10 +93,12 @@ void TestSecondProgram::changedUnderneath() {
     QFETCH(QString, written);
     QFETCH(int, records);
     EditorBank bank;
+    auto setup = bank.setupRows();
     bank.paper(1, QStringLiteral("甲"));
     bank.paper(2, QStringLiteral("乙"));
     bank.sql(QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr) "
                             "values (20, 2, 1, '单选题', 5)"));
+    setup.commit();
     TMainForm form;
     activate(form);
     clickRow(form, 1);
