@@ -1,3 +1,10 @@
+-- What the second version of the schema adds to the first. Every statement
+-- may run again on a bank that has part of it: a bank of the earlier schema is
+-- upgraded with these statements when it is opened.
+
+-- The category list and the category filter read this column only.
+CREATE INDEX IF NOT EXISTS paper_PapCtg ON paper (PapCtg);
+
 -- Which owners may have lost records. Before a new record is added the program
 -- removes choices whose question and questions whose paper do not exist; with
 -- this table it looks only where a record may be missing its owner instead of

@@ -65,7 +65,7 @@ QString addOrphanWatch(Connection& connection) {
         return QString();
     try {
         inTransaction(connection, [&] {
-            connection.execute(orphanWatchSchema());
+            connection.execute(schemaAdditions());
             // What happened before the watch is not known: the next trim reads it all.
             connection.execute(
                 QStringLiteral("insert or ignore into orphan_owner (kind, id) values ('all', 0);"

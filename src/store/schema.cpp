@@ -53,11 +53,11 @@ QString schemaResource(const QString& name) {
 } // namespace
 
 QString paperBankSchema() {
-    return schemaResource(QStringLiteral("schema.sql")) + QLatin1Char('\n') + orphanWatchSchema();
+    return schemaResource(QStringLiteral("schema.sql")) + QLatin1Char('\n') + schemaAdditions();
 }
 
-QString orphanWatchSchema() {
-    return schemaResource(QStringLiteral("orphanwatch.sql"));
+QString schemaAdditions() {
+    return schemaResource(QStringLiteral("schema-2.sql"));
 }
 
 void createPaperBank(const QString& path) {

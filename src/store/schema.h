@@ -10,9 +10,9 @@ QString paperBankSchema();
 // The version (user_version) of the schema this program makes and keeps.
 constexpr int kPaperBankVersion = 2;
 
-// The statements that add the orphan watch (its table, triggers and the
-// index the question cursor's starting filter needs) where it is missing.
-QString orphanWatchSchema();
+// What this version of the schema adds to the earlier one (the orphan watch,
+// indexes), as statements that add only what is missing.
+QString schemaAdditions();
 
 // Makes a ready-made paper bank at path: the four tables and the account
 // "Admin" with an empty password. Never replaces an existing file; throws

@@ -379,9 +379,13 @@ void TableCursor::readRows() {
                                   .arg(m_filter, filter.column, m_table));
         sql += QStringLiteral(" where %1 %2 ?").arg(quoted(m_impl->columns[index].name), filter.op);
     }
-    // A record added last has the largest identifier, so it comes last.
+    // A record added last has the largest identifier, so it comes last. Under
+    // a filter the few rows it passes are found through the filter column's
+    // index and sorted (the unary plus keeps the engine from walking the whole
+    // identifier index in order instead).
     if (!m_identity.isEmpty() && findColumn(m_impl->columns, m_identity) >= 0)
-        sql += QStringLiteral(" order by %1, rowid").arg(quoted(m_identity));
+        sql += QStringLiteral(" order by %1%2, rowid")
+                   .arg(filter.any ? QString() : QStringLiteral("+"), quoted(m_identity));
     else
         sql += QStringLiteral(" order by rowid");
 
