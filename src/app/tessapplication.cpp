@@ -1,7 +1,11 @@
 #include "app/tessapplication.h"
 
+#include "app/tformhelp.h"
+#include "app/tmainform.h"
+#include "app/tpassworddlg.h"
 #include "store/engineerror.h"
 
+#include <QEvent>
 #include <exception>
 
 namespace tess {
@@ -18,6 +22,56 @@ bool TessApplication::notify(QObject* receiver, QEvent* event) {
     if (m_handler)
         m_handler(message);
     return false;
+}
+
+Startup::Startup(TessApplication& app) : m_app(app), m_login(std::make_unique<TPasswordDlg>()) {
+    m_login->SetMainFormSource([this] { return mainForm(); });
+    m_app.setErrorHandler([this](const QString& message) { mainForm()->ReportError(message); });
+    QObject::connect(m_login.get(), &QDialog::rejected, &m_app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+}
+
+Startup::~Startup() {
+    finish();
+}
+
+TMainForm* Startup::mainForm() {
+    if (m_mainForm)
+        return m_mainForm;
+    m_mainForm = new TMainForm;
+    m_help = std::make_unique<TFormHelp>(TMainForm::GuidePath());
+    m_mainForm->SetHelpWindow(m_help.get());
+    QObject::connect(m_mainForm, &TMainForm::exitConfirmed, &m_app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    return m_mainForm;
+}
+
+void Startup::show() {
+    // Watched on the dialog itself, so that a watcher on the whole
+    // application sees the paint first.
+    m_login->installEventFilter(this);
+    m_login->show();
+}
+
+bool Startup::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_login.get() && event->type() == QEvent::Paint) {
+        m_login->removeEventFilter(this);
+        // Posted: it runs once this paint is finished and on the screen.
+        QMetaObject::invokeMethod(
+            this, [this] { mainForm(); }, Qt::QueuedConnection);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void Startup::finish() {
+    if (!m_login)
+        return;
+    m_app.setErrorHandler(nullptr);
+    mainForm()->SaveDefaults();
+    delete m_mainForm;
+    m_mainForm = nullptr;
+    m_help.reset();
+    m_login.reset();
 }
 
 } // namespace tess

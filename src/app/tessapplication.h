@@ -2,6 +2,11 @@
 
 #include <QApplication>
 #include <functional>
+#include <memory>
+
+class TFormHelp;
+class TMainForm;
+class TPasswordDlg;
 
 namespace tess {
 
@@ -21,6 +26,41 @@ public:
 
 private:
     std::function<void(const QString&)> m_handler;
+};
+
+// The program's start-up and end. The login dialog comes first and governs
+// the application's lifetime: closing it ends the application. The hidden main
+// window (it reads the new-paper defaults) and the user guide window (it reads
+// the guide) are made once the dialog has been painted, so that the teacher
+// does not wait for them; anything that needs the main window sooner (OK, an
+// escaped error, the end) makes it there and then.
+class Startup : public QObject {
+    Q_OBJECT
+
+public:
+    explicit Startup(TessApplication& app);
+    ~Startup() override;
+
+    TPasswordDlg& login() const { return *m_login; }
+    // The hidden main window, with its user guide window; made on the first call.
+    TMainForm* mainForm();
+    bool mainFormMade() const { return m_mainForm != nullptr; }
+
+    // Shows the login dialog.
+    void show();
+    // After the event loop: the new-paper defaults go back to the settings
+    // file, also when nobody logged in, while the application still runs so
+    // that a failure can be reported; then the windows go.
+    void finish();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    TessApplication& m_app;
+    std::unique_ptr<TPasswordDlg> m_login;
+    std::unique_ptr<TFormHelp> m_help;
+    TMainForm* m_mainForm = nullptr; // deleted first, before the windows it points to
 };
 
 } // namespace tess

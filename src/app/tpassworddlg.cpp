@@ -149,6 +149,8 @@ void TPasswordDlg::OKBtnClick() {
     // Accepted.
     OKBtn->setEnabled(false);
     closeCheck();
+    if (!m_mainForm && m_mainFormSource)
+        m_mainForm = m_mainFormSource();
     if (!m_mainForm)
         return;
     m_mainForm->SetSignedInAccount(EditAcount->text());

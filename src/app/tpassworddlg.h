@@ -4,6 +4,7 @@
 #include "store/query.h"
 
 #include <QDialog>
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -26,6 +27,11 @@ class TPasswordDlg : public QDialog {
 public:
     explicit TPasswordDlg(QWidget* parent = nullptr);
     void SetMainForm(TMainForm* mainForm) { m_mainForm = mainForm; }
+    // Or where to get it when an accepted login first needs it, for a main
+    // window that is made after this dialog shows.
+    void SetMainFormSource(std::function<TMainForm*()> source) {
+        m_mainFormSource = std::move(source);
+    }
 
     // The check statement: three lines, each ending in CR LF.
     static QString CheckStatement(const QString& account, const QString& password);
@@ -53,4 +59,5 @@ private:
     void closeCheck();
 
     TMainForm* m_mainForm = nullptr;
+    std::function<TMainForm*()> m_mainFormSource;
 };

@@ -1,0 +1,221 @@
+// Start-up and end as the program runs them: the login dialog is painted
+// before the main window is made, and everything the main window did when it
+// was made before the dialog still happens, whenever it is first needed.
+#include "app/tessapplication.h"
+#include "app/tformhelp.h"
+#include "app/tpassworddlg.h"
+#include "appfixture.h"
+#include "settings/inifile.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <stdexcept>
+
+using tess::Prompts;
+using tess::Startup;
+
+namespace {
+
+tess::TessApplication& application() {
+    return *static_cast<tess::TessApplication*>(qApp);
+}
+
+// Notes, on the first paint of the login dialog, whether the main window was
+// there already. Watched on the whole application, so it sees the paint
+// before the start-up does.
+class PaintOrder : public QObject {
+public:
+    explicit PaintOrder(Startup& startup) : m_startup(startup) { qApp->installEventFilter(this); }
+    ~PaintOrder() override { qApp->removeEventFilter(this); }
+    bool painted = false;
+    bool mainFormAtPaint = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!painted && event->type() == QEvent::Paint && watched == &m_startup.login()) {
+            painted = true;
+            mainFormAtPaint = m_startup.mainFormMade();
+        }
+        return false;
+    }
+
+private:
+    Startup& m_startup;
+};
+
+// A widget that throws from an event handler, as a fault escaping every guard would.
+class Throwing : public QWidget {
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User)
+            throw std::runtime_error("登陆前出错");
+        return QWidget::event(e);
+    }
+};
+
+QString settingsText() {
+    QFile file(TMainForm::SettingsPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromLatin1(file.readAll());
+}
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void mainWindowAfterFirstPaint();
+    void endSavesDefaults_data();
+    void endSavesDefaults();
+    void signInBeforeMainWindow();
+    void errorBeforeMainWindow();
+    void applicationEnds_data();
+    void applicationEnds();
+};
+
+// Nothing but the login dialog is made before its first paint; the hidden
+// main window and its user guide window follow as soon as it is painted.
+void TestStartup::mainWindowAfterFirstPaint() {
+    AppFolder folder;
+    Startup startup(application());
+    PaintOrder order(startup);
+    startup.show();
+    QVERIFY(!startup.mainFormMade());
+    QVERIFY(QTest::qWaitForWindowExposed(&startup.login()));
+    QTRY_VERIFY(startup.mainFormMade());
+    QVERIFY(order.painted);
+    QVERIFY(!order.mainFormAtPaint);
+
+    TMainForm* form = startup.mainForm();
+    QVERIFY(form->isHidden());
+    QVERIFY(startup.login().isVisible());
+    TFormHelp* help = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* h = qobject_cast<TFormHelp*>(w))
+            help = h;
+    QVERIFY(help);
+    QVERIFY(help->isHidden());
+    QCOMPARE(startup.mainForm(), form); // made once
+    QVERIFY(!form->Conn.isOpen());
+    QVERIFY(Prompts::instance().shownTexts().isEmpty());
+}
+
+void TestStartup::endSavesDefaults_data() {
+    QTest::addColumn<bool>("painted");
+    QTest::newRow("closed before the first paint") << false;
+    QTest::newRow("closed after the main window was made") << true;
+}
+
+// The end writes the new-paper defaults back, read from the settings file
+// first, also when nobody logged in and the main window was not made yet.
+void TestStartup::endSavesDefaults() {
+    QFETCH(bool, painted);
+    AppFolder folder;
+    {
+        QFile ini(TMainForm::SettingsPath());
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Default]\r\nDefPapScr=77\r\n");
+    }
+    Startup startup(application());
+    startup.show();
+    if (painted) {
+        QVERIFY(QTest::qWaitForWindowExposed(&startup.login()));
+        QTRY_VERIFY(startup.mainFormMade());
+    }
+    startup.login().reject();
+    startup.finish();
+    QVERIFY(Prompts::instance().shownTexts().isEmpty());
+
+    tess::IniFile ini;
+    QVERIFY2(ini.load(TMainForm::SettingsPath()), qPrintable(settingsText()));
+    const auto mark = ini.value(QStringLiteral("Default"), QStringLiteral("DefPapScr"));
+    QVERIFY(mark.has_value());
+    QCOMPARE(*mark, QStringLiteral("77"));
+    // Every default is written, not only the one the file held.
+    QVERIFY2(ini.value(QStringLiteral("Default"), QStringLiteral("DefPapNam")).has_value(),
+             qPrintable(settingsText()));
+}
+
+// OK before the main window was made: the accepted login makes it, which
+// opens the bank and shows itself in the dialog's place.
+void TestStartup::signInBeforeMainWindow() {
+    AppFolder folder;
+    Startup startup(application());
+    startup.show();
+    QVERIFY(!startup.mainFormMade());
+    startup.login().EditAcount->setText(QStringLiteral("Admin"));
+    startup.login().OKBtnClick();
+    QVERIFY(startup.mainFormMade());
+    TMainForm* form = startup.mainForm();
+    QVERIFY(form->isVisible());
+    QVERIFY(startup.login().isHidden());
+    QVERIFY(form->Conn.isOpen());
+    QCOMPARE(form->SignedInAccount(), QStringLiteral("Admin"));
+    QVERIFY(Prompts::instance().shownTexts().isEmpty());
+    // The paint that comes later makes nothing more.
+    QCoreApplication::processEvents();
+    QCOMPARE(startup.mainForm(), form);
+}
+
+// An error escaping every guard while only the dialog is up still goes to the
+// main window's message area.
+void TestStartup::errorBeforeMainWindow() {
+    AppFolder folder;
+    Startup startup(application());
+    startup.show();
+    QVERIFY(!startup.mainFormMade());
+    Throwing widget;
+    QEvent event(QEvent::User);
+    QCoreApplication::sendEvent(&widget, &event);
+    QVERIFY(startup.mainFormMade());
+    QCOMPARE(startup.mainForm()->MessageArea->toPlainText(),
+             QStringLiteral("程序运行错误:登陆前出错"));
+    QVERIFY(startup.mainForm()->isHidden());
+}
+
+void TestStartup::applicationEnds_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("login closed") << QStringLiteral("reject");
+    QTest::newRow("login cancelled") << QStringLiteral("cancel");
+    QTest::newRow("exit confirmed in the main window") << QStringLiteral("exit");
+}
+
+// Closing the login dialog, or the main window's confirmed exit, ends the
+// event loop.
+void TestStartup::applicationEnds() {
+    QFETCH(QString, how);
+    AppFolder folder;
+    // An end asked for by an earlier case must not end this loop.
+    QCoreApplication::processEvents();
+    Startup startup(application());
+    startup.show();
+    QTimer::singleShot(0, &startup, [&] {
+        if (how == QStringLiteral("reject"))
+            startup.login().reject();
+        else if (how == QStringLiteral("cancel"))
+            QTest::mouseClick(startup.login().CancelBtn, Qt::LeftButton);
+        else
+            Q_EMIT startup.mainForm()->exitConfirmed();
+    });
+    // Without the connection the loop would run on: this ends it with 1.
+    QTimer failsafe;
+    failsafe.setSingleShot(true);
+    QObject::connect(&failsafe, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+    failsafe.start(10000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+    startup.finish();
+}
+
+int main(int argc, char** argv) {
+    tess::TessApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestStartup test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_startup.moc"
