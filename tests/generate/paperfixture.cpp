@@ -1,7 +1,6 @@
 #include "paperfixture.h"
 
 #include "bankhelpers.h"
-#include "store/schema.h"
 
 namespace {
 
@@ -15,7 +14,7 @@ void setOrNull(tess::TableCursor& cursor, const QString& column, const QVariant&
 } // namespace
 
 PaperFixture::PaperFixture(const QString& bankPath) {
-    tess::createPaperBank(bankPath);
+    banktest::freshBank(bankPath);
     banktest::openConnection(conn, bankPath);
     // Kept open: a fixture of a thousand questions must not re-read its tables per record.
     m_paper.open();

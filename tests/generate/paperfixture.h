@@ -7,7 +7,8 @@
 #include <QVariant>
 
 // A fresh paper bank made from the real schema, filled through table cursors.
-// A null QVariant leaves the column empty.
+// A null QVariant leaves the column empty. Rows added under a
+// banktest::SetupTransaction on conn are written together.
 class PaperFixture {
 public:
     explicit PaperFixture(const QString& bankPath);

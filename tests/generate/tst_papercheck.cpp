@@ -1,3 +1,4 @@
+#include "bankhelpers.h"
 #include "generate/papercheck.h"
 #include "paperfixture.h"
 #include "store/engineerror.h"
@@ -151,7 +152,9 @@ void TestPaperCheck::findings() {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     PaperFixture f(dir.filePath(QStringLiteral("bank.mdb")));
+    banktest::SetupTransaction rows(f.conn);
     const int papId = buildCase(f, QString::fromUtf8(QTest::currentDataTag()));
+    rows.commit();
 
     Query query(f.conn);
     QStringList written;
@@ -165,7 +168,9 @@ void TestPaperCheck::engineErrorsReachTheCaller() {
     QVERIFY(dir.isValid());
     const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
     PaperFixture f(bank);
+    banktest::SetupTransaction rows(f.conn);
     const int papId = buildCase(f, QStringLiteral("passing paper"));
+    rows.commit();
     f.conn.close();
     QVERIFY(QFile::remove(bank));
 

@@ -97,6 +97,7 @@ const QStringList kTail{QStringLiteral("</script>"), QStringLiteral("</FONT>"),
 // a choice question without choices, a type left empty, and rows whose
 // identifiers run against the order they were stored in.
 void fillAwkwardPapers(PaperFixture& bank) {
+    banktest::SetupTransaction rows(bank.conn);
     const int p1 = bank.addPaper(QStringLiteral("综合<b>卷</b>"), 100);
     const int p2 = bank.addPaper(QStringLiteral("别的卷"), 10);
     bank.addPaper(QStringLiteral("空卷"), 7);
@@ -125,6 +126,7 @@ void fillAwkwardPapers(PaperFixture& bank) {
     bank.conn.execute(
         QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, IsTrue, ChcCon) values "
                        "(0, 1, null, 1, '零号'), (-5, 0, 9, 0, 'y'), (100, 0, 8, 1, 'z')"));
+    rows.commit();
 }
 
 } // namespace
