@@ -2,6 +2,7 @@
 // the consistency check, the page writer and the pictures copy, exactly as the
 // generation command runs them. Usage: tess_pagegen <output folder>
 #include "../generate/paperfixture.h"
+#include "bankhelpers.h"
 #include "generate/papercheck.h"
 #include "generate/paperwriter.h"
 #include "generate/publish.h"
@@ -103,8 +104,10 @@ int main(int argc, char** argv) {
     int failures = 0;
     QTextStream log(stdout);
     for (const Fixture& fixture : fixtures) {
+        banktest::SetupTransaction rows(bank.conn);
         const int papId = bank.addPaper(fixture.name, fixture.fullMark);
         fixture.questions(bank, papId);
+        rows.commit();
         QStringList messages;
         GenerationSteps steps;
         steps.clearMessages = [&] { messages.clear(); };

@@ -51,7 +51,7 @@ private:
 void TestRecordNumbering::init() {
     m_dir = new QTemporaryDir;
     const QString path = m_dir->filePath(QStringLiteral("bank.mdb"));
-    tess::createPaperBank(path);
+    banktest::freshBank(path);
     m_conn = new tess::Connection;
     banktest::openConnection(*m_conn, path);
     m_maxId = new tess::Query(*m_conn);
@@ -124,8 +124,7 @@ void TestRecordNumbering::nextValues() {
     QFETCH(int, curPapId);
     QFETCH(int, curQstId);
     QFETCH(QList<int>, expected);
-    for (const QString& statement : std::as_const(setup))
-        sql(statement);
+    banktest::executeInOneTransaction(*m_conn, setup);
     const NextIds next = run(curPapId, curQstId);
     QCOMPARE((QList<int>{next.papId, next.qstId, next.chcId, next.qstIdx, next.chcIdx}), expected);
 }
