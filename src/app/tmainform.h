@@ -92,6 +92,8 @@ public:
 
     // --- navigator (editor/) ---
     void RefreshPaperList();
+    // Delete-paper, the question grid and add-question while the list has entries.
+    void EnablePaperCommands();
     void SelectPaper(const QString& papId);
     void RefreshPaperClasses();
 
@@ -266,6 +268,9 @@ private:
     bool m_shownOnce = false;
     bool m_defaultsSaved = false;
     bool m_restoringSelection = false; // ListViewSelectItem going back after a failure
+    // While set, the paper cursor's moves do not re-read the question cursor:
+    // a new filter follows at once and reads it.
+    bool m_holdQuestions = false;
     TFormHelp* m_help = nullptr;
     tess::ShortcutRouter* m_router = nullptr;
     tess::QuestionGrids* m_grids = nullptr;

@@ -194,8 +194,13 @@ void TMainForm::RefreshPaperList() {
     TQuestion.close();
     TChoice.close();
     PaperListModel->clear();
-    TPaper.close();
-    TPaper.open();
+    // Rows no other program has changed since they were read are the bank's
+    // rows: at sign-in the paper cursor has only just read them. Changes of
+    // this window's own that do not go through the paper cursor close it first.
+    if (TPaper.rowsOutdated()) {
+        TPaper.close();
+        TPaper.open();
+    }
     // Read without moving the cursor, so that no paper's questions are
     // loaded on the way; the cursor then goes to its first record.
     QVector<tess::PaperEntry> entries;
@@ -206,21 +211,32 @@ void TMainForm::RefreshPaperList() {
                            TPaper.valueAt(row, QStringLiteral("PapID")).toInt()});
     PaperListModel->setEntries(std::move(entries));
     TPaper.first();
+    // The first entry is selected below: its questions are the ones read.
+    const int first = PaperListModel->papIdAt(0);
+    if (first >= 0 && first != CurPapID)
+        TQuestion.setFilter(QStringLiteral("PapIdx = ") + QString::number(first));
     TQuestion.open();
     TChoice.open();
-    const bool any = PaperListModel->rowCount() > 0;
-    if (any)
+    if (PaperListModel->rowCount() > 0)
         SelectPaperRow(0);
-    OnDelPaper->setEnabled(any);
-    DBGridQuestion->setEnabled(any);
-    OnAddQustion->setEnabled(any);
+    EnablePaperCommands();
     // The list shows the bank as it is now.
     m_seenVersion = Conn.dataVersion();
 }
 
+void TMainForm::EnablePaperCommands() {
+    const bool any = PaperListModel->rowCount() > 0;
+    OnDelPaper->setEnabled(any);
+    DBGridQuestion->setEnabled(any);
+    OnAddQustion->setEnabled(any);
+}
+
 void TMainForm::SelectPaper(const QString& papId) {
-    if (TPaper.isOpen())
+    if (TPaper.isOpen()) {
+        // The question cursor reads the paper's questions once, under the new filter.
+        const QScopedValueRollback<bool> hold(m_holdQuestions, true);
         TPaper.locate(QStringLiteral("PapID"), papId);
+    }
     TQuestion.setFilter(QStringLiteral("PapIdx = ") + papId);
     // A reopening that failed before (the bank was busy) left it closed.
     if (!TQuestion.isOpen() && TPaper.isOpen())
@@ -294,7 +310,7 @@ void TMainForm::ListViewDblClick() {
 
 void TMainForm::DSPaperDataChange() {
     // Closed while the list is refilled; it is opened again at its end.
-    if (!TQuestion.isOpen())
+    if (!TQuestion.isOpen() || m_holdQuestions)
         return;
     TQuestion.close();
     TQuestion.open();

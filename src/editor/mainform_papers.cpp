@@ -5,7 +5,9 @@
 #include "editor/teditor.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QListView>
+#include <QScopedValueRollback>
 
 void TMainForm::createPaperCommands() {
     ConnectBankCommand(OnNewPaper, [this] { OnNewPaperExecute(); });
@@ -18,17 +20,37 @@ void TMainForm::createPaperCommands() {
 void TMainForm::OnNewPaperExecute() {
     if (!TPaper.isOpen())
         TPaper.open();
-    TPaper.insert();
-    try {
-        TPaper.post();
-    } catch (...) {
-        // Nothing the user typed is in it: drop it rather than leave the
-        // cursor stuck on a record that cannot be stored.
-        TPaper.cancel();
-        throw;
+    const bool listed = PaperListModel->rowCount() == TPaper.recordCount() &&
+                        (TPaper.filter().isEmpty() || CBPaperClass->currentIndex() > 0);
+    const int lastId = PaperListModel->papIdAt(PaperListModel->rowCount() - 1);
+    {
+        // The questions are read once, when the new paper is selected.
+        const QScopedValueRollback<bool> hold(m_holdQuestions, true);
+        TPaper.insert();
+        try {
+            TPaper.post();
+        } catch (...) {
+            // Nothing the user typed is in it: drop it rather than leave the
+            // cursor stuck on a record that cannot be stored.
+            TPaper.cancel();
+            throw;
+        }
     }
     // The new paper by its own identifier: another program may have added one after it.
     const int newId = TPaper.asInteger(QStringLiteral("PapID"));
+    // While the list shows the cursor's rows and they are still the bank's,
+    // the new paper joins both in place, at the end, as it has the largest
+    // identifier. Otherwise the list is read again.
+    tess::Query newest(Conn);
+    newest.setSql(QStringLiteral("select max(PapID) as maxID from paper"));
+    newest.open();
+    if (listed && newId > lastId && !TPaper.rowsOutdated() &&
+        newest.asInteger(QStringLiteral("maxID")) == newId) {
+        PaperListModel->appendEntry({TPaper.asString(QStringLiteral("PapNam")), newId});
+        EnablePaperCommands();
+        SelectPaperRow(PaperListModel->rowCount() - 1);
+        return;
+    }
     TPaper.close();
     RefreshPaperList();
     SelectPaperRow(PaperListModel->rowOf(newId));
@@ -49,6 +71,9 @@ void TMainForm::OnEditPaperExecute() {
         return;
     const int remembered = SelectedPaperRow();
     const int editedId = TPaper.asInteger(QStringLiteral("PapID"));
+    // A new category may take the paper out of the filtered list: read again.
+    if (!TPaper.filter().isEmpty())
+        TPaper.close();
     RefreshPaperClasses();
     RefreshPaperList();
     if (remembered < 0) {
@@ -68,8 +93,24 @@ void TMainForm::OnDelPaperExecute() {
         return;
     if (!AskYesNo(QStringLiteral("删除当前试卷操作一旦被执行将不可恢复，真的要删除当前试卷吗？")))
         return;
-    TPaper.remove();
-    RefreshPaperList();
+    const bool inPlace =
+        !TPaper.rowsOutdated() && PaperListModel->rowCount() == TPaper.recordCount();
+    const int row = PaperListModel->rowOf(TPaper.asInteger(QStringLiteral("PapID")));
+    {
+        // The questions are read once, for the paper selected next.
+        const QScopedValueRollback<bool> hold(m_holdQuestions, true);
+        TPaper.remove();
+    }
+    if (!inPlace || row < 0) {
+        RefreshPaperList();
+        SelectPaperRow(PaperListModel->rowCount() - 1);
+        return;
+    }
+    // The list loses the entry as the cursor lost the row. Unselected first:
+    // the selection moving on would select the paper after it on the way.
+    SelectPaperRow(-1);
+    PaperListModel->removeEntry(row);
+    EnablePaperCommands();
     SelectPaperRow(PaperListModel->rowCount() - 1);
 }
 
@@ -84,6 +125,8 @@ void TMainForm::OnDelAllPaperExecute() {
         CmdDelQsts.setText(QLatin1String(statement));
         CmdDelQsts.execute();
     }
+    // The paper cursor did not see these deletions: it reads the table again.
+    TPaper.close();
     RefreshPaperList();
 }
 

@@ -39,6 +39,35 @@ void PaperListModel::setEntries(QVector<PaperEntry> entries) {
     endResetModel();
 }
 
+void PaperListModel::appendEntry(const PaperEntry& entry) {
+    const int row = int(m_entries.size());
+    beginInsertRows(QModelIndex(), row, row);
+    m_entries.append(entry);
+    m_rowOfId.insert(entry.papId, row); // keeps an earlier entry carrying the same identifier
+    endInsertRows();
+}
+
+void PaperListModel::removeEntry(int row) {
+    if (row < 0 || row >= m_entries.size())
+        return;
+    beginRemoveRows(QModelIndex(), row, row);
+    const int papId = m_entries[row].papId;
+    m_entries.removeAt(row);
+    // The entries after it move up by one.
+    for (auto it = m_rowOfId.begin(); it != m_rowOfId.end(); ++it)
+        if (it.value() > row)
+            --it.value();
+    if (m_rowOfId.value(papId, -1) == row) {
+        m_rowOfId.remove(papId);
+        for (int other = row; other < m_entries.size(); ++other)
+            if (m_entries[other].papId == papId) {
+                m_rowOfId.insert(papId, other);
+                break;
+            }
+    }
+    endRemoveRows();
+}
+
 void PaperListModel::clear() {
     setEntries({});
 }

@@ -14,7 +14,8 @@ struct PaperEntry {
 };
 
 // The entries of the navigator's paper list. The list is refilled as a whole,
-// so that a bank with a hundred thousand papers shows at once.
+// so that a bank with a hundred thousand papers shows at once, and a paper
+// added or deleted changes one entry.
 class PaperListModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -30,6 +31,9 @@ public:
 
     void setEntries(QVector<PaperEntry> entries);
     void clear();
+    // Adds an entry after the others and removes one, the others keeping their places.
+    void appendEntry(const PaperEntry& entry);
+    void removeEntry(int row);
     int papIdAt(int row) const; // -1 outside the list
     int rowOf(int papId) const; // -1 when no entry carries it; the first where several do
     const QVector<PaperEntry>& entries() const { return m_entries; }

@@ -389,6 +389,7 @@ void TableCursor::readRows() {
     else
         sql += QStringLiteral(" order by rowid");
 
+    const qint64 version = m_connection.dataVersion();
     Statement stmt(m_connection, sql, tableWhere(m_table));
     if (!filter.any)
         stmt.bind(1, filter.value);
@@ -402,6 +403,11 @@ void TableCursor::readRows() {
         rows << row;
     }
     m_impl->rows = rows;
+    m_readVersion = version;
+}
+
+bool TableCursor::rowsOutdated() const {
+    return !isOpen() || m_connection.dataVersion() != m_readVersion;
 }
 
 void TableCursor::reloadRow(int index) {

@@ -105,6 +105,10 @@ public:
     bool isOpen() const { return m_state != CursorState::Inactive; }
     // Re-reads the rows under the filter and stays on the same record where it still passes.
     void refresh();
+    // Another program has committed changes to the bank since the rows were
+    // read: they may no longer be the bank's. This connection's own changes
+    // through other cursors or statements are not counted.
+    bool rowsOutdated() const;
 
     int recordCount() const;
     bool isEmpty() const { return recordCount() == 0; }
@@ -204,6 +208,7 @@ private:
     bool m_bof = true;
     int m_row = -1;
     int m_suspend = 0;
+    qint64 m_readVersion = -1; // the bank's data version when the rows were read
     Impl* m_impl = nullptr;
     std::map<CursorEvent, std::function<void()>> m_handlers;
     std::shared_ptr<ViewLink::Views> m_views;
