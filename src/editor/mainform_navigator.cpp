@@ -206,9 +206,10 @@ void TMainForm::RefreshPaperList() {
     QVector<tess::PaperEntry> entries;
     const int count = TPaper.recordCount();
     entries.reserve(count);
+    const int name = TPaper.columnIndex(QStringLiteral("PapNam"));
+    const int id = TPaper.columnIndex(QStringLiteral("PapID"));
     for (int row = 0; row < count; ++row)
-        entries.push_back({TPaper.textAt(row, QStringLiteral("PapNam")),
-                           TPaper.valueAt(row, QStringLiteral("PapID")).toInt()});
+        entries.push_back({TPaper.textAt(row, name), TPaper.valueAt(row, id).toInt()});
     PaperListModel->setEntries(std::move(entries));
     TPaper.first();
     // The first entry is selected below: its questions are the ones read.

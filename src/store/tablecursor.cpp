@@ -152,12 +152,37 @@ Filter parseFilter(const QString& text) {
 
 } // namespace
 
+namespace {
+
+// The rows a statement reads: rowid first, then the table's columns.
+QVector<Row> readTable(const Connection& connection, const QString& table, const QString& sql,
+                       const Filter& filter, const QVector<Column>& columns) {
+    Statement stmt(connection, sql, tableWhere(table));
+    if (!filter.any)
+        stmt.bind(1, filter.value);
+    QVector<Row> rows;
+    while (stmt.step()) {
+        Row row;
+        row.rowid = sqlite3_column_int64(stmt.get(), 0);
+        row.values.reserve(columns.size());
+        for (int i = 0; i < columns.size(); ++i)
+            row.values << readValue(stmt.get(), i + 1, columns[i].kind);
+        rows << std::move(row);
+    }
+    return rows;
+}
+
+} // namespace
+
 struct TableCursor::Impl {
     QVector<Column> columns;
     QVector<Row> rows;
     Row original;          // the record as stored, while it is being edited
     QVector<bool> changed; // columns set since edit() or insert()
     int rowBeforeInsert = -1;
+    // The first rows, as read, are in order of their integer identifiers:
+    // a record is found there without a search through all of them.
+    int sortedRows = 0;
 };
 
 namespace {
@@ -379,30 +404,36 @@ void TableCursor::readRows() {
                                   .arg(m_filter, filter.column, m_table));
         sql += QStringLiteral(" where %1 %2 ?").arg(quoted(m_impl->columns[index].name), filter.op);
     }
-    // A record added last has the largest identifier, so it comes last. Under
-    // a filter the few rows it passes are found through the filter column's
-    // index and sorted (the unary plus keeps the engine from walking the whole
-    // identifier index in order instead).
-    if (!m_identity.isEmpty() && findColumn(m_impl->columns, m_identity) >= 0)
-        sql += QStringLiteral(" order by %1%2, rowid")
-                   .arg(filter.any ? QString() : QStringLiteral("+"), quoted(m_identity));
-    else
+    // A record added last has the largest identifier, so it comes last. The
+    // rows are read in the table's own order (or through the filter column's
+    // index) and put in identifier order here: walking the identifier index
+    // would look up every row of a large table one by one.
+    const int identity = m_identity.isEmpty() ? -1 : findColumn(m_impl->columns, m_identity);
+    if (identity < 0)
         sql += QStringLiteral(" order by rowid");
 
     const qint64 version = m_connection.dataVersion();
-    Statement stmt(m_connection, sql, tableWhere(m_table));
-    if (!filter.any)
-        stmt.bind(1, filter.value);
-    QVector<Row> rows;
-    while (stmt.step()) {
-        Row row;
-        row.rowid = sqlite3_column_int64(stmt.get(), 0);
-        row.values.reserve(m_impl->columns.size());
-        for (int i = 0; i < m_impl->columns.size(); ++i)
-            row.values << readValue(stmt.get(), i + 1, m_impl->columns[i].kind);
-        rows << row;
+    QVector<Row> rows = readTable(m_connection, m_table, sql, filter, m_impl->columns);
+    bool integerIds = identity >= 0;
+    for (int i = 0; integerIds && i < rows.size(); ++i)
+        integerIds = rows[i].values[identity].typeId() == QMetaType::Int;
+    if (identity >= 0 && !integerIds) {
+        // Identifiers that are not all 32-bit integers (a bank another program
+        // wrote): the engine's own order of mixed values.
+        rows = readTable(m_connection, m_table,
+                         sql + QStringLiteral(" order by %1, rowid").arg(quoted(m_identity)),
+                         filter, m_impl->columns);
+    } else if (identity >= 0) {
+        auto before = [identity](const Row& a, const Row& b) {
+            const int x = a.values[identity].toInt();
+            const int y = b.values[identity].toInt();
+            return x < y || (x == y && a.rowid < b.rowid);
+        };
+        if (!std::is_sorted(rows.cbegin(), rows.cend(), before))
+            std::sort(rows.begin(), rows.end(), before);
     }
-    m_impl->rows = rows;
+    m_impl->rows = std::move(rows);
+    m_impl->sortedRows = identity >= 0 && integerIds ? int(m_impl->rows.size()) : 0;
     m_readVersion = version;
 }
 
@@ -613,7 +644,24 @@ bool TableCursor::locate(const QString& columnName, const QString& value) {
     const Column& c = m_impl->columns[index];
     bool isNumber = false;
     const qlonglong number = value.trimmed().toLongLong(&isNumber);
-    for (int i = 0; i < m_impl->rows.size(); ++i) {
+    int from = 0;
+    if (isNumber && c.kind == Kind::Integer && m_impl->sortedRows > 0 &&
+        c.name.compare(m_identity, Qt::CaseInsensitive) == 0) {
+        const auto end = m_impl->rows.cbegin() + m_impl->sortedRows;
+        const auto found = std::lower_bound(
+            m_impl->rows.cbegin(), end, number,
+            [index](const Row& row, qlonglong n) { return row.values[index].toLongLong() < n; });
+        if (found != end && found->values[index].toLongLong() == number) {
+            m_row = int(found - m_impl->rows.cbegin());
+            m_bof = false;
+            m_eof = false;
+            scrolled();
+            return true;
+        }
+        // Only the rows added since the read are left to look at.
+        from = m_impl->sortedRows;
+    }
+    for (int i = from; i < m_impl->rows.size(); ++i) {
         const QVariant& v = m_impl->rows[i].values[index];
         bool equal = false;
         if (c.kind == Kind::Integer && isNumber && !v.isNull())
@@ -757,6 +805,9 @@ void TableCursor::postRecord() {
                         .arg(m_table));
         }
     }
+    const int identity = m_identity.isEmpty() ? -1 : findColumn(columns, m_identity);
+    if (identity >= 0 && m_row < m_impl->sortedRows && m_impl->changed.value(identity))
+        m_impl->sortedRows = 0;
     row.values = values;
     reloadRow(m_row);
     m_state = CursorState::Browse;
@@ -774,6 +825,8 @@ void TableCursor::cancel() {
         const int dropped = m_row;
         notify(ViewChange::RowRemoving, dropped);
         m_impl->rows.removeAt(dropped);
+        if (dropped < m_impl->sortedRows)
+            --m_impl->sortedRows;
         const int count = int(m_impl->rows.size());
         m_row = count == 0 ? -1 : std::clamp(m_impl->rowBeforeInsert, 0, count - 1);
         m_bof = count == 0;
@@ -812,6 +865,8 @@ void TableCursor::remove() {
     const int removed = m_row;
     notify(ViewChange::RowRemoving, removed);
     m_impl->rows.removeAt(removed);
+    if (removed < m_impl->sortedRows)
+        --m_impl->sortedRows;
     const int count = int(m_impl->rows.size());
     m_row = count == 0 ? -1 : std::min(removed, count - 1);
     m_bof = count == 0;
@@ -915,14 +970,26 @@ void TableCursor::setNull(const QString& name) {
 }
 
 QVariant TableCursor::valueAt(int row, const QString& name) const {
-    const int index = column(name);
-    if (!isOpen() || row < 0 || row >= m_impl->rows.size())
+    return valueAt(row, column(name));
+}
+
+QVariant TableCursor::valueAt(int row, int columnIndex) const {
+    if (!isOpen() || row < 0 || row >= m_impl->rows.size() || columnIndex < 0 ||
+        columnIndex >= m_impl->columns.size())
         return QVariant();
-    return m_impl->rows[row].values[index];
+    return m_impl->rows[row].values[columnIndex];
+}
+
+int TableCursor::columnIndex(const QString& name) const {
+    return column(name);
 }
 
 QString TableCursor::textAt(int row, const QString& name) const {
     return textForm(valueAt(row, name));
+}
+
+QString TableCursor::textAt(int row, int columnIndex) const {
+    return textForm(valueAt(row, columnIndex));
 }
 
 // ---- notifications --------------------------------------------------------------

@@ -156,6 +156,11 @@ public:
     // Rows for views, read without moving the cursor (the current row shows its edit buffer).
     QString textAt(int row, const QString& column) const;
     QVariant valueAt(int row, const QString& column) const;
+    // The same by the column's place, for reading many rows (columnIndex
+    // throws for an unknown column).
+    int columnIndex(const QString& column) const;
+    QVariant valueAt(int row, int columnIndex) const;
+    QString textAt(int row, int columnIndex) const;
 
     // Order of what is told (views in brackets):
     //   open:   [StateChange, RowsReset] AfterOpen, AfterScroll (when not empty), [DataChange]

@@ -150,9 +150,33 @@ void TestTableCursor::ordersByIdentifier() {
     // A record just added comes last until the rows are read again.
     QCOMPARE(ids(paper, u"PapID"_s), (QList<int>{3, 1, 2}));
     QCOMPARE(paper.recNo(), 2);
+    // Found by identifier among rows added since the read, too.
+    QVERIFY(paper.locate(u"PapID"_s, u"1"_s));
+    QCOMPARE(paper.recNo(), 1);
     paper.close();
     paper.open();
     QCOMPARE(ids(paper, u"PapID"_s), (QList<int>{1, 2, 3}));
+    paper.insert();
+    paper.setInteger(u"PapID"_s, 0);
+    paper.post();
+    for (int id : {0, 3, 1, 2}) {
+        QVERIFY(paper.locate(u"PapID"_s, QString::number(id)));
+        QCOMPARE(paper.asInteger(u"PapID"_s), id);
+    }
+    paper.moveTo(0);
+    paper.remove();
+    QVERIFY(paper.locate(u"PapID"_s, u"3"_s));
+    QCOMPARE(paper.recNo(), 1);
+    QVERIFY(paper.locate(u"PapID"_s, u"0"_s));
+    QVERIFY(!paper.locate(u"PapID"_s, u"1"_s));
+
+    // Under a filter, read through another index, still in identifier order.
+    m_conn.execute(u"insert into question (QstID, PapIdx, QstIdx) values (30, 1, 1), (10, 2, 1),"
+                   u" (20, 1, 2), (5, 1, 3)"_s);
+    TableCursor question(m_conn, u"question"_s);
+    question.setFilter(u"PapIdx = 1"_s);
+    question.open();
+    QCOMPARE(ids(question, u"QstID"_s), (QList<int>{5, 20, 30}));
 }
 
 void TestTableCursor::usersKeepInsertionOrder() {
