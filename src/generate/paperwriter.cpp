@@ -8,7 +8,9 @@
 #include "store/statement.h"
 
 #include <QFile>
+#include <QHash>
 #include <QStringEncoder>
+#include <algorithm>
 #include <climits>
 #include <sqlite3.h>
 
@@ -24,9 +26,29 @@ namespace {
 const QString kTrueFalse = QStringLiteral("判断题");
 const QString kSingle = QStringLiteral("单选题");
 
+// Text of a part of the page, line by line, each line ended by CR LF. A line
+// is given in pieces, so that a page of thousands of lines is appended into
+// one string instead of being made of as many small strings.
+class Lines {
+public:
+    void add(std::initializer_list<QStringView> pieces) {
+        for (QStringView piece : pieces)
+            m_text += piece;
+        m_text += u"\r\n";
+    }
+    void add(QStringView line) { add({line}); }
+    void append(const Lines& other) { m_text += other.m_text; }
+    const QString& text() const { return m_text; }
+    void reserve(qsizetype size) { m_text.reserve(size); }
+
+private:
+    QString m_text;
+};
+
 // The rows of one section, numbered by the section's own running number.
 struct Section {
-    QStringList lines{QStringLiteral("<TABLE>")};
+    Section() { lines.add(u"<TABLE>"); }
+    Lines lines;
     int next = 1;
     bool present() const { return next > 1; }
 };
@@ -101,59 +123,91 @@ QString textOf(const QVariant& v) {
 const QString kQuestion = QStringLiteral("question");
 
 struct ChoiceRow {
+    qint64 id = 0, rowid = 0; // the order among the question's choices
     QVariant number, text, isTrue;
 };
 
 struct QuestionRow {
-    QVariant id, number, type, mark, text, isTrue;
+    qint64 id = 0, rowid = 0; // the order among the paper's questions
+    QVariant idValue, number, type, mark, text, isTrue;
     Kind numberKind = Kind::Other;
     QList<ChoiceRow> choices;
 };
 
 // The paper's questions in identifier order, each with its choices in
-// identifier order; equal identifiers keep the order they were stored in.
-// One statement, so the page is one moment of the bank.
-QList<QuestionRow> readPaper(const Connection& connection, int papId) {
-    Statement stmt(connection,
-                   QStringLiteral("select q.rowid, q.QstID, q.QstIdx, q.QstTyp, q.QstScr, "
-                                  "q.QstCon, q.IsTrue, c.rowid, c.ChcIdx, c.ChcCon, c.IsTrue "
-                                  "from question q left join choice c on c.QstIdx = q.QstID "
-                                  "where q.PapIdx = ? order by q.QstID, q.rowid, c.ChcID, c.rowid"),
-                   QStringLiteral("[表 ") + kQuestion + QLatin1Char(']'));
+// identifier order; equal identifiers keep the order they were stored in, as
+// the table cursors order them. Identifiers are integers in every bank this
+// program makes: they are then ordered here, which costs far less than the
+// engine's sort of the joined rows with their texts. A bank with any other
+// identifier is read again with the engine ordering the rows, so that its
+// rules for mixed values decide as they do for the cursors.
+QList<QuestionRow> readPaper(const Connection& connection, int papId, bool engineOrder) {
+    // A question's choices are those whose QstIdx equals its QstID read as an
+    // integer, as the cursors read it: null as 0, a fraction rounded half away
+    // from zero, a text as the number it spells.
+    QString sql = QStringLiteral(
+        "select q.rowid, q.QstID, q.QstIdx, q.QstTyp, q.QstScr, q.QstCon, q.IsTrue, c.rowid, "
+        "c.ChcID, c.ChcIdx, c.ChcCon, c.IsTrue from question q left join choice c on c.QstIdx = "
+        "case typeof(q.QstID) when 'integer' then q.QstID when 'null' then 0 when 'real' then "
+        "cast(round(q.QstID) as integer) else cast(trim(q.QstID) as integer) end "
+        "where q.PapIdx = ?");
+    if (engineOrder)
+        sql += QStringLiteral(" order by q.QstID, q.rowid, c.ChcID, c.rowid");
+    Statement stmt(connection, sql, QStringLiteral("[表 ") + kQuestion + QLatin1Char(']'));
     stmt.bind(1, qlonglong(papId));
     sqlite3_stmt* const s = stmt.get();
     const QString choice = QStringLiteral("choice");
-    const Kind kinds[] = {
-        Kind::Other,
-        kindOf(connection, s, 1, kQuestion, QStringLiteral("QstID")),
-        kindOf(connection, s, 2, kQuestion, QStringLiteral("QstIdx")),
-        kindOf(connection, s, 3, kQuestion, QStringLiteral("QstTyp")),
-        kindOf(connection, s, 4, kQuestion, QStringLiteral("QstScr")),
-        kindOf(connection, s, 5, kQuestion, QStringLiteral("QstCon")),
-        kindOf(connection, s, 6, kQuestion, QStringLiteral("IsTrue")),
-        Kind::Other,
-        kindOf(connection, s, 8, choice, QStringLiteral("ChcIdx")),
-        kindOf(connection, s, 9, choice, QStringLiteral("ChcCon")),
-        kindOf(connection, s, 10, choice, QStringLiteral("IsTrue")),
-    };
+    const Kind qstId = kindOf(connection, s, 1, kQuestion, QStringLiteral("QstID"));
+    const Kind qstIdx = kindOf(connection, s, 2, kQuestion, QStringLiteral("QstIdx"));
+    const Kind qstTyp = kindOf(connection, s, 3, kQuestion, QStringLiteral("QstTyp"));
+    const Kind qstScr = kindOf(connection, s, 4, kQuestion, QStringLiteral("QstScr"));
+    const Kind qstCon = kindOf(connection, s, 5, kQuestion, QStringLiteral("QstCon"));
+    const Kind qstTrue = kindOf(connection, s, 6, kQuestion, QStringLiteral("IsTrue"));
+    const Kind chcIdx = kindOf(connection, s, 9, choice, QStringLiteral("ChcIdx"));
+    const Kind chcCon = kindOf(connection, s, 10, choice, QStringLiteral("ChcCon"));
+    const Kind chcTrue = kindOf(connection, s, 11, choice, QStringLiteral("IsTrue"));
+
     QList<QuestionRow> questions;
-    qint64 lastRowid = 0;
+    QHash<qint64, qsizetype> byRowid;
+    qsizetype current = -1;
     while (stmt.step()) {
         const qint64 rowid = sqlite3_column_int64(s, 0);
-        if (questions.isEmpty() || rowid != lastRowid) {
-            lastRowid = rowid;
-            QuestionRow& q = questions.emplace_back();
-            q.id = readValue(s, 1, kinds[1]);
-            q.number = readValue(s, 2, kinds[2]);
-            q.numberKind = kinds[2];
-            q.type = readValue(s, 3, kinds[3]);
-            q.mark = readValue(s, 4, kinds[4]);
-            q.text = readValue(s, 5, kinds[5]);
-            q.isTrue = readValue(s, 6, kinds[6]);
+        if (current < 0 || questions.at(current).rowid != rowid) {
+            const auto seen = byRowid.constFind(rowid);
+            if (seen != byRowid.cend()) {
+                current = *seen;
+            } else {
+                if (!engineOrder && sqlite3_column_type(s, 1) != SQLITE_INTEGER)
+                    return readPaper(connection, papId, true);
+                current = questions.size();
+                byRowid.insert(rowid, current);
+                QuestionRow& q = questions.emplace_back();
+                q.id = sqlite3_column_int64(s, 1);
+                q.rowid = rowid;
+                q.idValue = readValue(s, 1, qstId);
+                q.number = readValue(s, 2, qstIdx);
+                q.numberKind = qstIdx;
+                q.type = readValue(s, 3, qstTyp);
+                q.mark = readValue(s, 4, qstScr);
+                q.text = readValue(s, 5, qstCon);
+                q.isTrue = readValue(s, 6, qstTrue);
+            }
         }
-        if (sqlite3_column_type(s, 7) != SQLITE_NULL)
-            questions.last().choices.append(ChoiceRow{
-                readValue(s, 8, kinds[8]), readValue(s, 9, kinds[9]), readValue(s, 10, kinds[10])});
+        if (sqlite3_column_type(s, 7) == SQLITE_NULL)
+            continue;
+        if (!engineOrder && sqlite3_column_type(s, 8) != SQLITE_INTEGER)
+            return readPaper(connection, papId, true);
+        questions[current].choices.append(ChoiceRow{
+            sqlite3_column_int64(s, 8), sqlite3_column_int64(s, 7), readValue(s, 9, chcIdx),
+            readValue(s, 10, chcCon), readValue(s, 11, chcTrue)});
+    }
+    if (!engineOrder) {
+        const auto byOrder = [](const auto& a, const auto& b) {
+            return a.id != b.id ? a.id < b.id : a.rowid < b.rowid;
+        };
+        std::sort(questions.begin(), questions.end(), byOrder);
+        for (QuestionRow& q : questions)
+            std::sort(q.choices.begin(), q.choices.end(), byOrder);
     }
     return questions;
 }
@@ -171,14 +225,31 @@ QString nameKey(const QuestionRow& question, int qstId, int qstIdx) {
     return QString::number(qstIdx);
 }
 
-void appendSectionBlock(QStringList& body, const QString& numeral, const QString& heading,
+void appendSectionBlock(Lines& body, const QString& numeral, QStringView heading,
                         const Section& section) {
-    body << QStringLiteral("<TR><TD></TD><TD></TD></TR>") << QStringLiteral("<TR>")
-         << QStringLiteral("<TD>") + numeral + QStringLiteral("， ") << heading
-         << QStringLiteral("</TR>") << QStringLiteral("<TR>") << QStringLiteral("<TD>")
-         << QStringLiteral("</TD>") << QStringLiteral("<TD>");
-    body += section.lines;
-    body << QStringLiteral("</TD>") << QStringLiteral("</TR>");
+    body.add(u"<TR><TD></TD><TD></TD></TR>");
+    body.add(u"<TR>");
+    body.add({u"<TD>", numeral, u"， "});
+    body.add(heading);
+    body.add(u"</TR>");
+    body.add(u"<TR>");
+    body.add(u"<TD>");
+    body.add(u"</TD>");
+    body.add(u"<TD>");
+    body.append(section.lines);
+    body.add(u"</TD>");
+    body.add(u"</TR>");
+}
+
+// The grader script as the page carries it, lines ended by CR LF.
+const QString& graderScriptText() {
+    static const QString text = [] {
+        Lines lines;
+        for (const QString& line : graderScriptLines())
+            lines.add(line);
+        return lines.text();
+    }();
+    return text;
 }
 
 } // namespace
@@ -214,25 +285,29 @@ int parseFullMark(const QString& text) {
 QString buildPaperPage(const Connection& connection, const PageSource& paper,
                        const QString& outputPath) {
     Section trueFalse, single, multiple;
-    QStringList script{QString(), QStringLiteral("<script language=\"JavaScript\">")};
-    script += graderScriptLines();
+    Lines script;
+    script.add(u"");
+    script.add(u"<script language=\"JavaScript\">");
+    const QString& grader = graderScriptText();
 
-    QStringList body;
-    body << QStringLiteral("<HTML><HEAD><meta charset=\"gb2312\"><TITLE>") + paper.name +
-                QStringLiteral("</TITLE></HEAD><BODY topmargin=\"20\">")
-         << QStringLiteral("<FONT face=\"Courier New, Arial, sans-serif\">")
-         << QStringLiteral("<P ALIGN=CENTER><FONT FACE=\"sans-serif\" SIZE=\"8\">") + paper.name +
-                QStringLiteral("</FONT></P>")
-         << QStringLiteral("<FORM NAME= PaperForm onSubmit=\"return OnJudge();\">");
+    Lines body;
+    body.add({u"<HTML><HEAD><meta charset=\"gb2312\"><TITLE>", paper.name,
+              u"</TITLE></HEAD><BODY topmargin=\"20\">"});
+    body.add(u"<FONT face=\"Courier New, Arial, sans-serif\">");
+    body.add(
+        {u"<P ALIGN=CENTER><FONT FACE=\"sans-serif\" SIZE=\"8\">", paper.name, u"</FONT></P>"});
+    body.add(u"<FORM NAME= PaperForm onSubmit=\"return OnJudge();\">");
     const QString full = QString::number(parseFullMark(paper.fullMarkText));
-    body << QStringLiteral("<P ALIGN=CENTER>(满分") + full + QStringLiteral("分)</P>");
+    body.add({u"<P ALIGN=CENTER>(满分", full, u"分)</P>"});
 
-    const QList<QuestionRow> questions = readPaper(connection, paper.papId);
-    script << QStringLiteral("Paper = new JPaper(") + QString::number(questions.size()) +
-                  QLatin1Char(',') + full + QStringLiteral(");");
+    const QList<QuestionRow> questions = readPaper(connection, paper.papId, false);
+    Lines questionScript;
+    questionScript.reserve(questions.size() * 300);
+    questionScript.add(
+        {u"Paper = new JPaper(", QString::number(questions.size()), u",", full, u");"});
 
     for (const QuestionRow& question : questions) {
-        const int qstId = integerOf(kQuestion, QStringLiteral("QstID"), question.id);
+        const int qstId = integerOf(kQuestion, QStringLiteral("QstID"), question.idValue);
         const int qstIdx = integerOf(kQuestion, QStringLiteral("QstIdx"), question.number);
         const QString type = textOf(question.type);
         const QString mark =
@@ -243,110 +318,107 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
         const QString qst = QStringLiteral("Qst_") + n;
         const QString chc = QStringLiteral("Chc_") + n;
         const QString sel = QStringLiteral("Sel_") + n;
-        const QString addChoice = qst + QStringLiteral(".AddChoice(") + chc + QStringLiteral(");");
 
         if (type == kTrueFalse) {
             Section& s = trueFalse;
-            s.lines << QStringLiteral("<TR VALIGN=TOP>")
-                    << QStringLiteral("<TD>") + QString::number(s.next++) +
-                           QStringLiteral("，</TD>")
-                    << QStringLiteral("<TD align=left>(") + mark + QStringLiteral("分)") + text +
-                           QStringLiteral("</TD>")
-                    << QStringLiteral("</TR>") << QStringLiteral("<TR>")
-                    << QStringLiteral("<TD></TD><TD><TABLE Border=\"1\"><TD align=left "
-                                      "width=440>是</TD><TD align=center width=80><input "
-                                      "type=Radio name= ") +
-                           sel + QStringLiteral(" value=0 >对的</TD>")
-                    << QStringLiteral("<TD align=center width=80><input type=Radio name= ") + sel +
-                           QStringLiteral(" value=1 >错的</TD></TABLE></TD>")
-                    << QStringLiteral("</TR>") << QStringLiteral("<TR></TR>");
-            script << qst + QStringLiteral(" = new JQuestion(2,") + mark + QStringLiteral(",0);")
-                   << chc + QStringLiteral(" = new JChoice(PaperForm.") + sel + QLatin1Char(',') +
-                          flag + QStringLiteral(");")
-                   << addChoice
-                   << chc + QStringLiteral(" = new JChoice(PaperForm.") + sel +
-                          QStringLiteral(", !") + flag + QStringLiteral(");")
-                   << addChoice;
+            Lines& l = s.lines;
+            l.add(u"<TR VALIGN=TOP>");
+            l.add({u"<TD>", QString::number(s.next++), u"，</TD>"});
+            l.add({u"<TD align=left>(", mark, u"分)", text, u"</TD>"});
+            l.add(u"</TR>");
+            l.add(u"<TR>");
+            l.add({u"<TD></TD><TD><TABLE Border=\"1\"><TD align=left width=440>是</TD><TD "
+                   u"align=center width=80><input type=Radio name= ",
+                   sel, u" value=0 >对的</TD>"});
+            l.add({u"<TD align=center width=80><input type=Radio name= ", sel,
+                   u" value=1 >错的</TD></TABLE></TD>"});
+            l.add(u"</TR>");
+            l.add(u"<TR></TR>");
+            questionScript.add({qst, u" = new JQuestion(2,", mark, u",0);"});
+            questionScript.add({chc, u" = new JChoice(PaperForm.", sel, u",", flag, u");"});
+            questionScript.add({qst, u".AddChoice(", chc, u");"});
+            questionScript.add({chc, u" = new JChoice(PaperForm.", sel, u", !", flag, u");"});
+            questionScript.add({qst, u".AddChoice(", chc, u");"});
         } else {
             const bool isSingle = type == kSingle;
             Section& s = isSingle ? single : multiple;
-            script << qst + QStringLiteral(" = new JQuestion(8,") + mark +
-                          (isSingle ? QStringLiteral(",1);") : QStringLiteral(",2);"));
-            s.lines << (isSingle ? QStringLiteral("<TR  VALIGN=TOP>")
-                                 : QStringLiteral("<TR VALIGN=TOP>"))
-                    << QStringLiteral("<TD>") + QString::number(s.next++) +
-                           QStringLiteral("，</TD>")
-                    << QStringLiteral("<TD>(") + mark + QStringLiteral("分)") + text +
-                           QStringLiteral("</TD>")
-                    << QStringLiteral("</TR>") << QStringLiteral("<TR><TD></TD><TD>")
-                    << QStringLiteral("<TABLE BORDER>");
+            Lines& l = s.lines;
+            questionScript.add({qst, u" = new JQuestion(8,", mark, isSingle ? u",1);" : u",2);"});
+            l.add(isSingle ? u"<TR  VALIGN=TOP>" : u"<TR VALIGN=TOP>");
+            l.add({u"<TD>", QString::number(s.next++), u"，</TD>"});
+            l.add({u"<TD>(", mark, u"分)", text, u"</TD>"});
+            l.add(u"</TR>");
+            l.add(u"<TR><TD></TD><TD>");
+            l.add(u"<TABLE BORDER>");
             if (!isSingle)
-                s.lines << QStringLiteral("<FONT face=\"隶书, Courier New, Arial, sans-serif\">");
-            s.lines << QStringLiteral("<TH align=center width=50>选项</TH>")
-                    << QStringLiteral("<TH align=left width=470>选项内容</TH>")
-                    << QStringLiteral("<TH align=center width=80>是否选择</TH>");
+                l.add(u"<FONT face=\"隶书, Courier New, Arial, sans-serif\">");
+            l.add(u"<TH align=center width=50>选项</TH>");
+            l.add(u"<TH align=left width=470>选项内容</TH>");
+            l.add(u"<TH align=center width=80>是否选择</TH>");
             if (!isSingle)
-                s.lines << QStringLiteral("</FONT>");
-            const QString input =
-                isSingle ? QStringLiteral("<TD align=center><input type=radio name= ")
-                         : QStringLiteral("<TD align=center><input type=checkbox name= ");
+                l.add(u"</FONT>");
+            const QStringView input = isSingle ? u"<TD align=center><input type=radio name= "
+                                               : u"<TD align=center><input type=checkbox name= ";
             for (const ChoiceRow& choice : question.choices) {
                 const QString idx = textOf(choice.number);
                 const QString ctext = textOf(choice.text);
                 const QString cflag = textOf(choice.isTrue).toLower();
-                script << chc + QStringLiteral(" = new JChoice(PaperForm.") + sel +
-                              QLatin1Char(',') + cflag + QStringLiteral(");")
-                       << addChoice;
-                s.lines << QStringLiteral("<TR>")
-                        << QStringLiteral("<TD align=center>") + idx + QStringLiteral("</TD>")
-                        << QStringLiteral("<TD>") + ctext + QStringLiteral("</TD>")
-                        << input + sel + QStringLiteral(" value=1 >选择<br></TD>")
-                        << QStringLiteral("</TR>");
+                questionScript.add({chc, u" = new JChoice(PaperForm.", sel, u",", cflag, u");"});
+                questionScript.add({qst, u".AddChoice(", chc, u");"});
+                l.add(u"<TR>");
+                l.add({u"<TD align=center>", idx, u"</TD>"});
+                l.add({u"<TD>", ctext, u"</TD>"});
+                l.add({input, sel, u" value=1 >选择<br></TD>"});
+                l.add(u"</TR>");
             }
-            s.lines << QStringLiteral("</TABLE>") << QStringLiteral("<TR></TR>");
+            l.add(u"</TABLE>");
+            l.add(u"<TR></TR>");
         }
-        script << QStringLiteral("Paper.AddQuestion(") + qst + QStringLiteral(");");
+        questionScript.add({u"Paper.AddQuestion(", qst, u");"});
     }
-    script << QStringLiteral("</script>");
+    questionScript.add(u"</script>");
 
-    body << QStringLiteral("<TABLE align=center>")
-         << QStringLiteral("<TH width=200></TH><TH width=600></TH>");
+    body.add(u"<TABLE align=center>");
+    body.add(u"<TH width=200></TH><TH width=600></TH>");
     int numeral = 0;
     const struct {
         Section* section;
-        QString heading;
-    } blocks[] = {{&trueFalse, QStringLiteral("</TD><TD>  判断题</TD>")},
-                  {&single, QStringLiteral("</TD><TD>  单选题</TD>")},
-                  {&multiple, QStringLiteral("</TD><TD> 多选题</TD>")}};
+        QStringView heading;
+    } blocks[] = {{&trueFalse, u"</TD><TD>  判断题</TD>"},
+                  {&single, u"</TD><TD>  单选题</TD>"},
+                  {&multiple, u"</TD><TD> 多选题</TD>"}};
     for (const auto& block : blocks) {
         if (!block.section->present())
             continue;
-        block.section->lines << QStringLiteral("</TABLE>");
+        block.section->lines.add(u"</TABLE>");
         appendSectionBlock(body, NumToChinese(++numeral), block.heading, *block.section);
     }
-    body << QStringLiteral("<TR><TD></TD><TD></TD></TR>") << QStringLiteral("<TR>")
-         << QStringLiteral("<TD>") << QStringLiteral("</TD>") << QStringLiteral("<TD>")
-         << QStringLiteral("<TABLE><TR><TD></TD>") << QStringLiteral("<TD width=500>")
-         << QStringLiteral("<TABLE border=\"1\"><TD width=500>按此按钮提交试卷-></TD><TD "
-                           "width=80 align=center>")
-         << QStringLiteral("<input  type=submit name=submit value=\"提交\">")
-         << QStringLiteral("</TD></TR></TABLE>") << QStringLiteral("</TD></TABLE>")
-         << QStringLiteral("</TD>") << QStringLiteral("</TR>") << QStringLiteral("</TABLE>")
-         << QStringLiteral("</FORM>");
-    body += script;
-    body << QStringLiteral("</FONT>") << QStringLiteral("</BODY></HTML>");
+    body.add(u"<TR><TD></TD><TD></TD></TR>");
+    body.add(u"<TR>");
+    body.add(u"<TD>");
+    body.add(u"</TD>");
+    body.add(u"<TD>");
+    body.add(u"<TABLE><TR><TD></TD>");
+    body.add(u"<TD width=500>");
+    body.add(u"<TABLE border=\"1\"><TD width=500>按此按钮提交试卷-></TD><TD "
+             u"width=80 align=center>");
+    body.add(u"<input  type=submit name=submit value=\"提交\">");
+    body.add(u"</TD></TR></TABLE>");
+    body.add(u"</TD></TABLE>");
+    body.add(u"</TD>");
+    body.add(u"</TR>");
+    body.add(u"</TABLE>");
+    body.add(u"</FORM>");
 
-    static const QString crlf = QStringLiteral("\r\n");
     QString page;
-    qsizetype size = 0;
-    for (const QString& line : body)
-        size += line.size() + 2;
-    page.reserve(size + 2);
-    for (const QString& line : body) {
-        page += line;
-        page += crlf;
-    }
-    return ReplaceImagePath(page, outputPath) + crlf;
+    page.reserve(body.text().size() + script.text().size() + grader.size() +
+                 questionScript.text().size() + 64);
+    page += body.text();
+    page += script.text();
+    page += grader;
+    page += questionScript.text();
+    page += u"</FONT>\r\n</BODY></HTML>\r\n";
+    return ReplaceImagePath(page, outputPath) + QStringLiteral("\r\n");
 }
 
 namespace {
@@ -385,12 +457,13 @@ QByteArray encodePageText(const QString& text) {
     // The encoder drops U+FEFF silently instead of failing on it, so it never
     // reaches the reference fallback.
     const QChar zeroWidthNoBreak(0xFEFF);
-    const QStringList pieces = text.split(zeroWidthNoBreak);
-    for (qsizetype i = 0; i < pieces.size(); ++i) {
-        if (i > 0)
-            bytes += "&#65279;";
-        encodeInto(bytes, pieces.at(i));
+    const QStringView all(text);
+    qsizetype from = 0;
+    for (qsizetype at; (at = all.indexOf(zeroWidthNoBreak, from)) >= 0; from = at + 1) {
+        encodeInto(bytes, all.sliced(from, at - from));
+        bytes += "&#65279;";
     }
+    encodeInto(bytes, all.sliced(from));
     return bytes;
 }
 
