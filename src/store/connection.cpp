@@ -86,7 +86,9 @@ void Connection::open() {
 
     sqlite3* db = nullptr;
     const QByteArray path = QFile::encodeName(m_path);
-    const int rc = sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    // One thread uses a connection: no lock around every call into the engine.
+    const int rc = sqlite3_open_v2(path.constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         EngineError error = sqliteError(db, rc, fileWhere(m_path));
         sqlite3_close_v2(db);
