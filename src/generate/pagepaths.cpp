@@ -46,9 +46,30 @@ QString pagePicturesFolderPath(const QString& outputPath) {
     return outputPath.left(fileNameStart(outputPath)) + pagePicturesFolderName(outputPath);
 }
 
+namespace {
+
+const QString kImageTag = QStringLiteral("<IMG SRC=\"images");
+
+} // namespace
+
+QString imageTagReplacement(const QString& outputPath) {
+    return QStringLiteral("<IMG SRC=\"") + pagePicturesFolderName(outputPath);
+}
+
+void replaceImageTags(QString& text, qsizetype from, const QString& replacement) {
+    for (;;) {
+        const qsizetype at = text.indexOf(kImageTag, from, Qt::CaseSensitive);
+        if (at < 0)
+            return;
+        text.replace(at, kImageTag.size(), replacement);
+        // What was put in is never read again, as the copying form never reads it.
+        from = at + replacement.size();
+    }
+}
+
 QString ReplaceImagePath(const QString& text, const QString& outputPath) {
-    static const QString tag = QStringLiteral("<IMG SRC=\"images");
-    const QString replacement = QStringLiteral("<IMG SRC=\"") + pagePicturesFolderName(outputPath);
+    const QString& tag = kImageTag;
+    const QString replacement = imageTagReplacement(outputPath);
     QString result;
     result.reserve(text.size());
     qsizetype from = 0;

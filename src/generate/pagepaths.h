@@ -24,4 +24,10 @@ QString pagePicturesFolderPath(const QString& outputPath);
 // folder name, left to right without overlap.
 QString ReplaceImagePath(const QString& text, const QString& outputPath);
 
+// The same in place, for the part of text from `from` on; replacement is
+// imageTagReplacement(outputPath). A page written line by line is rewritten
+// line by line: no tag holds a line end, so no tag spans two lines.
+QString imageTagReplacement(const QString& outputPath);
+void replaceImageTags(QString& text, qsizetype from, const QString& replacement);
+
 } // namespace tess

@@ -26,31 +26,35 @@ namespace {
 const QString kTrueFalse = QStringLiteral("判断题");
 const QString kSingle = QStringLiteral("单选题");
 
-// Text of a part of the page, line by line, each line ended by CR LF. A line
-// is given in pieces, so that a page of thousands of lines is appended into
-// one string instead of being made of as many small strings.
-class Lines {
+// The page text, written line by line into one string, each line ended by
+// CR LF. A line is given in pieces, so that a page of thousands of lines
+// makes no small string per line; its picture tags are pointed at the page
+// pictures folder as it is ended.
+class PageText {
 public:
+    PageText(qsizetype reserve, const QString& outputPath)
+        : m_pictures(imageTagReplacement(outputPath)) {
+        m_text.reserve(reserve);
+    }
     void add(std::initializer_list<QStringView> pieces) {
+        const qsizetype start = m_text.size();
         for (QStringView piece : pieces)
             m_text += piece;
+        replaceImageTags(m_text, start, m_pictures);
         m_text += u"\r\n";
     }
     void add(QStringView line) { add({line}); }
-    void append(const Lines& other) { m_text += other.m_text; }
-    const QString& text() const { return m_text; }
-    void reserve(qsizetype size) { m_text.reserve(size); }
+    // Text of several lines, each already ended.
+    void addLines(const QString& lines) {
+        const qsizetype start = m_text.size();
+        m_text += lines;
+        replaceImageTags(m_text, start, m_pictures);
+    }
+    QString take() { return std::move(m_text); }
 
 private:
     QString m_text;
-};
-
-// The rows of one section, numbered by the section's own running number.
-struct Section {
-    Section() { lines.add(u"<TABLE>"); }
-    Lines lines;
-    int next = 1;
-    bool present() const { return next > 1; }
+    const QString m_pictures;
 };
 
 // A value as the table cursors read it: typed after the column's declared
@@ -225,32 +229,26 @@ QString nameKey(const QuestionRow& question, int qstId, int qstIdx) {
     return QString::number(qstIdx);
 }
 
-void appendSectionBlock(Lines& body, const QString& numeral, QStringView heading,
-                        const Section& section) {
-    body.add(u"<TR><TD></TD><TD></TD></TR>");
-    body.add(u"<TR>");
-    body.add({u"<TD>", numeral, u"， "});
-    body.add(heading);
-    body.add(u"</TR>");
-    body.add(u"<TR>");
-    body.add(u"<TD>");
-    body.add(u"</TD>");
-    body.add(u"<TD>");
-    body.append(section.lines);
-    body.add(u"</TD>");
-    body.add(u"</TR>");
-}
-
 // The grader script as the page carries it, lines ended by CR LF.
 const QString& graderScriptText() {
     static const QString text = [] {
-        Lines lines;
+        QString joined;
         for (const QString& line : graderScriptLines())
-            lines.add(line);
-        return lines.text();
+            joined += line + QStringLiteral("\r\n");
+        return joined;
     }();
     return text;
 }
+
+enum class Part { TrueFalse, Single, Multiple };
+
+// A question as the page shows it, worked out in the paper's order so that a
+// value the cursors would refuse is refused at the same question.
+struct PageQuestion {
+    const QuestionRow* row = nullptr;
+    Part part = Part::Multiple;
+    QString mark, text, flag, qst, chc, sel;
+};
 
 } // namespace
 
@@ -284,141 +282,166 @@ int parseFullMark(const QString& text) {
 
 QString buildPaperPage(const Connection& connection, const PageSource& paper,
                        const QString& outputPath) {
-    Section trueFalse, single, multiple;
-    Lines script;
-    script.add(u"");
-    script.add(u"<script language=\"JavaScript\">");
-    const QString& grader = graderScriptText();
-
-    Lines body;
-    body.add({u"<HTML><HEAD><meta charset=\"gb2312\"><TITLE>", paper.name,
-              u"</TITLE></HEAD><BODY topmargin=\"20\">"});
-    body.add(u"<FONT face=\"Courier New, Arial, sans-serif\">");
-    body.add(
-        {u"<P ALIGN=CENTER><FONT FACE=\"sans-serif\" SIZE=\"8\">", paper.name, u"</FONT></P>"});
-    body.add(u"<FORM NAME= PaperForm onSubmit=\"return OnJudge();\">");
     const QString full = QString::number(parseFullMark(paper.fullMarkText));
-    body.add({u"<P ALIGN=CENTER>(满分", full, u"分)</P>"});
-
     const QList<QuestionRow> questions = readPaper(connection, paper.papId, false);
-    Lines questionScript;
-    questionScript.reserve(questions.size() * 300);
-    questionScript.add(
-        {u"Paper = new JPaper(", QString::number(questions.size()), u",", full, u");"});
 
+    QList<PageQuestion> page;
+    page.reserve(questions.size());
+    const QString& grader = graderScriptText();
+    qsizetype size = grader.size() + 2 * paper.name.size() + 2048;
     for (const QuestionRow& question : questions) {
+        PageQuestion& q = page.emplace_back();
+        q.row = &question;
         const int qstId = integerOf(kQuestion, QStringLiteral("QstID"), question.idValue);
         const int qstIdx = integerOf(kQuestion, QStringLiteral("QstIdx"), question.number);
         const QString type = textOf(question.type);
-        const QString mark =
-            QString::number(integerOf(kQuestion, QStringLiteral("QstScr"), question.mark));
-        const QString text = textOf(question.text);
-        const QString flag = textOf(question.isTrue).toLower();
+        q.mark = QString::number(integerOf(kQuestion, QStringLiteral("QstScr"), question.mark));
+        q.text = textOf(question.text);
+        q.flag = textOf(question.isTrue).toLower();
         const QString n = nameKey(question, qstId, qstIdx);
-        const QString qst = QStringLiteral("Qst_") + n;
-        const QString chc = QStringLiteral("Chc_") + n;
-        const QString sel = QStringLiteral("Sel_") + n;
+        q.qst = QStringLiteral("Qst_") + n;
+        q.chc = QStringLiteral("Chc_") + n;
+        q.sel = QStringLiteral("Sel_") + n;
+        q.part = type == kTrueFalse ? Part::TrueFalse
+                 : type == kSingle  ? Part::Single
+                                    : Part::Multiple;
+        // Room for every line of the question and of its choices, so that
+        // the page is never moved while it grows.
+        size += q.text.size() + 6 * n.size() + 720;
+        if (q.part != Part::TrueFalse)
+            for (const ChoiceRow& choice : question.choices)
+                size += choice.text.toString().size() + choice.number.toString().size() +
+                        3 * n.size() + 240;
+    }
 
-        if (type == kTrueFalse) {
-            Section& s = trueFalse;
-            Lines& l = s.lines;
-            l.add(u"<TR VALIGN=TOP>");
-            l.add({u"<TD>", QString::number(s.next++), u"，</TD>"});
-            l.add({u"<TD align=left>(", mark, u"分)", text, u"</TD>"});
-            l.add(u"</TR>");
-            l.add(u"<TR>");
-            l.add({u"<TD></TD><TD><TABLE Border=\"1\"><TD align=left width=440>是</TD><TD "
-                   u"align=center width=80><input type=Radio name= ",
-                   sel, u" value=0 >对的</TD>"});
-            l.add({u"<TD align=center width=80><input type=Radio name= ", sel,
-                   u" value=1 >错的</TD></TABLE></TD>"});
-            l.add(u"</TR>");
-            l.add(u"<TR></TR>");
-            questionScript.add({qst, u" = new JQuestion(2,", mark, u",0);"});
-            questionScript.add({chc, u" = new JChoice(PaperForm.", sel, u",", flag, u");"});
-            questionScript.add({qst, u".AddChoice(", chc, u");"});
-            questionScript.add({chc, u" = new JChoice(PaperForm.", sel, u", !", flag, u");"});
-            questionScript.add({qst, u".AddChoice(", chc, u");"});
-        } else {
-            const bool isSingle = type == kSingle;
-            Section& s = isSingle ? single : multiple;
-            Lines& l = s.lines;
-            questionScript.add({qst, u" = new JQuestion(8,", mark, isSingle ? u",1);" : u",2);"});
-            l.add(isSingle ? u"<TR  VALIGN=TOP>" : u"<TR VALIGN=TOP>");
-            l.add({u"<TD>", QString::number(s.next++), u"，</TD>"});
-            l.add({u"<TD>(", mark, u"分)", text, u"</TD>"});
-            l.add(u"</TR>");
-            l.add(u"<TR><TD></TD><TD>");
-            l.add(u"<TABLE BORDER>");
+    PageText text(size, outputPath);
+    text.add({u"<HTML><HEAD><meta charset=\"gb2312\"><TITLE>", paper.name,
+              u"</TITLE></HEAD><BODY topmargin=\"20\">"});
+    text.add(u"<FONT face=\"Courier New, Arial, sans-serif\">");
+    text.add(
+        {u"<P ALIGN=CENTER><FONT FACE=\"sans-serif\" SIZE=\"8\">", paper.name, u"</FONT></P>"});
+    text.add(u"<FORM NAME= PaperForm onSubmit=\"return OnJudge();\">");
+    text.add({u"<P ALIGN=CENTER>(满分", full, u"分)</P>"});
+    text.add(u"<TABLE align=center>");
+    text.add(u"<TH width=200></TH><TH width=600></TH>");
+
+    // The sections in a fixed order, each numbered by the ones present.
+    const struct {
+        Part part;
+        QStringView heading;
+    } sections[] = {{Part::TrueFalse, u"</TD><TD>  判断题</TD>"},
+                    {Part::Single, u"</TD><TD>  单选题</TD>"},
+                    {Part::Multiple, u"</TD><TD> 多选题</TD>"}};
+    int numeral = 0;
+    for (const auto& section : sections) {
+        int next = 0;
+        for (const PageQuestion& q : page) {
+            if (q.part != section.part)
+                continue;
+            if (next++ == 0) {
+                text.add(u"<TR><TD></TD><TD></TD></TR>");
+                text.add(u"<TR>");
+                text.add({u"<TD>", NumToChinese(++numeral), u"， "});
+                text.add(section.heading);
+                text.add(u"</TR>");
+                text.add(u"<TR>");
+                text.add(u"<TD>");
+                text.add(u"</TD>");
+                text.add(u"<TD>");
+                text.add(u"<TABLE>");
+            }
+            const QString number = QString::number(next);
+            if (q.part == Part::TrueFalse) {
+                text.add(u"<TR VALIGN=TOP>");
+                text.add({u"<TD>", number, u"，</TD>"});
+                text.add({u"<TD align=left>(", q.mark, u"分)", q.text, u"</TD>"});
+                text.add(u"</TR>");
+                text.add(u"<TR>");
+                text.add({u"<TD></TD><TD><TABLE Border=\"1\"><TD align=left width=440>是</TD><TD "
+                          u"align=center width=80><input type=Radio name= ",
+                          q.sel, u" value=0 >对的</TD>"});
+                text.add({u"<TD align=center width=80><input type=Radio name= ", q.sel,
+                          u" value=1 >错的</TD></TABLE></TD>"});
+                text.add(u"</TR>");
+                text.add(u"<TR></TR>");
+                continue;
+            }
+            const bool isSingle = q.part == Part::Single;
+            text.add(isSingle ? u"<TR  VALIGN=TOP>" : u"<TR VALIGN=TOP>");
+            text.add({u"<TD>", number, u"，</TD>"});
+            text.add({u"<TD>(", q.mark, u"分)", q.text, u"</TD>"});
+            text.add(u"</TR>");
+            text.add(u"<TR><TD></TD><TD>");
+            text.add(u"<TABLE BORDER>");
             if (!isSingle)
-                l.add(u"<FONT face=\"隶书, Courier New, Arial, sans-serif\">");
-            l.add(u"<TH align=center width=50>选项</TH>");
-            l.add(u"<TH align=left width=470>选项内容</TH>");
-            l.add(u"<TH align=center width=80>是否选择</TH>");
+                text.add(u"<FONT face=\"隶书, Courier New, Arial, sans-serif\">");
+            text.add(u"<TH align=center width=50>选项</TH>");
+            text.add(u"<TH align=left width=470>选项内容</TH>");
+            text.add(u"<TH align=center width=80>是否选择</TH>");
             if (!isSingle)
-                l.add(u"</FONT>");
+                text.add(u"</FONT>");
             const QStringView input = isSingle ? u"<TD align=center><input type=radio name= "
                                                : u"<TD align=center><input type=checkbox name= ";
-            for (const ChoiceRow& choice : question.choices) {
-                const QString idx = textOf(choice.number);
-                const QString ctext = textOf(choice.text);
-                const QString cflag = textOf(choice.isTrue).toLower();
-                questionScript.add({chc, u" = new JChoice(PaperForm.", sel, u",", cflag, u");"});
-                questionScript.add({qst, u".AddChoice(", chc, u");"});
-                l.add(u"<TR>");
-                l.add({u"<TD align=center>", idx, u"</TD>"});
-                l.add({u"<TD>", ctext, u"</TD>"});
-                l.add({input, sel, u" value=1 >选择<br></TD>"});
-                l.add(u"</TR>");
+            for (const ChoiceRow& choice : q.row->choices) {
+                text.add(u"<TR>");
+                text.add({u"<TD align=center>", textOf(choice.number), u"</TD>"});
+                text.add({u"<TD>", textOf(choice.text), u"</TD>"});
+                text.add({input, q.sel, u" value=1 >选择<br></TD>"});
+                text.add(u"</TR>");
             }
-            l.add(u"</TABLE>");
-            l.add(u"<TR></TR>");
+            text.add(u"</TABLE>");
+            text.add(u"<TR></TR>");
         }
-        questionScript.add({u"Paper.AddQuestion(", qst, u");"});
+        if (next > 0) {
+            text.add(u"</TABLE>");
+            text.add(u"</TD>");
+            text.add(u"</TR>");
+        }
     }
-    questionScript.add(u"</script>");
-
-    body.add(u"<TABLE align=center>");
-    body.add(u"<TH width=200></TH><TH width=600></TH>");
-    int numeral = 0;
-    const struct {
-        Section* section;
-        QStringView heading;
-    } blocks[] = {{&trueFalse, u"</TD><TD>  判断题</TD>"},
-                  {&single, u"</TD><TD>  单选题</TD>"},
-                  {&multiple, u"</TD><TD> 多选题</TD>"}};
-    for (const auto& block : blocks) {
-        if (!block.section->present())
-            continue;
-        block.section->lines.add(u"</TABLE>");
-        appendSectionBlock(body, NumToChinese(++numeral), block.heading, *block.section);
-    }
-    body.add(u"<TR><TD></TD><TD></TD></TR>");
-    body.add(u"<TR>");
-    body.add(u"<TD>");
-    body.add(u"</TD>");
-    body.add(u"<TD>");
-    body.add(u"<TABLE><TR><TD></TD>");
-    body.add(u"<TD width=500>");
-    body.add(u"<TABLE border=\"1\"><TD width=500>按此按钮提交试卷-></TD><TD "
+    text.add(u"<TR><TD></TD><TD></TD></TR>");
+    text.add(u"<TR>");
+    text.add(u"<TD>");
+    text.add(u"</TD>");
+    text.add(u"<TD>");
+    text.add(u"<TABLE><TR><TD></TD>");
+    text.add(u"<TD width=500>");
+    text.add(u"<TABLE border=\"1\"><TD width=500>按此按钮提交试卷-></TD><TD "
              u"width=80 align=center>");
-    body.add(u"<input  type=submit name=submit value=\"提交\">");
-    body.add(u"</TD></TR></TABLE>");
-    body.add(u"</TD></TABLE>");
-    body.add(u"</TD>");
-    body.add(u"</TR>");
-    body.add(u"</TABLE>");
-    body.add(u"</FORM>");
+    text.add(u"<input  type=submit name=submit value=\"提交\">");
+    text.add(u"</TD></TR></TABLE>");
+    text.add(u"</TD></TABLE>");
+    text.add(u"</TD>");
+    text.add(u"</TR>");
+    text.add(u"</TABLE>");
+    text.add(u"</FORM>");
 
-    QString page;
-    page.reserve(body.text().size() + script.text().size() + grader.size() +
-                 questionScript.text().size() + 64);
-    page += body.text();
-    page += script.text();
-    page += grader;
-    page += questionScript.text();
-    page += u"</FONT>\r\n</BODY></HTML>\r\n";
-    return ReplaceImagePath(page, outputPath) + QStringLiteral("\r\n");
+    text.add(u"");
+    text.add(u"<script language=\"JavaScript\">");
+    text.addLines(grader);
+    text.add({u"Paper = new JPaper(", QString::number(page.size()), u",", full, u");"});
+    for (const PageQuestion& q : page) {
+        if (q.part == Part::TrueFalse) {
+            text.add({q.qst, u" = new JQuestion(2,", q.mark, u",0);"});
+            text.add({q.chc, u" = new JChoice(PaperForm.", q.sel, u",", q.flag, u");"});
+            text.add({q.qst, u".AddChoice(", q.chc, u");"});
+            text.add({q.chc, u" = new JChoice(PaperForm.", q.sel, u", !", q.flag, u");"});
+            text.add({q.qst, u".AddChoice(", q.chc, u");"});
+        } else {
+            text.add({q.qst, u" = new JQuestion(8,", q.mark,
+                      q.part == Part::Single ? u",1);" : u",2);"});
+            for (const ChoiceRow& choice : q.row->choices) {
+                text.add({q.chc, u" = new JChoice(PaperForm.", q.sel, u",",
+                          textOf(choice.isTrue).toLower(), u");"});
+                text.add({q.qst, u".AddChoice(", q.chc, u");"});
+            }
+        }
+        text.add({u"Paper.AddQuestion(", q.qst, u");"});
+    }
+    text.add(u"</script>");
+    text.add(u"</FONT>");
+    text.add(u"</BODY></HTML>");
+    text.add(u"");
+    return text.take();
 }
 
 namespace {

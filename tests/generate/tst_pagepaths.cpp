@@ -94,6 +94,11 @@ void TestPagePaths::replaceImagePath_data() {
         << QStringLiteral("<IMG SRC=\"mid.files\\a.jpg\">");
     QTest::newRow("no tag") << QStringLiteral("<b>x</b>") << QStringLiteral("/t/mid.html")
                             << QStringLiteral("<b>x</b>");
+    // The folder's name starts as the tag does: what was put in stays.
+    QTest::newRow("page named images")
+        << QStringLiteral("<IMG SRC=\"images\\a.jpg\"><IMG SRC=\"images\\b.jpg\">")
+        << QStringLiteral("/t/images.html")
+        << QStringLiteral("<IMG SRC=\"images.files\\a.jpg\"><IMG SRC=\"images.files\\b.jpg\">");
 }
 
 void TestPagePaths::replaceImagePath() {
@@ -101,6 +106,11 @@ void TestPagePaths::replaceImagePath() {
     QFETCH(QString, outputPath);
     QFETCH(QString, result);
     QCOMPARE(ReplaceImagePath(text, outputPath), result);
+    // In place, after a part that is left as it stands.
+    const QString before = QStringLiteral("<IMG SRC=\"images\\kept.jpg\">\r\n");
+    QString page = before + text;
+    replaceImageTags(page, before.size(), imageTagReplacement(outputPath));
+    QCOMPARE(page, before + result);
 }
 
 void TestPagePaths::encodePageText_data() {
