@@ -1,5 +1,7 @@
 #include "editor/paperlistmodel.h"
 
+#include <algorithm>
+
 namespace tess {
 
 PaperListModel::PaperListModel(QObject* parent) : QAbstractListModel(parent) {}
@@ -32,18 +34,30 @@ Qt::ItemFlags PaperListModel::flags(const QModelIndex& index) const {
 void PaperListModel::setEntries(QVector<PaperEntry> entries) {
     beginResetModel();
     m_entries = std::move(entries);
+    indexEntries();
+    endResetModel();
+}
+
+void PaperListModel::indexEntries() {
+    m_ascending =
+        std::is_sorted(m_entries.cbegin(), m_entries.cend(),
+                       [](const PaperEntry& a, const PaperEntry& b) { return a.papId < b.papId; });
     m_rowOfId.clear();
+    if (m_ascending)
+        return;
     m_rowOfId.reserve(m_entries.size());
     for (int row = int(m_entries.size()) - 1; row >= 0; --row)
         m_rowOfId.insert(m_entries[row].papId, row);
-    endResetModel();
 }
 
 void PaperListModel::appendEntry(const PaperEntry& entry) {
     const int row = int(m_entries.size());
     beginInsertRows(QModelIndex(), row, row);
     m_entries.append(entry);
-    m_rowOfId.insert(entry.papId, row); // keeps an earlier entry carrying the same identifier
+    if (m_ascending && row > 0 && m_entries[row - 1].papId > entry.papId)
+        indexEntries();
+    else if (!m_ascending)
+        m_rowOfId.insert(entry.papId, row); // keeps an earlier entry carrying the same identifier
     endInsertRows();
 }
 
@@ -51,20 +65,9 @@ void PaperListModel::removeEntry(int row) {
     if (row < 0 || row >= m_entries.size())
         return;
     beginRemoveRows(QModelIndex(), row, row);
-    const int papId = m_entries[row].papId;
     m_entries.removeAt(row);
-    // The entries after it move up by one.
-    for (auto it = m_rowOfId.begin(); it != m_rowOfId.end(); ++it)
-        if (it.value() > row)
-            --it.value();
-    if (m_rowOfId.value(papId, -1) == row) {
-        m_rowOfId.remove(papId);
-        for (int other = row; other < m_entries.size(); ++other)
-            if (m_entries[other].papId == papId) {
-                m_rowOfId.insert(papId, other);
-                break;
-            }
-    }
+    if (!m_ascending)
+        indexEntries();
     endRemoveRows();
 }
 
@@ -77,7 +80,13 @@ int PaperListModel::papIdAt(int row) const {
 }
 
 int PaperListModel::rowOf(int papId) const {
-    return m_rowOfId.value(papId, -1);
+    if (!m_ascending)
+        return m_rowOfId.value(papId, -1);
+    const auto found =
+        std::lower_bound(m_entries.cbegin(), m_entries.cend(), papId,
+                         [](const PaperEntry& entry, int id) { return entry.papId < id; });
+    return found != m_entries.cend() && found->papId == papId ? int(found - m_entries.cbegin())
+                                                              : -1;
 }
 
 } // namespace tess

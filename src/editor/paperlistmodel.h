@@ -39,8 +39,13 @@ public:
     const QVector<PaperEntry>& entries() const { return m_entries; }
 
 private:
+    void indexEntries();
+
     QVector<PaperEntry> m_entries;
-    QHash<int, int> m_rowOfId; // PapID -> row, so a paper is found without a search
+    // Entries in ascending identifier order (as the paper cursor gives them)
+    // are found by halving; otherwise through the index of rows.
+    bool m_ascending = true;
+    QHash<int, int> m_rowOfId; // PapID -> row, while the entries are not in order
 };
 
 } // namespace tess

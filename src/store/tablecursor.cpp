@@ -5,6 +5,7 @@
 #include "store/sqliteerror.h"
 #include "store/statement.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
 #include <climits>
@@ -154,19 +155,52 @@ Filter parseFilter(const QString& text) {
 
 namespace {
 
+// Short texts that many rows of a column share (a category, a question type,
+// an output file) are kept once: a district's bank repeats them 100,000 times.
+// A column whose first texts are all different is left alone.
+class TextPool {
+public:
+    QVariant take(sqlite3_stmt* stmt, int i) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+        const int bytes = sqlite3_column_bytes(stmt, i);
+        if (m_off || bytes > kLongest)
+            return QString::fromUtf8(text, bytes);
+        const QByteArray key = QByteArray::fromRawData(text, bytes);
+        const auto found = m_texts.constFind(key);
+        if (found != m_texts.cend()) {
+            ++m_shared;
+            return found.value();
+        }
+        const QString value = QString::fromUtf8(text, bytes);
+        m_texts.insert(QByteArray(text, bytes), value);
+        m_off = m_texts.size() >= kMostTexts && m_shared < m_texts.size();
+        return value;
+    }
+
+private:
+    static constexpr int kLongest = 64;
+    static constexpr int kMostTexts = 256;
+    QHash<QByteArray, QString> m_texts;
+    qsizetype m_shared = 0;
+    bool m_off = false;
+};
+
 // The rows a statement reads: rowid first, then the table's columns.
 QVector<Row> readTable(const Connection& connection, const QString& table, const QString& sql,
                        const Filter& filter, const QVector<Column>& columns) {
     Statement stmt(connection, sql, tableWhere(table));
     if (!filter.any)
         stmt.bind(1, filter.value);
+    QVector<TextPool> pools(columns.size());
     QVector<Row> rows;
     while (stmt.step()) {
         Row row;
         row.rowid = sqlite3_column_int64(stmt.get(), 0);
         row.values.reserve(columns.size());
         for (int i = 0; i < columns.size(); ++i)
-            row.values << readValue(stmt.get(), i + 1, columns[i].kind);
+            row.values << (sqlite3_column_type(stmt.get(), i + 1) == SQLITE_TEXT
+                               ? pools[i].take(stmt.get(), i + 1)
+                               : readValue(stmt.get(), i + 1, columns[i].kind));
         rows << std::move(row);
     }
     return rows;

@@ -49,6 +49,8 @@ private Q_SLOTS:
     void selectionReadsQuestionsOnce();
     void ownNewAndDeletedPaperReadNoList();
     void anotherProgramsPaperIsRead();
+    void listFindsPapersByIdentifier_data();
+    void listFindsPapersByIdentifier();
 
 private:
     // Three papers; paper 2 has two questions.
@@ -157,6 +159,46 @@ void TestBankReads::anotherProgramsPaperIsRead() {
     QCOMPARE(listIds(form), (QList<int>{1, 2, 3, 7, 8}));
     QCOMPARE(form.CurPapID, 8);
     QVERIFY(cursorReads(QStringLiteral("paper")) >= 1);
+}
+
+void TestBankReads::listFindsPapersByIdentifier_data() {
+    QTest::addColumn<QList<int>>("ids");
+    QTest::newRow("in order") << QList<int>{1, 2, 5, 9};
+    QTest::newRow("out of order") << QList<int>{5, 1, 9, 2};
+    QTest::newRow("the same identifier twice") << QList<int>{1, 2, 2, 9};
+    QTest::newRow("empty") << QList<int>{};
+}
+
+// The list finds an entry by its paper's identifier, the first where several
+// carry it, before and after entries are added and removed.
+void TestBankReads::listFindsPapersByIdentifier() {
+    QFETCH(QList<int>, ids);
+    tess::PaperListModel model;
+    QVector<tess::PaperEntry> entries;
+    for (int id : ids)
+        entries.push_back({QString::number(id), id});
+    model.setEntries(entries);
+    auto check = [&] {
+        for (int id : {0, 1, 2, 3, 5, 9, 10, 11}) {
+            const int expected = int(ids.indexOf(id));
+            QCOMPARE(model.rowOf(id), expected);
+        }
+    };
+    check();
+    model.appendEntry({QStringLiteral("10"), 10});
+    ids << 10;
+    check();
+    model.appendEntry({QStringLiteral("3"), 3});
+    ids << 3;
+    check();
+    for (int row : {1, 0}) {
+        if (row >= ids.size())
+            continue;
+        model.removeEntry(row);
+        ids.removeAt(row);
+        check();
+    }
+    QCOMPARE(model.rowCount(), int(ids.size()));
 }
 
 QTEST_MAIN(TestBankReads)
