@@ -59,41 +59,17 @@ private:
 
 // A value as the table cursors read it: typed after the column's declared
 // type, so that the page shows exactly what the grids show.
-enum class Kind { Integer, Boolean, Text, Other };
+using Kind = tess::ColumnKind;
 
 Kind kindOf(const Connection& connection, sqlite3_stmt* stmt, int i, const QString& table,
             const QString& column) {
-    if (connection.isBooleanColumn(table, column))
-        return Kind::Boolean;
     const char* declared = sqlite3_column_decltype(stmt, i);
-    const QString type = QString::fromUtf8(declared ? declared : "").toUpper();
-    if (type.contains(QLatin1String("INT")))
-        return Kind::Integer;
-    if (type.contains(QLatin1String("TEXT")) || type.contains(QLatin1String("CHAR")))
-        return Kind::Text;
-    return Kind::Other;
+    return tess::columnKind(QString::fromUtf8(declared ? declared : ""),
+                            connection.isBooleanColumn(table, column));
 }
 
 QVariant readValue(sqlite3_stmt* stmt, int i, Kind kind) {
-    switch (sqlite3_column_type(stmt, i)) {
-    case SQLITE_NULL:
-        return QVariant();
-    case SQLITE_INTEGER: {
-        const qlonglong v = sqlite3_column_int64(stmt, i);
-        if (kind == Kind::Boolean)
-            return QVariant(v != 0);
-        if (kind == Kind::Text)
-            return QString::number(v);
-        if (v >= INT_MIN && v <= INT_MAX)
-            return QVariant(int(v));
-        return QVariant(v);
-    }
-    case SQLITE_FLOAT:
-        return sqlite3_column_double(stmt, i);
-    default:
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
-                                 sqlite3_column_bytes(stmt, i));
-    }
+    return tess::columnValue(stmt, i, kind);
 }
 
 // Null reads as 0; what is no 32-bit integer is refused with the cursors' words.

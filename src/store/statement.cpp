@@ -4,9 +4,43 @@
 #include "store/engineerror.h"
 #include "store/sqliteerror.h"
 
+#include <climits>
 #include <sqlite3.h>
 
 namespace tess {
+
+ColumnKind columnKind(const QString& declaredType, bool boolean) {
+    if (boolean)
+        return ColumnKind::Boolean;
+    const QString type = declaredType.toUpper();
+    if (type.contains(QLatin1String("INT")))
+        return ColumnKind::Integer;
+    if (type.contains(QLatin1String("TEXT")) || type.contains(QLatin1String("CHAR")))
+        return ColumnKind::Text;
+    return ColumnKind::Other;
+}
+
+QVariant columnValue(sqlite3_stmt* stmt, int i, ColumnKind kind) {
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_NULL:
+        return QVariant();
+    case SQLITE_INTEGER: {
+        const qlonglong v = sqlite3_column_int64(stmt, i);
+        if (kind == ColumnKind::Boolean)
+            return QVariant(v != 0);
+        if (kind == ColumnKind::Text)
+            return QString::number(v);
+        if (v >= INT_MIN && v <= INT_MAX)
+            return QVariant(int(v));
+        return QVariant(v);
+    }
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt, i);
+    default:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                                 sqlite3_column_bytes(stmt, i));
+    }
+}
 
 Statement::Statement(const Connection& connection, const QString& sql, const QString& where)
     : m_db(connection.handle()), m_where(where) {

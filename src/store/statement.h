@@ -11,6 +11,14 @@ namespace tess {
 
 class Connection;
 
+// How a column's stored values are read, by its declared type: a boolean
+// column gives true/false, an integer one numbers, a text one texts (an
+// integer stored there becomes its decimal text).
+enum class ColumnKind { Integer, Boolean, Text, Other };
+ColumnKind columnKind(const QString& declaredType, bool boolean);
+// The value of column i of stmt's current row, read as its kind says.
+QVariant columnValue(sqlite3_stmt* stmt, int i, ColumnKind kind);
+
 // One prepared statement of the bank, finalized when it goes out of scope,
 // also when a step throws. Every part of the store prepares, binds, steps
 // and reads its statements through it, so that failures read alike.

@@ -16,7 +16,7 @@ namespace tess {
 
 namespace {
 
-enum class Kind { Integer, Boolean, Text, Other };
+using Kind = ColumnKind;
 
 struct Column {
     QString name;
@@ -43,28 +43,6 @@ QString tableWhere(const QString& table) {
 
 QString trueFalse(bool value) {
     return value ? QStringLiteral("True") : QStringLiteral("False");
-}
-
-QVariant readValue(sqlite3_stmt* stmt, int i, Kind kind) {
-    switch (sqlite3_column_type(stmt, i)) {
-    case SQLITE_NULL:
-        return QVariant();
-    case SQLITE_INTEGER: {
-        const qlonglong v = sqlite3_column_int64(stmt, i);
-        if (kind == Kind::Boolean)
-            return QVariant(v != 0);
-        if (kind == Kind::Text)
-            return QString::number(v);
-        if (v >= INT_MIN && v <= INT_MAX)
-            return QVariant(int(v));
-        return QVariant(v);
-    }
-    case SQLITE_FLOAT:
-        return sqlite3_column_double(stmt, i);
-    default:
-        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
-                                 sqlite3_column_bytes(stmt, i));
-    }
 }
 
 // A column default as SQLite reports it ("0", "'text'", "NULL").
@@ -200,7 +178,7 @@ QVector<Row> readTable(const Connection& connection, const QString& table, const
         for (int i = 0; i < columns.size(); ++i)
             row.values << (sqlite3_column_type(stmt.get(), i + 1) == SQLITE_TEXT
                                ? pools[i].take(stmt.get(), i + 1)
-                               : readValue(stmt.get(), i + 1, columns[i].kind));
+                               : columnValue(stmt.get(), i + 1, columns[i].kind));
         rows << std::move(row);
     }
     return rows;
@@ -289,15 +267,7 @@ void loadColumns(Connection& connection, const QString& table, QVector<Column>& 
         Column column;
         column.name =
             QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1)));
-        const QString type =
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 2)))
-                .toUpper();
-        if (connection.isBooleanColumn(table, column.name))
-            column.kind = Kind::Boolean;
-        else if (type.contains(QLatin1String("INT")))
-            column.kind = Kind::Integer;
-        else if (type.contains(QLatin1String("TEXT")) || type.contains(QLatin1String("CHAR")))
-            column.kind = Kind::Text;
+        column.kind = columnKind(stmt.text(2), connection.isBooleanColumn(table, column.name));
         column.defaultValue = parseDefault(
             QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 4))),
             column.kind);
@@ -488,7 +458,7 @@ void TableCursor::reloadRow(int index) {
     if (!stmt.step())
         return;
     for (int i = 0; i < m_impl->columns.size(); ++i)
-        row.values[i] = readValue(stmt.get(), i, m_impl->columns[i].kind);
+        row.values[i] = columnValue(stmt.get(), i, m_impl->columns[i].kind);
 }
 
 // ---- filter, open, close ----------------------------------------------------
