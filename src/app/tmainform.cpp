@@ -577,6 +577,11 @@ void TMainForm::OpenPaperBank() {
     try {
         Conn.setDataSource(PaperBankPath());
         Conn.open();
+        if (!Conn.upgradeProblem().isEmpty())
+            AddMessage(QStringLiteral("警告: 试题库没能升级到本程序的格式, 照常可以使用, 但每次添加"
+                                      "记录时都要检查整个试题库. 排除下面的原因后重新登陆即可完成"
+                                      "升级: ") +
+                       Conn.upgradeProblem());
         TPaper.open();
         TQuestion.open();
         TChoice.open();

@@ -45,6 +45,8 @@ void TMainForm::RefreshNextIDs() {
         MessageArea->repaint();
     }
     const tess::NextIds next = tess::refreshNextIds(QMaxID, CmdTrim, CurPapID, CurQstID);
+    if (scope == tess::TrimScope::Whole)
+        AddMessage(QStringLiteral("试题库检查完毕."));
     NextPapID = next.papId;
     NextQstID = next.qstId;
     NextChcID = next.chcId;

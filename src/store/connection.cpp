@@ -185,9 +185,12 @@ QString Connection::translate(const QString& sql) {
 }
 
 void Connection::execute(const QString& sql) {
+    execute(sql, statementForMessage(sql));
+}
+
+void Connection::execute(const QString& sql, const QString& where) {
     ensureOpen();
     const QByteArray utf8 = translate(sql).toUtf8();
-    const QString where = statementForMessage(sql);
     for (qsizetype offset = 0; offset < utf8.size();) {
         Statement stmt(m_db, utf8, offset, where);
         if (stmt.isEmpty()) // only blanks or a comment were left

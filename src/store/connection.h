@@ -35,6 +35,8 @@ public:
     // Runs one statement that yields no rows. The statement forms the program
     // sends are accepted ("delete * from", the literal True, several lines).
     void execute(const QString& sql);
+    // The same, naming the work in a failure's message by `where` instead of the statement.
+    void execute(const QString& sql, const QString& where);
 
     // A number that changes whenever another program has committed changes
     // to the bank since it was last read; this connection's own changes leave it.

@@ -65,7 +65,7 @@ QString addOrphanWatch(Connection& connection) {
         return QString();
     try {
         inTransaction(connection, [&] {
-            connection.execute(schemaAdditions());
+            connection.execute(schemaAdditions(), QStringLiteral("[升级试题库的结构]"));
             // What happened before the watch is not known: the next trim reads it all.
             connection.execute(
                 QStringLiteral("insert or ignore into orphan_owner (kind, id) values ('all', 0);"

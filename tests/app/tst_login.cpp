@@ -193,6 +193,8 @@ private Q_SLOTS:
     void closing_data();
     void closing();
     void aboutFromIcon();
+    void earlierBank_data();
+    void earlierBank();
 };
 
 void TestLogin::layout() {
@@ -551,6 +553,48 @@ void TestLogin::aboutFromIcon() {
     QCOMPARE(owner, &login.dialog);
     QVERIFY(login.dialog.findChildren<TAboutDlg*>().isEmpty()); // discarded
     QVERIFY(login.waiting());
+}
+
+void TestLogin::earlierBank_data() {
+    QTest::addColumn<QString>("inTheWay");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("upgraded") << QString() << QStringLiteral("正在检查整个试题库");
+    QTest::newRow("upgrade refused") << QStringLiteral("create table question_QstIdx (x);")
+                                     << QStringLiteral("警告: 试题库没能升级到本程序的格式");
+}
+
+// A bank made by the earlier program signs in: it is upgraded (or, when that
+// is refused, used as it is with a warning), its rows kept, its orphans gone.
+void TestLogin::earlierBank() {
+    QFETCH(QString, inTheWay);
+    QFETCH(QString, said);
+    AppFolder folder(false);
+    const QString bank = TMainForm::PaperBankPath();
+    QFile schema(QFINDTESTDATA("../store/data/schema-1.sql"));
+    QVERIFY(schema.open(QIODevice::ReadOnly));
+    rawSql(bank, QString::fromUtf8(schema.readAll()) + inTheWay +
+                     QStringLiteral("insert into users values ('Admin', '');"
+                                    "insert into paper (PapID, PapNam) values (1, '期中');"
+                                    "insert into question (QstID, PapIdx) values (1, 1), (2, 9);"
+                                    "insert into choice (ChcID, QstIdx) values (1, 1), (2, 5);"));
+    Login login;
+    login.type(QStringLiteral("Admin"), QString());
+    login.pressEnter();
+    QVERIFY(login.form.isVisible());
+    QVERIFY2(login.form.MessageArea->toPlainText().contains(said),
+             qPrintable(login.form.MessageArea->toPlainText()));
+    QCOMPARE(listedPapers(login.form), QStringList{QStringLiteral("期中")});
+    if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
+        login.form.grab().save(
+            dir +
+            QStringLiteral("/earlier-bank-%1.png").arg(QString::fromUtf8(QTest::currentDataTag())));
+    banktest::BankConnection look(bank);
+    QCOMPARE(banktest::count(look, QStringLiteral("question")), 1);
+    QCOMPARE(banktest::count(look, QStringLiteral("choice")), 1);
+    QCOMPARE(banktest::scalar(look, QStringLiteral("select user_version as v from "
+                                                   "pragma_user_version()"))
+                 .toInt(),
+             inTheWay.isEmpty() ? tess::kPaperBankVersion : 1);
 }
 
 QTEST_MAIN(TestLogin)
