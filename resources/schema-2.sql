@@ -13,43 +13,57 @@ CREATE INDEX IF NOT EXISTS paper_PapCtg ON paper (PapCtg);
 --   kind 'paper':    questions with PapIdx = id may have no paper
 --   kind 'question': choices with QstIdx = id may have no question
 --   kind 'all':      anything may be orphaned (a bank of the earlier schema)
+-- Rows that a REPLACE removes fire no trigger: that is safe while the only
+-- unique keys of the three tables are their identifiers, as the new row then
+-- carries the same identifier. A bank with other unique indexes on them is
+-- treated as unwatched.
 CREATE TABLE IF NOT EXISTS orphan_owner (
     kind TEXT NOT NULL,
     id   INTEGER
 ) STRICT;
-CREATE UNIQUE INDEX IF NOT EXISTS orphan_owner_kind_id ON orphan_owner (kind, id);
+-- Not unique: a trigger's insert must never conflict, as the statement that
+-- fired it may ask a conflict to abort or roll back its whole work.
+CREATE INDEX IF NOT EXISTS orphan_owner_kind_id ON orphan_owner (kind, id);
 
 -- The question cursor starts on "QstIdx = 0" before a paper is selected.
 CREATE INDEX IF NOT EXISTS question_QstIdx ON question (QstIdx);
 
 CREATE TRIGGER IF NOT EXISTS orphans_paper_deleted AFTER DELETE ON paper
 WHEN EXISTS (SELECT 1 FROM question WHERE PapIdx = OLD.PapID)
-BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('paper', OLD.PapID); END;
+BEGIN INSERT INTO orphan_owner (kind, id) SELECT 'paper', OLD.PapID
+    WHERE NOT EXISTS (SELECT 1 FROM orphan_owner WHERE kind = 'paper' AND id IS OLD.PapID); END;
 
 CREATE TRIGGER IF NOT EXISTS orphans_paper_renumbered AFTER UPDATE OF PapID ON paper
 WHEN OLD.PapID IS NOT NEW.PapID AND EXISTS (SELECT 1 FROM question WHERE PapIdx = OLD.PapID)
-BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('paper', OLD.PapID); END;
+BEGIN INSERT INTO orphan_owner (kind, id) SELECT 'paper', OLD.PapID
+    WHERE NOT EXISTS (SELECT 1 FROM orphan_owner WHERE kind = 'paper' AND id IS OLD.PapID); END;
 
 CREATE TRIGGER IF NOT EXISTS orphans_question_deleted AFTER DELETE ON question
 WHEN EXISTS (SELECT 1 FROM choice WHERE QstIdx = OLD.QstID)
-BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('question', OLD.QstID); END;
+BEGIN INSERT INTO orphan_owner (kind, id) SELECT 'question', OLD.QstID
+    WHERE NOT EXISTS (SELECT 1 FROM orphan_owner WHERE kind = 'question' AND id IS OLD.QstID); END;
 
 CREATE TRIGGER IF NOT EXISTS orphans_question_renumbered AFTER UPDATE OF QstID ON question
 WHEN OLD.QstID IS NOT NEW.QstID AND EXISTS (SELECT 1 FROM choice WHERE QstIdx = OLD.QstID)
-BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('question', OLD.QstID); END;
+BEGIN INSERT INTO orphan_owner (kind, id) SELECT 'question', OLD.QstID
+    WHERE NOT EXISTS (SELECT 1 FROM orphan_owner WHERE kind = 'question' AND id IS OLD.QstID); END;
 
 CREATE TRIGGER IF NOT EXISTS orphans_question_added AFTER INSERT ON question
 WHEN (SELECT count(*) FROM paper WHERE papid = NEW.papidx)=0
-BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('paper', NEW.PapIdx); END;
+BEGIN INSERT INTO orphan_owner (kind, id) SELECT 'paper', NEW.PapIdx
+    WHERE NOT EXISTS (SELECT 1 FROM orphan_owner WHERE kind = 'paper' AND id IS NEW.PapIdx); END;
 
 CREATE TRIGGER IF NOT EXISTS orphans_question_moved AFTER UPDATE OF PapIdx ON question
 WHEN (SELECT count(*) FROM paper WHERE papid = NEW.papidx)=0
-BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('paper', NEW.PapIdx); END;
+BEGIN INSERT INTO orphan_owner (kind, id) SELECT 'paper', NEW.PapIdx
+    WHERE NOT EXISTS (SELECT 1 FROM orphan_owner WHERE kind = 'paper' AND id IS NEW.PapIdx); END;
 
 CREATE TRIGGER IF NOT EXISTS orphans_choice_added AFTER INSERT ON choice
 WHEN (SELECT count(*) FROM question WHERE qstid = NEW.qstidx)=0
-BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('question', NEW.QstIdx); END;
+BEGIN INSERT INTO orphan_owner (kind, id) SELECT 'question', NEW.QstIdx
+    WHERE NOT EXISTS (SELECT 1 FROM orphan_owner WHERE kind = 'question' AND id IS NEW.QstIdx); END;
 
 CREATE TRIGGER IF NOT EXISTS orphans_choice_moved AFTER UPDATE OF QstIdx ON choice
 WHEN (SELECT count(*) FROM question WHERE qstid = NEW.qstidx)=0
-BEGIN INSERT OR IGNORE INTO orphan_owner (kind, id) VALUES ('question', NEW.QstIdx); END;
+BEGIN INSERT INTO orphan_owner (kind, id) SELECT 'question', NEW.QstIdx
+    WHERE NOT EXISTS (SELECT 1 FROM orphan_owner WHERE kind = 'question' AND id IS NEW.QstIdx); END;

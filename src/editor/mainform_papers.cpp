@@ -48,6 +48,12 @@ void TMainForm::OnNewPaperExecute() {
         newest.asInteger(QStringLiteral("maxID")) == newId) {
         PaperListModel->appendEntry({TPaper.asString(QStringLiteral("PapNam")), newId});
         EnablePaperCommands();
+        // A paper taking the identifier of the one deleted last is selected
+        // already: its questions (gone with the trim) are read again here.
+        if (newId == CurPapID) {
+            TQuestion.close();
+            TQuestion.open();
+        }
         SelectPaperRow(PaperListModel->rowCount() - 1);
         return;
     }
@@ -111,6 +117,13 @@ void TMainForm::OnDelPaperExecute() {
     SelectPaperRow(-1);
     PaperListModel->removeEntry(row);
     EnablePaperCommands();
+    if (PaperListModel->rowCount() == 0) {
+        // Nothing to select: the question cursor is read again as the list
+        // refill would, under the deleted paper's filter.
+        TQuestion.close();
+        TQuestion.open();
+        return;
+    }
     SelectPaperRow(PaperListModel->rowCount() - 1);
 }
 
@@ -120,10 +133,16 @@ void TMainForm::OnDelAllPaperExecute() {
     if (!AskYesNo(QStringLiteral("执行此操作，数据库中所有试卷和题目将被清空，且不能恢复!\n"
                                  "真的要删除所有试卷吗?")))
         return;
-    for (const char* statement :
-         {"delete * from paper", "delete * from question", "delete * from choice"}) {
-        CmdDelQsts.setText(QLatin1String(statement));
-        CmdDelQsts.execute();
+    {
+        // All three or none. Choices first: no deleted paper or question then
+        // leaves a record behind for the orphan watch to note.
+        tess::Transaction transaction(Conn);
+        for (const char* statement :
+             {"delete * from choice", "delete * from question", "delete * from paper"}) {
+            CmdDelQsts.setText(QLatin1String(statement));
+            CmdDelQsts.execute();
+        }
+        transaction.commit();
     }
     // The paper cursor did not see these deletions: it reads the table again.
     TPaper.close();

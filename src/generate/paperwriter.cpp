@@ -68,10 +68,6 @@ Kind kindOf(const Connection& connection, sqlite3_stmt* stmt, int i, const QStri
                             connection.isBooleanColumn(table, column));
 }
 
-QVariant readValue(sqlite3_stmt* stmt, int i, Kind kind) {
-    return tess::columnValue(stmt, i, kind);
-}
-
 // Null reads as 0; what is no 32-bit integer is refused with the cursors' words.
 int integerOf(const QString& table, const QString& column, const QVariant& v) {
     if (v.isNull())
@@ -164,13 +160,13 @@ QList<QuestionRow> readPaper(const Connection& connection, int papId, bool engin
                 QuestionRow& q = questions.emplace_back();
                 q.id = sqlite3_column_int64(s, 1);
                 q.rowid = rowid;
-                q.idValue = readValue(s, 1, qstId);
-                q.number = readValue(s, 2, qstIdx);
+                q.idValue = tess::columnValue(s, 1, qstId);
+                q.number = tess::columnValue(s, 2, qstIdx);
                 q.numberKind = qstIdx;
-                q.type = readValue(s, 3, qstTyp);
-                q.mark = readValue(s, 4, qstScr);
-                q.text = readValue(s, 5, qstCon);
-                q.isTrue = readValue(s, 6, qstTrue);
+                q.type = tess::columnValue(s, 3, qstTyp);
+                q.mark = tess::columnValue(s, 4, qstScr);
+                q.text = tess::columnValue(s, 5, qstCon);
+                q.isTrue = tess::columnValue(s, 6, qstTrue);
             }
         }
         if (sqlite3_column_type(s, 7) == SQLITE_NULL)
@@ -178,8 +174,8 @@ QList<QuestionRow> readPaper(const Connection& connection, int papId, bool engin
         if (!engineOrder && sqlite3_column_type(s, 8) != SQLITE_INTEGER)
             return readPaper(connection, papId, true);
         questions[current].choices.append(ChoiceRow{
-            sqlite3_column_int64(s, 8), sqlite3_column_int64(s, 7), readValue(s, 9, chcIdx),
-            readValue(s, 10, chcCon), readValue(s, 11, chcTrue)});
+            sqlite3_column_int64(s, 8), sqlite3_column_int64(s, 7), tess::columnValue(s, 9, chcIdx),
+            tess::columnValue(s, 10, chcCon), tess::columnValue(s, 11, chcTrue)});
     }
     if (!engineOrder) {
         const auto byOrder = [](const auto& a, const auto& b) {

@@ -74,6 +74,7 @@ void Connection::ensureOpen() const {
 void Connection::open() {
     if (m_db)
         return;
+    m_upgradeProblem.clear();
     if (m_path.isEmpty())
         throw EngineError(QStringLiteral("没有指定试题库文件."));
     const QFileInfo info(m_path);
@@ -205,6 +206,25 @@ qint64 Connection::dataVersion() const {
                    QStringLiteral("pragma data_version"));
     stmt.step();
     return stmt.int64(0);
+}
+
+Transaction::Transaction(Connection& connection) : m_connection(connection) {
+    m_connection.execute(QStringLiteral("begin immediate"));
+}
+
+Transaction::~Transaction() {
+    if (!m_open)
+        return;
+    try {
+        m_connection.execute(QStringLiteral("rollback"));
+    } catch (const EngineError&) {
+        // A failed statement may have ended the transaction already.
+    }
+}
+
+void Transaction::commit() {
+    m_connection.execute(QStringLiteral("commit"));
+    m_open = false;
 }
 
 } // namespace tess

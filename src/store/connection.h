@@ -67,4 +67,19 @@ private:
     QSet<QString> m_booleans; // "table.column", lower case
 };
 
+// One transaction on a connection for as long as it lives: commit() stores
+// all of its work; leaving the scope without commit() drops all of it.
+class Transaction {
+public:
+    explicit Transaction(Connection& connection); // waits for the bank's write lock
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+private:
+    Connection& m_connection;
+    bool m_open = true;
+};
+
 } // namespace tess

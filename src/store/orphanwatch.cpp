@@ -25,31 +25,23 @@ int bankVersion(Connection& connection) {
     return int(scalar(connection, QStringLiteral("pragma user_version")));
 }
 
-// The table, its index and every trigger are there.
+// The table, its index and every trigger are there, and no unique index but
+// the identifiers' could make a REPLACE remove a record without a trigger.
 bool watchComplete(Connection& connection) {
     QStringList names;
     for (const char* trigger : kTriggers)
         names << QLatin1Char('\'') + QLatin1String(trigger) + QLatin1Char('\'');
     names << QStringLiteral("'orphan_owner'") << QStringLiteral("'orphan_owner_kind_id'");
+    if (scalar(connection, QStringLiteral("select count(*) from sqlite_schema where name in (%1)")
+                               .arg(names.join(QLatin1Char(',')))) != names.size())
+        return false;
     return scalar(connection,
-                  QStringLiteral("select count(*) from sqlite_schema where name in (%1)")
-                      .arg(names.join(QLatin1Char(',')))) == names.size();
-}
-
-// Runs `work` in one transaction: all of it is stored, or none of it.
-template <typename Work> void inTransaction(Connection& connection, Work work) {
-    connection.execute(QStringLiteral("begin immediate"));
-    try {
-        work();
-        connection.execute(QStringLiteral("commit"));
-    } catch (...) {
-        try {
-            connection.execute(QStringLiteral("rollback"));
-        } catch (const EngineError&) {
-            // A failed commit may have ended the transaction already.
-        }
-        throw;
-    }
+                  QStringLiteral(
+                      "select (select count(*) from pragma_index_list('paper') where \"unique\" "
+                      "and name <> 'paper_PapID') + (select count(*) from "
+                      "pragma_index_list('question') where \"unique\" and name <> "
+                      "'question_QstID') + (select count(*) from pragma_index_list('choice') "
+                      "where \"unique\" and name <> 'choice_ChcID')")) == 0;
 }
 
 const QString kTrimChoices = QStringLiteral(
@@ -64,14 +56,15 @@ QString addOrphanWatch(Connection& connection) {
     if (version > kPaperBankVersion || (version == kPaperBankVersion && watchComplete(connection)))
         return QString();
     try {
-        inTransaction(connection, [&] {
-            connection.execute(schemaAdditions(), QStringLiteral("[升级试题库的结构]"));
-            // What happened before the watch is not known: the next trim reads it all.
-            connection.execute(
-                QStringLiteral("insert or ignore into orphan_owner (kind, id) values ('all', 0);"
-                               "pragma user_version = %1")
-                    .arg(kPaperBankVersion));
-        });
+        Transaction transaction(connection);
+        connection.execute(schemaAdditions(), QStringLiteral("[升级试题库的结构]"));
+        // What happened before the watch is not known: the next trim reads it all.
+        connection.execute(
+            QStringLiteral("insert into orphan_owner (kind, id) select 'all', 0 where not "
+                           "exists (select 1 from orphan_owner where kind = 'all');"
+                           "pragma user_version = %1")
+                .arg(kPaperBankVersion));
+        transaction.commit();
     } catch (const EngineError& e) {
         return e.message();
     }
@@ -94,28 +87,32 @@ TrimScope trimScope(Connection& connection) {
 
 void trimOrphans(Command& trim) {
     Connection& connection = trim.connection();
+    // A clean bank is left without taking the write lock.
+    if (trimScope(connection) == TrimScope::None)
+        return;
+    Transaction transaction(connection);
+    // Decided again inside the transaction: no other program changes it now.
     const TrimScope scope = trimScope(connection);
     if (scope == TrimScope::None)
         return;
     const bool watched = scope != TrimScope::Unwatched;
     const bool suspectsOnly = scope == TrimScope::Suspects;
-    inTransaction(connection, [&] {
-        trim.setText(kTrimChoices +
-                     (suspectsOnly ? QStringLiteral(" and qstidx in (select id from orphan_owner "
-                                                    "where kind = 'question')")
-                                   : QString()));
-        trim.execute();
-        if (watched)
-            connection.execute(QStringLiteral("delete from orphan_owner where kind = 'question'"));
-        // Questions removed now record their choices, which go on the next run.
-        trim.setText(kTrimQuestions +
-                     (suspectsOnly ? QStringLiteral(" and papidx in (select id from orphan_owner "
-                                                    "where kind = 'paper')")
-                                   : QString()));
-        trim.execute();
-        if (watched)
-            connection.execute(QStringLiteral("delete from orphan_owner where kind <> 'question'"));
-    });
+    trim.setText(kTrimChoices + (suspectsOnly
+                                     ? QStringLiteral(" and qstidx in (select id from orphan_owner "
+                                                      "where kind = 'question')")
+                                     : QString()));
+    trim.execute();
+    if (watched)
+        connection.execute(QStringLiteral("delete from orphan_owner where kind = 'question'"));
+    // Questions removed now record their choices, which go on the next run.
+    trim.setText(kTrimQuestions +
+                 (suspectsOnly ? QStringLiteral(" and papidx in (select id from orphan_owner "
+                                                "where kind = 'paper')")
+                               : QString()));
+    trim.execute();
+    if (watched)
+        connection.execute(QStringLiteral("delete from orphan_owner where kind <> 'question'"));
+    transaction.commit();
 }
 
 } // namespace tess

@@ -809,11 +809,15 @@ void TableCursor::postRecord() {
                         .arg(m_table));
         }
     }
+    // An identifier changed here, or by another program as the row is read
+    // back, ends the order the search counts on.
     const int identity = m_identity.isEmpty() ? -1 : findColumn(columns, m_identity);
-    if (identity >= 0 && m_row < m_impl->sortedRows && m_impl->changed.value(identity))
-        m_impl->sortedRows = 0;
+    const QVariant before = identity >= 0 ? row.values[identity] : QVariant();
     row.values = values;
     reloadRow(m_row);
+    if (identity >= 0 && m_row < m_impl->sortedRows &&
+        (m_impl->changed.value(identity) || row.values[identity] != before))
+        m_impl->sortedRows = 0;
     m_state = CursorState::Browse;
     m_modified = false;
     notify(ViewChange::StateChange, m_row);

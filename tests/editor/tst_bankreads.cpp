@@ -49,6 +49,7 @@ private Q_SLOTS:
     void selectionReadsQuestionsOnce();
     void ownNewAndDeletedPaperReadNoList();
     void anotherProgramsPaperIsRead();
+    void newPaperAfterTheLastDeleted();
     void listFindsPapersByIdentifier_data();
     void listFindsPapersByIdentifier();
 
@@ -159,6 +160,31 @@ void TestBankReads::anotherProgramsPaperIsRead() {
     QCOMPARE(listIds(form), (QList<int>{1, 2, 3, 7, 8}));
     QCOMPARE(form.CurPapID, 8);
     QVERIFY(cursorReads(QStringLiteral("paper")) >= 1);
+}
+
+// The only paper deleted, a new one takes its identifier: the question grid
+// shows none of the deleted paper's questions, which the trim removed.
+void TestBankReads::newPaperAfterTheLastDeleted() {
+    EditorBank bank;
+    {
+        auto setup = bank.setupRows();
+        bank.paper(1, QStringLiteral("甲"));
+        bank.question(10, 1, 1);
+        bank.question(11, 1, 2);
+        setup.commit();
+    }
+    TMainForm form;
+    openBank(form);
+    QCOMPARE(form.TQuestion.recordCount(), 2);
+    form.ListView->setFocus();
+    tess::Prompts::instance().queueYesNo(true);
+    QTest::keyClick(form.ListView, Qt::Key_G, Qt::ControlModifier);
+    QCOMPARE(form.PaperListModel->rowCount(), 0);
+    QTest::keyClick(form.ListView, Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(listIds(form), QList<int>{1});
+    QCOMPARE(form.CurPapID, 1);
+    QCOMPARE(bank.count(QStringLiteral("question")), 0);
+    QCOMPARE(form.TQuestion.recordCount(), 0);
 }
 
 void TestBankReads::listFindsPapersByIdentifier_data() {

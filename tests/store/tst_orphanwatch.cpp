@@ -213,12 +213,13 @@ void TestOrphanWatch::sameBankAsTrimmingEveryTime() {
             sql = QStringLiteral("delete from question where QstID = %1").arg(question);
             break;
         case 2:
-            sql = QStringLiteral("insert into question (QstID, PapIdx, QstIdx) values "
+            // With a conflict clause, which the triggers' own inserts take over.
+            sql = QStringLiteral("insert or abort into question (QstID, PapIdx, QstIdx) values "
                                  "((select coalesce(max(QstID), 0) + 1 from question), %1, 1)")
                       .arg(paper + int(random.bounded(2)));
             break;
         case 3:
-            sql = QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx) values "
+            sql = QStringLiteral("insert or rollback into choice (ChcID, QstIdx, ChcIdx) values "
                                  "((select coalesce(max(ChcID), 0) + 1 from choice), %1, 1)")
                       .arg(question + int(random.bounded(2)));
             break;
@@ -233,7 +234,7 @@ void TestOrphanWatch::sameBankAsTrimmingEveryTime() {
                       .arg(paper);
             break;
         case 6:
-            sql = QStringLiteral("update question set PapIdx = %1 where QstID = %2")
+            sql = QStringLiteral("update or fail question set PapIdx = %1 where QstID = %2")
                       .arg(paper + int(random.bounded(2)))
                       .arg(question);
             break;
@@ -315,9 +316,9 @@ void TestOrphanWatch::sameBankAsTrimmingEveryTime() {
                 break;
             default:
                 if (random.bounded(8) == 0)
-                    sql << QStringLiteral("delete * from paper")
+                    sql << QStringLiteral("delete * from choice")
                         << QStringLiteral("delete * from question")
-                        << QStringLiteral("delete * from choice");
+                        << QStringLiteral("delete * from paper");
             }
             what = QStringLiteral("step %1: %2").arg(step).arg(sql.join(QStringLiteral("; ")));
             for (const QString& statement : std::as_const(sql)) {
@@ -367,6 +368,14 @@ void TestOrphanWatch::scopeFollowsWhatHappened_data() {
         << TrimScope::Suspects;
     QTest::newRow("a choice deleted")
         << fill + QStringLiteral("delete from choice") << TrimScope::None;
+    QTest::newRow("questions of a missing paper, aborting on conflict")
+        << fill + QStringLiteral("insert or abort into question (QstID, PapIdx) values (30, 7);"
+                                 "insert or abort into question (QstID, PapIdx) values (31, 7);"
+                                 "update or fail question set PapIdx = 8 where QstID >= 30")
+        << TrimScope::Suspects;
+    QTest::newRow("a unique index of another program")
+        << QStringLiteral("create unique index other on question (PapIdx, QstIdx)")
+        << TrimScope::Unwatched;
     QTest::newRow("state not known")
         << QStringLiteral("insert into orphan_owner (kind, id) values ('all', 0)")
         << TrimScope::Whole;
