@@ -22,6 +22,9 @@ void TMainForm::createNumbering() {
 
 namespace {
 
+// More owners than this recorded as gone, and the trim is announced.
+constexpr qint64 kManyOrphanOwners = 1000;
+
 // The wait cursor for as long as the window cannot answer.
 struct WaitCursor {
     WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -33,19 +36,23 @@ struct WaitCursor {
 } // namespace
 
 void TMainForm::RefreshNextIDs() {
-    // Reading the whole bank for orphans takes seconds on a district's bank:
-    // the teacher sees why the window does not answer.
+    // Reading the whole bank, or removing the records of thousands of deleted
+    // papers or questions, takes seconds on a district's bank: the teacher
+    // sees why the window does not answer.
     const tess::TrimScope scope = tess::trimScope(Conn);
+    const bool told =
+        scope == tess::TrimScope::Whole ||
+        (scope == tess::TrimScope::Suspects && tess::recordedOwners(Conn) > kManyOrphanOwners);
     std::optional<WaitCursor> wait;
-    if (scope == tess::TrimScope::Whole || scope == tess::TrimScope::Unwatched)
+    if (told || scope == tess::TrimScope::Unwatched)
         wait.emplace();
-    if (scope == tess::TrimScope::Whole) {
-        AddMessage(QStringLiteral("正在检查整个试题库, 清除没有试卷的题目和没有题目的选项. "
+    if (told) {
+        AddMessage(QStringLiteral("正在检查试题库, 清除没有试卷的题目和没有题目的选项. "
                                   "试题库很大时需要几秒钟, 请稍候..."));
         MessageArea->repaint();
     }
     const tess::NextIds next = tess::refreshNextIds(QMaxID, CmdTrim, CurPapID, CurQstID);
-    if (scope == tess::TrimScope::Whole)
+    if (told)
         AddMessage(QStringLiteral("试题库检查完毕."));
     NextPapID = next.papId;
     NextQstID = next.qstId;

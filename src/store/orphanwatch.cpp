@@ -85,6 +85,10 @@ TrimScope trimScope(Connection& connection) {
     return stmt.int64(0) == 1 ? TrimScope::Suspects : TrimScope::Whole;
 }
 
+qint64 recordedOwners(Connection& connection) {
+    return scalar(connection, QStringLiteral("select count(*) from orphan_owner"));
+}
+
 void trimOrphans(Command& trim) {
     Connection& connection = trim.connection();
     // A clean bank is left without taking the write lock.

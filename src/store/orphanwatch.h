@@ -25,6 +25,10 @@ QString addOrphanWatch(Connection& connection);
 
 TrimScope trimScope(Connection& connection);
 
+// How many owners the watch has recorded: each may have left many records,
+// so a large number means a long trim.
+qint64 recordedOwners(Connection& connection);
+
 // The orphan trim: choices whose question does not exist, then questions
 // whose paper does not exist, each removed by the same statement as always;
 // restricted to the recorded owners where the watch allows it, so that the

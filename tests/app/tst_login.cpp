@@ -558,7 +558,7 @@ void TestLogin::aboutFromIcon() {
 void TestLogin::earlierBank_data() {
     QTest::addColumn<QString>("inTheWay");
     QTest::addColumn<QString>("said");
-    QTest::newRow("upgraded") << QString() << QStringLiteral("正在检查整个试题库");
+    QTest::newRow("upgraded") << QString() << QStringLiteral("正在检查试题库");
     QTest::newRow("upgrade refused") << QStringLiteral("create table question_QstIdx (x);")
                                      << QStringLiteral("警告: 试题库没能升级到本程序的格式");
 }

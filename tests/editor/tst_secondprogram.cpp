@@ -29,6 +29,7 @@ private Q_SLOTS:
     void newPaperSelectedByItsIdentifier();
     void changedUnderneath_data();
     void changedUnderneath();
+    void manyPapersDeletedElsewhere();
 };
 
 void TestSecondProgram::newPaperSelectedByItsIdentifier() {
@@ -128,6 +129,32 @@ void TestSecondProgram::changedUnderneath() {
     // The window shows the bank as it now is.
     QCOMPARE(listNames(form), bank.column(QStringLiteral("paper"), QStringLiteral("PapNam"),
                                           QStringLiteral("PapID")));
+}
+
+// Another program deletes more than a thousand papers with their questions:
+// the next new record clears those questions under the wait cursor, saying so.
+void TestSecondProgram::manyPapersDeletedElsewhere() {
+    EditorBank bank;
+    {
+        auto setup = bank.setupRows();
+        for (int id = 1; id <= 1100; ++id) {
+            bank.paper(id, QStringLiteral("卷%1").arg(id));
+            bank.question(id, id, 1);
+        }
+        setup.commit();
+    }
+    TMainForm form;
+    activate(form);
+    bank.sql(QStringLiteral("delete from paper where PapID > 50"));
+    form.ListView->setFocus();
+    QTest::keyClick(form.ListView, Qt::Key_D, Qt::ControlModifier);
+    const QString said = form.MessageArea->toPlainText();
+    QVERIFY2(said.contains(QStringLiteral("正在检查试题库")) &&
+                 said.contains(QStringLiteral("试题库检查完毕")),
+             qPrintable(said));
+    QCOMPARE(bank.count(QStringLiteral("question")), 50);
+    QCOMPARE(form.PaperListModel->rowCount(), 51);
+    QCOMPARE(form.CurPapID, 51);
 }
 
 QTEST_MAIN(TestSecondProgram)
