@@ -68,34 +68,6 @@ Kind kindOf(const Connection& connection, sqlite3_stmt* stmt, int i, const QStri
                             connection.isBooleanColumn(table, column));
 }
 
-// Null reads as 0; what is no 32-bit integer is refused with the cursors' words.
-int integerOf(const QString& table, const QString& column, const QVariant& v) {
-    if (v.isNull())
-        return 0;
-    if (v.typeId() == QMetaType::Bool)
-        return v.toBool() ? 1 : 0;
-    if (v.typeId() == QMetaType::Int)
-        return v.toInt();
-    bool ok = false;
-    const qlonglong n = v.typeId() == QMetaType::QString ? v.toString().trimmed().toLongLong(&ok)
-                                                         : v.toLongLong(&ok);
-    if (v.typeId() == QMetaType::QString && v.toString().trimmed().isEmpty())
-        return 0;
-    if (!ok || n < INT_MIN || n > INT_MAX)
-        throw EngineError(
-            QStringLiteral("表 %1 的列 %2 的值 \"%3\" 不是整数.").arg(table, column, v.toString()));
-    return int(n);
-}
-
-// Booleans as "True"/"False", null as "".
-QString textOf(const QVariant& v) {
-    if (v.isNull())
-        return QString();
-    if (v.typeId() == QMetaType::Bool)
-        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    return v.toString();
-}
-
 const QString kQuestion = QStringLiteral("question");
 
 struct ChoiceRow {
@@ -264,12 +236,13 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
     for (const QuestionRow& question : questions) {
         PageQuestion& q = page.emplace_back();
         q.row = &question;
-        const int qstId = integerOf(kQuestion, QStringLiteral("QstID"), question.idValue);
-        const int qstIdx = integerOf(kQuestion, QStringLiteral("QstIdx"), question.number);
-        const QString type = textOf(question.type);
-        q.mark = QString::number(integerOf(kQuestion, QStringLiteral("QstScr"), question.mark));
-        q.text = textOf(question.text);
-        q.flag = textOf(question.isTrue).toLower();
+        const int qstId = tess::integerValue(kQuestion, QStringLiteral("QstID"), question.idValue);
+        const int qstIdx = tess::integerValue(kQuestion, QStringLiteral("QstIdx"), question.number);
+        const QString type = tess::textValue(question.type);
+        q.mark =
+            QString::number(tess::integerValue(kQuestion, QStringLiteral("QstScr"), question.mark));
+        q.text = tess::textValue(question.text);
+        q.flag = tess::textValue(question.isTrue).toLower();
         const QString n = nameKey(question, qstId, qstIdx);
         q.qst = QStringLiteral("Qst_") + n;
         q.chc = QStringLiteral("Chc_") + n;
@@ -356,8 +329,8 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
                                                : u"<TD align=center><input type=checkbox name= ";
             for (const ChoiceRow& choice : q.row->choices) {
                 text.add(u"<TR>");
-                text.add({u"<TD align=center>", textOf(choice.number), u"</TD>"});
-                text.add({u"<TD>", textOf(choice.text), u"</TD>"});
+                text.add({u"<TD align=center>", tess::textValue(choice.number), u"</TD>"});
+                text.add({u"<TD>", tess::textValue(choice.text), u"</TD>"});
                 text.add({input, q.sel, u" value=1 >选择<br></TD>"});
                 text.add(u"</TR>");
             }
@@ -403,7 +376,7 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
                       q.part == Part::Single ? u",1);" : u",2);"});
             for (const ChoiceRow& choice : q.row->choices) {
                 text.add({q.chc, u" = new JChoice(PaperForm.", q.sel, u",",
-                          textOf(choice.isTrue).toLower(), u");"});
+                          tess::textValue(choice.isTrue).toLower(), u");"});
                 text.add({q.qst, u".AddChoice(", q.chc, u");"});
             }
         }

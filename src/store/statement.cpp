@@ -42,6 +42,32 @@ QVariant columnValue(sqlite3_stmt* stmt, int i, ColumnKind kind) {
     }
 }
 
+int integerValue(const QString& table, const QString& column, const QVariant& v) {
+    if (v.isNull())
+        return 0;
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool() ? 1 : 0;
+    if (v.typeId() == QMetaType::Int)
+        return v.toInt();
+    bool ok = false;
+    const qlonglong n = v.typeId() == QMetaType::QString ? v.toString().trimmed().toLongLong(&ok)
+                                                         : v.toLongLong(&ok);
+    if (v.typeId() == QMetaType::QString && v.toString().trimmed().isEmpty())
+        return 0;
+    if (!ok || n < INT_MIN || n > INT_MAX)
+        throw EngineError(
+            QStringLiteral("表 %1 的列 %2 的值 \"%3\" 不是整数.").arg(table, column, v.toString()));
+    return int(n);
+}
+
+QString textValue(const QVariant& value) {
+    if (value.isNull())
+        return QString();
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    return value.toString();
+}
+
 Statement::Statement(const Connection& connection, const QString& sql, const QString& where)
     : m_db(connection.handle()), m_where(where) {
     connection.ensureOpen();

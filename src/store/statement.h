@@ -18,6 +18,11 @@ enum class ColumnKind { Integer, Boolean, Text, Other };
 ColumnKind columnKind(const QString& declaredType, bool boolean);
 // The value of column i of stmt's current row, read as its kind says.
 QVariant columnValue(sqlite3_stmt* stmt, int i, ColumnKind kind);
+// Such a value as a 32-bit integer: null (or blank text) reads as 0; what is
+// no integer throws EngineError naming table.column.
+int integerValue(const QString& table, const QString& column, const QVariant& value);
+// Such a value as text: booleans as "True"/"False", null as "".
+QString textValue(const QVariant& value);
 
 // One prepared statement of the bank, finalized when it goes out of scope,
 // also when a step throws. Every part of the store prepares, binds, steps

@@ -345,14 +345,6 @@ QVariant toStorage(const QString& table, const Column& column, const QVariant& v
     return value;
 }
 
-QString textForm(const QVariant& value) {
-    if (value.isNull())
-        return QString();
-    if (value.typeId() == QMetaType::Bool)
-        return trueFalse(value.toBool());
-    return value.toString();
-}
-
 } // namespace
 
 void TableCursor::ensureColumns() const {
@@ -671,7 +663,7 @@ bool TableCursor::locate(const QString& columnName, const QString& value) {
         if (c.kind == Kind::Integer && isNumber && !v.isNull())
             equal = v.toLongLong() == number;
         else
-            equal = textForm(v).compare(value, Qt::CaseInsensitive) == 0 && !v.isNull();
+            equal = textValue(v).compare(value, Qt::CaseInsensitive) == 0 && !v.isNull();
         if (equal) {
             m_row = i;
             m_bof = false;
@@ -899,34 +891,12 @@ bool TableCursor::isNull(const QString& name) const {
                           m_impl->columns[column(name)].kind != Kind::Text);
 }
 
-namespace {
-
-int integerOf(const QString& table, const QString& column, const QVariant& v) {
-    if (v.isNull())
-        return 0;
-    if (v.typeId() == QMetaType::Bool)
-        return v.toBool() ? 1 : 0;
-    if (v.typeId() == QMetaType::Int)
-        return v.toInt();
-    bool ok = false;
-    const qlonglong n = v.typeId() == QMetaType::QString ? v.toString().trimmed().toLongLong(&ok)
-                                                         : v.toLongLong(&ok);
-    if (v.typeId() == QMetaType::QString && v.toString().trimmed().isEmpty())
-        return 0;
-    if (!ok || n < INT_MIN || n > INT_MAX)
-        throw EngineError(
-            QStringLiteral("表 %1 的列 %2 的值 \"%3\" 不是整数.").arg(table, column, v.toString()));
-    return int(n);
-}
-
-} // namespace
-
 int TableCursor::asInteger(const QString& name) const {
-    return integerOf(m_table, name, value(name));
+    return integerValue(m_table, name, value(name));
 }
 
 QString TableCursor::asString(const QString& name) const {
-    return textForm(value(name));
+    return textValue(value(name));
 }
 
 bool TableCursor::asBoolean(const QString& name) const {
@@ -993,11 +963,11 @@ int TableCursor::columnIndex(const QString& name) const {
 }
 
 QString TableCursor::textAt(int row, const QString& name) const {
-    return textForm(valueAt(row, name));
+    return textValue(valueAt(row, name));
 }
 
 QString TableCursor::textAt(int row, int columnIndex) const {
-    return textForm(valueAt(row, columnIndex));
+    return textValue(valueAt(row, columnIndex));
 }
 
 // ---- notifications --------------------------------------------------------------
