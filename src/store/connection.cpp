@@ -191,14 +191,7 @@ void Connection::execute(const QString& sql) {
 
 void Connection::execute(const QString& sql, const QString& where) {
     ensureOpen();
-    const QByteArray utf8 = translate(sql).toUtf8();
-    for (qsizetype offset = 0; offset < utf8.size();) {
-        Statement stmt(m_db, utf8, offset, where);
-        if (stmt.isEmpty()) // only blanks or a comment were left
-            break;
-        stmt.run();
-        offset = stmt.tail();
-    }
+    Statement::runAll(m_db, translate(sql).toUtf8(), where);
 }
 
 qint64 Connection::dataVersion() const {

@@ -2,6 +2,7 @@
 
 #include "store/engineerror.h"
 #include "store/sqliteerror.h"
+#include "store/statement.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,20 +23,23 @@ void fillBank(const QString& path) {
     sqlite3* db = nullptr;
     const QByteArray name = QFile::encodeName(path);
     int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    if (rc == SQLITE_OK) {
-        sqlite3_extended_result_codes(db, 1);
-        // One transaction: each statement committing on its own costs a sync apiece.
-        const QByteArray script =
-            (QStringLiteral("BEGIN;\n") + paperBankSchema() +
-             QStringLiteral("\nINSERT INTO users (acount, password) VALUES ('Admin', '');\n"
-                            "COMMIT;\n"))
-                .toUtf8();
-        rc = sqlite3_exec(db, script.constData(), nullptr, nullptr, nullptr);
-    }
     if (rc != SQLITE_OK) {
         EngineError error = sqliteError(db, rc, fileWhere(path));
         sqlite3_close_v2(db);
         throw error;
+    }
+    sqlite3_extended_result_codes(db, 1);
+    try {
+        // One transaction: each statement committing on its own costs a sync apiece.
+        Statement::runAll(db,
+                          (QStringLiteral("BEGIN;\n") + paperBankSchema() +
+                           QStringLiteral("\nINSERT INTO users (acount, password) VALUES "
+                                          "('Admin', '');\nCOMMIT;\n"))
+                              .toUtf8(),
+                          fileWhere(path));
+    } catch (...) {
+        sqlite3_close_v2(db);
+        throw;
     }
     rc = sqlite3_close(db);
     if (rc != SQLITE_OK)

@@ -138,6 +138,16 @@ void Statement::run() {
     }
 }
 
+void Statement::runAll(sqlite3* db, const QByteArray& sql, const QString& where) {
+    for (qsizetype offset = 0; offset < sql.size();) {
+        Statement stmt(db, sql, offset, where);
+        if (stmt.isEmpty()) // only blanks or a comment were left
+            break;
+        stmt.run();
+        offset = stmt.tail();
+    }
+}
+
 void Statement::reset() {
     sqlite3_reset(m_stmt);
 }

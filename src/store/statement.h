@@ -61,6 +61,9 @@ public:
 
     sqlite3_stmt* get() const { return m_stmt; }
 
+    // Runs every statement of the UTF-8 text sql on db, one after the other.
+    static void runAll(sqlite3* db, const QByteArray& sql, const QString& where);
+
 private:
     void prepare(const QByteArray& sql, qsizetype offset);
 
