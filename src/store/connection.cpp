@@ -201,22 +201,29 @@ qint64 Connection::dataVersion() const {
     return stmt.int64(0);
 }
 
-Transaction::Transaction(Connection& connection) : m_connection(connection) {
-    m_connection.execute(QStringLiteral("begin immediate"));
+Transaction::Transaction(Connection& connection)
+    : m_connection(connection),
+      m_nested(connection.isOpen() && sqlite3_get_autocommit(connection.handle()) == 0) {
+    // Inside another transaction a savepoint gives the same all-or-nothing.
+    m_connection.execute(m_nested ? QStringLiteral("savepoint tess_nested")
+                                  : QStringLiteral("begin immediate"));
 }
 
 Transaction::~Transaction() {
     if (!m_open)
         return;
     try {
-        m_connection.execute(QStringLiteral("rollback"));
+        m_connection.execute(m_nested
+                                 ? QStringLiteral("rollback to tess_nested; release tess_nested")
+                                 : QStringLiteral("rollback"));
     } catch (const EngineError&) {
         // A failed statement may have ended the transaction already.
     }
 }
 
 void Transaction::commit() {
-    m_connection.execute(QStringLiteral("commit"));
+    m_connection.execute(m_nested ? QStringLiteral("release tess_nested")
+                                  : QStringLiteral("commit"));
     m_open = false;
 }
 

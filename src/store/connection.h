@@ -68,7 +68,8 @@ private:
 };
 
 // One transaction on a connection for as long as it lives: commit() stores
-// all of its work; leaving the scope without commit() drops all of it.
+// all of its work; leaving the scope without commit() drops all of it. Inside
+// another transaction it is a part of that one, kept or dropped on its own.
 class Transaction {
 public:
     explicit Transaction(Connection& connection); // waits for the bank's write lock
@@ -79,6 +80,7 @@ public:
 
 private:
     Connection& m_connection;
+    bool m_nested;
     bool m_open = true;
 };
 

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "exchange/exchangemodel.h"
+
+#include <QString>
+#include <QVector>
+
+namespace tess {
+class Connection;
+}
+
+namespace tess::exchange {
+
+// The paper papId as its page shows it: true/false questions first, then
+// single and then multiple choice, each part in the order the page uses,
+// choices in theirs. Throws ExchangeError for a paper that does not exist.
+Paper readPaper(Connection& connection, int papId);
+
+// Adds the papers to the bank, all of them or none (one transaction). Every
+// paper, question and choice is numbered as the window numbers a new record,
+// so that a second program on the bank sees nothing unusual; a paper's full
+// mark is the sum of its marks and its output file is outputFile. Returns the
+// new papers' identifiers.
+QVector<int> addPapers(Connection& connection, const QVector<Paper>& papers,
+                       const QString& outputFile);
+
+} // namespace tess::exchange
