@@ -1,0 +1,73 @@
+#include "exchange/textfile.h"
+
+#include "exchange/exchangemodel.h"
+
+#include <QStringDecoder>
+
+namespace tess::exchange {
+
+namespace {
+
+bool isUtf8(const QByteArray& bytes, QString* text) {
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    *text = decoder(bytes); // decodes here: the call's result is read lazily
+    return !decoder.hasError();
+}
+
+} // namespace
+
+QString decodeText(const QByteArray& bytes) {
+    QString text;
+    if (isUtf8(bytes, &text))
+        return text;
+    // GB18030 reads every GBK file the same way and fails on far fewer bytes.
+    QStringDecoder gb("GB18030");
+    text = gb(bytes);
+    if (!gb.hasError())
+        return text;
+    // Decoded again line by line only to say where the bad bytes are.
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QStringDecoder lineDecoder("GB18030");
+        QString lineText = lineDecoder(lines[i]);
+        if (lineDecoder.hasError() && !isUtf8(lines[i], &lineText))
+            throw ExchangeError(
+                atLine(int(i + 1), QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
+    }
+    throw ExchangeError(atLine(1, QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
+}
+
+QStringList splitLines(const QString& text) {
+    QString unified = text;
+    unified.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    unified.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return unified.split(QLatin1Char('\n'));
+}
+
+QString fileBaseName(const QString& fileName) {
+    const qsizetype slash =
+        qMax(fileName.lastIndexOf(QLatin1Char('/')), fileName.lastIndexOf(QLatin1Char('\\')));
+    QString name = fileName.mid(slash + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0)
+        name.truncate(dot);
+    return name;
+}
+
+QString plainToHtml(const QString& text) {
+    QStringList lines = splitLines(text.trimmed());
+    for (QString& line : lines) {
+        line = line.trimmed();
+        line.replace(QLatin1Char('&'), QStringLiteral("&amp;"));
+        line.replace(QLatin1Char('<'), QStringLiteral("&lt;"));
+        line.replace(QLatin1Char('>'), QStringLiteral("&gt;"));
+        line.replace(QLatin1Char('"'), QStringLiteral("&quot;"));
+    }
+    return lines.join(QStringLiteral("<br>"));
+}
+
+QString atLine(int line, const QString& message) {
+    return QStringLiteral("第 %1 行: %2").arg(line).arg(message);
+}
+
+} // namespace tess::exchange
