@@ -8,8 +8,10 @@ namespace tess::exchange {
 
 namespace {
 
+// Stateless: a sequence cut off by the end of the bytes is an error, not input
+// kept back for more.
 bool isUtf8(const QByteArray& bytes, QString* text) {
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     *text = decoder(bytes); // decodes here: the call's result is read lazily
     return !decoder.hasError();
 }
@@ -21,14 +23,14 @@ QString decodeText(const QByteArray& bytes) {
     if (isUtf8(bytes, &text))
         return text;
     // GB18030 reads every GBK file the same way and fails on far fewer bytes.
-    QStringDecoder gb("GB18030");
+    QStringDecoder gb("GB18030", QStringDecoder::Flag::Stateless);
     text = gb(bytes);
     if (!gb.hasError())
         return text;
     // Decoded again line by line only to say where the bad bytes are.
     const QList<QByteArray> lines = bytes.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        QStringDecoder lineDecoder("GB18030");
+        QStringDecoder lineDecoder("GB18030", QStringDecoder::Flag::Stateless);
         QString lineText = lineDecoder(lines[i]);
         if (lineDecoder.hasError() && !isUtf8(lines[i], &lineText))
             throw ExchangeError(
