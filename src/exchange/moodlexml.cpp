@@ -1,0 +1,761 @@
+#include "exchange/moodlexml.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryFile>
+#include <QUrl>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <cmath>
+#include <limits>
+#include <unistd.h>
+
+namespace tess::exchange {
+
+namespace {
+
+const QString kPluginFile = QStringLiteral("@@PLUGINFILE@@");
+const QString kUnfiledPaper = QStringLiteral("导入的试题");
+constexpr int kNameLength = 40;
+
+// ---------------------------------------------------------------- writing
+
+// Moodle refuses on import any fraction outside its fixed list of grades, so
+// the correct choices' share of 100 is made from that list: 100/n where the
+// list has it, tens and fives for 11 to 19 choices. More than 20 correct
+// choices cannot add up to 100 from the list; they get 100/n, which Moodle
+// takes only when the teacher lets it match the nearest grade.
+QStringList shares(qsizetype count) {
+    static const char* const exact[] = {"100",      "50",       "33.33333", "25",       "20",
+                                        "16.66667", "14.28571", "12.5",     "11.11111", "10"};
+    QStringList result;
+    if (count <= 0)
+        return result;
+    if (count <= 10) {
+        for (qsizetype i = 0; i < count; ++i)
+            result << QString::fromLatin1(exact[count - 1]);
+    } else if (count <= 20) {
+        // (20 - n) tens and (2n - 20) fives: 10(20 - n) + 5(2n - 20) = 100.
+        for (qsizetype i = 0; i < count; ++i)
+            result << (i < 20 - count ? QStringLiteral("10") : QStringLiteral("5"));
+    } else {
+        for (qsizetype i = 0; i < count; ++i)
+            result << QString::number(100.0 / double(count), 'f', 5);
+    }
+    return result;
+}
+
+// Characters XML 1.0 cannot carry at all, even in CDATA (stray control
+// characters pasted from other programs): they are left out rather than making
+// the whole file unreadable.
+QString xmlSafe(const QString& text) {
+    QString result;
+    result.reserve(text.size());
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r')
+            continue;
+        if (u == 0xFFFE || u == 0xFFFF)
+            continue;
+        result.append(c);
+    }
+    return result;
+}
+
+// A picture name that can only mean a file directly inside the pictures folder.
+bool plainFileName(const QString& name) {
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
+        name.contains(QStringLiteral("..")))
+        return false;
+    for (QChar c : name) {
+        if (c.unicode() < 0x20)
+            return false;
+    }
+    return true;
+}
+
+struct Embedded {
+    QString name;
+    QByteArray bytes;
+};
+
+// The text with each picture of the folder referred to as @@PLUGINFILE@@/name,
+// and the pictures to carry beside it (each once).
+QString embedPictures(const QString& html, const QString& picturesFolder,
+                      QVector<Embedded>& files) {
+    // <IMG ... SRC="images\name">, either slash, any case, quoted or not.
+    static const QRegularExpression tag(
+        QStringLiteral(
+            R"re((<img\b[^>]*?\bsrc\s*=\s*)(?:"images[\\/]([^"]*)"|'images[\\/]([^']*)'|images[\\/]([^\s>"']+)))re"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString result;
+    qsizetype done = 0;
+    auto it = tag.globalMatch(html);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        QString name;
+        for (int group = 2; group <= 4; ++group) {
+            if (m.hasCaptured(group))
+                name = m.captured(group);
+        }
+        if (!plainFileName(name))
+            continue;
+        const QString path = QDir(picturesFolder).filePath(name);
+        if (!QFileInfo(path).isFile())
+            continue;
+        bool known = false;
+        for (const Embedded& e : files)
+            known = known || e.name == name;
+        if (!known) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                continue;
+            files.append({name, file.readAll()});
+        }
+        result += QStringView(html).mid(done, m.capturedStart() - done);
+        result += m.captured(1) + QLatin1Char('"') + kPluginFile + QLatin1Char('/') +
+                  QString::fromLatin1(QUrl::toPercentEncoding(name)) + QLatin1Char('"');
+        done = m.capturedEnd();
+    }
+    result += QStringView(html).mid(done);
+    return result;
+}
+
+// The first words of a text without its markup, for the question's name.
+QString plainStart(const QString& html) {
+    // Tags that break a line part words; the others (bold, colour, ...) sit inside them.
+    static const QRegularExpression breaking(
+        QStringLiteral(R"re(<\/?(br|p|div|li|ul|ol|td|th|tr|table|h[1-6]|img|hr)\b[^>]*>)re"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression markup(QStringLiteral("<[^>]*>"));
+    static const QRegularExpression numeric(QStringLiteral("&#(x[0-9a-fA-F]+|[0-9]+);"));
+    QString text = html;
+    text.replace(breaking, QStringLiteral(" "));
+    text.replace(markup, QString());
+    QString decoded;
+    qsizetype done = 0;
+    auto it = numeric.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        const QString digits = m.captured(1);
+        bool ok = false;
+        const uint code = digits.startsWith(QLatin1Char('x')) ? digits.mid(1).toUInt(&ok, 16)
+                                                              : digits.toUInt(&ok, 10);
+        decoded += QStringView(text).mid(done, m.capturedStart() - done);
+        if (ok && code > 0 && code <= 0x10FFFF)
+            decoded += QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
+        done = m.capturedEnd();
+    }
+    decoded += QStringView(text).mid(done);
+    decoded.replace(QStringLiteral("&nbsp;"), QStringLiteral(" "), Qt::CaseInsensitive);
+    decoded.replace(QStringLiteral("&lt;"), QStringLiteral("<"), Qt::CaseInsensitive);
+    decoded.replace(QStringLiteral("&gt;"), QStringLiteral(">"), Qt::CaseInsensitive);
+    decoded.replace(QStringLiteral("&quot;"), QStringLiteral("\""), Qt::CaseInsensitive);
+    decoded.replace(QStringLiteral("&apos;"), QStringLiteral("'"), Qt::CaseInsensitive);
+    decoded.replace(QStringLiteral("&amp;"), QStringLiteral("&"), Qt::CaseInsensitive);
+    decoded = xmlSafe(decoded).simplified();
+    if (decoded.size() > kNameLength) {
+        qsizetype cut = kNameLength;
+        // Never half a character outside the basic plane.
+        if (decoded.at(cut - 1).isHighSurrogate())
+            --cut;
+        decoded.truncate(cut);
+        decoded = decoded.trimmed();
+    }
+    return decoded;
+}
+
+// Moodle writes a "/" inside a category's name as "//".
+QString categoryPart(const QString& part) {
+    QString result = part;
+    return result.replace(QLatin1Char('/'), QStringLiteral("//"));
+}
+
+void writeHtmlText(QXmlStreamWriter& w, const QString& html, const QString& picturesFolder) {
+    QVector<Embedded> files;
+    const QString text = embedPictures(xmlSafe(html), picturesFolder, files);
+    w.writeStartElement(QStringLiteral("text"));
+    // writeCDATA splits a "]]>" in the text over two sections.
+    w.writeCDATA(text);
+    w.writeEndElement();
+    for (const Embedded& file : files) {
+        w.writeStartElement(QStringLiteral("file"));
+        w.writeAttribute(QStringLiteral("name"), file.name);
+        w.writeAttribute(QStringLiteral("path"), QStringLiteral("/"));
+        w.writeAttribute(QStringLiteral("encoding"), QStringLiteral("base64"));
+        w.writeCharacters(QString::fromLatin1(file.bytes.toBase64()));
+        w.writeEndElement();
+    }
+}
+
+void writeAnswer(QXmlStreamWriter& w, const QString& fraction, const QString& html,
+                 const QString& picturesFolder) {
+    w.writeStartElement(QStringLiteral("answer"));
+    w.writeAttribute(QStringLiteral("fraction"), fraction);
+    w.writeAttribute(QStringLiteral("format"), QStringLiteral("html"));
+    writeHtmlText(w, html, picturesFolder);
+    w.writeEndElement();
+}
+
+void writeQuestion(QXmlStreamWriter& w, const Question& q, int number,
+                   const QString& picturesFolder) {
+    w.writeStartElement(QStringLiteral("question"));
+    w.writeAttribute(QStringLiteral("type"), q.kind == QuestionKind::TrueFalse
+                                                 ? QStringLiteral("truefalse")
+                                                 : QStringLiteral("multichoice"));
+    QString name = plainStart(q.html);
+    if (name.isEmpty())
+        name = QStringLiteral("第 %1 题").arg(number);
+    w.writeStartElement(QStringLiteral("name"));
+    w.writeTextElement(QStringLiteral("text"), name);
+    w.writeEndElement();
+    w.writeStartElement(QStringLiteral("questiontext"));
+    w.writeAttribute(QStringLiteral("format"), QStringLiteral("html"));
+    writeHtmlText(w, q.html, picturesFolder);
+    w.writeEndElement();
+    w.writeTextElement(QStringLiteral("defaultgrade"), QString::number(q.mark));
+
+    if (q.kind == QuestionKind::TrueFalse) {
+        for (const bool value : {true, false}) {
+            w.writeStartElement(QStringLiteral("answer"));
+            w.writeAttribute(QStringLiteral("fraction"),
+                             value == q.answer ? QStringLiteral("100") : QStringLiteral("0"));
+            w.writeAttribute(QStringLiteral("format"), QStringLiteral("moodle_auto_format"));
+            w.writeTextElement(QStringLiteral("text"),
+                               value ? QStringLiteral("true") : QStringLiteral("false"));
+            w.writeEndElement();
+        }
+        w.writeEndElement();
+        return;
+    }
+
+    const bool single = q.kind == QuestionKind::Single;
+    w.writeTextElement(QStringLiteral("single"),
+                       single ? QStringLiteral("true") : QStringLiteral("false"));
+    w.writeTextElement(QStringLiteral("shuffleanswers"), QStringLiteral("0"));
+    w.writeTextElement(QStringLiteral("answernumbering"), QStringLiteral("ABCD"));
+    qsizetype correct = 0;
+    for (const Choice& c : q.choices)
+        correct += c.correct ? 1 : 0;
+    const QStringList right = shares(correct);
+    // Moodle marks a multiple-choice question by adding the fractions of the
+    // picked choices and clamping the sum to 0..100. This program gives the
+    // mark only for exactly the correct choices. A wrong choice at -100 makes
+    // any wrong pick worth nothing, as here; what Moodle cannot do is give
+    // nothing for an incomplete pick without a wrong one (it gives the share
+    // of the correct ones picked), so that is the one case where the two differ.
+    // A single-choice question's wrong choices are simply 0: only one can be picked.
+    const QString wrong = single ? QStringLiteral("0") : QStringLiteral("-100");
+    qsizetype nextRight = 0;
+    for (const Choice& c : q.choices)
+        writeAnswer(w, c.correct ? right.at(nextRight++) : wrong, c.html, picturesFolder);
+    w.writeEndElement();
+}
+
+// ---------------------------------------------------------------- reading
+
+// "$course$/top/数学/期中" -> {"数学", "期中"}: the context and "top" are
+// Moodle's, not the teacher's; "//" is a "/" inside a name.
+QStringList categoryParts(const QString& path) {
+    QStringList parts;
+    QString part;
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        if (path.at(i) == QLatin1Char('/')) {
+            if (i + 1 < path.size() && path.at(i + 1) == QLatin1Char('/')) {
+                part += QLatin1Char('/');
+                ++i;
+                continue;
+            }
+            parts << part.trimmed();
+            part.clear();
+            continue;
+        }
+        part += path.at(i);
+    }
+    parts << part.trimmed();
+    parts.removeAll(QString());
+    if (!parts.isEmpty() && parts.first().size() > 1 &&
+        parts.first().startsWith(QLatin1Char('$')) && parts.first().endsWith(QLatin1Char('$')))
+        parts.removeFirst();
+    if (!parts.isEmpty() && parts.first() == QStringLiteral("top"))
+        parts.removeFirst();
+    return parts;
+}
+
+// "map.png", 2 -> "map (2).png"; a name without an extension gets the number at its end.
+QString numbered(const QString& name, int n) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = QStringLiteral(" (%1)").arg(n);
+    if (dot <= 0)
+        return name + suffix;
+    return name.left(dot) + suffix + name.mid(dot);
+}
+
+// A browser reads " as the end of the tag's attribute, # as a fragment, % as
+// an escape and ? as a query: the page would not find such a picture.
+QString usableName(QString name) {
+    for (QChar c : {u'"', u'#', u'%', u'?', u'<', u'>'})
+        name.replace(c, QLatin1Char('_'));
+    return name;
+}
+
+bool fileHolds(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || file.size() != bytes.size() || !file.open(QIODevice::ReadOnly))
+        return false;
+    return file.readAll() == bytes;
+}
+
+struct PendingFile {
+    QString name; // as the file names it, checked
+    QByteArray bytes;
+    int line = 0;
+    QString placed; // the name it has in the pictures folder, once written
+};
+
+// Where a text's @@PLUGINFILE@@ references are turned into picture tags once
+// the pictures have their names in the folder.
+struct Fixup {
+    int paper = 0;
+    int question = 0;
+    int choice = -1;              // -1: the question's own text
+    QHash<QString, int> pictures; // "/name" (path and name) -> index in the pending files
+};
+
+struct Area {
+    QString text;
+    QString format;
+    QHash<QString, int> pictures;
+};
+
+class Reader {
+public:
+    Reader(const QByteArray& bytes, const QString& picturesFolder)
+        : m_xml(bytes), m_folder(picturesFolder), m_empty(bytes.trimmed().isEmpty()) {}
+
+    Imported read() {
+        readRoot();
+        placePictures();
+        applyFixups();
+        Imported result = m_result;
+        result.papers.removeIf([](const Paper& p) { return p.questions.isEmpty(); });
+        return result;
+    }
+
+private:
+    [[noreturn]] void fail(qint64 line, const QString& what) const {
+        throw ExchangeError(QStringLiteral("第 %1 行: %2").arg(line).arg(what));
+    }
+
+    void checkXml() const {
+        if (!m_xml.hasError())
+            return;
+        const qint64 line = m_xml.lineNumber();
+        if (m_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
+            fail(line,
+                 QStringLiteral("文件在这里中断了, 内容不完整 (%1).").arg(m_xml.errorString()));
+        fail(line, QStringLiteral("这不是正确的 XML 文件: %1.").arg(m_xml.errorString()));
+    }
+
+    void readRoot() {
+        if (m_empty)
+            fail(1, QStringLiteral("文件是空的, 没有任何 XML 元素, 不是 Moodle XML 文件."));
+        while (!m_xml.atEnd()) {
+            const auto token = m_xml.readNext();
+            // A document type definition is where entities are declared: their
+            // expansion (a few lines growing to gigabytes) and external ones
+            // (reading other files of the computer) are never risked.
+            if (token == QXmlStreamReader::DTD)
+                fail(
+                    m_xml.lineNumber(),
+                    QStringLiteral("文件含有文档类型定义 (<!DOCTYPE ...>), 出于安全原因不予读取."));
+            if (token == QXmlStreamReader::EntityReference)
+                fail(m_xml.lineNumber(), QStringLiteral("文件含有无法识别的实体引用."));
+            if (token == QXmlStreamReader::StartElement)
+                break;
+        }
+        checkXml();
+        if (m_xml.tokenType() != QXmlStreamReader::StartElement)
+            fail(m_xml.lineNumber(),
+                 QStringLiteral("文件中没有任何 XML 元素, 不是 Moodle XML 文件."));
+        if (m_xml.name() != QStringLiteral("quiz"))
+            fail(m_xml.lineNumber(),
+                 QStringLiteral("文件的根元素是 <%1>, 不是 <quiz>, 不是 Moodle XML 文件.")
+                     .arg(m_xml.name().toString()));
+        while (m_xml.readNextStartElement()) {
+            if (m_xml.name() == QStringLiteral("question"))
+                readQuestion();
+            else
+                m_xml.skipCurrentElement();
+        }
+        checkXml();
+        // Whatever follows </quiz> must still be well-formed (comments only).
+        while (!m_xml.atEnd()) {
+            if (m_xml.readNext() == QXmlStreamReader::EntityReference)
+                fail(m_xml.lineNumber(), QStringLiteral("文件含有无法识别的实体引用."));
+        }
+        checkXml();
+    }
+
+    QString elementText(QXmlStreamReader::ReadElementTextBehaviour how =
+                            QXmlStreamReader::ErrorOnUnexpectedElement) {
+        const QString text = m_xml.readElementText(how);
+        checkXml();
+        return text;
+    }
+
+    void readCategory() {
+        QString path;
+        while (m_xml.readNextStartElement()) {
+            if (m_xml.name() == QStringLiteral("category"))
+                path = elementText(QXmlStreamReader::IncludeChildElements);
+            else
+                m_xml.skipCurrentElement();
+        }
+        checkXml();
+        QStringList parts = categoryParts(path);
+        Paper paper;
+        paper.name = parts.isEmpty() ? kUnfiledPaper : parts.takeLast();
+        paper.category = parts.join(QLatin1Char('/'));
+        m_result.papers.append(paper);
+    }
+
+    // A text with its pictures: <text> and <file> elements; anything else
+    // (feedback and its pictures) is not kept.
+    Area readArea() {
+        Area area;
+        area.format = m_xml.attributes().value(QStringLiteral("format")).toString();
+        while (m_xml.readNextStartElement()) {
+            if (m_xml.name() == QStringLiteral("text"))
+                area.text = elementText();
+            else if (m_xml.name() == QStringLiteral("file"))
+                readFile(area);
+            else
+                m_xml.skipCurrentElement();
+        }
+        checkXml();
+        // Plain text and Markdown are shown as they are typed.
+        if (area.format == QStringLiteral("plain_text") ||
+            area.format == QStringLiteral("markdown")) {
+            area.text = area.text.toHtmlEscaped();
+            area.text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+            area.text.replace(QLatin1Char('\n'), QStringLiteral("<BR>"));
+        }
+        return area;
+    }
+
+    void readFile(Area& area) {
+        const qint64 line = m_xml.lineNumber();
+        const auto attributes = m_xml.attributes();
+        const QString name = attributes.value(QStringLiteral("name")).toString();
+        QString path = attributes.value(QStringLiteral("path")).toString();
+        const QString encoding = attributes.value(QStringLiteral("encoding")).toString();
+        if (!plainFileName(name))
+            fail(line, QStringLiteral("图片文件名 \"%1\" 不能使用: 名字不能为空, "
+                                      "也不能含有 /, \\ 或 \"..\".")
+                           .arg(name));
+        if (encoding.compare(QStringLiteral("base64"), Qt::CaseInsensitive) != 0)
+            fail(line, QStringLiteral("图片 \"%1\" 的编码 \"%2\" 无法读取, 只能是 base64.")
+                           .arg(name, encoding));
+        QByteArray data = elementText().toLatin1();
+        data.removeIf([](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; });
+        const auto decoded = QByteArray::fromBase64Encoding(
+            data, QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
+        if (decoded.decodingStatus != QByteArray::Base64DecodingStatus::Ok)
+            fail(line, QStringLiteral("图片 \"%1\" 的 base64 内容无法解码.").arg(name));
+        if (path.isEmpty())
+            path = QStringLiteral("/");
+        m_files.append({name, decoded.decoded, int(line), QString()});
+        area.pictures.insert(path + name, int(m_files.size() - 1));
+    }
+
+    double fraction(qint64 line) {
+        const QString text = m_xml.attributes().value(QStringLiteral("fraction")).toString();
+        if (text.trimmed().isEmpty())
+            return 0;
+        bool ok = false;
+        const double value = text.trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(value))
+            fail(line, QStringLiteral("答案的得分比例 \"%1\" 不是数字.").arg(text));
+        return value;
+    }
+
+    int mark(qint64 line, const QString& text) {
+        bool ok = false;
+        const double value = text.trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(value))
+            fail(line, QStringLiteral("题目的分数 \"%1\" 不是数字.").arg(text));
+        const double rounded = std::round(value);
+        if (rounded > double(std::numeric_limits<int>::max()) ||
+            rounded < double(std::numeric_limits<int>::min()))
+            fail(line, QStringLiteral("题目的分数 %1 太大, 无法保存.").arg(text.trimmed()));
+        return int(rounded);
+    }
+
+    struct Answer {
+        double fraction = 0;
+        Area area;
+    };
+
+    void readQuestion() {
+        const qint64 line = m_xml.lineNumber();
+        const QString type = m_xml.attributes().value(QStringLiteral("type")).toString();
+        if (type == QStringLiteral("category")) {
+            readCategory();
+            return;
+        }
+        const bool taken =
+            type == QStringLiteral("truefalse") || type == QStringLiteral("multichoice");
+        Question q;
+        q.line = int(line);
+        Area text;
+        QVector<Answer> answers;
+        QString single;
+        while (m_xml.readNextStartElement()) {
+            const auto element = m_xml.name();
+            if (element == QStringLiteral("name")) {
+                q.name = elementText(QXmlStreamReader::IncludeChildElements).trimmed();
+            } else if (!taken) {
+                m_xml.skipCurrentElement();
+            } else if (element == QStringLiteral("questiontext")) {
+                text = readArea();
+            } else if (element == QStringLiteral("defaultgrade")) {
+                const qint64 at = m_xml.lineNumber();
+                q.mark = mark(at, elementText());
+            } else if (element == QStringLiteral("single")) {
+                single = elementText().trimmed();
+            } else if (element == QStringLiteral("answer")) {
+                Answer answer;
+                answer.fraction = fraction(m_xml.lineNumber());
+                answer.area = readArea();
+                answers.append(answer);
+            } else {
+                m_xml.skipCurrentElement();
+            }
+        }
+        checkXml();
+        const QString title =
+            q.name.isEmpty() ? QStringLiteral("第 %1 行的题目").arg(line) : q.name;
+        if (!taken) {
+            m_result.skipped << QStringLiteral("%1 (%2)").arg(
+                title, type.isEmpty() ? QStringLiteral("没有类型") : type);
+            return;
+        }
+        if (answers.isEmpty())
+            fail(line, QStringLiteral("题目 \"%1\" 没有答案.").arg(title));
+        q.html = text.text;
+
+        if (type == QStringLiteral("truefalse")) {
+            const Answer* right = nullptr;
+            for (const Answer& a : answers) {
+                if (a.fraction > 0 && (right == nullptr || a.fraction > right->fraction))
+                    right = &a;
+            }
+            if (right == nullptr)
+                fail(line, QStringLiteral("判断题 \"%1\" 没有得分的答案.").arg(title));
+            const QString value = right->area.text.trimmed();
+            if (value.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0)
+                q.answer = true;
+            else if (value.compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0)
+                q.answer = false;
+            else
+                fail(line, QStringLiteral("判断题 \"%1\" 的答案 \"%2\" 不是 true 或 false.")
+                               .arg(title, value));
+            addQuestion(q, text, {});
+            return;
+        }
+
+        if (single.compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0 ||
+            single == QStringLiteral("0"))
+            q.kind = QuestionKind::Multiple;
+        else
+            q.kind = QuestionKind::Single;
+        bool anyCorrect = false;
+        for (const Answer& a : answers) {
+            q.choices.append({a.area.text, a.fraction > 0});
+            anyCorrect = anyCorrect || a.fraction > 0;
+        }
+        if (!anyCorrect)
+            fail(line, QStringLiteral("选择题 \"%1\" 没有正确的选项.").arg(title));
+        addQuestion(q, text, answers);
+    }
+
+    void addQuestion(const Question& q, const Area& text, const QVector<Answer>& answers) {
+        if (m_result.papers.isEmpty()) {
+            Paper paper;
+            paper.name = kUnfiledPaper;
+            m_result.papers.append(paper);
+        }
+        const int paper = int(m_result.papers.size() - 1);
+        const int question = int(m_result.papers[paper].questions.size());
+        m_result.papers[paper].questions.append(q);
+        if (!text.pictures.isEmpty())
+            m_fixups.append({paper, question, -1, text.pictures});
+        for (qsizetype i = 0; i < answers.size(); ++i) {
+            if (!answers[i].area.pictures.isEmpty())
+                m_fixups.append({paper, question, int(i), answers[i].area.pictures});
+        }
+    }
+
+    // The referenced pictures, each under a free name or the name of the same
+    // picture already there. Written aside and renamed into place, so the
+    // folder never holds half a picture; if one cannot be written, those
+    // written before it are taken away again.
+    void placePictures() {
+        QSet<int> used;
+        for (const Fixup& f : m_fixups) {
+            for (const Reference& r : references(f))
+                used.insert(r.file);
+        }
+        if (used.isEmpty())
+            return;
+        QStringList created;
+        bool madeFolder = false;
+        const auto undo = [&](int line, const QString& why) {
+            for (const QString& path : created)
+                QFile::remove(path);
+            if (madeFolder)
+                QDir().rmdir(m_folder);
+            fail(line, why);
+        };
+        const QFileInfo folder(m_folder);
+        if (folder.exists() && !folder.isDir())
+            fail(m_files.at(*used.cbegin()).line,
+                 QStringLiteral("图片文件夹 %1 的名字被一个文件占用, 图片无法保存.")
+                     .arg(QDir::toNativeSeparators(m_folder)));
+        if (!folder.exists()) {
+            if (!QDir().mkpath(m_folder))
+                fail(m_files.at(*used.cbegin()).line, QStringLiteral("无法建立图片文件夹 %1.")
+                                                          .arg(QDir::toNativeSeparators(m_folder)));
+            madeFolder = true;
+        }
+        const QDir dir(m_folder);
+        for (int index = 0; index < m_files.size(); ++index) {
+            if (!used.contains(index))
+                continue;
+            PendingFile& file = m_files[index];
+            const QString usable = usableName(file.name);
+            for (int n = 1; file.placed.isEmpty(); ++n) {
+                if (n > 10000)
+                    undo(file.line,
+                         QStringLiteral("图片 \"%1\" 找不到空闲的文件名.").arg(file.name));
+                const QString name = n == 1 ? usable : numbered(usable, n);
+                const QString target = dir.filePath(name);
+                if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
+                    if (fileHolds(target, file.bytes))
+                        file.placed = name;
+                    continue;
+                }
+                QTemporaryFile aside(dir.filePath(QStringLiteral(".picture-XXXXXX")));
+                if (!aside.open() || aside.write(file.bytes) != file.bytes.size() ||
+                    !aside.flush() || ::fsync(aside.handle()) != 0)
+                    undo(file.line, QStringLiteral("图片 \"%1\" 无法写入图片文件夹: %2")
+                                        .arg(file.name, aside.errorString()));
+                aside.close();
+                // rename never replaces a file: one that appeared meanwhile stays.
+                if (!QFile::rename(aside.fileName(), target))
+                    continue;
+                aside.setAutoRemove(false);
+                QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ReadGroup | QFile::ReadOther);
+                created << target;
+                file.placed = name;
+            }
+        }
+    }
+
+    QString& fixupText(const Fixup& f) {
+        Question& q = m_result.papers[f.paper].questions[f.question];
+        return f.choice < 0 ? q.html : q.choices[f.choice].html;
+    }
+
+    struct Reference {
+        qsizetype start = 0;
+        qsizetype end = 0;
+        int file = 0;
+    };
+
+    // The @@PLUGINFILE@@ references of a text that name one of its pictures,
+    // written as they are or percent-encoded, as Moodle's editor keeps them.
+    QVector<Reference> references(const Fixup& f) {
+        static const QRegularExpression reference(QRegularExpression::escape(kPluginFile) +
+                                                  QStringLiteral(R"re((/[^"'\s<>?#]*))re"));
+        QVector<Reference> result;
+        auto it = reference.globalMatch(fixupText(f));
+        while (it.hasNext()) {
+            const QRegularExpressionMatch m = it.next();
+            const QString raw = m.captured(1);
+            int index = f.pictures.value(raw, -1);
+            if (index < 0)
+                index = f.pictures.value(QUrl::fromPercentEncoding(raw.toUtf8()), -1);
+            if (index >= 0)
+                result.append({m.capturedStart(), m.capturedEnd(), index});
+        }
+        return result;
+    }
+
+    void applyFixups() {
+        for (const Fixup& f : m_fixups) {
+            QString& text = fixupText(f);
+            QString result;
+            qsizetype done = 0;
+            for (const Reference& r : references(f)) {
+                result += QStringView(text).mid(done, r.start - done);
+                result += QStringLiteral("images\\") + m_files.at(r.file).placed;
+                done = r.end;
+            }
+            result += QStringView(text).mid(done);
+            text = result;
+        }
+    }
+
+    QXmlStreamReader m_xml;
+    QString m_folder;
+    bool m_empty = false;
+    Imported m_result;
+    QVector<PendingFile> m_files;
+    QVector<Fixup> m_fixups;
+};
+
+} // namespace
+
+QByteArray writeMoodleXml(const Paper& paper, const QString& picturesFolder) {
+    QByteArray out;
+    QXmlStreamWriter w(&out);
+    w.setAutoFormatting(true);
+    w.setAutoFormattingIndent(2);
+    w.writeStartDocument();
+    w.writeStartElement(QStringLiteral("quiz"));
+
+    w.writeStartElement(QStringLiteral("question"));
+    w.writeAttribute(QStringLiteral("type"), QStringLiteral("category"));
+    w.writeStartElement(QStringLiteral("category"));
+    QString path = QStringLiteral("$course$/");
+    if (!paper.category.isEmpty())
+        path += categoryPart(xmlSafe(paper.category)) + QLatin1Char('/');
+    path += categoryPart(xmlSafe(paper.name));
+    w.writeTextElement(QStringLiteral("text"), path);
+    w.writeEndElement();
+    w.writeEndElement();
+
+    for (qsizetype i = 0; i < paper.questions.size(); ++i)
+        writeQuestion(w, paper.questions.at(i), int(i + 1), picturesFolder);
+
+    w.writeEndElement();
+    w.writeEndDocument();
+    return out;
+}
+
+Imported readMoodleXml(const QByteArray& bytes, const QString& picturesFolder) {
+    if (bytes.size() > kMoodleXmlMaxBytes)
+        throw ExchangeError(QStringLiteral("文件有 %1 MB, 超过了能读取的 100 MB, 没有读取.")
+                                .arg(double(bytes.size()) / (1024.0 * 1024.0), 0, 'f', 1));
+    return Reader(bytes, picturesFolder).read();
+}
+
+} // namespace tess::exchange

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "exchange/exchangemodel.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Moodle's question bank format ("Moodle XML"): one <quiz> of <question>
+// elements, a category question before the questions of each category, and
+// pictures carried inside the file as base64 <file> elements.
+namespace tess::exchange {
+
+// The largest file the reader takes; anything longer is refused unread.
+inline constexpr qsizetype kMoodleXmlMaxBytes = qsizetype(100) * 1024 * 1024;
+
+// The paper as one Moodle XML file (UTF-8): a category question naming
+// "$course$/category/name", then the questions in their order. Every
+// <IMG SRC="images\name"> whose file is in picturesFolder is carried inside
+// the file and referred to as @@PLUGINFILE@@/name; a missing picture keeps its
+// tag as it is.
+QByteArray writeMoodleXml(const Paper& paper, const QString& picturesFolder);
+
+// The papers of a Moodle XML file: each category question starts a paper,
+// questions before the first one go to a paper "导入的试题". True/false and
+// multiple-choice questions are taken; the other types are listed in
+// Imported::skipped. Pictures carried in the file are written into
+// picturesFolder (made when missing), never over a different picture, and only
+// once the whole file has been read without error.
+// Throws ExchangeError for a file that cannot be taken.
+Imported readMoodleXml(const QByteArray& bytes, const QString& picturesFolder);
+
+} // namespace tess::exchange
