@@ -69,8 +69,8 @@ QString xmlSafe(const QString& text) {
 
 // A picture name that can only mean a file directly inside the pictures folder.
 bool plainFileName(const QString& name) {
-    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
-        name.contains(QStringLiteral("..")))
+    if (name.isEmpty() || name == QStringLiteral(".") || name.contains(QLatin1Char('/')) ||
+        name.contains(QLatin1Char('\\')) || name.contains(QStringLiteral("..")))
         return false;
     for (QChar c : name) {
         if (c.unicode() < 0x20)
@@ -242,6 +242,10 @@ void writeQuestion(QXmlStreamWriter& w, const Question& q, int number,
     qsizetype correct = 0;
     for (const Choice& c : q.choices)
         correct += c.correct ? 1 : 0;
+    // Several correct choices of a single-choice question share the 100 too,
+    // as they do in a multiple-choice one: the paper's own page never gives
+    // such a question full marks either. Moodle refuses a single-choice
+    // question without a 100% choice on import, which points the teacher at it.
     const QStringList right = shares(correct);
     // Moodle marks a multiple-choice question by adding the fractions of the
     // picked choices and clamping the sum to 0..100. This program gives the

@@ -351,6 +351,7 @@ private Q_SLOTS:
     void exportNames();
     void multipleFractions_data();
     void multipleFractions();
+    void singleWithSeveralCorrectShares();
     void importMoodleFile_data();
     void importMoodleFile();
     void importMoodleFilePapersAndPictures();
@@ -618,6 +619,29 @@ void TestMoodleXml::multipleFractions() {
     QCOMPARE(back.papers.at(0).questions.at(0).choices.size(), q.choices.size());
     for (int i = 0; i < q.choices.size(); ++i)
         QCOMPARE(back.papers.at(0).questions.at(0).choices.at(i).correct, q.choices.at(i).correct);
+}
+
+void TestMoodleXml::singleWithSeveralCorrectShares() {
+    Paper paper;
+    paper.name = QStringLiteral("单选");
+    Question q;
+    q.kind = QuestionKind::Single;
+    q.choices << choice(QStringLiteral("a"), true) << choice(QStringLiteral("b"), false)
+              << choice(QStringLiteral("c"), true);
+    paper.questions << q;
+    const QByteArray xml = writeMoodleXml(paper, m_pictures);
+    const QMap<QString, QString> flat = flatten(xml);
+    QCOMPARE(flat.value(QStringLiteral("quiz/question[1]/answer[0]@fraction")),
+             QStringLiteral("50"));
+    QCOMPARE(flat.value(QStringLiteral("quiz/question[1]/answer[1]@fraction")),
+             QStringLiteral("0"));
+    QCOMPARE(flat.value(QStringLiteral("quiz/question[1]/answer[2]@fraction")),
+             QStringLiteral("50"));
+    const Question back = readMoodleXml(xml, m_pictures).papers.at(0).questions.at(0);
+    QCOMPARE(back.kind, QuestionKind::Single);
+    QCOMPARE(back.choices.at(0).correct, true);
+    QCOMPARE(back.choices.at(1).correct, false);
+    QCOMPARE(back.choices.at(2).correct, true);
 }
 
 void TestMoodleXml::importMoodleFile_data() {
@@ -924,6 +948,7 @@ void TestMoodleXml::badInput_data() {
         << picture("sub/x.png", "AAAA") << 7 << QStringLiteral("不能使用");
     QTest::newRow("picture with a backslash")
         << picture("..\\x.png", "AAAA") << 7 << QStringLiteral("不能使用");
+    QTest::newRow("picture named .") << picture(".", "AAAA") << 7 << QStringLiteral("不能使用");
     QTest::newRow("picture without a name")
         << picture("", "AAAA") << 7 << QStringLiteral("不能使用");
     QTest::newRow("picture not base64")
