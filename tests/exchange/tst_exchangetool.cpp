@@ -1,0 +1,102 @@
+// tessaloom-exchange from the command line: a paper out as Moodle XML and in
+// again, a GIFT file in, and a refused file leaving the bank as it was.
+#include "bankhelpers.h"
+#include "exchange/bankexchange.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestExchangeTool : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void exportImportAndRefuse();
+
+private:
+    struct Run {
+        int code = -1;
+        QString out;
+    };
+    Run run(const QStringList& args) {
+        QProcess p;
+        p.start(m_tool, args);
+        if (!p.waitForFinished(60000))
+            return {};
+        return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput())};
+    }
+    QString m_tool;
+};
+
+void TestExchangeTool::exportImportAndRefuse() {
+    m_tool = qEnvironmentVariable("TESS_BIN_DIR") + QStringLiteral("/tessaloom-exchange");
+    if (!QFileInfo(m_tool).isExecutable())
+        QSKIP("the exchange tool is not built");
+    QTemporaryDir dir;
+    const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
+    banktest::freshBank(bank);
+    QDir(dir.path()).mkpath(QStringLiteral("images"));
+    QFile picture(dir.filePath(QStringLiteral("images/a.png")));
+    QVERIFY(picture.open(QIODevice::WriteOnly));
+    picture.write("\x89PNG\r\n\x1a\n-picture-");
+    picture.close();
+    {
+        banktest::BankConnection conn(bank);
+        conn.execute(QStringLiteral(
+            "insert into paper (PapID, PapNam, PapCtg, PapScr) values (3, '期中', '数学', 5);"
+            "insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon, IsTrue) values "
+            "(1, 3, 1, '单选题', 3, '看图 <IMG SRC=\"images\\a.png\">', 0), "
+            "(2, 3, 2, '判断题', 2, '1+1=2', 1);"
+            "insert into choice (ChcID, QstIdx, ChcIdx, IsTrue, ChcCon) values "
+            "(1, 1, 1, 0, '甲'), (2, 1, 2, 1, '乙')"));
+    }
+    const QString xml = dir.filePath(QStringLiteral("out.xml"));
+    Run r = run({QStringLiteral("export"), bank, QStringLiteral("3"), xml});
+    QVERIFY2(r.code == 0, qPrintable(r.out));
+    QVERIFY(r.out.contains(QStringLiteral("期中")));
+    QVERIFY(QFileInfo(xml).size() > 0);
+
+    r = run({QStringLiteral("import"), bank, xml});
+    QVERIFY2(r.code == 0, qPrintable(r.out));
+    banktest::BankConnection conn(bank);
+    QCOMPARE(banktest::count(conn, QStringLiteral("paper")), 2);
+    const int copy =
+        banktest::scalar(conn, QStringLiteral("select max(PapID) as v from paper")).toInt();
+    const tess::exchange::Paper a = tess::exchange::readPaper(conn, 3);
+    const tess::exchange::Paper b = tess::exchange::readPaper(conn, copy);
+    QCOMPARE(b.name, a.name);
+    QCOMPARE(b.category, a.category);
+    QCOMPARE(b.questions.size(), a.questions.size());
+    for (int i = 0; i < a.questions.size(); ++i) {
+        QCOMPARE(int(b.questions[i].kind), int(a.questions[i].kind));
+        QCOMPARE(b.questions[i].mark, a.questions[i].mark);
+        QCOMPARE(b.questions[i].answer, a.questions[i].answer);
+        QCOMPARE(b.questions[i].choices.size(), a.questions[i].choices.size());
+    }
+    // The picture came back as the same file, so its tag is unchanged.
+    QCOMPARE(b.questions[1].html, a.questions[1].html);
+
+    const QString gift = dir.filePath(QStringLiteral("小测.gift"));
+    QFile giftFile(gift);
+    QVERIFY(giftFile.open(QIODevice::WriteOnly));
+    giftFile.write("::q1:: 地球是圆的 {T}\n\n::q2:: 首都是 {=北京 ~上海}\n");
+    giftFile.close();
+    r = run({QStringLiteral("import"), bank, gift});
+    QVERIFY2(r.code == 0, qPrintable(r.out));
+    QCOMPARE(banktest::count(conn, QStringLiteral("paper")), 3);
+
+    const QString broken = dir.filePath(QStringLiteral("broken.xml"));
+    QFile brokenFile(broken);
+    QVERIFY(brokenFile.open(QIODevice::WriteOnly));
+    brokenFile.write("<quiz><question type=\"truefalse\"><name><text>x</text>");
+    brokenFile.close();
+    r = run({QStringLiteral("import"), bank, broken});
+    QCOMPARE(r.code, 1);
+    QVERIFY(r.out.contains(QStringLiteral("拒绝")));
+    QCOMPARE(banktest::count(conn, QStringLiteral("paper")), 3);
+}
+
+QTEST_GUILESS_MAIN(TestExchangeTool)
+#include "tst_exchangetool.moc"

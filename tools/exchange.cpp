@@ -1,0 +1,108 @@
+// tessaloom-exchange: papers between a paper bank and other question tools.
+//   tessaloom-exchange export BANK PAPER-ID OUT.xml   a paper as Moodle XML
+//   tessaloom-exchange import BANK FILE               Moodle XML, GIFT or Aiken
+// Pictures live in "images" beside BANK, as they do beside the program's own bank.
+#include "exchange/aiken.h"
+#include "exchange/bankexchange.h"
+#include "exchange/gift.h"
+#include "exchange/moodlexml.h"
+#include "files/safefile.h"
+#include "store/connection.h"
+#include "store/engineerror.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace {
+
+void say(const QString& line) {
+    std::printf("%s\n", line.toLocal8Bit().constData());
+}
+
+QString picturesBeside(const QString& bank) {
+    return QFileInfo(bank).absoluteDir().filePath(QStringLiteral("images"));
+}
+
+void openBank(tess::Connection& conn, const QString& bank) {
+    conn.setDataSource(QFileInfo(bank).absoluteFilePath());
+    conn.open();
+}
+
+int exportPaper(const QString& bank, const QString& idText, const QString& out) {
+    bool ok = false;
+    const int papId = idText.toInt(&ok);
+    if (!ok) {
+        say(QStringLiteral("试卷标识 \"%1\" 不是整数.").arg(idText));
+        return 2;
+    }
+    tess::Connection conn;
+    openBank(conn, bank);
+    const tess::exchange::Paper paper = tess::exchange::readPaper(conn, papId);
+    const QString failure =
+        tess::replaceFileContents(out, tess::exchange::writeMoodleXml(paper, picturesBeside(bank)));
+    if (!failure.isEmpty()) {
+        say(QStringLiteral("无法写入 %1: %2").arg(out, failure));
+        return 1;
+    }
+    say(QStringLiteral("已导出试卷 \"%1\" (%2 道题) 到 %3.")
+            .arg(paper.name)
+            .arg(paper.questions.size())
+            .arg(out));
+    return 0;
+}
+
+// Moodle XML by its first element; GIFT and Aiken by their marks.
+tess::exchange::Imported readFile(const QString& path, const QString& pictures) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw tess::exchange::ExchangeError(
+            QStringLiteral("无法读取文件 %1: %2").arg(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("xml") || bytes.trimmed().startsWith("<"))
+        return tess::exchange::readMoodleXml(bytes, pictures);
+    if (suffix == QLatin1String("gift") || bytes.contains('{'))
+        return tess::exchange::readGift(bytes, path);
+    return tess::exchange::readAiken(bytes, path);
+}
+
+int importFile(const QString& bank, const QString& path) {
+    tess::Connection conn;
+    openBank(conn, bank);
+    const tess::exchange::Imported imported = readFile(path, picturesBeside(bank));
+    const QVector<int> ids = tess::exchange::addPapers(conn, imported.papers, QString());
+    for (int i = 0; i < ids.size(); ++i)
+        say(QStringLiteral("已导入试卷 \"%1\" (标识 %2, %3 道题).")
+                .arg(imported.papers[i].name)
+                .arg(ids[i])
+                .arg(imported.papers[i].questions.size()));
+    for (const QString& line : imported.skipped)
+        say(QStringLiteral("跳过了本程序不能保存的题目: ") + line);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    try {
+        if (args.size() == 4 && args[0] == QLatin1String("export"))
+            return exportPaper(args[1], args[2], args[3]);
+        if (args.size() == 3 && args[0] == QLatin1String("import"))
+            return importFile(args[1], args[2]);
+    } catch (const tess::exchange::ExchangeError& e) {
+        say(QStringLiteral("拒绝: ") + e.message());
+        return 1;
+    } catch (const tess::EngineError& e) {
+        say(QStringLiteral("拒绝: ") + e.message());
+        return 1;
+    }
+    std::fputs("用法: tessaloom-exchange export 试题库.mdb 试卷标识 输出.xml\n"
+               "      tessaloom-exchange import 试题库.mdb 文件 (Moodle XML, GIFT 或 Aiken)\n",
+               stderr);
+    return 2;
+}
