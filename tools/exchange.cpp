@@ -2,9 +2,8 @@
 //   tessaloom-exchange export BANK PAPER-ID OUT.xml   a paper as Moodle XML
 //   tessaloom-exchange import BANK FILE               Moodle XML, GIFT or Aiken
 // Pictures live in "images" beside BANK, as they do beside the program's own bank.
-#include "exchange/aiken.h"
 #include "exchange/bankexchange.h"
-#include "exchange/gift.h"
+#include "exchange/importfile.h"
 #include "exchange/moodlexml.h"
 #include "files/safefile.h"
 #include "store/connection.h"
@@ -54,25 +53,11 @@ int exportPaper(const QString& bank, const QString& idText, const QString& out) 
     return 0;
 }
 
-// Moodle XML by its first element; GIFT and Aiken by their marks.
-tess::exchange::Imported readFile(const QString& path, const QString& pictures) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw tess::exchange::ExchangeError(
-            QStringLiteral("无法读取文件 %1: %2").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("xml") || bytes.trimmed().startsWith("<"))
-        return tess::exchange::readMoodleXml(bytes, pictures);
-    if (suffix == QLatin1String("gift") || bytes.contains('{'))
-        return tess::exchange::readGift(bytes, path);
-    return tess::exchange::readAiken(bytes, path);
-}
-
 int importFile(const QString& bank, const QString& path) {
     tess::Connection conn;
     openBank(conn, bank);
-    const tess::exchange::Imported imported = readFile(path, picturesBeside(bank));
+    const tess::exchange::Imported imported =
+        tess::exchange::readQuestionFile(path, picturesBeside(bank));
     const QVector<int> ids = tess::exchange::addPapers(conn, imported.papers, QString());
     for (int i = 0; i < ids.size(); ++i)
         say(QStringLiteral("已导入试卷 \"%1\" (标识 %2, %3 道题).")

@@ -80,6 +80,17 @@ QString Prompts::saveFile(QWidget* parent, const QString& startDir, const QStrin
                                         QFileDialog::DontConfirmOverwrite);
 }
 
+QString Prompts::openFile(QWidget* parent, const QString& title, const QString& filter) {
+    if (!m_files.empty()) {
+        const QString path = m_files.front();
+        m_files.pop_front();
+        return path;
+    }
+    if (m_scripted)
+        qFatal("Unexpected open-file dialog (no answer queued)");
+    return QFileDialog::getOpenFileName(parent, title, QString(), qtFilter(filter));
+}
+
 QString Prompts::openPicture(QWidget* parent, const QString& title, const QStringList& fileTypes) {
     if (!m_files.empty()) {
         const QString path = m_files.front();

@@ -32,6 +32,8 @@ public:
     // Save-file dialog. filter is "label|pattern" ("HTML文件(*.html)|*.html").
     // Returns the full path chosen, or an empty text when cancelled.
     QString saveFile(QWidget* parent, const QString& startDir, const QString& filter);
+    // Open-file dialog for one existing file; empty when cancelled.
+    QString openFile(QWidget* parent, const QString& title, const QString& filter);
     // Open-file dialog for one picture with a preview; empty when cancelled.
     // fileTypes are "shown text|*.a;*.b", the first one selected. A typed name
     // is returned whether or not such a file exists.

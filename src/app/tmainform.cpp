@@ -7,6 +7,7 @@
 #include "app/shortcutrouter.h"
 #include "app/taboutdlg.h"
 #include "app/tformhelp.h"
+#include "editor/exchangecommands.h"
 #include "editor/paperlistmodel.h"
 #include "editor/questiongrids.h"
 #include "settings/tdlgconfigure.h"
@@ -105,6 +106,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     createLayout();
     createMenus();
     m_grids = new tess::QuestionGrids(*this);
+    m_exchange = new tess::ExchangeCommands(*this);
     createNavigator();
 
     // Outer size 696 × 527; the window frame takes about 8 × 34 of it.

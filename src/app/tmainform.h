@@ -28,6 +28,7 @@ class PaperListModel;
 class PageOpener;
 class QuestionGrids;
 class ShortcutRouter;
+class ExchangeCommands;
 } // namespace tess
 
 // The main window. Its methods are spread over the subsystem folders:
@@ -214,6 +215,7 @@ protected:
 
 private:
     friend class tess::ShortcutRouter;
+    friend class tess::ExchangeCommands;
     // frame (app/)
     void createActions();
     void createMenus();
@@ -274,6 +276,7 @@ private:
     TFormHelp* m_help = nullptr;
     tess::ShortcutRouter* m_router = nullptr;
     tess::QuestionGrids* m_grids = nullptr;
+    tess::ExchangeCommands* m_exchange = nullptr;
     QHash<QWidget*, QMenu*> m_popupMenus;
     QHash<QAction*, std::function<void()>> m_updateRules;
     tess::ViewLink m_paperView;

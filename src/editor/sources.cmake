@@ -6,6 +6,7 @@ list(APPEND TESS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/pictures.cpp
   ${CMAKE_CURRENT_LIST_DIR}/truorfalse.cpp)
 list(APPEND TESS_GUI_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/exchangecommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mainform_catchup.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mainform_navigator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/mainform_numbering.cpp

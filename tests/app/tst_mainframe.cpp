@@ -131,7 +131,8 @@ void TestMainFrame::menusAndToolBar() {
                                   QStringLiteral("帮助(&H)")}));
     const QString sep = QStringLiteral("—");
     QCOMPARE(entries(form.MenuFile),
-             (QStringList{QStringLiteral("OnNewPaper"), sep, QStringLiteral("ExitAction")}));
+             (QStringList{QStringLiteral("OnNewPaper"), QStringLiteral("OnImportQuestions"),
+                          QStringLiteral("OnExportMoodle"), sep, QStringLiteral("ExitAction")}));
     QCOMPARE(entries(form.MenuEdit),
              (QStringList{QStringLiteral("OnAddQustion"), QStringLiteral("OnAddChoice"), sep,
                           QStringLiteral("OnDelQuestion"), QStringLiteral("OnDelChoice"), sep,
