@@ -6,6 +6,7 @@
 #include "exchange/importfile.h"
 #include "exchange/moodlexml.h"
 #include "files/safefile.h"
+#include "settings/newpaperdefaults.h"
 #include "store/connection.h"
 #include "store/engineerror.h"
 
@@ -58,7 +59,12 @@ int importFile(const QString& bank, const QString& path) {
     openBank(conn, bank);
     const tess::exchange::Imported imported =
         tess::exchange::readQuestionFile(path, picturesBeside(bank));
-    const QVector<int> ids = tess::exchange::addPapers(conn, imported.papers, QString());
+    // New papers take the output file a new paper of this bank's program would.
+    const QFileInfo info(bank);
+    const tess::NewPaperDefaults defaults = tess::NewPaperDefaults::load(
+        info.absoluteDir().filePath(info.completeBaseName() + QStringLiteral(".ini")),
+        info.absolutePath());
+    const QVector<int> ids = tess::exchange::addPapers(conn, imported.papers, defaults.outputFile);
     for (int i = 0; i < ids.size(); ++i)
         say(QStringLiteral("已导入试卷 \"%1\" (标识 %2, %3 道题).")
                 .arg(imported.papers[i].name)

@@ -75,6 +75,11 @@ void TestExchangeTool::exportImportAndRefuse() {
         QCOMPARE(b.questions[i].answer, a.questions[i].answer);
         QCOMPARE(b.questions[i].choices.size(), a.questions[i].choices.size());
     }
+    // A new paper's output file, as this bank's program would give it.
+    QCOMPARE(banktest::scalar(
+                 conn, QStringLiteral("select PapSav as v from paper where PapID = %1").arg(copy))
+                 .toString(),
+             QDir(dir.path()).filePath(QStringLiteral("Untitled Paper.html")));
     // The picture came back as the same file, so its tag is unchanged.
     QCOMPARE(b.questions[1].html, a.questions[1].html);
 
