@@ -67,38 +67,34 @@ bool Prompts::askYesNo(QWidget* parent, const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
-QString Prompts::saveFile(QWidget* parent, const QString& startDir, const QString& filter) {
+std::optional<QString> Prompts::queuedFile(const char* dialog) {
     if (!m_files.empty()) {
         const QString path = m_files.front();
         m_files.pop_front();
         return path;
     }
     if (m_scripted)
-        qFatal("Unexpected save-file dialog (no answer queued)");
+        qFatal("Unexpected %s (no answer queued)", dialog);
+    return std::nullopt;
+}
+
+QString Prompts::saveFile(QWidget* parent, const QString& startDir, const QString& filter) {
+    if (const std::optional<QString> path = queuedFile("save-file dialog"))
+        return *path;
     // Choosing where a page will go writes nothing yet, so asking about overwriting would mislead.
     return QFileDialog::getSaveFileName(parent, QString(), startDir, qtFilter(filter), nullptr,
                                         QFileDialog::DontConfirmOverwrite);
 }
 
 QString Prompts::openFile(QWidget* parent, const QString& title, const QString& filter) {
-    if (!m_files.empty()) {
-        const QString path = m_files.front();
-        m_files.pop_front();
-        return path;
-    }
-    if (m_scripted)
-        qFatal("Unexpected open-file dialog (no answer queued)");
+    if (const std::optional<QString> path = queuedFile("open-file dialog"))
+        return *path;
     return QFileDialog::getOpenFileName(parent, title, QString(), qtFilter(filter));
 }
 
 QString Prompts::openPicture(QWidget* parent, const QString& title, const QStringList& fileTypes) {
-    if (!m_files.empty()) {
-        const QString path = m_files.front();
-        m_files.pop_front();
-        return path;
-    }
-    if (m_scripted)
-        qFatal("Unexpected picture dialog (no answer queued)");
+    if (const std::optional<QString> path = queuedFile("picture dialog"))
+        return *path;
 
     QFileDialog dialog(parent, title);
     dialog.setOption(QFileDialog::DontUseNativeDialog); // the preview needs our own layout

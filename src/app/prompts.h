@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <optional>
 
 class QWidget;
 
@@ -51,6 +52,9 @@ public:
     void setScripted(bool scripted) { m_scripted = scripted; }
 
 private:
+    // The next queued file answer; none (and a failed test when scripted) without one.
+    std::optional<QString> queuedFile(const char* dialog);
+
     std::deque<bool> m_yesNo;
     std::deque<QString> m_files;
     QStringList m_shown;

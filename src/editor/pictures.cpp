@@ -28,15 +28,6 @@ bool sameContent(const QString& a, const QString& b) {
     return true;
 }
 
-// "map.jpg", 2 -> "map (2).jpg"; a name without an extension gets the number at its end.
-QString numbered(const QString& name, int n) {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString suffix = QStringLiteral(" (%1)").arg(n);
-    if (dot <= 0)
-        return name + suffix;
-    return name.left(dot) + suffix + name.mid(dot);
-}
-
 // Copies source to target, which must not exist; every write and the flush
 // to the disk are checked before the copy takes the name.
 QString copyChecked(QFile& source, const QString& target) {
@@ -90,18 +81,21 @@ QString pictureFileName(const QString& chosenPath) {
     return chosenPath.mid(cut + 1);
 }
 
-namespace {
-
-// A name the page can use: a browser reads " as the end of the tag's
-// attribute, # as the start of a fragment and % as an escape, and would not
-// find the picture. Each of them becomes "_" in the copy's name.
-QString usableName(QString name) {
-    for (QChar c : {u'"', u'#', u'%', u'?'})
+// A browser reads " as the end of the tag's attribute, # as the start of a
+// fragment, % as an escape and ? as a query, and would not find the picture.
+QString usablePictureName(QString name) {
+    for (QChar c : {u'"', u'#', u'%', u'?', u'<', u'>'})
         name.replace(c, QLatin1Char('_'));
     return name;
 }
 
-} // namespace
+QString numberedPictureName(const QString& name, int n) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = QStringLiteral(" (%1)").arg(n);
+    if (dot <= 0)
+        return name + suffix;
+    return name.left(dot) + suffix + name.mid(dot);
+}
 
 PictureCopy copyIntoPicturesFolder(const QString& chosenPath, const QString& picturesFolder) {
     PictureCopy result;
@@ -128,9 +122,9 @@ PictureCopy copyIntoPicturesFolder(const QString& chosenPath, const QString& pic
 
     // The first name that is free or already holds this very picture.
     const QDir dir(picturesFolder);
-    const QString usable = usableName(result.name);
+    const QString usable = usablePictureName(result.name);
     for (int n = 1;; ++n) {
-        const QString name = n == 1 ? usable : numbered(usable, n);
+        const QString name = n == 1 ? usable : numberedPictureName(usable, n);
         const QString target = dir.filePath(name);
         if (QFileInfo::exists(target)) {
             if (sameContent(chosenPath, target)) {

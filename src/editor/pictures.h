@@ -15,6 +15,12 @@ QStringList pictureFileTypes();
 // The file name of a chosen path, whichever separator it uses.
 QString pictureFileName(const QString& chosenPath);
 
+// A name the page can use: characters a browser would misread in the tag
+// (" # % ? < >) become "_".
+QString usablePictureName(QString name);
+// "map.jpg", 2 -> "map (2).jpg"; a name without an extension gets the number at its end.
+QString numberedPictureName(const QString& name, int n);
+
 // What became of a picture brought into the pictures folder.
 struct PictureCopy {
     QString name;    // the name to tag: as chosen, or a free one beside a different picture

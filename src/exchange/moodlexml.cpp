@@ -1,5 +1,7 @@
 #include "exchange/moodlexml.h"
 
+#include "editor/pictures.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -289,23 +291,6 @@ QStringList categoryParts(const QString& path) {
     if (!parts.isEmpty() && parts.first() == QStringLiteral("top"))
         parts.removeFirst();
     return parts;
-}
-
-// "map.png", 2 -> "map (2).png"; a name without an extension gets the number at its end.
-QString numbered(const QString& name, int n) {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString suffix = QStringLiteral(" (%1)").arg(n);
-    if (dot <= 0)
-        return name + suffix;
-    return name.left(dot) + suffix + name.mid(dot);
-}
-
-// A browser reads " as the end of the tag's attribute, # as a fragment, % as
-// an escape and ? as a query: the page would not find such a picture.
-QString usableName(QString name) {
-    for (QChar c : {u'"', u'#', u'%', u'?', u'<', u'>'})
-        name.replace(c, QLatin1Char('_'));
-    return name;
 }
 
 bool fileHolds(const QString& path, const QByteArray& bytes) {
@@ -643,12 +628,12 @@ private:
             if (!used.contains(index))
                 continue;
             PendingFile& file = m_files[index];
-            const QString usable = usableName(file.name);
+            const QString usable = usablePictureName(file.name);
             for (int n = 1; file.placed.isEmpty(); ++n) {
                 if (n > 10000)
                     undo(file.line,
                          QStringLiteral("图片 \"%1\" 找不到空闲的文件名.").arg(file.name));
-                const QString name = n == 1 ? usable : numbered(usable, n);
+                const QString name = n == 1 ? usable : numberedPictureName(usable, n);
                 const QString target = dir.filePath(name);
                 if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
                     if (fileHolds(target, file.bytes))
