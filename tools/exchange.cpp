@@ -57,14 +57,14 @@ int exportPaper(const QString& bank, const QString& idText, const QString& out) 
 int importFile(const QString& bank, const QString& path) {
     tess::Connection conn;
     openBank(conn, bank);
-    const tess::exchange::Imported imported =
-        tess::exchange::readQuestionFile(path, picturesBeside(bank));
     // New papers take the output file a new paper of this bank's program would.
     const QFileInfo info(bank);
     const tess::NewPaperDefaults defaults = tess::NewPaperDefaults::load(
         info.absoluteDir().filePath(info.completeBaseName() + QStringLiteral(".ini")),
         info.absolutePath());
-    const QVector<int> ids = tess::exchange::addPapers(conn, imported.papers, defaults.outputFile);
+    QVector<int> ids;
+    const tess::exchange::Imported imported = tess::exchange::importQuestionFile(
+        conn, path, picturesBeside(bank), defaults.outputFile, &ids);
     for (int i = 0; i < ids.size(); ++i)
         say(QStringLiteral("已导入试卷 \"%1\" (标识 %2, %3 道题).")
                 .arg(imported.papers[i].name)
@@ -90,6 +90,9 @@ int main(int argc, char* argv[]) {
         return 1;
     } catch (const tess::EngineError& e) {
         say(QStringLiteral("拒绝: ") + e.message());
+        return 1;
+    } catch (const std::exception& e) {
+        say(QStringLiteral("拒绝: ") + QString::fromLocal8Bit(e.what()));
         return 1;
     }
     std::fputs("用法: tessaloom-exchange export 试题库.mdb 试卷标识 输出.xml\n"

@@ -37,6 +37,9 @@ void ExchangeCommands::OnExportMoodleExecute() {
             QStringLiteral("错误: 没有选中的试卷, 请先在试卷列表中选择要导出的试卷."));
         return;
     }
+    // What the teacher has just typed belongs in the file.
+    m_form.TQuestion.checkBrowseMode();
+    m_form.TChoice.checkBrowseMode();
     const QString path = Prompts::instance().saveFile(
         &m_form, TMainForm::ExeFolder(), QStringLiteral("Moodle XML 文件(*.xml)|*.xml"));
     if (path.isEmpty())
@@ -60,11 +63,15 @@ void ExchangeCommands::OnImportQuestionsExecute() {
                                                       exchange::importFileFilter());
     if (path.isEmpty())
         return;
+    // The list is read again below: what is being typed is saved first.
+    m_form.TPaper.checkBrowseMode();
+    m_form.TQuestion.checkBrowseMode();
+    m_form.TChoice.checkBrowseMode();
     exchange::Imported imported;
     QVector<int> ids;
     try {
-        imported = exchange::readQuestionFile(path, TMainForm::PicturesFolder());
-        ids = exchange::addPapers(m_form.Conn, imported.papers, m_form.Defaults.outputFile);
+        imported = exchange::importQuestionFile(m_form.Conn, path, TMainForm::PicturesFolder(),
+                                                m_form.Defaults.outputFile, &ids);
     } catch (const exchange::ExchangeError& e) {
         m_form.AddMessage(QStringLiteral("错误: 没有导入文件 %1, 试题库没有改变. %2")
                               .arg(QDir::toNativeSeparators(path), e.message()));

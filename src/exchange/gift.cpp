@@ -125,11 +125,7 @@ private:
 };
 
 void GiftReader::setCategory(const QString& path) {
-    QStringList parts;
-    for (const QString& part : path.split(QLatin1Char('/'))) {
-        if (!part.trimmed().isEmpty())
-            parts.append(part.trimmed());
-    }
+    const QStringList parts = categoryParts(path);
     m_key = parts.join(QLatin1Char('/'));
     m_name = parts.isEmpty() ? m_fileName : parts.last();
     m_category = parts.size() > 1 ? parts[parts.size() - 2] : QString();

@@ -1,6 +1,7 @@
 #include "exchange/moodlexml.h"
 
 #include "editor/pictures.h"
+#include "exchange/textfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,10 +70,12 @@ QString xmlSafe(const QString& text) {
     return result;
 }
 
-// A picture name that can only mean a file directly inside the pictures folder.
+// A picture name that can only mean a file directly inside the pictures folder,
+// short enough for every file system (255 bytes, with room for " (2)").
 bool plainFileName(const QString& name) {
-    if (name.isEmpty() || name == QStringLiteral(".") || name.contains(QLatin1Char('/')) ||
-        name.contains(QLatin1Char('\\')) || name.contains(QStringLiteral("..")))
+    if (name.isEmpty() || name.toUtf8().size() > 200 || name == QStringLiteral(".") ||
+        name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
+        name.contains(QStringLiteral("..")))
         return false;
     for (QChar c : name) {
         if (c.unicode() < 0x20)
@@ -265,34 +268,6 @@ void writeQuestion(QXmlStreamWriter& w, const Question& q, int number,
 
 // ---------------------------------------------------------------- reading
 
-// "$course$/top/数学/期中" -> {"数学", "期中"}: the context and "top" are
-// Moodle's, not the teacher's; "//" is a "/" inside a name.
-QStringList categoryParts(const QString& path) {
-    QStringList parts;
-    QString part;
-    for (qsizetype i = 0; i < path.size(); ++i) {
-        if (path.at(i) == QLatin1Char('/')) {
-            if (i + 1 < path.size() && path.at(i + 1) == QLatin1Char('/')) {
-                part += QLatin1Char('/');
-                ++i;
-                continue;
-            }
-            parts << part.trimmed();
-            part.clear();
-            continue;
-        }
-        part += path.at(i);
-    }
-    parts << part.trimmed();
-    parts.removeAll(QString());
-    if (!parts.isEmpty() && parts.first().size() > 1 &&
-        parts.first().startsWith(QLatin1Char('$')) && parts.first().endsWith(QLatin1Char('$')))
-        parts.removeFirst();
-    if (!parts.isEmpty() && parts.first() == QStringLiteral("top"))
-        parts.removeFirst();
-    return parts;
-}
-
 bool fileHolds(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!QFileInfo(path).isFile() || file.size() != bytes.size() || !file.open(QIODevice::ReadOnly))
@@ -410,7 +385,8 @@ private:
         QStringList parts = categoryParts(path);
         Paper paper;
         paper.name = parts.isEmpty() ? kUnfiledPaper : parts.takeLast();
-        paper.category = parts.join(QLatin1Char('/'));
+        // The part just before the name, as the GIFT reader takes it.
+        paper.category = parts.isEmpty() ? QString() : parts.last();
         m_result.papers.append(paper);
     }
 
@@ -564,13 +540,18 @@ private:
             q.kind = QuestionKind::Multiple;
         else
             q.kind = QuestionKind::Single;
-        bool anyCorrect = false;
+        double total = 0;
         for (const Answer& a : answers) {
             q.choices.append({a.area.text, a.fraction > 0});
-            anyCorrect = anyCorrect || a.fraction > 0;
+            total += a.fraction > 0 ? a.fraction : 0;
         }
-        if (!anyCorrect)
+        if (total <= 0)
             fail(line, QStringLiteral("选择题 \"%1\" 没有正确的选项.").arg(title));
+        // Shares such as 33.33333 come within a tenth of a percent of 100.
+        if (std::abs(total - 100) > 0.1)
+            fail(line, QStringLiteral("选择题 \"%1\" 正确选项的得分比例加起来是 %2%, 不是 100%.")
+                           .arg(title)
+                           .arg(total));
         addQuestion(q, text, answers);
     }
 

@@ -72,4 +72,32 @@ QString atLine(int line, const QString& message) {
     return QStringLiteral("第 %1 行: %2").arg(line).arg(message);
 }
 
+// "$course$/top/数学/期中" -> {"数学", "期中"}: the context and "top" are
+// Moodle's, not the teacher's; "//" is a "/" inside a name.
+QStringList categoryParts(const QString& path) {
+    QStringList parts;
+    QString part;
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        if (path.at(i) == QLatin1Char('/')) {
+            if (i + 1 < path.size() && path.at(i + 1) == QLatin1Char('/')) {
+                part += QLatin1Char('/');
+                ++i;
+                continue;
+            }
+            parts << part.trimmed();
+            part.clear();
+            continue;
+        }
+        part += path.at(i);
+    }
+    parts << part.trimmed();
+    parts.removeAll(QString());
+    if (!parts.isEmpty() && parts.first().size() > 1 &&
+        parts.first().startsWith(QLatin1Char('$')) && parts.first().endsWith(QLatin1Char('$')))
+        parts.removeFirst();
+    if (!parts.isEmpty() && parts.first() == QStringLiteral("top"))
+        parts.removeFirst();
+    return parts;
+}
+
 } // namespace tess::exchange

@@ -27,4 +27,9 @@ QString plainToHtml(const QString& text);
 // "第 N 行: message"
 QString atLine(int line, const QString& message);
 
+// A category path's parts as the teacher named them: "$course$/top/数学/期中"
+// -> {"数学", "期中"}; the context and "top" are the platform's own, and "//"
+// is a "/" inside a name.
+QStringList categoryParts(const QString& path);
+
 } // namespace tess::exchange
