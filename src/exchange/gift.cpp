@@ -3,6 +3,8 @@
 #include "exchange/textfile.h"
 
 #include <QHash>
+#include <algorithm>
+#include <cmath>
 
 namespace tess::exchange {
 
@@ -295,10 +297,25 @@ void GiftReader::readChoices(const Block& block, qsizetype begin, qsizetype end,
     if (!weighted && rightMarks == 0)
         fail(question.line, QStringLiteral("单选题没有正确答案：正确的答案要以 = 开头"));
     question.kind = weighted || rightMarks > 1 ? QuestionKind::Multiple : QuestionKind::Single;
+    double weights = 0;
+    double best = 0;
+    bool anyRight = false;
     for (qsizetype k = 0; k < items.size(); ++k) {
         const Item& item = items[k];
         question.choices[k].correct = item.weighted ? item.weight > 0 : item.right;
+        anyRight = anyRight || question.choices[k].correct;
+        if (item.weighted && item.weight > 0) {
+            weights += item.weight;
+            best = std::max(best, item.weight);
+        }
     }
+    if (!anyRight)
+        fail(question.line, QStringLiteral("选择题没有正确答案"));
+    // The right answers share 100, or one of them is worth it all (the others
+    // partial credit). Shares such as 33.33333 come within a tenth of 100.
+    if (rightMarks == 0 && std::abs(weights - 100) > 0.1 && std::abs(best - 100) > 0.1)
+        fail(question.line,
+             QStringLiteral("正确答案的得分比例加起来是 %1%, 不是 100%").arg(weights));
 }
 
 Imported GiftReader::finish(bool blank) {

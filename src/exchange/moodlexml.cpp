@@ -541,14 +541,17 @@ private:
         else
             q.kind = QuestionKind::Single;
         double total = 0;
+        double best = 0;
         for (const Answer& a : answers) {
             q.choices.append({a.area.text, a.fraction > 0});
             total += a.fraction > 0 ? a.fraction : 0;
+            best = std::max(best, a.fraction);
         }
         if (total <= 0)
             fail(line, QStringLiteral("选择题 \"%1\" 没有正确的选项.").arg(title));
-        // Shares such as 33.33333 come within a tenth of a percent of 100.
-        if (std::abs(total - 100) > 0.1)
+        // The right choices share 100, or one is worth it all (the others
+        // partial credit). Shares such as 33.33333 come within a tenth of 100.
+        if (std::abs(total - 100) > 0.1 && std::abs(best - 100) > 0.1)
             fail(line, QStringLiteral("选择题 \"%1\" 正确选项的得分比例加起来是 %2%, 不是 100%.")
                            .arg(title)
                            .arg(total));

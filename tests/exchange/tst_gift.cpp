@@ -129,14 +129,14 @@ private Q_SLOTS:
                           "}\n\n"
                           "Difficult question.{~wrong answer ~%50%half credit answer =full credit "
                           "answer}\n\n"
-                          "Zero is not right.{~%0%zero ~%33.333%a third ~%-33.333%less}\n\n"
+                          "Zero is not right.{~%0%zero ~%100%all ~%-33.333%less}\n\n"
                           "Two marked right.{=a =b ~c}\n")
             << lines({paper,
                       "M What two people are entombed in Grant's tomb? | No one | *Grant | "
                       "*Grant's wife | Grant's father",
                       "M Difficult question. | wrong answer | *half credit answer | *full "
                       "credit answer",
-                      "M Zero is not right. | zero | *a third | less",
+                      "M Zero is not right. | zero | *all | less",
                       "M Two marked right. | *a | *b | c"});
         QTest::newRow("kinds left out")
             << QByteArray("Who's buried in Grant's tomb?{=no one =nobody}\n\n"
@@ -264,6 +264,9 @@ private Q_SLOTS:
         QTest::newRow("unknown answer") << QByteArray("Q {\nmaybe}\n") << 2;
         QTest::newRow("bad weight") << QByteArray("Q {\n=a\n~%abc%b}\n") << 3;
         QTest::newRow("unclosed weight") << QByteArray("Q {=a ~%50 b}\n") << 1;
+        QTest::newRow("weights that do not add up")
+            << QByteArray("Q1 {T}\n\nQ2 {~%30%a ~%30%b ~%-100%c}\n") << 3;
+        QTest::newRow("weights with nothing right") << QByteArray("Q {~%-50%a ~%0%b}\n") << 1;
         QTest::newRow("empty choice") << QByteArray("Q {=a\n~ #feedback\n}\n") << 2;
         QTest::newRow("unclosed title") << QByteArray("\n::title Q {T}\n") << 2;
         QTest::newRow("no question text") << QByteArray("::title:: {T}\n") << 1;

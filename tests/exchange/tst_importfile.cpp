@@ -38,6 +38,15 @@ void TestImportFile::readers_data() {
         << QStringLiteral("empty.xml") << QByteArray("<?xml version=\"1.0\"?><quiz></quiz>") << -1;
     QTest::newRow("only kinds the bank cannot hold")
         << QStringLiteral("short.gift") << QByteArray("首都? {=北京}\n") << -1;
+    QTest::newRow("one choice worth it all, another partial credit")
+        << QStringLiteral("partial.xml")
+        << QByteArray("<quiz><question type=\"multichoice\"><name><text>q</text></name>"
+                      "<questiontext format=\"html\"><text>q</text></questiontext>"
+                      "<single>true</single>"
+                      "<answer fraction=\"100\"><text>a</text></answer>"
+                      "<answer fraction=\"50\"><text>b</text></answer>"
+                      "<answer fraction=\"0\"><text>c</text></answer></question></quiz>")
+        << 1;
     QTest::newRow("fractions that do not add up")
         << QStringLiteral("frac.xml")
         << QByteArray("<quiz><question type=\"multichoice\"><name><text>q</text></name>"
