@@ -2,6 +2,7 @@
 
 #include "app/prompts.h"
 #include "app/tmainform.h"
+#include "app/waitcursor.h"
 #include "editor/paperlistmodel.h"
 #include "exchange/bankexchange.h"
 #include "exchange/importfile.h"
@@ -69,6 +70,7 @@ void ExchangeCommands::OnImportQuestionsExecute() {
     m_form.TChoice.checkBrowseMode();
     exchange::Imported imported;
     QVector<int> ids;
+    const WaitCursor wait; // a large file takes seconds
     try {
         imported = exchange::importQuestionFile(m_form.Conn, path, TMainForm::PicturesFolder(),
                                                 m_form.Defaults.outputFile, &ids);

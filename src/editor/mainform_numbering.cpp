@@ -1,12 +1,12 @@
 // The main window's record numbering: the counters computed before every new
 // record and what each cursor's new record receives.
 #include "app/tmainform.h"
+#include "app/waitcursor.h"
 #include "store/orphanwatch.h"
 #include "store/recordnumbering.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <optional>
 
@@ -25,14 +25,6 @@ namespace {
 // More owners than this recorded as gone, and the trim is announced.
 constexpr qint64 kManyOrphanOwners = 1000;
 
-// The wait cursor for as long as the window cannot answer.
-struct WaitCursor {
-    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 } // namespace
 
 void TMainForm::RefreshNextIDs() {
@@ -43,7 +35,7 @@ void TMainForm::RefreshNextIDs() {
     const bool told =
         scope == tess::TrimScope::Whole ||
         (scope == tess::TrimScope::Suspects && tess::recordedOwners(Conn) > kManyOrphanOwners);
-    std::optional<WaitCursor> wait;
+    std::optional<tess::WaitCursor> wait;
     if (told || scope == tess::TrimScope::Unwatched)
         wait.emplace();
     if (told) {
