@@ -36,6 +36,12 @@ QString typeOf(QuestionKind kind) {
     }
     return kMultiple;
 }
+// A flag as the page reads it: "True" in any letter case, stored as 1 or as text.
+bool flag(const Statement& stmt, int i) {
+    return textValue(columnValue(stmt.get(), i, ColumnKind::Boolean))
+               .compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+}
+
 } // namespace
 
 Paper readPaper(Connection& connection, int papId) {
@@ -69,12 +75,12 @@ Paper readPaper(Connection& connection, int papId) {
             q.mark = integerValue(QStringLiteral("question"), QStringLiteral("QstScr"),
                                   columnValue(stmt.get(), 2, ColumnKind::Integer));
             q.html = stmt.text(3);
-            q.answer = stmt.int64(4) != 0;
+            q.answer = flag(stmt, 4);
             last = qstId;
             any = true;
         }
         if (!stmt.isNull(5) && questions.last().kind != QuestionKind::TrueFalse)
-            questions.last().choices.push_back({stmt.text(6), stmt.int64(7) != 0});
+            questions.last().choices.push_back({stmt.text(6), flag(stmt, 7)});
     }
     // The page's parts: true/false, single, multiple, each keeping its order.
     std::stable_sort(questions.begin(), questions.end(), [](const Question& a, const Question& b) {

@@ -421,8 +421,8 @@ private:
         QString path = attributes.value(QStringLiteral("path")).toString();
         const QString encoding = attributes.value(QStringLiteral("encoding")).toString();
         if (!plainFileName(name))
-            fail(line, QStringLiteral("图片文件名 \"%1\" 不能使用: 名字不能为空, "
-                                      "也不能含有 /, \\ 或 \"..\".")
+            fail(line, QStringLiteral("图片文件名 \"%1\" 不能使用: 名字不能为空, 不能太长 "
+                                      "(最多 200 字节), 也不能含有 /, \\ 或 \"..\".")
                            .arg(name));
         if (encoding.compare(QStringLiteral("base64"), Qt::CaseInsensitive) != 0)
             fail(line, QStringLiteral("图片 \"%1\" 的编码 \"%2\" 无法读取, 只能是 base64.")
@@ -630,9 +630,14 @@ private:
                     undo(file.line, QStringLiteral("图片 \"%1\" 无法写入图片文件夹: %2")
                                         .arg(file.name, aside.errorString()));
                 aside.close();
-                // rename never replaces a file: one that appeared meanwhile stays.
-                if (!QFile::rename(aside.fileName(), target))
-                    continue;
+                // rename never replaces a file: one that appeared meanwhile stays,
+                // and the next name is tried. Any other failure ends the import.
+                if (!QFile::rename(aside.fileName(), target)) {
+                    if (QFileInfo::exists(target))
+                        continue;
+                    undo(file.line,
+                         QStringLiteral("图片 \"%1\" 无法放进图片文件夹.").arg(file.name));
+                }
                 aside.setAutoRemove(false);
                 QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner |
                                                   QFile::ReadGroup | QFile::ReadOther);

@@ -47,6 +47,16 @@ void TestImportFile::readers_data() {
                       "<answer fraction=\"50\"><text>b</text></answer>"
                       "<answer fraction=\"0\"><text>c</text></answer></question></quiz>")
         << 1;
+    QTest::newRow("a picture name too long for a file system")
+        << QStringLiteral("long.xml")
+        << (QByteArray("<quiz><question type=\"truefalse\"><name><text>q</text></name>"
+                       "<questiontext format=\"html\"><text>&lt;img src=\"@@PLUGINFILE@@/") +
+            QByteArray(70, 'x').replace("x", "图") + QByteArray(".png\"&gt;</text><file name=\"") +
+            QByteArray(70, 'x').replace("x", "图") +
+            QByteArray(".png\" encoding=\"base64\">aGVsbG8=</file></questiontext>"
+                       "<answer fraction=\"100\"><text>true</text></answer>"
+                       "<answer fraction=\"0\"><text>false</text></answer></question></quiz>"))
+        << -1;
     QTest::newRow("fractions that do not add up")
         << QStringLiteral("frac.xml")
         << QByteArray("<quiz><question type=\"multichoice\"><name><text>q</text></name>"
