@@ -63,32 +63,7 @@ inline void freshBank(const QString& path) {
 // One transaction around set-up rows written while it lives, through any
 // cursor or statement on conn: committing once costs one set of syncs instead
 // of a set per row. Left without commit() (a failed set-up), it rolls back.
-class SetupTransaction {
-public:
-    explicit SetupTransaction(tess::Connection& conn) : m_conn(conn) {
-        m_conn.execute(QStringLiteral("begin"));
-    }
-    ~SetupTransaction() {
-        if (!m_done) {
-            try {
-                m_conn.execute(QStringLiteral("rollback"));
-            } catch (const std::exception&) {
-                // The failure that brought us here is the one the test reports.
-            }
-        }
-    }
-    SetupTransaction(const SetupTransaction&) = delete;
-    SetupTransaction& operator=(const SetupTransaction&) = delete;
-
-    void commit() {
-        m_conn.execute(QStringLiteral("commit"));
-        m_done = true;
-    }
-
-private:
-    tess::Connection& m_conn;
-    bool m_done = false;
-};
+using SetupTransaction = tess::Transaction;
 
 // Set-up statements run in one transaction, in their order.
 inline void executeInOneTransaction(tess::Connection& conn, const QStringList& statements) {
