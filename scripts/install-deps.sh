@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what Tessaloom needs on Debian 12, only what is missing.
 #   install-deps.sh          build and run the program
-#   install-deps.sh --tests  also the browser tests (Chromium, Node.js, playwright-core)
+#   install-deps.sh --tests  also what the tests use: Chromium, Node.js and playwright-core
+#                            for the page, poppler-utils to read the printed PDFs
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 
 pkgs=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev fonts-wqy-microhei)
 if [ "${1:-}" = "--tests" ]; then
-  pkgs+=(chromium nodejs)
+  pkgs+=(chromium nodejs poppler-utils)
   command -v npm >/dev/null 2>&1 || pkgs+=(npm)
 fi
 
