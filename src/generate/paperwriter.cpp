@@ -184,11 +184,21 @@ const QString& graderScriptText() {
     return text;
 }
 
-enum class Part { TrueFalse, Single, Multiple };
+using Part = PagePart;
+
+// Every type but the two named ones is shown as multiple choice.
+Part partOf(const QString& type) {
+    return type == kTrueFalse ? Part::TrueFalse : type == kSingle ? Part::Single : Part::Multiple;
+}
+
+// A flag as the grader script reads it.
+bool isTrueFlag(const QVariant& value) {
+    return tess::textValue(value).toLower() == QLatin1String("true");
+}
 
 // A question as the page shows it, worked out in the paper's order so that a
 // value the cursors would refuse is refused at the same question.
-struct PageQuestion {
+struct PageLines {
     const QuestionRow* row = nullptr;
     Part part = Part::Multiple;
     QString mark, text, flag, qst, chc, sel;
@@ -224,17 +234,37 @@ int parseFullMark(const QString& text) {
     return value;
 }
 
+QList<PageQuestion> readPageQuestions(const Connection& connection, int papId) {
+    const QList<QuestionRow> rows = readPaper(connection, papId, false);
+    QList<PageQuestion> questions;
+    questions.reserve(rows.size());
+    for (const QuestionRow& row : rows) {
+        PageQuestion& q = questions.emplace_back();
+        q.part = partOf(tess::textValue(row.type));
+        q.mark = tess::integerValue(kQuestion, QStringLiteral("QstScr"), row.mark);
+        q.html = tess::textValue(row.text);
+        q.answer = isTrueFlag(row.isTrue);
+        if (q.part == Part::TrueFalse)
+            continue;
+        q.choices.reserve(row.choices.size());
+        for (const ChoiceRow& choice : row.choices)
+            q.choices.append({tess::textValue(choice.number), tess::textValue(choice.text),
+                              isTrueFlag(choice.isTrue)});
+    }
+    return questions;
+}
+
 QString buildPaperPage(const Connection& connection, const PageSource& paper,
                        const QString& outputPath) {
     const QString full = QString::number(parseFullMark(paper.fullMarkText));
     const QList<QuestionRow> questions = readPaper(connection, paper.papId, false);
 
-    QList<PageQuestion> page;
+    QList<PageLines> page;
     page.reserve(questions.size());
     const QString& grader = graderScriptText();
     qsizetype size = grader.size() + 2 * paper.name.size() + 2048;
     for (const QuestionRow& question : questions) {
-        PageQuestion& q = page.emplace_back();
+        PageLines& q = page.emplace_back();
         q.row = &question;
         const int qstId = tess::integerValue(kQuestion, QStringLiteral("QstID"), question.idValue);
         const int qstIdx = tess::integerValue(kQuestion, QStringLiteral("QstIdx"), question.number);
@@ -247,9 +277,7 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
         q.qst = QStringLiteral("Qst_") + n;
         q.chc = QStringLiteral("Chc_") + n;
         q.sel = QStringLiteral("Sel_") + n;
-        q.part = type == kTrueFalse ? Part::TrueFalse
-                 : type == kSingle  ? Part::Single
-                                    : Part::Multiple;
+        q.part = partOf(type);
         // Room for every line of the question and of its choices, so that
         // the page is never moved while it grows.
         size += q.text.size() + 6 * n.size() + 720;
@@ -280,7 +308,7 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
     int numeral = 0;
     for (const auto& section : sections) {
         int next = 0;
-        for (const PageQuestion& q : page) {
+        for (const PageLines& q : page) {
             if (q.part != section.part)
                 continue;
             if (next++ == 0) {
@@ -364,7 +392,7 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
     text.add(u"<script language=\"JavaScript\">");
     text.addLines(grader);
     text.add({u"Paper = new JPaper(", QString::number(page.size()), u",", full, u");"});
-    for (const PageQuestion& q : page) {
+    for (const PageLines& q : page) {
         if (q.part == Part::TrueFalse) {
             text.add({q.qst, u" = new JQuestion(2,", q.mark, u",0);"});
             text.add({q.chc, u" = new JChoice(PaperForm.", q.sel, u",", q.flag, u");"});

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 namespace tess {
 
@@ -14,6 +15,26 @@ struct PageSource {
     QString name;         // the paper's name as the navigator lists it
     QString fullMarkText; // PapScr as text; must read as an integer
 };
+
+// A question as the page shows it, for other renderings of the same paper.
+enum class PagePart { TrueFalse, Single, Multiple };
+struct PageChoice {
+    QString number;       // ChcIdx as the page labels the choice
+    QString html;         // ChcCon
+    bool correct = false; // IsTrue as the grader reads it
+};
+struct PageQuestion {
+    PagePart part = PagePart::Multiple;
+    int mark = 0;
+    QString html;                // QstCon, picture tags as stored
+    bool answer = false;         // IsTrue of a true/false question
+    QVector<PageChoice> choices; // empty for true/false
+};
+
+// The paper's questions as its page has them, read as buildPaperPage reads
+// them (one statement, two for a bank with odd identifiers) and in the same
+// order; the page's sections pick them out by part. Engine errors are thrown.
+QList<PageQuestion> readPageQuestions(const Connection& connection, int papId);
 
 // The grader script, line by line, exactly as every page carries it.
 QStringList graderScriptLines();

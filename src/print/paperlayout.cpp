@@ -1,0 +1,749 @@
+#include "print/paperlayout.h"
+
+#include "files/safefile.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QImage>
+#include <QImageReader>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextObjectInterface>
+#include <QTextTable>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace tess::print {
+
+namespace {
+
+// Everything is laid out at this resolution and painted scaled to the
+// device's, so that the PDF, the printer and the preview break alike.
+constexpr int kLayoutDpi = 1200;
+// Lengths in the texts' HTML (picture sizes, table widths) are screen pixels.
+constexpr qreal kCssScale = qreal(kLayoutDpi) / 96;
+
+// Pictures are read at most this large: enough for the text width at print
+// resolution, and a 10 MB photograph is not held at full size once per page.
+constexpr int kMaxPicturePixels = 2400;
+
+constexpr int kMissingPictureObject = QTextFormat::UserObject + 1;
+constexpr int kPictureNameProperty = QTextFormat::UserProperty + 1;
+
+QFont printFont(qreal points, bool bold = false) {
+    QFont font;
+    // TrueType faces first: their glyphs are embedded in the PDF as text.
+    font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("宋体"),
+                      QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Micro Hei"),
+                      QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Serif CJK SC"),
+                      QStringLiteral("Noto Sans CJK SC")});
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+const qreal kBodyPoints = 10.5; // the usual size of an examination paper's text
+
+// A picture of the texts, read once for the whole paper.
+struct Picture {
+    QImage image;   // empty when it could not be read
+    QSizeF natural; // its size in screen pixels, before any reduction
+};
+
+class PictureStore {
+public:
+    explicit PictureStore(QString folder) : m_folder(std::move(folder)) {}
+
+    // The file name a picture tag points at: "images\a.png" and "images/a.png"
+    // name a.png in the pictures folder; no other folder is ever read.
+    static QString fileNameOf(const QString& source) {
+        QString name = QUrl::fromPercentEncoding(source.toUtf8());
+        name.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        return name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
+    }
+
+    const Picture& picture(const QString& fileName) {
+        auto it = m_pictures.find(fileName);
+        if (it == m_pictures.end())
+            it = m_pictures.insert(fileName, read(fileName));
+        if (it->image.isNull() && !m_missing.contains(fileName))
+            m_missing << fileName;
+        return *it;
+    }
+    QStringList missing() const { return m_missing; }
+
+private:
+    Picture read(const QString& fileName) const {
+        Picture picture;
+        if (fileName.isEmpty() || m_folder.isEmpty())
+            return picture;
+        QImageReader reader(QDir(m_folder).filePath(fileName));
+        reader.setAutoTransform(true);
+        const QSize size = reader.size();
+        if (size.isValid() && std::max(size.width(), size.height()) > kMaxPicturePixels)
+            reader.setScaledSize(
+                size.scaled(kMaxPicturePixels, kMaxPicturePixels, Qt::KeepAspectRatio));
+        picture.image = reader.read();
+        if (!picture.image.isNull())
+            picture.natural = size.isValid() ? QSizeF(size) : QSizeF(picture.image.size());
+        return picture;
+    }
+
+    QString m_folder;
+    QHash<QString, Picture> m_pictures;
+    QStringList m_missing;
+};
+
+// A picture that is not there: a box with its file name, as text, so that the
+// teacher sees on paper which one to put back.
+class MissingPicture : public QObject, public QTextObjectInterface {
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+
+public:
+    using QObject::QObject;
+
+    QSizeF intrinsicSize(QTextDocument* doc, int, const QTextFormat& format) override {
+        const QFontMetricsF metrics(format.toCharFormat().font(),
+                                    doc->documentLayout()->paintDevice());
+        const qreal pad = metrics.height() * 0.6;
+        return {std::min(metrics.horizontalAdvance(label(format)) + 2 * pad, doc->textWidth()),
+                metrics.height() * 3};
+    }
+    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument*, int,
+                    const QTextFormat& format) override {
+        painter->save();
+        painter->setPen(QPen(Qt::black, rect.height() / 60, Qt::DashLine));
+        painter->drawRect(rect.adjusted(1, 1, -1, -1));
+        painter->setFont(format.toCharFormat().font());
+        painter->drawText(rect, Qt::AlignCenter | Qt::TextWrapAnywhere, label(format));
+        painter->restore();
+    }
+
+private:
+    static QString label(const QTextFormat& format) {
+        const QString name = format.stringProperty(kPictureNameProperty);
+        return name.isEmpty() ? QStringLiteral("[缺少图片]")
+                              : QStringLiteral("[缺少图片: %1]").arg(name);
+    }
+};
+
+// One piece of the paper as a document of its own: the header, a section
+// title, a question with its choices.
+class PrintDocument : public QTextDocument {
+public:
+    PrintDocument(QPaintDevice* device, PictureStore& pictures, MissingPicture* missing,
+                  qreal width)
+        : m_pictures(pictures) {
+        setUndoRedoEnabled(false);
+        documentLayout()->setPaintDevice(device);
+        documentLayout()->registerHandler(kMissingPictureObject, missing);
+        setDocumentMargin(0);
+        setDefaultFont(printFont(kBodyPoints));
+        setTextWidth(width);
+    }
+
+protected:
+    // Only pictures from the pictures folder; nothing else is ever fetched.
+    QVariant loadResource(int type, const QUrl& name) override {
+        if (type != QTextDocument::ImageResource)
+            return {};
+        const Picture& p = m_pictures.picture(PictureStore::fileNameOf(name.toString()));
+        return p.image.isNull() ? QVariant() : QVariant(p.image);
+    }
+
+private:
+    PictureStore& m_pictures;
+};
+
+// Gives the pictures inserted between start and end a size that fits within
+// maxWidth and maxHeight (layout units), and puts a box with the file name in
+// place of each one that cannot be read. Sizes in pixels in the texts' styles
+// are screen pixels: they are made points so that they print as on screen.
+void fitInserted(QTextDocument& doc, PictureStore& pictures, int start, int end, qreal maxWidth,
+                 qreal maxHeight) {
+    struct Change {
+        int position;
+        QTextCharFormat format;
+        bool missing;
+    };
+    std::vector<Change> changes;
+    for (QTextBlock block = doc.findBlock(start); block.isValid() && block.position() < end;
+         block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QTextCharFormat format = fragment.charFormat();
+            if (format.isImageFormat()) {
+                QTextImageFormat image = format.toImageFormat();
+                const QString name = PictureStore::fileNameOf(image.name());
+                const Picture& p = pictures.picture(name);
+                for (int i = 0; i < fragment.length(); ++i) {
+                    if (p.image.isNull()) {
+                        QTextCharFormat box;
+                        box.setObjectType(kMissingPictureObject);
+                        box.setProperty(kPictureNameProperty, name);
+                        box.setFont(doc.defaultFont());
+                        changes.push_back({fragment.position() + i, box, true});
+                        continue;
+                    }
+                    QSizeF size = p.natural;
+                    const qreal w = image.width(), h = image.height();
+                    if (w > 0 && h > 0)
+                        size = {w, h};
+                    else if (w > 0)
+                        size = {w, w * size.height() / std::max<qreal>(size.width(), 1)};
+                    else if (h > 0)
+                        size = {h * size.width() / std::max<qreal>(size.height(), 1), h};
+                    // Screen pixels to layout units, then made to fit.
+                    size *= kCssScale;
+                    if (size.width() > maxWidth || size.height() > maxHeight)
+                        size.scale(maxWidth, maxHeight, Qt::KeepAspectRatio);
+                    image.setWidth(size.width() / kCssScale);
+                    image.setHeight(size.height() / kCssScale);
+                    changes.push_back({fragment.position() + i, image, false});
+                }
+            } else if (format.hasProperty(QTextFormat::FontPixelSize)) {
+                QTextCharFormat points;
+                points.setFontPointSize(format.intProperty(QTextFormat::FontPixelSize) * 0.75);
+                points.clearProperty(QTextFormat::FontPixelSize);
+                QTextCursor cursor(&doc);
+                cursor.setPosition(fragment.position());
+                cursor.setPosition(fragment.position() + fragment.length(),
+                                   QTextCursor::KeepAnchor);
+                format.clearProperty(QTextFormat::FontPixelSize);
+                format.setFontPointSize(points.fontPointSize());
+                cursor.setCharFormat(format);
+            }
+        }
+    }
+    for (const Change& change : changes) {
+        QTextCursor cursor(&doc);
+        cursor.setPosition(change.position);
+        cursor.setPosition(change.position + 1, QTextCursor::KeepAnchor);
+        if (change.missing)
+            cursor.insertText(QString(QChar::ObjectReplacementCharacter), change.format);
+        else
+            cursor.setCharFormat(change.format);
+    }
+}
+
+// Breaks a document taller than a page between its lines: the places where
+// no line is cut, as the spans that must not be cut.
+std::vector<std::pair<qreal, qreal>> lineSpans(const QTextDocument& doc) {
+    std::vector<std::pair<qreal, qreal>> spans;
+    const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* lines = block.layout();
+        if (!lines)
+            continue;
+        const qreal top = layout->blockBoundingRect(block).top();
+        for (int i = 0; i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            spans.emplace_back(top + line.y(), top + line.y() + line.height());
+        }
+    }
+    std::sort(spans.begin(), spans.end());
+    // Spans that overlap (lines side by side in table cells) are one.
+    std::vector<std::pair<qreal, qreal>> merged;
+    for (const auto& span : spans) {
+        if (!merged.empty() && span.first < merged.back().second)
+            merged.back().second = std::max(merged.back().second, span.second);
+        else
+            merged.push_back(span);
+    }
+    return merged;
+}
+
+// The lowest place at or above limit (and below from) where no line is cut;
+// limit itself when one line is taller than what is left.
+qreal cutAt(const std::vector<std::pair<qreal, qreal>>& spans, qreal from, qreal limit) {
+    for (const auto& [top, bottom] : spans)
+        if (top < limit && limit < bottom)
+            return top > from ? top : limit;
+    return limit;
+}
+
+} // namespace
+
+QPageLayout defaultPageLayout() {
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(20, 20, 20, 20),
+                       QPageLayout::Millimeter);
+}
+
+QString answerKeyPath(const QString& pdfPath) {
+    const QFileInfo info(pdfPath);
+    QString base = info.fileName();
+    if (base.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        base.chop(4);
+    return QDir(info.path()).filePath(base + QStringLiteral("-答案.pdf"));
+}
+
+struct PaperLayout::Data {
+    PrintedPaper paper;
+    PrintOptions options;
+    QPageLayout pageLayout = defaultPageLayout();
+    QImage device{1, 1, QImage::Format_ARGB32};
+    PictureStore pictures;
+    MissingPicture missing;
+
+    struct Block {
+        std::unique_ptr<QTextDocument> doc;
+        qreal height = 0;
+        qreal spaceAfter = 0;
+        bool keepWithNext = false;
+        int question = -1;
+        std::vector<std::pair<qreal, qreal>> spans; // for a block taller than a page
+    };
+    struct Slice {
+        int block = 0;
+        qreal top = 0, bottom = 0; // the part of the block's document
+        qreal y = 0;               // where it goes in the page's text area
+    };
+    std::vector<Block> blocks;
+    QVector<QVector<Slice>> pages;
+    QVector<int> questionPages;
+
+    QRectF body; // the text area, in layout units on the page
+
+    Data(const PrintedPaper& p, const PrintOptions& o)
+        : paper(p), options(o), pictures(o.picturesFolder) {
+        const int dotsPerMeter = qRound(kLayoutDpi / 0.0254);
+        device.setDotsPerMeterX(dotsPerMeter);
+        device.setDotsPerMeterY(dotsPerMeter);
+    }
+
+    std::unique_ptr<PrintDocument> newDocument() {
+        return std::make_unique<PrintDocument>(&device, pictures, &missing, body.width());
+    }
+    void insertHtml(QTextCursor& cursor, const QString& html, qreal width) {
+        const int start = cursor.position();
+        cursor.insertHtml(html);
+        fitInserted(*cursor.document(), pictures, start, cursor.position(), width,
+                    body.height() * 0.8);
+    }
+    void addBlock(std::unique_ptr<QTextDocument> doc, qreal spaceAfter, bool keepWithNext,
+                  int question = -1) {
+        Block block;
+        block.height = doc->size().height();
+        block.doc = std::move(doc);
+        block.spaceAfter = spaceAfter;
+        block.keepWithNext = keepWithNext;
+        block.question = question;
+        blocks.push_back(std::move(block));
+    }
+
+    void buildHeader();
+    void buildSection(const PrintedSection& section);
+    void buildQuestion(const PrintedQuestion& question, int index, int sectionSize);
+    void addChoices(QTextCursor& cursor, const PageQuestion& question, qreal width);
+    void paginate();
+};
+
+namespace {
+
+// Block margins and cell padding are given in screen pixels, like the texts'.
+QTextBlockFormat centred(qreal spaceAfter = 0) {
+    QTextBlockFormat format;
+    format.setAlignment(Qt::AlignHCenter);
+    format.setBottomMargin(spaceAfter / kCssScale);
+    return format;
+}
+
+QTextCharFormat textFormat(qreal points, bool bold = false) {
+    QTextCharFormat format;
+    format.setFont(printFont(points, bold));
+    return format;
+}
+
+QString markText(int mark) {
+    return QStringLiteral("（%1分）").arg(mark);
+}
+
+// A table without borders whose columns take the given shares of the width.
+QTextTableFormat plainTable(const QList<QTextLength>& columns) {
+    QTextTableFormat format;
+    format.setBorder(0);
+    format.setBorderStyle(QTextFrameFormat::BorderStyle_None);
+    format.setCellPadding(0);
+    format.setCellSpacing(0);
+    format.setMargin(0);
+    format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    format.setColumnWidthConstraints(columns);
+    return format;
+}
+
+} // namespace
+
+void PaperLayout::Data::buildHeader() {
+    auto doc = newDocument();
+    QTextCursor cursor(doc.get());
+    const qreal line = QFontMetricsF(printFont(kBodyPoints), &device).height();
+    cursor.setBlockFormat(centred(line * 0.4));
+    cursor.insertText(paper.name, textFormat(16, true));
+    const QString full = paper.fullMark ? QString::number(*paper.fullMark) : paper.fullMarkText;
+    if (options.answerKey) {
+        cursor.insertBlock(centred(line * 0.4));
+        cursor.insertText(QStringLiteral("参考答案"), textFormat(14, true));
+        cursor.insertBlock(centred(line * 0.6));
+        cursor.insertText(QStringLiteral("满分 %1 分，共 %2 题，各题分值之和 %3 分")
+                              .arg(full.isEmpty() ? QStringLiteral("____") : full)
+                              .arg(paper.questionCount())
+                              .arg(paper.markSum()),
+                          textFormat(kBodyPoints));
+        // The check's findings, where the teacher sees them before handing out.
+        QTextTableFormat box = plainTable({QTextLength(QTextLength::PercentageLength, 100)});
+        box.setBorder(1);
+        box.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+        box.setBorderBrush(Qt::black);
+        box.setCellPadding(6);
+        QTextTable* table = cursor.insertTable(1, 1, box);
+        QTextCursor cell = table->cellAt(0, 0).firstCursorPosition();
+        cell.insertText(QStringLiteral("试卷检查"), textFormat(kBodyPoints, true));
+        if (paper.warnings.isEmpty()) {
+            cell.insertBlock();
+            cell.insertText(QStringLiteral("没有发现问题."), textFormat(kBodyPoints));
+        }
+        for (const QString& warning : std::as_const(paper.warnings)) {
+            cell.insertBlock();
+            cell.insertText(warning, textFormat(kBodyPoints));
+        }
+    } else {
+        if (!full.isEmpty()) {
+            cursor.insertBlock(centred(line * 0.6));
+            cursor.insertText(QStringLiteral("（满分 %1 分）").arg(full), textFormat(kBodyPoints));
+        }
+        QTextBlockFormat info = centred(line * 0.3);
+        // A rule under the lines the student fills in.
+        info.setProperty(QTextFormat::BlockTrailingHorizontalRulerWidth,
+                         QTextLength(QTextLength::PercentageLength, 100));
+        cursor.insertBlock(info);
+        const QString blank = QStringLiteral("__________");
+        cursor.insertText(QStringLiteral("班级 %1   姓名 %1   学号 %1   得分 %1").arg(blank),
+                          textFormat(kBodyPoints));
+    }
+    addBlock(std::move(doc), line, false);
+}
+
+void PaperLayout::Data::buildSection(const PrintedSection& section) {
+    auto doc = newDocument();
+    QTextCursor cursor(doc.get());
+    cursor.insertText(QStringLiteral("%1（共 %2 题，共 %3 分）")
+                          .arg(section.title)
+                          .arg(section.questions.size())
+                          .arg(section.marks),
+                      textFormat(12, true));
+    const qreal line = QFontMetricsF(printFont(kBodyPoints), &device).height();
+    addBlock(std::move(doc), line * 0.4, true);
+}
+
+void PaperLayout::Data::buildQuestion(const PrintedQuestion& question, int index, int sectionSize) {
+    const PageQuestion& q = question.content;
+    auto doc = newDocument();
+    QTextCursor cursor(doc.get());
+    const QFontMetricsF metrics(printFont(kBodyPoints), &device);
+    // The number hangs to the left of the text, however many lines it takes,
+    // in a column as wide as the section's longest number.
+    const qreal numberWidth =
+        metrics.horizontalAdvance(QString(QString::number(sectionSize).size(), QLatin1Char('0')) +
+                                  QStringLiteral("．")) +
+        metrics.height() * 0.3;
+    QTextTable* table = cursor.insertTable(
+        1, 2,
+        plainTable({QTextLength(QTextLength::FixedLength, numberWidth / kCssScale),
+                    QTextLength(QTextLength::VariableLength, 0)}));
+    QTextCursor number = table->cellAt(0, 0).firstCursorPosition();
+    number.insertText(QString::number(question.number) + QStringLiteral("．"),
+                      textFormat(kBodyPoints));
+    QTextCursor text = table->cellAt(0, 1).firstCursorPosition();
+    const qreal width = body.width() - numberWidth;
+    text.insertText(markText(q.mark), textFormat(kBodyPoints));
+    insertHtml(text, q.html, width);
+    if (q.part == PagePart::TrueFalse) {
+        const QString answer = !options.answerKey ? QStringLiteral("（　　）")
+                               : q.answer         ? QStringLiteral("（ √ ）")
+                                                  : QStringLiteral("（ × ）");
+        text.insertText(answer, textFormat(kBodyPoints, options.answerKey));
+    } else {
+        addChoices(text, q, width);
+        if (options.answerKey) {
+            QStringList right;
+            for (int i = 0; i < q.choices.size(); ++i)
+                if (q.choices.at(i).correct)
+                    right << (options.choiceNumbers ? q.choices.at(i).number : choiceLetter(i));
+            text.insertBlock();
+            text.insertText(
+                QStringLiteral("答案：") +
+                    (right.isEmpty()
+                         ? QStringLiteral("（没有正确的选项）")
+                         : right.join(options.choiceNumbers ? QStringLiteral(", ") : QString())),
+                textFormat(kBodyPoints, true));
+        }
+    }
+    addBlock(std::move(doc), metrics.height() * 0.5, false, index);
+}
+
+void PaperLayout::Data::addChoices(QTextCursor& cursor, const PageQuestion& question, qreal width) {
+    if (question.choices.isEmpty())
+        return;
+    const QFontMetricsF metrics(printFont(kBodyPoints), &device);
+    QStringList labels;
+    qreal widest = 0, labelWidth = 0;
+    bool plain = true;
+    for (int i = 0; i < question.choices.size(); ++i) {
+        const PageChoice& choice = question.choices.at(i);
+        labels << (options.choiceNumbers ? choice.number : choiceLetter(i)) + QStringLiteral("．");
+        labelWidth =
+            std::max(labelWidth, metrics.horizontalAdvance(labels.last()) + metrics.height() * 0.3);
+        const QString text = QTextDocumentFragment::fromHtml(choice.html).toPlainText();
+        plain = plain && !text.contains(QLatin1Char('\n')) &&
+                !text.contains(QChar::ObjectReplacementCharacter) &&
+                !choice.html.contains(QLatin1String("<table"), Qt::CaseInsensitive);
+        widest = std::max(widest, metrics.horizontalAdvance(labels.last() + text));
+    }
+    // Short choices side by side, four or two to a line, as papers print them.
+    int columns = 1;
+    if (plain && widest * 1.15 + metrics.height() < width / 4)
+        columns = 4;
+    else if (plain && widest * 1.15 + metrics.height() < width / 2)
+        columns = 2;
+    columns = std::min<int>(columns, int(question.choices.size()));
+
+    const int rows = int((question.choices.size() + columns - 1) / columns);
+    QTextTable* table = nullptr;
+    if (columns == 1) {
+        cursor.insertBlock();
+        table = cursor.insertTable(
+            rows, 2,
+            plainTable({QTextLength(QTextLength::FixedLength, labelWidth / kCssScale),
+                        QTextLength(QTextLength::VariableLength, 0)}));
+    } else {
+        cursor.insertBlock();
+        QList<QTextLength> shares;
+        for (int c = 0; c < columns; ++c)
+            shares << QTextLength(QTextLength::PercentageLength, 100.0 / columns);
+        table = cursor.insertTable(rows, columns, plainTable(shares));
+    }
+    for (int i = 0; i < question.choices.size(); ++i) {
+        const int row = columns == 1 ? i : i / columns;
+        QTextCursor cell = table->cellAt(row, columns == 1 ? 0 : i % columns).firstCursorPosition();
+        cell.insertText(labels.at(i), textFormat(kBodyPoints));
+        if (columns == 1)
+            cell = table->cellAt(row, 1).firstCursorPosition();
+        insertHtml(cell, question.choices.at(i).html,
+                   columns == 1 ? width - labelWidth : width / columns);
+    }
+    cursor = table->lastCursorPosition();
+    cursor.movePosition(QTextCursor::NextBlock);
+}
+
+void PaperLayout::Data::paginate() {
+    pages = {{}};
+    questionPages.clear();
+    const qreal height = body.height();
+    qreal y = 0;
+    const auto newPage = [&] {
+        pages.append(QVector<Slice>());
+        y = 0;
+    };
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        Block& block = blocks[i];
+        // A section title stays with its first question.
+        qreal needed = block.height;
+        if (block.keepWithNext && i + 1 < blocks.size())
+            needed += block.spaceAfter + blocks[i + 1].height;
+        if (y > 0 && y + needed > height && needed <= height)
+            newPage();
+        if (block.height > height - y && y > height * 0.75)
+            newPage(); // what is left is too little to start a long text in
+        if (block.question >= 0)
+            questionPages.append(int(pages.size()) - 1);
+        if (block.height <= height - y) {
+            pages.last().append({int(i), 0, block.height, y});
+            y += block.height + block.spaceAfter;
+            continue;
+        }
+        // Taller than the page: cut between its lines, page after page.
+        if (block.spans.empty())
+            block.spans = lineSpans(*block.doc);
+        qreal top = 0;
+        while (top < block.height) {
+            if (y >= height)
+                newPage();
+            const qreal limit = std::min(block.height, top + (height - y));
+            const qreal bottom = limit >= block.height ? limit : cutAt(block.spans, top, limit);
+            pages.last().append({int(i), top, bottom, y});
+            y += bottom - top;
+            top = bottom;
+            if (top < block.height)
+                newPage();
+        }
+        y += block.spaceAfter;
+    }
+}
+
+PaperLayout::PaperLayout(const PrintedPaper& paper, const PrintOptions& options)
+    : d(std::make_unique<Data>(paper, options)) {}
+
+PaperLayout::~PaperLayout() = default;
+
+bool PaperLayout::layOut(const QPageLayout& pageLayout, const Progress& progress) {
+    d->blocks.clear();
+    d->pages.clear();
+    d->questionPages.clear();
+    d->pageLayout = pageLayout;
+    d->body = pageLayout.paintRectPixels(kLayoutDpi).toRectF();
+    const int total = d->paper.questionCount();
+    int done = 0;
+    if (progress && !progress(0, total))
+        return false;
+    d->buildHeader();
+    for (const PrintedSection& section : std::as_const(d->paper.sections)) {
+        d->buildSection(section);
+        for (const PrintedQuestion& question : section.questions) {
+            d->buildQuestion(question, done++, int(section.questions.size()));
+            if (progress && !progress(done, total)) {
+                d->blocks.clear();
+                return false;
+            }
+        }
+    }
+    d->paginate();
+    return true;
+}
+
+const QPageLayout& PaperLayout::pageLayout() const {
+    return d->pageLayout;
+}
+
+int PaperLayout::pageCount() const {
+    return int(d->pages.size());
+}
+
+QVector<int> PaperLayout::questionPages() const {
+    return d->questionPages;
+}
+
+QStringList PaperLayout::missingPictures() const {
+    return d->pictures.missing();
+}
+
+void PaperLayout::paintPage(QPainter& painter, int page) const {
+    if (page < 0 || page >= d->pages.size())
+        return;
+    QPaintDevice* device = painter.device();
+    painter.save();
+    // Page coordinates: a device that keeps margins has its origin inside them.
+    if (auto* paged = dynamic_cast<QPagedPaintDevice*>(device);
+        paged && paged->pageLayout().mode() == QPageLayout::StandardMode)
+        painter.translate(-paged->pageLayout().paintRectPixels(device->logicalDpiX()).topLeft());
+    painter.scale(qreal(device->logicalDpiX()) / kLayoutDpi,
+                  qreal(device->logicalDpiY()) / kLayoutDpi);
+    for (const Data::Slice& slice : d->pages.at(page)) {
+        const Data::Block& block = d->blocks.at(slice.block);
+        painter.save();
+        painter.translate(d->body.left(), d->body.top() + slice.y - slice.top);
+        block.doc->drawContents(&painter,
+                                QRectF(0, slice.top, d->body.width(), slice.bottom - slice.top));
+        painter.restore();
+    }
+    // The page number, in the bottom margin.
+    QTextDocument footer;
+    footer.documentLayout()->setPaintDevice(&d->device);
+    footer.setDocumentMargin(0);
+    footer.setTextWidth(d->body.width());
+    QTextCursor cursor(&footer);
+    cursor.setBlockFormat(centred());
+    cursor.insertText(QStringLiteral("第 %1 页 共 %2 页").arg(page + 1).arg(d->pages.size()),
+                      textFormat(9));
+    const QRectF full = d->pageLayout.fullRectPixels(kLayoutDpi);
+    const qreal bottomMargin = full.bottom() - d->body.bottom();
+    painter.translate(d->body.left(),
+                      d->body.bottom() + (bottomMargin - footer.size().height()) / 2);
+    footer.drawContents(&painter);
+    painter.restore();
+}
+
+bool PaperLayout::paint(QPagedPaintDevice& device, const Progress& progress) const {
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    const int total = pageCount();
+    for (int page = 0; page < total; ++page) {
+        if (progress && !progress(page, total)) {
+            painter.end();
+            return false;
+        }
+        if (page > 0 && !device.newPage()) {
+            painter.end();
+            return false;
+        }
+        paintPage(painter, page);
+    }
+    if (progress)
+        progress(total, total);
+    return painter.end();
+}
+
+QString writePaperPdf(const PrintedPaper& paper, const PrintOptions& options, const QString& path,
+                      const Progress& progress, bool* cancelled, QStringList* missingPictures) {
+    bool stopped = false;
+    if (cancelled)
+        *cancelled = false;
+    // Laying out is most of the work; painting the pages follows.
+    const int questions = std::max(paper.questionCount(), 1);
+    const auto share = [&](int from) -> Progress {
+        if (!progress)
+            return {};
+        return [&progress, &stopped, from, questions](int done, int total) {
+            stopped =
+                !progress(from + (total > 0 ? done * questions / total : questions), 2 * questions);
+            return !stopped;
+        };
+    };
+    const QString notWritten = QStringLiteral("已取消, 没有写入文件.");
+    PaperLayout layout(paper, options);
+    const bool laidOut = layout.layOut(defaultPageLayout(), share(0));
+    if (missingPictures)
+        *missingPictures = layout.missingPictures();
+    if (!laidOut) {
+        if (cancelled)
+            *cancelled = true;
+        return notWritten;
+    }
+
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&buffer);
+        writer.setResolution(kLayoutDpi);
+        writer.setTitle(options.answerKey ? paper.name + QStringLiteral(" 参考答案") : paper.name);
+        writer.setCreator(QStringLiteral("Tessaloom"));
+        QPageLayout full = layout.pageLayout();
+        full.setMode(QPageLayout::FullPageMode);
+        writer.setPageLayout(full);
+        if (!layout.paint(writer, share(questions))) {
+            if (cancelled)
+                *cancelled = stopped;
+            return stopped ? notWritten : QStringLiteral("无法生成 PDF, 没有写入文件.");
+        }
+    }
+    const QString failure = replaceFileContents(path, buffer.data());
+    if (!failure.isEmpty())
+        return QStringLiteral("无法写入 %1: %2").arg(QDir::toNativeSeparators(path), failure);
+    return {};
+}
+
+} // namespace tess::print
+
+#include "paperlayout.moc"

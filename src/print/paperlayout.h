@@ -1,0 +1,76 @@
+#pragma once
+
+#include "print/printedpaper.h"
+
+#include <QPageLayout>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QPagedPaintDevice;
+class QPainter;
+
+namespace tess::print {
+
+struct PrintOptions {
+    bool answerKey = false;     // the teacher's key instead of the students' paper
+    bool choiceNumbers = false; // choices labelled with their stored numbers, as the page does
+    QString picturesFolder;     // where the texts' <IMG SRC="images\name"> pictures are
+};
+
+// Told how far a long step has come; answering false cancels it.
+using Progress = std::function<bool(int done, int total)>;
+
+// A4 portrait with margins of 20 mm.
+QPageLayout defaultPageLayout();
+
+// The paper laid out on pages once, then painted on whatever device shows or
+// prints it (a PDF writer, a printer, the print preview), all from the same
+// layout, so that every one of them breaks the pages alike. Needs a
+// QGuiApplication (fonts); no widgets.
+class PaperLayout {
+public:
+    PaperLayout(const PrintedPaper& paper, const PrintOptions& options);
+    ~PaperLayout();
+    PaperLayout(const PaperLayout&) = delete;
+    PaperLayout& operator=(const PaperLayout&) = delete;
+
+    // Lays the paper out on pages of pageLayout, keeping each question whole
+    // on one page wherever it fits on one. Progress counts questions. Returns
+    // false when cancelled (the layout is then empty).
+    bool layOut(const QPageLayout& pageLayout, const Progress& progress = {});
+    const QPageLayout& pageLayout() const;
+    int pageCount() const;
+    // The page (from 0) on which each question starts, in the paper's order.
+    QVector<int> questionPages() const;
+    // Pictures the texts name that could not be read, each once, by file name.
+    QStringList missingPictures() const;
+
+    // Paints every page on device, which must be set to this layout's page
+    // size; the painter is begun and ended here. Progress counts pages.
+    // Returns false when cancelled or when the device refuses to paint.
+    bool paint(QPagedPaintDevice& device, const Progress& progress = {}) const;
+    // Paints one page (from 0) on an active painter whose device has this
+    // page's size at its own resolution.
+    void paintPage(QPainter& painter, int page) const;
+
+private:
+    struct Data;
+    std::unique_ptr<Data> d;
+};
+
+// "<folder>/<base>-答案.pdf" for "<folder>/<base>.pdf": where the key goes
+// beside the paper.
+QString answerKeyPath(const QString& pdfPath);
+
+// Lays out and writes the paper (or its key, after options) as a PDF at path.
+// The file is complete before it replaces an earlier one; nothing is left
+// when it fails or is cancelled. Returns an empty text on success, else what
+// went wrong in Chinese; *cancelled tells a cancel apart. missingPictures
+// receives the pictures that were not found.
+QString writePaperPdf(const PrintedPaper& paper, const PrintOptions& options, const QString& path,
+                      const Progress& progress = {}, bool* cancelled = nullptr,
+                      QStringList* missingPictures = nullptr);
+
+} // namespace tess::print
