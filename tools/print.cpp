@@ -1,0 +1,138 @@
+// tessaloom-print: a paper of a paper bank as a PDF to print.
+//   tessaloom-print BANK PAPER-ID OUT.pdf [--key] [--numbers]
+// --key also writes the teacher's key beside it as "OUT-答案.pdf"; --numbers
+// labels the choices with their stored numbers, as the page does, instead of
+// A, B, C. Pictures live in "images" beside BANK. No display is needed.
+#include "print/paperlayout.h"
+#include "print/printedpaper.h"
+#include "store/connection.h"
+#include "store/engineerror.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <cstdio>
+
+namespace {
+
+void say(const QString& line) {
+    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
+
+QString picturesBeside(const QString& bank) {
+    return QFileInfo(bank).absoluteDir().filePath(QStringLiteral("images"));
+}
+
+void openBank(tess::Connection& conn, const QString& bank) {
+    conn.setDataSource(QFileInfo(bank).absoluteFilePath());
+    conn.open();
+}
+
+// A typing slip must never put a PDF in place of the bank.
+bool sameFile(const QString& a, const QString& b) {
+    const QFileInfo x(a), y(b);
+    return x.absoluteFilePath() == y.absoluteFilePath() ||
+           (x.exists() && y.exists() && x.canonicalFilePath() == y.canonicalFilePath());
+}
+
+// Writes one PDF and says so; false (with the reason said) when it is not written.
+bool writeOne(const tess::print::PrintedPaper& paper, const tess::print::PrintOptions& options,
+              const QString& path, const QString& what, QStringList& missing) {
+    QStringList notFound;
+    const QString failure =
+        tess::print::writePaperPdf(paper, options, path, {}, nullptr, &notFound);
+    if (!failure.isEmpty()) {
+        say(QStringLiteral("拒绝: ") + failure);
+        return false;
+    }
+    for (const QString& name : notFound)
+        if (!missing.contains(name))
+            missing << name;
+    say(QStringLiteral("已将%1 \"%2\" (%3 道题) 写入 %4.")
+            .arg(what, paper.name)
+            .arg(paper.questionCount())
+            .arg(QDir::toNativeSeparators(path)));
+    return true;
+}
+
+int printPaper(const QString& bank, const QString& idText, const QString& out, bool key,
+               bool numbers) {
+    bool ok = false;
+    const int papId = idText.toInt(&ok);
+    if (!ok) {
+        say(QStringLiteral("试卷标识 \"%1\" 不是整数.").arg(idText));
+        return 2;
+    }
+    const QString keyPath = tess::print::answerKeyPath(out);
+    if (sameFile(out, bank) || (key && sameFile(keyPath, bank))) {
+        say(QStringLiteral("拒绝: PDF 文件不能写在试题库 %1 上, 请换一个输出文件名.")
+                .arg(QDir::toNativeSeparators(bank)));
+        return 1;
+    }
+    tess::print::PrintedPaper paper;
+    {
+        tess::Connection conn;
+        openBank(conn, bank);
+        paper = tess::print::readPrintedPaper(conn, papId);
+    }
+    tess::print::PrintOptions options;
+    options.choiceNumbers = numbers;
+    options.picturesFolder = picturesBeside(bank);
+    QStringList missing;
+    if (!writeOne(paper, options, out, QStringLiteral("试卷"), missing))
+        return 1;
+    if (key) {
+        options.answerKey = true;
+        if (!writeOne(paper, options, keyPath, QStringLiteral("参考答案"), missing))
+            return 1;
+        // The key carries the paper check's findings; the teacher reads them here too.
+        for (const QString& warning : std::as_const(paper.warnings))
+            say(warning);
+    }
+    for (const QString& name : std::as_const(missing))
+        say(QStringLiteral("警告: 找不到图片 \"%1\", PDF 中只印出了它的文件名. "
+                           "请把图片放进 %2 后重新生成.")
+                .arg(name, QDir::toNativeSeparators(options.picturesFolder)));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // Fonts and painting need a GUI application, but never a screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QStringList positional;
+    bool key = false, numbers = false, unknown = false;
+    for (const QString& arg : app.arguments().mid(1)) {
+        if (arg == QLatin1String("--key"))
+            key = true;
+        else if (arg == QLatin1String("--numbers"))
+            numbers = true;
+        else if (arg.startsWith(QLatin1String("--")))
+            unknown = true;
+        else
+            positional << arg;
+    }
+    if (!unknown && positional.size() == 3) {
+        try {
+            return printPaper(positional[0], positional[1], positional[2], key, numbers);
+        } catch (const tess::print::PrintError& e) {
+            say(QStringLiteral("拒绝: ") + e.message());
+            return 1;
+        } catch (const tess::EngineError& e) {
+            say(QStringLiteral("拒绝: ") + e.message());
+            return 1;
+        } catch (const std::exception& e) {
+            say(QStringLiteral("拒绝: ") + QString::fromLocal8Bit(e.what()));
+            return 1;
+        }
+    }
+    std::fputs("用法: tessaloom-print 试题库.mdb 试卷标识 输出.pdf [--key] [--numbers]\n"
+               "      --key      同时写出参考答案 (输出-答案.pdf)\n"
+               "      --numbers  选项用题库中的编号标注, 不用 A, B, C\n",
+               stderr);
+    return 2;
+}
