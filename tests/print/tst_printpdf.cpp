@@ -1,0 +1,663 @@
+// Papers and keys written as PDF, read back with the poppler tools as any
+// reader of the file would: the texts, the pages, the fonts and the pictures;
+// questions kept whole on a page; texts and pictures the layout must survive;
+// paths that cannot be written and a cancelled export leaving nothing behind.
+#include "bankhelpers.h"
+#include "immutable.h"
+#include "print/paperlayout.h"
+#include "print/printedpaper.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tess;
+using namespace tess::print;
+
+namespace {
+
+// What a tool wrote on its standard output, or a null text when it failed.
+QString runTool(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return {};
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    return out.isNull() ? QStringLiteral("") : out;
+}
+
+// pdftotext -layout, one text a page.
+QStringList pageTexts(const QString& pdf) {
+    QStringList pages =
+        runTool(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")})
+            .split(QLatin1Char('\f'));
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    return pages;
+}
+
+// The text without any spacing, which the reader spreads by the glyphs' places.
+QString compact(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text)
+        if (!c.isSpace())
+            out += c;
+    return out;
+}
+
+QString compactText(const QString& pdf) {
+    return compact(pageTexts(pdf).join(QString()));
+}
+
+int pdfPages(const QString& pdf) {
+    static const QRegularExpression pages(QStringLiteral("^Pages:\\s+(\\d+)"),
+                                          QRegularExpression::MultilineOption);
+    const auto m = pages.match(runTool(QStringLiteral("pdfinfo"), {pdf}));
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+QSizeF pdfPageSize(const QString& pdf) {
+    static const QRegularExpression size(QStringLiteral("^Page size:\\s+([\\d.]+) x ([\\d.]+) pts"),
+                                         QRegularExpression::MultilineOption);
+    const auto m = size.match(runTool(QStringLiteral("pdfinfo"), {pdf}));
+    return m.hasMatch() ? QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()) : QSizeF();
+}
+
+// The rows of a listing below its "----" line.
+QStringList tableRows(const QString& listing) {
+    const QStringList lines = listing.split(QLatin1Char('\n'));
+    QStringList rows;
+    bool below = false;
+    for (const QString& line : lines) {
+        if (below && !line.trimmed().isEmpty())
+            rows << line;
+        below = below || line.startsWith(QLatin1String("---"));
+    }
+    return rows;
+}
+
+// pdffonts: each font's name with whether it is embedded.
+QStringList fontsNotEmbedded(const QString& pdf, int* fonts) {
+    static const QRegularExpression flags(
+        QStringLiteral("\\s(yes|no)\\s+(yes|no)\\s+(yes|no)\\s+\\d+\\s+\\d+\\s*$"));
+    const QStringList rows = tableRows(runTool(QStringLiteral("pdffonts"), {pdf}));
+    QStringList bad;
+    for (const QString& row : rows) {
+        const auto m = flags.match(row);
+        if (!m.hasMatch() || m.captured(1) != QLatin1String("yes"))
+            bad << row;
+    }
+    *fonts = int(rows.size());
+    return bad;
+}
+
+// pdfimages -list: the sizes of the pictures (their masks left out).
+QList<QSize> pdfImages(const QString& pdf) {
+    QList<QSize> sizes;
+    const QStringList rows =
+        tableRows(runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf}));
+    for (const QString& row : rows) {
+        const QStringList cells = row.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (cells.size() > 4 && cells[2] == QLatin1String("image"))
+            sizes << QSize(cells[3].toInt(), cells[4].toInt());
+    }
+    return sizes;
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Papers made in memory: the layout takes them as the bank gives them.
+PrintedQuestion question(int number, PagePart part, int mark, const QString& html,
+                         const QVector<PageChoice>& choices = {}, bool answer = true) {
+    PrintedQuestion q;
+    q.number = number;
+    q.content.part = part;
+    q.content.mark = mark;
+    q.content.html = html;
+    q.content.answer = answer;
+    q.content.choices = choices;
+    return q;
+}
+
+PrintedSection section(PagePart part, const QString& title,
+                       const QVector<PrintedQuestion>& questions) {
+    PrintedSection s;
+    s.part = part;
+    s.title = title;
+    s.questions = questions;
+    for (const PrintedQuestion& q : questions)
+        s.marks += q.content.mark;
+    return s;
+}
+
+PrintedPaper paperOf(const QString& name, const QVector<PrintedSection>& sections) {
+    PrintedPaper paper;
+    paper.papId = 1;
+    paper.name = name;
+    paper.sections = sections;
+    paper.fullMark = paper.markSum();
+    paper.fullMarkText = QString::number(paper.markSum());
+    return paper;
+}
+
+// A question that must always follow a broken one on the page.
+const QString kAfter = QStringLiteral("后面的题目照常印出");
+
+PrintedPaper paperWithText(const QString& html) {
+    return paperOf(QStringLiteral("坏题试卷"),
+                   {section(PagePart::TrueFalse, QStringLiteral("一、判断题"),
+                            {question(1, PagePart::TrueFalse, 5, html),
+                             question(2, PagePart::TrueFalse, 5, kAfter)})});
+}
+
+// Questions of some lines with six long choices each, so that several share
+// a page and some would be cut at a page's foot if the layout let them.
+// Each starts with "题NNN" and its last choice ends with "末NNN".
+PrintedPaper mediumQuestions() {
+    const QString filler =
+        QStringLiteral("阅读下面的材料，根据材料中给出的条件，判断哪一项说法正确，"
+                       "并说明理由。");
+    QVector<PrintedQuestion> tf, single;
+    int n = 0;
+    const auto tag = [](int number) {
+        return QStringLiteral("%1").arg(number, 3, 10, QLatin1Char('0'));
+    };
+    for (int i = 1; i <= 7; ++i) {
+        ++n;
+        tf << question(i, PagePart::TrueFalse, 2,
+                       QStringLiteral("题") + tag(n) + QLatin1Char(' ') + filler + filler +
+                           QStringLiteral(" 末") + tag(n));
+    }
+    for (int i = 1; i <= 33; ++i) {
+        ++n;
+        QVector<PageChoice> choices;
+        for (int c = 1; c <= 6; ++c) {
+            QString text =
+                QStringLiteral("这是第%1个选项，它的内容比较长，不能和别的选项排在同一行里").arg(c);
+            if (c == 6)
+                text += QStringLiteral(" 末") + tag(n);
+            choices << PageChoice{QString::number(c), text, c == 2};
+        }
+        single << question(i, PagePart::Single, 2,
+                           QStringLiteral("题") + tag(n) + QLatin1Char(' ') + filler + filler,
+                           choices);
+    }
+    return paperOf(QStringLiteral("多题试卷"),
+                   {section(PagePart::TrueFalse, QStringLiteral("一、判断题"), tf),
+                    section(PagePart::Single, QStringLiteral("二、单选题"), single)});
+}
+
+} // namespace
+
+class TestPrintPdf : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void paperAndKey_data();
+    void paperAndKey();
+    void questionsKeptWhole_data();
+    void questionsKeptWhole();
+    void badInput_data();
+    void badInput();
+    void unwritablePath_data();
+    void unwritablePath();
+    void cancelled_data();
+    void cancelled();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_bank;
+    QString m_pictures;
+};
+
+void TestPrintPdf::initTestCase() {
+    for (const char* tool : {"pdftotext", "pdfinfo", "pdffonts", "pdfimages"})
+        QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(),
+                 "poppler-utils is missing: run scripts/install-deps.sh --tests");
+    QVERIFY(m_dir.isValid());
+    m_pictures = m_dir.filePath(QStringLiteral("images"));
+    QVERIFY(QDir().mkpath(m_pictures));
+
+    QImage leaf(120, 80, QImage::Format_RGB32);
+    for (int y = 0; y < leaf.height(); ++y)
+        for (int x = 0; x < leaf.width(); ++x)
+            leaf.setPixel(x, y, qRgb(x * 2, y * 3, 128));
+    QVERIFY(leaf.save(m_pictures + QStringLiteral("/leaf.png")));
+    // Beside the bank, not among its pictures: never to be read.
+    QVERIFY(leaf.save(m_dir.filePath(QStringLiteral("outside.png"))));
+
+    // A photograph-sized picture of some ten megabytes.
+    QImage big(8000, 6000, QImage::Format_RGB32);
+    auto* random = QRandomGenerator::global();
+    for (int y = 0; y < big.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(big.scanLine(y));
+        for (int x = 0; x < big.width(); ++x) {
+            const int noise = int(random->bounded(48));
+            line[x] = qRgb((x / 32 + noise) & 0xff, (y / 24 + noise) & 0xff, (x + y) / 56 & 0xff);
+        }
+    }
+    const QString bigPath = m_pictures + QStringLiteral("/big.jpg");
+    QVERIFY(big.save(bigPath, "JPEG", 80));
+    QVERIFY2(QFileInfo(bigPath).size() > 8'000'000,
+             qPrintable(QString::number(QFileInfo(bigPath).size())));
+
+    // Two papers of the same questions, one whose marks fall short of its
+    // full mark, one whose choices carry stored numbers other than 1, 2, 3.
+    m_bank = m_dir.filePath(QStringLiteral("bank.mdb"));
+    banktest::freshBank(m_bank);
+    QStringList rows;
+    for (int pap : {1, 2}) {
+        const int q = pap * 10;
+        const int first = pap == 1 ? 1 : 5;
+        rows << QStringLiteral("insert into paper (PapID, PapNam, PapScr) values "
+                               "(%1, '期中考试 数学', %2)")
+                    .arg(pap)
+                    .arg(pap == 1 ? 100 : 30)
+             << QStringLiteral(
+                    "insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon, IsTrue) "
+                    "values (%1, %2, 1, '判断题', 5, '<b>地球</b>绕着太阳转。', 1), "
+                    "(%3, %2, 2, '判断题', 5, '水在 50 度沸腾。', 0), "
+                    "(%4, %2, 3, '单选题', 10, '下面哪个是<b>质数</b>？<IMG "
+                    "SRC=\"images\\leaf.png\">', 0), "
+                    "(%5, %2, 4, '多选题', 10, '下表中哪些是偶数？<table border=1><tr><td>甲</td>"
+                    "<td>乙</td></tr><tr><td>二</td><td>三</td></tr></table>', 0)")
+                    .arg(q)
+                    .arg(pap)
+                    .arg(q + 1)
+                    .arg(q + 2)
+                    .arg(q + 3)
+             << QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, IsTrue, ChcCon) values "
+                               "(%1, %2, %3, 0, '四'), (%4, %2, %5, 1, '七'), "
+                               "(%6, %2, %7, 0, '九')")
+                    .arg(q)
+                    .arg(q + 2)
+                    .arg(first)
+                    .arg(q + 1)
+                    .arg(first + 1)
+                    .arg(q + 2)
+                    .arg(first + 2)
+             << QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, IsTrue, ChcCon) values "
+                               "(%1, %2, 1, 1, '二'), (%3, %2, 2, 0, '三'), "
+                               "(%4, %2, 3, 1, '四'), (%5, %2, 4, 0, '五')")
+                    .arg(q + 3)
+                    .arg(q + 3)
+                    .arg(q + 4)
+                    .arg(q + 5)
+                    .arg(q + 6);
+    }
+    banktest::BankConnection conn(m_bank);
+    banktest::executeInOneTransaction(conn, rows);
+}
+
+void TestPrintPdf::paperAndKey_data() {
+    QTest::addColumn<int>("papId");
+    QTest::addColumn<bool>("numbers");
+    QTest::addColumn<QStringList>("choices");
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QString>("finding");
+    QTest::addColumn<int>("fullMark");
+    QTest::newRow("letters, marks short of the full mark")
+        << 1 << false
+        << QStringList{QStringLiteral("A．四B．七C．九"), QStringLiteral("A．二B．三C．四D．五")}
+        << QStringList{QStringLiteral("答案：B"), QStringLiteral("答案：AC")}
+        << QStringLiteral("警告:所有题目的分值之和30分小于试卷预定的总分100分.") << 100;
+    QTest::newRow("stored numbers, nothing to find")
+        << 2 << true
+        << QStringList{QStringLiteral("5．四6．七7．九"), QStringLiteral("1．二2．三3．四4．五")}
+        << QStringList{QStringLiteral("答案：6"), QStringLiteral("答案：1,3")}
+        << QStringLiteral("没有发现问题.") << 30;
+}
+
+void TestPrintPdf::paperAndKey() {
+    QFETCH(int, papId);
+    QFETCH(bool, numbers);
+    QFETCH(QStringList, choices);
+    QFETCH(QStringList, answers);
+    QFETCH(QString, finding);
+    QFETCH(int, fullMark);
+    PrintedPaper paper;
+    {
+        banktest::BankConnection conn(m_bank);
+        paper = readPrintedPaper(conn, papId);
+    }
+    PrintOptions options;
+    options.choiceNumbers = numbers;
+    options.picturesFolder = m_pictures;
+    const QString pdf = m_dir.filePath(QStringLiteral("期中-%1.pdf").arg(papId));
+    QList<std::pair<int, int>> steps;
+    const auto progress = [&](int done, int total) {
+        steps.append({done, total});
+        return true;
+    };
+    bool cancelled = true;
+    QStringList missing{QStringLiteral("not yet")};
+    QCOMPARE(writePaperPdf(paper, options, pdf, progress, &cancelled, &missing), QString());
+    QVERIFY(!cancelled);
+    QCOMPARE(missing, QStringList());
+    // Progress goes forward to its end against one total.
+    QVERIFY(!steps.isEmpty());
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        QVERIFY(steps[i].second > 0 && steps[i].second == steps[0].second);
+        QVERIFY(steps[i].first >= 0 && steps[i].first <= steps[i].second);
+        if (i > 0)
+            QVERIFY(steps[i].first >= steps[i - 1].first);
+    }
+    QCOMPARE(steps.last().first, steps.last().second);
+
+    QCOMPARE(pdfPages(pdf), 1);
+    const QSizeF size = pdfPageSize(pdf);
+    QVERIFY2(qAbs(size.width() - 595.3) < 1.5 && qAbs(size.height() - 841.9) < 1.5,
+             qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
+    int fonts = 0;
+    QCOMPARE(fontsNotEmbedded(pdf, &fonts), QStringList());
+    QVERIFY(fonts > 0);
+    QCOMPARE(pdfImages(pdf), QList<QSize>{QSize(120, 80)});
+
+    const QString text = compactText(pdf);
+    const QStringList inOrder{
+        QStringLiteral("期中考试数学"),
+        QStringLiteral("（满分%1分）").arg(fullMark),
+        QStringLiteral("班级"),
+        QStringLiteral("姓名"),
+        QStringLiteral("学号"),
+        QStringLiteral("得分"),
+        QStringLiteral("一、判断题（共2题，共10分）"),
+        QStringLiteral("1．（5分）地球绕着太阳转。（）"),
+        QStringLiteral("2．（5分）水在50度沸腾。（）"),
+        QStringLiteral("二、单选题（共1题，共10分）"),
+        QStringLiteral("1．（10分）下面哪个是质数？"),
+        choices[0],
+        QStringLiteral("三、多选题（共1题，共10分）"),
+        QStringLiteral("1．（10分）下表中哪些是偶数？"),
+        QStringLiteral("甲乙"),
+        QStringLiteral("二三"),
+        choices[1],
+        QStringLiteral("第1页共1页"),
+    };
+    qsizetype at = 0;
+    for (const QString& part : inOrder) {
+        const qsizetype found = text.indexOf(part, at);
+        QVERIFY2(found >= 0, qPrintable(part + QStringLiteral(" not after ") + text.left(at)));
+        at = found + part.size();
+    }
+    // The students' paper gives nothing away.
+    for (const QString& key : {QStringLiteral("√"), QStringLiteral("×"), QStringLiteral("答案"),
+                               QStringLiteral("试卷检查")})
+        QVERIFY2(!text.contains(key), qPrintable(key));
+
+    options.answerKey = true;
+    const QString keyPdf = answerKeyPath(pdf);
+    QCOMPARE(keyPdf, m_dir.filePath(QStringLiteral("期中-%1-答案.pdf").arg(papId)));
+    QCOMPARE(writePaperPdf(paper, options, keyPdf), QString());
+    QCOMPARE(pdfPages(keyPdf), 1);
+    QCOMPARE(fontsNotEmbedded(keyPdf, &fonts), QStringList());
+    QCOMPARE(pdfImages(keyPdf), QList<QSize>{QSize(120, 80)});
+    const QStringList keyPages = pageTexts(keyPdf);
+    QCOMPARE(keyPages.size(), 1);
+    const QString key = compact(keyPages[0]);
+    const QStringList keyInOrder{
+        QStringLiteral("期中考试数学"),
+        QStringLiteral("参考答案"),
+        QStringLiteral("满分%1分，共4题，各题分值之和30分").arg(fullMark),
+        QStringLiteral("试卷检查"),
+        finding,
+        QStringLiteral("一、判断题（共2题，共10分）"),
+        QStringLiteral("1．（5分）地球绕着太阳转。（√）"),
+        QStringLiteral("2．（5分）水在50度沸腾。（×）"),
+        choices[0],
+        answers[0],
+        choices[1],
+        answers[1],
+        QStringLiteral("第1页共1页"),
+    };
+    at = 0;
+    for (const QString& part : keyInOrder) {
+        const qsizetype found = key.indexOf(part, at);
+        QVERIFY2(found >= 0, qPrintable(part + QStringLiteral(" not after ") + key.left(at)));
+        at = found + part.size();
+    }
+    QVERIFY(!key.contains(QStringLiteral("班级")));
+    QVERIFY(key.count(QStringLiteral("警告")) == (papId == 1 ? 1 : 0));
+}
+
+void TestPrintPdf::questionsKeptWhole_data() {
+    QTest::addColumn<bool>("answerKey");
+    QTest::newRow("paper") << false;
+    QTest::newRow("key") << true;
+}
+
+void TestPrintPdf::questionsKeptWhole() {
+    QFETCH(bool, answerKey);
+    const PrintedPaper paper = mediumQuestions();
+    PrintOptions options;
+    options.answerKey = answerKey;
+    PaperLayout layout(paper, options);
+    QVERIFY(layout.layOut(defaultPageLayout()));
+    const QVector<int> starts = layout.questionPages();
+    QCOMPARE(starts.size(), paper.questionCount());
+    QVERIFY2(layout.pageCount() >= 5, qPrintable(QString::number(layout.pageCount())));
+
+    const QString pdf = m_dir.filePath(QStringLiteral("medium.pdf"));
+    QCOMPARE(writePaperPdf(paper, options, pdf), QString());
+    const QStringList pages = pageTexts(pdf);
+    QCOMPARE(pages.size(), layout.pageCount());
+    QCOMPARE(pdfPages(pdf), layout.pageCount());
+    QStringList texts;
+    for (const QString& page : pages)
+        texts << compact(page);
+    const auto pagesWith = [&](const QString& part) {
+        QList<int> found;
+        for (int p = 0; p < texts.size(); ++p)
+            if (texts[p].contains(part))
+                found << p;
+        return found;
+    };
+    for (int i = 0; i < starts.size(); ++i) {
+        const QString n = QStringLiteral("%1").arg(i + 1, 3, 10, QLatin1Char('0'));
+        // Its start and its end once each, both on the page the layout gives.
+        QCOMPARE(pagesWith(QStringLiteral("题") + n), QList<int>{starts[i]});
+        QCOMPARE(pagesWith(QStringLiteral("末") + n), QList<int>{starts[i]});
+    }
+    // A section title is never left alone at a page's foot.
+    QCOMPARE(pagesWith(QStringLiteral("二、单选题")), QList<int>{starts[7]});
+    for (int p = 0; p < texts.size(); ++p)
+        QVERIFY2(texts[p].contains(QStringLiteral("第%1页共%2页").arg(p + 1).arg(texts.size())),
+                 qPrintable(texts[p]));
+}
+
+void TestPrintPdf::badInput_data() {
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QStringList>("printed");
+    QTest::addColumn<QStringList>("missing");
+    QTest::addColumn<QList<QSize>>("images");
+
+    QTest::newRow("bold never closed")
+        << QStringLiteral("<b>粗体没有结束，后文照常")
+        << QStringList{QStringLiteral("粗体没有结束，后文照常")} << QStringList{} << QList<QSize>{};
+    QTest::newRow("table closed but never opened")
+        << QStringLiteral("前文</td></tr></table>后文")
+        << QStringList{QStringLiteral("前文"), QStringLiteral("后文")} << QStringList{}
+        << QList<QSize>{};
+    QTest::newRow("table never closed")
+        << QStringLiteral("前文<table><tr><td>格一<td>格二")
+        << QStringList{QStringLiteral("前文"), QStringLiteral("格一"), QStringLiteral("格二")}
+        << QStringList{} << QList<QSize>{};
+    QTest::newRow("picture tag without a source")
+        << QStringLiteral("看图<img>图后")
+        << QStringList{QStringLiteral("看图"), QStringLiteral("图后")} << QStringList{}
+        << QList<QSize>{};
+    QTest::newRow("picture missing, named twice")
+        << QStringLiteral(
+               "缺图<IMG SRC=\"images\\gone.png\">中间<img src=\"images/gone.png\">缺图后")
+        << QStringList{QStringLiteral("gone.png"), QStringLiteral("gone.png"),
+                       QStringLiteral("缺图后")}
+        << QStringList{QStringLiteral("gone.png")} << QList<QSize>{};
+    QTest::newRow("picture outside the pictures folder")
+        << QStringLiteral("<IMG SRC=\"../outside.png\">外面的图")
+        << QStringList{QStringLiteral("outside.png"), QStringLiteral("外面的图")}
+        << QStringList{QStringLiteral("outside.png")} << QList<QSize>{};
+    // Read smaller than it is, and printed once however large.
+    QTest::newRow("ten-megabyte picture") << QStringLiteral("<IMG SRC=\"images\\big.jpg\">大图之后")
+                                          << QStringList{QStringLiteral("大图之后")}
+                                          << QStringList{} << QList<QSize>{QSize(2400, 1800)};
+    QTest::newRow("font size in pixels")
+        << QStringLiteral("<span style=\"font-size:40px\">大字</span>小字<font size=7>更大</font>")
+        << QStringList{QStringLiteral("大字"), QStringLiteral("小字"), QStringLiteral("更大")}
+        << QStringList{} << QList<QSize>{};
+    QTest::newRow("entities") << QStringLiteral("&lt;b&gt;不是粗体&amp;")
+                              << QStringList{QStringLiteral("<b>不是粗体&")} << QStringList{}
+                              << QList<QSize>{};
+    QTest::newRow("empty text") << QString() << QStringList{QStringLiteral("1．（5分）（）")}
+                                << QStringList{} << QList<QSize>{};
+    QString longText;
+    QStringList sentences;
+    for (int i = 1; i <= 400; ++i) {
+        sentences << QStringLiteral("第%1句。").arg(i);
+        longText += QStringLiteral("这是一道很长的题目的第%1句。").arg(i);
+    }
+    QTest::newRow("text longer than a page")
+        << longText << sentences << QStringList{} << QList<QSize>{};
+}
+
+void TestPrintPdf::badInput() {
+    QFETCH(QString, html);
+    QFETCH(QStringList, printed);
+    QFETCH(QStringList, missing);
+    QFETCH(QList<QSize>, images);
+    const PrintedPaper paper = paperWithText(html);
+    PrintOptions options;
+    options.picturesFolder = m_pictures;
+    const QString pdf = m_dir.filePath(QStringLiteral("bad.pdf"));
+    QStringList notFound;
+    bool cancelled = true;
+    QCOMPARE(writePaperPdf(paper, options, pdf, {}, &cancelled, &notFound), QString());
+    QVERIFY(!cancelled);
+    QCOMPARE(notFound, missing);
+    PaperLayout layout(paper, options);
+    QVERIFY(layout.layOut(defaultPageLayout()));
+    QCOMPARE(layout.missingPictures(), missing);
+
+    const QStringList pages = pageTexts(pdf);
+    QCOMPARE(pages.size(), layout.pageCount());
+    QString text;
+    for (const QString& page : pages)
+        text += compact(page);
+    // Each as often as it is listed: nothing lost, nothing printed twice.
+    QStringList lost, twice;
+    for (const QString& part : printed) {
+        const qsizetype times = text.count(part);
+        if (times == 0)
+            lost << part;
+        else if (times > printed.count(part))
+            twice << part;
+    }
+    QVERIFY2(lost.isEmpty(), qPrintable(lost.join(u' ') + QStringLiteral(" not in ") + text));
+    QVERIFY(text.contains(kAfter));
+    if (html.size() > 3000)
+        QEXPECT_FAIL("",
+                     "the lines beside a page's cut are painted there too, clipped away: "
+                     "readers of the PDF's text see them on both pages",
+                     Continue);
+    QVERIFY2(twice.isEmpty(), qPrintable(twice.join(u' ')));
+    QCOMPARE(pdfImages(pdf), images);
+    int fonts = 0;
+    QCOMPARE(fontsNotEmbedded(pdf, &fonts), QStringList());
+    if (html.size() > 3000) {
+        QVERIFY(layout.pageCount() >= 2);
+        // Its first words on the first page, its last on a later one.
+        QVERIFY(compact(pages.first()).contains(printed.first()));
+        QVERIFY(compact(pages.last()).contains(printed.last()));
+    }
+}
+
+void TestPrintPdf::unwritablePath_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("folder that does not exist") << QStringLiteral("missing");
+    QTest::newRow("read-only folder") << QStringLiteral("read-only");
+    QTest::newRow("path of a folder") << QStringLiteral("folder");
+}
+
+void TestPrintPdf::unwritablePath() {
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.filePath(QStringLiteral("输出"));
+    if (kind != QLatin1String("missing"))
+        QVERIFY(QDir().mkpath(folder));
+    QString pdf = folder + QStringLiteral("/试卷.pdf");
+    if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(pdf));
+    std::optional<Immutable> readOnly;
+    if (kind == QLatin1String("read-only")) {
+        readOnly.emplace(folder);
+        if (!readOnly->isSet())
+            QSKIP("the immutable attribute cannot be set here");
+    }
+    const PrintedPaper paper = paperWithText(QStringLiteral("内容"));
+    bool cancelled = true;
+    const QString message = writePaperPdf(paper, PrintOptions{}, pdf, {}, &cancelled);
+    readOnly.reset();
+    QVERIFY(!cancelled);
+    // Which file, what went wrong and what to do, in the user's language.
+    QVERIFY2(message.contains(QStringLiteral("无法写入")), qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("试卷.pdf")), qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("请")), qPrintable(message));
+    QCOMPARE(QFileInfo(pdf).isFile(), false);
+    const QStringList left = QDir(kind == QLatin1String("folder") ? pdf : folder)
+                                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    QCOMPARE(left, QStringList());
+}
+
+void TestPrintPdf::cancelled_data() {
+    QTest::addColumn<int>("stopAt"); // a share of the total, in percent
+    QTest::newRow("before anything") << 0;
+    QTest::newRow("while laying out") << 25;
+    QTest::newRow("while painting the pages") << 75;
+}
+
+void TestPrintPdf::cancelled() {
+    QFETCH(int, stopAt);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pdf = dir.filePath(QStringLiteral("试卷.pdf"));
+    // An earlier export stays as it was.
+    {
+        QFile earlier(pdf);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier");
+    }
+    const PrintedPaper paper = mediumQuestions();
+    int calls = 0, afterStop = 0;
+    bool stopped = false;
+    const auto progress = [&](int done, int total) {
+        ++calls;
+        if (stopped)
+            ++afterStop;
+        stopped = stopped || done * 100 >= stopAt * total;
+        return !stopped;
+    };
+    bool cancelled = false;
+    const QString message = writePaperPdf(paper, PrintOptions{}, pdf, progress, &cancelled);
+    QVERIFY(cancelled);
+    QVERIFY(!message.isEmpty());
+    QVERIFY(calls > 0);
+    QCOMPARE(afterStop, 0);
+    QCOMPARE(fileBytes(pdf), QByteArray("earlier"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{QStringLiteral("试卷.pdf")});
+}
+
+QTEST_MAIN(TestPrintPdf)
+#include "tst_printpdf.moc"
