@@ -10,6 +10,7 @@
 #include "editor/exchangecommands.h"
 #include "editor/paperlistmodel.h"
 #include "editor/questiongrids.h"
+#include "print/printcommands.h"
 #include "settings/tdlgconfigure.h"
 #include "store/engineerror.h"
 
@@ -107,6 +108,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     createMenus();
     m_grids = new tess::QuestionGrids(*this);
     m_exchange = new tess::ExchangeCommands(*this);
+    m_print = new tess::PrintCommands(*this);
     createNavigator();
 
     // Outer size 696 × 527; the window frame takes about 8 × 34 of it.

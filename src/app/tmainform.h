@@ -29,6 +29,7 @@ class PageOpener;
 class QuestionGrids;
 class ShortcutRouter;
 class ExchangeCommands;
+class PrintCommands;
 } // namespace tess
 
 // The main window. Its methods are spread over the subsystem folders:
@@ -216,6 +217,7 @@ protected:
 private:
     friend class tess::ShortcutRouter;
     friend class tess::ExchangeCommands;
+    friend class tess::PrintCommands;
     // frame (app/)
     void createActions();
     void createMenus();
@@ -277,6 +279,7 @@ private:
     tess::ShortcutRouter* m_router = nullptr;
     tess::QuestionGrids* m_grids = nullptr;
     tess::ExchangeCommands* m_exchange = nullptr;
+    tess::PrintCommands* m_print = nullptr;
     QHash<QWidget*, QMenu*> m_popupMenus;
     QHash<QAction*, std::function<void()>> m_updateRules;
     tess::ViewLink m_paperView;

@@ -1,0 +1,471 @@
+#include "print/printcommands.h"
+
+#include "app/tmainform.h"
+#include "editor/paperlistmodel.h"
+#include "print/paperlayout.h"
+#include "print/printedpaper.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QProgressDialog>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace tess {
+
+struct PrintCommands::Job {
+    print::PrintedPaper paper;
+    PrintChoice choice;
+
+    print::PrintOptions options(bool answerKey) const {
+        print::PrintOptions options;
+        options.answerKey = answerKey;
+        options.choiceNumbers = choice.choiceNumbers;
+        options.picturesFolder = TMainForm::PicturesFolder();
+        return options;
+    }
+    // The paper, then the key when it was asked for.
+    std::vector<print::PrintOptions> documents() const {
+        std::vector<print::PrintOptions> all{options(false)};
+        if (choice.answerKey)
+            all.push_back(options(true));
+        return all;
+    }
+};
+
+namespace {
+
+QString native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+QString partLabel(bool answerKey) {
+    return answerKey ? QStringLiteral("正在排版答案...") : QStringLiteral("正在排版试卷...");
+}
+
+// One cancellable progress box over a job of several parts (laying out the
+// paper, the key, painting), each part filling its share of the bar.
+class ProgressBox {
+public:
+    ProgressBox(QWidget* parent, int parts) : m_dialog(parent) {
+        m_dialog.setObjectName(QStringLiteral("PrintProgress"));
+        m_dialog.setWindowTitle(appTitle());
+        m_dialog.setAccessibleName(QStringLiteral("打印进度"));
+        m_dialog.setLabelText(partLabel(false));
+        m_dialog.setCancelButtonText(QStringLiteral("取消"));
+        m_dialog.setWindowModality(Qt::WindowModal);
+        // A short paper is done before the box would be worth reading.
+        m_dialog.setMinimumDuration(500);
+        // Reaching the end of one part is not the end of the job; a reset
+        // would also forget a cancel.
+        m_dialog.setAutoReset(false);
+        m_dialog.setAutoClose(false);
+        m_dialog.setRange(0, std::max(1, parts) * kScale);
+        m_dialog.setValue(0);
+    }
+    ~ProgressBox() { m_dialog.hide(); }
+    ProgressBox(const ProgressBox&) = delete;
+    ProgressBox& operator=(const ProgressBox&) = delete;
+
+    print::Progress part(int index, const QString& label) {
+        return [this, index, label](int done, int total) {
+            if (m_dialog.labelText() != label)
+                m_dialog.setLabelText(label);
+            const int within =
+                total > 0 ? static_cast<int>(qint64(qBound(0, done, total)) * kScale / total) : 0;
+            m_dialog.setValue(index * kScale + within);
+            // Until the box shows, the window still takes clicks: another
+            // command must not start inside this one.
+            QCoreApplication::processEvents(
+                m_dialog.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+            return !m_dialog.wasCanceled();
+        };
+    }
+    bool cancelled() const { return m_dialog.wasCanceled(); }
+
+private:
+    static constexpr int kScale = 1000;
+    QProgressDialog m_dialog;
+};
+
+// The paper, and the key after it when asked for, laid out for one page size.
+class Documents {
+public:
+    explicit Documents(const std::vector<print::PrintOptions>& options,
+                       const print::PrintedPaper& paper) {
+        for (const print::PrintOptions& o : options)
+            m_layouts.push_back(std::make_unique<print::PaperLayout>(paper, o));
+        m_keys.reserve(options.size());
+        for (const print::PrintOptions& o : options)
+            m_keys.push_back(o.answerKey);
+    }
+
+    bool laidOutFor(const QPageLayout& pageLayout) const {
+        return m_laidOut && m_layouts.front()->pageLayout().isEquivalentTo(pageLayout);
+    }
+
+    // False when cancelled; nothing is laid out then.
+    bool layOut(const QPageLayout& pageLayout, ProgressBox& box) {
+        m_laidOut = false;
+        for (std::size_t i = 0; i < m_layouts.size(); ++i)
+            if (!m_layouts[i]->layOut(pageLayout,
+                                      box.part(static_cast<int>(i), partLabel(m_keys[i]))))
+                return false;
+        m_laidOut = true;
+        return true;
+    }
+
+    int pageCount() const {
+        int pages = 0;
+        for (const auto& layout : m_layouts)
+            pages += layout->pageCount();
+        return pages;
+    }
+    int documentCount() const { return static_cast<int>(m_layouts.size()); }
+
+    QStringList missingPictures() const {
+        QStringList names;
+        for (const auto& layout : m_layouts)
+            for (const QString& name : layout->missingPictures())
+                if (!names.contains(name))
+                    names << name;
+        return names;
+    }
+
+    enum class Painted { Done, Cancelled, Refused };
+    // Every page of every document in turn on one painter, or those of the
+    // range the teacher chose in the print dialog (counted over all of them).
+    Painted paint(QPrinter& printer, const print::Progress& progress, int* pagesPainted) const {
+        *pagesPainted = 0;
+        const bool ranged = printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0;
+        const int from = ranged ? printer.fromPage() : 1;
+        const int to = ranged && printer.toPage() > 0 ? printer.toPage() : pageCount();
+        const int total = std::max(0, std::min(to, pageCount()) - from + 1);
+        QPainter painter;
+        if (!painter.begin(&printer))
+            return Painted::Refused;
+        int number = 0;
+        for (const auto& layout : m_layouts)
+            for (int page = 0; page < layout->pageCount(); ++page) {
+                ++number;
+                if (number < from || number > to)
+                    continue;
+                if (progress && !progress(*pagesPainted, total))
+                    return Painted::Cancelled;
+                if (*pagesPainted > 0 && !printer.newPage())
+                    return Painted::Refused;
+                layout->paintPage(painter, page);
+                ++*pagesPainted;
+            }
+        return painter.end() ? Painted::Done : Painted::Refused;
+    }
+
+private:
+    std::vector<std::unique_ptr<print::PaperLayout>> m_layouts;
+    std::vector<bool> m_keys;
+    bool m_laidOut = false;
+};
+
+// A name the file dialog can offer: the paper's name without the characters
+// a file name cannot hold.
+QString suggestedFileName(const QString& paperName) {
+    QString name = paperName.trimmed();
+    for (QChar& c : name)
+        if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c))
+            c = QLatin1Char('_');
+    return (name.isEmpty() ? QStringLiteral("试卷") : name) + QStringLiteral(".pdf");
+}
+
+// The pages a PDF written by Qt holds, read from its page tree; 0 when it
+// cannot be read there.
+int pdfPageCount(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray bytes = file.readAll();
+    const qsizetype pages = bytes.indexOf("/Type /Pages");
+    const qsizetype count = pages < 0 ? -1 : bytes.indexOf("/Count", pages);
+    if (count < 0)
+        return 0;
+    qsizetype at = count + 6;
+    while (at < bytes.size() && bytes.at(at) == ' ')
+        ++at;
+    qsizetype end = at;
+    while (end < bytes.size() && bytes.at(end) >= '0' && bytes.at(end) <= '9')
+        ++end;
+    return bytes.mid(at, end - at).toInt();
+}
+
+QString pagesText(int pages) {
+    return pages > 0 ? QStringLiteral(" (%1 页)").arg(pages) : QString();
+}
+
+} // namespace
+
+PrintCommands::PrintCommands(TMainForm& form) : QObject(&form), m_form(form) {
+    const auto make = [&form](const char* name, const QString& text, const QString& hint) {
+        auto* action = new QAction(text, &form);
+        action->setObjectName(QLatin1String(name));
+        action->setStatusTip(hint);
+        action->setToolTip(hint);
+        return action;
+    };
+    OnPrintPreview = make("OnPrintPreview", QStringLiteral("打印预览..."),
+                          QStringLiteral("在屏幕上查看选中的试卷印在纸上的样子"));
+    OnPrint = make("OnPrint", QStringLiteral("打印..."), QStringLiteral("打印选中的试卷"));
+    OnExportPdf = make("OnExportPdf", QStringLiteral("导出 PDF..."),
+                       QStringLiteral("把选中的试卷 (可带答案) 导出为 PDF 文件"));
+    const QList<QAction*> mine{OnPrintPreview, OnPrint, OnExportPdf};
+
+    // After the exchange with other tools, in a group of their own, before the exit.
+    QAction* before = nullptr;
+    for (QAction* entry : form.MenuFile->actions())
+        if (entry->isSeparator()) {
+            before = entry;
+            break;
+        }
+    form.MenuFile->insertSeparator(before);
+    form.MenuFile->insertActions(before, mine);
+    form.PopMenuPaper->addSeparator();
+    form.PopMenuPaper->addActions(mine);
+
+    form.ConnectBankCommand(OnPrintPreview, [this] { OnPrintPreviewExecute(); });
+    form.ConnectBankCommand(OnPrint, [this] { OnPrintExecute(); });
+    form.ConnectBankCommand(OnExportPdf, [this] { OnExportPdfExecute(); });
+    for (QAction* action : mine)
+        form.SetUpdateRule(
+            action, [this, action] { action->setEnabled(m_form.SelectedPaper().has_value()); });
+}
+
+PrintCommands::~PrintCommands() = default;
+
+std::optional<PrintCommands::Job> PrintCommands::prepare(const QString& doing) {
+    const std::optional<PaperEntry> entry = m_form.SelectedPaper();
+    if (!entry) {
+        m_form.AddMessage(
+            QStringLiteral("错误: 没有选中的试卷, 请先在试卷列表中选择要%1的试卷.").arg(doing));
+        return std::nullopt;
+    }
+    // What the teacher has just typed belongs on the paper.
+    m_form.TQuestion.checkBrowseMode();
+    m_form.TChoice.checkBrowseMode();
+    Job job;
+    try {
+        job.paper = print::readPrintedPaper(m_form.Conn, entry->papId);
+    } catch (const print::PrintError& e) {
+        m_form.AddMessage(QStringLiteral("错误: ") + e.message());
+        return std::nullopt;
+    }
+    const std::optional<PrintChoice> choice =
+        Prompts::instance().printOptions(&m_form, m_lastChoice);
+    if (!choice)
+        return std::nullopt;
+    m_lastChoice = *choice;
+    job.choice = *choice;
+    return job;
+}
+
+void PrintCommands::reportMissingPictures(const QStringList& names) {
+    for (const QString& name : names)
+        m_form.AddMessage(
+            QStringLiteral("警告: 找不到图片 %1, 打印时以方框代替. 图片应放在文件夹 %2 中.")
+                .arg(name, native(TMainForm::PicturesFolder())));
+}
+
+void PrintCommands::OnPrintPreviewExecute() {
+    const std::optional<Job> job = prepare(QStringLiteral("预览"));
+    if (!job)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(print::defaultPageLayout());
+    printer.setDocName(job->paper.name);
+    Documents documents(job->documents(), job->paper);
+    {
+        // Laid out before the preview opens, so that a long paper can be
+        // cancelled without an empty preview.
+        ProgressBox box(&m_form, documents.documentCount());
+        if (!documents.layOut(printer.pageLayout(), box)) {
+            m_form.AddMessage(QStringLiteral("已取消打印预览."));
+            return;
+        }
+    }
+    reportMissingPictures(documents.missingPictures());
+
+    QPrintPreviewDialog preview(&printer, &m_form);
+    preview.setObjectName(QStringLiteral("PrintPreview"));
+    preview.setAccessibleName(QStringLiteral("打印预览"));
+    preview.setWindowTitle(QStringLiteral("打印预览 - ") + job->paper.name);
+    preview.resize(m_form.size().expandedTo(QSize(900, 700)));
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this, &documents, &preview](QPrinter* device) {
+                ProgressBox box(&preview, documents.documentCount() + 1);
+                // Another paper size or orientation chosen in the preview.
+                if (!documents.laidOutFor(device->pageLayout()) &&
+                    !documents.layOut(device->pageLayout(), box)) {
+                    m_form.AddMessage(QStringLiteral("已取消排版, 打印预览已关闭."));
+                    QMetaObject::invokeMethod(&preview, &QDialog::reject, Qt::QueuedConnection);
+                    return;
+                }
+                int pages = 0;
+                const auto painted = documents.paint(
+                    *device, box.part(documents.documentCount(), QStringLiteral("正在准备预览...")),
+                    &pages);
+                if (painted == Documents::Painted::Refused)
+                    m_form.AddMessage(
+                        QStringLiteral("错误: 打印机拒绝打印, 请检查打印机是否连接好, 然后再试."));
+            });
+    Prompts::instance().printPreview(preview);
+}
+
+void PrintCommands::OnPrintExecute() {
+    const std::optional<Job> job = prepare(QStringLiteral("打印"));
+    if (!job)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(print::defaultPageLayout());
+    printer.setDocName(job->paper.name);
+    if (!Prompts::instance().printDialog(&m_form, printer))
+        return;
+    Documents documents(job->documents(), job->paper);
+    ProgressBox box(&m_form, documents.documentCount() + 1);
+    if (!documents.layOut(printer.pageLayout(), box)) {
+        m_form.AddMessage(QStringLiteral("已取消打印, 没有打印任何一页."));
+        return;
+    }
+    reportMissingPictures(documents.missingPictures());
+    int pages = 0;
+    const auto painted = documents.paint(
+        printer, box.part(documents.documentCount(), QStringLiteral("正在打印...")), &pages);
+    const QString toFile = printer.outputFileName();
+    if (painted == Documents::Painted::Cancelled) {
+        printer.abort();
+        m_form.AddMessage(QStringLiteral("已取消打印."));
+        return;
+    }
+    if (painted == Documents::Painted::Refused) {
+        m_form.AddMessage(
+            toFile.isEmpty()
+                ? QStringLiteral("错误: 打印机 %1 拒绝打印, 请检查打印机是否连接好, 然后再试.")
+                      .arg(printer.printerName())
+                : QStringLiteral("错误: 无法打印到文件 %1, 请检查文件夹是否存在并且可以写入.")
+                      .arg(native(toFile)));
+        return;
+    }
+    m_form.AddMessage(toFile.isEmpty() ? QStringLiteral("试卷 \"%1\" 已送到打印机 %2 (%3 页).")
+                                             .arg(job->paper.name, printer.printerName())
+                                             .arg(pages)
+                                       : QStringLiteral("试卷 \"%1\" 已打印到文件 %2 (%3 页).")
+                                             .arg(job->paper.name, native(toFile))
+                                             .arg(pages));
+}
+
+void PrintCommands::OnExportPdfExecute() {
+    const std::optional<Job> job = prepare(QStringLiteral("导出"));
+    if (!job)
+        return;
+    const QString folder = m_lastFolder.isEmpty() ? TMainForm::ExeFolder() : m_lastFolder;
+    QString path = Prompts::instance().saveFile(
+        &m_form, folder + QLatin1Char('/') + suggestedFileName(job->paper.name),
+        QStringLiteral("PDF 文件(*.pdf)|*.pdf"));
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+        path += QStringLiteral(".pdf");
+    path = QFileInfo(path).absoluteFilePath();
+    m_lastFolder = QFileInfo(path).absolutePath();
+
+    struct Output {
+        QString path;
+        bool answerKey = false;
+        std::unique_ptr<QTemporaryFile> temporary;
+    };
+    std::vector<Output> outputs;
+    outputs.push_back({path, false, nullptr});
+    if (job->choice.answerKey)
+        outputs.push_back({print::answerKeyPath(path), true, nullptr});
+
+    QStringList existing;
+    for (const Output& out : outputs)
+        if (QFileInfo::exists(out.path))
+            existing << native(out.path);
+    if (!existing.isEmpty() &&
+        !m_form.AskYesNo(QStringLiteral("下列文件已经存在:\n%1\n\n要用新导出的 PDF 替换吗?")
+                             .arg(existing.join(QLatin1Char('\n')))))
+        return;
+
+    // Each file is written under a name of its own beside where it goes, and
+    // takes its place only when all of them are complete: a cancel or a
+    // failure leaves the earlier files as they were, never a paper without
+    // its key.
+    for (Output& out : outputs) {
+        out.temporary = std::make_unique<QTemporaryFile>(out.path + QStringLiteral(".XXXXXX"));
+        if (!out.temporary->open()) {
+            m_form.AddMessage(
+                QStringLiteral("错误: 无法在文件夹 %1 中写入文件: %2. 请选择一个可以写入的文件夹, "
+                               "然后再导出.")
+                    .arg(native(m_lastFolder), out.temporary->errorString()));
+            return;
+        }
+        out.temporary->close();
+    }
+    QStringList missing;
+    {
+        ProgressBox box(&m_form, static_cast<int>(outputs.size()));
+        for (std::size_t i = 0; i < outputs.size(); ++i) {
+            const Output& out = outputs[i];
+            bool cancelled = false;
+            QStringList notFound;
+            QString failure = print::writePaperPdf(
+                job->paper, job->options(out.answerKey), out.temporary->fileName(),
+                box.part(static_cast<int>(i), partLabel(out.answerKey)), &cancelled, &notFound);
+            if (cancelled || box.cancelled()) {
+                m_form.AddMessage(QStringLiteral("已取消导出 PDF, 没有写入任何文件."));
+                return;
+            }
+            if (!failure.isEmpty()) {
+                // The text names the file by the name it was written under.
+                failure.replace(native(out.temporary->fileName()), native(out.path));
+                failure.replace(out.temporary->fileName(), native(out.path));
+                m_form.AddMessage(
+                    failure.contains(native(out.path))
+                        ? QStringLiteral("错误: %1 没有导出任何文件.").arg(failure)
+                        : QStringLiteral("错误: 无法导出 %1: %2").arg(native(out.path), failure));
+                return;
+            }
+            for (const QString& name : std::as_const(notFound))
+                if (!missing.contains(name))
+                    missing << name;
+        }
+    }
+    QStringList written;
+    for (const Output& out : outputs) {
+        const QByteArray from = QFile::encodeName(out.temporary->fileName());
+        const QByteArray to = QFile::encodeName(out.path);
+        if (::rename(from.constData(), to.constData()) != 0) {
+            m_form.AddMessage(
+                QStringLiteral("错误: 无法写入 %1: %2. 请检查文件是否正被别的程序打开, 然后再导出.")
+                    .arg(native(out.path), QString::fromLocal8Bit(std::strerror(errno))));
+            return;
+        }
+        const QString what = out.answerKey ? QStringLiteral("答案")
+                                           : QStringLiteral("试卷 \"%1\"").arg(job->paper.name);
+        written << QStringLiteral("%1%2 到 %3")
+                       .arg(what, pagesText(pdfPageCount(out.path)), native(out.path));
+    }
+    reportMissingPictures(missing);
+    m_form.AddMessage(QStringLiteral("已导出") + written.join(QStringLiteral(", ")) +
+                      QLatin1Char('.'));
+}
+
+} // namespace tess
