@@ -132,7 +132,9 @@ void TestMainFrame::menusAndToolBar() {
     const QString sep = QStringLiteral("—");
     QCOMPARE(entries(form.MenuFile),
              (QStringList{QStringLiteral("OnNewPaper"), QStringLiteral("OnImportQuestions"),
-                          QStringLiteral("OnExportMoodle"), sep, QStringLiteral("ExitAction")}));
+                          QStringLiteral("OnExportMoodle"), sep, QStringLiteral("OnPrintPreview"),
+                          QStringLiteral("OnPrint"), QStringLiteral("OnExportPdf"), sep,
+                          QStringLiteral("ExitAction")}));
     QCOMPARE(entries(form.MenuEdit),
              (QStringList{QStringLiteral("OnAddQustion"), QStringLiteral("OnAddChoice"), sep,
                           QStringLiteral("OnDelQuestion"), QStringLiteral("OnDelChoice"), sep,
@@ -150,7 +152,8 @@ void TestMainFrame::menusAndToolBar() {
     QCOMPARE(entries(form.PopMenuPaper),
              (QStringList{QStringLiteral("OnNewPaper"), sep, QStringLiteral("OnDelPaper"),
                           QStringLiteral("OnDelAllQuestion"), sep, QStringLiteral("OnGenPaper"),
-                          QStringLiteral("OnEditPaper")}));
+                          QStringLiteral("OnEditPaper"), sep, QStringLiteral("OnPrintPreview"),
+                          QStringLiteral("OnPrint"), QStringLiteral("OnExportPdf")}));
     QCOMPARE(entries(form.PopMenuQuestion),
              (QStringList{QStringLiteral("OnAddQustion"), QStringLiteral("OnDelQuestion"), sep,
                           QStringLiteral("OnAddChoice"), QStringLiteral("OnInsertImage")}));

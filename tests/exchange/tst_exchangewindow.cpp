@@ -46,6 +46,8 @@ void TestExchangeWindow::menuEntries() {
         texts << action->text();
     QCOMPARE(texts, (QStringList{QStringLiteral("新建试卷(&D)"), QStringLiteral("导入题目..."),
                                  QStringLiteral("导出为 Moodle XML..."), QString(),
+                                 QStringLiteral("打印预览..."), QStringLiteral("打印..."),
+                                 QStringLiteral("导出 PDF..."), QString(),
                                  form.MenuFile->actions().last()->text()}));
 }
 
