@@ -77,7 +77,7 @@ public:
         auto it = m_pictures.find(fileName);
         if (it == m_pictures.end())
             it = m_pictures.insert(fileName, read(fileName));
-        if (it->image.isNull() && !m_missing.contains(fileName))
+        if (it->image.isNull() && !fileName.isEmpty() && !m_missing.contains(fileName))
             m_missing << fileName;
         return *it;
     }
