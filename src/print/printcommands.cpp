@@ -279,7 +279,8 @@ std::optional<PrintCommands::Job> PrintCommands::prepare(const QString& doing) {
 void PrintCommands::reportMissingPictures(const QStringList& names) {
     for (const QString& name : names)
         m_form.AddMessage(
-            QStringLiteral("警告: 找不到图片 %1, 打印时以方框代替. 图片应放在文件夹 %2 中.")
+            QStringLiteral("警告: 找不到图片 %1, 打印时以标有文件名的方框代替. 请把图片放进文件夹 "
+                           "%2 后再打印.")
                 .arg(name, native(TMainForm::PicturesFolder())));
 }
 
