@@ -52,7 +52,7 @@ bool writeOne(const tess::print::PrintedPaper& paper, const tess::print::PrintOp
     say(QStringLiteral("已将%1 \"%2\" (%3 道题) 写入 %4.")
             .arg(what, paper.name)
             .arg(paper.questionCount())
-            .arg(QDir::toNativeSeparators(path)));
+            .arg(QDir::toNativeSeparators(QDir::cleanPath(path))));
     return true;
 }
 
