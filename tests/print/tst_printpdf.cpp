@@ -242,7 +242,7 @@ void TestPrintPdf::initTestCase() {
     // Beside the bank, not among its pictures: never to be read.
     QVERIFY(leaf.save(m_dir.filePath(QStringLiteral("outside.png"))));
 
-    // A photograph-sized picture of some ten megabytes.
+    // A photograph-sized picture of more than ten megabytes.
     QImage big(8000, 6000, QImage::Format_RGB32);
     auto* random = QRandomGenerator::global();
     for (int y = 0; y < big.height(); ++y) {
@@ -254,7 +254,7 @@ void TestPrintPdf::initTestCase() {
     }
     const QString bigPath = m_pictures + QStringLiteral("/big.jpg");
     QVERIFY(big.save(bigPath, "JPEG", 80));
-    QVERIFY2(QFileInfo(bigPath).size() > 8'000'000,
+    QVERIFY2(QFileInfo(bigPath).size() > 10'000'000,
              qPrintable(QString::number(QFileInfo(bigPath).size())));
 
     // Two papers of the same questions, one whose marks fall short of its
@@ -513,7 +513,7 @@ void TestPrintPdf::badInput_data() {
         << QStringList{QStringLiteral("outside.png"), QStringLiteral("外面的图")}
         << QStringList{QStringLiteral("outside.png")} << QList<QSize>{};
     // Read smaller than it is, and printed once however large.
-    QTest::newRow("ten-megabyte picture") << QStringLiteral("<IMG SRC=\"images\\big.jpg\">大图之后")
+    QTest::newRow("picture of over ten megabytes") << QStringLiteral("<IMG SRC=\"images\\big.jpg\">大图之后")
                                           << QStringList{QStringLiteral("大图之后")}
                                           << QStringList{} << QList<QSize>{QSize(2400, 1800)};
     QTest::newRow("font size in pixels")
