@@ -513,9 +513,10 @@ void TestPrintPdf::badInput_data() {
         << QStringList{QStringLiteral("outside.png"), QStringLiteral("外面的图")}
         << QStringList{QStringLiteral("outside.png")} << QList<QSize>{};
     // Read smaller than it is, and printed once however large.
-    QTest::newRow("picture of over ten megabytes") << QStringLiteral("<IMG SRC=\"images\\big.jpg\">大图之后")
-                                          << QStringList{QStringLiteral("大图之后")}
-                                          << QStringList{} << QList<QSize>{QSize(2400, 1800)};
+    QTest::newRow("picture of over ten megabytes")
+        << QStringLiteral("<IMG SRC=\"images\\big.jpg\">大图之后")
+        << QStringList{QStringLiteral("大图之后")} << QStringList{}
+        << QList<QSize>{QSize(2400, 1800)};
     QTest::newRow("font size in pixels")
         << QStringLiteral("<span style=\"font-size:40px\">大字</span>小字<font size=7>更大</font>")
         << QStringList{QStringLiteral("大字"), QStringLiteral("小字"), QStringLiteral("更大")}
