@@ -6,16 +6,23 @@
 #include "print/printedpaper.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTemporaryFile>
+#include <QToolBar>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -62,8 +69,18 @@ public:
         m_dialog.setObjectName(QStringLiteral("PrintProgress"));
         m_dialog.setWindowTitle(appTitle());
         m_dialog.setAccessibleName(QStringLiteral("打印进度"));
-        m_dialog.setLabelText(partLabel(false));
-        m_dialog.setCancelButtonText(QStringLiteral("取消"));
+        auto* label = new QLabel(partLabel(false));
+        label->setObjectName(QStringLiteral("PrintProgressLabel"));
+        label->setAccessibleName(QStringLiteral("正在做的事"));
+        m_dialog.setLabel(label);
+        auto* bar = new QProgressBar;
+        bar->setObjectName(QStringLiteral("PrintProgressBar"));
+        bar->setAccessibleName(QStringLiteral("进度"));
+        m_dialog.setBar(bar);
+        auto* cancel = new QPushButton(QStringLiteral("取消"));
+        cancel->setObjectName(QStringLiteral("PrintProgressCancel"));
+        cancel->setAccessibleName(cancel->text());
+        m_dialog.setCancelButton(cancel);
         m_dialog.setWindowModality(Qt::WindowModal);
         // A short paper is done before the box would be worth reading.
         m_dialog.setMinimumDuration(500);
@@ -176,6 +193,59 @@ private:
     std::vector<bool> m_keys;
     bool m_laidOut = false;
 };
+
+// The preview's own tool bar, in the program's language, each command named
+// for tests and screen readers.
+void explainPreviewTools(QPrintPreviewDialog& preview) {
+    static const struct {
+        const char* shown;
+        const char* text;
+        const char* name;
+    } kTools[] = {
+        {"Fit width", "适合宽度", "PreviewFitWidth"},
+        {"Fit page", "整页", "PreviewFitPage"},
+        {"Zoom in", "放大", "PreviewZoomIn"},
+        {"Zoom out", "缩小", "PreviewZoomOut"},
+        {"Portrait", "纵向", "PreviewPortrait"},
+        {"Landscape", "横向", "PreviewLandscape"},
+        {"First page", "第一页", "PreviewFirstPage"},
+        {"Previous page", "上一页", "PreviewPreviousPage"},
+        {"Next page", "下一页", "PreviewNextPage"},
+        {"Last page", "最后一页", "PreviewLastPage"},
+        {"Show single page", "单页显示", "PreviewSinglePage"},
+        {"Show facing pages", "双页显示", "PreviewFacingPages"},
+        {"Show overview of all pages", "显示所有页", "PreviewAllPages"},
+        {"Print", "打印", "PreviewPrint"},
+        {"Page setup", "页面设置", "PreviewPageSetup"},
+    };
+    const QList<QAction*> actions = preview.findChildren<QAction*>();
+    const QList<QToolBar*> bars = preview.findChildren<QToolBar*>();
+    for (QAction* action : actions)
+        for (const auto& tool : kTools) {
+            if (action->text() != QLatin1String(tool.shown))
+                continue;
+            const QString text = QString::fromUtf8(tool.text);
+            action->setText(text);
+            action->setToolTip(text);
+            action->setObjectName(QLatin1String(tool.name));
+            for (QToolBar* bar : bars)
+                if (QWidget* button = bar->widgetForAction(action)) {
+                    button->setObjectName(action->objectName() + QStringLiteral("Button"));
+                    button->setAccessibleName(text);
+                }
+        }
+    const auto name = [](QWidget* widget, const char* objectName, const QString& accessible) {
+        if (widget) {
+            widget->setObjectName(QLatin1String(objectName));
+            widget->setAccessibleName(accessible);
+        }
+    };
+    name(preview.findChild<QPrintPreviewWidget*>(), "PreviewPages", QStringLiteral("试卷的各页"));
+    name(preview.findChild<QComboBox*>(), "PreviewZoom", QStringLiteral("缩放比例"));
+    for (QLineEdit* edit : preview.findChildren<QLineEdit*>())
+        if (!qobject_cast<QComboBox*>(edit->parentWidget())) // the zoom's own is named with it
+            name(edit, "PreviewPageNumber", QStringLiteral("页码"));
+}
 
 // A name the file dialog can offer: the paper's name without the characters
 // a file name cannot hold.
@@ -308,21 +378,28 @@ void PrintCommands::OnPrintPreviewExecute() {
     preview.setAccessibleName(QStringLiteral("打印预览"));
     preview.setWindowTitle(QStringLiteral("打印预览 - ") + job->paper.name);
     preview.resize(m_form.size().expandedTo(QSize(900, 700)));
+    explainPreviewTools(preview);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
             [this, &documents, &preview](QPrinter* device) {
                 ProgressBox box(&preview, documents.documentCount() + 1);
                 // Another paper size or orientation chosen in the preview.
+                // A preview with only some of the pages would mislead: it closes.
+                const auto cancel = [this, &preview] {
+                    m_form.AddMessage(QStringLiteral("已取消, 打印预览已关闭."));
+                    QMetaObject::invokeMethod(&preview, &QDialog::reject, Qt::QueuedConnection);
+                };
                 if (!documents.laidOutFor(device->pageLayout()) &&
                     !documents.layOut(device->pageLayout(), box)) {
-                    m_form.AddMessage(QStringLiteral("已取消排版, 打印预览已关闭."));
-                    QMetaObject::invokeMethod(&preview, &QDialog::reject, Qt::QueuedConnection);
+                    cancel();
                     return;
                 }
                 int pages = 0;
                 const auto painted = documents.paint(
                     *device, box.part(documents.documentCount(), QStringLiteral("正在准备预览...")),
                     &pages);
-                if (painted == Documents::Painted::Refused)
+                if (painted == Documents::Painted::Cancelled)
+                    cancel();
+                else if (painted == Documents::Painted::Refused)
                     m_form.AddMessage(
                         QStringLiteral("错误: 打印机拒绝打印, 请检查打印机是否连接好, 然后再试."));
             });
@@ -351,7 +428,13 @@ void PrintCommands::OnPrintExecute() {
     const QString toFile = printer.outputFileName();
     if (painted == Documents::Painted::Cancelled) {
         printer.abort();
-        m_form.AddMessage(QStringLiteral("已取消打印."));
+        if (!toFile.isEmpty()) {
+            // Only some of the pages are in it.
+            QFile::remove(toFile);
+            m_form.AddMessage(QStringLiteral("已取消打印, 没有写入文件 %1.").arg(native(toFile)));
+        } else {
+            m_form.AddMessage(QStringLiteral("已取消打印."));
+        }
         return;
     }
     if (painted == Documents::Painted::Refused) {
@@ -412,10 +495,12 @@ void PrintCommands::OnExportPdfExecute() {
     for (Output& out : outputs) {
         out.temporary = std::make_unique<QTemporaryFile>(out.path + QStringLiteral(".XXXXXX"));
         if (!out.temporary->open()) {
-            m_form.AddMessage(
-                QStringLiteral("错误: 无法在文件夹 %1 中写入文件: %2. 请选择一个可以写入的文件夹, "
-                               "然后再导出.")
-                    .arg(native(m_lastFolder), out.temporary->errorString()));
+            const QString why = QFileInfo(m_lastFolder).isDir()
+                                    ? QStringLiteral("这个文件夹是只读的, 或者您没有写入的权限")
+                                    : QStringLiteral("这个文件夹不存在");
+            m_form.AddMessage(QStringLiteral("错误: 无法在文件夹 %1 中写入文件: %2. "
+                                             "请选择一个可以写入的文件夹, 然后再导出.")
+                                  .arg(native(m_lastFolder), why));
             return;
         }
         out.temporary->close();

@@ -8,10 +8,13 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
@@ -119,6 +122,7 @@ private Q_SLOTS:
     void nothingWrittenWhenNotConfirmed_data();
     void nothingWrittenWhenNotConfirmed();
     void paperWithoutQuestions();
+    void cancelledExportKeepsEarlierFiles_data();
     void cancelledExportKeepsEarlierFiles();
     void unwritableFolder_data();
     void unwritableFolder();
@@ -129,6 +133,7 @@ private Q_SLOTS:
     void previewFollowsPageLayout();
     void printToFile_data();
     void printToFile();
+    void cancelledPrintToFileLeavesNoFile();
 };
 
 void TestPrintWindow::menus() {
@@ -293,7 +298,14 @@ void TestPrintWindow::paperWithoutQuestions() {
 
 // The progress box's cancel during the export: the earlier files are as they
 // were and no temporary file is left.
+void TestPrintWindow::cancelledExportKeepsEarlierFiles_data() {
+    QTest::addColumn<QString>("during");
+    QTest::newRow("the paper") << QStringLiteral("正在排版试卷...");
+    QTest::newRow("the key, the paper done") << QStringLiteral("正在排版答案...");
+}
+
 void TestPrintWindow::cancelledExportKeepsEarlierFiles() {
+    QFETCH(QString, during);
     EditorBank bank;
     fill(bank);
     const QString out = bank.dir.filePath(QStringLiteral("out"));
@@ -311,13 +323,22 @@ void TestPrintWindow::cancelledExportKeepsEarlierFiles() {
     Prompts::instance().queueFile(pdf);
     Prompts::instance().queueYesNo(true);
     bool cancelled = false;
-    QTimer::singleShot(0, &form, [&form, &cancelled] {
-        if (auto* progress = form.findChild<QProgressDialog*>(QStringLiteral("PrintProgress"))) {
-            progress->cancel();
-            cancelled = true;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, &form, [&form, &cancelled, &during] {
+        auto* progress = form.findChild<QProgressDialog*>(QStringLiteral("PrintProgress"));
+        if (cancelled || !progress || progress->labelText() != during)
+            return;
+        if (!qEnvironmentVariableIsEmpty("TESS_GRAB_DIR")) {
+            progress->show();
+            QVERIFY(QTest::qWaitForWindowExposed(progress));
+            grab(progress, QStringLiteral("print-progress.png"));
         }
+        progress->cancel();
+        cancelled = true;
     });
+    watch.start(0);
     command(form, "OnExportPdf")->trigger();
+    watch.stop();
     QVERIFY(cancelled);
     QCOMPARE(messages(form), QStringLiteral("已取消导出 PDF, 没有写入任何文件."));
     QCOMPARE(filesIn(out), QStringList{QStringLiteral("期中.pdf")});
@@ -351,7 +372,9 @@ void TestPrintWindow::unwritableFolder() {
     QVERIFY2(messages(form).startsWith(QStringLiteral("错误: 无法在文件夹 ") +
                                        QDir::toNativeSeparators(out)),
              qPrintable(messages(form)));
-    QVERIFY2(messages(form).contains(QStringLiteral("请选择一个可以写入的文件夹")),
+    QVERIFY2(messages(form).contains(immutable ? QStringLiteral("只读") : QStringLiteral("不存在")),
+             qPrintable(messages(form)));
+    QVERIFY2(messages(form).endsWith(QStringLiteral("请选择一个可以写入的文件夹, 然后再导出.")),
              qPrintable(messages(form)));
     QCOMPARE(filesIn(out), QStringList());
     QCOMPARE(filesIn(bank.dir.path()).filter(QStringLiteral("期中")), QStringList());
@@ -450,6 +473,17 @@ void TestPrintWindow::preview() {
         pages = widget->pageCount();
         title = dialog.windowTitle();
         owner = dialog.parentWidget();
+        QCOMPARE(dialog.findChild<QAction*>(QStringLiteral("PreviewPrint"))->text(),
+                 QStringLiteral("打印"));
+        for (QWidget* w : dialog.findChildren<QWidget*>()) {
+            const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w) ||
+                                 qobject_cast<QLineEdit*>(w) ||
+                                 qobject_cast<QPrintPreviewWidget*>(w);
+            if (!control || !w->isVisible() || w->parent()->inherits("QComboBox"))
+                continue;
+            QVERIFY2(!w->objectName().isEmpty(), w->metaObject()->className());
+            QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+        }
         grab(&dialog, QStringLiteral("print-preview.png"));
         if (answerKey) {
             // The key's first page follows the paper's last.
@@ -538,6 +572,39 @@ void TestPrintWindow::printToFile() {
                                  .arg(kPaper, QDir::toNativeSeparators(target))
                                  .arg(pages));
     QCOMPARE(head(target), QByteArray("%PDF"));
+}
+
+// Cancelled while the pages go out (not while they are laid out): the file
+// with only some of the pages is not left behind.
+void TestPrintWindow::cancelledPrintToFileLeavesNoFile() {
+    EditorBank bank;
+    fill(bank);
+    TMainForm form;
+    openBank(form);
+    clickRow(form, 2);
+    const QString target = bank.dir.filePath(QStringLiteral("printed.pdf"));
+    Prompts::instance().queuePrintOptions(PrintChoice{});
+    Prompts::instance().queuePrintDialog([&target](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(target);
+        return true;
+    });
+    QTimer watch;
+    bool sawFile = false;
+    connect(&watch, &QTimer::timeout, &form, [&form, &target, &sawFile] {
+        auto* label = form.findChild<QLabel*>(QStringLiteral("PrintProgressLabel"));
+        if (!label || label->text() != QStringLiteral("正在打印..."))
+            return;
+        sawFile = QFile::exists(target);
+        form.findChild<QProgressDialog*>(QStringLiteral("PrintProgress"))->cancel();
+    });
+    watch.start(0);
+    command(form, "OnPrint")->trigger();
+    watch.stop();
+    QVERIFY(sawFile);
+    QCOMPARE(messages(form),
+             QStringLiteral("已取消打印, 没有写入文件 %1.").arg(QDir::toNativeSeparators(target)));
+    QVERIFY(!QFile::exists(target));
 }
 
 QTEST_MAIN(TestPrintWindow)
