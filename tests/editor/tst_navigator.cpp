@@ -431,7 +431,8 @@ void TestNavigator::popupMenu() {
     for (const QAction* a : menu->actions())
         names << (a->isSeparator() ? QStringLiteral("—") : a->objectName());
     QCOMPARE(names.join(QLatin1Char(' ')),
-             QStringLiteral("OnNewPaper — OnDelPaper OnDelAllQuestion — OnGenPaper OnEditPaper"));
+             QStringLiteral("OnNewPaper — OnDelPaper OnDelAllQuestion — OnGenPaper OnEditPaper — "
+                            "OnPrintPreview OnPrint OnExportPdf"));
 }
 
 QTEST_MAIN(TestNavigator)
