@@ -173,68 +173,80 @@ private:
 // are screen pixels: they are made points so that they print as on screen.
 void fitInserted(QTextDocument& doc, PictureStore& pictures, int start, int end, qreal maxWidth,
                  qreal maxHeight) {
+    enum class Kind { Format, Replace, BreakBefore };
     struct Change {
         int position;
+        int length;
         QTextCharFormat format;
-        bool missing;
+        Kind kind;
     };
+    // Gathered first and made from the end, so that no change moves another.
     std::vector<Change> changes;
     for (QTextBlock block = doc.findBlock(start); block.isValid() && block.position() < end;
          block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             QTextCharFormat format = fragment.charFormat();
-            if (format.isImageFormat()) {
-                QTextImageFormat image = format.toImageFormat();
-                const QString name = PictureStore::fileNameOf(image.name());
-                const Picture& p = pictures.picture(name);
-                for (int i = 0; i < fragment.length(); ++i) {
-                    if (p.image.isNull()) {
-                        QTextCharFormat box;
-                        box.setObjectType(kMissingPictureObject);
-                        box.setProperty(kPictureNameProperty, name);
-                        box.setFont(doc.defaultFont());
-                        changes.push_back({fragment.position() + i, box, true});
-                        continue;
-                    }
-                    QSizeF size = p.natural;
-                    const qreal w = image.width(), h = image.height();
-                    if (w > 0 && h > 0)
-                        size = {w, h};
-                    else if (w > 0)
-                        size = {w, w * size.height() / std::max<qreal>(size.width(), 1)};
-                    else if (h > 0)
-                        size = {h * size.width() / std::max<qreal>(size.height(), 1), h};
-                    // Screen pixels to layout units, then made to fit.
-                    size *= kCssScale;
-                    if (size.width() > maxWidth || size.height() > maxHeight)
-                        size.scale(maxWidth, maxHeight, Qt::KeepAspectRatio);
-                    image.setWidth(size.width() / kCssScale);
-                    image.setHeight(size.height() / kCssScale);
-                    changes.push_back({fragment.position() + i, image, false});
-                }
-            } else if (format.hasProperty(QTextFormat::FontPixelSize)) {
-                QTextCharFormat points;
-                points.setFontPointSize(format.intProperty(QTextFormat::FontPixelSize) * 0.75);
-                points.clearProperty(QTextFormat::FontPixelSize);
-                QTextCursor cursor(&doc);
-                cursor.setPosition(fragment.position());
-                cursor.setPosition(fragment.position() + fragment.length(),
-                                   QTextCursor::KeepAnchor);
+            if (format.hasProperty(QTextFormat::FontPixelSize)) {
+                format.setFontPointSize(format.intProperty(QTextFormat::FontPixelSize) * 0.75);
                 format.clearProperty(QTextFormat::FontPixelSize);
-                format.setFontPointSize(points.fontPointSize());
-                cursor.setCharFormat(format);
+                changes.push_back({fragment.position(), fragment.length(), format, Kind::Format});
+            }
+            if (!format.isImageFormat())
+                continue;
+            QTextImageFormat image = format.toImageFormat();
+            const QString name = PictureStore::fileNameOf(image.name());
+            const Picture& p = pictures.picture(name);
+            for (int i = 0; i < fragment.length(); ++i) {
+                const int position = fragment.position() + i;
+                if (p.image.isNull()) {
+                    QTextCharFormat box;
+                    box.setObjectType(kMissingPictureObject);
+                    box.setProperty(kPictureNameProperty, name);
+                    box.setFont(doc.defaultFont());
+                    changes.push_back({position, 1, box, Kind::Replace});
+                    continue;
+                }
+                QSizeF size = p.natural;
+                const qreal w = image.width(), h = image.height();
+                if (w > 0 && h > 0)
+                    size = {w, h};
+                else if (w > 0)
+                    size = {w, w * size.height() / std::max<qreal>(size.width(), 1)};
+                else if (h > 0)
+                    size = {h * size.width() / std::max<qreal>(size.height(), 1), h};
+                // Screen pixels to layout units, then made to fit.
+                size *= kCssScale;
+                if (size.width() > maxWidth || size.height() > maxHeight)
+                    size.scale(maxWidth, maxHeight, Qt::KeepAspectRatio);
+                image.setWidth(size.width() / kCssScale);
+                image.setHeight(size.height() / kCssScale);
+                changes.push_back({position, 1, image, Kind::Format});
+                // A wide picture starts a line of its own: the line it would not
+                // fit on would otherwise keep its height, leaving a gap above the text.
+                if (size.width() > maxWidth / 2 && position > block.position() &&
+                    doc.characterAt(position - 1) != QChar::LineSeparator)
+                    changes.push_back({position, 0, {}, Kind::BreakBefore});
             }
         }
     }
+    std::stable_sort(changes.begin(), changes.end(),
+                     [](const Change& a, const Change& b) { return a.position > b.position; });
     for (const Change& change : changes) {
         QTextCursor cursor(&doc);
         cursor.setPosition(change.position);
-        cursor.setPosition(change.position + 1, QTextCursor::KeepAnchor);
-        if (change.missing)
-            cursor.insertText(QString(QChar::ObjectReplacementCharacter), change.format);
-        else
+        cursor.setPosition(change.position + change.length, QTextCursor::KeepAnchor);
+        switch (change.kind) {
+        case Kind::Format:
             cursor.setCharFormat(change.format);
+            break;
+        case Kind::Replace:
+            cursor.insertText(QString(QChar::ObjectReplacementCharacter), change.format);
+            break;
+        case Kind::BreakBefore:
+            cursor.insertText(QString(QChar::LineSeparator));
+            break;
+        }
     }
 }
 
@@ -263,6 +275,36 @@ std::vector<std::pair<qreal, qreal>> lineSpans(const QTextDocument& doc) {
             merged.push_back(span);
     }
     return merged;
+}
+
+// Makes the line that starts at y begin a paragraph of its own, without
+// moving anything. The text layout paints the line before the first one a
+// page shows too (clipped away); within one paragraph that line would be in
+// the PDF's text on both pages, found twice by a search or a copy.
+bool splitParagraphAt(QTextDocument& doc, qreal y) {
+    const QAbstractTextDocumentLayout* layout = doc.documentLayout();
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* lines = block.layout();
+        if (!lines || lines->lineCount() < 2)
+            continue;
+        const qreal top = layout->blockBoundingRect(block).top();
+        for (int i = 1; i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            if (std::abs(top + line.y() - y) > 0.5)
+                continue;
+            QTextCursor cursor(block);
+            QTextBlockFormat first = block.blockFormat();
+            QTextBlockFormat rest = first;
+            first.setBottomMargin(0);
+            rest.setTopMargin(0);
+            rest.setTextIndent(0);
+            cursor.setBlockFormat(first);
+            cursor.setPosition(block.position() + line.textStart());
+            cursor.insertBlock(rest);
+            return true;
+        }
+    }
+    return false;
 }
 
 // The lowest place at or above limit (and below from) where no line is cut;
@@ -582,6 +624,10 @@ void PaperLayout::Data::paginate() {
                 newPage();
             const qreal limit = std::min(block.height, top + (height - y));
             const qreal bottom = limit >= block.height ? limit : cutAt(block.spans, top, limit);
+            if (bottom < block.height && splitParagraphAt(*block.doc, bottom)) {
+                block.spans = lineSpans(*block.doc);
+                block.height = block.doc->size().height();
+            }
             pages.last().append({int(i), top, bottom, y});
             y += bottom - top;
             top = bottom;
@@ -653,8 +699,13 @@ void PaperLayout::paintPage(QPainter& painter, int page) const {
         const Data::Block& block = d->blocks.at(slice.block);
         painter.save();
         painter.translate(d->body.left(), d->body.top() + slice.y - slice.top);
-        block.doc->drawContents(&painter,
-                                QRectF(0, slice.top, d->body.width(), slice.bottom - slice.top));
+        // A line that only touches a cut counts as inside for the text
+        // layout: it would be painted, clipped away, on both pages, and
+        // found twice by whoever searches or copies the PDF's text.
+        const qreal inset = 0.5;
+        const qreal top = slice.top > 0 ? slice.top + inset : slice.top;
+        const qreal bottom = slice.bottom < block.height ? slice.bottom - inset : slice.bottom;
+        block.doc->drawContents(&painter, QRectF(0, top, d->body.width(), bottom - top));
         painter.restore();
     }
     // The page number, in the bottom margin.
