@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
             });
             QString failure;
             const double w =
-                milliseconds([&] { failure = print::writePaperPdf(paper, options, path); });
+                milliseconds([&] { failure = print::writePaperPdf(paper, options, path).error; });
             if (!failure.isEmpty()) {
                 out << failure << "\n";
                 return 1;

@@ -39,19 +39,18 @@ bool sameFile(const QString& a, const QString& b) {
 // Writes one PDF and says so; false (with the reason said) when it is not written.
 bool writeOne(const tess::print::PrintedPaper& paper, const tess::print::PrintOptions& options,
               const QString& path, const QString& what, QStringList& missing) {
-    QStringList notFound;
-    const QString failure =
-        tess::print::writePaperPdf(paper, options, path, {}, nullptr, &notFound);
-    if (!failure.isEmpty()) {
-        say(QStringLiteral("拒绝: ") + failure);
+    const tess::print::PdfResult result = tess::print::writePaperPdf(paper, options, path);
+    if (!result.error.isEmpty()) {
+        say(QStringLiteral("拒绝: ") + result.error);
         return false;
     }
-    for (const QString& name : notFound)
+    for (const QString& name : result.missingPictures)
         if (!missing.contains(name))
             missing << name;
-    say(QStringLiteral("已将%1 \"%2\" (%3 道题) 写入 %4.")
+    say(QStringLiteral("已将%1 \"%2\" (%3 道题, %4 页) 写入 %5.")
             .arg(what, paper.name)
             .arg(paper.questionCount())
+            .arg(result.pages)
             .arg(QDir::toNativeSeparators(QDir::cleanPath(path))));
     return true;
 }

@@ -22,6 +22,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace tess::print {
@@ -408,6 +409,30 @@ QTextCharFormat textFormat(qreal points, bool bold = false) {
     return format;
 }
 
+// Lines up the first line of each row's first cell (a number, a label) with
+// the first line of the text beside it, however tall a picture makes that
+// line: the text layout only aligns cells by their tops.
+void alignFirstLines(QTextTable* table) {
+    const QAbstractTextDocumentLayout* layout = table->document()->documentLayout();
+    const auto baseline = [layout](const QTextTableCell& cell) -> std::optional<qreal> {
+        const QTextBlock block = cell.firstCursorPosition().block();
+        if (!block.layout() || block.layout()->lineCount() == 0)
+            return std::nullopt;
+        const QTextLine line = block.layout()->lineAt(0);
+        return layout->blockBoundingRect(block).top() + line.y() + line.ascent();
+    };
+    for (int r = 0; r < table->rows(); ++r) {
+        QTextTableCell label = table->cellAt(r, 0);
+        const std::optional<qreal> from = baseline(label);
+        const std::optional<qreal> to = baseline(table->cellAt(r, 1));
+        if (!from || !to || *to - *from < 1)
+            continue;
+        QTextTableCellFormat format = label.format().toTableCellFormat();
+        format.setTopPadding(format.topPadding() + (*to - *from) / kCssScale);
+        label.setFormat(format);
+    }
+}
+
 QString markText(int mark) {
     return QStringLiteral("（%1分）").arg(mark);
 }
@@ -532,6 +557,7 @@ void PaperLayout::Data::buildQuestion(const PrintedQuestion& question, int index
                 textFormat(kBodyPoints, true));
         }
     }
+    alignFirstLines(table);
     addBlock(std::move(doc), metrics.height() * 0.5, false, index);
 }
 
@@ -576,6 +602,8 @@ void PaperLayout::Data::addChoices(QTextCursor& cursor, const PageQuestion& ques
             shares << QTextLength(QTextLength::PercentageLength, 100.0 / columns);
         table = cursor.insertTable(rows, columns, plainTable(shares));
     }
+    if (columns == 1)
+        alignFirstLines(table);
     for (int i = 0; i < question.choices.size(); ++i) {
         const int row = columns == 1 ? i : i / columns;
         QTextCursor cell = table->cellAt(row, columns == 1 ? 0 : i % columns).firstCursorPosition();
@@ -746,31 +774,27 @@ bool PaperLayout::paint(QPagedPaintDevice& device, const Progress& progress) con
     return painter.end();
 }
 
-QString writePaperPdf(const PrintedPaper& paper, const PrintOptions& options, const QString& path,
-                      const Progress& progress, bool* cancelled, QStringList* missingPictures) {
-    bool stopped = false;
-    if (cancelled)
-        *cancelled = false;
+PdfResult writePaperPdf(const PrintedPaper& paper, const PrintOptions& options, const QString& path,
+                        const Progress& progress) {
+    PdfResult result;
     // Laying out is most of the work; painting the pages follows.
     const int questions = std::max(paper.questionCount(), 1);
     const auto share = [&](int from) -> Progress {
         if (!progress)
             return {};
-        return [&progress, &stopped, from, questions](int done, int total) {
-            stopped =
+        return [&progress, &result, from, questions](int done, int total) {
+            result.cancelled =
                 !progress(from + (total > 0 ? done * questions / total : questions), 2 * questions);
-            return !stopped;
+            return !result.cancelled;
         };
     };
     const QString notWritten = QStringLiteral("已取消, 没有写入文件.");
     PaperLayout layout(paper, options);
     const bool laidOut = layout.layOut(defaultPageLayout(), share(0));
-    if (missingPictures)
-        *missingPictures = layout.missingPictures();
+    result.missingPictures = layout.missingPictures();
     if (!laidOut) {
-        if (cancelled)
-            *cancelled = true;
-        return notWritten;
+        result.error = notWritten;
+        return result;
     }
 
     QBuffer buffer;
@@ -784,15 +808,18 @@ QString writePaperPdf(const PrintedPaper& paper, const PrintOptions& options, co
         full.setMode(QPageLayout::FullPageMode);
         writer.setPageLayout(full);
         if (!layout.paint(writer, share(questions))) {
-            if (cancelled)
-                *cancelled = stopped;
-            return stopped ? notWritten : QStringLiteral("无法生成 PDF, 没有写入文件.");
+            result.error =
+                result.cancelled ? notWritten : QStringLiteral("无法生成 PDF, 没有写入文件.");
+            return result;
         }
     }
     const QString failure = replaceFileContents(path, buffer.data());
     if (!failure.isEmpty())
-        return QStringLiteral("无法写入 %1: %2").arg(QDir::toNativeSeparators(path), failure);
-    return {};
+        result.error =
+            QStringLiteral("无法写入 %1: %2").arg(QDir::toNativeSeparators(path), failure);
+    else
+        result.pages = layout.pageCount();
+    return result;
 }
 
 } // namespace tess::print

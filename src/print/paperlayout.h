@@ -64,13 +64,17 @@ private:
 // beside the paper.
 QString answerKeyPath(const QString& pdfPath);
 
+struct PdfResult {
+    QString error;               // empty when written, else what went wrong, in Chinese
+    bool cancelled = false;      // the progress answered false: nothing written
+    int pages = 0;               // of the file written
+    QStringList missingPictures; // named by the texts but not found
+};
+
 // Lays out and writes the paper (or its key, after options) as a PDF at path.
 // The file is complete before it replaces an earlier one; nothing is left
-// when it fails or is cancelled. Returns an empty text on success, else what
-// went wrong in Chinese; *cancelled tells a cancel apart. missingPictures
-// receives the pictures that were not found.
-QString writePaperPdf(const PrintedPaper& paper, const PrintOptions& options, const QString& path,
-                      const Progress& progress = {}, bool* cancelled = nullptr,
-                      QStringList* missingPictures = nullptr);
+// when it fails or is cancelled.
+PdfResult writePaperPdf(const PrintedPaper& paper, const PrintOptions& options, const QString& path,
+                        const Progress& progress = {});
 
 } // namespace tess::print

@@ -257,26 +257,6 @@ QString suggestedFileName(const QString& paperName) {
     return (name.isEmpty() ? QStringLiteral("试卷") : name) + QStringLiteral(".pdf");
 }
 
-// The pages a PDF written by Qt holds, read from its page tree; 0 when it
-// cannot be read there.
-int pdfPageCount(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray bytes = file.readAll();
-    const qsizetype pages = bytes.indexOf("/Type /Pages");
-    const qsizetype count = pages < 0 ? -1 : bytes.indexOf("/Count", pages);
-    if (count < 0)
-        return 0;
-    qsizetype at = count + 6;
-    while (at < bytes.size() && bytes.at(at) == ' ')
-        ++at;
-    qsizetype end = at;
-    while (end < bytes.size() && bytes.at(end) >= '0' && bytes.at(end) <= '9')
-        ++end;
-    return bytes.mid(at, end - at).toInt();
-}
-
 QString pagesText(int pages) {
     return pages > 0 ? QStringLiteral(" (%1 页)").arg(pages) : QString();
 }
@@ -506,16 +486,17 @@ void PrintCommands::OnExportPdfExecute() {
         out.temporary->close();
     }
     QStringList missing;
+    std::vector<int> pages;
     {
         ProgressBox box(&m_form, static_cast<int>(outputs.size()));
         for (std::size_t i = 0; i < outputs.size(); ++i) {
             const Output& out = outputs[i];
-            bool cancelled = false;
-            QStringList notFound;
-            QString failure = print::writePaperPdf(
+            print::PdfResult result = print::writePaperPdf(
                 job->paper, job->options(out.answerKey), out.temporary->fileName(),
-                box.part(static_cast<int>(i), partLabel(out.answerKey)), &cancelled, &notFound);
-            if (cancelled || box.cancelled()) {
+                box.part(static_cast<int>(i), partLabel(out.answerKey)));
+            pages.push_back(result.pages);
+            QString& failure = result.error;
+            if (result.cancelled || box.cancelled()) {
                 m_form.AddMessage(QStringLiteral("已取消导出 PDF, 没有写入任何文件."));
                 return;
             }
@@ -529,13 +510,14 @@ void PrintCommands::OnExportPdfExecute() {
                         : QStringLiteral("错误: 无法导出 %1: %2").arg(native(out.path), failure));
                 return;
             }
-            for (const QString& name : std::as_const(notFound))
+            for (const QString& name : std::as_const(result.missingPictures))
                 if (!missing.contains(name))
                     missing << name;
         }
     }
     QStringList written;
-    for (const Output& out : outputs) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const Output& out = outputs[i];
         const QByteArray from = QFile::encodeName(out.temporary->fileName());
         const QByteArray to = QFile::encodeName(out.path);
         if (::rename(from.constData(), to.constData()) != 0) {
@@ -546,8 +528,7 @@ void PrintCommands::OnExportPdfExecute() {
         }
         const QString what = out.answerKey ? QStringLiteral("答案")
                                            : QStringLiteral("试卷 \"%1\"").arg(job->paper.name);
-        written << QStringLiteral("%1%2 到 %3")
-                       .arg(what, pagesText(pdfPageCount(out.path)), native(out.path));
+        written << QStringLiteral("%1%2 到 %3").arg(what, pagesText(pages[i]), native(out.path));
     }
     reportMissingPictures(missing);
     m_form.AddMessage(QStringLiteral("已导出") + written.join(QStringLiteral(", ")) +

@@ -345,11 +345,11 @@ void TestPrintPdf::paperAndKey() {
         steps.append({done, total});
         return true;
     };
-    bool cancelled = true;
-    QStringList missing{QStringLiteral("not yet")};
-    QCOMPARE(writePaperPdf(paper, options, pdf, progress, &cancelled, &missing), QString());
-    QVERIFY(!cancelled);
-    QCOMPARE(missing, QStringList());
+    const PdfResult written = writePaperPdf(paper, options, pdf, progress);
+    QCOMPARE(written.error, QString());
+    QVERIFY(!written.cancelled);
+    QCOMPARE(written.missingPictures, QStringList());
+    QCOMPARE(written.pages, pdfPages(pdf));
     // Progress goes forward to its end against one total.
     QVERIFY(!steps.isEmpty());
     for (qsizetype i = 0; i < steps.size(); ++i) {
@@ -404,7 +404,7 @@ void TestPrintPdf::paperAndKey() {
     options.answerKey = true;
     const QString keyPdf = answerKeyPath(pdf);
     QCOMPARE(keyPdf, m_dir.filePath(QStringLiteral("期中-%1-答案.pdf").arg(papId)));
-    QCOMPARE(writePaperPdf(paper, options, keyPdf), QString());
+    QCOMPARE(writePaperPdf(paper, options, keyPdf).error, QString());
     QCOMPARE(pdfPages(keyPdf), 1);
     QCOMPARE(fontsNotEmbedded(keyPdf, &fonts), QStringList());
     QCOMPARE(pdfImages(keyPdf), QList<QSize>{QSize(120, 80)});
@@ -454,7 +454,7 @@ void TestPrintPdf::questionsKeptWhole() {
     QVERIFY2(layout.pageCount() >= 5, qPrintable(QString::number(layout.pageCount())));
 
     const QString pdf = m_dir.filePath(QStringLiteral("medium.pdf"));
-    QCOMPARE(writePaperPdf(paper, options, pdf), QString());
+    QCOMPARE(writePaperPdf(paper, options, pdf).error, QString());
     const QStringList pages = pageTexts(pdf);
     QCOMPARE(pages.size(), layout.pageCount());
     QCOMPARE(pdfPages(pdf), layout.pageCount());
@@ -545,11 +545,10 @@ void TestPrintPdf::badInput() {
     PrintOptions options;
     options.picturesFolder = m_pictures;
     const QString pdf = m_dir.filePath(QStringLiteral("bad.pdf"));
-    QStringList notFound;
-    bool cancelled = true;
-    QCOMPARE(writePaperPdf(paper, options, pdf, {}, &cancelled, &notFound), QString());
-    QVERIFY(!cancelled);
-    QCOMPARE(notFound, missing);
+    const PdfResult written = writePaperPdf(paper, options, pdf);
+    QCOMPARE(written.error, QString());
+    QVERIFY(!written.cancelled);
+    QCOMPARE(written.missingPictures, missing);
     PaperLayout layout(paper, options);
     QVERIFY(layout.layOut(defaultPageLayout()));
     QCOMPARE(layout.missingPictures(), missing);
@@ -629,10 +628,10 @@ void TestPrintPdf::unwritablePath() {
             QSKIP("the immutable attribute cannot be set here");
     }
     const PrintedPaper paper = paperWithText(QStringLiteral("内容"));
-    bool cancelled = true;
-    const QString message = writePaperPdf(paper, PrintOptions{}, pdf, {}, &cancelled);
+    const PdfResult written = writePaperPdf(paper, PrintOptions{}, pdf);
+    const QString& message = written.error;
     readOnly.reset();
-    QVERIFY(!cancelled);
+    QVERIFY(!written.cancelled);
     // Which file, what went wrong and what to do, in the user's language.
     QVERIFY2(message.contains(QStringLiteral("无法写入")), qPrintable(message));
     QVERIFY2(message.contains(QStringLiteral("试卷.pdf")), qPrintable(message));
@@ -671,10 +670,9 @@ void TestPrintPdf::cancelled() {
         stopped = stopped || done * 100 >= stopAt * total;
         return !stopped;
     };
-    bool cancelled = false;
-    const QString message = writePaperPdf(paper, PrintOptions{}, pdf, progress, &cancelled);
-    QVERIFY(cancelled);
-    QVERIFY(!message.isEmpty());
+    const PdfResult written = writePaperPdf(paper, PrintOptions{}, pdf, progress);
+    QVERIFY(written.cancelled);
+    QVERIFY(!written.error.isEmpty());
     QVERIFY(calls > 0);
     QCOMPARE(afterStop, 0);
     QCOMPARE(fileBytes(pdf), QByteArray("earlier"));
