@@ -602,8 +602,6 @@ void PaperLayout::Data::addChoices(QTextCursor& cursor, const PageQuestion& ques
             shares << QTextLength(QTextLength::PercentageLength, 100.0 / columns);
         table = cursor.insertTable(rows, columns, plainTable(shares));
     }
-    if (columns == 1)
-        alignFirstLines(table);
     for (int i = 0; i < question.choices.size(); ++i) {
         const int row = columns == 1 ? i : i / columns;
         QTextCursor cell = table->cellAt(row, columns == 1 ? 0 : i % columns).firstCursorPosition();
@@ -613,6 +611,9 @@ void PaperLayout::Data::addChoices(QTextCursor& cursor, const PageQuestion& ques
         insertHtml(cell, question.choices.at(i).html,
                    columns == 1 ? width - labelWidth : width / columns);
     }
+    // Once the choices are in: their first lines are what the labels follow.
+    if (columns == 1)
+        alignFirstLines(table);
     cursor = table->lastCursorPosition();
     cursor.movePosition(QTextCursor::NextBlock);
 }

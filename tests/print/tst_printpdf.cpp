@@ -17,6 +17,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 
 using namespace tess;
 using namespace tess::print;
@@ -110,6 +111,23 @@ QList<QSize> pdfImages(const QString& pdf) {
             sizes << QSize(cells[3].toInt(), cells[4].toInt());
     }
     return sizes;
+}
+
+// The words of a page with the bottom of each, as pdftotext -bbox places them.
+QList<std::pair<QString, qreal>> wordBottoms(const QString& pdf, int page) {
+    static const QRegularExpression word(
+        QStringLiteral("<word xMin=\"[\\d.]+\" yMin=\"[\\d.]+\" xMax=\"[\\d.]+\" "
+                       "yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    const QString page1 = QString::number(page);
+    QList<std::pair<QString, qreal>> words;
+    auto it = word.globalMatch(runTool(QStringLiteral("pdftotext"),
+                                       {QStringLiteral("-bbox"), QStringLiteral("-f"), page1,
+                                        QStringLiteral("-l"), page1, pdf, QStringLiteral("-")}));
+    while (it.hasNext()) {
+        const auto m = it.next();
+        words.append({m.captured(2), m.captured(1).toDouble()});
+    }
+    return words;
 }
 
 QByteArray fileBytes(const QString& path) {
@@ -212,6 +230,8 @@ private Q_SLOTS:
     void badInput_data();
     void badInput();
     void pictureAfterALineOfText();
+    void labelBesideAPicture_data();
+    void labelBesideAPicture();
     void unwritablePath_data();
     void unwritablePath();
     void cancelled_data();
@@ -602,6 +622,51 @@ void TestPrintPdf::pictureAfterALineOfText() {
     const int afterBreak = pages(QStringLiteral("<br>"));
     QVERIFY(afterBreak > 0);
     QCOMPARE(pages(QString()), afterBreak);
+}
+
+void TestPrintPdf::labelBesideAPicture_data() {
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QVector<PageChoice>>("choices");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("text"); // beside the picture, on the same line
+    const QString leaf = QStringLiteral("<IMG SRC=\"images\\leaf.png\">");
+    QTest::newRow("question number") << leaf + QStringLiteral("看图") << QVector<PageChoice>{}
+                                     << QStringLiteral("1．") << QStringLiteral("看图");
+    QTest::newRow("choice label")
+        << QStringLiteral("选哪个？")
+        << QVector<PageChoice>{{QStringLiteral("1"), leaf + QStringLiteral("叶子"), true},
+                               {QStringLiteral("2"), QStringLiteral("别的"), false}}
+        << QStringLiteral("A．") << QStringLiteral("叶子");
+}
+
+// A number or a label stands on the line of the text beside it, however
+// tall a picture makes that line, not above it at the picture's top.
+void TestPrintPdf::labelBesideAPicture() {
+    QFETCH(QString, html);
+    QFETCH(QVector<PageChoice>, choices);
+    QFETCH(QString, label);
+    QFETCH(QString, text);
+    const PagePart part = choices.isEmpty() ? PagePart::TrueFalse : PagePart::Single;
+    const PrintedPaper paper =
+        paperOf(QStringLiteral("看图"),
+                {section(part, QStringLiteral("一、题"), {question(1, part, 5, html, choices)})});
+    PrintOptions options;
+    options.picturesFolder = m_pictures;
+    const QString pdf = m_dir.filePath(QStringLiteral("beside.pdf"));
+    QCOMPARE(writePaperPdf(paper, options, pdf).error, QString());
+    std::optional<qreal> labelBottom, textBottom;
+    for (const auto& [word, bottom] : wordBottoms(pdf, 1)) {
+        if (word.startsWith(label))
+            labelBottom = bottom;
+        if (word.contains(text))
+            textBottom = bottom;
+    }
+    QVERIFY(labelBottom && textBottom);
+    QVERIFY2(qAbs(*labelBottom - *textBottom) < 1, qPrintable(QStringLiteral("%1 at %2, %3 at %4")
+                                                                  .arg(label)
+                                                                  .arg(*labelBottom)
+                                                                  .arg(text)
+                                                                  .arg(*textBottom)));
 }
 
 void TestPrintPdf::unwritablePath_data() {
