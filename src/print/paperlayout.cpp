@@ -437,6 +437,18 @@ QString markText(int mark) {
     return QStringLiteral("（%1分）").arg(mark);
 }
 
+// The brackets a true/false answer is written in, two characters wide inside,
+// or the key's answer in them. The spaces are no-break ones: the text layout
+// may end a line at any other space, parting the brackets.
+QString answerSpace(const QFontMetricsF& metrics, const QString& answer) {
+    const QChar space(0x00A0);
+    if (!answer.isEmpty())
+        return QStringLiteral("（") + space + answer + space + QStringLiteral("）");
+    const qreal room = metrics.horizontalAdvance(QStringLiteral("　　"));
+    const int spaces = std::max(2, int(std::ceil(room / metrics.horizontalAdvance(space))));
+    return QStringLiteral("（") + QString(spaces, space) + QStringLiteral("）");
+}
+
 // A table without borders whose columns take the given shares of the width.
 QTextTableFormat plainTable(const QList<QTextLength>& columns) {
     QTextTableFormat format;
@@ -537,10 +549,10 @@ void PaperLayout::Data::buildQuestion(const PrintedQuestion& question, int index
     text.insertText(markText(q.mark), textFormat(kBodyPoints));
     insertHtml(text, q.html, width);
     if (q.part == PagePart::TrueFalse) {
-        const QString answer = !options.answerKey ? QStringLiteral("（　　）")
-                               : q.answer         ? QStringLiteral("（ √ ）")
-                                                  : QStringLiteral("（ × ）");
-        text.insertText(answer, textFormat(kBodyPoints, options.answerKey));
+        const QString answer = !options.answerKey ? QString()
+                               : q.answer         ? QStringLiteral("√")
+                                                  : QStringLiteral("×");
+        text.insertText(answerSpace(metrics, answer), textFormat(kBodyPoints, options.answerKey));
     } else {
         addChoices(text, q, width);
         if (options.answerKey) {

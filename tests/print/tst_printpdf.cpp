@@ -232,6 +232,8 @@ private Q_SLOTS:
     void pictureAfterALineOfText();
     void labelBesideAPicture_data();
     void labelBesideAPicture();
+    void answerSpaceKeptOnOneLine_data();
+    void answerSpaceKeptOnOneLine();
     void unwritablePath_data();
     void unwritablePath();
     void cancelled_data();
@@ -667,6 +669,39 @@ void TestPrintPdf::labelBesideAPicture() {
                                                                   .arg(*labelBottom)
                                                                   .arg(text)
                                                                   .arg(*textBottom)));
+}
+
+void TestPrintPdf::answerSpaceKeptOnOneLine_data() {
+    QTest::addColumn<bool>("answerKey");
+    QTest::newRow("paper") << false;
+    QTest::newRow("key") << true;
+}
+
+// The brackets a true/false answer is written in (or printed in, in the key)
+// are never parted at a line's end, whatever the length of the text before.
+void TestPrintPdf::answerSpaceKeptOnOneLine() {
+    QFETCH(bool, answerKey);
+    QVector<PrintedQuestion> questions;
+    // From well short of a line to well past one, a character at a time.
+    for (int n = 30; n <= 60; ++n)
+        questions << question(n - 29, PagePart::TrueFalse, 1, QString(n, QChar(0x5B57)), {},
+                              n % 2 == 0);
+    PrintOptions options;
+    options.answerKey = answerKey;
+    const QString pdf = m_dir.filePath(QStringLiteral("brackets.pdf"));
+    QCOMPARE(writePaperPdf(
+                 paperOf(QStringLiteral("括号"),
+                         {section(PagePart::TrueFalse, QStringLiteral("一、判断题"), questions)}),
+                 options, pdf)
+                 .error,
+             QString());
+    int lines = 0;
+    for (const QString& page : pageTexts(pdf))
+        for (const QString& line : page.split(QLatin1Char('\n'))) {
+            ++lines;
+            QVERIFY2(line.count(QChar(0xFF08)) == line.count(QChar(0xFF09)), qPrintable(line));
+        }
+    QVERIFY(lines > questions.size());
 }
 
 void TestPrintPdf::unwritablePath_data() {
