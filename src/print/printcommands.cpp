@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace tess {
@@ -255,6 +256,17 @@ QString suggestedFileName(const QString& paperName) {
         if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c))
             c = QLatin1Char('_');
     return (name.isEmpty() ? QStringLiteral("试卷") : name) + QStringLiteral(".pdf");
+}
+
+// The mode a file written as a temporary (readable by its owner only) is to
+// take at path: that of the file it replaces, else that of any new file.
+mode_t modeFor(const QString& path) {
+    struct stat old {};
+    if (::stat(QFile::encodeName(path).constData(), &old) == 0)
+        return old.st_mode & 07777;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
 }
 
 QString pagesText(int pages) {
@@ -520,6 +532,7 @@ void PrintCommands::OnExportPdfExecute() {
         const Output& out = outputs[i];
         const QByteArray from = QFile::encodeName(out.temporary->fileName());
         const QByteArray to = QFile::encodeName(out.path);
+        ::chmod(from.constData(), modeFor(out.path));
         if (::rename(from.constData(), to.constData()) != 0) {
             m_form.AddMessage(
                 QStringLiteral("错误: 无法写入 %1: %2. 请检查文件是否正被别的程序打开, 然后再导出.")

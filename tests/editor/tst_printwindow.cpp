@@ -122,6 +122,8 @@ private Q_SLOTS:
     void nothingWrittenWhenNotConfirmed_data();
     void nothingWrittenWhenNotConfirmed();
     void paperWithoutQuestions();
+    void exportedFilesReadableAsUsual_data();
+    void exportedFilesReadableAsUsual();
     void cancelledExportKeepsEarlierFiles_data();
     void cancelledExportKeepsEarlierFiles();
     void unwritableFolder_data();
@@ -294,6 +296,54 @@ void TestPrintWindow::paperWithoutQuestions() {
         QVERIFY2(!messages(form).contains(QLatin1Char('\n')), qPrintable(messages(form)));
     }
     QVERIFY(filesIn(bank.dir.path()).filter(QStringLiteral(".pdf")).isEmpty());
+}
+
+void TestPrintWindow::exportedFilesReadableAsUsual_data() {
+    QTest::addColumn<bool>("replacing");
+    QTest::newRow("new files") << false;
+    QTest::newRow("replacing files") << true;
+}
+
+// The paper and its key are readable by whoever may read any new file of
+// the teacher's (the copy room, a colleague), or as the files they replace
+// were: not only by the teacher, as the names they are written under are.
+void TestPrintWindow::exportedFilesReadableAsUsual() {
+    QFETCH(bool, replacing);
+    EditorBank bank;
+    fill(bank);
+    const QString out = bank.dir.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkdir(out));
+    const QString pdf = out + QStringLiteral("/期中.pdf");
+    const QString key = out + QStringLiteral("/期中-答案.pdf");
+    const QFileDevice::Permissions earlier =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+    QFileDevice::Permissions expected;
+    {
+        QFile usual(out + QStringLiteral("/usual"));
+        QVERIFY(usual.open(QIODevice::WriteOnly));
+        expected = usual.permissions();
+        usual.remove();
+    }
+    if (replacing) {
+        for (const QString& path : {pdf, key}) {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            QVERIFY(old.setPermissions(earlier));
+        }
+        expected = QFile::permissions(pdf);
+    }
+    TMainForm form;
+    openBank(form);
+    clickRow(form, 0);
+    Prompts::instance().queuePrintOptions(PrintChoice{true, false});
+    Prompts::instance().queueFile(pdf);
+    if (replacing)
+        Prompts::instance().queueYesNo(true);
+    command(form, "OnExportPdf")->trigger();
+    QCOMPARE(head(pdf), QByteArray("%PDF"));
+    QCOMPARE(head(key), QByteArray("%PDF"));
+    QCOMPARE(QFile::permissions(pdf), expected);
+    QCOMPARE(QFile::permissions(key), expected);
 }
 
 // The progress box's cancel during the export: the earlier files are as they
