@@ -309,11 +309,11 @@ bool splitParagraphAt(QTextDocument& doc, qreal y) {
 }
 
 // The lowest place at or above limit (and below from) where no line is cut;
-// limit itself when one line is taller than what is left.
+// from itself when the first line is taller than what is left.
 qreal cutAt(const std::vector<std::pair<qreal, qreal>>& spans, qreal from, qreal limit) {
     for (const auto& [top, bottom] : spans)
         if (top < limit && limit < bottom)
-            return top > from ? top : limit;
+            return top > from ? top : from;
     return limit;
 }
 
@@ -649,9 +649,9 @@ void PaperLayout::Data::paginate() {
             newPage();
         if (block.height > height - y && y > height * 0.75)
             newPage(); // what is left is too little to start a long text in
-        if (block.question >= 0)
-            questionPages.append(int(pages.size()) - 1);
         if (block.height <= height - y) {
+            if (block.question >= 0)
+                questionPages.append(int(pages.size()) - 1);
             pages.last().append({int(i), 0, block.height, y});
             y += block.height + block.spaceAfter;
             continue;
@@ -664,11 +664,22 @@ void PaperLayout::Data::paginate() {
             if (y >= height)
                 newPage();
             const qreal limit = std::min(block.height, top + (height - y));
-            const qreal bottom = limit >= block.height ? limit : cutAt(block.spans, top, limit);
+            qreal bottom = limit >= block.height ? limit : cutAt(block.spans, top, limit);
+            if (bottom <= top) {
+                // A line (a picture) taller than what is left: on the next
+                // page it is whole, unless it is taller than a page.
+                if (y > 0) {
+                    newPage();
+                    continue;
+                }
+                bottom = limit;
+            }
             if (bottom < block.height && splitParagraphAt(*block.doc, bottom)) {
                 block.spans = lineSpans(*block.doc);
                 block.height = block.doc->size().height();
             }
+            if (top == 0 && block.question >= 0)
+                questionPages.append(int(pages.size()) - 1);
             pages.last().append({int(i), top, bottom, y});
             y += bottom - top;
             top = bottom;

@@ -234,6 +234,7 @@ private Q_SLOTS:
     void labelBesideAPicture();
     void answerSpaceKeptOnOneLine_data();
     void answerSpaceKeptOnOneLine();
+    void tallPictureNotCut();
     void unwritablePath_data();
     void unwritablePath();
     void cancelled_data();
@@ -702,6 +703,38 @@ void TestPrintPdf::answerSpaceKeptOnOneLine() {
             QVERIFY2(line.count(QChar(0xFF08)) == line.count(QChar(0xFF09)), qPrintable(line));
         }
     QVERIFY(lines > questions.size());
+}
+
+// A question longer than a page that opens with a picture taller than what
+// is left of the page starts on the next page, its picture whole, rather
+// than have the picture cut in two by the page break.
+void TestPrintPdf::tallPictureNotCut() {
+    QImage tall(200, 900, QImage::Format_RGB32);
+    tall.fill(Qt::darkRed);
+    QVERIFY(tall.save(m_pictures + QStringLiteral("/tall.png")));
+    const QString filler = QStringLiteral("这是用来占满版面的文字。");
+    QString text;
+    for (int i = 0; i < 200; ++i)
+        text += filler;
+    const PrintedPaper paper =
+        paperOf(QStringLiteral("长题"),
+                {section(PagePart::TrueFalse, QStringLiteral("一、判断题"),
+                         {question(1, PagePart::TrueFalse, 5, filler.repeated(55)),
+                          question(2, PagePart::TrueFalse, 5,
+                                   QStringLiteral("<IMG SRC=\"images\\tall.png\">") + text)})});
+    PrintOptions options;
+    options.picturesFolder = m_pictures;
+    PaperLayout layout(paper, options);
+    QVERIFY(layout.layOut(defaultPageLayout()));
+    QCOMPARE(layout.questionPages(), (QVector<int>{0, 1}));
+    const QString pdf = m_dir.filePath(QStringLiteral("tall.pdf"));
+    QCOMPARE(writePaperPdf(paper, options, pdf).error, QString());
+    QStringList pagesWithPicture;
+    for (const QString& row :
+         tableRows(runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf})))
+        pagesWithPicture << row.split(QLatin1Char(' '), Qt::SkipEmptyParts).value(0);
+    QCOMPARE(pagesWithPicture, QStringList{QStringLiteral("2")});
+    QCOMPARE(pdfPages(pdf), layout.pageCount());
 }
 
 void TestPrintPdf::unwritablePath_data() {
