@@ -168,6 +168,19 @@ private:
     PictureStore& m_pictures;
 };
 
+// The width a picture at position may take: a share of width for each table
+// of the inserted text (after start) it stands in, less a little for the
+// cells' borders and spacing, so that the table stays within width.
+qreal roomAt(QTextDocument& doc, int start, int position, qreal width) {
+    QTextCursor at(&doc);
+    at.setPosition(position);
+    for (QTextFrame* frame = at.currentFrame(); frame; frame = frame->parentFrame())
+        if (const auto* table = qobject_cast<QTextTable*>(frame);
+            table && table->firstPosition() > start)
+            width = width / table->columns() * 0.9;
+    return width;
+}
+
 // Gives the pictures inserted between start and end a size that fits within
 // maxWidth and maxHeight (layout units), and puts a box with the file name in
 // place of each one that cannot be read. Sizes in pixels in the texts' styles
@@ -218,14 +231,15 @@ void fitInserted(QTextDocument& doc, PictureStore& pictures, int start, int end,
                     size = {h * size.width() / std::max<qreal>(size.height(), 1), h};
                 // Screen pixels to layout units, then made to fit.
                 size *= kCssScale;
-                if (size.width() > maxWidth || size.height() > maxHeight)
-                    size.scale(maxWidth, maxHeight, Qt::KeepAspectRatio);
+                const qreal room = roomAt(doc, start, position, maxWidth);
+                if (size.width() > room || size.height() > maxHeight)
+                    size.scale(room, maxHeight, Qt::KeepAspectRatio);
                 image.setWidth(size.width() / kCssScale);
                 image.setHeight(size.height() / kCssScale);
                 changes.push_back({position, 1, image, Kind::Format});
                 // A wide picture starts a line of its own: the line it would not
                 // fit on would otherwise keep its height, leaving a gap above the text.
-                if (size.width() > maxWidth / 2 && position > block.position() &&
+                if (size.width() > room / 2 && position > block.position() &&
                     doc.characterAt(position - 1) != QChar::LineSeparator)
                     changes.push_back({position, 0, {}, Kind::BreakBefore});
             }

@@ -235,6 +235,7 @@ private Q_SLOTS:
     void answerSpaceKeptOnOneLine_data();
     void answerSpaceKeptOnOneLine();
     void tallPictureNotCut();
+    void pictureInATable();
     void unwritablePath_data();
     void unwritablePath();
     void cancelled_data();
@@ -735,6 +736,32 @@ void TestPrintPdf::tallPictureNotCut() {
         pagesWithPicture << row.split(QLatin1Char(' '), Qt::SkipEmptyParts).value(0);
     QCOMPARE(pagesWithPicture, QStringList{QStringLiteral("2")});
     QCOMPARE(pdfPages(pdf), layout.pageCount());
+}
+
+// A picture in a table of the text is made to fit its column, not the whole
+// width: the table stays within the margins, its other cells keep room.
+void TestPrintPdf::pictureInATable() {
+    QImage banner(900, 150, QImage::Format_RGB32);
+    banner.fill(Qt::darkGreen);
+    QVERIFY(banner.save(m_pictures + QStringLiteral("/banner.png")));
+    const QString note = QStringLiteral("电路图的说明");
+    const PrintedPaper paper =
+        paperWithText(QStringLiteral("看表<table border=1><tr><td>") + note +
+                      QStringLiteral("</td><td><IMG SRC=\"images\\banner.png\"></td></tr>"
+                                     "</table>"));
+    PrintOptions options;
+    options.picturesFolder = m_pictures;
+    const QString pdf = m_dir.filePath(QStringLiteral("table.pdf"));
+    QCOMPARE(writePaperPdf(paper, options, pdf).error, QString());
+    const QStringList words = [&] {
+        QStringList all;
+        for (const auto& [word, bottom] : wordBottoms(pdf, 1))
+            all << word;
+        return all;
+    }();
+    // On one line, not a character a line beside a picture as wide as the text.
+    QVERIFY2(words.contains(note), qPrintable(words.join(u' ')));
+    QVERIFY(compactText(pdf).contains(kAfter));
 }
 
 void TestPrintPdf::unwritablePath_data() {
