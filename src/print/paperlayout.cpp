@@ -17,6 +17,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
+#include <QTextList>
 #include <QTextObjectInterface>
 #include <QTextTable>
 #include <QUrl>
@@ -316,6 +317,10 @@ bool splitParagraphAt(QTextDocument& doc, qreal y) {
             cursor.setBlockFormat(first);
             cursor.setPosition(block.position() + line.textStart());
             cursor.insertBlock(rest);
+            // The rest of a list item is no item of its own: no marker, no
+            // number; taken out of the list, it keeps the list's indent.
+            if (QTextList* list = block.textList())
+                list->remove(cursor.block());
             return true;
         }
     }

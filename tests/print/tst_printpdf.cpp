@@ -558,6 +558,12 @@ void TestPrintPdf::badInput_data() {
     }
     QTest::newRow("text longer than a page")
         << longText << sentences << QStringList{} << QList<QSize>{};
+    // Cut by the page break, the item goes on without a number of its own.
+    QTest::newRow("list item longer than a page")
+        << QStringLiteral("<ol><li>") + longText + QStringLiteral("</li><li>第二条</li></ol>")
+        << QStringList{QStringLiteral("1.这是一道很长的题目的") + sentences.first()} +
+               sentences.mid(1) + QStringList{QStringLiteral("2.第二条")}
+        << QStringList{} << QList<QSize>{};
 }
 
 void TestPrintPdf::badInput() {
