@@ -24,9 +24,10 @@ QString picturesBeside(const QString& bank) {
     return QFileInfo(bank).absoluteDir().filePath(QStringLiteral("images"));
 }
 
+// Printing never changes the bank, not even to bring an earlier one up to date.
 void openBank(tess::Connection& conn, const QString& bank) {
     conn.setDataSource(QFileInfo(bank).absoluteFilePath());
-    conn.open();
+    conn.openForReading();
 }
 
 // A typing slip must never put a PDF in place of the bank.

@@ -72,6 +72,14 @@ void Connection::ensureOpen() const {
 }
 
 void Connection::open() {
+    openFile(false);
+}
+
+void Connection::openForReading() {
+    openFile(true);
+}
+
+void Connection::openFile(bool readOnly) {
     if (m_db)
         return;
     m_upgradeProblem.clear();
@@ -88,8 +96,9 @@ void Connection::open() {
     sqlite3* db = nullptr;
     const QByteArray path = QFile::encodeName(m_path);
     // One thread uses a connection: no lock around every call into the engine.
-    const int rc = sqlite3_open_v2(path.constData(), &db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(
+        path.constData(), &db,
+        (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         EngineError error = sqliteError(db, rc, fileWhere(m_path));
         sqlite3_close_v2(db);
@@ -99,6 +108,10 @@ void Connection::open() {
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
     try {
+        if (readOnly) {
+            checkPaperBank();
+            return;
+        }
         // SQLite falls back to reading only when the file refuses writes; every
         // change would then fail later, so say it now.
         if (sqlite3_db_readonly(m_db, "main") == 1)

@@ -28,6 +28,9 @@ public:
     // A bank of the earlier schema is upgraded; when that fails it is used as
     // it is and upgradeProblem() says why.
     void open();
+    // Opens the bank to read it and nothing else: no write is ever made, not
+    // even the upgrade of an earlier schema, and a read-only file is fine.
+    void openForReading();
     QString upgradeProblem() const { return m_upgradeProblem; }
     void close();
     bool isOpen() const;
@@ -58,6 +61,7 @@ public:
     void ensureOpen() const;
 
 private:
+    void openFile(bool readOnly);
     void checkPaperBank();
 
     QString m_path;
