@@ -425,7 +425,12 @@ void PrintCommands::OnPrintExecute() {
             QFile::remove(toFile);
             m_form.AddMessage(QStringLiteral("已取消打印, 没有写入文件 %1.").arg(native(toFile)));
         } else {
-            m_form.AddMessage(QStringLiteral("已取消打印."));
+            // The system's print queue cannot take back pages once given.
+            m_form.AddMessage(
+                pages > 0 ? QStringLiteral("已停止打印: 已送到打印机的前 %1 页仍会印出, "
+                                           "其余的没有送出. 如不需要, 请在系统的打印队列中删除.")
+                                .arg(pages)
+                          : QStringLiteral("已取消打印, 没有打印任何一页."));
         }
         return;
     }
