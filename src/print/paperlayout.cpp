@@ -660,10 +660,13 @@ void PaperLayout::Data::paginate() {
     };
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         Block& block = blocks[i];
-        // A section title stays with its first question.
+        // A section title stays with its first question, or with as much of
+        // one longer than a page as a page's last quarter would hold.
         qreal needed = block.height;
-        if (block.keepWithNext && i + 1 < blocks.size())
-            needed += block.spaceAfter + blocks[i + 1].height;
+        if (block.keepWithNext && i + 1 < blocks.size()) {
+            const qreal next = blocks[i + 1].height;
+            needed += block.spaceAfter + (next <= height ? next : height / 4);
+        }
         if (y > 0 && y + needed > height && needed <= height)
             newPage();
         if (block.height > height - y && y > height * 0.75)

@@ -235,6 +235,7 @@ private Q_SLOTS:
     void answerSpaceKeptOnOneLine_data();
     void answerSpaceKeptOnOneLine();
     void tallPictureNotCut();
+    void titleNotLeftAlone();
     void pictureInATable();
     void unwritablePath_data();
     void unwritablePath();
@@ -742,6 +743,29 @@ void TestPrintPdf::tallPictureNotCut() {
         pagesWithPicture << row.split(QLatin1Char(' '), Qt::SkipEmptyParts).value(0);
     QCOMPARE(pagesWithPicture, QStringList{QStringLiteral("2")});
     QCOMPARE(pdfPages(pdf), layout.pageCount());
+}
+
+// A section title at the foot of a page, before a question longer than a
+// page, goes over with it rather than stand alone. The first question's
+// length moves the title through the last part of the page.
+void TestPrintPdf::titleNotLeftAlone() {
+    const QString filler = QStringLiteral("这是用来占满版面的文字。");
+    const QString start = QStringLiteral("第二部分开头");
+    for (int n = 100; n <= 160; n += 6) {
+        const PrintedPaper paper =
+            paperOf(QStringLiteral("标题"),
+                    {section(PagePart::TrueFalse, QStringLiteral("一、判断题"),
+                             {question(1, PagePart::TrueFalse, 5, filler.repeated(n))}),
+                     section(PagePart::Multiple, QStringLiteral("二、多选题"),
+                             {question(1, PagePart::Multiple, 5, start + filler.repeated(300))})});
+        const QString pdf = m_dir.filePath(QStringLiteral("title%1.pdf").arg(n));
+        QCOMPARE(writePaperPdf(paper, PrintOptions{}, pdf).error, QString());
+        for (const QString& page : pageTexts(pdf)) {
+            const QString text = compact(page);
+            if (text.contains(QStringLiteral("二、多选题")))
+                QVERIFY2(text.contains(start), qPrintable(QString::number(n) + u' ' + text));
+        }
+    }
 }
 
 // A picture in a table of the text is made to fit its column, not the whole
