@@ -373,27 +373,31 @@ void PrintCommands::OnPrintPreviewExecute() {
     explainPreviewTools(preview);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
             [this, &documents, &preview](QPrinter* device) {
-                ProgressBox box(&preview, documents.documentCount() + 1);
-                // Another paper size or orientation chosen in the preview.
-                // A preview with only some of the pages would mislead: it closes.
-                const auto cancel = [this, &preview] {
-                    m_form.AddMessage(QStringLiteral("已取消, 打印预览已关闭."));
-                    QMetaObject::invokeMethod(&preview, &QDialog::reject, Qt::QueuedConnection);
-                };
-                if (!documents.laidOutFor(device->pageLayout()) &&
-                    !documents.layOut(device->pageLayout(), box)) {
-                    cancel();
-                    return;
-                }
-                int pages = 0;
-                const auto painted = documents.paint(
-                    *device, box.part(documents.documentCount(), QStringLiteral("正在准备预览...")),
-                    &pages);
-                if (painted == Documents::Painted::Cancelled)
-                    cancel();
-                else if (painted == Documents::Painted::Refused)
-                    m_form.AddMessage(
-                        QStringLiteral("错误: 打印机拒绝打印, 请检查打印机是否连接好, 然后再试."));
+                // The preview repaints inside its own event loop.
+                m_form.Guarded([&] {
+                    ProgressBox box(&preview, documents.documentCount() + 1);
+                    // Another paper size or orientation chosen in the preview.
+                    // A preview with only some of the pages would mislead: it closes.
+                    const auto cancel = [this, &preview] {
+                        m_form.AddMessage(QStringLiteral("已取消, 打印预览已关闭."));
+                        QMetaObject::invokeMethod(&preview, &QDialog::reject, Qt::QueuedConnection);
+                    };
+                    if (!documents.laidOutFor(device->pageLayout()) &&
+                        !documents.layOut(device->pageLayout(), box)) {
+                        cancel();
+                        return;
+                    }
+                    int pages = 0;
+                    const auto painted = documents.paint(
+                        *device,
+                        box.part(documents.documentCount(), QStringLiteral("正在准备预览...")),
+                        &pages);
+                    if (painted == Documents::Painted::Cancelled)
+                        cancel();
+                    else if (painted == Documents::Painted::Refused)
+                        m_form.AddMessage(QStringLiteral(
+                            "错误: 打印机拒绝打印, 请检查打印机是否连接好, 然后再试."));
+                });
             });
     Prompts::instance().printPreview(preview);
 }
