@@ -14,17 +14,20 @@ QString placeOf(const PrintedSection& section, const PrintedQuestion& q) {
            QStringLiteral(" 题");
 }
 
-// One line per finding, naming the questions it is about.
-void addFinding(QStringList& warnings, const QString& text, const QStringList& places) {
+// One line per finding, naming the questions it is about. What stops the
+// paper's page from being generated is an error; the rest are warnings.
+void addFinding(QStringList& findings, bool error, const QString& text, const QStringList& places) {
     if (!places.isEmpty())
-        warnings << QStringLiteral("警告: %1 (%2).").arg(text, places.join(QStringLiteral(", ")));
+        findings << QStringLiteral("%1: %2 (%3).")
+                        .arg(error ? QStringLiteral("错误") : QStringLiteral("警告"), text,
+                             places.join(QStringLiteral(", ")));
 }
 
 QStringList findings(const PrintedPaper& paper) {
     QStringList warnings;
     const int sum = paper.markSum();
     if (!paper.fullMark)
-        warnings << QStringLiteral("警告: 试卷的满分\"%1\"不是整数, 请在试卷属性中改正.")
+        warnings << QStringLiteral("错误: 试卷的满分\"%1\"不是整数, 请在试卷属性中改正.")
                         .arg(paper.fullMarkText);
     else if (sum > *paper.fullMark)
         warnings << QStringLiteral("警告: 所有题目的分值之和 %1 分超过试卷预定的总分 %2 分.")
@@ -35,20 +38,22 @@ QStringList findings(const PrintedPaper& paper) {
                         .arg(sum)
                         .arg(*paper.fullMark);
 
-    QStringList emptyText, fewChoices, manyRight, noRight, emptyChoice;
+    QStringList emptyText, blankText, fewChoices, manyRight, noRight, emptyChoice;
     for (const PrintedSection& section : paper.sections)
         for (const PrintedQuestion& q : section.questions) {
             const PageQuestion& c = q.content;
             const QString place = placeOf(section, q);
-            if (c.html.trimmed().isEmpty())
+            if (c.html.isEmpty())
                 emptyText << place;
+            else if (c.html.trimmed().isEmpty())
+                blankText << place;
             if (c.part == PagePart::TrueFalse)
                 continue;
             int right = 0;
             bool blank = false;
             for (const PageChoice& choice : c.choices) {
                 right += choice.correct ? 1 : 0;
-                blank = blank || choice.html.trimmed().isEmpty();
+                blank = blank || choice.html.isEmpty();
             }
             if (c.choices.size() < 2)
                 fewChoices << place;
@@ -59,11 +64,12 @@ QStringList findings(const PrintedPaper& paper) {
             if (blank)
                 emptyChoice << place;
         }
-    addFinding(warnings, QStringLiteral("题目内容为空"), emptyText);
-    addFinding(warnings, QStringLiteral("选择题的选项少于 2 个"), fewChoices);
-    addFinding(warnings, QStringLiteral("单选题有多个正确选项"), manyRight);
-    addFinding(warnings, QStringLiteral("选择题没有正确的选项"), noRight);
-    addFinding(warnings, QStringLiteral("选项内容为空"), emptyChoice);
+    addFinding(warnings, true, QStringLiteral("题目内容为空"), emptyText);
+    addFinding(warnings, false, QStringLiteral("题目内容只有空白"), blankText);
+    addFinding(warnings, true, QStringLiteral("选择题的选项少于 2 个"), fewChoices);
+    addFinding(warnings, false, QStringLiteral("单选题有多个正确选项"), manyRight);
+    addFinding(warnings, true, QStringLiteral("选择题没有正确的选项"), noRight);
+    addFinding(warnings, true, QStringLiteral("选项内容为空"), emptyChoice);
     return warnings;
 }
 

@@ -34,7 +34,8 @@ struct PrintedPaper {
     QString fullMarkText;        // PapScr as stored
     std::optional<int> fullMark; // none when that is no whole number
     QVector<PrintedSection> sections;
-    // The paper check's findings ("警告: ..."), each naming the questions.
+    // The paper check's findings ("错误: ..." where the page could not be
+    // generated, else "警告: ..."), each naming the questions.
     QStringList warnings;
 
     int questionCount() const;

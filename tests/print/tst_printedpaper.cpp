@@ -254,13 +254,13 @@ void TestPrintedPaper::warnings_data() {
         << QStringList{QStringLiteral("警告: 所有题目的分值之和 30 分小于试卷预定的总分 100 分.")};
     QTest::newRow("full mark a fraction")
         << QVariant(QStringLiteral("99.5")) << QList<Q>{{kTF, 100, a, {}}}
-        << QStringList{QStringLiteral("警告: 试卷的满分\"99.5\"不是整数, 请在试卷属性中改正.")};
+        << QStringList{QStringLiteral("错误: 试卷的满分\"99.5\"不是整数, 请在试卷属性中改正.")};
     QTest::newRow("full mark a word")
         << QVariant(QStringLiteral("满分")) << QList<Q>{{kTF, 100, a, {}}}
-        << QStringList{QStringLiteral("警告: 试卷的满分\"满分\"不是整数, 请在试卷属性中改正.")};
+        << QStringList{QStringLiteral("错误: 试卷的满分\"满分\"不是整数, 请在试卷属性中改正.")};
     QTest::newRow("full mark empty")
         << QVariant() << QList<Q>{{kTF, 100, a, {}}}
-        << QStringList{QStringLiteral("警告: 试卷的满分\"\"不是整数, 请在试卷属性中改正.")};
+        << QStringList{QStringLiteral("错误: 试卷的满分\"\"不是整数, 请在试卷属性中改正.")};
     QTest::newRow("single with several right, in the second section")
         << QVariant(100) << QList<Q>{{kTF, 50, a, {}}, {kSingle, 50, a, "+-+"}}
         << QStringList{QStringLiteral("警告: 单选题有多个正确选项 (二、第 1 题).")};
@@ -268,22 +268,22 @@ void TestPrintedPaper::warnings_data() {
         << QVariant(100) << QList<Q>{{kMulti, 100, a, "+++"}} << QStringList{};
     QTest::newRow("no right choice")
         << QVariant(100) << QList<Q>{{kMulti, 50, a, "+-"}, {kMulti, 50, a, "--"}}
-        << QStringList{QStringLiteral("警告: 选择题没有正确的选项 (一、第 2 题).")};
+        << QStringList{QStringLiteral("错误: 选择题没有正确的选项 (一、第 2 题).")};
     QTest::newRow("fewer than two choices")
         << QVariant(100) << QList<Q>{{kSingle, 50, a, "+"}, {kSingle, 50, a, {}}}
-        << QStringList{QStringLiteral("警告: 选择题的选项少于 2 个 (一、第 1 题, 一、第 2 题)."),
-                       QStringLiteral("警告: 选择题没有正确的选项 (一、第 2 题).")};
+        << QStringList{QStringLiteral("错误: 选择题的选项少于 2 个 (一、第 1 题, 一、第 2 题)."),
+                       QStringLiteral("错误: 选择题没有正确的选项 (一、第 2 题).")};
     QTest::newRow("empty question texts in two sections")
         << QVariant(100)
         << QList<Q>{{kTF, 25, QVariant(), {}},
                     {kTF, 25, QStringLiteral(" \t"), {}},
                     {kSingle, 25, a, "+-"},
                     {kSingle, 25, QString(), "+-"}}
-        << QStringList{
-               QStringLiteral("警告: 题目内容为空 (一、第 1 题, 一、第 2 题, 二、第 2 题).")};
+        << QStringList{QStringLiteral("错误: 题目内容为空 (一、第 1 题, 二、第 2 题)."),
+                       QStringLiteral("警告: 题目内容只有空白 (一、第 2 题).")};
     QTest::newRow("empty choice text")
         << QVariant(100) << QList<Q>{{kMulti, 100, a, "+e-"}}
-        << QStringList{QStringLiteral("警告: 选项内容为空 (一、第 1 题).")};
+        << QStringList{QStringLiteral("错误: 选项内容为空 (一、第 1 题).")};
     QTest::newRow("true/false questions have no choices to check")
         << QVariant(100) << QList<Q>{{kTF, 50, a, {}}, {kTF, 50, a, {}}} << QStringList{};
     QTest::newRow("every finding, in one order")
@@ -293,11 +293,11 @@ void TestPrintedPaper::warnings_data() {
                     {kSingle, 5, QString(), "+"},
                     {kTF, 5, QString(), {}}}
         << QStringList{QStringLiteral("警告: 所有题目的分值之和 20 分超过试卷预定的总分 10 分."),
-                       QStringLiteral("警告: 题目内容为空 (一、第 1 题, 二、第 2 题)."),
-                       QStringLiteral("警告: 选择题的选项少于 2 个 (二、第 2 题)."),
+                       QStringLiteral("错误: 题目内容为空 (一、第 1 题, 二、第 2 题)."),
+                       QStringLiteral("错误: 选择题的选项少于 2 个 (二、第 2 题)."),
                        QStringLiteral("警告: 单选题有多个正确选项 (二、第 1 题)."),
-                       QStringLiteral("警告: 选择题没有正确的选项 (三、第 1 题)."),
-                       QStringLiteral("警告: 选项内容为空 (三、第 1 题).")};
+                       QStringLiteral("错误: 选择题没有正确的选项 (三、第 1 题)."),
+                       QStringLiteral("错误: 选项内容为空 (三、第 1 题).")};
 }
 
 void TestPrintedPaper::warnings() {
