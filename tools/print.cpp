@@ -37,25 +37,6 @@ bool sameFile(const QString& a, const QString& b) {
            (x.exists() && y.exists() && x.canonicalFilePath() == y.canonicalFilePath());
 }
 
-// Writes one PDF and says so; false (with the reason said) when it is not written.
-bool writeOne(const tess::print::PrintedPaper& paper, const tess::print::PrintOptions& options,
-              const QString& path, const QString& what, QStringList& missing) {
-    const tess::print::PdfResult result = tess::print::writePaperPdf(paper, options, path);
-    if (!result.error.isEmpty()) {
-        say(QStringLiteral("拒绝: ") + result.error);
-        return false;
-    }
-    for (const QString& name : result.missingPictures)
-        if (!missing.contains(name))
-            missing << name;
-    say(QStringLiteral("已将%1 \"%2\" (%3 道题, %4 页) 写入 %5.")
-            .arg(what, paper.name)
-            .arg(paper.questionCount())
-            .arg(result.pages)
-            .arg(QDir::toNativeSeparators(QDir::cleanPath(path))));
-    return true;
-}
-
 int printPaper(const QString& bank, const QString& idText, const QString& out, bool key,
                bool numbers) {
     bool ok = false;
@@ -79,18 +60,30 @@ int printPaper(const QString& bank, const QString& idText, const QString& out, b
     tess::print::PrintOptions options;
     options.choiceNumbers = numbers;
     options.picturesFolder = picturesBeside(bank);
-    QStringList missing;
-    if (!writeOne(paper, options, out, QStringLiteral("试卷"), missing))
-        return 1;
+    // The paper and its key are written both or neither.
+    QVector<tess::print::PdfFile> files{{out, options}};
     if (key) {
         options.answerKey = true;
-        if (!writeOne(paper, options, keyPath, QStringLiteral("参考答案"), missing))
-            return 1;
-        // The key carries the paper check's findings; the teacher reads them here too.
+        files.append({keyPath, options});
+    }
+    const tess::print::PdfResult result = tess::print::writePaperPdfs(paper, files);
+    if (!result.error.isEmpty()) {
+        say(QStringLiteral("拒绝: ") + result.error);
+        return 1;
+    }
+    for (qsizetype i = 0; i < files.size(); ++i)
+        say(QStringLiteral("已将%1 \"%2\" (%3 道题, %4 页) 写入 %5.")
+                .arg(files[i].options.answerKey ? QStringLiteral("参考答案")
+                                                : QStringLiteral("试卷"),
+                     paper.name)
+                .arg(paper.questionCount())
+                .arg(result.pages.value(i))
+                .arg(QDir::toNativeSeparators(QDir::cleanPath(files[i].path))));
+    // The key carries the paper check's findings; the teacher reads them here too.
+    if (key)
         for (const QString& warning : std::as_const(paper.warnings))
             say(warning);
-    }
-    for (const QString& name : std::as_const(missing))
+    for (const QString& name : result.missingPictures)
         say(QStringLiteral("警告: 找不到图片 \"%1\", PDF 中只印出了它的文件名. "
                            "请把图片放进 %2 后重新生成.")
                 .arg(name, QDir::toNativeSeparators(options.picturesFolder)));

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace tess {
 
@@ -139,7 +140,17 @@ void setWriteProbe(WriteProbe p) {
     g_probe = p;
 }
 
-QString replaceFileContents(const QString& givenPath, const QByteArray& bytes) {
+namespace {
+
+// A new content written in full beside the file it is to replace.
+struct Prepared {
+    QString path; // the file replaced (a link's target)
+    QByteArray target, temp;
+    bool oldExists = false;
+};
+
+// Everything but the rename: on failure no temporary file is left.
+QString prepare(const QString& givenPath, const QByteArray& bytes, Prepared& out) {
     // A link is followed, so that the file it names gets the new content and
     // the link stays a link.
     QString path = givenPath;
@@ -186,13 +197,58 @@ QString replaceFileContents(const QString& givenPath, const QByteArray& bytes) {
     if (::close(fd) != 0)
         return fail(writeFailure(errno, oldExists));
     probe(WriteStage::Synced);
+    out = {path, target, temp, oldExists};
+    return QString();
+}
 
-    if (::rename(temp.constData(), target.constData()) != 0)
-        return fail(QStringLiteral("无法用新内容替换原文件(%1); %2。请检查该文件是否被锁定或"
-                                   "不允许改动后再试。")
-                        .arg(systemText(errno), outcome(oldExists)));
+QString commit(const Prepared& file) {
+    if (::rename(file.temp.constData(), file.target.constData()) != 0) {
+        const int error = errno;
+        ::unlink(file.temp.constData());
+        return QStringLiteral("无法用新内容替换原文件(%1); %2。请检查该文件是否被锁定或"
+                              "不允许改动后再试。")
+            .arg(systemText(error), outcome(file.oldExists));
+    }
     probe(WriteStage::Renamed);
-    syncFolder(path);
+    syncFolder(file.path);
+    return QString();
+}
+
+} // namespace
+
+QString replaceFileContents(const QString& path, const QByteArray& bytes) {
+    Prepared file;
+    QString failure = prepare(path, bytes, file);
+    return failure.isEmpty() ? commit(file) : failure;
+}
+
+QString replaceFilesContents(const QVector<FileContents>& files, QString* failedPath) {
+    std::vector<Prepared> prepared;
+    const auto dropFrom = [&prepared](std::size_t first) {
+        for (std::size_t i = first; i < prepared.size(); ++i)
+            ::unlink(prepared[i].temp.constData());
+    };
+    for (const FileContents& file : files) {
+        Prepared one;
+        const QString failure = prepare(file.path, file.bytes, one);
+        if (!failure.isEmpty()) {
+            dropFrom(0);
+            if (failedPath)
+                *failedPath = file.path;
+            return failure;
+        }
+        prepared.push_back(one);
+    }
+    // Every file is complete before the first one is replaced.
+    for (std::size_t i = 0; i < prepared.size(); ++i) {
+        const QString failure = commit(prepared[i]);
+        if (!failure.isEmpty()) {
+            dropFrom(i + 1);
+            if (failedPath)
+                *failedPath = files[qsizetype(i)].path;
+            return failure;
+        }
+    }
     return QString();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVector>
 
 namespace tess {
 
@@ -16,6 +17,17 @@ namespace tess {
 // old file is untouched, and the text says in Chinese what failed and what to
 // do (without naming the file: callers say which file it was).
 [[nodiscard]] QString replaceFileContents(const QString& path, const QByteArray& bytes);
+
+// Files that belong together (a paper and its key): each is written in full
+// beside its place, and only when all of them are complete are they renamed
+// into place, in their order. A failure before that leaves every old file as
+// it was; failedPath names the file the message is about.
+struct FileContents {
+    QString path;
+    QByteArray bytes;
+};
+[[nodiscard]] QString replaceFilesContents(const QVector<FileContents>& files,
+                                           QString* failedPath = nullptr);
 
 // Removes the files "<path>.tess-XXXXXX" (six letters or digits) that an interrupted
 // replaceFileContents() of the same path left behind. Other files, folders and

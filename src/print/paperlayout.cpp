@@ -820,52 +820,68 @@ bool PaperLayout::paint(QPagedPaintDevice& device, const Progress& progress) con
     return painter.end();
 }
 
-PdfResult writePaperPdf(const PrintedPaper& paper, const PrintOptions& options, const QString& path,
-                        const Progress& progress) {
+PdfResult writePaperPdfs(const PrintedPaper& paper, const QVector<PdfFile>& files,
+                         const Progress& progress) {
     PdfResult result;
-    // Laying out is most of the work; painting the pages follows.
+    // Each file is laid out, then painted; laying out is most of the work.
     const int questions = std::max(paper.questionCount(), 1);
+    const int total = 2 * questions * int(std::max<qsizetype>(files.size(), 1));
     const auto share = [&](int from) -> Progress {
         if (!progress)
             return {};
-        return [&progress, &result, from, questions](int done, int total) {
+        return [&progress, &result, from, questions, total](int done, int of) {
             result.cancelled =
-                !progress(from + (total > 0 ? done * questions / total : questions), 2 * questions);
+                !progress(from + (of > 0 ? done * questions / of : questions), total);
             return !result.cancelled;
         };
     };
     const QString notWritten = QStringLiteral("已取消, 没有写入文件.");
-    PaperLayout layout(paper, options);
-    const bool laidOut = layout.layOut(defaultPageLayout(), share(0));
-    result.missingPictures = layout.missingPictures();
-    if (!laidOut) {
-        result.error = notWritten;
-        return result;
-    }
-
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    {
-        QPdfWriter writer(&buffer);
-        writer.setResolution(kLayoutDpi);
-        writer.setTitle(options.answerKey ? paper.name + QStringLiteral(" 参考答案") : paper.name);
-        writer.setCreator(QStringLiteral("Tessaloom"));
-        QPageLayout full = layout.pageLayout();
-        full.setMode(QPageLayout::FullPageMode);
-        writer.setPageLayout(full);
-        if (!layout.paint(writer, share(questions))) {
-            result.error =
-                result.cancelled ? notWritten : QStringLiteral("无法生成 PDF, 没有写入文件.");
+    QVector<FileContents> contents;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const PdfFile& file = files.at(i);
+        const int from = 2 * questions * int(i);
+        PaperLayout layout(paper, file.options);
+        const bool laidOut = layout.layOut(defaultPageLayout(), share(from));
+        for (const QString& name : layout.missingPictures())
+            if (!result.missingPictures.contains(name))
+                result.missingPictures << name;
+        if (!laidOut) {
+            result.error = notWritten;
             return result;
         }
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        {
+            QPdfWriter writer(&buffer);
+            writer.setResolution(kLayoutDpi);
+            writer.setTitle(file.options.answerKey ? paper.name + QStringLiteral(" 参考答案")
+                                                   : paper.name);
+            writer.setCreator(QStringLiteral("Tessaloom"));
+            QPageLayout full = layout.pageLayout();
+            full.setMode(QPageLayout::FullPageMode);
+            writer.setPageLayout(full);
+            if (!layout.paint(writer, share(from + questions))) {
+                result.error =
+                    result.cancelled ? notWritten : QStringLiteral("无法生成 PDF, 没有写入文件.");
+                return result;
+            }
+        }
+        contents.append({file.path, buffer.data()});
+        result.pages.append(layout.pageCount());
     }
-    const QString failure = replaceFileContents(path, buffer.data());
-    if (!failure.isEmpty())
+    QString failedPath;
+    const QString failure = replaceFilesContents(contents, &failedPath);
+    if (!failure.isEmpty()) {
+        result.pages.clear();
         result.error =
-            QStringLiteral("无法写入 %1: %2").arg(QDir::toNativeSeparators(path), failure);
-    else
-        result.pages = layout.pageCount();
+            QStringLiteral("无法写入 %1: %2").arg(QDir::toNativeSeparators(failedPath), failure);
+    }
     return result;
+}
+
+PdfResult writePaperPdf(const PrintedPaper& paper, const PrintOptions& options, const QString& path,
+                        const Progress& progress) {
+    return writePaperPdfs(paper, {{path, options}}, progress);
 }
 
 } // namespace tess::print

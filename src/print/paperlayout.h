@@ -67,13 +67,22 @@ QString answerKeyPath(const QString& pdfPath);
 struct PdfResult {
     QString error;               // empty when written, else what went wrong, in Chinese
     bool cancelled = false;      // the progress answered false: nothing written
-    int pages = 0;               // of the file written
+    QVector<int> pages;          // of each file written, in their order
     QStringList missingPictures; // named by the texts but not found
 };
 
-// Lays out and writes the paper (or its key, after options) as a PDF at path.
-// The file is complete before it replaces an earlier one; nothing is left
-// when it fails or is cancelled.
+struct PdfFile {
+    QString path;
+    PrintOptions options; // the paper or its key
+};
+
+// Lays out and writes the paper as PDF files (the paper, its key), all of
+// them or none: each is complete before any replaces an earlier one, and
+// nothing is left when one fails or the progress cancels. Progress counts
+// over all the files.
+PdfResult writePaperPdfs(const PrintedPaper& paper, const QVector<PdfFile>& files,
+                         const Progress& progress = {});
+// The same for one file.
 PdfResult writePaperPdf(const PrintedPaper& paper, const PrintOptions& options, const QString& path,
                         const Progress& progress = {});
 

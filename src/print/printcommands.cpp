@@ -21,13 +21,9 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QTemporaryFile>
 #include <QToolBar>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
-#include <sys/stat.h>
 #include <vector>
 
 namespace tess {
@@ -258,17 +254,6 @@ QString suggestedFileName(const QString& paperName) {
     return (name.isEmpty() ? QStringLiteral("试卷") : name) + QStringLiteral(".pdf");
 }
 
-// The mode a file written as a temporary (readable by its owner only) is to
-// take at path: that of the file it replaces, else that of any new file.
-mode_t modeFor(const QString& path) {
-    struct stat old {};
-    if (::stat(QFile::encodeName(path).constData(), &old) == 0)
-        return old.st_mode & 07777;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
 QString pagesText(int pages) {
     return pages > 0 ? QStringLiteral(" (%1 页)").arg(pages) : QString();
 }
@@ -470,88 +455,47 @@ void PrintCommands::OnExportPdfExecute() {
     path = QFileInfo(path).absoluteFilePath();
     m_lastFolder = QFileInfo(path).absolutePath();
 
-    struct Output {
-        QString path;
-        bool answerKey = false;
-        std::unique_ptr<QTemporaryFile> temporary;
-    };
-    std::vector<Output> outputs;
-    outputs.push_back({path, false, nullptr});
+    QVector<print::PdfFile> files{{path, job->options(false)}};
     if (job->choice.answerKey)
-        outputs.push_back({print::answerKeyPath(path), true, nullptr});
+        files.append({print::answerKeyPath(path), job->options(true)});
 
     QStringList existing;
-    for (const Output& out : outputs)
-        if (QFileInfo::exists(out.path))
-            existing << native(out.path);
+    for (const print::PdfFile& file : std::as_const(files))
+        if (QFileInfo::exists(file.path))
+            existing << native(file.path);
     if (!existing.isEmpty() &&
         !m_form.AskYesNo(QStringLiteral("下列文件已经存在:\n%1\n\n要用新导出的 PDF 替换吗?")
                              .arg(existing.join(QLatin1Char('\n')))))
         return;
 
-    // Each file is written under a name of its own beside where it goes, and
-    // takes its place only when all of them are complete: a cancel or a
-    // failure leaves the earlier files as they were, never a paper without
-    // its key.
-    for (Output& out : outputs) {
-        out.temporary = std::make_unique<QTemporaryFile>(out.path + QStringLiteral(".XXXXXX"));
-        if (!out.temporary->open()) {
-            const QString why = QFileInfo(m_lastFolder).isDir()
-                                    ? QStringLiteral("这个文件夹是只读的, 或者您没有写入的权限")
-                                    : QStringLiteral("这个文件夹不存在");
-            m_form.AddMessage(QStringLiteral("错误: 无法在文件夹 %1 中写入文件: %2. "
-                                             "请选择一个可以写入的文件夹, 然后再导出.")
-                                  .arg(native(m_lastFolder), why));
+    print::PdfResult result;
+    {
+        // One part of the bar, and its label, for each file.
+        ProgressBox box(&m_form, int(files.size()));
+        result = print::writePaperPdfs(job->paper, files, [&](int done, int total) {
+            const int each = std::max(1, total / int(files.size()));
+            const int part = std::min(done / each, int(files.size()) - 1);
+            return box.part(part, partLabel(files[part].options.answerKey))(done - part * each,
+                                                                            each);
+        });
+        if (result.cancelled || box.cancelled()) {
+            m_form.AddMessage(QStringLiteral("已取消导出 PDF, 没有写入任何文件."));
             return;
         }
-        out.temporary->close();
     }
-    QStringList missing;
-    std::vector<int> pages;
-    {
-        ProgressBox box(&m_form, static_cast<int>(outputs.size()));
-        for (std::size_t i = 0; i < outputs.size(); ++i) {
-            const Output& out = outputs[i];
-            print::PdfResult result = print::writePaperPdf(
-                job->paper, job->options(out.answerKey), out.temporary->fileName(),
-                box.part(static_cast<int>(i), partLabel(out.answerKey)));
-            pages.push_back(result.pages);
-            QString& failure = result.error;
-            if (result.cancelled || box.cancelled()) {
-                m_form.AddMessage(QStringLiteral("已取消导出 PDF, 没有写入任何文件."));
-                return;
-            }
-            if (!failure.isEmpty()) {
-                // The text names the file by the name it was written under.
-                failure.replace(native(out.temporary->fileName()), native(out.path));
-                failure.replace(out.temporary->fileName(), native(out.path));
-                m_form.AddMessage(
-                    failure.contains(native(out.path))
-                        ? QStringLiteral("错误: %1 没有导出任何文件.").arg(failure)
-                        : QStringLiteral("错误: 无法导出 %1: %2").arg(native(out.path), failure));
-                return;
-            }
-            for (const QString& name : std::as_const(result.missingPictures))
-                if (!missing.contains(name))
-                    missing << name;
-        }
+    if (!result.error.isEmpty()) {
+        m_form.AddMessage(QStringLiteral("错误: %1 没有导出任何文件.").arg(result.error));
+        return;
     }
     QStringList written;
-    for (std::size_t i = 0; i < outputs.size(); ++i) {
-        const Output& out = outputs[i];
-        const QByteArray from = QFile::encodeName(out.temporary->fileName());
-        const QByteArray to = QFile::encodeName(out.path);
-        ::chmod(from.constData(), modeFor(out.path));
-        if (::rename(from.constData(), to.constData()) != 0) {
-            m_form.AddMessage(
-                QStringLiteral("错误: 无法写入 %1: %2. 请检查文件是否正被别的程序打开, 然后再导出.")
-                    .arg(native(out.path), QString::fromLocal8Bit(std::strerror(errno))));
-            return;
-        }
-        const QString what = out.answerKey ? QStringLiteral("答案")
-                                           : QStringLiteral("试卷 \"%1\"").arg(job->paper.name);
-        written << QStringLiteral("%1%2 到 %3").arg(what, pagesText(pages[i]), native(out.path));
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString what = files[i].options.answerKey
+                                 ? QStringLiteral("答案")
+                                 : QStringLiteral("试卷 \"%1\"").arg(job->paper.name);
+        written << QStringLiteral("%1%2 到 %3")
+                       .arg(what, pagesText(result.pages.value(i)), native(files[i].path));
     }
+    const QStringList& missing = result.missingPictures;
     reportMissingPictures(missing);
     m_form.AddMessage(QStringLiteral("已导出") + written.join(QStringLiteral(", ")) +
                       QLatin1Char('.'));

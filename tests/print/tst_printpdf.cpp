@@ -236,6 +236,7 @@ private Q_SLOTS:
     void answerSpaceKeptOnOneLine();
     void tallPictureNotCut();
     void titleNotLeftAlone();
+    void paperAndKeyBothOrNeither();
     void pictureInATable();
     void unwritablePath_data();
     void unwritablePath();
@@ -374,7 +375,7 @@ void TestPrintPdf::paperAndKey() {
     QCOMPARE(written.error, QString());
     QVERIFY(!written.cancelled);
     QCOMPARE(written.missingPictures, QStringList());
-    QCOMPARE(written.pages, pdfPages(pdf));
+    QCOMPARE(written.pages, QVector<int>{pdfPages(pdf)});
     // Progress goes forward to its end against one total.
     QVERIFY(!steps.isEmpty());
     for (qsizetype i = 0; i < steps.size(); ++i) {
@@ -743,6 +744,32 @@ void TestPrintPdf::tallPictureNotCut() {
         pagesWithPicture << row.split(QLatin1Char(' '), Qt::SkipEmptyParts).value(0);
     QCOMPARE(pagesWithPicture, QStringList{QStringLiteral("2")});
     QCOMPARE(pdfPages(pdf), layout.pageCount());
+}
+
+// A key that cannot be written leaves the earlier paper in place, not a new
+// paper beside an old key.
+void TestPrintPdf::paperAndKeyBothOrNeither() {
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("卷.pdf"));
+    QFile earlier(pdf);
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.write("earlier");
+    earlier.close();
+    const PrintedPaper paper = paperWithText(QStringLiteral("内容"));
+    PrintOptions key;
+    key.answerKey = true;
+    const QString keyPdf = dir.filePath(QStringLiteral("gone/卷-答案.pdf"));
+    const PdfResult written = writePaperPdfs(paper, {{pdf, PrintOptions{}}, {keyPdf, key}});
+    QVERIFY2(written.error.contains(QStringLiteral("卷-答案.pdf")), qPrintable(written.error));
+    QVERIFY(written.pages.isEmpty());
+    QCOMPARE(fileBytes(pdf), QByteArray("earlier"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("卷.pdf")});
+
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("gone")));
+    const PdfResult both = writePaperPdfs(paper, {{pdf, PrintOptions{}}, {keyPdf, key}});
+    QCOMPARE(both.error, QString());
+    QCOMPARE(both.pages, (QVector<int>{pdfPages(pdf), pdfPages(keyPdf)}));
 }
 
 // A section title at the foot of a page, before a question longer than a
