@@ -106,7 +106,6 @@ public:
             return !m_dialog.wasCanceled();
         };
     }
-    bool cancelled() const { return m_dialog.wasCanceled(); }
 
 private:
     static constexpr int kScale = 1000;
@@ -478,10 +477,11 @@ void PrintCommands::OnExportPdfExecute() {
             return box.part(part, partLabel(files[part].options.answerKey))(done - part * each,
                                                                             each);
         });
-        if (result.cancelled || box.cancelled()) {
-            m_form.AddMessage(QStringLiteral("已取消导出 PDF, 没有写入任何文件."));
-            return;
-        }
+    }
+    // A cancel that comes after the last file is written is too late to count.
+    if (result.cancelled) {
+        m_form.AddMessage(QStringLiteral("已取消导出 PDF, 没有写入任何文件."));
+        return;
     }
     if (!result.error.isEmpty()) {
         m_form.AddMessage(QStringLiteral("错误: %1 没有导出任何文件.").arg(result.error));
@@ -495,8 +495,7 @@ void PrintCommands::OnExportPdfExecute() {
         written << QStringLiteral("%1%2 到 %3")
                        .arg(what, pagesText(result.pages.value(i)), native(files[i].path));
     }
-    const QStringList& missing = result.missingPictures;
-    reportMissingPictures(missing);
+    reportMissingPictures(result.missingPictures);
     m_form.AddMessage(QStringLiteral("已导出") + written.join(QStringLiteral(", ")) +
                       QLatin1Char('.'));
 }
