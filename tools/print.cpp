@@ -81,7 +81,7 @@ int printPaper(const QString& bank, const QString& idText, const QString& out, b
                 .arg(QDir::toNativeSeparators(QDir::cleanPath(files[i].path))));
     // The key carries the paper check's findings; the teacher reads them here too.
     if (key)
-        for (const QString& warning : std::as_const(paper.warnings))
+        for (const QString& warning : std::as_const(paper.findings))
             say(warning);
     for (const QString& name : result.missingPictures)
         say(QStringLiteral("警告: 找不到图片 \"%1\", PDF 中只印出了它的文件名. "

@@ -508,11 +508,11 @@ void PaperLayout::Data::buildHeader() {
         QTextTable* table = cursor.insertTable(1, 1, box);
         QTextCursor cell = table->cellAt(0, 0).firstCursorPosition();
         cell.insertText(QStringLiteral("试卷检查"), textFormat(kBodyPoints, true));
-        if (paper.warnings.isEmpty()) {
+        if (paper.findings.isEmpty()) {
             cell.insertBlock();
             cell.insertText(QStringLiteral("没有发现问题."), textFormat(kBodyPoints));
         }
-        for (const QString& warning : std::as_const(paper.warnings)) {
+        for (const QString& warning : std::as_const(paper.findings)) {
             cell.insertBlock();
             cell.insertText(warning, textFormat(kBodyPoints));
         }

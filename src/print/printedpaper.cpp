@@ -23,20 +23,20 @@ void addFinding(QStringList& findings, bool error, const QString& text, const QS
                              places.join(QStringLiteral(", ")));
 }
 
-QStringList findings(const PrintedPaper& paper) {
-    QStringList warnings;
+QStringList checkFindings(const PrintedPaper& paper) {
+    QStringList lines;
     const int sum = paper.markSum();
     if (!paper.fullMark)
-        warnings << QStringLiteral("错误: 试卷的满分\"%1\"不是整数, 请在试卷属性中改正.")
-                        .arg(paper.fullMarkText);
+        lines << QStringLiteral("错误: 试卷的满分\"%1\"不是整数, 请在试卷属性中改正.")
+                     .arg(paper.fullMarkText);
     else if (sum > *paper.fullMark)
-        warnings << QStringLiteral("警告: 所有题目的分值之和 %1 分超过试卷预定的总分 %2 分.")
-                        .arg(sum)
-                        .arg(*paper.fullMark);
+        lines << QStringLiteral("警告: 所有题目的分值之和 %1 分超过试卷预定的总分 %2 分.")
+                     .arg(sum)
+                     .arg(*paper.fullMark);
     else if (sum < *paper.fullMark)
-        warnings << QStringLiteral("警告: 所有题目的分值之和 %1 分小于试卷预定的总分 %2 分.")
-                        .arg(sum)
-                        .arg(*paper.fullMark);
+        lines << QStringLiteral("警告: 所有题目的分值之和 %1 分小于试卷预定的总分 %2 分.")
+                     .arg(sum)
+                     .arg(*paper.fullMark);
 
     QStringList emptyText, blankText, fewChoices, manyRight, noRight, emptyChoice;
     for (const PrintedSection& section : paper.sections)
@@ -64,13 +64,13 @@ QStringList findings(const PrintedPaper& paper) {
             if (blank)
                 emptyChoice << place;
         }
-    addFinding(warnings, true, QStringLiteral("题目内容为空"), emptyText);
-    addFinding(warnings, false, QStringLiteral("题目内容只有空白"), blankText);
-    addFinding(warnings, true, QStringLiteral("选择题的选项少于 2 个"), fewChoices);
-    addFinding(warnings, false, QStringLiteral("单选题有多个正确选项"), manyRight);
-    addFinding(warnings, true, QStringLiteral("选择题没有正确的选项"), noRight);
-    addFinding(warnings, true, QStringLiteral("选项内容为空"), emptyChoice);
-    return warnings;
+    addFinding(lines, true, QStringLiteral("题目内容为空"), emptyText);
+    addFinding(lines, false, QStringLiteral("题目内容只有空白"), blankText);
+    addFinding(lines, true, QStringLiteral("选择题的选项少于 2 个"), fewChoices);
+    addFinding(lines, false, QStringLiteral("单选题有多个正确选项"), manyRight);
+    addFinding(lines, true, QStringLiteral("选择题没有正确的选项"), noRight);
+    addFinding(lines, true, QStringLiteral("选项内容为空"), emptyChoice);
+    return lines;
 }
 
 } // namespace
@@ -137,7 +137,7 @@ PrintedPaper readPrintedPaper(const Connection& connection, int papId) {
         section.title = NumToChinese(++numeral) + QStringLiteral("、") + QString::fromUtf16(title);
         paper.sections.append(section);
     }
-    paper.warnings = findings(paper);
+    paper.findings = checkFindings(paper);
     return paper;
 }
 

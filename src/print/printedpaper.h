@@ -36,7 +36,7 @@ struct PrintedPaper {
     QVector<PrintedSection> sections;
     // The paper check's findings ("错误: ..." where the page could not be
     // generated, else "警告: ..."), each naming the questions.
-    QStringList warnings;
+    QStringList findings;
 
     int questionCount() const;
     int markSum() const;

@@ -321,7 +321,7 @@ void TestPrintedPaper::warnings() {
     banktest::executeInOneTransaction(conn, rows.statements);
 
     const PrintedPaper paper = readPrintedPaper(conn, pap);
-    QCOMPARE(paper.warnings, expected);
+    QCOMPARE(paper.findings, expected);
     QCOMPARE(paper.fullMark.has_value(), whole);
     if (whole)
         QCOMPARE(*paper.fullMark, full);
@@ -422,7 +422,7 @@ void TestPrintedPaper::readingNeverWritesTheBank() {
         banktest::BankConnection reader(bank);
         const PrintedPaper paper = readPrintedPaper(reader, pap);
         // Findings only: nothing is mended on the way.
-        QCOMPARE(paper.warnings.size(), 4);
+        QCOMPARE(paper.findings.size(), 4);
         QVERIFY_THROWS_EXCEPTION(PrintError, readPrintedPaper(reader, empty));
         QVERIFY_THROWS_EXCEPTION(PrintError, readPrintedPaper(reader, 99));
     }
