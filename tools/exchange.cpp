@@ -9,6 +9,7 @@
 #include "settings/newpaperdefaults.h"
 #include "store/connection.h"
 #include "store/engineerror.h"
+#include "toolsupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,13 +19,8 @@
 
 namespace {
 
-void say(const QString& line) {
-    std::printf("%s\n", line.toLocal8Bit().constData());
-}
-
-QString picturesBeside(const QString& bank) {
-    return QFileInfo(bank).absoluteDir().filePath(QStringLiteral("images"));
-}
+using tools::picturesBeside;
+using tools::say;
 
 void openBank(tess::Connection& conn, const QString& bank) {
     conn.setDataSource(QFileInfo(bank).absoluteFilePath());
@@ -80,21 +76,12 @@ int importFile(const QString& bank, const QString& path) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    try {
-        if (args.size() == 4 && args[0] == QLatin1String("export"))
-            return exportPaper(args[1], args[2], args[3]);
-        if (args.size() == 3 && args[0] == QLatin1String("import"))
-            return importFile(args[1], args[2]);
-    } catch (const tess::exchange::ExchangeError& e) {
-        say(QStringLiteral("拒绝: ") + e.message());
-        return 1;
-    } catch (const tess::EngineError& e) {
-        say(QStringLiteral("拒绝: ") + e.message());
-        return 1;
-    } catch (const std::exception& e) {
-        say(QStringLiteral("拒绝: ") + QString::fromLocal8Bit(e.what()));
-        return 1;
-    }
+    if (args.size() == 4 && args[0] == QLatin1String("export"))
+        return tools::refusing<tess::exchange::ExchangeError>(
+            [&] { return exportPaper(args[1], args[2], args[3]); });
+    if (args.size() == 3 && args[0] == QLatin1String("import"))
+        return tools::refusing<tess::exchange::ExchangeError>(
+            [&] { return importFile(args[1], args[2]); });
     std::fputs("用法: tessaloom-exchange export 试题库.mdb 试卷标识 输出.xml\n"
                "      tessaloom-exchange import 试题库.mdb 文件 (Moodle XML, GIFT 或 Aiken)\n",
                stderr);

@@ -6,7 +6,7 @@
 #include "print/paperlayout.h"
 #include "print/printedpaper.h"
 #include "store/connection.h"
-#include "store/engineerror.h"
+#include "toolsupport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,14 +15,8 @@
 
 namespace {
 
-void say(const QString& line) {
-    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stdout);
-    std::fflush(stdout);
-}
-
-QString picturesBeside(const QString& bank) {
-    return QFileInfo(bank).absoluteDir().filePath(QStringLiteral("images"));
-}
+using tools::picturesBeside;
+using tools::say;
 
 // Printing never changes the bank, not even to bring an earlier one up to date.
 void openBank(tess::Connection& conn, const QString& bank) {
@@ -110,18 +104,8 @@ int main(int argc, char* argv[]) {
             positional << arg;
     }
     if (!unknown && positional.size() == 3) {
-        try {
-            return printPaper(positional[0], positional[1], positional[2], key, numbers);
-        } catch (const tess::print::PrintError& e) {
-            say(QStringLiteral("拒绝: ") + e.message());
-            return 1;
-        } catch (const tess::EngineError& e) {
-            say(QStringLiteral("拒绝: ") + e.message());
-            return 1;
-        } catch (const std::exception& e) {
-            say(QStringLiteral("拒绝: ") + QString::fromLocal8Bit(e.what()));
-            return 1;
-        }
+        return tools::refusing<tess::print::PrintError>(
+            [&] { return printPaper(positional[0], positional[1], positional[2], key, numbers); });
     }
     std::fputs("用法: tessaloom-print 试题库.mdb 试卷标识 输出.pdf [--key] [--numbers]\n"
                "      --key      同时写出参考答案 (输出-答案.pdf)\n"

@@ -1,0 +1,42 @@
+#pragma once
+
+// What the command-line tools share: how they speak, where the pictures of a
+// bank are, and how a refused piece of work ends them.
+#include "store/engineerror.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QString>
+#include <cstdio>
+#include <exception>
+
+namespace tools {
+
+// One line on standard output, at once, so that a script reading it sees
+// each step as it happens.
+inline void say(const QString& line) {
+    std::fputs((line + QLatin1Char('\n')).toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
+
+// The pictures folder of a bank: "images" beside it, as beside the program's own.
+inline QString picturesBeside(const QString& bank) {
+    return QFileInfo(bank).absoluteDir().filePath(QStringLiteral("images"));
+}
+
+// Runs work; a refusal (the tool's own error, the engine's, any other) is
+// said with "拒绝: " and ends the tool with 1.
+template <class Refusal, class Work> int refusing(Work work) {
+    try {
+        return work();
+    } catch (const Refusal& e) {
+        say(QStringLiteral("拒绝: ") + e.message());
+    } catch (const tess::EngineError& e) {
+        say(QStringLiteral("拒绝: ") + e.message());
+    } catch (const std::exception& e) {
+        say(QStringLiteral("拒绝: ") + QString::fromLocal8Bit(e.what()));
+    }
+    return 1;
+}
+
+} // namespace tools
