@@ -105,22 +105,27 @@ QVector<int> addPapers(Connection& connection, const QVector<Paper>& papers,
     paperCursor.open();
     questionCursor.open();
     choiceCursor.open();
+    // Numbered once for the whole import, as a record-by-record numbering would.
+    qint64 records = papers.size();
+    for (const Paper& paper : papers)
+        for (const Question& q : paper.questions)
+            records += 1 + q.choices.size();
+    RecordSequence numbers(maxId, trim, records);
     QVector<int> added;
     for (const Paper& paper : papers) {
         qint64 fullMark = 0;
         for (const Question& q : paper.questions)
             fullMark += q.mark;
-        NextIds next = refreshNextIds(maxId, trim, -1, -1);
         paperCursor.insert();
-        fillNewPaper(paperCursor, next.papId, int(std::clamp<qint64>(fullMark, 0, INT_MAX)),
+        fillNewPaper(paperCursor, numbers.newPaper(), int(std::clamp<qint64>(fullMark, 0, INT_MAX)),
                      paper.name, outputFile, paper.category);
         paperCursor.post();
         const int papId = paperCursor.asInteger(QStringLiteral("PapID"));
         added << papId;
         for (const Question& q : paper.questions) {
-            next = refreshNextIds(maxId, trim, papId, -1);
+            const RecordSequence::Numbered number = numbers.newQuestion();
             questionCursor.insert();
-            fillNewQuestion(questionCursor, next.qstId, papId, next.qstIdx);
+            fillNewQuestion(questionCursor, number.id, papId, number.number);
             questionCursor.setString(QStringLiteral("QstTyp"), typeOf(q.kind));
             questionCursor.setInteger(QStringLiteral("QstScr"), q.mark);
             questionCursor.setString(QStringLiteral("QstCon"), q.html);
@@ -128,9 +133,9 @@ QVector<int> addPapers(Connection& connection, const QVector<Paper>& papers,
             questionCursor.post();
             const int qstId = questionCursor.asInteger(QStringLiteral("QstID"));
             for (const Choice& c : q.choices) {
-                next = refreshNextIds(maxId, trim, papId, qstId);
+                const RecordSequence::Numbered choice = numbers.newChoice();
                 choiceCursor.insert();
-                fillNewChoice(choiceCursor, next.chcId, qstId, next.chcIdx);
+                fillNewChoice(choiceCursor, choice.id, qstId, choice.number);
                 choiceCursor.setBoolean(QStringLiteral("IsTrue"), c.correct);
                 choiceCursor.setString(QStringLiteral("ChcCon"), c.html);
                 choiceCursor.post();

@@ -10,6 +10,10 @@ namespace tess {
 
 namespace {
 
+int following(int value) {
+    return value == INT_MAX ? value : value + 1;
+}
+
 // One max statement: its lines, its one row's "maxID" (null reads as 0) plus one.
 int nextFrom(Query& maxId, const QStringList& lines) {
     maxId.close();
@@ -17,17 +21,20 @@ int nextFrom(Query& maxId, const QStringList& lines) {
     for (const QString& line : lines)
         maxId.addLine(line);
     maxId.open();
-    const int max = maxId.asInteger(QStringLiteral("maxID"));
-    return max == INT_MAX ? max : max + 1;
+    return following(maxId.asInteger(QStringLiteral("maxID")));
 }
+
+const QString kMaxPapId = QStringLiteral("select max(PapID) as maxID from paper");
+const QString kMaxQstId = QStringLiteral("select max(QstID) as maxID from question");
+const QString kMaxChcId = QStringLiteral("select max(ChcID) as maxID from choice");
 
 } // namespace
 
 NextIds refreshNextIds(Query& maxId, Command& trim, int curPapId, int curQstId) {
     NextIds next;
-    next.papId = nextFrom(maxId, {QStringLiteral("select max(PapID) as maxID from paper")});
-    next.qstId = nextFrom(maxId, {QStringLiteral("select max(QstID) as maxID from question")});
-    next.chcId = nextFrom(maxId, {QStringLiteral("select max(ChcID) as maxID from choice")});
+    next.papId = nextFrom(maxId, {kMaxPapId});
+    next.qstId = nextFrom(maxId, {kMaxQstId});
+    next.chcId = nextFrom(maxId, {kMaxChcId});
     next.chcIdx =
         nextFrom(maxId, {QStringLiteral("select max(chcidx) as maxID from choice "),
                          QStringLiteral("where choice.qstidx = ") + QString::number(curQstId)});
@@ -36,6 +43,40 @@ NextIds refreshNextIds(Query& maxId, Command& trim, int curPapId, int curQstId) 
     trimOrphans(trim);
     maxId.close();
     return next;
+}
+
+RecordSequence::RecordSequence(Query& maxId, Command& trim, qint64 records) {
+    if (records <= 0)
+        return;
+    m_papId = nextFrom(maxId, {kMaxPapId});
+    trimOrphans(trim);
+    m_qstId = nextFrom(maxId, {kMaxQstId});
+    if (records > 1)
+        trimOrphans(trim);
+    m_chcId = nextFrom(maxId, {kMaxChcId});
+    maxId.close();
+}
+
+int RecordSequence::newPaper() {
+    const int id = m_papId;
+    m_papId = following(id);
+    m_qstIdx = 0;
+    return id;
+}
+
+RecordSequence::Numbered RecordSequence::newQuestion() {
+    const int id = m_qstId;
+    m_qstId = following(id);
+    m_qstIdx = following(m_qstIdx);
+    m_chcIdx = 0;
+    return {id, m_qstIdx};
+}
+
+RecordSequence::Numbered RecordSequence::newChoice() {
+    const int id = m_chcId;
+    m_chcId = following(id);
+    m_chcIdx = following(m_chcIdx);
+    return {id, m_chcIdx};
 }
 
 QString newPaperCategory(bool allPapersChosen, const QString& chosenCategory,

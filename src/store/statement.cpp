@@ -150,6 +150,7 @@ void Statement::runAll(sqlite3* db, const QByteArray& sql, const QString& where)
 
 void Statement::reset() {
     sqlite3_reset(m_stmt);
+    m_failure = SQLITE_OK;
 }
 
 int Statement::columnCount() const {

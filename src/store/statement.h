@@ -48,7 +48,7 @@ public:
     bool step();
     // Steps through all rows, reading none of them.
     void run();
-    // Back to the start, bindings kept.
+    // Back to the start, bindings kept; the failure is forgotten.
     void reset();
     // The extended result code of the step that failed (SQLITE_OK before one).
     int failure() const { return m_failure; }

@@ -195,7 +195,39 @@ struct TableCursor::Impl {
     // The first rows, as read, are in order of their integer identifiers:
     // a record is found there without a search through all of them.
     int sortedRows = 0;
+    // The statements that store a new record and read a record back, prepared
+    // once for the columns as read and the connection's handle: adding
+    // thousands of records (an import) would otherwise spend most of its time
+    // preparing them again.
+    std::unique_ptr<Statement> insertRow;
+    std::unique_ptr<Statement> selectRow;
+    sqlite3* preparedOn = nullptr;
 };
+
+namespace {
+
+// A statement of the cursor's own, reset when the work with it is done, so
+// that a read left part-way holds no lock on the bank.
+class Reused {
+public:
+    Reused(std::unique_ptr<Statement>& slot, const Connection& connection,
+           const std::function<QString()>& sql, const QString& where) {
+        connection.ensureOpen();
+        if (!slot)
+            slot = std::make_unique<Statement>(connection, sql(), where);
+        m_stmt = slot.get();
+    }
+    ~Reused() { m_stmt->reset(); }
+    Reused(const Reused&) = delete;
+    Reused& operator=(const Reused&) = delete;
+    Statement& operator*() const { return *m_stmt; }
+    Statement* operator->() const { return m_stmt; }
+
+private:
+    Statement* m_stmt;
+};
+
+} // namespace
 
 namespace {
 
@@ -282,7 +314,8 @@ void loadColumns(Connection& connection, const QString& table, QVector<Column>& 
 QVariant toStorage(const QString& table, const Column& column, const QVariant& value) {
     if (value.isNull())
         return QVariant();
-    const QString where = QStringLiteral("表 %1 的列 %2").arg(table, column.name);
+    // Named only when refused: a record is stored column by column, thousands in an import.
+    const auto where = [&] { return QStringLiteral("表 %1 的列 %2").arg(table, column.name); };
     switch (column.kind) {
     case Kind::Integer: {
         qlonglong n = 0;
@@ -310,16 +343,16 @@ QVariant toStorage(const QString& table, const Column& column, const QVariant& v
             n = text.toLongLong(&ok);
             if (!ok)
                 throw EngineError(QStringLiteral("%1 只能存放整数, \"%2\" 不是整数.")
-                                      .arg(where, value.toString()));
+                                      .arg(where(), value.toString()));
         }
         }
         if (!ok)
             throw EngineError(
-                QStringLiteral("%1 只能存放整数, \"%2\" 不是整数.").arg(where, value.toString()));
+                QStringLiteral("%1 只能存放整数, \"%2\" 不是整数.").arg(where(), value.toString()));
         if (n < INT_MIN || n > INT_MAX)
             throw EngineError(
                 QStringLiteral("%1 的值 %2 超出了整数的范围 (-2147483648 到 2147483647).")
-                    .arg(where, QString::number(n)));
+                    .arg(where(), QString::number(n)));
         return QVariant(int(n));
     }
     case Kind::Boolean: {
@@ -332,8 +365,8 @@ QVariant toStorage(const QString& table, const Column& column, const QVariant& v
         if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 ||
             text == QLatin1String("0"))
             return false;
-        throw EngineError(
-            QStringLiteral("%1 只能是 True 或 False, 不能是 \"%2\".").arg(where, value.toString()));
+        throw EngineError(QStringLiteral("%1 只能是 True 或 False, 不能是 \"%2\".")
+                              .arg(where(), value.toString()));
     }
     case Kind::Text:
         if (value.typeId() == QMetaType::Bool)
@@ -383,6 +416,7 @@ const QVariant* TableCursor::currentValue(int index) const {
 void TableCursor::readRows() {
     m_connection.ensureOpen();
     loadColumns(m_connection, m_table, m_impl->columns);
+    forgetStatements();
     m_columns.clear();
     for (const Column& c : std::as_const(m_impl->columns))
         m_columns << c.name;
@@ -437,20 +471,31 @@ bool TableCursor::rowsOutdated() const {
     return !isOpen() || m_connection.dataVersion() != m_readVersion;
 }
 
+void TableCursor::forgetStatements() {
+    m_impl->insertRow.reset();
+    m_impl->selectRow.reset();
+    m_impl->preparedOn = m_connection.handle();
+}
+
 void TableCursor::reloadRow(int index) {
     Row& row = m_impl->rows[index];
-    QStringList names;
-    for (const Column& c : std::as_const(m_impl->columns))
-        names << quoted(c.name);
-    Statement stmt(m_connection,
-                   QStringLiteral("select %1 from %2 where rowid = ?")
-                       .arg(names.join(QStringLiteral(", ")), quoted(m_table)),
-                   tableWhere(m_table));
-    stmt.bind(1, row.rowid);
-    if (!stmt.step())
+    if (m_impl->preparedOn != m_connection.handle())
+        forgetStatements();
+    const Reused stmt(
+        m_impl->selectRow, m_connection,
+        [this] {
+            QStringList names;
+            for (const Column& c : std::as_const(m_impl->columns))
+                names << quoted(c.name);
+            return QStringLiteral("select %1 from %2 where rowid = ?")
+                .arg(names.join(QStringLiteral(", ")), quoted(m_table));
+        },
+        tableWhere(m_table));
+    stmt->bind(1, row.rowid);
+    if (!stmt->step())
         return;
     for (int i = 0; i < m_impl->columns.size(); ++i)
-        row.values[i] = columnValue(stmt.get(), i, m_impl->columns[i].kind);
+        row.values[i] = columnValue(stmt->get(), i, m_impl->columns[i].kind);
 }
 
 // ---- filter, open, close ----------------------------------------------------
@@ -683,6 +728,7 @@ void TableCursor::insert() {
     checkBrowseMode();
     fire(CursorEvent::BeforeInsert);
     Row row;
+    row.values.reserve(m_impl->columns.size());
     for (const Column& c : std::as_const(m_impl->columns))
         row.values << c.defaultValue;
     m_impl->rowBeforeInsert = m_row;
@@ -717,28 +763,32 @@ void TableCursor::edit() {
 
 qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
     const QVector<Column>& columns = m_impl->columns;
-    QStringList names;
-    QStringList marks;
-    for (const Column& c : columns) {
-        names << quoted(c.name);
-        marks << QStringLiteral("?");
-    }
-    const QString sql = QStringLiteral("insert into %1 (%2) values (%3)")
-                            .arg(quoted(m_table), names.join(QStringLiteral(", ")),
-                                 marks.join(QStringLiteral(", ")));
+    if (m_impl->preparedOn != m_connection.handle())
+        forgetStatements();
+    auto sql = [this, &columns] {
+        QStringList names;
+        QStringList marks;
+        for (const Column& c : columns) {
+            names << quoted(c.name);
+            marks << QStringLiteral("?");
+        }
+        return QStringLiteral("insert into %1 (%2) values (%3)")
+            .arg(quoted(m_table), names.join(QStringLiteral(", ")),
+                 marks.join(QStringLiteral(", ")));
+    };
     const int identity = m_identity.isEmpty() ? -1 : findColumn(columns, m_identity);
     QVector<QVariant> toStore = values;
     // Another program on the same bank may have taken the identifier this one
     // computed; the record then takes the next free one instead of being lost.
     for (int attempt = 0;; ++attempt) {
-        Statement stmt(m_connection, sql, tableWhere(m_table));
+        const Reused stmt(m_impl->insertRow, m_connection, sql, tableWhere(m_table));
         for (int i = 0; i < toStore.size(); ++i)
-            stmt.bind(i + 1, toStore[i]);
+            stmt->bind(i + 1, toStore[i]);
         try {
-            stmt.step();
+            stmt->step();
             return sqlite3_last_insert_rowid(m_connection.handle());
         } catch (const EngineError&) {
-            const bool clash = identity >= 0 && stmt.failure() == SQLITE_CONSTRAINT_UNIQUE &&
+            const bool clash = identity >= 0 && stmt->failure() == SQLITE_CONSTRAINT_UNIQUE &&
                                attempt < 10 &&
                                QString::fromUtf8(sqlite3_errmsg(m_connection.handle()))
                                    .endsWith(m_table + QLatin1Char('.') + columns[identity].name,
@@ -772,6 +822,7 @@ void TableCursor::postRecord() {
     Row& row = m_impl->rows[m_row];
     const QVector<Column>& columns = m_impl->columns;
     QVector<QVariant> values;
+    values.reserve(columns.size());
     for (int i = 0; i < columns.size(); ++i)
         values << toStorage(m_table, columns[i], row.values[i]);
 

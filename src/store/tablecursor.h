@@ -196,6 +196,7 @@ private:
     const QVariant* currentValue(int index) const;
     void readRows();
     void reloadRow(int index);
+    void forgetStatements();
     qint64 storeNew(const QVector<QVariant>& values);
     void postRecord();
     void scrolled(); // AfterScroll, then DataChange to views

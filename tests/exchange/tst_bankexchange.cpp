@@ -4,10 +4,14 @@
 #include "exchange/bankexchange.h"
 #include "store/engineerror.h"
 #include "store/query.h"
+#include "store/recordnumbering.h"
 #include "store/schema.h"
+#include "store/statement.h"
+#include "store/tablecursor.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <climits>
 
 using namespace tess::exchange;
 
@@ -49,6 +53,94 @@ QStringList rows(tess::Connection& conn, const QString& sql) {
     return out;
 }
 
+// The papers added as the window adds records, one at a time: the numbering
+// and the orphan trim run before each of them.
+QVector<int> addRecordByRecord(tess::Connection& connection, const QVector<Paper>& papers,
+                               const QString& outputFile) {
+    const QString types[] = {QStringLiteral("判断题"), QStringLiteral("单选题"),
+                             QStringLiteral("多选题")};
+    tess::Transaction transaction(connection);
+    tess::Query maxId(connection);
+    tess::Command trim(connection);
+    tess::TableCursor paperCursor(connection, QStringLiteral("paper"));
+    tess::TableCursor questionCursor(connection, QStringLiteral("question"));
+    tess::TableCursor choiceCursor(connection, QStringLiteral("choice"));
+    paperCursor.setFilter(QStringLiteral("PapID < -2147483648"));
+    questionCursor.setFilter(QStringLiteral("QstID < -2147483648"));
+    choiceCursor.setFilter(QStringLiteral("ChcID < -2147483648"));
+    paperCursor.open();
+    questionCursor.open();
+    choiceCursor.open();
+    QVector<int> added;
+    for (const Paper& paper : papers) {
+        int fullMark = 0;
+        for (const Question& q : paper.questions)
+            fullMark += q.mark;
+        tess::NextIds next = tess::refreshNextIds(maxId, trim, -1, -1);
+        paperCursor.insert();
+        tess::fillNewPaper(paperCursor, next.papId, fullMark, paper.name, outputFile,
+                           paper.category);
+        paperCursor.post();
+        const int papId = paperCursor.asInteger(QStringLiteral("PapID"));
+        added << papId;
+        for (const Question& q : paper.questions) {
+            next = tess::refreshNextIds(maxId, trim, papId, -1);
+            questionCursor.insert();
+            tess::fillNewQuestion(questionCursor, next.qstId, papId, next.qstIdx);
+            questionCursor.setString(QStringLiteral("QstTyp"), types[int(q.kind)]);
+            questionCursor.setInteger(QStringLiteral("QstScr"), q.mark);
+            questionCursor.setString(QStringLiteral("QstCon"), q.html);
+            questionCursor.setBoolean(QStringLiteral("IsTrue"), q.answer);
+            questionCursor.post();
+            const int qstId = questionCursor.asInteger(QStringLiteral("QstID"));
+            for (const Choice& c : q.choices) {
+                next = tess::refreshNextIds(maxId, trim, papId, qstId);
+                choiceCursor.insert();
+                tess::fillNewChoice(choiceCursor, next.chcId, qstId, next.chcIdx);
+                choiceCursor.setBoolean(QStringLiteral("IsTrue"), c.correct);
+                choiceCursor.setString(QStringLiteral("ChcCon"), c.html);
+                choiceCursor.post();
+            }
+        }
+    }
+    transaction.commit();
+    return added;
+}
+
+// Every row of the tables the import touches, rowid first, in storage order.
+QStringList bankRows(tess::Connection& conn) {
+    QStringList out;
+    for (const char* table : {"paper", "question", "choice", "orphan_owner"}) {
+        tess::Statement stmt(
+            conn,
+            QStringLiteral("select rowid, * from %1 order by rowid").arg(QLatin1String(table)),
+            QString());
+        while (stmt.step()) {
+            QString line = QLatin1String(table);
+            for (int i = 0; i < stmt.columnCount(); ++i)
+                line += QLatin1Char('|') + (stmt.isNull(i) ? QStringLiteral("null") : stmt.text(i));
+            out << line;
+        }
+    }
+    return out;
+}
+
+// What adding the papers did: the identifiers given, or the error, and the bank after it.
+QStringList outcome(const QString& bank,
+                    const std::function<QVector<int>(tess::Connection&)>& add) {
+    banktest::BankConnection conn(bank);
+    QStringList result;
+    try {
+        QStringList ids;
+        for (int id : add(conn))
+            ids << QString::number(id);
+        result << QStringLiteral("ids ") + ids.join(QLatin1Char(' '));
+    } catch (const tess::EngineError& e) {
+        result << QStringLiteral("error ") + e.message();
+    }
+    return result + bankRows(conn);
+}
+
 } // namespace
 
 class TestBankExchange : public QObject {
@@ -60,6 +152,8 @@ private Q_SLOTS:
     void readInPageOrder();
     void roundTrip();
     void allOrNothing();
+    void sameAsRecordByRecord_data();
+    void sameAsRecordByRecord();
 
 private:
     QTemporaryDir m_dir;
@@ -169,6 +263,68 @@ void TestBankExchange::allOrNothing() {
     // The connection is usable again afterwards.
     conn.execute(QStringLiteral("drop trigger refuse"));
     QCOMPARE(addPapers(conn, {first}, QString()).size(), 1);
+}
+
+// An import numbers its records in one go; the bank comes out as if each
+// record had been numbered, and orphans trimmed, on its own as the window does.
+void TestBankExchange::sameAsRecordByRecord_data() {
+    QTest::addColumn<QStringList>("setup");
+    QTest::addColumn<QVector<Paper>>("papers");
+
+    // Papers 1, 2 and 5, paper 5 deleted: its questions 30 and 31 hold the
+    // largest identifiers and their choices 200 and 201 the largest choice
+    // identifiers; question 40 names paper 3, the next identifier, and choice
+    // 300 a question that never existed; a gap among the owned questions.
+    const QStringList orphans{
+        QStringLiteral("insert into paper (PapID, PapNam) values (1, 'a'), (2, 'b'), (5, 'c')"),
+        QStringLiteral("insert into question (QstID, PapIdx, QstIdx) values (10, 1, 1), "
+                       "(12, 1, 4), (11, 2, 3), (30, 5, 1), (31, 5, 2), (40, 3, 1)"),
+        QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx) values (100, 10, 1), "
+                       "(103, 10, 5), (200, 30, 1), (201, 31, 1), (300, 77, 1)"),
+        QStringLiteral("delete from paper where PapID = 5")};
+    Paper empty = fixturePaper();
+    empty.name = QStringLiteral("空卷");
+    empty.questions.clear();
+    const QVector<Paper> two{fixturePaper(), fixturePaper()};
+
+    QTest::newRow("empty bank") << QStringList() << two;
+    QTest::newRow("gaps and orphans") << orphans << two;
+    QTest::newRow("gaps and orphans, the bank's state not known")
+        << orphans + QStringList{QStringLiteral("insert into orphan_owner (kind, id) values "
+                                                "('all', 0)")}
+        << two;
+    QTest::newRow("gaps and orphans, the bank unwatched")
+        << orphans + QStringList{QStringLiteral("drop trigger orphans_question_deleted")} << two;
+    // One record: one trim, and the choices of the trimmed questions stay.
+    QTest::newRow("one paper without questions") << orphans << QVector<Paper>{empty};
+    QTest::newRow("a paper without questions first")
+        << orphans << QVector<Paper>{empty, fixturePaper()};
+    // The identifiers run out: the same refusal, and nothing is added.
+    QTest::newRow("largest paper identifier taken")
+        << QStringList{QStringLiteral("insert into paper (PapID) values (2147483647)")} << two;
+    QTest::newRow("largest choice identifier reached")
+        << QStringList{QStringLiteral("insert into question (QstID, PapIdx) values (1, 1)"),
+                       QStringLiteral("insert into paper (PapID) values (1)"),
+                       QStringLiteral("insert into choice (ChcID, QstIdx) values (2147483646, 1)")}
+        << two;
+}
+
+void TestBankExchange::sameAsRecordByRecord() {
+    QFETCH(QStringList, setup);
+    QFETCH(QVector<Paper>, papers);
+    {
+        banktest::BankConnection conn(m_bank);
+        banktest::executeInOneTransaction(conn, setup);
+    }
+    const QString copy = m_bank + QStringLiteral(".copy");
+    QFile::remove(copy);
+    QVERIFY(QFile::copy(m_bank, copy));
+    const QString out = QStringLiteral("/tmp/x.html");
+    const QStringList expected =
+        outcome(copy, [&](tess::Connection& conn) { return addRecordByRecord(conn, papers, out); });
+    const QStringList actual =
+        outcome(m_bank, [&](tess::Connection& conn) { return addPapers(conn, papers, out); });
+    QCOMPARE(actual, expected);
 }
 
 QTEST_GUILESS_MAIN(TestBankExchange)

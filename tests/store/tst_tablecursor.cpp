@@ -110,6 +110,8 @@ private Q_SLOTS:
     void beforeLeaveStopsTheOperation();
     void handlersFillNewRecord();
     void identifierClashBetweenTwoPrograms();
+    void postsLeaveTheBankFreeForOthers();
+    void postsGoToTheBankOpenNow();
     void editOfRecordDeletedElsewhereFails();
     void closedCursorRefusesFieldAccess();
 };
@@ -913,6 +915,50 @@ void TestTableCursor::identifierClashBetweenTwoPrograms() {
     QVERIFY_THROWS_EXCEPTION(EngineError, mine.post());
     mine.cancel();
     QCOMPARE(mine.asInteger(u"PapID"_s), 3);
+}
+
+// The statements a cursor keeps for its posts hold no lock between them: a
+// second program writes at once.
+void TestTableCursor::postsLeaveTheBankFreeForOthers() {
+    Connection other;
+    openConnection(other, m_bank);
+    other.setBusyTimeout(0);
+    TableCursor paper(m_conn, u"paper"_s);
+    paper.open();
+    for (int id = 1; id <= 3; ++id) {
+        paper.insert();
+        paper.setInteger(u"PapID"_s, id);
+        paper.post();
+        other.execute(u"update paper set PapNam = 'x' where PapID = %1"_s.arg(id));
+    }
+    paper.edit();
+    paper.setString(u"PapNam"_s, u"改"_s);
+    paper.post();
+    other.execute(u"insert into paper (PapID) values (10)"_s);
+    QCOMPARE(count(other, u"paper where PapNam = 'x'"_s), 2);
+    QCOMPARE(count(other, u"paper"_s), 4);
+}
+
+// A bank closed and opened again under an open cursor gets its next records.
+void TestTableCursor::postsGoToTheBankOpenNow() {
+    TableCursor paper(m_conn, u"paper"_s);
+    paper.open();
+    paper.insert();
+    paper.setInteger(u"PapID"_s, 1);
+    paper.post();
+    m_conn.close();
+    const QString moved = m_dir.filePath(u"moved.mdb"_s);
+    QFile::remove(moved);
+    QVERIFY(QFile::rename(m_bank, moved));
+    banktest::freshBank(m_bank);
+    openConnection(m_conn, m_bank);
+    paper.insert();
+    paper.setInteger(u"PapID"_s, 2);
+    paper.setString(u"PapNam"_s, u"新"_s);
+    paper.post();
+    QCOMPARE(paper.asString(u"PapNam"_s), u"新"_s);
+    QCOMPARE(count(m_conn, u"paper"_s), 1);
+    QCOMPARE(count(m_conn, u"paper where PapID = 2"_s), 1);
 }
 
 void TestTableCursor::editOfRecordDeletedElsewhereFails() {

@@ -1,0 +1,296 @@
+// Importing a Moodle XML file of 1,000 single-choice questions with four
+// choices each (one paper, 1,000 questions, 4,000 choices) into a bank that
+// already holds papers, beside the least the same work costs: the same rows
+// inserted with three prepared statements in one transaction.
+//
+// Usage: bench_import [folder]   (default: a temporary folder)
+//   TESS_BENCH_RUNS  runs of each (default 5); the median is printed
+// Every run works on a fresh copy of the same bank; the two kinds of run
+// alternate, so that both meet the same machine.
+#include "exchange/bankexchange.h"
+#include "exchange/importfile.h"
+#include "exchange/moodlexml.h"
+#include "store/connection.h"
+#include "store/schema.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <stdexcept>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kQuestions = 1000;
+constexpr int kChoices = 4;
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+template <typename F> double timed(F&& work) {
+    QElapsedTimer t;
+    t.start();
+    work();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+void check(int rc, sqlite3* db, const char* what) {
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
+        throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
+}
+
+void exec(sqlite3* db, const char* sql) {
+    check(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), db, sql);
+}
+
+qint64 scalar(sqlite3* db, const char* sql) {
+    sqlite3_stmt* stmt = nullptr;
+    check(sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr), db, sql);
+    const qint64 value = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : -1;
+    sqlite3_finalize(stmt);
+    return value;
+}
+
+void syncFile(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// A bank a school has used for a while: 200 papers of 10 questions with four
+// choices each, a few deleted on the way (gaps in the identifiers).
+void makeBank(const QString& path) {
+    tess::createPaperBank(path);
+    tess::Connection conn;
+    conn.setDataSource(path);
+    conn.open();
+    sqlite3* db = conn.handle();
+    exec(db, "begin");
+    exec(db, "with recursive n(i) as (select 1 union all select i + 1 from n where i < 200) "
+             "insert into paper (PapID, PapNam, PapScr, PapSav, PapCtg) "
+             "select i, '试卷' || i, 100, 'paper.htm', '类别' || (i % 10) from n");
+    exec(db, "with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
+             "insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon, IsTrue) "
+             "select i, (i - 1) / 10 + 1, (i - 1) % 10 + 1, '单选题', 10, "
+             "'下列说法中正确的是哪一项? 第' || i || '题', 0 from n");
+    exec(db, "with recursive n(i) as (select 1 union all select i + 1 from n where i < 8000) "
+             "insert into choice (ChcID, QstIdx, ChcIdx, IsTrue, ChcCon) "
+             "select i, (i - 1) / 4 + 1, (i - 1) % 4 + 1, (i % 4) = 1, '选项' || i from n");
+    exec(db, "delete from choice where QstIdx in (select QstID from question where PapIdx in "
+             "(7, 120, 200))");
+    exec(db, "delete from question where PapIdx in (7, 120, 200)");
+    exec(db, "delete from paper where PapID in (7, 120, 200)");
+    exec(db, "commit");
+}
+
+tess::exchange::Paper importedPaper() {
+    using namespace tess::exchange;
+    Paper paper;
+    paper.category = QStringLiteral("物理");
+    paper.name = QStringLiteral("力学题库");
+    const QString stem =
+        QStringLiteral("<p>一个物体在水平面上做匀速直线运动, 下列关于它所受的力的说法中, "
+                       "<b>正确</b>的是哪一项?</p>");
+    for (int i = 1; i <= kQuestions; ++i) {
+        Question q;
+        q.kind = QuestionKind::Single;
+        q.name = QStringLiteral("第 %1 题").arg(i);
+        q.mark = 1;
+        q.html = stem + QStringLiteral(" (%1)").arg(i);
+        for (int c = 1; c <= kChoices; ++c)
+            q.choices.push_back({QStringLiteral("它受到的合力为零, 这是选项 %1 的说法").arg(c),
+                                 c == 1 + i % kChoices});
+        paper.questions.push_back(q);
+    }
+    return paper;
+}
+
+// The least the import's writing costs: the same rows, three prepared
+// statements, one transaction, the identifiers counted on from the largest.
+void insertRaw(sqlite3* db, const tess::exchange::Paper& paper) {
+    exec(db, "begin immediate");
+    int papId = int(scalar(db, "select coalesce(max(PapID), 0) + 1 from paper"));
+    int qstId = int(scalar(db, "select coalesce(max(QstID), 0) + 1 from question"));
+    int chcId = int(scalar(db, "select coalesce(max(ChcID), 0) + 1 from choice"));
+    sqlite3_stmt* p = nullptr;
+    sqlite3_stmt* q = nullptr;
+    sqlite3_stmt* c = nullptr;
+    check(sqlite3_prepare_v2(
+              db, "insert into paper (PapID, PapNam, PapScr, PapSav, PapCtg) values (?,?,?,?,?)",
+              -1, &p, nullptr),
+          db, "prepare");
+    check(sqlite3_prepare_v2(db,
+                             "insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, "
+                             "QstCon, IsTrue) values (?,?,?,?,?,?,?)",
+                             -1, &q, nullptr),
+          db, "prepare");
+    check(sqlite3_prepare_v2(
+              db, "insert into choice (ChcID, QstIdx, ChcIdx, IsTrue, ChcCon) values (?,?,?,?,?)",
+              -1, &c, nullptr),
+          db, "prepare");
+    auto text = [](sqlite3_stmt* s, int i, const QString& value) {
+        const QByteArray bytes = value.toUtf8();
+        sqlite3_bind_text(s, i, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+    };
+    int mark = 0;
+    for (const auto& question : paper.questions)
+        mark += question.mark;
+    sqlite3_bind_int(p, 1, papId);
+    text(p, 2, paper.name);
+    sqlite3_bind_int(p, 3, mark);
+    text(p, 4, QStringLiteral("paper.htm"));
+    text(p, 5, paper.category);
+    check(sqlite3_step(p), db, "insert paper");
+    int number = 0;
+    for (const auto& question : paper.questions) {
+        sqlite3_reset(q);
+        sqlite3_bind_int(q, 1, qstId);
+        sqlite3_bind_int(q, 2, papId);
+        sqlite3_bind_int(q, 3, ++number);
+        text(q, 4, QStringLiteral("单选题"));
+        sqlite3_bind_int(q, 5, question.mark);
+        text(q, 6, question.html);
+        sqlite3_bind_int(q, 7, question.answer ? 1 : 0);
+        check(sqlite3_step(q), db, "insert question");
+        int choiceNumber = 0;
+        for (const auto& choice : question.choices) {
+            sqlite3_reset(c);
+            sqlite3_bind_int(c, 1, chcId++);
+            sqlite3_bind_int(c, 2, qstId);
+            sqlite3_bind_int(c, 3, ++choiceNumber);
+            sqlite3_bind_int(c, 4, choice.correct ? 1 : 0);
+            text(c, 5, choice.html);
+            check(sqlite3_step(c), db, "insert choice");
+        }
+        ++qstId;
+    }
+    sqlite3_finalize(p);
+    sqlite3_finalize(q);
+    sqlite3_finalize(c);
+    exec(db, "commit");
+}
+
+QString freshCopy(const QString& bank, const QString& folder) {
+    const QString copy = folder + QStringLiteral("/work.mdb");
+    QFile::remove(copy);
+    QFile::remove(copy + QStringLiteral("-journal"));
+    if (!QFile::copy(bank, copy))
+        throw std::runtime_error("the bank could not be copied");
+    syncFile(copy);
+    return copy;
+}
+
+// What the copy holds after a run, so that both kinds of run are seen to add the same.
+QString counts(const QString& path) {
+    tess::Connection conn;
+    conn.setDataSource(path);
+    conn.openForReading();
+    sqlite3* db = conn.handle();
+    return QStringLiteral("%1 papers, %2 questions, %3 choices")
+        .arg(scalar(db, "select count(*) from paper"))
+        .arg(scalar(db, "select count(*) from question"))
+        .arg(scalar(db, "select count(*) from choice"));
+}
+
+int run(const QString& folder) {
+    const int runs = qEnvironmentVariableIsSet("TESS_BENCH_RUNS")
+                         ? std::max(1, qEnvironmentVariableIntValue("TESS_BENCH_RUNS"))
+                         : 5;
+    const QString bank = folder + QStringLiteral("/bank.mdb");
+    QFile::remove(bank);
+    makeBank(bank);
+    syncFile(bank);
+    const QString pictures = folder + QStringLiteral("/images");
+    const tess::exchange::Paper paper = importedPaper();
+    const QString file = folder + QStringLiteral("/questions.xml");
+    {
+        QFile out(file);
+        if (!out.open(QIODevice::WriteOnly) || out.write(writeMoodleXml(paper, pictures)) < 0)
+            throw std::runtime_error("the question file could not be written");
+    }
+    // The rows the reference inserts are the ones the import reads.
+    const tess::exchange::Imported imported = tess::exchange::readQuestionFile(file, pictures);
+    if (imported.papers.size() != 1 || imported.papers[0].questions.size() != kQuestions)
+        throw std::runtime_error("the question file did not read back as written");
+
+    std::vector<double> reading, importing, adding, inserting;
+    QString importCounts, rawCounts;
+    for (int i = 0; i < runs; ++i) {
+        reading.push_back(timed([&] { tess::exchange::readQuestionFile(file, pictures); }));
+        QString copy = freshCopy(bank, folder);
+        {
+            tess::Connection conn;
+            conn.setDataSource(copy);
+            conn.open();
+            importing.push_back(timed([&] {
+                tess::exchange::importQuestionFile(conn, file, pictures,
+                                                   QStringLiteral("paper.htm"));
+            }));
+        }
+        importCounts = counts(copy);
+        copy = freshCopy(bank, folder);
+        {
+            tess::Connection conn;
+            conn.setDataSource(copy);
+            conn.open();
+            adding.push_back(timed([&] {
+                tess::exchange::addPapers(conn, imported.papers, QStringLiteral("paper.htm"));
+            }));
+        }
+        copy = freshCopy(bank, folder);
+        {
+            tess::Connection conn;
+            conn.setDataSource(copy);
+            conn.open();
+            inserting.push_back(timed([&] { insertRaw(conn.handle(), imported.papers[0]); }));
+        }
+        rawCounts = counts(copy);
+    }
+    std::printf("import of %d single-choice questions with %d choices (%d records), "
+                "median of %d runs, %s build\n",
+                kQuestions, kChoices, 1 + kQuestions * (1 + kChoices), runs, TESS_BUILD_TYPE);
+    auto line = [](const char* label, double ms) { std::printf("  %-44s %8.1f ms\n", label, ms); };
+    line("reading the file alone", median(reading));
+    line("import (read, number, insert, commit)", median(importing));
+    line("  of which adding what was read", median(adding));
+    line("ref: prepared inserts, one transaction", median(inserting));
+    std::printf("  %-44s %8.2fx   (goal: at most 3x)\n", "import / reference",
+                median(importing) / median(inserting));
+    std::printf("  bank after the import:    %s\n  bank after the reference: %s\n",
+                qPrintable(importCounts), qPrintable(rawCounts));
+    if (importCounts != rawCounts) {
+        std::printf("warning: the import and the reference added different rows\n");
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    try {
+        if (argc > 1) {
+            const QString folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+            QDir().mkpath(folder);
+            return run(folder);
+        }
+        QTemporaryDir dir;
+        return run(dir.path());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_import: %s\n", e.what());
+    }
+    return 1;
+}
