@@ -203,13 +203,14 @@ void TMainForm::RefreshPaperList() {
     }
     // Read without moving the cursor, so that no paper's questions are
     // loaded on the way; the cursor then goes to its first record.
-    QVector<tess::PaperEntry> entries;
+    tess::PaperEntries entries;
     const int count = TPaper.recordCount();
     entries.reserve(count);
     const int name = TPaper.columnIndex(QStringLiteral("PapNam"));
     const int id = TPaper.columnIndex(QStringLiteral("PapID"));
     for (int row = 0; row < count; ++row)
-        entries.push_back({TPaper.textAt(row, name), TPaper.valueAt(row, id).toInt()});
+        entries.append(TPaper.valueAt(row, id).toInt(),
+                       [&](QByteArray& names) { TPaper.appendUtf8At(row, name, names); });
     PaperListModel->setEntries(std::move(entries));
     TPaper.first();
     // The first entry is selected below: its questions are the ones read.

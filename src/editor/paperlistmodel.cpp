@@ -1,25 +1,55 @@
 #include "editor/paperlistmodel.h"
 
+#include "store/rowstore.h"
+
 #include <algorithm>
 
 namespace tess {
 
+void PaperEntries::reserve(int count) {
+    m_ends.reserve(count);
+    m_ids.reserve(count);
+}
+
+void PaperEntries::makeRoomForName() {
+    // Most names are far shorter; a longer one grows the block itself.
+    makeRoom(m_names, 256);
+}
+
+void PaperEntries::append(const PaperEntry& entry) {
+    append(entry.papId, [&entry](QByteArray& names) { names += entry.name.toUtf8(); });
+}
+
+void PaperEntries::removeAt(int row) {
+    const qsizetype start = row > 0 ? m_ends[row - 1] : 0;
+    const qsizetype length = m_ends[row] - start;
+    m_names.remove(start, length);
+    m_ends.removeAt(row);
+    for (int i = row; i < m_ends.size(); ++i)
+        m_ends[i] -= length;
+    m_ids.removeAt(row);
+}
+
+QString PaperEntries::name(int row) const {
+    const qsizetype start = row > 0 ? m_ends[row - 1] : 0;
+    return QString::fromUtf8(m_names.constData() + start, m_ends[row] - start);
+}
+
 PaperListModel::PaperListModel(QObject* parent) : QAbstractListModel(parent) {}
 
 int PaperListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_entries.size());
+    return parent.isValid() ? 0 : m_entries.size();
 }
 
 QVariant PaperListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= m_entries.size())
         return QVariant();
-    const PaperEntry& entry = m_entries[index.row()];
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole: // a name too long for the pane can be read in full
-        return entry.name;
+        return m_entries.name(index.row());
     case PapIdRole:
-        return entry.papId;
+        return m_entries.papId(index.row());
     default:
         return QVariant();
     }
@@ -31,30 +61,37 @@ Qt::ItemFlags PaperListModel::flags(const QModelIndex& index) const {
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 
-void PaperListModel::setEntries(QVector<PaperEntry> entries) {
+void PaperListModel::setEntries(PaperEntries entries) {
     beginResetModel();
     m_entries = std::move(entries);
     indexEntries();
     endResetModel();
 }
 
+void PaperListModel::setEntries(const QVector<PaperEntry>& entries) {
+    PaperEntries packed;
+    packed.reserve(int(entries.size()));
+    for (const PaperEntry& entry : entries)
+        packed.append(entry);
+    setEntries(std::move(packed));
+}
+
 void PaperListModel::indexEntries() {
-    m_ascending =
-        std::is_sorted(m_entries.cbegin(), m_entries.cend(),
-                       [](const PaperEntry& a, const PaperEntry& b) { return a.papId < b.papId; });
+    const QVector<int>& ids = m_entries.ids();
+    m_ascending = std::is_sorted(ids.cbegin(), ids.cend());
     m_rowOfId.clear();
     if (m_ascending)
         return;
-    m_rowOfId.reserve(m_entries.size());
-    for (int row = int(m_entries.size()) - 1; row >= 0; --row)
-        m_rowOfId.insert(m_entries[row].papId, row);
+    m_rowOfId.reserve(ids.size());
+    for (int row = int(ids.size()) - 1; row >= 0; --row)
+        m_rowOfId.insert(ids[row], row);
 }
 
 void PaperListModel::appendEntry(const PaperEntry& entry) {
-    const int row = int(m_entries.size());
+    const int row = m_entries.size();
     beginInsertRows(QModelIndex(), row, row);
     m_entries.append(entry);
-    if (m_ascending && row > 0 && m_entries[row - 1].papId > entry.papId)
+    if (m_ascending && row > 0 && m_entries.papId(row - 1) > entry.papId)
         indexEntries();
     else if (!m_ascending)
         m_rowOfId.insert(entry.papId, row); // keeps an earlier entry carrying the same identifier
@@ -72,21 +109,27 @@ void PaperListModel::removeEntry(int row) {
 }
 
 void PaperListModel::clear() {
-    setEntries({});
+    setEntries(PaperEntries());
 }
 
 int PaperListModel::papIdAt(int row) const {
-    return row >= 0 && row < m_entries.size() ? m_entries[row].papId : -1;
+    return row >= 0 && row < m_entries.size() ? m_entries.papId(row) : -1;
 }
 
 int PaperListModel::rowOf(int papId) const {
     if (!m_ascending)
         return m_rowOfId.value(papId, -1);
-    const auto found =
-        std::lower_bound(m_entries.cbegin(), m_entries.cend(), papId,
-                         [](const PaperEntry& entry, int id) { return entry.papId < id; });
-    return found != m_entries.cend() && found->papId == papId ? int(found - m_entries.cbegin())
-                                                              : -1;
+    const QVector<int>& ids = m_entries.ids();
+    const auto found = std::lower_bound(ids.cbegin(), ids.cend(), papId);
+    return found != ids.cend() && *found == papId ? int(found - ids.cbegin()) : -1;
+}
+
+QVector<PaperEntry> PaperListModel::entries() const {
+    QVector<PaperEntry> out;
+    out.reserve(m_entries.size());
+    for (int row = 0; row < m_entries.size(); ++row)
+        out.push_back({m_entries.name(row), m_entries.papId(row)});
+    return out;
 }
 
 } // namespace tess

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QVector>
@@ -11,6 +12,35 @@ namespace tess {
 struct PaperEntry {
     QString name; // PapNam
     int papId = 0;
+};
+
+// Entries as the list keeps them: the names' UTF-8 one after another and the
+// identifiers beside them, so that a bank of a hundred thousand papers fills
+// the list with a few blocks rather than a string per paper; a name is
+// decoded when it is shown.
+class PaperEntries {
+public:
+    int size() const { return int(m_ids.size()); }
+    void reserve(int count);
+    void append(const PaperEntry& entry);
+    // An entry whose name writeName appends, as UTF-8, to the QByteArray it is given.
+    template <typename WriteName> void append(int papId, WriteName&& writeName) {
+        makeRoomForName();
+        writeName(m_names);
+        m_ends.push_back(m_names.size());
+        m_ids.push_back(papId);
+    }
+    void removeAt(int row);
+    int papId(int row) const { return m_ids[row]; }
+    QString name(int row) const;
+    const QVector<int>& ids() const { return m_ids; }
+
+private:
+    void makeRoomForName();
+
+    QByteArray m_names;
+    QVector<qsizetype> m_ends; // where each name ends in m_names
+    QVector<int> m_ids;
 };
 
 // The entries of the navigator's paper list. The list is refilled as a whole,
@@ -29,19 +59,21 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    void setEntries(QVector<PaperEntry> entries);
+    void setEntries(PaperEntries entries);
+    void setEntries(const QVector<PaperEntry>& entries);
     void clear();
     // Adds an entry after the others and removes one, the others keeping their places.
     void appendEntry(const PaperEntry& entry);
     void removeEntry(int row);
     int papIdAt(int row) const; // -1 outside the list
     int rowOf(int papId) const; // -1 when no entry carries it; the first where several do
-    const QVector<PaperEntry>& entries() const { return m_entries; }
+    // Every entry, each name decoded: for short lists and for looking at the list.
+    QVector<PaperEntry> entries() const;
 
 private:
     void indexEntries();
 
-    QVector<PaperEntry> m_entries;
+    PaperEntries m_entries;
     // Entries in ascending identifier order (as the paper cursor gives them)
     // are found by halving; otherwise through the index of rows.
     bool m_ascending = true;

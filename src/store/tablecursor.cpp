@@ -2,6 +2,7 @@
 
 #include "store/connection.h"
 #include "store/engineerror.h"
+#include "store/rowstore.h"
 #include "store/sqliteerror.h"
 #include "store/statement.h"
 
@@ -22,11 +23,6 @@ struct Column {
     QString name;
     Kind kind = Kind::Other;
     QVariant defaultValue;
-};
-
-struct Row {
-    qint64 rowid = 0; // 0 while the record is not yet stored
-    QVector<QVariant> values;
 };
 
 QString quoted(const QString& name) {
@@ -133,63 +129,26 @@ Filter parseFilter(const QString& text) {
 
 namespace {
 
-// Short texts that many rows of a column share (a category, a question type,
-// an output file) are kept once: a district's bank repeats them 100,000 times.
-// A column whose first texts are all different is left alone.
-class TextPool {
-public:
-    QVariant take(sqlite3_stmt* stmt, int i) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-        const int bytes = sqlite3_column_bytes(stmt, i);
-        if (m_off || bytes > kLongest)
-            return QString::fromUtf8(text, bytes);
-        const QByteArray key = QByteArray::fromRawData(text, bytes);
-        const auto found = m_texts.constFind(key);
-        if (found != m_texts.cend()) {
-            ++m_shared;
-            return found.value();
-        }
-        const QString value = QString::fromUtf8(text, bytes);
-        m_texts.insert(QByteArray(text, bytes), value);
-        m_off = m_texts.size() >= kMostTexts && m_shared < m_texts.size();
-        return value;
-    }
-
-private:
-    static constexpr int kLongest = 64;
-    static constexpr int kMostTexts = 256;
-    QHash<QByteArray, QString> m_texts;
-    qsizetype m_shared = 0;
-    bool m_off = false;
-};
-
 // The rows a statement reads: rowid first, then the table's columns.
-QVector<Row> readTable(const Connection& connection, const QString& table, const QString& sql,
-                       const Filter& filter, const QVector<Column>& columns) {
+void readTable(const Connection& connection, const QString& table, const QString& sql,
+               const Filter& filter, const QVector<Column>& columns, RowStore& rows) {
     Statement stmt(connection, sql, tableWhere(table));
     if (!filter.any)
         stmt.bind(1, filter.value);
-    QVector<TextPool> pools(columns.size());
-    QVector<Row> rows;
-    while (stmt.step()) {
-        Row row;
-        row.rowid = sqlite3_column_int64(stmt.get(), 0);
-        row.values.reserve(columns.size());
-        for (int i = 0; i < columns.size(); ++i)
-            row.values << (sqlite3_column_type(stmt.get(), i + 1) == SQLITE_TEXT
-                               ? pools[i].take(stmt.get(), i + 1)
-                               : columnValue(stmt.get(), i + 1, columns[i].kind));
-        rows << std::move(row);
-    }
-    return rows;
+    QVector<ColumnKind> kinds;
+    for (const Column& c : columns)
+        kinds << c.kind;
+    rows.clear();
+    rows.appendRows(stmt, kinds);
 }
 
 } // namespace
 
 struct TableCursor::Impl {
     QVector<Column> columns;
-    QVector<Row> rows;
-    Row original;          // the record as stored, while it is being edited
+    RowStore rows; // as stored; a new record's row holds its defaults until it is posted
+    // The current record's values while it is being edited or inserted.
+    QVector<QVariant> buffer;
     QVector<bool> changed; // columns set since edit() or insert()
     int rowBeforeInsert = -1;
     // The first rows, as read, are in order of their integer identifiers:
@@ -405,10 +364,10 @@ void TableCursor::ensureActive() const {
         throw EngineError(QStringLiteral("表 %1 的记录集没有打开.").arg(m_table));
 }
 
-const QVariant* TableCursor::currentValue(int index) const {
-    if (m_row < 0 || m_row >= m_impl->rows.size())
-        return nullptr;
-    return &m_impl->rows[m_row].values[index];
+QVariant TableCursor::rowValue(int row, int index) const {
+    if (isEditing() && row == m_row)
+        return m_impl->buffer[index];
+    return m_impl->rows.value(row, index);
 }
 
 // ---- reading the rows -----------------------------------------------------
@@ -443,27 +402,19 @@ void TableCursor::readRows() {
         sql += QStringLiteral(" order by rowid");
 
     const qint64 version = m_connection.dataVersion();
-    QVector<Row> rows = readTable(m_connection, m_table, sql, filter, m_impl->columns);
-    bool integerIds = identity >= 0;
-    for (int i = 0; integerIds && i < rows.size(); ++i)
-        integerIds = rows[i].values[identity].typeId() == QMetaType::Int;
+    RowStore& rows = m_impl->rows;
+    readTable(m_connection, m_table, sql, filter, m_impl->columns, rows);
+    const bool integerIds = identity >= 0 && rows.allInt32(identity);
     if (identity >= 0 && !integerIds) {
         // Identifiers that are not all 32-bit integers (a bank another program
         // wrote): the engine's own order of mixed values.
-        rows = readTable(m_connection, m_table,
-                         sql + QStringLiteral(" order by %1, rowid").arg(quoted(m_identity)),
-                         filter, m_impl->columns);
+        readTable(m_connection, m_table,
+                  sql + QStringLiteral(" order by %1, rowid").arg(quoted(m_identity)), filter,
+                  m_impl->columns, rows);
     } else if (identity >= 0) {
-        auto before = [identity](const Row& a, const Row& b) {
-            const int x = a.values[identity].toInt();
-            const int y = b.values[identity].toInt();
-            return x < y || (x == y && a.rowid < b.rowid);
-        };
-        if (!std::is_sorted(rows.cbegin(), rows.cend(), before))
-            std::sort(rows.begin(), rows.end(), before);
+        rows.sortByInt32(identity);
     }
-    m_impl->rows = std::move(rows);
-    m_impl->sortedRows = identity >= 0 && integerIds ? int(m_impl->rows.size()) : 0;
+    m_impl->sortedRows = integerIds ? rows.size() : 0;
     m_readVersion = version;
 }
 
@@ -477,8 +428,7 @@ void TableCursor::forgetStatements() {
     m_impl->preparedOn = m_connection.handle();
 }
 
-void TableCursor::reloadRow(int index) {
-    Row& row = m_impl->rows[index];
+void TableCursor::readBack(qint64 rowid, QVector<QVariant>& values) {
     if (m_impl->preparedOn != m_connection.handle())
         forgetStatements();
     const Reused stmt(
@@ -491,11 +441,11 @@ void TableCursor::reloadRow(int index) {
                 .arg(names.join(QStringLiteral(", ")), quoted(m_table));
         },
         tableWhere(m_table));
-    stmt->bind(1, row.rowid);
+    stmt->bind(1, rowid);
     if (!stmt->step())
         return;
     for (int i = 0; i < m_impl->columns.size(); ++i)
-        row.values[i] = columnValue(stmt->get(), i, m_impl->columns[i].kind);
+        values[i] = columnValue(stmt->get(), i, m_impl->columns[i].kind);
 }
 
 // ---- filter, open, close ----------------------------------------------------
@@ -550,6 +500,7 @@ void TableCursor::close() {
     fire(CursorEvent::BeforeClose);
     // Unposted changes go with the rows, as closing always discards them.
     m_impl->rows.clear();
+    m_impl->buffer.clear();
     m_state = CursorState::Inactive;
     m_modified = false;
     m_row = -1;
@@ -563,18 +514,18 @@ void TableCursor::refresh() {
     ensureActive();
     fire(CursorEvent::BeforeLeave);
     checkBrowseMode();
-    const qint64 rowid = m_row >= 0 ? m_impl->rows[m_row].rowid : 0;
+    const qint64 rowid = m_row >= 0 ? m_impl->rows.rowid(m_row) : 0;
     QVector<qint64> before;
     before.reserve(m_impl->rows.size());
-    for (const Row& row : std::as_const(m_impl->rows))
-        before << row.rowid;
+    for (int i = 0; i < m_impl->rows.size(); ++i)
+        before << m_impl->rows.rowid(i);
     readRows();
     bool sameRows = before.size() == m_impl->rows.size();
     for (int i = 0; sameRows && i < before.size(); ++i)
-        sameRows = before[i] == m_impl->rows[i].rowid;
+        sameRows = before[i] == m_impl->rows.rowid(i);
     int found = -1;
     for (int i = 0; i < m_impl->rows.size() && rowid != 0; ++i)
-        if (m_impl->rows[i].rowid == rowid) {
+        if (m_impl->rows.rowid(i) == rowid) {
             found = i;
             break;
         }
@@ -592,7 +543,7 @@ void TableCursor::refresh() {
 // ---- navigation ---------------------------------------------------------------
 
 int TableCursor::recordCount() const {
-    return isOpen() ? static_cast<int>(m_impl->rows.size()) : 0;
+    return isOpen() ? m_impl->rows.size() : 0;
 }
 
 void TableCursor::checkBrowseMode() {
@@ -628,7 +579,7 @@ void TableCursor::last() {
     fire(CursorEvent::BeforeLeave);
     checkBrowseMode();
     const bool empty = m_impl->rows.isEmpty();
-    m_row = empty ? -1 : int(m_impl->rows.size()) - 1;
+    m_row = empty ? -1 : m_impl->rows.size() - 1;
     m_eof = true;
     m_bof = empty;
     scrolled();
@@ -668,7 +619,7 @@ void TableCursor::moveTo(int row) {
     checkBrowseMode();
     if (m_impl->rows.isEmpty())
         return;
-    const int target = std::clamp(row, 0, int(m_impl->rows.size()) - 1);
+    const int target = std::clamp(row, 0, m_impl->rows.size() - 1);
     m_bof = false;
     m_eof = false;
     if (target == m_row)
@@ -688,12 +639,17 @@ bool TableCursor::locate(const QString& columnName, const QString& value) {
     int from = 0;
     if (isNumber && c.kind == Kind::Integer && m_impl->sortedRows > 0 &&
         c.name.compare(m_identity, Qt::CaseInsensitive) == 0) {
-        const auto end = m_impl->rows.cbegin() + m_impl->sortedRows;
-        const auto found = std::lower_bound(
-            m_impl->rows.cbegin(), end, number,
-            [index](const Row& row, qlonglong n) { return row.values[index].toLongLong() < n; });
-        if (found != end && found->values[index].toLongLong() == number) {
-            m_row = int(found - m_impl->rows.cbegin());
+        // The first row whose identifier is not below the number.
+        int low = 0;
+        for (int high = m_impl->sortedRows; low < high;) {
+            const int middle = low + (high - low) / 2;
+            if (m_impl->rows.int32(middle, index) < number)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        if (low < m_impl->sortedRows && m_impl->rows.int32(low, index) == number) {
+            m_row = low;
             m_bof = false;
             m_eof = false;
             scrolled();
@@ -703,7 +659,7 @@ bool TableCursor::locate(const QString& columnName, const QString& value) {
         from = m_impl->sortedRows;
     }
     for (int i = from; i < m_impl->rows.size(); ++i) {
-        const QVariant& v = m_impl->rows[i].values[index];
+        const QVariant v = m_impl->rows.value(i, index);
         bool equal = false;
         if (c.kind == Kind::Integer && isNumber && !v.isNull())
             equal = v.toLongLong() == number;
@@ -727,14 +683,15 @@ void TableCursor::insert() {
     fire(CursorEvent::BeforeLeave);
     checkBrowseMode();
     fire(CursorEvent::BeforeInsert);
-    Row row;
-    row.values.reserve(m_impl->columns.size());
+    QVector<QVariant> defaults;
+    defaults.reserve(m_impl->columns.size());
     for (const Column& c : std::as_const(m_impl->columns))
-        row.values << c.defaultValue;
+        defaults << c.defaultValue;
     m_impl->rowBeforeInsert = m_row;
-    m_impl->rows << row;
+    m_impl->rows.append(0, defaults); // rowid 0 until it is stored
+    m_impl->buffer = defaults;
     m_impl->changed = QVector<bool>(m_impl->columns.size(), false);
-    m_row = int(m_impl->rows.size()) - 1;
+    m_row = m_impl->rows.size() - 1;
     m_state = CursorState::Insert;
     m_modified = false;
     m_bof = false;
@@ -754,7 +711,7 @@ void TableCursor::edit() {
         insert();
         return;
     }
-    m_impl->original = m_impl->rows[m_row];
+    m_impl->buffer = m_impl->rows.values(m_row);
     m_impl->changed = QVector<bool>(m_impl->columns.size(), false);
     m_state = CursorState::Edit;
     m_modified = false;
@@ -819,15 +776,17 @@ void TableCursor::post() {
 void TableCursor::postRecord() {
     if (!isEditing())
         return;
-    Row& row = m_impl->rows[m_row];
     const QVector<Column>& columns = m_impl->columns;
+    const QVector<QVariant>& edited = m_impl->buffer;
     QVector<QVariant> values;
     values.reserve(columns.size());
     for (int i = 0; i < columns.size(); ++i)
-        values << toStorage(m_table, columns[i], row.values[i]);
+        values << toStorage(m_table, columns[i], edited[i]);
 
+    qint64 rowid = m_impl->rows.rowid(m_row);
     if (m_state == CursorState::Insert) {
-        row.rowid = storeNew(values);
+        rowid = storeNew(values);
+        m_impl->rows.setRowid(m_row, rowid);
     } else {
         QStringList sets;
         QVector<QVariant> binds;
@@ -843,7 +802,7 @@ void TableCursor::postRecord() {
                            tableWhere(m_table));
             for (int i = 0; i < binds.size(); ++i)
                 stmt.bind(i + 1, binds[i]);
-            stmt.bind(int(binds.size()) + 1, row.rowid);
+            stmt.bind(int(binds.size()) + 1, rowid);
             stmt.step();
             if (sqlite3_changes(m_connection.handle()) == 0)
                 throw EngineError(
@@ -855,13 +814,14 @@ void TableCursor::postRecord() {
     // An identifier changed here, or by another program as the row is read
     // back, ends the order the search counts on.
     const int identity = m_identity.isEmpty() ? -1 : findColumn(columns, m_identity);
-    const QVariant before = identity >= 0 ? row.values[identity] : QVariant();
-    row.values = values;
-    reloadRow(m_row);
+    const QVariant before = identity >= 0 ? edited[identity] : QVariant();
+    readBack(rowid, values);
+    m_impl->rows.setValues(m_row, values);
     if (identity >= 0 && m_row < m_impl->sortedRows &&
-        (m_impl->changed.value(identity) || row.values[identity] != before))
+        (m_impl->changed.value(identity) || values[identity] != before))
         m_impl->sortedRows = 0;
     m_state = CursorState::Browse;
+    m_impl->buffer.clear();
     m_modified = false;
     notify(ViewChange::StateChange, m_row);
     notify(ViewChange::DataChange, m_row);
@@ -878,18 +838,19 @@ void TableCursor::cancel() {
         m_impl->rows.removeAt(dropped);
         if (dropped < m_impl->sortedRows)
             --m_impl->sortedRows;
-        const int count = int(m_impl->rows.size());
+        const int count = m_impl->rows.size();
         m_row = count == 0 ? -1 : std::clamp(m_impl->rowBeforeInsert, 0, count - 1);
         m_bof = count == 0;
         m_eof = count == 0;
         m_state = CursorState::Browse;
+        m_impl->buffer.clear();
         notify(ViewChange::RowRemoved, dropped);
         notify(ViewChange::StateChange, m_row);
         scrolled();
         return;
     }
-    m_impl->rows[m_row] = m_impl->original;
     m_state = CursorState::Browse;
+    m_impl->buffer.clear();
     notify(ViewChange::StateChange, m_row);
     notify(ViewChange::DataChange, m_row);
 }
@@ -902,8 +863,8 @@ void TableCursor::remove() {
         return;
     }
     if (m_state == CursorState::Edit) {
-        m_impl->rows[m_row] = m_impl->original;
         m_state = CursorState::Browse;
+        m_impl->buffer.clear();
         m_modified = false;
     }
     if (m_row < 0 || m_impl->rows.isEmpty())
@@ -911,14 +872,14 @@ void TableCursor::remove() {
     Statement stmt(m_connection,
                    QStringLiteral("delete from %1 where rowid = ?").arg(quoted(m_table)),
                    tableWhere(m_table));
-    stmt.bind(1, m_impl->rows[m_row].rowid);
+    stmt.bind(1, m_impl->rows.rowid(m_row));
     stmt.step(); // a record another program deleted already is simply gone
     const int removed = m_row;
     notify(ViewChange::RowRemoving, removed);
     m_impl->rows.removeAt(removed);
     if (removed < m_impl->sortedRows)
         --m_impl->sortedRows;
-    const int count = int(m_impl->rows.size());
+    const int count = m_impl->rows.size();
     m_row = count == 0 ? -1 : std::min(removed, count - 1);
     m_bof = count == 0;
     m_eof = count == 0;
@@ -932,8 +893,8 @@ void TableCursor::remove() {
 
 QVariant TableCursor::value(const QString& name) const {
     ensureActive();
-    const QVariant* v = currentValue(column(name));
-    return v ? *v : QVariant();
+    const int index = column(name);
+    return m_row >= 0 && m_row < m_impl->rows.size() ? rowValue(m_row, index) : QVariant();
 }
 
 bool TableCursor::isNull(const QString& name) const {
@@ -965,7 +926,7 @@ void TableCursor::setValue(const QString& name, const QVariant& v) {
     if (!isEditing())
         throw EngineError(QStringLiteral("表 %1 不在编辑状态, 不能修改列 %2.")
                               .arg(m_table, m_impl->columns[index].name));
-    m_impl->rows[m_row].values[index] = v;
+    m_impl->buffer[index] = v;
     m_impl->changed[index] = true;
     m_modified = true;
     notify(ViewChange::DataChange, m_row);
@@ -1006,7 +967,7 @@ QVariant TableCursor::valueAt(int row, int columnIndex) const {
     if (!isOpen() || row < 0 || row >= m_impl->rows.size() || columnIndex < 0 ||
         columnIndex >= m_impl->columns.size())
         return QVariant();
-    return m_impl->rows[row].values[columnIndex];
+    return rowValue(row, columnIndex);
 }
 
 int TableCursor::columnIndex(const QString& name) const {
@@ -1019,6 +980,13 @@ QString TableCursor::textAt(int row, const QString& name) const {
 
 QString TableCursor::textAt(int row, int columnIndex) const {
     return textValue(valueAt(row, columnIndex));
+}
+
+void TableCursor::appendUtf8At(int row, int columnIndex, QByteArray& out) const {
+    const bool stored = isOpen() && row >= 0 && row < m_impl->rows.size() && columnIndex >= 0 &&
+                        columnIndex < m_impl->columns.size() && !(isEditing() && row == m_row);
+    if (!stored || !m_impl->rows.appendUtf8(row, columnIndex, out))
+        out += textAt(row, columnIndex).toUtf8();
 }
 
 // ---- notifications --------------------------------------------------------------

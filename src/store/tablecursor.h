@@ -161,6 +161,9 @@ public:
     int columnIndex(const QString& column) const;
     QVariant valueAt(int row, int columnIndex) const;
     QString textAt(int row, int columnIndex) const;
+    // The same text as UTF-8 appended to out, without a string made for it
+    // on the way: for filling a long list from the rows.
+    void appendUtf8At(int row, int columnIndex, QByteArray& out) const;
 
     // Order of what is told (views in brackets):
     //   open:   [StateChange, RowsReset] AfterOpen, AfterScroll (when not empty), [DataChange]
@@ -193,9 +196,12 @@ private:
     void ensureColumns() const;
     int column(const QString& name) const; // index; throws for an unknown column
     void ensureActive() const;
-    const QVariant* currentValue(int index) const;
+    // A row's value; the current row's edit buffer while it is being edited.
+    QVariant rowValue(int row, int index) const;
     void readRows();
-    void reloadRow(int index);
+    // The record's values as the bank holds them now, into values (left as
+    // they are when it is not found).
+    void readBack(qint64 rowid, QVector<QVariant>& values);
     void forgetStatements();
     qint64 storeNew(const QVector<QVariant>& values);
     void postRecord();
