@@ -209,8 +209,9 @@ void TMainForm::RefreshPaperList() {
     const int name = TPaper.columnIndex(QStringLiteral("PapNam"));
     const int id = TPaper.columnIndex(QStringLiteral("PapID"));
     for (int row = 0; row < count; ++row)
-        entries.append(TPaper.valueAt(row, id).toInt(),
-                       [&](QByteArray& names) { TPaper.appendUtf8At(row, name, names); });
+        entries.append(TPaper.valueAt(row, id).toInt(), [&](tess::PackedArray<char>& names) {
+            TPaper.appendUtf8At(row, name, names);
+        });
     PaperListModel->setEntries(std::move(entries));
     TPaper.first();
     // The first entry is selected below: its questions are the ones read.

@@ -1,7 +1,5 @@
 #include "editor/paperlistmodel.h"
 
-#include "store/rowstore.h"
-
 #include <algorithm>
 
 namespace tess {
@@ -11,28 +9,25 @@ void PaperEntries::reserve(int count) {
     m_ids.reserve(count);
 }
 
-void PaperEntries::makeRoomForName() {
-    // Most names are far shorter; a longer one grows the block itself.
-    makeRoom(m_names, 256);
-}
-
 void PaperEntries::append(const PaperEntry& entry) {
-    append(entry.papId, [&entry](QByteArray& names) { names += entry.name.toUtf8(); });
+    const QByteArray utf8 = entry.name.toUtf8();
+    append(entry.papId,
+           [&utf8](PackedArray<char>& names) { names.append(utf8.constData(), utf8.size()); });
 }
 
 void PaperEntries::removeAt(int row) {
     const qsizetype start = row > 0 ? m_ends[row - 1] : 0;
     const qsizetype length = m_ends[row] - start;
     m_names.remove(start, length);
-    m_ends.removeAt(row);
-    for (int i = row; i < m_ends.size(); ++i)
+    m_ends.remove(row);
+    for (qsizetype i = row; i < m_ends.size(); ++i)
         m_ends[i] -= length;
-    m_ids.removeAt(row);
+    m_ids.remove(row);
 }
 
 QString PaperEntries::name(int row) const {
     const qsizetype start = row > 0 ? m_ends[row - 1] : 0;
-    return QString::fromUtf8(m_names.constData() + start, m_ends[row] - start);
+    return QString::fromUtf8(m_names.data() + start, m_ends[row] - start);
 }
 
 PaperListModel::PaperListModel(QObject* parent) : QAbstractListModel(parent) {}
@@ -77,8 +72,8 @@ void PaperListModel::setEntries(const QVector<PaperEntry>& entries) {
 }
 
 void PaperListModel::indexEntries() {
-    const QVector<int>& ids = m_entries.ids();
-    m_ascending = std::is_sorted(ids.cbegin(), ids.cend());
+    const PackedArray<int>& ids = m_entries.ids();
+    m_ascending = std::is_sorted(ids.begin(), ids.end());
     m_rowOfId.clear();
     if (m_ascending)
         return;
@@ -119,9 +114,9 @@ int PaperListModel::papIdAt(int row) const {
 int PaperListModel::rowOf(int papId) const {
     if (!m_ascending)
         return m_rowOfId.value(papId, -1);
-    const QVector<int>& ids = m_entries.ids();
-    const auto found = std::lower_bound(ids.cbegin(), ids.cend(), papId);
-    return found != ids.cend() && *found == papId ? int(found - ids.cbegin()) : -1;
+    const PackedArray<int>& ids = m_entries.ids();
+    const int* found = std::lower_bound(ids.begin(), ids.end(), papId);
+    return found != ids.end() && *found == papId ? int(found - ids.begin()) : -1;
 }
 
 QVector<PaperEntry> PaperListModel::entries() const {

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "store/packedarray.h"
+
 #include <QAbstractListModel>
-#include <QByteArray>
 #include <QHash>
 #include <QString>
 #include <QVector>
@@ -23,24 +24,21 @@ public:
     int size() const { return int(m_ids.size()); }
     void reserve(int count);
     void append(const PaperEntry& entry);
-    // An entry whose name writeName appends, as UTF-8, to the QByteArray it is given.
+    // An entry whose name writeName appends, as UTF-8, to the block it is given.
     template <typename WriteName> void append(int papId, WriteName&& writeName) {
-        makeRoomForName();
         writeName(m_names);
-        m_ends.push_back(m_names.size());
-        m_ids.push_back(papId);
+        m_ends.append(m_names.size());
+        m_ids.append(papId);
     }
     void removeAt(int row);
     int papId(int row) const { return m_ids[row]; }
     QString name(int row) const;
-    const QVector<int>& ids() const { return m_ids; }
+    const PackedArray<int>& ids() const { return m_ids; }
 
 private:
-    void makeRoomForName();
-
-    QByteArray m_names;
-    QVector<qsizetype> m_ends; // where each name ends in m_names
-    QVector<int> m_ids;
+    PackedArray<char> m_names;
+    PackedArray<qsizetype> m_ends; // where each name ends in m_names
+    PackedArray<int> m_ids;
 };
 
 // The entries of the navigator's paper list. The list is refilled as a whole,

@@ -17,7 +17,9 @@ namespace {
 // value its place among the store's other values.
 enum Tag : char { Null, Int32, Int64, Double, Text, False, True, Other };
 
-template <typename T> void put(QByteArray& data, T value) {
+using Bytes = PackedArray<char>;
+
+template <typename T> void put(Bytes& data, T value) {
     data.append(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
@@ -27,7 +29,7 @@ template <typename T> T get(const char* p) {
     return value;
 }
 
-void putText(QByteArray& data, const char* text, qsizetype bytes) {
+void putText(Bytes& data, const char* text, qsizetype bytes) {
     data.append(char(Text));
     quint64 length = quint64(bytes);
     do {
@@ -76,34 +78,23 @@ const char* skip(const char* p) {
 
 } // namespace
 
-void makeRoom(QByteArray& block, qsizetype bytes) {
-    if (block.capacity() - block.size() >= bytes)
-        return;
-    block.reserve(std::max(2 * block.capacity(), block.size() + std::max<qsizetype>(bytes, 4096)));
-}
-
 void RowStore::clear() {
-    m_rows = QVector<Row>();
-    m_data = QByteArray();
+    m_rows.clear();
+    m_data.clear();
     m_others.clear();
     m_columns = 0;
     m_unused = 0;
 }
 
 void RowStore::appendRows(Statement& stmt, const QVector<ColumnKind>& kinds) {
-    if (m_rows.empty())
+    if (m_rows.isEmpty())
         m_columns = int(kinds.size());
     sqlite3_stmt* s = stmt.get();
     while (stmt.step()) {
-        m_rows.push_back({sqlite3_column_int64(s, 0), m_data.size()});
+        m_rows.append({sqlite3_column_int64(s, 0), m_data.size()});
         for (int i = 0; i < kinds.size(); ++i) {
             const int c = i + 1;
-            const int type = sqlite3_column_type(s, c);
-            // A tag, a length and the bytes; a number's bytes are fewer.
-            makeRoom(m_data,
-                     11 + (type == SQLITE_TEXT || type == SQLITE_BLOB ? sqlite3_column_bytes(s, c)
-                                                                      : 20));
-            switch (type) {
+            switch (sqlite3_column_type(s, c)) {
             case SQLITE_NULL:
                 m_data.append(char(Null));
                 break;
@@ -137,7 +128,6 @@ void RowStore::appendRows(Statement& stmt, const QVector<ColumnKind>& kinds) {
 
 void RowStore::encode(const QVector<QVariant>& values) {
     for (const QVariant& v : values) {
-        makeRoom(m_data, 20);
         if (!v.isValid()) {
             m_data.append(char(Null));
             continue;
@@ -160,7 +150,6 @@ void RowStore::encode(const QVector<QVariant>& values) {
             break;
         case QMetaType::QString: {
             const QByteArray utf8 = v.toString().toUtf8();
-            makeRoom(m_data, 11 + utf8.size());
             putText(m_data, utf8.constData(), utf8.size());
             break;
         }
@@ -173,10 +162,10 @@ void RowStore::encode(const QVector<QVariant>& values) {
 }
 
 void RowStore::append(qint64 rowid, const QVector<QVariant>& values) {
-    if (m_rows.empty())
+    if (m_rows.isEmpty())
         m_columns = int(values.size());
     Q_ASSERT(values.size() == m_columns);
-    m_rows.push_back({rowid, m_data.size()});
+    m_rows.append({rowid, m_data.size()});
     encode(values);
 }
 
@@ -190,12 +179,12 @@ void RowStore::setValues(int row, const QVector<QVariant>& values) {
 
 void RowStore::removeAt(int row) {
     const qint64 bytes = encodedLength(m_rows[row].offset);
-    m_rows.removeAt(row);
+    m_rows.remove(row);
     dropped(bytes);
 }
 
 qint64 RowStore::encodedLength(qint64 offset) const {
-    const char* start = m_data.constData() + offset;
+    const char* start = m_data.data() + offset;
     const char* p = start;
     for (int i = 0; i < m_columns; ++i)
         p = skip(p);
@@ -206,12 +195,12 @@ void RowStore::dropped(qint64 bytes) {
     m_unused += bytes;
     if (m_unused < 65536 || m_unused * 2 < m_data.size())
         return;
-    QByteArray kept;
+    Bytes kept;
     kept.reserve(m_data.size() - m_unused);
     for (Row& row : m_rows) {
         const qint64 length = encodedLength(row.offset);
         const qint64 offset = kept.size();
-        kept.append(m_data.constData() + row.offset, length);
+        kept.append(m_data.data() + row.offset, length);
         row.offset = offset;
     }
     m_data = std::move(kept);
@@ -219,7 +208,7 @@ void RowStore::dropped(qint64 bytes) {
 }
 
 const char* RowStore::at(int row, int column) const {
-    const char* p = m_data.constData() + m_rows[row].offset;
+    const char* p = m_data.data() + m_rows[row].offset;
     for (int i = 0; i < column; ++i)
         p = skip(p);
     return p;
@@ -259,7 +248,7 @@ QVector<QVariant> RowStore::values(int row) const {
     return out;
 }
 
-bool RowStore::appendUtf8(int row, int column, QByteArray& out) const {
+bool RowStore::appendUtf8(int row, int column, Bytes& out) const {
     const char* p = at(row, column);
     if (Tag(*p) != Text)
         return false;
@@ -283,13 +272,13 @@ int RowStore::int32(int row, int column) const {
 
 void RowStore::sortByInt32(int column) {
     auto key = [this, column](const Row& row) {
-        const char* p = m_data.constData() + row.offset;
+        const char* p = m_data.data() + row.offset;
         for (int i = 0; i < column; ++i)
             p = skip(p);
         return std::pair<qint32, qint64>(Tag(*p) == Int32 ? get<qint32>(p + 1) : 0, row.rowid);
     };
     auto before = [&key](const Row& a, const Row& b) { return key(a) < key(b); };
-    if (!std::is_sorted(m_rows.cbegin(), m_rows.cend(), before))
+    if (!std::is_sorted(m_rows.begin(), m_rows.end(), before))
         std::sort(m_rows.begin(), m_rows.end(), before);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QByteArray>
+#include "store/packedarray.h"
+
 #include <QVariant>
 #include <QVector>
 
@@ -8,11 +9,6 @@ namespace tess {
 
 enum class ColumnKind;
 class Statement;
-
-// Room for `bytes` more at the end of a block that keeps growing: it is
-// doubled, and grown in place by the allocator, rather than copied whole
-// into a new block again and again as appending alone would.
-void makeRoom(QByteArray& block, qsizetype bytes);
 
 // The rows a table cursor holds, packed so that a bank of a hundred thousand
 // papers costs a few blocks rather than a few allocations per value: each
@@ -24,6 +20,7 @@ class RowStore {
 public:
     int size() const { return int(m_rows.size()); }
     bool isEmpty() const { return m_rows.isEmpty(); }
+    // Empties the store, keeping its memory for the rows read next.
     void clear();
 
     // Steps through the statement and appends its rows: column 0 is the
@@ -39,7 +36,7 @@ public:
     void setValues(int row, const QVector<QVariant>& values);
     // A text value's UTF-8 bytes appended to out; false (nothing appended)
     // when the value is not a text.
-    bool appendUtf8(int row, int column, QByteArray& out) const;
+    bool appendUtf8(int row, int column, PackedArray<char>& out) const;
 
     // Whether the column holds a 32-bit integer in every row, and that integer.
     bool allInt32(int column) const;
@@ -58,8 +55,8 @@ private:
     void encode(const QVector<QVariant>& values);
     void dropped(qint64 bytes);
 
-    QVector<Row> m_rows;
-    QByteArray m_data;
+    PackedArray<Row> m_rows;
+    PackedArray<char> m_data;
     std::vector<QVariant> m_others; // values of types a bank does not hold
     int m_columns = 0;
     qint64 m_unused = 0; // bytes of m_data no row refers to any more

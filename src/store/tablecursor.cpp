@@ -982,11 +982,13 @@ QString TableCursor::textAt(int row, int columnIndex) const {
     return textValue(valueAt(row, columnIndex));
 }
 
-void TableCursor::appendUtf8At(int row, int columnIndex, QByteArray& out) const {
+void TableCursor::appendUtf8At(int row, int columnIndex, PackedArray<char>& out) const {
     const bool stored = isOpen() && row >= 0 && row < m_impl->rows.size() && columnIndex >= 0 &&
                         columnIndex < m_impl->columns.size() && !(isEditing() && row == m_row);
-    if (!stored || !m_impl->rows.appendUtf8(row, columnIndex, out))
-        out += textAt(row, columnIndex).toUtf8();
+    if (!stored || !m_impl->rows.appendUtf8(row, columnIndex, out)) {
+        const QByteArray utf8 = textAt(row, columnIndex).toUtf8();
+        out.append(utf8.constData(), utf8.size());
+    }
 }
 
 // ---- notifications --------------------------------------------------------------

@@ -11,6 +11,7 @@
 namespace tess {
 
 class Connection;
+template <typename T> class PackedArray;
 
 enum class CursorState { Inactive, Browse, Edit, Insert };
 
@@ -163,7 +164,7 @@ public:
     QString textAt(int row, int columnIndex) const;
     // The same text as UTF-8 appended to out, without a string made for it
     // on the way: for filling a long list from the rows.
-    void appendUtf8At(int row, int columnIndex, QByteArray& out) const;
+    void appendUtf8At(int row, int columnIndex, PackedArray<char>& out) const;
 
     // Order of what is told (views in brackets):
     //   open:   [StateChange, RowsReset] AfterOpen, AfterScroll (when not empty), [DataChange]

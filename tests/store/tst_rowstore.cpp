@@ -41,6 +41,7 @@ private Q_SLOTS:
     void valuesComeBackAsSet();
     void changesAndRemovalsKeepTheOthers();
     void sortsByIdentifier();
+    void blocksGrowPastTheHeap();
 };
 
 // Each value of a statement's row, read into the store, is what columnValue
@@ -86,11 +87,11 @@ void TestRowStore::readAsTheEngineReads() {
     QVERIFY(stmt.step());
     const QVariant expected = tess::columnValue(stmt.get(), 1, ColumnKind(kind));
     QCOMPARE(describe(store.value(0, 0)), describe(expected));
-    QByteArray utf8;
+    tess::PackedArray<char> utf8;
     const bool text = store.appendUtf8(0, 0, utf8);
     QCOMPARE(text, expected.typeId() == QMetaType::QString);
     if (text)
-        QCOMPARE(QString::fromUtf8(utf8), expected.toString());
+        QCOMPARE(QString::fromUtf8(utf8.data(), utf8.size()), expected.toString());
 }
 
 void TestRowStore::valuesComeBackAsSet() {
@@ -157,6 +158,40 @@ void TestRowStore::sortsByIdentifier() {
     QCOMPARE(store.int32(0, 1), -1);
     store.append(6, {QStringLiteral("y"), QVariant(qlonglong(1) << 33)});
     QVERIFY(!store.allInt32(1));
+}
+
+// A block filled far past what the heap gives it keeps every value in its
+// place, as do its copies, whatever is removed from it.
+void TestRowStore::blocksGrowPastTheHeap() {
+    tess::PackedArray<int> values;
+    const int count = 3 << 20; // 12 MB, grown a value at a time
+    for (int i = 0; i < count; ++i)
+        values.append(i * 7);
+    QCOMPARE(values.size(), count);
+    tess::PackedArray<int> copy = values;
+    values.remove(10, 1000);
+    QCOMPARE(values.size(), count - 1000);
+    QCOMPARE(values[9], 63);
+    QCOMPARE(values[10], 1010 * 7);
+    QCOMPARE(values[count - 1001], (count - 1) * 7);
+    bool same = true;
+    for (int i = 0; i < count && same; ++i)
+        same = copy[i] == i * 7;
+    QVERIFY(same);
+    tess::PackedArray<int> moved = std::move(copy);
+    QCOMPARE(moved.size(), count);
+    QVERIFY(copy.isEmpty());
+    moved.reset();
+    QVERIFY(moved.isEmpty());
+    moved.append(5);
+    QCOMPARE(moved[0], 5);
+
+    tess::PackedArray<char> bytes;
+    const QByteArray part(300000, 'x');
+    for (int i = 0; i < 20; ++i)
+        bytes.append(part.constData(), part.size());
+    QCOMPARE(bytes.size(), 20 * part.size());
+    QCOMPARE(QByteArray(bytes.data() + 5999990, 10), QByteArray(10, 'x'));
 }
 
 QTEST_GUILESS_MAIN(TestRowStore)
