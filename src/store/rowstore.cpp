@@ -79,8 +79,8 @@ const char* skip(const char* p) {
 } // namespace
 
 void RowStore::clear() {
-    m_rows.clear();
-    m_data.clear();
+    m_rows.reset();
+    m_data.reset();
     m_others.clear();
     m_columns = 0;
     m_unused = 0;

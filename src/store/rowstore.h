@@ -4,6 +4,7 @@
 
 #include <QVariant>
 #include <QVector>
+#include <vector>
 
 namespace tess {
 
@@ -20,7 +21,6 @@ class RowStore {
 public:
     int size() const { return int(m_rows.size()); }
     bool isEmpty() const { return m_rows.isEmpty(); }
-    // Empties the store, keeping its memory for the rows read next.
     void clear();
 
     // Steps through the statement and appends its rows: column 0 is the

@@ -6,7 +6,6 @@
 #include "store/sqliteerror.h"
 #include "store/statement.h"
 
-#include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
 #include <climits>
@@ -130,16 +129,17 @@ Filter parseFilter(const QString& text) {
 namespace {
 
 // The rows a statement reads: rowid first, then the table's columns.
-void readTable(const Connection& connection, const QString& table, const QString& sql,
-               const Filter& filter, const QVector<Column>& columns, RowStore& rows) {
+RowStore readTable(const Connection& connection, const QString& table, const QString& sql,
+                   const Filter& filter, const QVector<Column>& columns) {
     Statement stmt(connection, sql, tableWhere(table));
     if (!filter.any)
         stmt.bind(1, filter.value);
     QVector<ColumnKind> kinds;
     for (const Column& c : columns)
         kinds << c.kind;
-    rows.clear();
+    RowStore rows;
     rows.appendRows(stmt, kinds);
+    return rows;
 }
 
 } // namespace
@@ -185,10 +185,6 @@ public:
 private:
     Statement* m_stmt;
 };
-
-} // namespace
-
-namespace {
 
 QString identityFor(const QString& table) {
     const QString t = table.toLower();
@@ -402,19 +398,20 @@ void TableCursor::readRows() {
         sql += QStringLiteral(" order by rowid");
 
     const qint64 version = m_connection.dataVersion();
-    RowStore& rows = m_impl->rows;
-    readTable(m_connection, m_table, sql, filter, m_impl->columns, rows);
+    // Read aside: a read that fails leaves the rows as they were.
+    RowStore rows = readTable(m_connection, m_table, sql, filter, m_impl->columns);
     const bool integerIds = identity >= 0 && rows.allInt32(identity);
     if (identity >= 0 && !integerIds) {
         // Identifiers that are not all 32-bit integers (a bank another program
         // wrote): the engine's own order of mixed values.
-        readTable(m_connection, m_table,
-                  sql + QStringLiteral(" order by %1, rowid").arg(quoted(m_identity)), filter,
-                  m_impl->columns, rows);
+        rows = readTable(m_connection, m_table,
+                         sql + QStringLiteral(" order by %1, rowid").arg(quoted(m_identity)),
+                         filter, m_impl->columns);
     } else if (identity >= 0) {
         rows.sortByInt32(identity);
     }
-    m_impl->sortedRows = integerIds ? rows.size() : 0;
+    m_impl->rows = std::move(rows);
+    m_impl->sortedRows = integerIds ? m_impl->rows.size() : 0;
     m_readVersion = version;
 }
 
