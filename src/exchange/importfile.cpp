@@ -20,6 +20,11 @@ namespace {
 // More lines than this about pictures would bury the rest of the messages.
 constexpr int kMostWarnings = 100;
 
+// A picture's src as a message names it: a long one cut short.
+QString shownSource(const QString& src) {
+    return src.size() > 80 ? src.left(77) + QStringLiteral("...") : src;
+}
+
 // Every text in the program's picture form; what will not show is told once
 // per question and picture.
 void programPictures(Imported& imported, const ImportPictures& pictures) {
@@ -49,14 +54,14 @@ void programPictures(Imported& imported, const ImportPictures& pictures) {
                     line =
                         QStringLiteral(
                             "%1: 图片 %2 在网上, 没有导入; 学生的电脑要能上网才能在试卷里看到它.")
-                            .arg(where, ref.src);
+                            .arg(where, shownSource(ref.src));
                     break;
                 case PictureSource::Elsewhere:
                     line =
                         QStringLiteral(
                             "%1: 图片 \"%2\" 不在图片文件夹中, 没有导入 (本程序不读取别处的文件), "
                             "试卷里看不到它; 请用 \"插入图片文件\" 插入这幅图片.")
-                            .arg(where, ref.src);
+                            .arg(where, shownSource(ref.src));
                     break;
                 case PictureSource::Embedded:
                     break; // the picture is inside the text and shows as it is
