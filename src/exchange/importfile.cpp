@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -25,10 +26,36 @@ QString shownSource(const QString& src) {
     return src.size() > 80 ? src.left(77) + QStringLiteral("...") : src;
 }
 
+// What the teacher is told of a picture that will not show from the pictures
+// folder; empty for one that will.
+QString notShown(const PictureReference& ref, const QString& where, const QString& folder,
+                 bool held) {
+    switch (ref.source) {
+    case PictureSource::Folder:
+        if (held)
+            return QString();
+        return QStringLiteral("%1: 图片 images\\%2 不在图片文件夹 %3 中, 试卷里看不到它; "
+                              "请把这幅图片放进这个文件夹, 或用 \"插入图片文件\" 重新插入.")
+            .arg(where, ref.name, folder);
+    case PictureSource::Remote:
+        return QStringLiteral("%1: 图片 %2 在网上, 没有导入; 学生的电脑要能上网才能在试卷里看到它.")
+            .arg(where, shownSource(ref.src));
+    case PictureSource::Elsewhere:
+        return QStringLiteral(
+                   "%1: 图片 \"%2\" 不在图片文件夹中, 没有导入 (本程序不读取别处的文件), "
+                   "试卷里看不到它; 请用 \"插入图片文件\" 插入这幅图片.")
+            .arg(where, shownSource(ref.src));
+    case PictureSource::Embedded:
+        break; // the picture is inside the text and shows as it is
+    }
+    return QString();
+}
+
 // Every text in the program's picture form; what will not show is told once
 // per question and picture.
 void programPictures(Imported& imported, const ImportPictures& pictures) {
     QSet<QString> told;
+    QHash<QString, bool> held; // a file may name the same picture many times
     int untold = 0;
     const QString folder = QDir::toNativeSeparators(pictures.folder());
     for (Paper& paper : imported.papers) {
@@ -41,31 +68,11 @@ void programPictures(Imported& imported, const ImportPictures& pictures) {
                 q.name.isEmpty() ? QStringLiteral("第 %1 行的题目").arg(q.line)
                                  : QStringLiteral("第 %1 行的题目 \"%2\"").arg(q.line).arg(q.name);
             for (const PictureReference& ref : std::as_const(found)) {
-                QString line;
-                switch (ref.source) {
-                case PictureSource::Folder:
-                    if (!pictures.holds(ref.name))
-                        line = QStringLiteral(
-                                   "%1: 图片 images\\%2 不在图片文件夹 %3 中, 试卷里看不到它; "
-                                   "请把这幅图片放进这个文件夹, 或用 \"插入图片文件\" 重新插入.")
-                                   .arg(where, ref.name, folder);
-                    break;
-                case PictureSource::Remote:
-                    line =
-                        QStringLiteral(
-                            "%1: 图片 %2 在网上, 没有导入; 学生的电脑要能上网才能在试卷里看到它.")
-                            .arg(where, shownSource(ref.src));
-                    break;
-                case PictureSource::Elsewhere:
-                    line =
-                        QStringLiteral(
-                            "%1: 图片 \"%2\" 不在图片文件夹中, 没有导入 (本程序不读取别处的文件), "
-                            "试卷里看不到它; 请用 \"插入图片文件\" 插入这幅图片.")
-                            .arg(where, shownSource(ref.src));
-                    break;
-                case PictureSource::Embedded:
-                    break; // the picture is inside the text and shows as it is
-                }
+                auto it = held.find(ref.name);
+                if (ref.source == PictureSource::Folder && it == held.end())
+                    it = held.insert(ref.name, pictures.holds(ref.name));
+                const QString line =
+                    notShown(ref, where, folder, ref.source == PictureSource::Folder && *it);
                 if (line.isEmpty() || told.contains(line))
                     continue;
                 told.insert(line);

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
+#include <fcntl.h>
 #include <optional>
 #include <unistd.h>
 
@@ -43,6 +44,16 @@ bool fileHolds(const QString& path, const QByteArray& bytes) {
 bool taken(const QString& path) {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
+}
+
+// A folder's new and renamed entries on the disk, so that a picture that the
+// bank's commit relies on cannot be lost with the power.
+void syncFolder(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 std::unique_ptr<QLockFile> lockOf(const QString& token) {
@@ -153,6 +164,7 @@ QString ImportPictures::place(const QString& wanted, const QByteArray& bytes, in
         if (!QFile::rename(aside.fileName(), staged))
             fail(line, QStringLiteral("图片 \"%1\" 无法写入图片文件夹.").arg(wanted));
         aside.setAutoRemove(false);
+        syncFolder(m_token + kPictures);
         m_order << name;
         m_staged.insert(name, bytes);
         importProbe(ImportStage::PictureWritten);
@@ -190,6 +202,7 @@ QStringList ImportPictures::moveIn() {
                      .arg(name, QDir::toNativeSeparators(m_folder));
         left = true;
     }
+    syncFolder(m_folder);
     importProbe(ImportStage::Finished);
     m_finished = true;
     if (m_token.isEmpty())
@@ -260,6 +273,7 @@ int finishInterruptedImports(const Connection& connection, const QString& pictur
                     QFile::rename(pictures.filePath(name), target))
                     ++moved;
             }
+            syncFolder(picturesFolder);
             removeToken(picturesFolder, token, *lock);
         }
     } catch (const std::exception&) {
