@@ -54,9 +54,10 @@ inline QByteArray& chosenStage() {
     return stage;
 }
 
-// In the child: reports the chosen stage and waits there to be killed.
-inline void stopAtChosenStage(tess::WriteStage stage) {
-    const QByteArray name = stageName(stage).toLatin1();
+// In the child: at the stage named `name`, if it is the chosen one, reports
+// it and waits there to be killed. Other probes than the writer's name their
+// stages through it too.
+inline void stopIfChosen(const QByteArray& name) {
     if (name != chosenStage())
         return;
     const QByteArray line = name + '\n';
@@ -64,6 +65,10 @@ inline void stopAtChosenStage(tess::WriteStage stage) {
         return;
     for (;;)
         ::pause();
+}
+
+inline void stopAtChosenStage(tess::WriteStage stage) {
+    stopIfChosen(stageName(stage).toLatin1());
 }
 
 // Call first thing in main(): in the child, runs write with the probe set and

@@ -68,6 +68,8 @@ int importFile(const QString& bank, const QString& path) {
                 .arg(imported.papers[i].questions.size()));
     for (const QString& line : imported.skipped)
         say(QStringLiteral("跳过了本程序不能保存的题目: ") + line);
+    for (const QString& line : imported.warnings)
+        say(QStringLiteral("警告: ") + line);
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "editor/exchangecommands.h"
 #include "editor/paperlistmodel.h"
 #include "editor/questiongrids.h"
+#include "exchange/importpictures.h"
 #include "print/printcommands.h"
 #include "settings/tdlgconfigure.h"
 #include "store/engineerror.h"
@@ -586,6 +587,8 @@ void TMainForm::OpenPaperBank() {
                                       "记录时都要检查整个试题库. 排除下面的原因后重新登陆即可完成"
                                       "升级: ") +
                        Conn.upgradeProblem());
+        // An import killed half-way: its pictures are moved in or taken away.
+        tess::exchange::finishInterruptedImports(Conn, PicturesFolder());
         TPaper.open();
         TQuestion.open();
         TChoice.open();

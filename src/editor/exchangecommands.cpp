@@ -85,6 +85,8 @@ void ExchangeCommands::OnImportQuestionsExecute() {
                               .arg(imported.papers[i].questions.size()));
     for (const QString& line : std::as_const(imported.skipped))
         m_form.AddMessage(QStringLiteral("警告: 跳过了本程序不能保存的题目: ") + line);
+    for (const QString& line : std::as_const(imported.warnings))
+        m_form.AddMessage(QStringLiteral("警告: ") + line);
     // The new papers are in the list, the first of them selected.
     m_form.RefreshPaperClasses();
     m_form.TPaper.close();

@@ -24,7 +24,7 @@ struct Question {
     QuestionKind kind = QuestionKind::TrueFalse;
     QString name;            // the title in the file, for messages (may be empty)
     int mark = 1;            // QstScr
-    QString html;            // QstCon, HTML; pictures as <IMG SRC="images\name">
+    QString html;            // QstCon, HTML; pictures as <IMG SRC="images\name" ...>
     bool answer = false;     // IsTrue of a true/false question
     QVector<Choice> choices; // in their order; empty for true/false
     int line = 0;            // where it starts in the file, for messages
@@ -36,11 +36,13 @@ struct Paper {
     QVector<Question> questions;
 };
 
-// What a file held: the papers to add, and one line per question left out
-// ("name (type)"), for the message area.
+// What a file held: the papers to add, one line per question left out
+// ("name (type)"), and one line per picture the papers will not show from the
+// pictures folder, for the message area.
 struct Imported {
     QVector<Paper> papers;
     QStringList skipped;
+    QStringList warnings{}; // a default, so that readers need not name it
 };
 
 // A file that cannot be taken: the message names the place in the file

@@ -3,21 +3,98 @@
 #include "exchange/aiken.h"
 #include "exchange/bankexchange.h"
 #include "exchange/gift.h"
+#include "exchange/importpictures.h"
 #include "exchange/moodlexml.h"
+#include "exchange/picturetags.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 
 namespace tess::exchange {
+
+namespace {
+
+// More lines than this about pictures would bury the rest of the messages.
+constexpr int kMostWarnings = 100;
+
+// A picture's src as a message names it: a long one cut short.
+QString shownSource(const QString& src) {
+    return src.size() > 80 ? src.left(77) + QStringLiteral("...") : src;
+}
+
+// What the teacher is told of a picture that will not show from the pictures
+// folder; empty for one that will.
+QString notShown(const PictureReference& ref, const QString& where, const QString& folder,
+                 bool held) {
+    switch (ref.source) {
+    case PictureSource::Folder:
+        if (held)
+            return QString();
+        return QStringLiteral("%1: 图片 images\\%2 不在图片文件夹 %3 中, 试卷里看不到它; "
+                              "请把这幅图片放进这个文件夹, 或用 \"插入图片文件\" 重新插入.")
+            .arg(where, ref.name, folder);
+    case PictureSource::Remote:
+        return QStringLiteral("%1: 图片 %2 在网上, 没有导入; 学生的电脑要能上网才能在试卷里看到它.")
+            .arg(where, shownSource(ref.src));
+    case PictureSource::Elsewhere:
+        return QStringLiteral(
+                   "%1: 图片 \"%2\" 不在图片文件夹中, 没有导入 (本程序不读取别处的文件), "
+                   "试卷里看不到它; 请用 \"插入图片文件\" 插入这幅图片.")
+            .arg(where, shownSource(ref.src));
+    case PictureSource::Embedded:
+        break; // the picture is inside the text and shows as it is
+    }
+    return QString();
+}
+
+// Every text in the program's picture form; what will not show is told once
+// per question and picture.
+void programPictures(Imported& imported, const ImportPictures& pictures) {
+    QSet<QString> told;
+    QHash<QString, bool> held; // a file may name the same picture many times
+    int untold = 0;
+    const QString folder = QDir::toNativeSeparators(pictures.folder());
+    for (Paper& paper : imported.papers) {
+        for (Question& q : paper.questions) {
+            QVector<PictureReference> found;
+            q.html = programPictureTags(q.html, &found);
+            for (Choice& c : q.choices)
+                c.html = programPictureTags(c.html, &found);
+            const QString where =
+                q.name.isEmpty() ? QStringLiteral("第 %1 行的题目").arg(q.line)
+                                 : QStringLiteral("第 %1 行的题目 \"%2\"").arg(q.line).arg(q.name);
+            for (const PictureReference& ref : std::as_const(found)) {
+                auto it = held.find(ref.name);
+                if (ref.source == PictureSource::Folder && it == held.end())
+                    it = held.insert(ref.name, pictures.holds(ref.name));
+                const QString line =
+                    notShown(ref, where, folder, ref.source == PictureSource::Folder && *it);
+                if (line.isEmpty() || told.contains(line))
+                    continue;
+                told.insert(line);
+                if (imported.warnings.size() < kMostWarnings)
+                    imported.warnings << line;
+                else
+                    ++untold;
+            }
+        }
+    }
+    if (untold > 0)
+        imported.warnings << QStringLiteral("另有 %1 处图片的问题没有列出.").arg(untold);
+}
+
+} // namespace
 
 QString importFileFilter() {
     return QStringLiteral(
         "Moodle XML, GIFT 或 Aiken 题目文件(*.xml *.gift *.txt)|*.xml;*.gift;*.txt");
 }
 
-Imported readQuestionFile(const QString& path, const QString& picturesFolder) {
+Imported readQuestionFile(const QString& path, ImportPictures& pictures) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw ExchangeError(QStringLiteral("无法读取文件 %1: %2").arg(path, file.errorString()));
@@ -33,7 +110,7 @@ Imported readQuestionFile(const QString& path, const QString& picturesFolder) {
     if (suffix == QLatin1String("xml") ||
         (suffix != QLatin1String("gift") && suffix != QLatin1String("txt") &&
          bytes.trimmed().startsWith('<')))
-        imported = readMoodleXml(bytes, picturesFolder);
+        imported = readMoodleXml(bytes, pictures);
     else if (suffix != QLatin1String("gift") &&
              answerLine.match(QString::fromLatin1(bytes)).hasMatch())
         imported = readAiken(bytes, path);
@@ -47,31 +124,31 @@ Imported readQuestionFile(const QString& path, const QString& picturesFolder) {
                       "文件 %1 中没有本程序能保存的判断题、单选题或多选题 (%2 道其他题型的题).")
                       .arg(path)
                       .arg(imported.skipped.size()));
+    programPictures(imported, pictures);
+    return imported;
+}
+
+Imported readQuestionFile(const QString& path, const QString& picturesFolder) {
+    ImportPictures pictures(picturesFolder);
+    Imported imported = readQuestionFile(path, pictures);
+    imported.warnings += pictures.moveIn();
     return imported;
 }
 
 Imported importQuestionFile(Connection& connection, const QString& path,
                             const QString& picturesFolder, const QString& outputFile,
                             QVector<int>* paperIds) {
-    // Pictures the file brings are written as it is read; an import the bank
-    // then refuses takes them (and a folder made for them) away again.
-    const QDir folder(picturesFolder);
-    const bool folderExisted = folder.exists();
-    const QStringList before = folder.entryList(QDir::Files | QDir::Hidden);
-    const Imported imported = readQuestionFile(path, picturesFolder);
-    try {
-        const QVector<int> ids = addPapers(connection, imported.papers, outputFile);
-        if (paperIds)
-            *paperIds = ids;
-    } catch (...) {
-        const QStringList now = folder.entryList(QDir::Files | QDir::Hidden);
-        for (const QString& name : now)
-            if (!before.contains(name))
-                QFile::remove(folder.filePath(name));
-        if (!folderExisted)
-            QDir().rmdir(picturesFolder);
-        throw;
-    }
+    finishInterruptedImports(connection, picturesFolder);
+    // A new picture never takes a name that a text of the bank already shows.
+    ImportPictures pictures(picturesFolder,
+                            [&connection] { return picturesNamedInBank(connection); });
+    Imported imported = readQuestionFile(path, pictures);
+    // Refused by the bank, the import's pictures go with `pictures`.
+    const QVector<int> ids = addPapers(connection, imported.papers, outputFile);
+    importProbe(ImportStage::Committed);
+    imported.warnings += pictures.moveIn();
+    if (paperIds)
+        *paperIds = ids;
     return imported;
 }
 

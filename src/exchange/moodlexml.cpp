@@ -1,6 +1,7 @@
 #include "exchange/moodlexml.h"
 
-#include "editor/pictures.h"
+#include "exchange/importpictures.h"
+#include "exchange/picturetags.h"
 #include "exchange/textfile.h"
 
 #include <QDir>
@@ -9,14 +10,12 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTemporaryFile>
 #include <QUrl>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <cmath>
 #include <limits>
-#include <unistd.h>
 
 namespace tess::exchange {
 
@@ -70,20 +69,6 @@ QString xmlSafe(const QString& text) {
     return result;
 }
 
-// A picture name that can only mean a file directly inside the pictures folder,
-// short enough for every file system (255 bytes, with room for " (2)").
-bool plainFileName(const QString& name) {
-    if (name.isEmpty() || name.toUtf8().size() > 200 || name == QStringLiteral(".") ||
-        name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
-        name.contains(QStringLiteral("..")))
-        return false;
-    for (QChar c : name) {
-        if (c.unicode() < 0x20)
-            return false;
-    }
-    return true;
-}
-
 struct Embedded {
     QString name;
     QByteArray bytes;
@@ -108,7 +93,7 @@ QString embedPictures(const QString& html, const QString& picturesFolder,
             if (m.hasCaptured(group))
                 name = m.captured(group);
         }
-        if (!plainFileName(name))
+        if (!plainPictureName(name))
             continue;
         const QString path = QDir(picturesFolder).filePath(name);
         if (!QFileInfo(path).isFile())
@@ -268,13 +253,6 @@ void writeQuestion(QXmlStreamWriter& w, const Question& q, int number,
 
 // ---------------------------------------------------------------- reading
 
-bool fileHolds(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || file.size() != bytes.size() || !file.open(QIODevice::ReadOnly))
-        return false;
-    return file.readAll() == bytes;
-}
-
 struct PendingFile {
     QString name; // as the file names it, checked
     QByteArray bytes;
@@ -299,8 +277,8 @@ struct Area {
 
 class Reader {
 public:
-    Reader(const QByteArray& bytes, const QString& picturesFolder)
-        : m_xml(bytes), m_folder(picturesFolder), m_empty(bytes.trimmed().isEmpty()) {}
+    Reader(const QByteArray& bytes, ImportPictures& pictures)
+        : m_xml(bytes), m_pictures(pictures), m_empty(bytes.trimmed().isEmpty()) {}
 
     Imported read() {
         readRoot();
@@ -420,7 +398,7 @@ private:
         const QString name = attributes.value(QStringLiteral("name")).toString();
         QString path = attributes.value(QStringLiteral("path")).toString();
         const QString encoding = attributes.value(QStringLiteral("encoding")).toString();
-        if (!plainFileName(name))
+        if (!plainPictureName(name))
             fail(line, QStringLiteral("图片文件名 \"%1\" 不能使用: 名字不能为空, 不能太长 "
                                       "(最多 200 字节), 也不能含有 /, \\ 或 \"..\".")
                            .arg(name));
@@ -576,74 +554,18 @@ private:
     }
 
     // The referenced pictures, each under a free name or the name of the same
-    // picture already there. Written aside and renamed into place, so the
-    // folder never holds half a picture; if one cannot be written, those
-    // written before it are taken away again.
+    // picture already there, written aside until the import is taken.
     void placePictures() {
         QSet<int> used;
         for (const Fixup& f : m_fixups) {
             for (const Reference& r : references(f))
                 used.insert(r.file);
         }
-        if (used.isEmpty())
-            return;
-        QStringList created;
-        bool madeFolder = false;
-        const auto undo = [&](int line, const QString& why) {
-            for (const QString& path : created)
-                QFile::remove(path);
-            if (madeFolder)
-                QDir().rmdir(m_folder);
-            fail(line, why);
-        };
-        const QFileInfo folder(m_folder);
-        if (folder.exists() && !folder.isDir())
-            fail(m_files.at(*used.cbegin()).line,
-                 QStringLiteral("图片文件夹 %1 的名字被一个文件占用, 图片无法保存.")
-                     .arg(QDir::toNativeSeparators(m_folder)));
-        if (!folder.exists()) {
-            if (!QDir().mkpath(m_folder))
-                fail(m_files.at(*used.cbegin()).line, QStringLiteral("无法建立图片文件夹 %1.")
-                                                          .arg(QDir::toNativeSeparators(m_folder)));
-            madeFolder = true;
-        }
-        const QDir dir(m_folder);
         for (int index = 0; index < m_files.size(); ++index) {
             if (!used.contains(index))
                 continue;
             PendingFile& file = m_files[index];
-            const QString usable = usablePictureName(file.name);
-            for (int n = 1; file.placed.isEmpty(); ++n) {
-                if (n > 10000)
-                    undo(file.line,
-                         QStringLiteral("图片 \"%1\" 找不到空闲的文件名.").arg(file.name));
-                const QString name = n == 1 ? usable : numberedPictureName(usable, n);
-                const QString target = dir.filePath(name);
-                if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
-                    if (fileHolds(target, file.bytes))
-                        file.placed = name;
-                    continue;
-                }
-                QTemporaryFile aside(dir.filePath(QStringLiteral(".picture-XXXXXX")));
-                if (!aside.open() || aside.write(file.bytes) != file.bytes.size() ||
-                    !aside.flush() || ::fsync(aside.handle()) != 0)
-                    undo(file.line, QStringLiteral("图片 \"%1\" 无法写入图片文件夹: %2")
-                                        .arg(file.name, aside.errorString()));
-                aside.close();
-                // rename never replaces a file: one that appeared meanwhile stays,
-                // and the next name is tried. Any other failure ends the import.
-                if (!QFile::rename(aside.fileName(), target)) {
-                    if (QFileInfo::exists(target))
-                        continue;
-                    undo(file.line,
-                         QStringLiteral("图片 \"%1\" 无法放进图片文件夹.").arg(file.name));
-                }
-                aside.setAutoRemove(false);
-                QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner |
-                                                  QFile::ReadGroup | QFile::ReadOther);
-                created << target;
-                file.placed = name;
-            }
+            file.placed = m_pictures.place(file.name, file.bytes, file.line);
         }
     }
 
@@ -693,7 +615,7 @@ private:
     }
 
     QXmlStreamReader m_xml;
-    QString m_folder;
+    ImportPictures& m_pictures;
     bool m_empty = false;
     Imported m_result;
     QVector<PendingFile> m_files;
@@ -729,11 +651,18 @@ QByteArray writeMoodleXml(const Paper& paper, const QString& picturesFolder) {
     return out;
 }
 
-Imported readMoodleXml(const QByteArray& bytes, const QString& picturesFolder) {
+Imported readMoodleXml(const QByteArray& bytes, ImportPictures& pictures) {
     if (bytes.size() > kMoodleXmlMaxBytes)
         throw ExchangeError(QStringLiteral("文件有 %1 MB, 超过了能读取的 100 MB, 没有读取.")
                                 .arg(double(bytes.size()) / (1024.0 * 1024.0), 0, 'f', 1));
-    return Reader(bytes, picturesFolder).read();
+    return Reader(bytes, pictures).read();
+}
+
+Imported readMoodleXml(const QByteArray& bytes, const QString& picturesFolder) {
+    ImportPictures pictures(picturesFolder);
+    Imported imported = readMoodleXml(bytes, pictures);
+    pictures.moveIn();
+    return imported;
 }
 
 } // namespace tess::exchange

@@ -10,6 +10,8 @@
 // pictures carried inside the file as base64 <file> elements.
 namespace tess::exchange {
 
+class ImportPictures;
+
 // The largest file the reader takes; anything longer is refused unread.
 inline constexpr qsizetype kMoodleXmlMaxBytes = qsizetype(100) * 1024 * 1024;
 
@@ -23,10 +25,13 @@ QByteArray writeMoodleXml(const Paper& paper, const QString& picturesFolder);
 // The papers of a Moodle XML file: each category question starts a paper,
 // questions before the first one go to a paper "导入的试题". True/false and
 // multiple-choice questions are taken; the other types are listed in
-// Imported::skipped. Pictures carried in the file are written into
-// picturesFolder (made when missing), never over a different picture, and only
-// once the whole file has been read without error.
+// Imported::skipped. Pictures carried in the file are placed through
+// `pictures` (written aside, never over a different picture) once the whole
+// file has been read without error; the texts name them as images\name.
 // Throws ExchangeError for a file that cannot be taken.
+Imported readMoodleXml(const QByteArray& bytes, ImportPictures& pictures);
+// The same with the pictures moved into picturesFolder (made when missing)
+// straight away, for reading a file without a bank.
 Imported readMoodleXml(const QByteArray& bytes, const QString& picturesFolder);
 
 } // namespace tess::exchange

@@ -14,6 +14,8 @@ private Q_SLOTS:
     void menuEntries();
     void exportThenImport();
     void brokenFileLeavesBank();
+    void picturesThatWillNotShowAreTold();
+    void interruptedImportSettledAtSignIn();
 };
 
 namespace {
@@ -91,6 +93,56 @@ void TestExchangeWindow::brokenFileLeavesBank() {
              qPrintable(form.MessageArea->toPlainText()));
     QCOMPARE(bank.count(QStringLiteral("paper")), 1);
     QCOMPARE(listIds(form), QList<int>{1});
+}
+
+// A picture the pictures folder lacks is named in the message area, after
+// the lines of the import; the paper is imported all the same.
+void TestExchangeWindow::picturesThatWillNotShowAreTold() {
+    EditorBank bank;
+    TMainForm form;
+    openBank(form);
+    const QString gift = bank.dir.filePath(QStringLiteral("看图.gift"));
+    QFile file(gift);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("::地图:: [html]<img src=\"images/地图.png\"> 这是中国地图吗? {T}\n");
+    file.close();
+    tess::Prompts::instance().queueFile(gift);
+    command(form, "OnImportQuestions")->trigger();
+    const QStringList lines = form.MessageArea->toPlainText().split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], QStringLiteral("导入了试卷 \"看图\" (1 道题)."));
+    QCOMPARE(lines[1],
+             QStringLiteral("警告: 第 1 行的题目 \"地图\": 图片 images\\地图.png 不在图片文件夹 ") +
+                 QDir::toNativeSeparators(TMainForm::PicturesFolder()) +
+                 QStringLiteral(" 中, 试卷里看不到它; 请把这幅图片放进这个文件夹, 或用 "
+                                "\"插入图片文件\" 重新插入."));
+    QCOMPARE(bank.scalar(QStringLiteral("select QstCon as v from question")).toString(),
+             QStringLiteral("<IMG SRC=\"images\\地图.png\"> 这是中国地图吗?"));
+    if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
+        form.grab().save(dir + QStringLiteral("/import-warning.png"));
+}
+
+// An import killed after its commit left a picture aside, one killed before
+// its commit another: signing in moves the first in and takes the second away.
+void TestExchangeWindow::interruptedImportSettledAtSignIn() {
+    EditorBank bank;
+    auto setup = bank.setupRows();
+    bank.paper(1, QStringLiteral("导入的试卷"));
+    bank.sql(QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstCon) values "
+                            "(1, 1, 1, '<IMG SRC=\"images\\committed.png\">')"));
+    setup.commit();
+    const QString aside = TMainForm::PicturesFolder() + QStringLiteral("/.import/a1B2c3/pictures");
+    QVERIFY(QDir().mkpath(aside));
+    for (const char* name : {"committed.png", "refused.png"}) {
+        QFile file(aside + QLatin1Char('/') + QLatin1String(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(name);
+    }
+    TMainForm form;
+    openBank(form);
+    QCOMPARE(QDir(TMainForm::PicturesFolder())
+                 .entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("committed.png")});
 }
 
 QTEST_MAIN(TestExchangeWindow)

@@ -1,8 +1,10 @@
-// Which reader a question file goes to, files without a usable question, and
-// an import the bank refuses taking its pictures away again.
+// Which reader a question file goes to, files without a usable question, an
+// import the bank refuses taking its pictures away again, and the pictures of
+// every reader's texts as the bank stores them.
 #include "bankhelpers.h"
 #include "exchange/bankexchange.h"
 #include "exchange/importfile.h"
+#include "exchange/importpictures.h"
 #include "store/engineerror.h"
 
 #include <QDir>
@@ -18,6 +20,10 @@ private Q_SLOTS:
     void readers_data();
     void readers();
     void refusedImportTakesItsPictures();
+    void picturesInProgramForm_data();
+    void picturesInProgramForm();
+    void newPictureAvoidsNamesTheBankShows();
+    void runningImportIsLeftAlone();
 
 private:
     QTemporaryDir m_dir;
@@ -117,6 +123,164 @@ void TestImportFile::refusedImportTakesItsPictures() {
     QVERIFY(readPaper(conn, ids.first())
                 .questions.first()
                 .html.contains(QStringLiteral("images\\a.png")));
+}
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+const QByteArray kDot = QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUl"
+                                               "EQVR42mP8z8DwHwAFBQIAX8jx0gAAAABJRU5ErkJggg==");
+
+QByteArray moodleTrueFalse(const QByteArray& text, const QByteArray& files = QByteArray()) {
+    return "<quiz><question type=\"truefalse\"><name><text>看图</text></name>"
+           "<questiontext format=\"html\"><text><![CDATA[" +
+           text + "]]></text>" + files +
+           "</questiontext><answer fraction=\"100\"><text>true</text></answer>"
+           "<answer fraction=\"0\"><text>false</text></answer></question></quiz>";
+}
+
+QByteArray moodleFile(const char* name) {
+    return "<file name=\"" + QByteArray(name) + "\" path=\"/\" encoding=\"base64\">" +
+           kDot.toBase64() + "</file>";
+}
+
+} // namespace
+
+// Each reader's texts reach the bank with the pictures of the pictures folder
+// in the program's form; what will not show on the page is told. dot.png is
+// in the pictures folder.
+void TestImportFile::picturesInProgramForm_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("text");         // the first question's, as stored
+    QTest::addColumn<QStringList>("warnings"); // a part of each line told
+
+    QTest::newRow("Moodle's multichoice example")
+        << QStringLiteral("multichoice.xml")
+        << QByteArray("<quiz><question type=\"multichoice\"><name><text>Name of question</text>"
+                      "</name><questiontext format=\"html\"><text><![CDATA[<p>What is the flag "
+                      "of the United Kingdom? <img src=\"@@PLUGINFILE@@/flag-uk.jpg\" "
+                      "alt=\"British Flag\" width=\"30\" height=\"20\" /></p>]]></text>") +
+               moodleFile("flag-uk.jpg") +
+               "</questiontext><single>true</single><answer fraction=\"100\"><text>The "
+               "correct answer</text></answer><answer fraction=\"0\"><text>A "
+               "distractor</text></answer></question></quiz>"
+        << QStringLiteral("<p>What is the flag of the United Kingdom? <IMG "
+                          "SRC=\"images\\flag-uk.jpg\" alt=\"British Flag\" width=\"30\" "
+                          "height=\"20\" /></p>")
+        << QStringList();
+    QTest::newRow("Moodle XML naming a picture of the folder")
+        << QStringLiteral("folder.xml") << moodleTrueFalse("<IMG src='images/dot.png'>")
+        << QStringLiteral("<IMG SRC=\"images\\dot.png\">") << QStringList();
+    QTest::newRow("Moodle XML without the file it names")
+        << QStringLiteral("gone.xml") << moodleTrueFalse("<img src=\"@@PLUGINFILE@@/gone.png\">")
+        << QStringLiteral("<img src=\"@@PLUGINFILE@@/gone.png\">")
+        << QStringList{QStringLiteral("第 1 行的题目 \"看图\": 图片 \"@@PLUGINFILE@@/gone.png\" "
+                                      "不在图片文件夹中, 没有导入")};
+    QTest::newRow("GIFT in HTML")
+        << QStringLiteral("html.gift")
+        << QByteArray("::看图:: [html]<p><img src='images/dot.png' width=10>是点吗?</p> {T}\n")
+        << QStringLiteral("<p><IMG SRC=\"images\\dot.png\" width=10>是点吗?</p>") << QStringList();
+    QTest::newRow("GIFT choices, pictures missing, on the web and elsewhere")
+        << QStringLiteral("choices.gift")
+        << QByteArray("[html]哪个? {=<img src\\=\"images/none.png\"> ~<img "
+                      "src\\=\"https\\://example.org/a.png\"> ~<img src\\=\"../../etc/a.png\"> "
+                      "~<img src\\=\"data:image/png;base64,AAAA\">}\n")
+        << QStringLiteral("哪个?")
+        << QStringList{QStringLiteral("第 1 行的题目: 图片 images\\none.png 不在图片文件夹"),
+                       QStringLiteral("图片 https://example.org/a.png 在网上, 没有导入"),
+                       QStringLiteral("图片 \"../../etc/a.png\" 不在图片文件夹中, 没有导入")};
+    // Aiken is plain text: a tag in it is shown as typed, never taken as a picture.
+    QTest::newRow("Aiken text with a tag")
+        << QStringLiteral("aiken.txt")
+        << QByteArray("看 <img src=\"images/dot.png\">?\nA. 是\nB. 否\nANSWER: A\n")
+        << QStringLiteral("看 &lt;img src=&quot;images/dot.png&quot;&gt;?") << QStringList();
+}
+
+void TestImportFile::picturesInProgramForm() {
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, text);
+    QFETCH(QStringList, warnings);
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    writeFile(path, content);
+    const QString pictures = dir.filePath(QStringLiteral("images"));
+    QVERIFY(QDir().mkpath(pictures));
+    writeFile(pictures + QStringLiteral("/dot.png"), kDot);
+    const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
+    banktest::freshBank(bank);
+    banktest::BankConnection conn(bank);
+    const Imported imported = importQuestionFile(conn, path, pictures, QString());
+    QCOMPARE(banktest::scalar(conn, QStringLiteral("select QstCon as v from question "
+                                                   "order by QstID limit 1"))
+                 .toString(),
+             text);
+    QCOMPARE(imported.warnings.size(), warnings.size());
+    for (qsizetype i = 0; i < warnings.size(); ++i)
+        QVERIFY2(imported.warnings[i].contains(warnings[i]), qPrintable(imported.warnings[i]));
+    // Every picture the bank shows is in the folder, and the folder holds
+    // nothing the bank does not show but the teacher's own picture.
+    const QSet<QString> shown = picturesNamedInBank(conn);
+    for (const QString& picture : shown) {
+        if (picture != QStringLiteral("none.png"))
+            QVERIFY2(QFileInfo::exists(pictures + QLatin1Char('/') + picture), qPrintable(picture));
+    }
+    for (const QString& file : QDir(pictures).entryList(QDir::Files | QDir::Hidden))
+        QVERIFY2(shown.contains(file) || file == QStringLiteral("dot.png"), qPrintable(file));
+    QVERIFY(!QFileInfo::exists(pictures + QStringLiteral("/.import")));
+}
+
+// A text of the bank shows flag.png, which the folder lacks: the import's
+// flag.png takes another name, or that text would show it.
+void TestImportFile::newPictureAvoidsNamesTheBankShows() {
+    const QTemporaryDir dir;
+    const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
+    banktest::freshBank(bank);
+    banktest::BankConnection conn(bank);
+    banktest::executeInOneTransaction(
+        conn, {QStringLiteral("insert into paper (PapID, PapNam) values (1, '旧卷')"),
+               QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstCon) values "
+                              "(1, 1, 1, '<IMG SRC=\"images\\flag.png\">')")});
+    const QString xml = dir.filePath(QStringLiteral("flag.xml"));
+    writeFile(xml,
+              moodleTrueFalse("<img src=\"@@PLUGINFILE@@/flag.png\">", moodleFile("flag.png")));
+    const QString pictures = dir.filePath(QStringLiteral("images"));
+    importQuestionFile(conn, xml, pictures, QString());
+    QCOMPARE(
+        QDir(pictures).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot),
+        QStringList{QStringLiteral("flag (2).png")});
+    QCOMPARE(
+        banktest::scalar(conn, QStringLiteral("select QstCon as v from question where PapIdx <> 1"))
+            .toString(),
+        QStringLiteral("<IMG SRC=\"images\\flag (2).png\">"));
+}
+
+// What an import still at work keeps aside is not its leftovers: settling
+// leftovers, as a second program starting meanwhile does, leaves it alone.
+void TestImportFile::runningImportIsLeftAlone() {
+    const QTemporaryDir dir;
+    const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
+    banktest::freshBank(bank);
+    banktest::BankConnection conn(bank);
+    const QString pictures = dir.filePath(QStringLiteral("images"));
+    {
+        ImportPictures running(pictures);
+        QCOMPARE(running.place(QStringLiteral("a.png"), kDot, 1), QStringLiteral("a.png"));
+        QVERIFY(running.holds(QStringLiteral("a.png")));
+        QVERIFY(!QFileInfo::exists(pictures + QStringLiteral("/a.png")));
+        QCOMPARE(finishInterruptedImports(conn, pictures), 0);
+        QCOMPARE(running.moveIn(), QStringList());
+        QCOMPARE(QFile(pictures + QStringLiteral("/a.png")).size(), kDot.size());
+    }
+    QCOMPARE(
+        QDir(pictures).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot),
+        QStringList{QStringLiteral("a.png")});
 }
 
 QTEST_GUILESS_MAIN(TestImportFile)
