@@ -26,6 +26,13 @@ const QString kPluginFile = QStringLiteral("@@PLUGINFILE@@");
 const QString kUnfiledPaper = QStringLiteral("导入的试题");
 constexpr int kNameLength = 40;
 
+// Moodle's own files nest five deep (quiz, question, answer, feedback, text),
+// and a hand-made file that writes its HTML as elements rather than as escaped
+// text adds a few dozen at most (tables in lists in tables). Deeper nesting
+// only comes from crafted files; they are refused before reading them costs
+// anything.
+constexpr int kMaxDepth = 256;
+
 // ---------------------------------------------------------------- writing
 
 // Moodle refuses on import any fraction outside its fixed list of grades, so
@@ -300,7 +307,11 @@ struct Area {
 class Reader {
 public:
     Reader(const QByteArray& bytes, const QString& picturesFolder)
-        : m_xml(bytes), m_folder(picturesFolder), m_empty(bytes.trimmed().isEmpty()) {}
+        : m_xml(bytes), m_folder(picturesFolder), m_empty(bytes.trimmed().isEmpty()) {
+        // The format has no namespaces; without them the reader keeps no
+        // declarations to search at every element.
+        m_xml.setNamespaceProcessing(false);
+    }
 
     Imported read() {
         readRoot();
@@ -330,7 +341,7 @@ private:
         if (m_empty)
             fail(1, QStringLiteral("文件是空的, 没有任何 XML 元素, 不是 Moodle XML 文件."));
         while (!m_xml.atEnd()) {
-            const auto token = m_xml.readNext();
+            const auto token = next();
             // A document type definition is where entities are declared: their
             // expansion (a few lines growing to gigabytes) and external ones
             // (reading other files of the computer) are never risked.
@@ -351,35 +362,95 @@ private:
             fail(m_xml.lineNumber(),
                  QStringLiteral("文件的根元素是 <%1>, 不是 <quiz>, 不是 Moodle XML 文件.")
                      .arg(m_xml.name().toString()));
-        while (m_xml.readNextStartElement()) {
+        while (nextStartElement()) {
             if (m_xml.name() == QStringLiteral("question"))
                 readQuestion();
             else
-                m_xml.skipCurrentElement();
+                skipElement();
         }
         checkXml();
         // Whatever follows </quiz> must still be well-formed (comments only).
         while (!m_xml.atEnd()) {
-            if (m_xml.readNext() == QXmlStreamReader::EntityReference)
+            if (next() == QXmlStreamReader::EntityReference)
                 fail(m_xml.lineNumber(), QStringLiteral("文件含有无法识别的实体引用."));
         }
         checkXml();
     }
 
-    QString elementText(QXmlStreamReader::ReadElementTextBehaviour how =
-                            QXmlStreamReader::ErrorOnUnexpectedElement) {
-        const QString text = m_xml.readElementText(how);
+    // Every token is read here, so that no element goes deeper than kMaxDepth.
+    QXmlStreamReader::TokenType next() {
+        const auto token = m_xml.readNext();
+        if (token == QXmlStreamReader::StartElement && ++m_depth > kMaxDepth)
+            fail(m_xml.lineNumber(),
+                 QStringLiteral("元素一层套一层, 超过了 %1 层, 正常的 Moodle XML 文件没有这么深, "
+                                "文件没有读取.")
+                     .arg(kMaxDepth));
+        if (token == QXmlStreamReader::EndElement)
+            --m_depth;
+        return token;
+    }
+
+    // The next element inside the current one; false at the current one's end.
+    bool nextStartElement() {
+        while (next() != QXmlStreamReader::Invalid) {
+            if (m_xml.isEndElement())
+                return false;
+            if (m_xml.isStartElement())
+                return true;
+        }
+        return false;
+    }
+
+    void skipElement() {
+        for (int depth = 1; depth > 0 && next() != QXmlStreamReader::Invalid;) {
+            if (m_xml.isEndElement())
+                --depth;
+            else if (m_xml.isStartElement())
+                ++depth;
+        }
         checkXml();
+    }
+
+    enum class Inner { Refused, Read };
+
+    // The current element's text. Elements inside it are refused, or read for
+    // their text too; in one loop, however deep they go.
+    QString elementText(Inner inner = Inner::Refused) {
+        const QString outer = m_xml.name().toString();
+        QString text;
+        for (int depth = 1; depth > 0;) {
+            switch (next()) {
+            case QXmlStreamReader::Characters:
+            case QXmlStreamReader::EntityReference:
+                text += m_xml.text();
+                break;
+            case QXmlStreamReader::StartElement:
+                if (inner == Inner::Refused)
+                    fail(m_xml.lineNumber(), QStringLiteral("<%1> 里只能有文字, 不能有元素 <%2>.")
+                                                 .arg(outer, m_xml.name().toString()));
+                ++depth;
+                break;
+            case QXmlStreamReader::EndElement:
+                --depth;
+                break;
+            case QXmlStreamReader::Comment:
+            case QXmlStreamReader::ProcessingInstruction:
+                break;
+            default:
+                checkXml();
+                fail(m_xml.lineNumber(), QStringLiteral("文件在这里中断了, 内容不完整."));
+            }
+        }
         return text;
     }
 
     void readCategory() {
         QString path;
-        while (m_xml.readNextStartElement()) {
+        while (nextStartElement()) {
             if (m_xml.name() == QStringLiteral("category"))
-                path = elementText(QXmlStreamReader::IncludeChildElements);
+                path = elementText(Inner::Read);
             else
-                m_xml.skipCurrentElement();
+                skipElement();
         }
         checkXml();
         QStringList parts = categoryParts(path);
@@ -395,13 +466,13 @@ private:
     Area readArea() {
         Area area;
         area.format = m_xml.attributes().value(QStringLiteral("format")).toString();
-        while (m_xml.readNextStartElement()) {
+        while (nextStartElement()) {
             if (m_xml.name() == QStringLiteral("text"))
                 area.text = elementText();
             else if (m_xml.name() == QStringLiteral("file"))
                 readFile(area);
             else
-                m_xml.skipCurrentElement();
+                skipElement();
         }
         checkXml();
         // Plain text and Markdown are shown as they are typed.
@@ -481,12 +552,12 @@ private:
         Area text;
         QVector<Answer> answers;
         QString single;
-        while (m_xml.readNextStartElement()) {
+        while (nextStartElement()) {
             const auto element = m_xml.name();
             if (element == QStringLiteral("name")) {
-                q.name = elementText(QXmlStreamReader::IncludeChildElements).trimmed();
+                q.name = elementText(Inner::Read).trimmed();
             } else if (!taken) {
-                m_xml.skipCurrentElement();
+                skipElement();
             } else if (element == QStringLiteral("questiontext")) {
                 text = readArea();
             } else if (element == QStringLiteral("defaultgrade")) {
@@ -500,7 +571,7 @@ private:
                 answer.area = readArea();
                 answers.append(answer);
             } else {
-                m_xml.skipCurrentElement();
+                skipElement();
             }
         }
         checkXml();
@@ -695,6 +766,7 @@ private:
     QXmlStreamReader m_xml;
     QString m_folder;
     bool m_empty = false;
+    int m_depth = 0;
     Imported m_result;
     QVector<PendingFile> m_files;
     QVector<Fixup> m_fixups;

@@ -361,6 +361,8 @@ private Q_SLOTS:
     void roundTripIntoSameFolder();
     void badInput_data();
     void badInput();
+    void nesting_data();
+    void nesting();
     void oversizedFileIsRefusedUnread();
 
 private:
@@ -991,6 +993,10 @@ void TestMoodleXml::badInput_data() {
                       "<answer fraction=\"all\"><text>a</text></answer>\n"
                       "</question>\n</quiz>\n")
         << 7 << QStringLiteral("不是数字");
+    QTest::newRow("element inside a text")
+        << QByteArray(head + good + tf("<questiontext>\n<text>a <b>b</b></text></questiontext>") +
+                      "</quiz>\n")
+        << 7 << QStringLiteral("<text> 里只能有文字, 不能有元素 <b>");
 }
 
 void TestMoodleXml::badInput() {
@@ -1008,6 +1014,75 @@ void TestMoodleXml::badInput() {
     QVERIFY2(message.contains(says), qPrintable(message));
     QCOMPARE(folderContents(m_pictures), before);
     QVERIFY(!QFileInfo::exists(m_dir.filePath(QStringLiteral("x.png"))));
+}
+
+// Elements inside elements, down to 256 levels counting <quiz> as the first,
+// are read whatever the element; one level more is refused at its line, before
+// anything is written. Nothing deep is read by recursion, so ten thousand
+// levels end in the same refusal, not in a crash.
+void TestMoodleXml::nesting_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("line"); // 0: read
+    QTest::addColumn<QString>("name");
+
+    const QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<quiz>\n";
+    const QByteArray answer = "\n<answer fraction=\"100\"><text>true</text></answer>";
+    const auto nested = [](int levels, const QByteArray& inside) {
+        return QByteArray("<b>").repeated(levels) + inside + QByteArray("</b>").repeated(levels);
+    };
+    // quiz, question and name are three levels.
+    const auto inName = [&](int levels) {
+        return head + "<question type=\"truefalse\">\n<name>" + nested(levels, "深") + "</name>" +
+               answer + "</question>\n</quiz>\n";
+    };
+    QTest::newRow("name at the limit") << inName(253) << 0 << QStringLiteral("深");
+    QTest::newRow("name one deeper") << inName(254) << 4 << QString();
+    QTest::newRow("name ten thousand deep") << inName(10000) << 4 << QString();
+    QTest::newRow("element the reader skips")
+        << QByteArray(head + "<question type=\"truefalse\">\n<name>n</name>\n<generalfeedback>" +
+                      nested(10000, "") + "</generalfeedback>" + answer + "</question>\n</quiz>\n")
+        << 5 << QString();
+    QTest::newRow("question of a type left out")
+        << QByteArray(head + "<question type=\"essay\">\n<name>" + nested(10000, "x") +
+                      "</name></question>\n</quiz>\n")
+        << 4 << QString();
+    QTest::newRow("category") << QByteArray(head + "<question type=\"category\">\n<category>" +
+                                            nested(10000, "$course$/数学") +
+                                            "</category></question>\n</quiz>\n")
+                              << 4 << QString();
+    QTest::newRow("outside any question")
+        << QByteArray(head + "\n\n" + nested(10000, "") + "\n</quiz>\n") << 5 << QString();
+    // Ten thousand levels over ten thousand lines name the line of the first too many.
+    QTest::newRow("one level a line")
+        << QByteArray(head + "<question type=\"truefalse\">\n<name>\n" +
+                      QByteArray("<b>\n").repeated(10000) + "x" +
+                      QByteArray("</b>").repeated(10000) + "</name>" + answer +
+                      "</question>\n</quiz>\n")
+        << 258 << QString();
+}
+
+void TestMoodleXml::nesting() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, line);
+    QFETCH(QString, name);
+    const QMap<QString, QByteArray> before = folderContents(m_pictures);
+    QString message;
+    Imported imported;
+    try {
+        imported = readMoodleXml(bytes, m_pictures);
+    } catch (const ExchangeError& e) {
+        message = e.message();
+    }
+    QCOMPARE(folderContents(m_pictures), before);
+    if (line == 0) {
+        QVERIFY2(message.isEmpty(), qPrintable(message));
+        QCOMPARE(imported.papers.size(), 1);
+        QCOMPARE(imported.papers[0].questions[0].name, name);
+        return;
+    }
+    QCOMPARE(message, QStringLiteral("第 %1 行: 元素一层套一层, 超过了 256 层, 正常的 Moodle XML "
+                                     "文件没有这么深, 文件没有读取.")
+                          .arg(line));
 }
 
 void TestMoodleXml::oversizedFileIsRefusedUnread() {
