@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringDecoder>
 #include <QTemporaryFile>
 #include <QUrl>
 #include <QXmlStreamReader>
@@ -32,6 +33,11 @@ constexpr int kNameLength = 40;
 // only comes from crafted files; they are refused before reading them costs
 // anything.
 constexpr int kMaxDepth = 256;
+
+// The XML parser compares each attribute of an element with every one before
+// it, so that one element with a million attributes keeps it busy for hours.
+// The format's elements have three at most; HTML written as elements a dozen.
+constexpr int kMaxAttributes = 64;
 
 // ---------------------------------------------------------------- writing
 
@@ -275,6 +281,94 @@ void writeQuestion(QXmlStreamWriter& w, const Question& q, int number,
 
 // ---------------------------------------------------------------- reading
 
+// The decoder the XML parser would read the bytes with: the encoding the
+// declaration names, else the one its byte order mark or first character shows,
+// else UTF-8.
+QStringDecoder xmlDecoder(const QByteArray& bytes) {
+    // The parser decodes all it is given at once: the declaration is looked
+    // for in the first bytes, and in all of them only where it runs longer.
+    constexpr qsizetype kStart = 4096;
+    QXmlStreamReader declaration(bytes.first(qMin(bytes.size(), kStart)));
+    declaration.readNext();
+    if (declaration.hasError() && bytes.size() > kStart) {
+        declaration.clear();
+        declaration.addData(bytes);
+        declaration.readNext();
+    }
+    QStringDecoder decoder(declaration.documentEncoding().toLatin1().constData());
+    if (declaration.documentEncoding().isEmpty() || !decoder.isValid())
+        decoder = QStringDecoder(
+            QStringDecoder::encodingForData(bytes, u'<').value_or(QStringDecoder::Utf8));
+    return decoder;
+}
+
+char16_t unit(QChar c) {
+    return c.unicode();
+}
+char16_t unit(char c) {
+    return uchar(c);
+}
+
+// Refuses a start tag with more than kMaxAttributes attributes before the
+// parser sees it, by counting the "=" between "<" and ">" outside quoted values;
+// comments, CDATA sections, processing instructions and declarations are
+// stepped over whole. One pass over the text whatever it holds. The text is
+// UTF-16, or bytes of an encoding whose bytes below 0x80 are always ASCII.
+template <typename Text> void checkAttributeCounts(Text text) {
+    qint64 line = 1;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    const auto at = [&](qsizetype k) { return unit(text[k]); };
+    const auto opens = [&](const char* marker) {
+        for (qsizetype k = 0; marker[k] != 0; ++k) {
+            if (i + k >= n || at(i + k) != char16_t(marker[k]))
+                return false;
+        }
+        return true;
+    };
+    const auto step = [&] {
+        if (at(i) == u'\n')
+            ++line;
+        ++i;
+    };
+    const auto pastNext = [&](const char* end) {
+        while (i < n && !opens(end))
+            step();
+        i = qMin(n, i + qsizetype(qstrlen(end)));
+    };
+    while (i < n) {
+        if (at(i) != u'<') {
+            step();
+        } else if (opens("<!--")) {
+            pastNext("-->");
+        } else if (opens("<![CDATA[")) {
+            pastNext("]]>");
+        } else if (opens("<?")) {
+            pastNext("?>");
+        } else if (opens("<!")) {
+            pastNext(">");
+        } else {
+            ++i;
+            int attributes = 0;
+            while (i < n && at(i) != u'>' && at(i) != u'<') {
+                const char16_t c = at(i);
+                step();
+                if (c == u'"' || c == u'\'') {
+                    while (i < n && at(i) != c && at(i) != u'<')
+                        step();
+                    if (i < n && at(i) == c)
+                        step();
+                } else if (c == u'=' && ++attributes > kMaxAttributes) {
+                    throw ExchangeError(atLine(
+                        int(line), QStringLiteral("一个元素有超过 %1 个属性, 正常的 Moodle XML "
+                                                  "文件没有这么多, 文件没有读取.")
+                                       .arg(kMaxAttributes)));
+                }
+            }
+        }
+    }
+}
+
 bool fileHolds(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!QFileInfo(path).isFile() || file.size() != bytes.size() || !file.open(QIODevice::ReadOnly))
@@ -306,8 +400,10 @@ struct Area {
 
 class Reader {
 public:
-    Reader(const QByteArray& bytes, const QString& picturesFolder)
-        : m_xml(bytes), m_folder(picturesFolder), m_empty(bytes.trimmed().isEmpty()) {
+    // The text as bytes, or decoded when the bytes are not UTF-8.
+    template <typename Text>
+    Reader(const Text& text, bool empty, const QString& picturesFolder)
+        : m_xml(text), m_folder(picturesFolder), m_empty(empty) {
         // The format has no namespaces; without them the reader keeps no
         // declarations to search at every element.
         m_xml.setNamespaceProcessing(false);
@@ -805,7 +901,19 @@ Imported readMoodleXml(const QByteArray& bytes, const QString& picturesFolder) {
     if (bytes.size() > kMoodleXmlMaxBytes)
         throw ExchangeError(QStringLiteral("文件有 %1 MB, 超过了能读取的 100 MB, 没有读取.")
                                 .arg(double(bytes.size()) / (1024.0 * 1024.0), 0, 'f', 1));
-    return Reader(bytes, picturesFolder).read();
+    const bool empty = bytes.trimmed().isEmpty();
+    QStringDecoder decoder = xmlDecoder(bytes);
+    if (QByteArrayView(decoder.name()) == "UTF-8") {
+        checkAttributeCounts(QByteArrayView(bytes));
+        return Reader(bytes, empty, picturesFolder).read();
+    }
+    // Scanned as the parser will read it: bytes of UTF-16 and others could hide
+    // a "<" or "=" from a scan of the bytes.
+    QString text = decoder(bytes);
+    checkAttributeCounts(QStringView(text));
+    Reader reader(text, empty, picturesFolder);
+    text.clear(); // the reader holds a copy of its own
+    return reader.read();
 }
 
 } // namespace tess::exchange

@@ -363,6 +363,8 @@ private Q_SLOTS:
     void badInput();
     void nesting_data();
     void nesting();
+    void attributes_data();
+    void attributes();
     void oversizedFileIsRefusedUnread();
 
 private:
@@ -1083,6 +1085,62 @@ void TestMoodleXml::nesting() {
     QCOMPARE(message, QStringLiteral("第 %1 行: 元素一层套一层, 超过了 256 层, 正常的 Moodle XML "
                                      "文件没有这么深, 文件没有读取.")
                           .arg(line));
+}
+
+// Up to 64 attributes an element are read; more are refused before the parser,
+// which compares each attribute with all before it, spends hours on them. Only
+// real attributes count, in whatever encoding the file is.
+void TestMoodleXml::attributes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("line"); // 0: read
+
+    const auto attributes = [](int count) {
+        QByteArray out;
+        for (int i = 0; i < count; ++i)
+            out += " a" + QByteArray::number(i) + "='='";
+        return out;
+    };
+    const auto file = [](const QByteArray& answer, const QByteArray& text = "x") {
+        return "<?xml version=\"1.0\"?>\n<quiz>\n<question type=\"truefalse\">\n"
+               "<questiontext><text>" +
+               text + "</text></questiontext>\n<answer fraction=\"100\"" + answer +
+               "><text>true</text></answer>\n</question>\n</quiz>\n";
+    };
+    const auto utf16 = [](const QByteArray& utf8) {
+        const QString text = QString::fromUtf8(utf8).replace(QStringLiteral("version=\"1.0\""),
+                                                             QStringLiteral("version=\"1.0\" "
+                                                                            "encoding=\"UTF-16\""));
+        return QByteArray("\xFF\xFE") +
+               QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    };
+    QTest::newRow("64") << file(attributes(63)) << 0;
+    QTest::newRow("65") << file(attributes(64)) << 5;
+    QTest::newRow("forty thousand") << file(attributes(40000)) << 5;
+    QTest::newRow("65 over lines") << file(attributes(64).replace(' ', '\n')) << 69;
+    QTest::newRow("UTF-16, 64") << utf16(file(attributes(63))) << 0;
+    QTest::newRow("UTF-16, 65") << utf16(file(attributes(64))) << 5;
+    const QByteArray equals = QByteArray("=").repeated(200);
+    QTest::newRow("= in a value") << file(" format=\"" + equals + "\"") << 0;
+    QTest::newRow("= in text, a comment and CDATA")
+        << file("", equals + "<!-- <a " + equals + "> --><![CDATA[<a " + equals + ">]]>") << 0;
+}
+
+void TestMoodleXml::attributes() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, line);
+    QString message;
+    try {
+        QCOMPARE(readMoodleXml(bytes, m_pictures).papers.size(), 1);
+    } catch (const ExchangeError& e) {
+        message = e.message();
+    }
+    if (line == 0)
+        QVERIFY2(message.isEmpty(), qPrintable(message));
+    else
+        QCOMPARE(message,
+                 QStringLiteral("第 %1 行: 一个元素有超过 64 个属性, 正常的 Moodle XML 文件没有"
+                                "这么多, 文件没有读取.")
+                     .arg(line));
 }
 
 void TestMoodleXml::oversizedFileIsRefusedUnread() {
