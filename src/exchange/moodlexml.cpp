@@ -583,6 +583,7 @@ private:
 
     void readFile(Area& area) {
         const qint64 line = m_xml.lineNumber();
+        m_records.add(int(line));
         const auto attributes = m_xml.attributes();
         const QString name = attributes.value(QStringLiteral("name")).toString();
         QString path = attributes.value(QStringLiteral("path")).toString();
@@ -636,6 +637,7 @@ private:
 
     void readQuestion() {
         const qint64 line = m_xml.lineNumber();
+        m_records.add(int(line));
         const QString type = m_xml.attributes().value(QStringLiteral("type")).toString();
         if (type == QStringLiteral("category")) {
             readCategory();
@@ -663,6 +665,7 @@ private:
                 single = elementText().trimmed();
             } else if (element == QStringLiteral("answer")) {
                 Answer answer;
+                m_records.add(int(m_xml.lineNumber()));
                 answer.fraction = fraction(m_xml.lineNumber());
                 answer.area = readArea();
                 answers.append(answer);
@@ -863,6 +866,7 @@ private:
     QString m_folder;
     bool m_empty = false;
     int m_depth = 0;
+    RecordCount m_records;
     Imported m_result;
     QVector<PendingFile> m_files;
     QVector<Fixup> m_fixups;

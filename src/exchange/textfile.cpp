@@ -46,6 +46,22 @@ QStringList splitLines(const QString& text) {
     return unified.split(QLatin1Char('\n'));
 }
 
+bool Lines::next(QStringView& line) {
+    if (m_done)
+        return false;
+    qsizetype end = m_pos;
+    while (end < m_text.size() && m_text[end] != u'\n' && m_text[end] != u'\r')
+        ++end;
+    line = m_text.sliced(m_pos, end - m_pos);
+    if (end == m_text.size())
+        m_done = true;
+    else if (m_text[end] == u'\r' && end + 1 < m_text.size() && m_text[end + 1] == u'\n')
+        m_pos = end + 2;
+    else
+        m_pos = end + 1;
+    return true;
+}
+
 QString fileBaseName(const QString& fileName) {
     const qsizetype slash =
         qMax(fileName.lastIndexOf(QLatin1Char('/')), fileName.lastIndexOf(QLatin1Char('\\')));
@@ -70,6 +86,14 @@ QString plainToHtml(const QString& text) {
 
 QString atLine(int line, const QString& message) {
     return QStringLiteral("第 %1 行: %2").arg(line).arg(message);
+}
+
+void RecordCount::add(int line) {
+    if (++m_count > kMax)
+        throw ExchangeError(
+            atLine(line, QStringLiteral("文件里的题目和选项超过了 %1 个, "
+                                        "一次导入不了这么多, 请把文件分成几个再导入.")
+                             .arg(kMax)));
 }
 
 // "$course$/top/数学/期中" -> {"数学", "期中"}: the context and "top" are

@@ -365,6 +365,8 @@ private Q_SLOTS:
     void nesting();
     void attributes_data();
     void attributes();
+    void tooManyRecords_data();
+    void tooManyRecords();
     void oversizedFileIsRefusedUnread();
 
 private:
@@ -1141,6 +1143,40 @@ void TestMoodleXml::attributes() {
                  QStringLiteral("第 %1 行: 一个元素有超过 64 个属性, 正常的 Moodle XML 文件没有"
                                 "这么多, 文件没有读取.")
                      .arg(line));
+}
+
+// Questions of every type, answers and pictures count together up to 100,000 a
+// file; the first one past that is refused at its line.
+void TestMoodleXml::tooManyRecords_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("line");
+    // <quiz> on line 1, the n-th element on line n + 1.
+    QTest::newRow("questions left out")
+        << "<quiz>\n" + QByteArray("<question type=\"essay\"/>\n").repeated(100001) + "</quiz>"
+        << 100002;
+    QTest::newRow("categories")
+        << "<quiz>\n" + QByteArray("<question type=\"category\"/>\n").repeated(100001) + "</quiz>"
+        << 100002;
+    QTest::newRow("answers")
+        << "<quiz>\n<question type=\"multichoice\">\n" +
+               QByteArray("<answer fraction=\"100\"><text>a</text></answer>\n").repeated(100000) +
+               "</question></quiz>"
+        << 100002;
+}
+
+void TestMoodleXml::tooManyRecords() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, line);
+    QString message;
+    try {
+        readMoodleXml(bytes, m_pictures);
+    } catch (const ExchangeError& e) {
+        message = e.message();
+    }
+    QCOMPARE(message,
+             QStringLiteral("第 %1 行: 文件里的题目和选项超过了 100000 个, 一次导入不了这么多, "
+                            "请把文件分成几个再导入.")
+                 .arg(line));
 }
 
 void TestMoodleXml::oversizedFileIsRefusedUnread() {
