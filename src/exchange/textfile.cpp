@@ -39,13 +39,6 @@ QString decodeText(const QByteArray& bytes) {
     throw ExchangeError(atLine(1, QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
 }
 
-QStringList splitLines(const QString& text) {
-    QString unified = text;
-    unified.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    unified.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return unified.split(QLatin1Char('\n'));
-}
-
 bool Lines::next(QStringView& line) {
     if (m_done)
         return false;
@@ -73,15 +66,27 @@ QString fileBaseName(const QString& fileName) {
 }
 
 QString plainToHtml(const QString& text) {
-    QStringList lines = splitLines(text.trimmed());
-    for (QString& line : lines) {
-        line = line.trimmed();
-        line.replace(QLatin1Char('&'), QStringLiteral("&amp;"));
-        line.replace(QLatin1Char('<'), QStringLiteral("&lt;"));
-        line.replace(QLatin1Char('>'), QStringLiteral("&gt;"));
-        line.replace(QLatin1Char('"'), QStringLiteral("&quot;"));
+    QString html;
+    html.reserve(text.size());
+    Lines lines(QStringView(text).trimmed());
+    QStringView line;
+    for (bool first = true; lines.next(line); first = false) {
+        if (!first)
+            html += QStringLiteral("<br>");
+        for (const QChar c : line.trimmed()) {
+            if (c == u'&')
+                html += QStringLiteral("&amp;");
+            else if (c == u'<')
+                html += QStringLiteral("&lt;");
+            else if (c == u'>')
+                html += QStringLiteral("&gt;");
+            else if (c == u'"')
+                html += QStringLiteral("&quot;");
+            else
+                html += c;
+        }
     }
-    return lines.join(QStringLiteral("<br>"));
+    return html;
 }
 
 QString atLine(int line, const QString& message) {

@@ -14,11 +14,9 @@ namespace tess::exchange {
 // ExchangeError naming the first line that is neither.
 QString decodeText(const QByteArray& bytes);
 
-// The lines of a text, whatever line ends it uses ("\r\n", "\r" or "\n").
-QStringList splitLines(const QString& text);
-
-// The same lines one after another, as views into the text: a file of millions
-// of short lines costs no string for each.
+// The lines of a text one after another, whatever line ends it uses ("\r\n",
+// "\r" or "\n"), as views into the text: a file of millions of short lines
+// costs no string for each.
 class Lines {
 public:
     explicit Lines(QStringView text) : m_text(text) {}
