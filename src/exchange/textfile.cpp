@@ -27,14 +27,19 @@ QString decodeText(const QByteArray& bytes) {
     text = gb(bytes);
     if (!gb.hasError())
         return text;
-    // Decoded again line by line only to say where the bad bytes are.
-    const QList<QByteArray> lines = bytes.split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
+    // Decoded again line by line only to say where the bad bytes are, each
+    // line in its turn rather than all of them split apart at once.
+    qsizetype start = 0;
+    for (int number = 1; start <= bytes.size(); ++number) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        const QByteArray line = bytes.sliced(start, end - start);
         QStringDecoder lineDecoder("GB18030", QStringDecoder::Flag::Stateless);
-        QString lineText = lineDecoder(lines[i]);
-        if (lineDecoder.hasError() && !isUtf8(lines[i], &lineText))
-            throw ExchangeError(
-                atLine(int(i + 1), QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
+        QString lineText = lineDecoder(line);
+        if (lineDecoder.hasError() && !isUtf8(line, &lineText))
+            throw ExchangeError(atLine(number, QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
+        start = end + 1;
     }
     throw ExchangeError(atLine(1, QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
 }
