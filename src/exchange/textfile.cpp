@@ -4,6 +4,8 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace tess::exchange {
 
 namespace {
@@ -28,18 +30,22 @@ QString decodeText(const QByteArray& bytes) {
     if (!gb.hasError())
         return text;
     // Decoded again line by line only to say where the bad bytes are, each
-    // line in its turn rather than all of them split apart at once.
+    // line in its turn rather than all of them split apart at once, and only
+    // the lines that are not plain ASCII, which both encodings read alike.
+    QStringDecoder lineDecoder("GB18030", QStringDecoder::Flag::Stateless);
     qsizetype start = 0;
     for (int number = 1; start <= bytes.size(); ++number) {
         qsizetype end = bytes.indexOf('\n', start);
         if (end < 0)
             end = bytes.size();
-        const QByteArray line = bytes.sliced(start, end - start);
-        QStringDecoder lineDecoder("GB18030", QStringDecoder::Flag::Stateless);
-        QString lineText = lineDecoder(line);
-        if (lineDecoder.hasError() && !isUtf8(line, &lineText))
-            throw ExchangeError(atLine(number, QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
+        const QByteArrayView line = QByteArrayView(bytes).sliced(start, end - start);
         start = end + 1;
+        if (std::all_of(line.begin(), line.end(), [](char c) { return uchar(c) < 0x80; }))
+            continue;
+        lineDecoder.resetState();
+        QString lineText = lineDecoder(line);
+        if (lineDecoder.hasError() && !isUtf8(line.toByteArray(), &lineText))
+            throw ExchangeError(atLine(number, QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
     }
     throw ExchangeError(atLine(1, QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
 }

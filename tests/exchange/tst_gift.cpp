@@ -275,6 +275,11 @@ private Q_SLOTS:
         QTest::newRow("comments only") << QByteArray("// nothing\n\n// here\n") << 1;
         QTest::newRow("only kinds left out") << QByteArray("Essay {}\n\nShort {=a}\n") << 1;
         QTest::newRow("neither UTF-8 nor GBK") << QByteArray("Q {T}\n\n\xFF\xFF {F}\n") << 3;
+        // Each line is fine in one of the two, so no line is named but the first.
+        QTest::newRow("a UTF-8 line, then a GBK one")
+            << QByteArray("Q \xE2\x82\xAC {T}\n\nQ \xD6\xD0 {F}\n") << 1;
+        QTest::newRow("bad bytes after a million blank lines")
+            << QByteArray(1000000, '\n') + "\xFF" << 1000001;
     }
 
     void badFiles() {
