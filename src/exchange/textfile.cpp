@@ -32,7 +32,6 @@ QString decodeText(const QByteArray& bytes) {
     // Decoded again line by line only to say where the bad bytes are, each
     // line in its turn rather than all of them split apart at once, and only
     // the lines that are not plain ASCII, which both encodings read alike.
-    QStringDecoder lineDecoder("GB18030", QStringDecoder::Flag::Stateless);
     qsizetype start = 0;
     for (int number = 1; start <= bytes.size(); ++number) {
         qsizetype end = bytes.indexOf('\n', start);
@@ -42,8 +41,9 @@ QString decodeText(const QByteArray& bytes) {
         start = end + 1;
         if (std::all_of(line.begin(), line.end(), [](char c) { return uchar(c) < 0x80; }))
             continue;
-        lineDecoder.resetState();
-        QString lineText = lineDecoder(line);
+        // A decoder of its own: resetting one does not forget an error.
+        QStringDecoder lineDecoder("GB18030", QStringDecoder::Flag::Stateless);
+        QString lineText = lineDecoder(line.toByteArray());
         if (lineDecoder.hasError() && !isUtf8(line.toByteArray(), &lineText))
             throw ExchangeError(atLine(number, QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
     }
