@@ -15,6 +15,7 @@ class TestExchangeTool : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void exportImportAndRefuse();
+    void deeplyNestedFileIsRefused_data();
     void deeplyNestedFileIsRefused();
 
 private:
@@ -108,9 +109,17 @@ void TestExchangeTool::exportImportAndRefuse() {
     QCOMPARE(banktest::count(conn, QStringLiteral("paper")), 3);
 }
 
-// Ten thousand elements one inside the other in a question's name: refused
-// with the line, by the tool's own ending rather than a crash.
+// Elements one inside the other in a question's name: refused with the line,
+// by the tool's own ending rather than a crash (a hundred thousand levels
+// used to run the stack out).
+void TestExchangeTool::deeplyNestedFileIsRefused_data() {
+    QTest::addColumn<int>("levels");
+    QTest::newRow("ten thousand") << 10000;
+    QTest::newRow("a hundred thousand") << 100000;
+}
+
 void TestExchangeTool::deeplyNestedFileIsRefused() {
+    QFETCH(int, levels);
     QTemporaryDir dir;
     const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
     banktest::freshBank(bank);
@@ -118,7 +127,7 @@ void TestExchangeTool::deeplyNestedFileIsRefused() {
     QFile file(deep);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("<?xml version=\"1.0\"?>\n<quiz>\n<question type=\"truefalse\">\n<name>" +
-               QByteArray("<b>").repeated(10000) + "x" + QByteArray("</b>").repeated(10000) +
+               QByteArray("<b>").repeated(levels) + "x" + QByteArray("</b>").repeated(levels) +
                "</name>\n<answer fraction=\"100\"><text>true</text></answer></question>\n"
                "</quiz>\n");
     file.close();
