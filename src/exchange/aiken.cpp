@@ -11,7 +11,7 @@ namespace {
 }
 
 // "A. text" or "A) text": a capital letter, "." or ")", and a blank.
-bool isChoiceLine(const QString& line) {
+bool isChoiceLine(QStringView line) {
     return line.size() > 2 && line[0] >= u'A' && line[0] <= u'Z' &&
            (line[1] == u'.' || line[1] == u')') && line[2].isSpace();
 }
@@ -19,15 +19,17 @@ bool isChoiceLine(const QString& line) {
 } // namespace
 
 Imported readAiken(const QByteArray& bytes, const QString& fileName) {
-    const QStringList lines = splitLines(decodeText(bytes));
+    const QString decoded = decodeText(bytes);
     Paper paper;
     paper.name = fileBaseName(fileName);
 
-    QStringList text; // the question's lines so far
+    QString text; // the question's lines so far, joined by '\n'
+    RecordCount records;
     Question question;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const int number = int(i + 1);
-        const QString line = lines[i].trimmed();
+    Lines lines(decoded);
+    QStringView untrimmed;
+    for (int number = 1; lines.next(untrimmed); ++number) {
+        const QStringView line = untrimmed.trimmed();
         if (line.isEmpty())
             continue;
         if (isChoiceLine(line)) {
@@ -36,19 +38,22 @@ Imported readAiken(const QByteArray& bytes, const QString& fileName) {
             const QChar expected = QChar(char16_t(u'A' + question.choices.size()));
             if (line[0] != expected)
                 fail(number, QStringLiteral("这里应是选项 %1，却是 %2").arg(expected).arg(line[0]));
-            question.choices.append(Choice{plainToHtml(line.mid(2)), false});
+            records.add(number);
+            question.choices.append(Choice{plainToHtml(line.sliced(2).toString()), false});
         } else if (line.startsWith(u"ANSWER:")) {
             if (question.choices.isEmpty())
                 fail(number, QStringLiteral("ANSWER 前面没有选项"));
-            const QString letter = line.mid(7).trimmed();
+            const QStringView letter = line.sliced(7).trimmed();
             const qsizetype index = letter.size() == 1 ? letter[0].unicode() - u'A' : -1;
             if (letter.isEmpty())
                 fail(number, QStringLiteral("ANSWER 后面没有选项字母"));
             if (index < 0 || index >= question.choices.size())
-                fail(number, QStringLiteral("ANSWER 的“%1”不是这道题的选项字母").arg(letter));
+                fail(number,
+                     QStringLiteral("ANSWER 的“%1”不是这道题的选项字母").arg(letter.toString()));
             question.choices[index].correct = true;
             question.kind = QuestionKind::Single;
-            question.html = plainToHtml(text.join(QLatin1Char('\n')));
+            question.html = plainToHtml(text);
+            records.add(question.line);
             paper.questions.append(question);
             text.clear();
             question = Question();
@@ -59,7 +64,9 @@ Imported readAiken(const QByteArray& bytes, const QString& fileName) {
                      QStringLiteral("这道题在第 %1 行之前缺少 ANSWER 行").arg(number));
             if (text.isEmpty())
                 question.line = number;
-            text.append(line);
+            else
+                text += QLatin1Char('\n');
+            text += line;
         }
     }
     if (!text.isEmpty())

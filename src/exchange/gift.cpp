@@ -14,10 +14,24 @@ enum class Format { Html, Plain };
 
 // One question's lines as they stand in the file, comment lines left out.
 struct Block {
-    QString text;       // the lines joined by '\n'
-    QVector<int> lines; // the file's line number of each of them
+    QString text;              // the lines joined by '\n'
+    QVector<int> lines;        // the file's line number of each of them
+    QVector<qsizetype> starts; // where each of them starts in text
 
-    int lineAt(qsizetype offset) const { return lines[text.left(offset).count(QLatin1Char('\n'))]; }
+    void append(QStringView line, int number) {
+        if (!lines.isEmpty())
+            text += QLatin1Char('\n');
+        starts.append(text.size());
+        text += line;
+        lines.append(number);
+    }
+
+    // Found by halving, not by counting line ends: a question with a million
+    // answers asks this once for each.
+    int lineAt(qsizetype offset) const {
+        const auto after = std::upper_bound(starts.cbegin(), starts.cend(), offset);
+        return lines[qMax(qsizetype(0), qsizetype(after - starts.cbegin()) - 1)];
+    }
 };
 
 [[noreturn]] void fail(int line, const QString& message) {
@@ -124,6 +138,7 @@ private:
     QVector<Paper> m_papers;
     QHash<QString, qsizetype> m_paperOfKey;
     QStringList m_skipped;
+    RecordCount m_records;
 };
 
 void GiftReader::setCategory(const QString& path) {
@@ -134,12 +149,14 @@ void GiftReader::setCategory(const QString& path) {
 }
 
 void GiftReader::skip(int line, const QString& name, const char16_t* kind) {
+    m_records.add(line);
     m_skipped.append(
         name.isEmpty() ? QStringLiteral("第 %1 行 (%2)").arg(line).arg(QStringView(kind))
                        : QStringLiteral("第 %1 行 %2 (%3)").arg(line).arg(name, QStringView(kind)));
 }
 
 void GiftReader::add(Question question) {
+    m_records.add(question.line);
     // A category named twice in a file still gives one paper.
     auto it = m_paperOfKey.constFind(m_key);
     if (it == m_paperOfKey.constEnd()) {
@@ -250,8 +267,10 @@ void GiftReader::readChoices(const Block& block, qsizetype begin, qsizetype end,
     for (qsizetype i = begin; i < end; ++i) {
         if (t[i] == u'\\')
             ++i;
-        else if (t[i] == u'=' || t[i] == u'~')
+        else if (t[i] == u'=' || t[i] == u'~') {
+            m_records.add(block.lineAt(i));
             marks.append(i);
+        }
     }
     if (marks.first() != begin)
         fail(block.lineAt(begin), QStringLiteral("每个答案要以 = 或 ~ 开头"));
@@ -272,7 +291,9 @@ void GiftReader::readChoices(const Block& block, qsizetype begin, qsizetype end,
         while (s < e && t[s].isSpace())
             ++s;
         if (s < e && t[s] == u'%') {
-            const qsizetype close = t.indexOf(QLatin1Char('%'), s + 1);
+            // Looked for within this answer only, not through the rest of the question.
+            const qsizetype found = QStringView(t).sliced(s + 1, e - s - 1).indexOf(u'%');
+            const qsizetype close = found < 0 ? -1 : s + 1 + found;
             bool ok = false;
             if (close > s && close < e)
                 item.weight = QStringView(t).sliced(s + 1, close - s - 1).toDouble(&ok);
@@ -334,7 +355,6 @@ Imported GiftReader::finish(bool blank) {
 
 Imported readGift(const QByteArray& bytes, const QString& fileName) {
     const QString text = decodeText(bytes);
-    const QStringList lines = splitLines(text);
     GiftReader reader(fileName);
     Block block;
     const auto flush = [&] {
@@ -342,20 +362,19 @@ Imported readGift(const QByteArray& bytes, const QString& fileName) {
             reader.read(block);
         block = Block();
     };
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString trimmed = lines[i].trimmed();
+    Lines lines(text);
+    QStringView line;
+    for (int number = 1; lines.next(line); ++number) {
+        const QStringView trimmed = line.trimmed();
         if (trimmed.startsWith(u"//"))
             continue; // a comment line does not end a question
         if (trimmed.isEmpty()) {
             flush();
         } else if (trimmed.startsWith(u"$CATEGORY:", Qt::CaseInsensitive)) {
             flush();
-            reader.setCategory(trimmed.mid(10));
+            reader.setCategory(trimmed.sliced(10).toString());
         } else {
-            if (!block.lines.isEmpty())
-                block.text += QLatin1Char('\n');
-            block.text += lines[i];
-            block.lines.append(int(i + 1));
+            block.append(line, number);
         }
     }
     flush();

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringDecoder>
 #include <QUrl>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -24,6 +25,18 @@ namespace {
 const QString kPluginFile = QStringLiteral("@@PLUGINFILE@@");
 const QString kUnfiledPaper = QStringLiteral("导入的试题");
 constexpr int kNameLength = 40;
+
+// Moodle's own files nest five deep (quiz, question, answer, feedback, text),
+// and a hand-made file that writes its HTML as elements rather than as escaped
+// text adds a few dozen at most (tables in lists in tables). Deeper nesting
+// only comes from crafted files; they are refused before reading them costs
+// anything.
+constexpr int kMaxDepth = 256;
+
+// The XML parser compares each attribute of an element with every one before
+// it, so that one element with a million attributes keeps it busy for hours.
+// The format's elements have three at most; HTML written as elements a dozen.
+constexpr int kMaxAttributes = 64;
 
 // ---------------------------------------------------------------- writing
 
@@ -253,6 +266,94 @@ void writeQuestion(QXmlStreamWriter& w, const Question& q, int number,
 
 // ---------------------------------------------------------------- reading
 
+// The decoder the XML parser would read the bytes with: the encoding the
+// declaration names, else the one its byte order mark or first character shows,
+// else UTF-8.
+QStringDecoder xmlDecoder(const QByteArray& bytes) {
+    // The parser decodes all it is given at once: the declaration is looked
+    // for in the first bytes, and in all of them only where it runs longer.
+    constexpr qsizetype kStart = 4096;
+    QXmlStreamReader declaration(bytes.first(qMin(bytes.size(), kStart)));
+    declaration.readNext();
+    if (declaration.hasError() && bytes.size() > kStart) {
+        declaration.clear();
+        declaration.addData(bytes);
+        declaration.readNext();
+    }
+    QStringDecoder decoder(declaration.documentEncoding().toLatin1().constData());
+    if (declaration.documentEncoding().isEmpty() || !decoder.isValid())
+        decoder = QStringDecoder(
+            QStringDecoder::encodingForData(bytes, u'<').value_or(QStringDecoder::Utf8));
+    return decoder;
+}
+
+char16_t unit(QChar c) {
+    return c.unicode();
+}
+char16_t unit(char c) {
+    return uchar(c);
+}
+
+// Refuses a start tag with more than kMaxAttributes attributes before the
+// parser sees it, by counting the "=" between "<" and ">" outside quoted values;
+// comments, CDATA sections, processing instructions and declarations are
+// stepped over whole. One pass over the text whatever it holds. The text is
+// UTF-16, or bytes of an encoding whose bytes below 0x80 are always ASCII.
+template <typename Text> void checkAttributeCounts(Text text) {
+    qint64 line = 1;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    const auto at = [&](qsizetype k) { return unit(text[k]); };
+    const auto opens = [&](const char* marker) {
+        for (qsizetype k = 0; marker[k] != 0; ++k) {
+            if (i + k >= n || at(i + k) != char16_t(marker[k]))
+                return false;
+        }
+        return true;
+    };
+    const auto step = [&] {
+        if (at(i) == u'\n')
+            ++line;
+        ++i;
+    };
+    const auto pastNext = [&](const char* end) {
+        while (i < n && !opens(end))
+            step();
+        i = qMin(n, i + qsizetype(qstrlen(end)));
+    };
+    while (i < n) {
+        if (at(i) != u'<') {
+            step();
+        } else if (opens("<!--")) {
+            pastNext("-->");
+        } else if (opens("<![CDATA[")) {
+            pastNext("]]>");
+        } else if (opens("<?")) {
+            pastNext("?>");
+        } else if (opens("<!")) {
+            pastNext(">");
+        } else {
+            ++i;
+            int attributes = 0;
+            while (i < n && at(i) != u'>' && at(i) != u'<') {
+                const char16_t c = at(i);
+                step();
+                if (c == u'"' || c == u'\'') {
+                    while (i < n && at(i) != c && at(i) != u'<')
+                        step();
+                    if (i < n && at(i) == c)
+                        step();
+                } else if (c == u'=' && ++attributes > kMaxAttributes) {
+                    throw ExchangeError(atLine(
+                        int(line), QStringLiteral("一个元素有超过 %1 个属性, 正常的 Moodle XML "
+                                                  "文件没有这么多, 文件没有读取.")
+                                       .arg(kMaxAttributes)));
+                }
+            }
+        }
+    }
+}
+
 struct PendingFile {
     QString name; // as the file names it, checked
     QByteArray bytes;
@@ -277,8 +378,14 @@ struct Area {
 
 class Reader {
 public:
-    Reader(const QByteArray& bytes, ImportPictures& pictures)
-        : m_xml(bytes), m_pictures(pictures), m_empty(bytes.trimmed().isEmpty()) {}
+    // The text as bytes, or decoded when the bytes are not UTF-8.
+    template <typename Text>
+    Reader(const Text& text, bool empty, ImportPictures& pictures)
+        : m_xml(text), m_pictures(pictures), m_empty(empty) {
+        // The format has no namespaces; without them the reader keeps no
+        // declarations to search at every element.
+        m_xml.setNamespaceProcessing(false);
+    }
 
     Imported read() {
         readRoot();
@@ -308,7 +415,7 @@ private:
         if (m_empty)
             fail(1, QStringLiteral("文件是空的, 没有任何 XML 元素, 不是 Moodle XML 文件."));
         while (!m_xml.atEnd()) {
-            const auto token = m_xml.readNext();
+            const auto token = next();
             // A document type definition is where entities are declared: their
             // expansion (a few lines growing to gigabytes) and external ones
             // (reading other files of the computer) are never risked.
@@ -329,35 +436,95 @@ private:
             fail(m_xml.lineNumber(),
                  QStringLiteral("文件的根元素是 <%1>, 不是 <quiz>, 不是 Moodle XML 文件.")
                      .arg(m_xml.name().toString()));
-        while (m_xml.readNextStartElement()) {
+        while (nextStartElement()) {
             if (m_xml.name() == QStringLiteral("question"))
                 readQuestion();
             else
-                m_xml.skipCurrentElement();
+                skipElement();
         }
         checkXml();
         // Whatever follows </quiz> must still be well-formed (comments only).
         while (!m_xml.atEnd()) {
-            if (m_xml.readNext() == QXmlStreamReader::EntityReference)
+            if (next() == QXmlStreamReader::EntityReference)
                 fail(m_xml.lineNumber(), QStringLiteral("文件含有无法识别的实体引用."));
         }
         checkXml();
     }
 
-    QString elementText(QXmlStreamReader::ReadElementTextBehaviour how =
-                            QXmlStreamReader::ErrorOnUnexpectedElement) {
-        const QString text = m_xml.readElementText(how);
+    // Every token is read here, so that no element goes deeper than kMaxDepth.
+    QXmlStreamReader::TokenType next() {
+        const auto token = m_xml.readNext();
+        if (token == QXmlStreamReader::StartElement && ++m_depth > kMaxDepth)
+            fail(m_xml.lineNumber(),
+                 QStringLiteral("元素一层套一层, 超过了 %1 层, 正常的 Moodle XML 文件没有这么深, "
+                                "文件没有读取.")
+                     .arg(kMaxDepth));
+        if (token == QXmlStreamReader::EndElement)
+            --m_depth;
+        return token;
+    }
+
+    // The next element inside the current one; false at the current one's end.
+    bool nextStartElement() {
+        while (next() != QXmlStreamReader::Invalid) {
+            if (m_xml.isEndElement())
+                return false;
+            if (m_xml.isStartElement())
+                return true;
+        }
+        return false;
+    }
+
+    void skipElement() {
+        for (int depth = 1; depth > 0 && next() != QXmlStreamReader::Invalid;) {
+            if (m_xml.isEndElement())
+                --depth;
+            else if (m_xml.isStartElement())
+                ++depth;
+        }
         checkXml();
+    }
+
+    enum class Inner { Refused, Read };
+
+    // The current element's text. Elements inside it are refused, or read for
+    // their text too; in one loop, however deep they go.
+    QString elementText(Inner inner = Inner::Refused) {
+        const QString outer = m_xml.name().toString();
+        QString text;
+        for (int depth = 1; depth > 0;) {
+            switch (next()) {
+            case QXmlStreamReader::Characters:
+            case QXmlStreamReader::EntityReference:
+                text += m_xml.text();
+                break;
+            case QXmlStreamReader::StartElement:
+                if (inner == Inner::Refused)
+                    fail(m_xml.lineNumber(), QStringLiteral("<%1> 里只能有文字, 不能有元素 <%2>.")
+                                                 .arg(outer, m_xml.name().toString()));
+                ++depth;
+                break;
+            case QXmlStreamReader::EndElement:
+                --depth;
+                break;
+            case QXmlStreamReader::Comment:
+            case QXmlStreamReader::ProcessingInstruction:
+                break;
+            default:
+                checkXml();
+                fail(m_xml.lineNumber(), QStringLiteral("文件在这里中断了, 内容不完整."));
+            }
+        }
         return text;
     }
 
     void readCategory() {
         QString path;
-        while (m_xml.readNextStartElement()) {
+        while (nextStartElement()) {
             if (m_xml.name() == QStringLiteral("category"))
-                path = elementText(QXmlStreamReader::IncludeChildElements);
+                path = elementText(Inner::Read);
             else
-                m_xml.skipCurrentElement();
+                skipElement();
         }
         checkXml();
         QStringList parts = categoryParts(path);
@@ -373,13 +540,13 @@ private:
     Area readArea() {
         Area area;
         area.format = m_xml.attributes().value(QStringLiteral("format")).toString();
-        while (m_xml.readNextStartElement()) {
+        while (nextStartElement()) {
             if (m_xml.name() == QStringLiteral("text"))
                 area.text = elementText();
             else if (m_xml.name() == QStringLiteral("file"))
                 readFile(area);
             else
-                m_xml.skipCurrentElement();
+                skipElement();
         }
         checkXml();
         // Plain text and Markdown are shown as they are typed.
@@ -394,6 +561,7 @@ private:
 
     void readFile(Area& area) {
         const qint64 line = m_xml.lineNumber();
+        m_records.add(int(line));
         const auto attributes = m_xml.attributes();
         const QString name = attributes.value(QStringLiteral("name")).toString();
         QString path = attributes.value(QStringLiteral("path")).toString();
@@ -447,6 +615,7 @@ private:
 
     void readQuestion() {
         const qint64 line = m_xml.lineNumber();
+        m_records.add(int(line));
         const QString type = m_xml.attributes().value(QStringLiteral("type")).toString();
         if (type == QStringLiteral("category")) {
             readCategory();
@@ -459,12 +628,12 @@ private:
         Area text;
         QVector<Answer> answers;
         QString single;
-        while (m_xml.readNextStartElement()) {
+        while (nextStartElement()) {
             const auto element = m_xml.name();
             if (element == QStringLiteral("name")) {
-                q.name = elementText(QXmlStreamReader::IncludeChildElements).trimmed();
+                q.name = elementText(Inner::Read).trimmed();
             } else if (!taken) {
-                m_xml.skipCurrentElement();
+                skipElement();
             } else if (element == QStringLiteral("questiontext")) {
                 text = readArea();
             } else if (element == QStringLiteral("defaultgrade")) {
@@ -474,11 +643,12 @@ private:
                 single = elementText().trimmed();
             } else if (element == QStringLiteral("answer")) {
                 Answer answer;
+                m_records.add(int(m_xml.lineNumber()));
                 answer.fraction = fraction(m_xml.lineNumber());
                 answer.area = readArea();
                 answers.append(answer);
             } else {
-                m_xml.skipCurrentElement();
+                skipElement();
             }
         }
         checkXml();
@@ -617,6 +787,8 @@ private:
     QXmlStreamReader m_xml;
     ImportPictures& m_pictures;
     bool m_empty = false;
+    int m_depth = 0;
+    RecordCount m_records;
     Imported m_result;
     QVector<PendingFile> m_files;
     QVector<Fixup> m_fixups;
@@ -655,7 +827,19 @@ Imported readMoodleXml(const QByteArray& bytes, ImportPictures& pictures) {
     if (bytes.size() > kMoodleXmlMaxBytes)
         throw ExchangeError(QStringLiteral("文件有 %1 MB, 超过了能读取的 100 MB, 没有读取.")
                                 .arg(double(bytes.size()) / (1024.0 * 1024.0), 0, 'f', 1));
-    return Reader(bytes, pictures).read();
+    const bool empty = bytes.trimmed().isEmpty();
+    QStringDecoder decoder = xmlDecoder(bytes);
+    if (QByteArrayView(decoder.name()) == "UTF-8") {
+        checkAttributeCounts(QByteArrayView(bytes));
+        return Reader(bytes, empty, pictures).read();
+    }
+    // Scanned as the parser will read it: bytes of UTF-16 and others could hide
+    // a "<" or "=" from a scan of the bytes.
+    QString text = decoder(bytes);
+    checkAttributeCounts(QStringView(text));
+    Reader reader(text, empty, pictures);
+    text.clear(); // the reader holds a copy of its own
+    return reader.read();
 }
 
 Imported readMoodleXml(const QByteArray& bytes, const QString& picturesFolder) {

@@ -4,6 +4,8 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace tess::exchange {
 
 namespace {
@@ -27,23 +29,41 @@ QString decodeText(const QByteArray& bytes) {
     text = gb(bytes);
     if (!gb.hasError())
         return text;
-    // Decoded again line by line only to say where the bad bytes are.
-    const QList<QByteArray> lines = bytes.split('\n');
-    for (qsizetype i = 0; i < lines.size(); ++i) {
+    // Decoded again line by line only to say where the bad bytes are, each
+    // line in its turn rather than all of them split apart at once, and only
+    // the lines that are not plain ASCII, which both encodings read alike.
+    qsizetype start = 0;
+    for (int number = 1; start <= bytes.size(); ++number) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        const QByteArrayView line = QByteArrayView(bytes).sliced(start, end - start);
+        start = end + 1;
+        if (std::all_of(line.begin(), line.end(), [](char c) { return uchar(c) < 0x80; }))
+            continue;
+        // A decoder of its own: resetting one does not forget an error.
         QStringDecoder lineDecoder("GB18030", QStringDecoder::Flag::Stateless);
-        QString lineText = lineDecoder(lines[i]);
-        if (lineDecoder.hasError() && !isUtf8(lines[i], &lineText))
-            throw ExchangeError(
-                atLine(int(i + 1), QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
+        QString lineText = lineDecoder(line.toByteArray());
+        if (lineDecoder.hasError() && !isUtf8(line.toByteArray(), &lineText))
+            throw ExchangeError(atLine(number, QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
     }
     throw ExchangeError(atLine(1, QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
 }
 
-QStringList splitLines(const QString& text) {
-    QString unified = text;
-    unified.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    unified.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return unified.split(QLatin1Char('\n'));
+bool Lines::next(QStringView& line) {
+    if (m_done)
+        return false;
+    qsizetype end = m_pos;
+    while (end < m_text.size() && m_text[end] != u'\n' && m_text[end] != u'\r')
+        ++end;
+    line = m_text.sliced(m_pos, end - m_pos);
+    if (end == m_text.size())
+        m_done = true;
+    else if (m_text[end] == u'\r' && end + 1 < m_text.size() && m_text[end + 1] == u'\n')
+        m_pos = end + 2;
+    else
+        m_pos = end + 1;
+    return true;
 }
 
 QString fileBaseName(const QString& fileName) {
@@ -57,19 +77,39 @@ QString fileBaseName(const QString& fileName) {
 }
 
 QString plainToHtml(const QString& text) {
-    QStringList lines = splitLines(text.trimmed());
-    for (QString& line : lines) {
-        line = line.trimmed();
-        line.replace(QLatin1Char('&'), QStringLiteral("&amp;"));
-        line.replace(QLatin1Char('<'), QStringLiteral("&lt;"));
-        line.replace(QLatin1Char('>'), QStringLiteral("&gt;"));
-        line.replace(QLatin1Char('"'), QStringLiteral("&quot;"));
+    QString html;
+    html.reserve(text.size());
+    Lines lines(QStringView(text).trimmed());
+    QStringView line;
+    for (bool first = true; lines.next(line); first = false) {
+        if (!first)
+            html += QStringLiteral("<br>");
+        for (const QChar c : line.trimmed()) {
+            if (c == u'&')
+                html += QStringLiteral("&amp;");
+            else if (c == u'<')
+                html += QStringLiteral("&lt;");
+            else if (c == u'>')
+                html += QStringLiteral("&gt;");
+            else if (c == u'"')
+                html += QStringLiteral("&quot;");
+            else
+                html += c;
+        }
     }
-    return lines.join(QStringLiteral("<br>"));
+    return html;
 }
 
 QString atLine(int line, const QString& message) {
     return QStringLiteral("第 %1 行: %2").arg(line).arg(message);
+}
+
+void RecordCount::add(int line) {
+    if (++m_count > kMax)
+        throw ExchangeError(
+            atLine(line, QStringLiteral("文件里的题目和选项超过了 %1 个, "
+                                        "一次导入不了这么多, 请把文件分成几个再导入.")
+                             .arg(kMax)));
 }
 
 // "$course$/top/数学/期中" -> {"数学", "期中"}: the context and "top" are

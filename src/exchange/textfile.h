@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
 
 // What the readers of other question tools' text files share: the bytes made
 // into text, the file's name made into a paper's, plain text made into HTML.
@@ -13,8 +14,20 @@ namespace tess::exchange {
 // ExchangeError naming the first line that is neither.
 QString decodeText(const QByteArray& bytes);
 
-// The lines of a text, whatever line ends it uses ("\r\n", "\r" or "\n").
-QStringList splitLines(const QString& text);
+// The lines of a text one after another, whatever line ends it uses ("\r\n",
+// "\r" or "\n"), as views into the text: a file of millions of short lines
+// costs no string for each.
+class Lines {
+public:
+    explicit Lines(QStringView text) : m_text(text) {}
+    // The next line into `line`; false after the last.
+    bool next(QStringView& line);
+
+private:
+    QStringView m_text;
+    qsizetype m_pos = 0;
+    bool m_done = false;
+};
 
 // The file's name without folder and extension ("/a/b/期中.gift" gives "期中");
 // the folder ends at the last "/" or "\".
@@ -26,6 +39,21 @@ QString plainToHtml(const QString& text);
 
 // "第 N 行: message"
 QString atLine(int line, const QString& message);
+
+// Counts what a reader takes from a file (questions, those it leaves out,
+// choices, categories, pictures) and refuses the file once they pass a limit.
+// A large bank of 5,000 questions with four choices each is 25,000; each of
+// them costs memory many times the bytes that name it, so a file within the
+// size limit but of millions of tiny questions would need gigabytes.
+class RecordCount {
+public:
+    static constexpr qsizetype kMax = 100000;
+    // One more, at the given line of the file; throws ExchangeError past kMax.
+    void add(int line);
+
+private:
+    qsizetype m_count = 0;
+};
 
 // A category path's parts as the teacher named them: "$course$/top/数学/期中"
 // -> {"数学", "期中"}; the context and "top" are the platform's own, and "//"

@@ -153,6 +153,36 @@ private Q_SLOTS:
             QVERIFY2(e.message().size() > prefix.size(), qPrintable(e.message()));
         }
     }
+
+    // Questions and choices count together up to 100,000 a file; the first
+    // one past that is refused at its line.
+    void tooManyRecords_data() {
+        QTest::addColumn<QByteArray>("aiken");
+        QTest::addColumn<int>("line"); // 0: read
+        const QByteArray question = "Q\nA. a\nANSWER: A\n";
+        QTest::newRow("50,000 questions of one choice") << question.repeated(50000) << 0;
+        // The 50,001st question's choice, on its second line.
+        QTest::newRow("50,001 questions of one choice") << question.repeated(50001) << 150002;
+    }
+
+    void tooManyRecords() {
+        QFETCH(QByteArray, aiken);
+        QFETCH(int, line);
+        QString message;
+        try {
+            readAiken(aiken, QStringLiteral("many.txt"));
+        } catch (const ExchangeError& e) {
+            message = e.message();
+        }
+        if (line == 0)
+            QVERIFY2(message.isEmpty(), qPrintable(message));
+        else
+            QCOMPARE(
+                message,
+                QStringLiteral("第 %1 行: 文件里的题目和选项超过了 100000 个, 一次导入不了这么多, "
+                               "请把文件分成几个再导入.")
+                    .arg(line));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAiken)

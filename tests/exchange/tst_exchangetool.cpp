@@ -13,7 +13,10 @@ class TestExchangeTool : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void exportImportAndRefuse();
+    void deeplyNestedFileIsRefused_data();
+    void deeplyNestedFileIsRefused();
 
 private:
     struct Run {
@@ -30,10 +33,13 @@ private:
     QString m_tool;
 };
 
-void TestExchangeTool::exportImportAndRefuse() {
+void TestExchangeTool::initTestCase() {
     m_tool = qEnvironmentVariable("TESS_BIN_DIR") + QStringLiteral("/tessaloom-exchange");
     if (!QFileInfo(m_tool).isExecutable())
         QSKIP("the exchange tool is not built");
+}
+
+void TestExchangeTool::exportImportAndRefuse() {
     QTemporaryDir dir;
     const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
     banktest::freshBank(bank);
@@ -101,6 +107,41 @@ void TestExchangeTool::exportImportAndRefuse() {
     QCOMPARE(r.code, 1);
     QVERIFY(r.out.contains(QStringLiteral("拒绝")));
     QCOMPARE(banktest::count(conn, QStringLiteral("paper")), 3);
+}
+
+// Elements one inside the other in a question's name: refused with the line,
+// by the tool's own ending rather than a crash (a hundred thousand levels
+// used to run the stack out).
+void TestExchangeTool::deeplyNestedFileIsRefused_data() {
+    QTest::addColumn<int>("levels");
+    QTest::newRow("ten thousand") << 10000;
+    QTest::newRow("a hundred thousand") << 100000;
+}
+
+void TestExchangeTool::deeplyNestedFileIsRefused() {
+    QFETCH(int, levels);
+    QTemporaryDir dir;
+    const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
+    banktest::freshBank(bank);
+    const QString deep = dir.filePath(QStringLiteral("deep.xml"));
+    QFile file(deep);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<?xml version=\"1.0\"?>\n<quiz>\n<question type=\"truefalse\">\n<name>" +
+               QByteArray("<b>").repeated(levels) + "x" + QByteArray("</b>").repeated(levels) +
+               "</name>\n<answer fraction=\"100\"><text>true</text></answer></question>\n"
+               "</quiz>\n");
+    file.close();
+    QProcess p;
+    p.start(m_tool, {QStringLiteral("import"), bank, deep});
+    QVERIFY(p.waitForFinished(60000));
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 1);
+    QVERIFY2(out.contains(QStringLiteral("拒绝: 第 4 行: 元素一层套一层, 超过了 256 层")),
+             qPrintable(out));
+    banktest::BankConnection conn(bank);
+    QCOMPARE(banktest::count(conn, QStringLiteral("paper")), 0);
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("images"))));
 }
 
 QTEST_GUILESS_MAIN(TestExchangeTool)

@@ -275,6 +275,11 @@ private Q_SLOTS:
         QTest::newRow("comments only") << QByteArray("// nothing\n\n// here\n") << 1;
         QTest::newRow("only kinds left out") << QByteArray("Essay {}\n\nShort {=a}\n") << 1;
         QTest::newRow("neither UTF-8 nor GBK") << QByteArray("Q {T}\n\n\xFF\xFF {F}\n") << 3;
+        // Each line is fine in one of the two, so no line is named but the first.
+        QTest::newRow("a UTF-8 line, then a GBK one")
+            << QByteArray("Q \xE2\x82\xAC {T}\n\nQ \xD6\xD0 {F}\n") << 1;
+        QTest::newRow("bad bytes after a million blank lines")
+            << QByteArray(1000000, '\n') + "\xFF" << 1000001;
     }
 
     void badFiles() {
@@ -288,6 +293,44 @@ private Q_SLOTS:
             QVERIFY2(e.message().startsWith(prefix), qPrintable(e.message()));
             QVERIFY2(e.message().size() > prefix.size(), qPrintable(e.message()));
         }
+    }
+
+    // Questions, those left out and choices count together up to 100,000 a
+    // file; the first one past that is refused at its line, however the
+    // file spreads them. A question of many answers is read in one pass.
+    void tooManyRecords_data() {
+        QTest::addColumn<QByteArray>("gift");
+        QTest::addColumn<int>("line"); // 0: read
+        QTest::newRow("100,000 questions") << QByteArray("Q {T}\n\n").repeated(100000) << 0;
+        QTest::newRow("100,001 questions") << QByteArray("Q {T}\n\n").repeated(100001) << 200001;
+        QTest::newRow("left out ones count")
+            << QByteArray("Q {}\n\n").repeated(50000) + QByteArray("Q {T}\n\n").repeated(50001)
+            << 200001;
+        QTest::newRow("200,000 answers a line each")
+            << "Q {\n=a\n" + QByteArray("~b\n").repeated(200000) + "}\n"
+            << 100002;
+        QTest::newRow("500,000 answers on one line")
+            << "Q {=a" + QByteArray("~b").repeated(500000) + "}\n"
+            << 1;
+    }
+
+    void tooManyRecords() {
+        QFETCH(QByteArray, gift);
+        QFETCH(int, line);
+        QString message;
+        try {
+            readGift(gift, QStringLiteral("many.gift"));
+        } catch (const ExchangeError& e) {
+            message = e.message();
+        }
+        if (line == 0)
+            QVERIFY2(message.isEmpty(), qPrintable(message));
+        else
+            QCOMPARE(
+                message,
+                QStringLiteral("第 %1 行: 文件里的题目和选项超过了 100000 个, 一次导入不了这么多, "
+                               "请把文件分成几个再导入.")
+                    .arg(line));
     }
 };
 

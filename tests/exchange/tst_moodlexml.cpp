@@ -361,6 +361,12 @@ private Q_SLOTS:
     void roundTripIntoSameFolder();
     void badInput_data();
     void badInput();
+    void nesting_data();
+    void nesting();
+    void attributes_data();
+    void attributes();
+    void tooManyRecords_data();
+    void tooManyRecords();
     void oversizedFileIsRefusedUnread();
 
 private:
@@ -991,6 +997,10 @@ void TestMoodleXml::badInput_data() {
                       "<answer fraction=\"all\"><text>a</text></answer>\n"
                       "</question>\n</quiz>\n")
         << 7 << QStringLiteral("不是数字");
+    QTest::newRow("element inside a text")
+        << QByteArray(head + good + tf("<questiontext>\n<text>a <b>b</b></text></questiontext>") +
+                      "</quiz>\n")
+        << 7 << QStringLiteral("<text> 里只能有文字, 不能有元素 <b>");
 }
 
 void TestMoodleXml::badInput() {
@@ -1008,6 +1018,165 @@ void TestMoodleXml::badInput() {
     QVERIFY2(message.contains(says), qPrintable(message));
     QCOMPARE(folderContents(m_pictures), before);
     QVERIFY(!QFileInfo::exists(m_dir.filePath(QStringLiteral("x.png"))));
+}
+
+// Elements inside elements, down to 256 levels counting <quiz> as the first,
+// are read whatever the element; one level more is refused at its line, before
+// anything is written. Nothing deep is read by recursion, so ten thousand
+// levels end in the same refusal, not in a crash.
+void TestMoodleXml::nesting_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("line"); // 0: read
+    QTest::addColumn<QString>("name");
+
+    const QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<quiz>\n";
+    const QByteArray answer = "\n<answer fraction=\"100\"><text>true</text></answer>";
+    const auto nested = [](int levels, const QByteArray& inside) {
+        return QByteArray("<b>").repeated(levels) + inside + QByteArray("</b>").repeated(levels);
+    };
+    // quiz, question and name are three levels.
+    const auto inName = [&](int levels) {
+        return head + "<question type=\"truefalse\">\n<name>" + nested(levels, "深") + "</name>" +
+               answer + "</question>\n</quiz>\n";
+    };
+    QTest::newRow("name at the limit") << inName(253) << 0 << QStringLiteral("深");
+    QTest::newRow("name one deeper") << inName(254) << 4 << QString();
+    QTest::newRow("name ten thousand deep") << inName(10000) << 4 << QString();
+    QTest::newRow("element the reader skips")
+        << QByteArray(head + "<question type=\"truefalse\">\n<name>n</name>\n<generalfeedback>" +
+                      nested(10000, "") + "</generalfeedback>" + answer + "</question>\n</quiz>\n")
+        << 5 << QString();
+    QTest::newRow("question of a type left out")
+        << QByteArray(head + "<question type=\"essay\">\n<name>" + nested(10000, "x") +
+                      "</name></question>\n</quiz>\n")
+        << 4 << QString();
+    QTest::newRow("category") << QByteArray(head + "<question type=\"category\">\n<category>" +
+                                            nested(10000, "$course$/数学") +
+                                            "</category></question>\n</quiz>\n")
+                              << 4 << QString();
+    QTest::newRow("outside any question")
+        << QByteArray(head + "\n\n" + nested(10000, "") + "\n</quiz>\n") << 5 << QString();
+    // Ten thousand levels over ten thousand lines name the line of the first too many.
+    QTest::newRow("one level a line")
+        << QByteArray(head + "<question type=\"truefalse\">\n<name>\n" +
+                      QByteArray("<b>\n").repeated(10000) + "x" +
+                      QByteArray("</b>").repeated(10000) + "</name>" + answer +
+                      "</question>\n</quiz>\n")
+        << 258 << QString();
+}
+
+void TestMoodleXml::nesting() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, line);
+    QFETCH(QString, name);
+    const QMap<QString, QByteArray> before = folderContents(m_pictures);
+    QString message;
+    Imported imported;
+    try {
+        imported = readMoodleXml(bytes, m_pictures);
+    } catch (const ExchangeError& e) {
+        message = e.message();
+    }
+    QCOMPARE(folderContents(m_pictures), before);
+    if (line == 0) {
+        QVERIFY2(message.isEmpty(), qPrintable(message));
+        QCOMPARE(imported.papers.size(), 1);
+        QCOMPARE(imported.papers[0].questions[0].name, name);
+        return;
+    }
+    QCOMPARE(message, QStringLiteral("第 %1 行: 元素一层套一层, 超过了 256 层, 正常的 Moodle XML "
+                                     "文件没有这么深, 文件没有读取.")
+                          .arg(line));
+}
+
+// Up to 64 attributes an element are read; more are refused before the parser,
+// which compares each attribute with all before it, spends hours on them. Only
+// real attributes count, in whatever encoding the file is.
+void TestMoodleXml::attributes_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("line"); // 0: read
+
+    const auto attributes = [](int count) {
+        QByteArray out;
+        for (int i = 0; i < count; ++i)
+            out += " a" + QByteArray::number(i) + "='='";
+        return out;
+    };
+    const auto file = [](const QByteArray& answer, const QByteArray& text = "x") {
+        return "<?xml version=\"1.0\"?>\n<quiz>\n<question type=\"truefalse\">\n"
+               "<questiontext><text>" +
+               text + "</text></questiontext>\n<answer fraction=\"100\"" + answer +
+               "><text>true</text></answer>\n</question>\n</quiz>\n";
+    };
+    const auto utf16 = [](const QByteArray& utf8) {
+        const QString text = QString::fromUtf8(utf8).replace(QStringLiteral("version=\"1.0\""),
+                                                             QStringLiteral("version=\"1.0\" "
+                                                                            "encoding=\"UTF-16\""));
+        return QByteArray("\xFF\xFE") +
+               QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    };
+    QTest::newRow("64") << file(attributes(63)) << 0;
+    QTest::newRow("65") << file(attributes(64)) << 5;
+    QTest::newRow("forty thousand") << file(attributes(40000)) << 5;
+    QTest::newRow("65 over lines") << file(attributes(64).replace(' ', '\n')) << 69;
+    QTest::newRow("UTF-16, 64") << utf16(file(attributes(63))) << 0;
+    QTest::newRow("UTF-16, 65") << utf16(file(attributes(64))) << 5;
+    const QByteArray equals = QByteArray("=").repeated(200);
+    QTest::newRow("= in a value") << file(" format=\"" + equals + "\"") << 0;
+    QTest::newRow("= in text, a comment and CDATA")
+        << file("", equals + "<!-- <a " + equals + "> --><![CDATA[<a " + equals + ">]]>") << 0;
+}
+
+void TestMoodleXml::attributes() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, line);
+    QString message;
+    try {
+        QCOMPARE(readMoodleXml(bytes, m_pictures).papers.size(), 1);
+    } catch (const ExchangeError& e) {
+        message = e.message();
+    }
+    if (line == 0)
+        QVERIFY2(message.isEmpty(), qPrintable(message));
+    else
+        QCOMPARE(message,
+                 QStringLiteral("第 %1 行: 一个元素有超过 64 个属性, 正常的 Moodle XML 文件没有"
+                                "这么多, 文件没有读取.")
+                     .arg(line));
+}
+
+// Questions of every type, answers and pictures count together up to 100,000 a
+// file; the first one past that is refused at its line.
+void TestMoodleXml::tooManyRecords_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("line");
+    // <quiz> on line 1, the n-th element on line n + 1.
+    QTest::newRow("questions left out")
+        << "<quiz>\n" + QByteArray("<question type=\"essay\"/>\n").repeated(100001) + "</quiz>"
+        << 100002;
+    QTest::newRow("categories")
+        << "<quiz>\n" + QByteArray("<question type=\"category\"/>\n").repeated(100001) + "</quiz>"
+        << 100002;
+    QTest::newRow("answers")
+        << "<quiz>\n<question type=\"multichoice\">\n" +
+               QByteArray("<answer fraction=\"100\"><text>a</text></answer>\n").repeated(100000) +
+               "</question></quiz>"
+        << 100002;
+}
+
+void TestMoodleXml::tooManyRecords() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, line);
+    QString message;
+    try {
+        readMoodleXml(bytes, m_pictures);
+    } catch (const ExchangeError& e) {
+        message = e.message();
+    }
+    QCOMPARE(message,
+             QStringLiteral("第 %1 行: 文件里的题目和选项超过了 100000 个, 一次导入不了这么多, "
+                            "请把文件分成几个再导入.")
+                 .arg(line));
 }
 
 void TestMoodleXml::oversizedFileIsRefusedUnread() {
