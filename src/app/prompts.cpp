@@ -73,6 +73,8 @@ bool Prompts::askYesNo(QWidget* parent, const QString& text, bool noByDefault) {
         qFatal("Unexpected question box (no answer queued): %s", qUtf8Printable(text));
     QMessageBox box(QMessageBox::NoIcon, appTitle(), text, QMessageBox::Yes | QMessageBox::No,
                     parent);
+    // Names and paths in the question are shown as they are, never read as markup.
+    box.setTextFormat(Qt::PlainText);
     if (noByDefault)
         box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
