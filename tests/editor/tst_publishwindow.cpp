@@ -233,6 +233,8 @@ void TestPublishWindow::anotherPapersPageAsked() {
                                          QStringLiteral(" 保持原样.")}));
     QCOMPARE(opener.opened.size(), 2);
     QCOMPARE(bank.scalar(remembered).toString(), QStringLiteral("1 ") + first);
+    if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
+        form.grab().save(dir + QStringLiteral("/publish-declined.png"));
 
     // Yes: replaced, and now the second paper's.
     prompts.clear();
