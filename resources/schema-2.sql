@@ -67,3 +67,22 @@ CREATE TRIGGER IF NOT EXISTS orphans_choice_moved AFTER UPDATE OF QstIdx ON choi
 WHEN (SELECT count(*) FROM question WHERE qstid = NEW.qstidx)=0
 BEGIN INSERT INTO orphan_owner (kind, id) SELECT 'question', NEW.QstIdx
     WHERE NOT EXISTS (SELECT 1 FROM orphan_owner WHERE kind = 'question' AND id IS NEW.QstIdx); END;
+
+-- Which paper last published its page to which file, so that publishing
+-- another paper to the same file asks first. path is the page's absolute
+-- path, cleaned, with links resolved. PapNam is the paper's name when it
+-- published; PapID becomes null when that paper is deleted, so that a later
+-- paper given the same identifier is not taken for it.
+CREATE TABLE IF NOT EXISTS published_page (
+    path   TEXT NOT NULL PRIMARY KEY,
+    PapID  INTEGER CONSTRAINT PapID_is_int32 CHECK (PapID BETWEEN -2147483648 AND 2147483647),
+    PapNam TEXT
+) STRICT;
+CREATE INDEX IF NOT EXISTS published_page_PapID ON published_page (PapID);
+
+CREATE TRIGGER IF NOT EXISTS published_page_paper_deleted AFTER DELETE ON paper
+BEGIN UPDATE published_page SET PapID = NULL WHERE PapID = OLD.PapID; END;
+
+CREATE TRIGGER IF NOT EXISTS published_page_paper_renumbered AFTER UPDATE OF PapID ON paper
+WHEN OLD.PapID IS NOT NEW.PapID
+BEGIN UPDATE published_page SET PapID = NEW.PapID WHERE PapID = OLD.PapID; END;

@@ -62,7 +62,7 @@ void Prompts::information(QWidget* parent, const QString& text) {
     box.exec();
 }
 
-bool Prompts::askYesNo(QWidget* parent, const QString& text) {
+bool Prompts::askYesNo(QWidget* parent, const QString& text, bool noByDefault) {
     m_shown << text;
     if (!m_yesNo.empty()) {
         const bool yes = m_yesNo.front();
@@ -73,6 +73,10 @@ bool Prompts::askYesNo(QWidget* parent, const QString& text) {
         qFatal("Unexpected question box (no answer queued): %s", qUtf8Printable(text));
     QMessageBox box(QMessageBox::NoIcon, appTitle(), text, QMessageBox::Yes | QMessageBox::No,
                     parent);
+    // Names and paths in the question are shown as they are, never read as markup.
+    box.setTextFormat(Qt::PlainText);
+    if (noByDefault)
+        box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -39,7 +39,9 @@ public:
     // Information box: the text, the application title as caption, one button "OK".
     void information(QWidget* parent, const QString& text);
     // Question box: the text, the title as caption, no icon, Yes and No.
-    bool askYesNo(QWidget* parent, const QString& text);
+    // noByDefault makes No the answer of Enter, for questions where Yes
+    // destroys something.
+    bool askYesNo(QWidget* parent, const QString& text, bool noByDefault = false);
     // Save-file dialog. filter is "label|pattern" ("HTML文件(*.html)|*.html").
     // Returns the full path chosen, or an empty text when cancelled.
     QString saveFile(QWidget* parent, const QString& startDir, const QString& filter);

@@ -1,10 +1,12 @@
 // The main window's part in publishing a paper: it gathers what the window
 // knows (the selected paper, the message area) and runs the UI-free steps.
+#include "app/prompts.h"
 #include "app/tmainform.h"
 #include "editor/paperlistmodel.h"
 #include "generate/papercheck.h"
 #include "generate/paperwriter.h"
 #include "generate/publish.h"
+#include "generate/publishedpages.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -62,6 +64,18 @@ void TMainForm::OnGenPaperExecute() {
     steps.checkPaper = [this] { return CheckPaper(); };
     steps.paperOutputFile = [this] { return TPaper.asString(QStringLiteral("PapSav")); };
     steps.writePage = [this](const QString& path) { GenPaperHtml(path); };
+    // Another paper's page may already be with the students: replaced only
+    // when the teacher says so, No being the answer of Enter.
+    steps.mayReplace = [this](const QString& path) {
+        const std::optional<tess::PaperEntry> entry = SelectedPaper();
+        const QString question =
+            entry ? tess::overwriteQuestion(Conn, path, entry->papId, entry->name) : QString();
+        return question.isEmpty() || tess::Prompts::instance().askYesNo(this, question, true);
+    };
+    steps.pageWritten = [this](const QString& path) {
+        if (const std::optional<tess::PaperEntry> entry = SelectedPaper())
+            tess::rememberPublisher(Conn, path, entry->papId, entry->name);
+    };
     steps.picturesFolder = PicturesFolder();
     steps.opener = m_pageOpener ? m_pageOpener : &desktop;
     tess::runGeneration(steps);

@@ -43,10 +43,23 @@ void runGeneration(const GenerationSteps& steps) {
 
     const QString outputPath = pageOutputPath(steps.paperOutputFile());
     steps.addMessage(QString());
+    if (steps.mayReplace && !steps.mayReplace(outputPath)) {
+        steps.addMessage(QStringLiteral("没有生成试卷, 文件 %1 保持原样.").arg(outputPath));
+        return;
+    }
     steps.addMessage(QStringLiteral("正在生成试卷..."));
     try {
         steps.writePage(outputPath);
         steps.addMessage(QStringLiteral("试卷成功生成到:") + outputPath + QLatin1Char('.'));
+        if (steps.pageWritten) {
+            try {
+                steps.pageWritten(outputPath);
+            } catch (const std::exception&) {
+                steps.addMessage(QStringLiteral("警告: 试题库没能记下这个文件是哪份试卷生成的, "
+                                                "以后用别的试卷生成到这里时不会先问: ") +
+                                 currentErrorMessage());
+            }
+        }
     } catch (const std::exception&) {
         steps.addMessage(currentErrorMessage());
         // The writer has said that the path is a folder; a page pictures

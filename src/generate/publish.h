@@ -31,14 +31,20 @@ struct GenerationSteps {
     std::function<bool()> checkPaper;              // may throw: leaves the command
     std::function<QString()> paperOutputFile;      // PapSav of the selected paper
     std::function<void(const QString&)> writePage; // GenPaperHtml
+    // Asked once the check has passed, with the output path: false gives up
+    // with nothing written. May throw: leaves the command. Unset: go on.
+    std::function<bool(const QString&)> mayReplace;
+    // Told the output path once the page is written. May throw: the page
+    // stays, and a warning says what was not remembered.
+    std::function<void(const QString&)> pageWritten;
     QString picturesFolder;
     PageOpener* opener = nullptr;
 };
 
-// The command "生成试卷": check, write the page, fill its pictures folder and
-// open it. A page that cannot be written becomes a line in the message area
-// and the remaining steps still run, except when the path is a folder: then
-// nothing at all is created.
+// The command "生成试卷": check, ask whether the page may be replaced, write
+// the page, fill its pictures folder and open it. A page that cannot be
+// written becomes a line in the message area and the remaining steps still
+// run, except when the path is a folder: then nothing at all is created.
 void runGeneration(const GenerationSteps& steps);
 
 } // namespace tess

@@ -6,5 +6,6 @@ list(APPEND TESS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/papercheck.cpp
   ${CMAKE_CURRENT_LIST_DIR}/paperwriter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/publish.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/publishedpages.cpp
   ${CMAKE_SOURCE_DIR}/resources/generate.qrc)
 list(APPEND TESS_GUI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/mainform_generate.cpp)

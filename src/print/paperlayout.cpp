@@ -405,6 +405,7 @@ struct PaperLayout::Data {
         blocks.push_back(std::move(block));
     }
 
+    void insertTitle(QTextCursor& cursor, const QString& html, qreal points);
     void buildHeader();
     void buildSection(const PrintedSection& section);
     void buildQuestion(const PrintedQuestion& question, int index, int sectionSize);
@@ -483,12 +484,55 @@ QTextTableFormat plainTable(const QList<QTextLength>& columns) {
 
 } // namespace
 
+// The paper's name as its page shows it: its markup is HTML like the other
+// texts. What the markup leaves unsaid takes the title's size and weight, and
+// every paragraph of it is centred.
+void PaperLayout::Data::insertTitle(QTextCursor& cursor, const QString& html, qreal points) {
+    const int start = cursor.position();
+    insertHtml(cursor, html, body.width());
+    const int end = cursor.position();
+    QTextDocument& doc = *cursor.document();
+    std::vector<std::pair<QTextFragment, QTextCharFormat>> changes;
+    for (QTextBlock block = doc.findBlock(start); block.isValid() && block.position() < end;
+         block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat own = fragment.charFormat();
+            QTextCharFormat title;
+            if (!own.hasProperty(QTextFormat::FontPointSize) &&
+                !own.hasProperty(QTextFormat::FontPixelSize) &&
+                !own.hasProperty(QTextFormat::FontSizeAdjustment))
+                title.setFontPointSize(points);
+            if (!own.hasProperty(QTextFormat::FontWeight))
+                title.setFontWeight(QFont::Bold);
+            changes.emplace_back(fragment, title);
+        }
+    for (const auto& [fragment, title] : changes) {
+        QTextCursor range(&doc);
+        range.setPosition(fragment.position());
+        range.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+        range.mergeCharFormat(title);
+    }
+    QTextCursor all(&doc);
+    all.setPosition(start);
+    all.setPosition(end, QTextCursor::KeepAnchor);
+    QTextBlockFormat centre;
+    centre.setAlignment(Qt::AlignHCenter);
+    all.mergeBlockFormat(centre);
+}
+
+QString plainPaperName(const QString& name) {
+    QString text = QTextDocumentFragment::fromHtml(name).toPlainText();
+    text.remove(QChar::ObjectReplacementCharacter);
+    return text.simplified();
+}
+
 void PaperLayout::Data::buildHeader() {
     auto doc = newDocument();
     QTextCursor cursor(doc.get());
     const qreal line = QFontMetricsF(printFont(kBodyPoints), &device).height();
     cursor.setBlockFormat(centred(line * 0.4));
-    cursor.insertText(paper.name, textFormat(16, true));
+    insertTitle(cursor, paper.name, 16);
     const QString full = paper.fullMark ? QString::number(*paper.fullMark) : paper.fullMarkText;
     if (options.answerKey) {
         cursor.insertBlock(centred(line * 0.4));
@@ -854,8 +898,8 @@ PdfResult writePaperPdfs(const PrintedPaper& paper, const QVector<PdfFile>& file
         {
             QPdfWriter writer(&buffer);
             writer.setResolution(kLayoutDpi);
-            writer.setTitle(file.options.answerKey ? paper.name + QStringLiteral(" 参考答案")
-                                                   : paper.name);
+            const QString title = plainPaperName(paper.name);
+            writer.setTitle(file.options.answerKey ? title + QStringLiteral(" 参考答案") : title);
             writer.setCreator(QStringLiteral("Tessaloom"));
             QPageLayout full = layout.pageLayout();
             full.setMode(QPageLayout::FullPageMode);

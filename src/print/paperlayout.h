@@ -60,6 +60,11 @@ private:
     std::unique_ptr<Data> d;
 };
 
+// A paper's name where no markup is shown (the PDF's title, the print job, a
+// window's title, a file name): its text as the page shows it, tags dropped,
+// entities decoded, on one line.
+QString plainPaperName(const QString& name);
+
 // "<folder>/<base>-答案.pdf" for "<folder>/<base>.pdf": where the key goes
 // beside the paper.
 QString answerKeyPath(const QString& pdfPath);

@@ -243,10 +243,10 @@ void explainPreviewTools(QPrintPreviewDialog& preview) {
             name(edit, "PreviewPageNumber", QStringLiteral("页码"));
 }
 
-// A name the file dialog can offer: the paper's name without the characters
-// a file name cannot hold.
+// A name the file dialog can offer: the paper's name as it is read, without
+// the characters a file name cannot hold.
 QString suggestedFileName(const QString& paperName) {
-    QString name = paperName.trimmed();
+    QString name = print::plainPaperName(paperName);
     for (QChar& c : name)
         if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c))
             c = QLatin1Char('_');
@@ -336,7 +336,7 @@ void PrintCommands::OnPrintPreviewExecute() {
         return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(print::defaultPageLayout());
-    printer.setDocName(job->paper.name);
+    printer.setDocName(print::plainPaperName(job->paper.name));
     Documents documents(job->documents(), job->paper);
     {
         // Laid out before the preview opens, so that a long paper can be
@@ -352,7 +352,7 @@ void PrintCommands::OnPrintPreviewExecute() {
     QPrintPreviewDialog preview(&printer, &m_form);
     preview.setObjectName(QStringLiteral("PrintPreview"));
     preview.setAccessibleName(QStringLiteral("打印预览"));
-    preview.setWindowTitle(QStringLiteral("打印预览 - ") + job->paper.name);
+    preview.setWindowTitle(QStringLiteral("打印预览 - ") + print::plainPaperName(job->paper.name));
     preview.resize(m_form.size().expandedTo(QSize(900, 700)));
     explainPreviewTools(preview);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
@@ -392,7 +392,7 @@ void PrintCommands::OnPrintExecute() {
         return;
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(print::defaultPageLayout());
-    printer.setDocName(job->paper.name);
+    printer.setDocName(print::plainPaperName(job->paper.name));
     if (!Prompts::instance().printDialog(&m_form, printer))
         return;
     Documents documents(job->documents(), job->paper);

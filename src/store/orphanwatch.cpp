@@ -25,6 +25,15 @@ int bankVersion(Connection& connection) {
     return int(scalar(connection, QStringLiteral("pragma user_version")));
 }
 
+// Everything of the schema additions that came after the watch is there: a
+// bank made or upgraded before they came gets them on its own, its watch kept.
+bool laterAdditionsComplete(Connection& connection) {
+    return scalar(connection, QStringLiteral("select count(*) from sqlite_schema where name in "
+                                             "('published_page', 'published_page_PapID', "
+                                             "'published_page_paper_deleted', "
+                                             "'published_page_paper_renumbered')")) == 4;
+}
+
 // The table, its index and every trigger are there, and no unique index but
 // the identifiers' could make a REPLACE remove a record without a trigger.
 bool watchComplete(Connection& connection) {
@@ -53,17 +62,21 @@ const QString kTrimQuestions = QStringLiteral(
 
 QString addOrphanWatch(Connection& connection) {
     const int version = bankVersion(connection);
-    if (version > kPaperBankVersion || (version == kPaperBankVersion && watchComplete(connection)))
+    if (version > kPaperBankVersion)
+        return QString();
+    const bool watched = version == kPaperBankVersion && watchComplete(connection);
+    if (watched && laterAdditionsComplete(connection))
         return QString();
     try {
         Transaction transaction(connection);
         connection.execute(schemaAdditions(), QStringLiteral("[升级试题库的结构]"));
         // What happened before the watch is not known: the next trim reads it all.
-        connection.execute(
-            QStringLiteral("insert into orphan_owner (kind, id) select 'all', 0 where not "
-                           "exists (select 1 from orphan_owner where kind = 'all');"
-                           "pragma user_version = %1")
-                .arg(kPaperBankVersion));
+        if (!watched)
+            connection.execute(
+                QStringLiteral("insert into orphan_owner (kind, id) select 'all', 0 where not "
+                               "exists (select 1 from orphan_owner where kind = 'all');"
+                               "pragma user_version = %1")
+                    .arg(kPaperBankVersion));
         transaction.commit();
     } catch (const EngineError& e) {
         return e.message();

@@ -18,9 +18,10 @@ enum class TrimScope {
 
 // Adds the watch to a bank that lacks it (a bank of the earlier schema, or
 // one whose triggers were dropped), in one transaction, and records the bank's
-// state as not known. Returns what stopped it, or an empty text; a bank that
-// could not be upgraded stays exactly as it was. A bank of a newer schema
-// than this program's is left alone.
+// state as not known; adds what else of the schema additions a bank lacks (the
+// record of published pages) too, a kept watch then staying as it is. Returns
+// what stopped it, or an empty text; a bank that could not be upgraded stays
+// exactly as it was. A bank of a newer schema than this program's is left alone.
 QString addOrphanWatch(Connection& connection);
 
 TrimScope trimScope(Connection& connection);

@@ -7,7 +7,10 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStringEncoder>
 #include <QToolBar>
 #include <QToolButton>
@@ -36,6 +39,28 @@ QStringList messageLines(const TMainForm& form) {
     return form.MessageArea->toPlainText().split(QLatin1Char('\n'));
 }
 
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool pageHolds(const QString& path, const QString& text) {
+    return fileBytes(path).contains(QByteArray(QStringEncoder("GB18030").encode(text)));
+}
+
+// Selects the paper in the list and presses Ctrl+S.
+void publish(TMainForm& form, int papId) {
+    clickRow(form, int(listIds(form).indexOf(papId)));
+    QCOMPARE(form.CurPapID, papId);
+    form.ListView->setFocus();
+    QTest::keyClick(form.ListView, Qt::Key_S, Qt::ControlModifier);
+}
+
+QString overwriteQuestion(const QString& page, const QString& last, const QString& now) {
+    return QStringLiteral("文件 %1 是试卷 \"%2\" 生成的, 要用试卷 \"%3\" 覆盖它吗?")
+        .arg(page, last, now);
+}
+
 } // namespace
 
 class TestPublishWindow : public QObject {
@@ -45,6 +70,8 @@ private Q_SLOTS:
     void publishSelectedPaper_data();
     void publishSelectedPaper();
     void failedCheckShowsBoxAndWritesNothing();
+    void anotherPapersPageAsked();
+    void overwriteQuestionSaysNoOnEnter();
 
 private:
     void trigger(TMainForm& form, const QString& how);
@@ -160,6 +187,118 @@ void TestPublishWindow::failedCheckShowsBoxAndWritesNothing() {
              QStringList{QStringLiteral("未通过试卷错误性检查,发现以下严重错误:\n\n") + lines});
     QVERIFY(opener.opened.isEmpty());
     QVERIFY(!QFile::exists(page));
+}
+
+// Two papers share the default output file. The page is replaced by the other
+// paper only when the teacher says Yes; the same paper again asks nothing.
+void TestPublishWindow::anotherPapersPageAsked() {
+    EditorBank bank;
+    auto setup = bank.setupRows();
+    const QString page = bank.dir.filePath(QStringLiteral("Untitled Paper.html"));
+    const QString first = QStringLiteral("期中<b>测验</b>");
+    const QString second = QStringLiteral("单元测验");
+    publishablePaper(bank, 1, first, page, QStringLiteral("甲卷的题目."));
+    publishablePaper(bank, 2, second, page, QStringLiteral("乙卷的题目."));
+    setup.commit();
+    const QString pictures = TMainForm::PicturesFolder();
+    QVERIFY(QDir().mkdir(pictures));
+    TMainForm form;
+    RecordingOpener opener;
+    form.SetPageOpener(&opener);
+    openBank(form);
+    Prompts& prompts = Prompts::instance();
+    const QString remembered =
+        QStringLiteral("select PapID || ' ' || PapNam as v from published_page");
+
+    publish(form, 1);
+    QVERIFY(pageHolds(page, QStringLiteral("甲卷的题目.")));
+    QCOMPARE(bank.scalar(remembered).toString(), QStringLiteral("1 ") + first);
+    publish(form, 1);
+    QCOMPARE(prompts.shownTexts(), QStringList());
+    QCOMPARE(opener.opened, (QStringList{page, page}));
+    const QByteArray firstPage = fileBytes(page);
+
+    // No: nothing is written, not even a new picture beside the page.
+    QFile picture(pictures + QStringLiteral("/new.png"));
+    QVERIFY(picture.open(QIODevice::WriteOnly));
+    picture.write("new");
+    picture.close();
+    prompts.queueYesNo(false);
+    publish(form, 2);
+    QCOMPARE(prompts.shownTexts(), QStringList{overwriteQuestion(page, first, second)});
+    QCOMPARE(fileBytes(page), firstPage);
+    QVERIFY(!QFile::exists(bank.dir.filePath(QStringLiteral("Untitled Paper.files/new.png"))));
+    QCOMPARE(messageLines(form).mid(1),
+             (QStringList{QString(), QStringLiteral("没有生成试卷, 文件 ") + page +
+                                         QStringLiteral(" 保持原样.")}));
+    QCOMPARE(opener.opened.size(), 2);
+    QCOMPARE(bank.scalar(remembered).toString(), QStringLiteral("1 ") + first);
+    if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
+        form.grab().save(dir + QStringLiteral("/publish-declined.png"));
+
+    // Yes: replaced, and now the second paper's.
+    prompts.clear();
+    prompts.queueYesNo(true);
+    publish(form, 2);
+    QCOMPARE(prompts.shownTexts(), QStringList{overwriteQuestion(page, first, second)});
+    QVERIFY(pageHolds(page, QStringLiteral("乙卷的题目.")));
+    QVERIFY(!pageHolds(page, QStringLiteral("甲卷的题目.")));
+    QVERIFY(QFile::exists(bank.dir.filePath(QStringLiteral("Untitled Paper.files/new.png"))));
+    QCOMPARE(messageLines(form).last(),
+             QStringLiteral("试卷成功生成到:") + page + QLatin1Char('.'));
+    QCOMPARE(bank.scalar(remembered).toString(), QStringLiteral("2 ") + second);
+    QCOMPARE(opener.opened.size(), 3);
+
+    prompts.clear();
+    publish(form, 2);
+    QCOMPARE(prompts.shownTexts(), QStringList());
+    prompts.queueYesNo(true);
+    publish(form, 1);
+    QCOMPARE(prompts.shownTexts(), QStringList{overwriteQuestion(page, second, first)});
+    QVERIFY(pageHolds(page, QStringLiteral("甲卷的题目.")));
+    QCOMPARE(bank.scalar(remembered).toString(), QStringLiteral("1 ") + first);
+}
+
+// The real question box: the text as it stands (the name's tags shown, not
+// read as markup), and Enter answers No.
+void TestPublishWindow::overwriteQuestionSaysNoOnEnter() {
+    EditorBank bank;
+    auto setup = bank.setupRows();
+    const QString page = bank.dir.filePath(QStringLiteral("Untitled Paper.html"));
+    const QString first = QStringLiteral("期中<b>测验</b>");
+    publishablePaper(bank, 1, first, page, QStringLiteral("甲卷的题目."));
+    publishablePaper(bank, 2, QStringLiteral("单元测验"), page, QStringLiteral("乙卷的题目."));
+    setup.commit();
+    TMainForm form;
+    RecordingOpener opener;
+    form.SetPageOpener(&opener);
+    openBank(form);
+    publish(form, 1);
+    const QByteArray firstPage = fileBytes(page);
+
+    Prompts::instance().setScripted(false);
+    QString text;
+    Qt::TextFormat format = Qt::RichText;
+    QString defaultButton;
+    onNextModal<QMessageBox>([&](QMessageBox* box) {
+        text = box->text();
+        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+            format = label->textFormat();
+        if (box->defaultButton())
+            defaultButton = box->defaultButton() == box->button(QMessageBox::No)
+                                ? QStringLiteral("No")
+                                : box->defaultButton()->text();
+        if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
+            box->grab().save(dir + QStringLiteral("/overwrite-question.png"));
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    publish(form, 2);
+    QCOMPARE(text, overwriteQuestion(page, first, QStringLiteral("单元测验")));
+    QCOMPARE(format, Qt::PlainText);
+    QCOMPARE(defaultButton, QStringLiteral("No"));
+    QCOMPARE(fileBytes(page), firstPage);
+    QCOMPARE(opener.opened, QStringList{page});
+    QCOMPARE(bank.scalar(QStringLiteral("select PapID as v from published_page")).toInt(), 1);
 }
 
 QTEST_MAIN(TestPublishWindow)

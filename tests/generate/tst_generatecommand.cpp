@@ -1,7 +1,9 @@
+#include "bankhelpers.h"
 #include "generate/pagepaths.h"
 #include "generate/papercheck.h"
 #include "generate/paperwriter.h"
 #include "generate/publish.h"
+#include "generate/publishedpages.h"
 #include "immutable.h"
 #include "paperfixture.h"
 #include "smalldisk.h"
@@ -66,6 +68,10 @@ private Q_SLOTS:
     void leftoversOfThePageRemoved();
     void pathIsAFolder_data();
     void pathIsAFolder();
+    void overwriteQuestion_data();
+    void overwriteQuestion();
+    void rememberedOnlyOnceWritten();
+    void refusedToReplace();
 
 private:
     void run(int papId, const QString& papSav);
@@ -77,6 +83,8 @@ private:
     RecordingOpener m_opener;
     QStringList m_messages;
     QStringList m_boxes;
+    std::function<bool(const QString&)> m_mayReplace;
+    std::function<void(const QString&)> m_pageWritten;
 };
 
 void TestGenerateCommand::init() {
@@ -87,6 +95,8 @@ void TestGenerateCommand::init() {
     m_opener.opened.clear();
     m_messages = {QStringLiteral("earlier line")};
     m_boxes.clear();
+    m_mayReplace = nullptr;
+    m_pageWritten = nullptr;
     QVERIFY(QDir().mkdir(pictures()));
     writeFile(pictures() + QStringLiteral("/map 1.jpg"), "map");
     writeFile(pictures() + QStringLiteral("/b.png"), "b");
@@ -112,6 +122,8 @@ void TestGenerateCommand::run(int papId, const QString& papSav) {
         writePaperPage(m_bank->conn, PageSource{papId, QStringLiteral("p"), QStringLiteral("10")},
                        path);
     };
+    steps.mayReplace = m_mayReplace;
+    steps.pageWritten = m_pageWritten;
     steps.picturesFolder = pictures();
     steps.opener = &m_opener;
     runGeneration(steps);
@@ -336,6 +348,126 @@ void TestGenerateCommand::pathIsAFolder() {
     QVERIFY2(line.contains(QStringLiteral("是一个文件夹")), qPrintable(line));
     QVERIFY(m_boxes.isEmpty());
     QVERIFY(m_opener.opened.isEmpty());
+}
+
+// Paper 1 "甲卷" has published out/mid.html; then the bank or the file
+// changes, and a paper asks to publish to the page under some spelling of
+// its path. The question names the paper that wrote it last as the teacher
+// knows it, or nothing is asked.
+void TestGenerateCommand::overwriteQuestion_data() {
+    QTest::addColumn<QString>("sql");        // run after the page was remembered
+    QTest::addColumn<bool>("removePage");    // the page is gone meanwhile
+    QTest::addColumn<QString>("spelling");   // how the path is written
+    QTest::addColumn<int>("asking");         // the paper that would publish now
+    QTest::addColumn<QString>("lastWriter"); // named in the question; null: none asked
+    const QString same = QStringLiteral("out/mid.html");
+    QTest::newRow("the same paper again") << QString() << false << same << 1 << QString();
+    QTest::newRow("another paper") << QString() << false << same << 2 << QStringLiteral("甲卷");
+    QTest::newRow("renamed since") << QStringLiteral("update paper set PapNam = '甲卷 (改)' "
+                                                     "where PapID = 1")
+                                   << false << same << 2 << QStringLiteral("甲卷 (改)");
+    QTest::newRow("emptied name") << QStringLiteral(
+                                         "update paper set PapNam = null where PapID = 1")
+                                  << false << same << 2 << QStringLiteral("");
+    QTest::newRow("deleted since") << QStringLiteral("delete from paper where PapID = 1") << false
+                                   << same << 2 << QStringLiteral("甲卷");
+    QTest::newRow("deleted, identifier given again")
+        << QStringLiteral("delete from paper where PapID = 1; insert into paper (PapID, PapNam) "
+                          "values (1, '丙卷')")
+        << false << same << 1 << QStringLiteral("甲卷");
+    QTest::newRow("renumbered since")
+        << QStringLiteral("update paper set PapID = 7 where PapID = 1") << false << same << 7
+        << QString();
+    QTest::newRow("page removed since") << QString() << true << same << 2 << QString();
+    QTest::newRow("another spelling of the path")
+        << QString() << false << QStringLiteral("out/../out/./mid.html") << 2
+        << QStringLiteral("甲卷");
+    QTest::newRow("through a linked folder")
+        << QString() << false << QStringLiteral("linked/mid.html") << 2 << QStringLiteral("甲卷");
+}
+
+void TestGenerateCommand::overwriteQuestion() {
+    QFETCH(QString, sql);
+    QFETCH(bool, removePage);
+    QFETCH(QString, spelling);
+    QFETCH(int, asking);
+    QFETCH(QString, lastWriter);
+    m_bank->addPaper(QStringLiteral("甲卷"), 10);
+    m_bank->addPaper(QStringLiteral("乙卷"), 10);
+    const QString folder = m_dir->filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(QFile::link(folder, m_dir->filePath(QStringLiteral("linked"))));
+    const QString page = folder + QStringLiteral("/mid.html");
+    writeFile(page, "甲卷的页面");
+    rememberPublisher(m_bank->conn, page, 1, QStringLiteral("甲卷"));
+    if (!sql.isEmpty())
+        for (const QString& statement : sql.split(QLatin1Char(';')))
+            m_bank->conn.execute(statement);
+    if (removePage)
+        QVERIFY(QFile::remove(page));
+
+    const QString path = m_dir->filePath(spelling);
+    const QString name =
+        banktest::scalar(
+            m_bank->conn,
+            QStringLiteral("select PapNam as v from paper where PapID = %1").arg(asking))
+            .toString();
+    const QString asked = tess::overwriteQuestion(m_bank->conn, path, asking, name);
+    if (lastWriter.isNull())
+        QCOMPARE(asked, QString());
+    else
+        QCOMPARE(asked, QStringLiteral("文件 ") + path + QStringLiteral(" 是试卷 \"") + lastWriter +
+                            QStringLiteral("\" 生成的, 要用试卷 \"") + name +
+                            QStringLiteral("\" 覆盖它吗?"));
+}
+
+// The bank remembers a page only once it is written; a failure to remember
+// only warns, the page being written and opened all the same.
+void TestGenerateCommand::rememberedOnlyOnceWritten() {
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    m_bank->addQuestion(pap, 1, kTF, 10, QStringLiteral("a"));
+    QStringList remembered;
+    m_pageWritten = [&](const QString& path) { remembered << path; };
+    run(pap, m_dir->filePath(QStringLiteral("gone/mid.html")));
+    QVERIFY(remembered.isEmpty());
+    run(pap, m_dir->filePath(QStringLiteral("mid.html")));
+    QCOMPARE(remembered, QStringList{m_dir->filePath(QStringLiteral("mid.html"))});
+
+    m_pageWritten = [](const QString&) { throw EngineError(QStringLiteral("试题库被锁住了.")); };
+    m_opener.opened.clear();
+    const QString page = m_dir->filePath(QStringLiteral("final.html"));
+    run(pap, page);
+    QCOMPARE(m_messages.mid(2),
+             (QStringList{QStringLiteral("正在生成试卷..."), kSuccess + page + QLatin1Char('.'),
+                          QStringLiteral("警告: 试题库没能记下这个文件是哪份试卷生成的, "
+                                         "以后用别的试卷生成到这里时不会先问: 试题库被锁住了.")}));
+    QVERIFY(QFile::exists(page));
+    QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("final.files/b.png"))));
+    QCOMPARE(m_opener.opened, QStringList{page});
+}
+
+// Told not to replace the page, the command writes nothing at all and says so.
+void TestGenerateCommand::refusedToReplace() {
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    m_bank->addQuestion(pap, 1, kTF, 10, QStringLiteral("a"));
+    const QString page = m_dir->filePath(QStringLiteral("mid.html"));
+    writeFile(page, "earlier page");
+    QStringList asked;
+    m_mayReplace = [&](const QString& path) {
+        asked << path;
+        return false;
+    };
+    m_pageWritten = [](const QString&) { QFAIL("nothing was written"); };
+    const QStringList before = entries(m_dir->path());
+    run(pap, m_dir->filePath(QStringLiteral("mid")));
+    QCOMPARE(asked, QStringList{page});
+    QCOMPARE(m_messages, (QStringList{QStringLiteral("试卷错误性检查..."), QString(),
+                                      QStringLiteral("没有生成试卷, 文件 ") + page +
+                                          QStringLiteral(" 保持原样.")}));
+    QCOMPARE(readFile(page), QByteArray("earlier page"));
+    QCOMPARE(entries(m_dir->path()), before);
+    QVERIFY(m_opener.opened.isEmpty());
+    QVERIFY(m_boxes.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestGenerateCommand)

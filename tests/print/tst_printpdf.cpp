@@ -113,21 +113,41 @@ QList<QSize> pdfImages(const QString& pdf) {
     return sizes;
 }
 
-// The words of a page with the bottom of each, as pdftotext -bbox places them.
-QList<std::pair<QString, qreal>> wordBottoms(const QString& pdf, int page) {
+// The words of a page with the top and bottom of each, as pdftotext -bbox places them.
+struct Word {
+    QString text;
+    qreal top = 0, bottom = 0;
+};
+QList<Word> pageWords(const QString& pdf, int page) {
     static const QRegularExpression word(
-        QStringLiteral("<word xMin=\"[\\d.]+\" yMin=\"[\\d.]+\" xMax=\"[\\d.]+\" "
+        QStringLiteral("<word xMin=\"[\\d.]+\" yMin=\"([\\d.]+)\" xMax=\"[\\d.]+\" "
                        "yMax=\"([\\d.]+)\">([^<]*)</word>"));
     const QString page1 = QString::number(page);
-    QList<std::pair<QString, qreal>> words;
+    QList<Word> words;
     auto it = word.globalMatch(runTool(QStringLiteral("pdftotext"),
                                        {QStringLiteral("-bbox"), QStringLiteral("-f"), page1,
                                         QStringLiteral("-l"), page1, pdf, QStringLiteral("-")}));
     while (it.hasNext()) {
         const auto m = it.next();
-        words.append({m.captured(2), m.captured(1).toDouble()});
+        words.append({m.captured(3), m.captured(1).toDouble(), m.captured(2).toDouble()});
     }
     return words;
+}
+
+// The words of a page with the bottom of each.
+QList<std::pair<QString, qreal>> wordBottoms(const QString& pdf, int page) {
+    QList<std::pair<QString, qreal>> bottoms;
+    for (const Word& w : pageWords(pdf, page))
+        bottoms.append({w.text, w.bottom});
+    return bottoms;
+}
+
+// The document's title as pdfinfo reads it.
+QString pdfTitle(const QString& pdf) {
+    static const QRegularExpression title(QStringLiteral("^Title:\\s+(.*)$"),
+                                          QRegularExpression::MultilineOption);
+    const auto m = title.match(runTool(QStringLiteral("pdfinfo"), {pdf}));
+    return m.hasMatch() ? m.captured(1) : QString();
 }
 
 QByteArray fileBytes(const QString& path) {
@@ -225,6 +245,8 @@ private Q_SLOTS:
     void initTestCase();
     void paperAndKey_data();
     void paperAndKey();
+    void nameAsThePageShowsIt_data();
+    void nameAsThePageShowsIt();
     void questionsKeptWhole_data();
     void questionsKeptWhole();
     void badInput_data();
@@ -460,6 +482,60 @@ void TestPrintPdf::paperAndKey() {
     }
     QVERIFY(!key.contains(QStringLiteral("班级")));
     QVERIFY(key.count(QStringLiteral("警告")) == (papId == 1 ? 1 : 0));
+}
+
+void TestPrintPdf::nameAsThePageShowsIt_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("shown"); // the header's text, without spacing
+    QTest::addColumn<QString>("title");
+    QTest::newRow("a bold part") << QStringLiteral("期中<b>测验</b>") << QStringLiteral("期中测验")
+                                 << QStringLiteral("期中测验");
+    QTest::newRow("an entity, an unclosed tag")
+        << QStringLiteral("期中&amp;<i>测验") << QStringLiteral("期中&测验")
+        << QStringLiteral("期中&测验");
+    QTest::newRow("a tag written as entities")
+        << QStringLiteral("期中&lt;b&gt;测验") << QStringLiteral("期中<b>测验")
+        << QStringLiteral("期中<b>测验");
+    QTest::newRow("a line break") << QStringLiteral("期中<br>测验 ") << QStringLiteral("期中测验")
+                                  << QStringLiteral("期中 测验");
+}
+
+// The paper's name is HTML like its other texts: printed as its page shows
+// it, at the title's size, and the PDF's title is its plain text.
+void TestPrintPdf::nameAsThePageShowsIt() {
+    QFETCH(QString, name);
+    QFETCH(QString, shown);
+    QFETCH(QString, title);
+    PrintedPaper paper;
+    {
+        banktest::BankConnection conn(m_bank);
+        paper = readPrintedPaper(conn, 1);
+    }
+    paper.name = name;
+    PrintOptions options;
+    options.picturesFolder = m_pictures;
+    PrintOptions key = options;
+    key.answerKey = true;
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("卷.pdf"));
+    const QString keyPdf = answerKeyPath(pdf);
+    QCOMPARE(writePaperPdfs(paper, {{pdf, options}, {keyPdf, key}}).error, QString());
+
+    const QString text = compactText(pdf);
+    QVERIFY2(text.startsWith(shown + QStringLiteral("（满分100分）")), qPrintable(text));
+    QCOMPARE(pdfTitle(pdf), title);
+    const QString keyText = compactText(keyPdf);
+    QVERIFY2(keyText.startsWith(shown + QStringLiteral("参考答案")), qPrintable(keyText));
+    QCOMPARE(pdfTitle(keyPdf), title + QStringLiteral(" 参考答案"));
+
+    // Still the title: larger than the lines below it.
+    const QList<Word> words = pageWords(pdf, 1);
+    QVERIFY(!words.isEmpty());
+    const auto below = std::find_if(words.begin(), words.end(),
+                                    [](const Word& w) { return w.text == QStringLiteral("班级"); });
+    QVERIFY(below != words.end());
+    QVERIFY2(words.first().bottom - words.first().top > 1.3 * (below->bottom - below->top),
+             qPrintable(words.first().text));
 }
 
 void TestPrintPdf::questionsKeptWhole_data() {

@@ -117,6 +117,7 @@ private Q_SLOTS:
     void upgradeKeepsEveryRow();
     void failedUpgradeLeavesBankAsItWas();
     void newerBankLeftAlone();
+    void pageRecordAddedToABankOfThisSchema();
 
 private:
     QTemporaryDir m_dir;
@@ -445,6 +446,9 @@ void TestOrphanWatch::upgradeKeepsEveryRow() {
                                                   "'question_QstIdx'")),
              1);
     QCOMPARE(tess::trimScope(conn), TrimScope::Whole);
+    QCOMPARE(banktest::count(conn, QStringLiteral("sqlite_schema where name like "
+                                                  "'published_page%'")),
+             4);
     // The question cursor's starting filter is served by the new index.
     tess::Query plan(conn);
     plan.setSql(QStringLiteral("explain query plan select * from question where QstIdx = 0"));
@@ -514,6 +518,41 @@ void TestOrphanWatch::newerBankLeftAlone() {
                                                   "'orphans_paper_deleted'")),
              0);
     QCOMPARE(tess::trimScope(conn), TrimScope::Unwatched);
+}
+
+// A bank made by this program before it remembered published pages: opened
+// to work in, it gets the record, and its watch goes on as it was, with no
+// whole trim. Opened only to read, it is left as it is.
+void TestOrphanWatch::pageRecordAddedToABankOfThisSchema() {
+    const QString path = m_dir.filePath(QStringLiteral("before-record.mdb"));
+    tess::createPaperBank(path);
+    const QString recordParts = QStringLiteral("sqlite_schema where name like 'published_page%'");
+    {
+        banktest::BankConnection conn(path);
+        conn.execute(QStringLiteral("drop trigger published_page_paper_deleted; drop trigger "
+                                    "published_page_paper_renumbered; drop table published_page"));
+        conn.execute(QStringLiteral("insert into paper (PapID, PapNam) values (1, '期中')"));
+        conn.execute(QStringLiteral("insert into question (QstID, PapIdx) values (1, 1)"));
+        QCOMPARE(banktest::count(conn, recordParts), 0);
+        QCOMPARE(tess::trimScope(conn), TrimScope::None);
+    }
+    {
+        Connection reading;
+        reading.setDataSource(path);
+        reading.openForReading();
+        QCOMPARE(banktest::count(reading, recordParts), 0);
+    }
+    banktest::BankConnection conn(path);
+    QVERIFY(conn.upgradeProblem().isEmpty());
+    QCOMPARE(banktest::count(conn, recordParts), 4);
+    QCOMPARE(tess::trimScope(conn), TrimScope::None);
+    QCOMPARE(banktest::scalar(conn, QStringLiteral("select user_version as v from "
+                                                   "pragma_user_version()"))
+                 .toInt(),
+             tess::kPaperBankVersion);
+    // The watch still records what happens.
+    conn.execute(QStringLiteral("delete from paper where PapID = 1"));
+    QCOMPARE(tess::trimScope(conn), TrimScope::Suspects);
 }
 
 QTEST_GUILESS_MAIN(TestOrphanWatch)
