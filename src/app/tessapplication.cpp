@@ -80,7 +80,7 @@ void Startup::finish() {
     if (!m_login)
         return;
     m_app.setErrorHandler(nullptr);
-    mainForm()->SaveDefaults();
+    mainForm()->SaveSettings();
     delete m_mainForm;
     m_mainForm = nullptr;
     m_help.reset();

@@ -342,8 +342,8 @@ void QuestionGrids::OnInsertImageChcExecute() {
 }
 
 void QuestionGrids::insertPicture(RecordGrid* grid, const QString& field) {
-    const QString chosen = Prompts::instance().openPicture(&m_form, QStringLiteral("插入图片文件"),
-                                                           pictureFileTypes());
+    const QString chosen = Prompts::instance().openPicture(
+        &m_form, QStringLiteral("插入图片文件"), pictureFileTypes(), TMainForm::ExeFolder());
     if (chosen.isEmpty())
         return;
     const PictureCopy copy = copyIntoPicturesFolder(chosen, TMainForm::PicturesFolder());
