@@ -2,6 +2,7 @@
 
 #include "print/printoptionsdialog.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -38,6 +39,22 @@ QString qtFilter(const QString& filter) {
 }
 
 } // namespace
+
+QString fileDialogKey(FileDialogKind kind) {
+    switch (kind) {
+    case FileDialogKind::Picture:
+        return QStringLiteral("Picture");
+    case FileDialogKind::Import:
+        return QStringLiteral("Import");
+    case FileDialogKind::Export:
+        return QStringLiteral("Export");
+    case FileDialogKind::Pdf:
+        return QStringLiteral("Pdf");
+    case FileDialogKind::Page:
+        return QStringLiteral("Page");
+    }
+    return QString();
+}
 
 Prompts& Prompts::instance() {
     static Prompts prompts;
@@ -100,16 +117,61 @@ QString Prompts::saveFile(QWidget* parent, const QString& startDir, const QStrin
 }
 
 QString Prompts::openFile(QWidget* parent, const QString& title, const QString& filter) {
-    if (const std::optional<QString> path = queuedFile("open-file dialog"))
-        return *path;
-    return QFileDialog::getOpenFileName(parent, title, QString(), qtFilter(filter));
+    return openFileIn(parent, title, QString(), filter);
 }
 
-QString Prompts::openPicture(QWidget* parent, const QString& title, const QStringList& fileTypes) {
-    if (const std::optional<QString> path = queuedFile("picture dialog"))
+QString Prompts::openFileIn(QWidget* parent, const QString& title, const QString& startDir,
+                            const QString& filter) {
+    if (const std::optional<QString> path = queuedFile("open-file dialog"))
         return *path;
+    return QFileDialog::getOpenFileName(parent, title, startDir, qtFilter(filter));
+}
 
-    QFileDialog dialog(parent, title);
+QString Prompts::lastFolder(FileDialogKind kind) const {
+    const auto found = m_lastFolders.find(kind);
+    return found == m_lastFolders.end() ? QString() : found->second;
+}
+
+void Prompts::setLastFolder(FileDialogKind kind, const QString& folder) {
+    m_lastFolders[kind] = folder;
+}
+
+QString Prompts::startIn(FileDialogKind kind, const QString& startDir) const {
+    // A folder since removed, or a removable disk not there today, is passed over.
+    const QString last = lastFolder(kind);
+    if (last.isEmpty() || !QFileInfo(last).isDir())
+        return startDir;
+    const QFileInfo given(startDir);
+    return startDir.isEmpty() || given.isDir() ? last : QDir(last).filePath(given.fileName());
+}
+
+void Prompts::remember(FileDialogKind kind, const QString& chosen) {
+    if (!chosen.isEmpty())
+        setLastFolder(kind, QFileInfo(chosen).absolutePath());
+}
+
+QString Prompts::saveFile(QWidget* parent, FileDialogKind kind, const QString& startDir,
+                          const QString& filter) {
+    const QString chosen = saveFile(parent, startIn(kind, startDir), filter);
+    remember(kind, chosen);
+    return chosen;
+}
+
+QString Prompts::openFile(QWidget* parent, FileDialogKind kind, const QString& title,
+                          const QString& filter, const QString& startDir) {
+    const QString chosen = openFileIn(parent, title, startIn(kind, startDir), filter);
+    remember(kind, chosen);
+    return chosen;
+}
+
+QString Prompts::openPicture(QWidget* parent, const QString& title, const QStringList& fileTypes,
+                             const QString& startDir) {
+    if (const std::optional<QString> path = queuedFile("picture dialog")) {
+        remember(FileDialogKind::Picture, *path);
+        return *path;
+    }
+
+    QFileDialog dialog(parent, title, startIn(FileDialogKind::Picture, startDir));
     dialog.setOption(QFileDialog::DontUseNativeDialog); // the preview needs our own layout
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -135,8 +197,9 @@ QString Prompts::openPicture(QWidget* parent, const QString& title, const QStrin
     };
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, applyPatterns);
     if (!shown.isEmpty()) {
-        dialog.selectNameFilter(shown.constFirst());
-        applyPatterns(shown.constFirst());
+        const QString type = shown.contains(m_pictureType) ? m_pictureType : shown.constFirst();
+        dialog.selectNameFilter(type);
+        applyPatterns(type);
     }
     auto* preview = new QLabel(&dialog);
     preview->setFixedSize(180, 180);
@@ -158,7 +221,10 @@ QString Prompts::openPicture(QWidget* parent, const QString& title, const QStrin
         });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    remember(FileDialogKind::Picture, chosen);
+    m_pictureType = dialog.selectedNameFilter();
+    return chosen;
 }
 
 std::optional<PrintChoice> Prompts::printOptions(QWidget* parent, const PrintChoice& initial) {

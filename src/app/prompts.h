@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <map>
 #include <optional>
 
 class QPrinter;
@@ -29,6 +30,15 @@ inline QString pageFileFilter() {
     return QStringLiteral("HTML文件(*.html)|*.html");
 }
 
+// The file dialogs that start in the folder last chosen in them, each its
+// own, also in a later run (the main window keeps them in the settings file).
+enum class FileDialogKind { Picture, Import, Export, Pdf, Page };
+inline constexpr FileDialogKind AllFileDialogKinds[] = {
+    FileDialogKind::Picture, FileDialogKind::Import, FileDialogKind::Export, FileDialogKind::Pdf,
+    FileDialogKind::Page};
+// The dialog's name in the settings file.
+QString fileDialogKey(FileDialogKind kind);
+
 // Every message box and file dialog of the program goes through here, so that
 // tests can give the answers in advance and no test ever waits on a modal box.
 // With nothing queued the real box or dialog is shown.
@@ -47,16 +57,36 @@ public:
     QString saveFile(QWidget* parent, const QString& startDir, const QString& filter);
     // Open-file dialog for one existing file; empty when cancelled.
     QString openFile(QWidget* parent, const QString& title, const QString& filter);
+    // As saveFile, but once a file was chosen in a dialog of kind, in this run
+    // or an earlier one, it starts in that folder instead of startDir's
+    // (keeping the file name startDir may end in).
+    QString saveFile(QWidget* parent, FileDialogKind kind, const QString& startDir,
+                     const QString& filter);
+    // As openFile, starting in startDir or, as saveFile of kind, where a file
+    // was last chosen.
+    QString openFile(QWidget* parent, FileDialogKind kind, const QString& title,
+                     const QString& filter, const QString& startDir);
     // Open-file dialog for one picture with a preview; empty when cancelled.
-    // fileTypes are "shown text|*.a;*.b", the first one selected. A typed name
-    // is returned whether or not such a file exists.
-    QString openPicture(QWidget* parent, const QString& title, const QStringList& fileTypes);
+    // fileTypes are "shown text|*.a;*.b"; the one last chosen is selected,
+    // else the first. It starts in startDir or, as a dialog of kind Picture,
+    // where a picture was last chosen. A typed name is returned whether or
+    // not such a file exists.
+    QString openPicture(QWidget* parent, const QString& title, const QStringList& fileTypes,
+                        const QString& startDir = QString());
     // The print options dialog, its boxes set to initial; none when cancelled.
     std::optional<PrintChoice> printOptions(QWidget* parent, const PrintChoice& initial = {});
     // The system print dialog on printer; true when the teacher chose to print.
     bool printDialog(QWidget* parent, QPrinter& printer);
     // Runs the print preview until the teacher closes it.
     void printPreview(QPrintPreviewDialog& dialog);
+
+    // --- remembered places ---
+    // The folder last chosen in a dialog of kind; empty for none.
+    QString lastFolder(FileDialogKind kind) const;
+    void setLastFolder(FileDialogKind kind, const QString& folder);
+    // The picture dialog's file type last chosen, as shown; empty for none.
+    QString lastPictureType() const { return m_pictureType; }
+    void setLastPictureType(const QString& type) { m_pictureType = type; }
 
     // --- for tests ---
     // Answers used, in order, instead of showing the box or dialog.
@@ -84,6 +114,13 @@ public:
 private:
     // The next queued file answer; none (and a failed test when scripted) without one.
     std::optional<QString> queuedFile(const char* dialog);
+    QString openFileIn(QWidget* parent, const QString& title, const QString& startDir,
+                       const QString& filter);
+    // Where a dialog of kind starts: the folder last chosen in it while that
+    // exists, with startDir's file name if it names one; else startDir.
+    QString startIn(FileDialogKind kind, const QString& startDir) const;
+    // Remembers the folder of a chosen path; nothing for a cancel.
+    void remember(FileDialogKind kind, const QString& chosen);
 
     std::deque<bool> m_yesNo;
     std::deque<QString> m_files;
@@ -92,6 +129,8 @@ private:
     std::deque<std::function<void(QPrintPreviewDialog&)>> m_previews;
     QStringList m_shown;
     bool m_scripted = false;
+    std::map<FileDialogKind, QString> m_lastFolders;
+    QString m_pictureType;
 };
 
 } // namespace tess

@@ -6,11 +6,24 @@
 #include "store/engineerror.h"
 
 #include <QEvent>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <exception>
 
 namespace tess {
 
-TessApplication::TessApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+bool installQtTranslations(QCoreApplication& app, const QString& folder) {
+    auto* texts = new QTranslator(&app);
+    if (!texts->load(QStringLiteral("qtbase_zh_CN"), folder) || !app.installTranslator(texts)) {
+        delete texts;
+        return false;
+    }
+    return true;
+}
+
+TessApplication::TessApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    installQtTranslations(*this, QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
 
 bool TessApplication::notify(QObject* receiver, QEvent* event) {
     QString message;
@@ -67,7 +80,7 @@ void Startup::finish() {
     if (!m_login)
         return;
     m_app.setErrorHandler(nullptr);
-    mainForm()->SaveDefaults();
+    mainForm()->SaveSettings();
     delete m_mainForm;
     m_mainForm = nullptr;
     m_help.reset();

@@ -17,6 +17,7 @@ class TessApplication : public QApplication {
     Q_OBJECT
 
 public:
+    // Qt's own dialogs and buttons speak Chinese from the start (installQtTranslations).
     TessApplication(int& argc, char** argv);
     // Where an escaped error's message goes (the main window's error handler).
     void setErrorHandler(std::function<void(const QString&)> handler) {
@@ -27,6 +28,12 @@ public:
 private:
     std::function<void(const QString&)> m_handler;
 };
+
+// Installs Qt's Chinese texts (qtbase_zh_CN.qm in folder) for Qt's own
+// dialogs and buttons: file and print dialogs, the standard buttons. Returns
+// false, changing nothing, when the file is missing or unreadable: those then
+// stay in English and everything else works as before.
+bool installQtTranslations(QCoreApplication& app, const QString& folder);
 
 // The program's start-up and end. The login dialog comes first and governs
 // the application's lifetime: closing it ends the application. The hidden main

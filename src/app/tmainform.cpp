@@ -10,6 +10,7 @@
 #include "editor/exchangecommands.h"
 #include "editor/paperlistmodel.h"
 #include "editor/questiongrids.h"
+#include "editor/recordgrid.h"
 #include "exchange/importpictures.h"
 #include "print/printcommands.h"
 #include "settings/tdlgconfigure.h"
@@ -21,6 +22,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -31,6 +33,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -43,6 +46,10 @@ QString& executablePathOverride() {
 // The filters of the question and choice cursors until a paper is selected.
 const QString kNoQuestions = QStringLiteral("QstIdx = 0");
 const QString kNoChoices = QStringLiteral("Qstidx = 0");
+
+// A remembered column wider than this is a slip of the mouse or of a hand
+// editing the settings file.
+constexpr int kWidestColumn = 4000;
 
 QFrame* makePanel(QWidget* parent, const char* name) {
     auto* panel = new QFrame(parent);
@@ -99,6 +106,7 @@ QString TMainForm::PicturesFolder() {
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(tess::appTitle());
     Defaults = tess::NewPaperDefaults::load(SettingsPath(), ExeFolder());
+    m_memory = tess::WindowMemory::load(SettingsPath());
 
     // Until a paper is selected the grids show nothing.
     TQuestion.setFilter(kNoQuestions);
@@ -116,6 +124,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     resize(688, 493);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    RestoreWindow();
 
     m_router = new tess::ShortcutRouter(this);
     qApp->installEventFilter(m_router);
@@ -136,19 +145,23 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
 TMainForm::~TMainForm() {
     qApp->removeEventFilter(m_router);
-    SaveDefaults();
+    SaveSettings();
     // The controls go after this window's own members: their pop-up menu
     // bookkeeping must not outlive the table it updates.
     for (auto it = m_popupMenus.cbegin(); it != m_popupMenus.cend(); ++it)
         disconnect(it.key(), &QObject::destroyed, this, nullptr);
 }
 
-void TMainForm::SaveDefaults() {
-    if (m_defaultsSaved)
+void TMainForm::SaveSettings() {
+    if (m_settingsSaved)
         return;
-    m_defaultsSaved = true;
+    m_settingsSaved = true;
     try {
-        Defaults.save(SettingsPath());
+        RememberWindow();
+        tess::updateSettingsFile(SettingsPath(), [this](tess::IniFile& ini) {
+            Defaults.store(ini);
+            m_memory.store(ini);
+        });
     } catch (const std::exception& e) {
         // The message area goes with this window, so say it where it is seen.
         tess::Prompts::instance().information(nullptr, QString::fromUtf8(e.what()));
@@ -514,6 +527,18 @@ void TMainForm::Guarded(const std::function<void()>& fn) {
 void TMainForm::ApplyWorkAreaHeight() {
     if (!SplitterMain)
         return;
+    if (m_rememberedMain) {
+        const QList<int>& sizes = *m_rememberedMain;
+        if (sizes.at(0) + sizes.at(1) + SplitterMain->handleWidth() == SplitterMain->height()) {
+            SplitterMain->setSizes(sizes);
+            m_rememberedMainApplied = true;
+            return;
+        }
+        // Maximising may come after the first showing: until the height
+        // was reached once, it may still come.
+        if (m_rememberedMainApplied)
+            m_rememberedMain.reset();
+    }
     const int client = height() - (menuBar()->isHidden() ? 0 : menuBar()->height());
     const int work = client * 3 / 4;
     const int lower = std::max(0, SplitterMain->height() - work - SplitterMain->handleWidth());
@@ -622,4 +647,77 @@ void TMainForm::ClosePaperBank() {
     OnDelPaper->setEnabled(false);
     OnAddQustion->setEnabled(false);
     DBGridQuestion->setEnabled(false);
+}
+
+// --- how the teacher left the window ---
+
+void TMainForm::RestoreWindow() {
+    tess::Prompts& prompts = tess::Prompts::instance();
+    for (const tess::FileDialogKind kind : tess::AllFileDialogKinds)
+        prompts.setLastFolder(kind, m_memory.folder(tess::fileDialogKey(kind)));
+    prompts.setLastPictureType(m_memory.pictureType());
+
+    // On the screens there are now: a screen may have gone since.
+    if (const std::optional<QRect> wanted = m_memory.geometry()) {
+        QList<QRect> screens;
+        const QScreen* primary = QGuiApplication::primaryScreen();
+        if (primary)
+            screens << primary->availableGeometry();
+        const QList<QScreen*> all = QGuiApplication::screens();
+        for (const QScreen* screen : all)
+            if (screen != primary)
+                screens << screen->availableGeometry();
+        setGeometry(tess::placeOnScreens(*wanted, screens));
+    }
+    if (m_memory.maximized())
+        setWindowState(windowState() | Qt::WindowMaximized);
+    for (QSplitter* splitter : {SplitterWork, SplitterRight})
+        if (const auto sizes = m_memory.sizes(splitter->objectName(), splitter->count()))
+            splitter->setSizes(*sizes);
+    m_rememberedMain = m_memory.sizes(SplitterMain->objectName(), SplitterMain->count());
+    connect(SplitterMain, &QSplitter::splitterMoved, this, [this] { m_rememberedMain.reset(); });
+    for (QTableView* grid : {static_cast<QTableView*>(m_grids->DBGridQuestion),
+                             static_cast<QTableView*>(m_grids->DBGridChoice)}) {
+        QHeaderView* header = grid->horizontalHeader();
+        if (const auto widths = m_memory.sizes(grid->objectName(), header->count()))
+            for (int i = 0; i < header->count(); ++i)
+                header->resizeSection(
+                    i, std::clamp(widths->at(i), header->minimumSectionSize(), kWidestColumn));
+    }
+}
+
+void TMainForm::RememberWindow() {
+    const tess::Prompts& prompts = tess::Prompts::instance();
+    for (const tess::FileDialogKind kind : tess::AllFileDialogKinds)
+        if (const QString folder = prompts.lastFolder(kind); !folder.isEmpty())
+            m_memory.setFolder(tess::fileDialogKey(kind), folder);
+    if (!prompts.lastPictureType().isEmpty())
+        m_memory.setPictureType(prompts.lastPictureType());
+
+    // A window the teacher never saw keeps what was remembered before.
+    if (!m_shownOnce)
+        return;
+    const bool maximized = windowState() & Qt::WindowMaximized;
+    const QRect normal = windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)
+                             ? normalGeometry()
+                             : geometry();
+    m_memory.setMaximized(maximized);
+    if (normal.isValid())
+        m_memory.setGeometry(normal);
+    for (QSplitter* splitter : {SplitterMain, SplitterWork, SplitterRight}) {
+        // A pane hidden by its view toggle has no size worth keeping.
+        bool allShown = true;
+        for (int i = 0; i < splitter->count(); ++i)
+            allShown = allShown && !splitter->widget(i)->isHidden();
+        if (allShown)
+            m_memory.setSizes(splitter->objectName(), splitter->sizes());
+    }
+    for (const QTableView* grid : {static_cast<QTableView*>(m_grids->DBGridQuestion),
+                                   static_cast<QTableView*>(m_grids->DBGridChoice)}) {
+        const QHeaderView* header = grid->horizontalHeader();
+        QList<int> widths;
+        for (int i = 0; i < header->count(); ++i)
+            widths << header->sectionSize(i);
+        m_memory.setSizes(grid->objectName(), widths);
+    }
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "settings/newpaperdefaults.h"
+#include "settings/windowmemory.h"
 #include "store/connection.h"
 #include "store/query.h"
 #include "store/tablecursor.h"
 
 #include <QHash>
+#include <QList>
 #include <QMainWindow>
 #include <functional>
 #include <optional>
@@ -138,9 +140,10 @@ public:
     int NextChcIdx = 0;
 
     tess::NewPaperDefaults Defaults;
-    // Writes Defaults to the settings file once, reporting a failure in a box;
-    // the destructor does it for a window that was never asked.
-    void SaveDefaults();
+    // Writes Defaults to the settings file once, with how the teacher left
+    // the window and the file dialogs, reporting a failure in a box; the
+    // destructor does it for a window that was never asked.
+    void SaveSettings();
 
     // Commands (object names are the command names).
     QAction* OnNewPaper = nullptr;
@@ -230,6 +233,11 @@ private:
     void OnSettingExecute();
     // Closes the bank and clears what OpenPaperBank filled, after it failed.
     void ClosePaperBank();
+    // The window, its splitters and grids as the teacher left them last time,
+    // and the folders of the file dialogs; RememberWindow notes them for the
+    // settings file.
+    void RestoreWindow();
+    void RememberWindow();
     // accounts (accounts/)
     void createAccountCommands();
     void OnManageUsersUpdate();
@@ -270,7 +278,13 @@ private:
     QString m_signedInAccount;
     tess::PageOpener* m_pageOpener = nullptr;
     bool m_shownOnce = false;
-    bool m_defaultsSaved = false;
+    bool m_settingsSaved = false;
+    tess::WindowMemory m_memory;
+    // The lower area's boundary as left last time: it holds while the window
+    // has the height it had then, until the window is resized from there or
+    // the teacher drags the boundary.
+    std::optional<QList<int>> m_rememberedMain;
+    bool m_rememberedMainApplied = false;
     bool m_restoringSelection = false; // ListViewSelectItem going back after a failure
     // While set, the paper cursor's moves do not re-read the question cursor:
     // a new filter follows at once and reads it.

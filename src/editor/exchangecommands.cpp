@@ -41,8 +41,9 @@ void ExchangeCommands::OnExportMoodleExecute() {
     // What the teacher has just typed belongs in the file.
     m_form.TQuestion.checkBrowseMode();
     m_form.TChoice.checkBrowseMode();
-    const QString path = Prompts::instance().saveFile(
-        &m_form, TMainForm::ExeFolder(), QStringLiteral("Moodle XML 文件(*.xml)|*.xml"));
+    const QString path =
+        Prompts::instance().saveFile(&m_form, FileDialogKind::Export, TMainForm::ExeFolder(),
+                                     QStringLiteral("Moodle XML 文件(*.xml)|*.xml"));
     if (path.isEmpty())
         return;
     const exchange::Paper paper = exchange::readPaper(m_form.Conn, entry->papId);
@@ -60,8 +61,9 @@ void ExchangeCommands::OnExportMoodleExecute() {
 }
 
 void ExchangeCommands::OnImportQuestionsExecute() {
-    const QString path = Prompts::instance().openFile(&m_form, QStringLiteral("导入题目"),
-                                                      exchange::importFileFilter());
+    const QString path =
+        Prompts::instance().openFile(&m_form, FileDialogKind::Import, QStringLiteral("导入题目"),
+                                     exchange::importFileFilter(), TMainForm::ExeFolder());
     if (path.isEmpty())
         return;
     // The list is read again below: what is being typed is saved first.

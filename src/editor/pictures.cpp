@@ -61,6 +61,10 @@ QString pictureTag(const QString& fileName) {
 
 QStringList pictureFileTypes() {
     return {
+        // First and so chosen at first: every picture a page can show, PNG and
+        // GIF among them, so that a folder of screenshots does not look empty.
+        QStringLiteral("所有图片文件 (*.jpg;*.jpeg;*.png;*.gif;*.bmp;*.ico;*.emf;*.wmf)|"
+                       "*.jpg;*.jpeg;*.png;*.gif;*.bmp;*.ico;*.emf;*.wmf"),
         QStringLiteral(
             "All (*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)|*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf"),
         QStringLiteral("JPEG Image File (*.jpg)|*.jpg"),

@@ -9,7 +9,8 @@ namespace tess {
 // folder: <IMG SRC="images\name">, the name exactly as chosen.
 QString pictureTag(const QString& fileName);
 
-// The picture dialog's file types, first selected: "shown text|*.a;*.b".
+// The picture dialog's file types, "shown text|*.a;*.b"; the first, all
+// pictures, is selected until the teacher chooses another.
 QStringList pictureFileTypes();
 
 // The file name of a chosen path, whichever separator it uses.

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLayout>
 
@@ -21,14 +22,22 @@ namespace {
 const QString kTrueFalse = QStringLiteral("判断题");
 constexpr int kStripHeight = 33;
 
-// The strip under a grid: the count at the left, the navigator at the right.
+// The strip under a grid: the count at the left, 8 in and 8 down, the
+// navigator at the right. Laid out, so that the count takes the room its text
+// needs whenever it changes: a count that gains a digit is not cut off.
 class StatusStrip : public QWidget {
 public:
-    StatusStrip(QLabel* label, QWidget* navigator, QWidget* parent)
-        : QWidget(parent), m_label(label), m_navigator(navigator) {
-        label->setParent(this);
-        navigator->setParent(this);
-        // 33 high; cut rather than holding a very low window open.
+    StatusStrip(QLabel* label, QWidget* navigator, QWidget* parent) : QWidget(parent) {
+        auto* layout = new QHBoxLayout(this);
+        layout->setContentsMargins(8, 0, 4, 0);
+        layout->setSpacing(8);
+        layout->addWidget(label, 0, Qt::AlignLeft | Qt::AlignTop);
+        layout->addStretch(1);
+        layout->addWidget(navigator, 0, Qt::AlignRight | Qt::AlignVCenter);
+        // A very narrow or low window cuts the strip rather than being held open by it.
+        layout->setSizeConstraint(QLayout::SetNoConstraint);
+        label->setContentsMargins(0, 8, 0, 0);
+        label->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
         setMaximumHeight(kStripHeight);
         // The pane lies on the grey work area; the strip has the window colour.
@@ -38,23 +47,8 @@ public:
         setAutoFillBackground(true);
     }
 
-    QSize sizeHint() const override {
-        return {m_navigator->sizeHint().width() + 100, kStripHeight};
-    }
+    QSize sizeHint() const override { return {layout()->sizeHint().width(), kStripHeight}; }
     QSize minimumSizeHint() const override { return {0, 0}; }
-
-protected:
-    void resizeEvent(QResizeEvent*) override {
-        m_label->adjustSize();
-        m_label->move(8, 8);
-        m_navigator->adjustSize();
-        m_navigator->move(width() - m_navigator->width() - 4,
-                          (kStripHeight - m_navigator->height()) / 2);
-    }
-
-private:
-    QLabel* m_label;
-    QWidget* m_navigator;
 };
 
 // Builds a grid, its status label and navigator into pane.
@@ -348,8 +342,8 @@ void QuestionGrids::OnInsertImageChcExecute() {
 }
 
 void QuestionGrids::insertPicture(RecordGrid* grid, const QString& field) {
-    const QString chosen = Prompts::instance().openPicture(&m_form, QStringLiteral("插入图片文件"),
-                                                           pictureFileTypes());
+    const QString chosen = Prompts::instance().openPicture(
+        &m_form, QStringLiteral("插入图片文件"), pictureFileTypes(), TMainForm::ExeFolder());
     if (chosen.isEmpty())
         return;
     const PictureCopy copy = copyIntoPicturesFolder(chosen, TMainForm::PicturesFolder());

@@ -183,8 +183,8 @@ void TEditor::setBoxAndPost(QLineEdit* box, const QString& column, const QString
 }
 
 void TEditor::BtnSelDirClick() {
-    const QString path =
-        tess::Prompts::instance().saveFile(this, m_startFolder, tess::pageFileFilter());
+    const QString path = tess::Prompts::instance().saveFile(this, tess::FileDialogKind::Page,
+                                                            m_startFolder, tess::pageFileFilter());
     if (!path.isEmpty())
         setBoxAndPost(DBEdit4, kPapSav, path);
 }

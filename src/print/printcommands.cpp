@@ -443,16 +443,15 @@ void PrintCommands::OnExportPdfExecute() {
     const std::optional<Job> job = prepare(QStringLiteral("导出"));
     if (!job)
         return;
-    const QString folder = m_lastFolder.isEmpty() ? TMainForm::ExeFolder() : m_lastFolder;
-    QString path = Prompts::instance().saveFile(
-        &m_form, folder + QLatin1Char('/') + suggestedFileName(job->paper.name),
-        QStringLiteral("PDF 文件(*.pdf)|*.pdf"));
+    QString path = Prompts::instance().saveFile(&m_form, FileDialogKind::Pdf,
+                                                TMainForm::ExeFolder() + QLatin1Char('/') +
+                                                    suggestedFileName(job->paper.name),
+                                                QStringLiteral("PDF 文件(*.pdf)|*.pdf"));
     if (path.isEmpty())
         return;
     if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
         path += QStringLiteral(".pdf");
     path = QFileInfo(path).absoluteFilePath();
-    m_lastFolder = QFileInfo(path).absolutePath();
 
     QVector<print::PdfFile> files{{path, job->options(false)}};
     if (job->choice.answerKey)

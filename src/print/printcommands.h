@@ -39,7 +39,6 @@ private:
     TMainForm& m_form;
     // Offered again next time, for as long as the program runs.
     PrintChoice m_lastChoice;
-    QString m_lastFolder;
 };
 
 } // namespace tess

@@ -234,4 +234,16 @@ void IniFile::save(const QString& path) const {
     }
 }
 
+void updateSettingsFile(const QString& path, const std::function<void(IniFile&)>& write) {
+    IniFile ini;
+    if (QFileInfo::exists(path) && !ini.load(path)) {
+        const QString message =
+            QStringLiteral("无法读取设置文件“%1”,设置没有保存。请检查该文件是否可以读写。")
+                .arg(QDir::toNativeSeparators(path));
+        throw std::runtime_error(message.toStdString());
+    }
+    write(ini);
+    ini.save(path);
+}
+
 } // namespace tess

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -55,5 +56,12 @@ private:
 
     std::vector<Line> m_lines;
 };
+
+// Reads the settings file at path (a missing one starts empty), lets write set
+// its keys, and saves the whole file atomically, every other line kept. Throws
+// std::runtime_error (a Chinese message naming the file) when it cannot be
+// written, or cannot be read: rewriting a file that could not be read would
+// wipe whatever else it holds.
+void updateSettingsFile(const QString& path, const std::function<void(IniFile&)>& write);
 
 } // namespace tess

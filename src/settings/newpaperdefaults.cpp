@@ -2,10 +2,7 @@
 
 #include "settings/inifile.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <limits>
-#include <stdexcept>
 
 namespace tess {
 
@@ -100,20 +97,14 @@ NewPaperDefaults NewPaperDefaults::load(const QString& iniPath, const QString& e
 }
 
 void NewPaperDefaults::save(const QString& iniPath) const {
-    IniFile ini;
-    // Rewriting a file we could not read would wipe whatever else it holds.
-    if (QFileInfo::exists(iniPath) && !ini.load(iniPath)) {
-        const QString message =
-            QStringLiteral(
-                "无法读取设置文件“%1”,新试卷的缺省值没有保存。请检查该文件是否可以读写。")
-                .arg(QDir::toNativeSeparators(iniPath));
-        throw std::runtime_error(message.toStdString());
-    }
+    updateSettingsFile(iniPath, [this](IniFile& ini) { store(ini); });
+}
+
+void NewPaperDefaults::store(IniFile& ini) const {
     ini.setValue(Section, KeyFullMark, QString::number(fullMark));
     ini.setValue(Section, KeyName, name);
     ini.setValue(Section, KeyOutputFile, outputFile);
     ini.setValue(Section, KeyCategory, category);
-    ini.save(iniPath);
 }
 
 std::optional<int> NewPaperDefaults::parseFullMark(QStringView text) {

@@ -6,6 +6,8 @@
 
 namespace tess {
 
+class IniFile;
+
 // The values every new paper starts with, kept in the settings file's section
 // [Default] beside the executable.
 struct NewPaperDefaults {
@@ -23,6 +25,8 @@ struct NewPaperDefaults {
     // Writes the four keys, keeping every other line of the file. Creates a
     // missing file. Throws std::runtime_error (Chinese message) when it cannot write.
     void save(const QString& iniPath) const;
+    // Sets the four keys in ini.
+    void store(IniFile& ini) const;
 
     // The full mark as the defaults dialog accepts it: an optional sign and
     // decimal digits, nothing else, within 32 bits. Zero and negatives pass.

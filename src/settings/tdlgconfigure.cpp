@@ -140,8 +140,8 @@ void TDlgConfigure::OKBtnClick() {
 }
 
 void TDlgConfigure::BtnSelDirClick() {
-    const QString path =
-        tess::Prompts::instance().saveFile(this, m_exeFolder, tess::pageFileFilter());
+    const QString path = tess::Prompts::instance().saveFile(this, tess::FileDialogKind::Page,
+                                                            m_exeFolder, tess::pageFileFilter());
     if (!path.isEmpty())
         EditFile->setText(path);
 }

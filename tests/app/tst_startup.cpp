@@ -7,10 +7,16 @@
 #include "appfixture.h"
 #include "settings/inifile.h"
 
+#include <QAction>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <stdexcept>
 
 using tess::Prompts;
@@ -55,6 +61,17 @@ protected:
     }
 };
 
+// The captions of a box's buttons as shown, their access keys taken out:
+// "保存(&S)" reads "保存".
+QStringList captions(const QList<QAbstractButton*>& buttons) {
+    static const QRegularExpression accessKey(QStringLiteral("\\(&.\\)|&"));
+    QStringList out;
+    for (const QAbstractButton* button : buttons)
+        out << QString(button->text()).remove(accessKey);
+    out.sort();
+    return out;
+}
+
 QString settingsText() {
     QFile file(TMainForm::SettingsPath());
     if (!file.open(QIODevice::ReadOnly))
@@ -75,6 +92,8 @@ private Q_SLOTS:
     void errorBeforeMainWindow();
     void applicationEnds_data();
     void applicationEnds();
+    void qtTextsInChinese();
+    void missingQtTranslationsAreHarmless();
 };
 
 // Nothing but the login dialog is made before its first paint; the hidden
@@ -208,6 +227,69 @@ void TestStartup::applicationEnds() {
     failsafe.start(10000);
     QCOMPARE(QCoreApplication::exec(), 0);
     startup.finish();
+}
+
+// After the real start-up Qt's own boxes and dialogs speak Chinese, as the
+// rest of the program does: the question box's Yes and No, the save dialog's
+// title and buttons. What the program gives itself stays as given: the
+// information box's one button "OK".
+void TestStartup::qtTextsInChinese() {
+    AppFolder folder;
+    folder.sql(QStringLiteral("insert into paper (PapID, PapNam, PapScr, PapSav, PapCtg) "
+                              "values (1, '期中', 100, 'a.html', '通用')"));
+    Startup startup(application());
+    startup.show();
+    startup.login().EditAcount->setText(QStringLiteral("Admin"));
+    startup.login().OKBtnClick();
+    TMainForm* form = startup.mainForm();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    Prompts::instance().setScripted(false); // the real boxes, answered below
+
+    QStringList question;
+    onNextModal<QMessageBox>([&question](QMessageBox* box) {
+        question = captions(box->buttons());
+        QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+    });
+    form->close(); // the exit question
+    QCOMPARE(question, (QStringList{QStringLiteral("否"), QStringLiteral("是")}));
+    QVERIFY(form->isVisible());
+
+    QStringList information;
+    onNextModal<QMessageBox>([&information](QMessageBox* box) {
+        information = captions(box->buttons());
+        QTest::mouseClick(box->buttons().constFirst(), Qt::LeftButton);
+    });
+    form->ShowInformation(QStringLiteral("请先选择试卷."));
+    QCOMPARE(information, QStringList{QStringLiteral("OK")});
+
+    QString title;
+    QStringList saveButtons;
+    onNextModal<QFileDialog>([&](QFileDialog* dialog) {
+        title = dialog->windowTitle();
+        auto* buttons = dialog->findChild<QDialogButtonBox*>();
+        QVERIFY(buttons);
+        saveButtons = captions(buttons->buttons());
+        dialog->reject();
+    });
+    form->findChild<QAction*>(QStringLiteral("OnExportMoodle"))->trigger();
+    QCOMPARE(title, QStringLiteral("另存为"));
+    QCOMPARE(saveButtons, (QStringList{QStringLiteral("保存"), QStringLiteral("取消")}));
+    QVERIFY2(form->MessageArea->toPlainText().isEmpty(),
+             qPrintable(form->MessageArea->toPlainText()));
+
+    Prompts::instance().queueYesNo(true);
+    form->close();
+    startup.finish();
+}
+
+// Without Qt's translation file nothing is installed and Qt's texts stay in
+// English; the program goes on as before.
+void TestStartup::missingQtTranslationsAreHarmless() {
+    QTemporaryDir empty;
+    QVERIFY(!tess::installQtTranslations(application(), empty.path()));
+    QVERIFY(!tess::installQtTranslations(application(), empty.filePath(QStringLiteral("none"))));
+    QVERIFY(tess::installQtTranslations(application(),
+                                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)));
 }
 
 int main(int argc, char** argv) {

@@ -114,6 +114,8 @@ private Q_SLOTS:
     void typedTextSavedBeforeItsOwnerIsLeft();
     void accessibleNames();
     void bothGridsFilled();
+    void countsShownWhole_data();
+    void countsShownWhole();
 };
 
 void TestGrids::emptyPaper() {
@@ -712,6 +714,48 @@ void TestGrids::bothGridsFilled() {
     QCOMPARE(g.choiceFlag->currentText(), QStringLiteral("正确"));
     QTest::qWait(50);
     grab(form, QStringLiteral("grids-choice-flag"));
+}
+
+void TestGrids::countsShownWhole_data() {
+    QTest::addColumn<int>("before"); // questions of the paper, and choices of its first
+    QTest::newRow("9 become 10") << 9;
+    QTest::newRow("999 become 1000") << 999;
+}
+
+// The status texts under the grids take the room they need, also when the
+// count gains a digit after the window was laid out: nothing of "共10道题目"
+// is cut off.
+void TestGrids::countsShownWhole() {
+    QFETCH(int, before);
+    EditorBank bank;
+    auto setup = bank.setupRows();
+    bank.paper(1, QStringLiteral("期中"));
+    for (int i = 1; i <= before; ++i)
+        questionRow(bank, i, 1, i, QStringLiteral("单选题"), 2);
+    for (int c = 1; c <= before; ++c)
+        bank.choice(c, 1, c);
+    setup.commit();
+    TMainForm form;
+    form.resize(1280, 800);
+    activate(form);
+    Grids g(form);
+    QCOMPARE(g.questionCount->text(), QStringLiteral("共%1道题目").arg(before));
+    QCOMPARE(g.choiceCount->text(), QStringLiteral("共%1个选项").arg(before));
+    const auto shownWhole = [](QLabel* label, const QString& text) {
+        QCOMPARE(label->text(), text);
+        QTRY_VERIFY2(label->width() >= label->sizeHint().width(),
+                     qPrintable(QStringLiteral("%1: %2 wide, needs %3")
+                                    .arg(text)
+                                    .arg(label->width())
+                                    .arg(label->sizeHint().width())));
+        QCOMPARE(label->visibleRegion().boundingRect().size(), label->size());
+    };
+    form.OnAddChoice->trigger();
+    shownWhole(g.choiceCount, QStringLiteral("共%1个选项").arg(before + 1));
+    form.OnAddQustion->trigger();
+    shownWhole(g.questionCount, QStringLiteral("共%1道题目").arg(before + 1));
+    QCOMPARE(form.width(), 1280);
+    grab(form, QStringLiteral("counts-%1").arg(before + 1));
 }
 
 QTEST_MAIN(TestGrids)

@@ -160,10 +160,14 @@ void TestPictures::largePicture() {
 
 void TestPictures::fileTypes() {
     const QStringList types = pictureFileTypes();
-    QCOMPARE(types.size(), 9);
-    QCOMPARE(types.first(), QStringLiteral("All (*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)|"
-                                           "*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf"));
-    QCOMPARE(types.at(7), QStringLiteral("GIF(*.gif)|*.gif"));
+    QCOMPARE(types.size(), 10);
+    // Chosen at first: every kind of picture, PNG and GIF among them.
+    QCOMPARE(types.first(),
+             QStringLiteral("所有图片文件 (*.jpg;*.jpeg;*.png;*.gif;*.bmp;*.ico;*.emf;*.wmf)|"
+                            "*.jpg;*.jpeg;*.png;*.gif;*.bmp;*.ico;*.emf;*.wmf"));
+    QCOMPARE(types.at(1), QStringLiteral("All (*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)|"
+                                         "*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf"));
+    QCOMPARE(types.at(8), QStringLiteral("GIF(*.gif)|*.gif"));
     QCOMPARE(types.last(), QStringLiteral("PNG Image File (*.png)|*.png"));
 }
 

@@ -4,6 +4,7 @@
 #include "killdrill.h"
 #include "settings/inifile.h"
 #include "settings/newpaperdefaults.h"
+#include "settings/windowmemory.h"
 #include "smalldisk.h"
 
 #include <QDir>
@@ -18,6 +19,7 @@
 
 using tess::IniFile;
 using tess::NewPaperDefaults;
+using tess::WindowMemory;
 
 namespace {
 
@@ -504,6 +506,137 @@ private Q_SLOTS:
         QCOMPARE(readBytes(ini), expected);
         // The temporary copy the kill left is cleared away by the next save.
         QCOMPARE(entries(folder), QStringList{QStringLiteral("tessaloom.ini")});
+    }
+
+    // How the window was left is read only where it makes sense: anything
+    // else reads as missing, so that the window keeps its own defaults.
+    void windowMemoryReads_data() {
+        QTest::addColumn<QByteArray>("lines"); // of [Window] and [Folders]
+        QTest::addColumn<QString>("geometry"); // "x,y,w,h" or "" for none
+        QTest::addColumn<bool>("maximized");
+        QTest::addColumn<QString>("splitter"); // SplitterWork of two sizes, "" for none
+        QTest::addColumn<QString>("folder");   // [Folders] Pdf
+        QTest::newRow("as written")
+            << QByteArray("[Window]\nGeometry=10,-20,700,500\nMaximized=1\n"
+                          "SplitterWork=185,500\n[Folders]\nPdf=/home/老师/卷\n")
+            << "10,-20,700,500" << true << "185,500"
+            << "/home/老师/卷";
+        QTest::newRow("blanks and letter case")
+            << QByteArray("[window]\n geometry = 1, 2, 3, 4 \nsplitterwork=\" 7,8\"\n"
+                          "[FOLDERS]\npdf=/tmp/./a/../b\n")
+            << "1,2,3,4" << false << "7,8"
+            << "/tmp/b";
+        QTest::newRow("missing") << QByteArray("[Other]\nGeometry=1,2,3,4\n") << "" << false << ""
+                                 << "";
+        QTest::newRow("words") << QByteArray("[Window]\nGeometry=a,b,c,d\nMaximized=true\n"
+                                             "SplitterWork=1;2\n[Folders]\nPdf=卷\n")
+                               << "" << false << ""
+                               << "";
+        QTest::newRow("wrong count")
+            << QByteArray("[Window]\nGeometry=1,2,3\nSplitterWork=1,2,3\n") << "" << false << ""
+            << "";
+        QTest::newRow("no size, negative size")
+            << QByteArray("[Window]\nGeometry=1,2,0,5\nSplitterWork=-1,5\n") << "" << false << ""
+            << "";
+        QTest::newRow("beyond reason")
+            << QByteArray("[Window]\nGeometry=1,2,100001,5\nSplitterWork=99999999999,5\n") << ""
+            << false << ""
+            << "";
+        QTest::newRow("hexadecimal, fractions")
+            << QByteArray("[Window]\nGeometry=0x10,2,3,4\nSplitterWork=1.5,2\n") << "" << false
+            << ""
+            << "";
+        QTest::newRow("empty") << QByteArray(
+                                      "[Window]\nGeometry=\nSplitterWork=\n[Folders]\nPdf=\n")
+                               << "" << false << ""
+                               << "";
+    }
+    void windowMemoryReads() {
+        QFETCH(QByteArray, lines);
+        QFETCH(QString, geometry);
+        QFETCH(bool, maximized);
+        QFETCH(QString, splitter);
+        QFETCH(QString, folder);
+        writeBytes(m_ini, gbk(QString::fromUtf8(lines)));
+        const WindowMemory memory = WindowMemory::load(m_ini);
+        const std::optional<QRect> rect = memory.geometry();
+        QCOMPARE(rect ? QStringLiteral("%1,%2,%3,%4")
+                            .arg(rect->x())
+                            .arg(rect->y())
+                            .arg(rect->width())
+                            .arg(rect->height())
+                      : QString(),
+                 geometry);
+        QCOMPARE(memory.maximized(), maximized);
+        const auto sizes = memory.sizes(QStringLiteral("SplitterWork"), 2);
+        QCOMPARE(sizes ? QStringLiteral("%1,%2").arg(sizes->at(0)).arg(sizes->at(1)) : QString(),
+                 splitter);
+        QCOMPARE(memory.folder(QStringLiteral("Pdf")), folder);
+    }
+
+    // The window's sections are written beside the defaults in one write:
+    // [Default] keeps exactly its four keys, every other line stays, and
+    // what was not set keeps its old value.
+    void windowMemoryWrittenBesideDefaults() {
+        writeBytes(m_ini, "; mine\r\n[Default]\r\nDefPapScr=90\r\n\r\n[Window]\r\n"
+                          "Geometry=1,2,3,4\r\nSplitterRight=209,300\r\n");
+        WindowMemory memory = WindowMemory::load(m_ini);
+        memory.setGeometry(QRect(10, 20, 700, 500));
+        memory.setSizes(QStringLiteral("DBGridChoice"), {56, 64, 358});
+        memory.setFolder(QStringLiteral("Picture"), QStringLiteral("/home/老师/图片"));
+        memory.setPictureType(QStringLiteral("GIF(*.gif)"));
+        const NewPaperDefaults defaults = NewPaperDefaults::load(m_ini, ExeFolder);
+        tess::updateSettingsFile(m_ini, [&](IniFile& ini) {
+            defaults.store(ini);
+            memory.store(ini);
+        });
+        const QByteArray expected =
+            "; mine\r\n[Default]\r\nDefPapScr=90\r\nDefPapNam=Untitled "
+            "Paper\r\nDefPapSav=" +
+            gbk(defaults.outputFile) + "\r\nDefPapCls=" + gbk(QStringLiteral("通用")) +
+            "\r\n\r\n[Window]\r\nGeometry=10,20,700,500\r\n"
+            "SplitterRight=209,300\r\nDBGridChoice=56,64,358\r\n\r\n"
+            "[Folders]\r\nPicture=" +
+            gbk(QStringLiteral("/home/老师/图片")) + "\r\nPictureType=GIF(*.gif)\r\n";
+        QCOMPARE(readBytes(m_ini), expected);
+        const WindowMemory back = WindowMemory::load(m_ini);
+        QCOMPARE(back.geometry(), std::optional<QRect>(QRect(10, 20, 700, 500)));
+        QCOMPARE(back.sizes(QStringLiteral("SplitterRight"), 2),
+                 std::optional(QList<int>{209, 300}));
+        QCOMPARE(back.folder(QStringLiteral("Picture")), QStringLiteral("/home/老师/图片"));
+        QCOMPARE(back.pictureType(), QStringLiteral("GIF(*.gif)"));
+    }
+
+    // A remembered place on the screens there are now. The primary screen is
+    // 1920 × 1040 available; a second one lies right of it.
+    void placeOnScreens_data() {
+        QTest::addColumn<QRect>("wanted");
+        QTest::addColumn<bool>("secondScreen");
+        QTest::addColumn<QRect>("placed");
+        QTest::newRow("inside") << QRect(100, 80, 700, 500) << true << QRect(100, 80, 700, 500);
+        QTest::newRow("on the second screen")
+            << QRect(2000, 100, 700, 500) << true << QRect(2000, 100, 700, 500);
+        QTest::newRow("second screen gone")
+            << QRect(2000, 100, 700, 500) << false << QRect(610, 270, 700, 500);
+        QTest::newRow("mostly on the second screen")
+            << QRect(1700, 100, 700, 500) << true << QRect(1920, 100, 700, 500);
+        QTest::newRow("hanging over the bottom right")
+            << QRect(1500, 900, 700, 500) << false << QRect(1220, 540, 700, 500);
+        QTest::newRow("above and left")
+            << QRect(-300, -20, 700, 500) << false << QRect(0, 0, 700, 500);
+        QTest::newRow("larger than the screen")
+            << QRect(-10, 0, 4000, 3000) << false << QRect(0, 0, 1920, 1040);
+        QTest::newRow("far away") << QRect(90000, 90000, 700, 500) << true
+                                  << QRect(610, 270, 700, 500);
+    }
+    void placeOnScreens() {
+        QFETCH(QRect, wanted);
+        QFETCH(bool, secondScreen);
+        QFETCH(QRect, placed);
+        QList<QRect> screens{QRect(0, 0, 1920, 1040)};
+        if (secondScreen)
+            screens << QRect(1920, 0, 1280, 984);
+        QCOMPARE(tess::placeOnScreens(wanted, screens), placed);
     }
 
     void dialogFullMarkRule_data() {
