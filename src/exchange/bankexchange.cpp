@@ -38,7 +38,7 @@ QString typeOf(QuestionKind kind) {
 }
 // A flag as the page reads it: "True" in any letter case, stored as 1 or as text.
 bool flag(const Statement& stmt, int i) {
-    return textValue(columnValue(stmt.get(), i, ColumnKind::Boolean))
+    return textValue(stmt.value(i, ColumnKind::Boolean))
                .compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
 }
 
@@ -73,7 +73,7 @@ Paper readPaper(Connection& connection, int papId) {
             Question& q = questions.emplace_back();
             q.kind = kindOf(stmt.text(1));
             q.mark = integerValue(QStringLiteral("question"), QStringLiteral("QstScr"),
-                                  columnValue(stmt.get(), 2, ColumnKind::Integer));
+                                  stmt.value(2, ColumnKind::Integer));
             q.html = stmt.text(3);
             q.answer = flag(stmt, 4);
             last = qstId;

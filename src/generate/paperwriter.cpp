@@ -12,7 +12,6 @@
 #include <QStringEncoder>
 #include <algorithm>
 #include <climits>
-#include <sqlite3.h>
 
 // Resources of a static library must be pulled in by name.
 static void initGenerateResources() {
@@ -61,11 +60,9 @@ private:
 // type, so that the page shows exactly what the grids show.
 using Kind = tess::ColumnKind;
 
-Kind kindOf(const Connection& connection, sqlite3_stmt* stmt, int i, const QString& table,
+Kind kindOf(const Connection& connection, const Statement& stmt, int i, const QString& table,
             const QString& column) {
-    const char* declared = sqlite3_column_decltype(stmt, i);
-    return tess::columnKind(QString::fromUtf8(declared ? declared : ""),
-                            connection.isBooleanColumn(table, column));
+    return tess::columnKind(stmt.declaredType(i), connection.isBooleanColumn(table, column));
 }
 
 const QString kQuestion = QStringLiteral("question");
@@ -103,51 +100,50 @@ QList<QuestionRow> readPaper(const Connection& connection, int papId, bool engin
         sql += QStringLiteral(" order by q.QstID, q.rowid, c.ChcID, c.rowid");
     Statement stmt(connection, sql, QStringLiteral("[表 ") + kQuestion + QLatin1Char(']'));
     stmt.bind(1, qlonglong(papId));
-    sqlite3_stmt* const s = stmt.get();
     const QString choice = QStringLiteral("choice");
-    const Kind qstId = kindOf(connection, s, 1, kQuestion, QStringLiteral("QstID"));
-    const Kind qstIdx = kindOf(connection, s, 2, kQuestion, QStringLiteral("QstIdx"));
-    const Kind qstTyp = kindOf(connection, s, 3, kQuestion, QStringLiteral("QstTyp"));
-    const Kind qstScr = kindOf(connection, s, 4, kQuestion, QStringLiteral("QstScr"));
-    const Kind qstCon = kindOf(connection, s, 5, kQuestion, QStringLiteral("QstCon"));
-    const Kind qstTrue = kindOf(connection, s, 6, kQuestion, QStringLiteral("IsTrue"));
-    const Kind chcIdx = kindOf(connection, s, 9, choice, QStringLiteral("ChcIdx"));
-    const Kind chcCon = kindOf(connection, s, 10, choice, QStringLiteral("ChcCon"));
-    const Kind chcTrue = kindOf(connection, s, 11, choice, QStringLiteral("IsTrue"));
+    const Kind qstId = kindOf(connection, stmt, 1, kQuestion, QStringLiteral("QstID"));
+    const Kind qstIdx = kindOf(connection, stmt, 2, kQuestion, QStringLiteral("QstIdx"));
+    const Kind qstTyp = kindOf(connection, stmt, 3, kQuestion, QStringLiteral("QstTyp"));
+    const Kind qstScr = kindOf(connection, stmt, 4, kQuestion, QStringLiteral("QstScr"));
+    const Kind qstCon = kindOf(connection, stmt, 5, kQuestion, QStringLiteral("QstCon"));
+    const Kind qstTrue = kindOf(connection, stmt, 6, kQuestion, QStringLiteral("IsTrue"));
+    const Kind chcIdx = kindOf(connection, stmt, 9, choice, QStringLiteral("ChcIdx"));
+    const Kind chcCon = kindOf(connection, stmt, 10, choice, QStringLiteral("ChcCon"));
+    const Kind chcTrue = kindOf(connection, stmt, 11, choice, QStringLiteral("IsTrue"));
 
     QList<QuestionRow> questions;
     QHash<qint64, qsizetype> byRowid;
     qsizetype current = -1;
     while (stmt.step()) {
-        const qint64 rowid = sqlite3_column_int64(s, 0);
+        const qint64 rowid = stmt.int64(0);
         if (current < 0 || questions.at(current).rowid != rowid) {
             const auto seen = byRowid.constFind(rowid);
             if (seen != byRowid.cend()) {
                 current = *seen;
             } else {
-                if (!engineOrder && sqlite3_column_type(s, 1) != SQLITE_INTEGER)
+                if (!engineOrder && !stmt.isInteger(1))
                     return readPaper(connection, papId, true);
                 current = questions.size();
                 byRowid.insert(rowid, current);
                 QuestionRow& q = questions.emplace_back();
-                q.id = sqlite3_column_int64(s, 1);
+                q.id = stmt.int64(1);
                 q.rowid = rowid;
-                q.idValue = tess::columnValue(s, 1, qstId);
-                q.number = tess::columnValue(s, 2, qstIdx);
+                q.idValue = stmt.value(1, qstId);
+                q.number = stmt.value(2, qstIdx);
                 q.numberKind = qstIdx;
-                q.type = tess::columnValue(s, 3, qstTyp);
-                q.mark = tess::columnValue(s, 4, qstScr);
-                q.text = tess::columnValue(s, 5, qstCon);
-                q.isTrue = tess::columnValue(s, 6, qstTrue);
+                q.type = stmt.value(3, qstTyp);
+                q.mark = stmt.value(4, qstScr);
+                q.text = stmt.value(5, qstCon);
+                q.isTrue = stmt.value(6, qstTrue);
             }
         }
-        if (sqlite3_column_type(s, 7) == SQLITE_NULL)
+        if (stmt.isNull(7))
             continue;
-        if (!engineOrder && sqlite3_column_type(s, 8) != SQLITE_INTEGER)
+        if (!engineOrder && !stmt.isInteger(8))
             return readPaper(connection, papId, true);
-        questions[current].choices.append(ChoiceRow{
-            sqlite3_column_int64(s, 8), sqlite3_column_int64(s, 7), tess::columnValue(s, 9, chcIdx),
-            tess::columnValue(s, 10, chcCon), tess::columnValue(s, 11, chcTrue)});
+        questions[current].choices.append(ChoiceRow{stmt.int64(8), stmt.int64(7),
+                                                    stmt.value(9, chcIdx), stmt.value(10, chcCon),
+                                                    stmt.value(11, chcTrue)});
     }
     if (!engineOrder) {
         const auto byOrder = [](const auto& a, const auto& b) {

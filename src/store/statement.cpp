@@ -169,6 +169,15 @@ qint64 Statement::int64(int i) const {
     return sqlite3_column_int64(m_stmt, i);
 }
 
+bool Statement::isInteger(int i) const {
+    return sqlite3_column_type(m_stmt, i) == SQLITE_INTEGER;
+}
+
+QString Statement::declaredType(int i) const {
+    const char* declared = sqlite3_column_decltype(m_stmt, i);
+    return QString::fromUtf8(declared ? declared : "");
+}
+
 QString Statement::text(int i) const {
     const auto* utf8 = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i));
     return utf8 ? QString::fromUtf8(utf8, sqlite3_column_bytes(m_stmt, i)) : QString();

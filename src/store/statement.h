@@ -57,7 +57,12 @@ public:
     QString columnName(int i) const;
     bool isNull(int i) const;
     qint64 int64(int i) const;
-    QString text(int i) const; // null reads as the null string
+    QString text(int i) const;   // null reads as the null string
+    bool isInteger(int i) const; // the value is stored as an integer
+    // The type the column was declared with; empty for an expression.
+    QString declaredType(int i) const;
+    // Typed as the table cursors read a column of that kind.
+    QVariant value(int i, ColumnKind kind) const { return columnValue(m_stmt, i, kind); }
 
     sqlite3_stmt* get() const { return m_stmt; }
 
