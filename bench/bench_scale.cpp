@@ -397,8 +397,8 @@ template <typename F> double timedStep(F&& step) {
     });
 }
 
-// A fresh copy of the bank as the program's bank, pages folder beside it.
-QString makeWorkCopy(const QString& bank, const QString& work) {
+// The bank as the program's bank in work, for children that sign in to it.
+void copyBank(const QString& bank, const QString& work) {
     QDir().mkpath(work + QStringLiteral("/pages"));
     const QString target = work + QStringLiteral("/tessaloom.mdb");
     QFile::remove(target + QStringLiteral("-journal"));
@@ -406,6 +406,12 @@ QString makeWorkCopy(const QString& bank, const QString& work) {
                                std::filesystem::path(path8(target).toStdString()),
                                std::filesystem::copy_options::overwrite_existing);
     syncFile(target);
+}
+
+// A fresh copy of the bank as the program's bank, pages folder beside it.
+QString makeWorkCopy(const QString& bank, const QString& work) {
+    copyBank(bank, work);
+    const QString target = work + QStringLiteral("/tessaloom.mdb");
     TMainForm::SetExecutablePath(work + QStringLiteral("/tessaloom"));
     QDir::setCurrent(work);
     return target;
@@ -828,17 +834,6 @@ QString machineFacts() {
         .arg(sysconf(_SC_NPROCESSORS_ONLN))
         .arg(total, loadavg, QString::fromLatin1(qVersion()),
              QString::fromLatin1(sqlite3_libversion()));
-}
-
-// The bank as the program's bank in work, for children that sign in to it.
-void copyBank(const QString& bank, const QString& work) {
-    QDir().mkpath(work + QStringLiteral("/pages"));
-    const QString target = work + QStringLiteral("/tessaloom.mdb");
-    QFile::remove(target + QStringLiteral("-journal"));
-    std::filesystem::copy_file(std::filesystem::path(path8(bank).toStdString()),
-                               std::filesystem::path(path8(target).toStdString()),
-                               std::filesystem::copy_options::overwrite_existing);
-    syncFile(target);
 }
 
 int runParent(const QString& folder) {
