@@ -1,6 +1,6 @@
 #include "accounts/tformnewuser.h"
 
-#include "app/prompts.h"
+#include "frame/prompts.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

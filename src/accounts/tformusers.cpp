@@ -1,7 +1,7 @@
 #include "accounts/tformusers.h"
 
 #include "accounts/tformnewuser.h"
-#include "app/prompts.h"
+#include "frame/prompts.h"
 #include "editor/cursortablemodel.h"
 #include "store/connection.h"
 #include "store/query.h"

@@ -1,4 +1,4 @@
-#include "app/prompts.h"
+#include "frame/prompts.h"
 #include "app/tessapplication.h"
 
 int main(int argc, char** argv) {

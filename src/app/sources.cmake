@@ -3,7 +3,6 @@
 list(APPEND TESS_GUI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/appicons.cpp
   ${CMAKE_CURRENT_LIST_DIR}/banner.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/prompts.cpp
   ${CMAKE_CURRENT_LIST_DIR}/shortcutrouter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/taboutdlg.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tessapplication.cpp

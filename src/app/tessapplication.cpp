@@ -1,5 +1,6 @@
 #include "app/tessapplication.h"
 
+#include "settings/programfiles.h"
 #include "app/tformhelp.h"
 #include "app/tmainform.h"
 #include "app/tpassworddlg.h"
@@ -52,7 +53,7 @@ TMainForm* Startup::mainForm() {
     if (m_mainForm)
         return m_mainForm;
     m_mainForm = new TMainForm;
-    m_help = std::make_unique<TFormHelp>(TMainForm::GuidePath());
+    m_help = std::make_unique<TFormHelp>(tess::ProgramFiles::GuidePath());
     m_mainForm->SetHelpWindow(m_help.get());
     QObject::connect(m_mainForm, &TMainForm::exitConfirmed, &m_app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

@@ -2,17 +2,21 @@
 // status bar, the exit question, the error handler and opening the paper bank.
 #include "app/tmainform.h"
 
+#include "accounts/accountcommands.h"
 #include "app/appicons.h"
-#include "app/prompts.h"
 #include "app/shortcutrouter.h"
 #include "app/taboutdlg.h"
 #include "app/tformhelp.h"
-#include "editor/exchangecommands.h"
-#include "editor/paperlistmodel.h"
+#include "bank/paperbank.h"
+#include "editor/papernavigator.h"
 #include "editor/questiongrids.h"
 #include "editor/recordgrid.h"
+#include "exchange/exchangecommands.h"
 #include "exchange/importpictures.h"
+#include "frame/prompts.h"
+#include "generate/publishcommands.h"
 #include "print/printcommands.h"
+#include "settings/programfiles.h"
 #include "settings/tdlgconfigure.h"
 #include "store/engineerror.h"
 
@@ -23,6 +27,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -38,15 +43,6 @@
 
 namespace {
 
-QString& executablePathOverride() {
-    static QString path;
-    return path;
-}
-
-// The filters of the question and choice cursors until a paper is selected.
-const QString kNoQuestions = QStringLiteral("QstIdx = 0");
-const QString kNoChoices = QStringLiteral("Qstidx = 0");
-
 // A remembered column wider than this is a slip of the mouse or of a hand
 // editing the settings file.
 constexpr int kWidestColumn = 4000;
@@ -59,66 +55,30 @@ QFrame* makePanel(QWidget* parent, const char* name) {
 
 } // namespace
 
-// --- paths beside the executable ---
-
-QString TMainForm::ExecutablePath() {
-    const QString& path = executablePathOverride();
-    return path.isEmpty() ? QCoreApplication::applicationFilePath() : path;
-}
-
-void TMainForm::SetExecutablePath(const QString& path) {
-    executablePathOverride() = path;
-}
-
-QString TMainForm::ExeFolder() {
-    return QFileInfo(ExecutablePath()).absolutePath();
-}
-
-namespace {
-
-// The executable's full path with its extension replaced; on Linux the
-// executable has none, so the extension is appended.
-QString besideExecutable(const QString& extension) {
-    const QFileInfo exe(TMainForm::ExecutablePath());
-    QString base = exe.fileName();
-    if (base.endsWith(QStringLiteral(".exe"), Qt::CaseInsensitive))
-        base.chop(4);
-    return exe.absolutePath() + QLatin1Char('/') + base + extension;
-}
-
-} // namespace
-
-QString TMainForm::PaperBankPath() {
-    return besideExecutable(QStringLiteral(".mdb"));
-}
-QString TMainForm::SettingsPath() {
-    return besideExecutable(QStringLiteral(".ini"));
-}
-QString TMainForm::GuidePath() {
-    return besideExecutable(QStringLiteral(".htm"));
-}
-QString TMainForm::PicturesFolder() {
-    return ExeFolder() + QStringLiteral("/images");
-}
-
 // --- creation and destruction ---
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+TMainForm::TMainForm(QWidget* parent)
+    : QMainWindow(parent), m_bank(std::make_unique<tess::PaperBank>()) {
+    using tess::ProgramFiles;
     setWindowTitle(tess::appTitle());
-    Defaults = tess::NewPaperDefaults::load(SettingsPath(), ExeFolder());
-    m_memory = tess::WindowMemory::load(SettingsPath());
-
-    // Until a paper is selected the grids show nothing.
-    TQuestion.setFilter(kNoQuestions);
-    TChoice.setFilter(kNoChoices);
+    m_bank->Defaults = tess::NewPaperDefaults::load(ProgramFiles::SettingsPath(),
+                                                    ProgramFiles::ExeFolder());
+    m_memory = tess::WindowMemory::load(ProgramFiles::SettingsPath());
+    m_bank->onNotice = [this](const QString& text) {
+        AddMessage(text);
+        MessageArea->repaint(); // seen before the work that keeps the window waiting
+    };
+    m_bank->onBusy = [](bool busy) {
+        if (busy)
+            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QGuiApplication::restoreOverrideCursor();
+    };
 
     createActions();
     createLayout();
     createMenus();
-    m_grids = new tess::QuestionGrids(*this);
-    m_exchange = new tess::ExchangeCommands(*this);
-    m_print = new tess::PrintCommands(*this);
-    createNavigator();
+    createFeatures();
 
     // Outer size 696 × 527; the window frame takes about 8 × 34 of it.
     resize(688, 493);
@@ -129,7 +89,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     m_router = new tess::ShortcutRouter(this);
     qApp->installEventFilter(m_router);
 
-    ConnectCommand(OnViewPapLib, [this] { OnViewExecute(OnViewPapLib, PnlLeft); });
+    ConnectCommand(OnViewPapLib, [this] { OnViewExecute(OnViewPapLib, m_navigator); });
     ConnectCommand(OnViewQuestion, [this] { OnViewExecute(OnViewQuestion, PnlRight); });
     ConnectCommand(OnViewMessage, [this] { OnViewExecute(OnViewMessage, MessageArea); });
     ConnectCommand(OnViewToolBar, [this] { OnViewExecute(OnViewToolBar, ToolBar); });
@@ -139,8 +99,25 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     ConnectCommand(OnSetting, [this] { OnSettingExecute(); });
     ConnectCommand(ExitAction, [this] { close(); });
     ConnectCommand(ClearMessagesAction, [this] { MessageArea->clear(); });
-    ConnectBankCommand(OnGenPaper, [this] { OnGenPaperExecute(); });
-    createAccountCommands();
+}
+
+// Each feature is given the frame, the bank, the navigator and the commands
+// it carries out; the window keeps the menus the commands appear in.
+void TMainForm::createFeatures() {
+    m_grids = new tess::QuestionGrids(
+        *this, *m_bank, *m_navigator,
+        {OnAddQustion, OnDelQuestion, OnAddChoice, OnDelChoice, OnInsertImage, OnInsertImageChc},
+        PnlQuestion, PnlChoice);
+    SetPopupMenu(m_navigator->ListView, PopMenuPaper);
+    SetPopupMenu(m_grids->DBGridQuestion, PopMenuQuestion);
+    SetPopupMenu(m_grids->DBGridChoice, PopMenuChoice);
+    m_publish = new tess::PublishCommands(*this, *m_bank, *m_navigator, OnGenPaper, this);
+    m_accounts =
+        new tess::AccountCommands(*this, *m_bank, OnManageUsers, OnModifyPasswore, this);
+    m_exchange = new tess::ExchangeCommands(*this, *m_bank, *m_navigator, OnExportMoodle,
+                                            OnImportQuestions, this);
+    m_print = new tess::PrintCommands(*this, *m_bank, *m_navigator,
+                                      {OnPrintPreview, OnPrint, OnExportPdf}, this);
 }
 
 TMainForm::~TMainForm() {
@@ -158,8 +135,8 @@ void TMainForm::SaveSettings() {
     m_settingsSaved = true;
     try {
         RememberWindow();
-        tess::updateSettingsFile(SettingsPath(), [this](tess::IniFile& ini) {
-            Defaults.store(ini);
+        tess::updateSettingsFile(tess::ProgramFiles::SettingsPath(), [this](tess::IniFile& ini) {
+            m_bank->Defaults.store(ini);
             m_memory.store(ini);
         });
     } catch (const std::exception& e) {
@@ -220,6 +197,15 @@ void TMainForm::createActions() {
     OnAbout = make("OnAbout", s("关于..."), QKeySequence(Qt::Key_F2), s("关于..."));
     OnHelp = make("OnHelp", s("使用指南..."), QKeySequence(Qt::Key_F1), s("使用指南"));
     ExitAction = make("ExitAction", s("退出(&X)"), none, QString());
+    OnImportQuestions = make("OnImportQuestions", s("导入题目..."), none,
+                             s("从 Moodle XML, GIFT 或 Aiken 文件导入试卷和题目"));
+    OnExportMoodle = make("OnExportMoodle", s("导出为 Moodle XML..."), none,
+                          s("把选中的试卷导出为 Moodle XML 文件"));
+    OnPrintPreview = make("OnPrintPreview", s("打印预览..."), none,
+                          s("在屏幕上查看选中的试卷印在纸上的样子"));
+    OnPrint = make("OnPrint", s("打印..."), none, s("打印选中的试卷"));
+    OnExportPdf = make("OnExportPdf", s("导出 PDF..."), none,
+                       s("把选中的试卷 (可带答案) 导出为 PDF 文件"));
     ClearMessagesAction = make("ClearMessagesAction", s("清空信息(&C)"), none, QString());
 
     for (QAction* toggle :
@@ -232,7 +218,9 @@ void TMainForm::createActions() {
 void TMainForm::createMenus() {
     QMenuBar* bar = menuBar();
     MenuFile = bar->addMenu(QStringLiteral("文件(&F)"));
-    MenuFile->addAction(OnNewPaper);
+    MenuFile->addActions({OnNewPaper, OnImportQuestions, OnExportMoodle});
+    MenuFile->addSeparator();
+    MenuFile->addActions({OnPrintPreview, OnPrint, OnExportPdf});
     MenuFile->addSeparator();
     MenuFile->addAction(ExitAction);
 
@@ -276,6 +264,8 @@ void TMainForm::createMenus() {
     PopMenuPaper->addActions({OnDelPaper, OnDelAllQuestion});
     PopMenuPaper->addSeparator();
     PopMenuPaper->addActions({OnGenPaper, OnEditPaper});
+    PopMenuPaper->addSeparator();
+    PopMenuPaper->addActions({OnPrintPreview, OnPrint, OnExportPdf});
 
     PopMenuQuestion = new QMenu(this);
     PopMenuQuestion->setObjectName(QStringLiteral("PopMenuQuestion"));
@@ -360,14 +350,9 @@ void TMainForm::createLayout() {
     SplitterWork = makeSplitter(Qt::Horizontal, 4, "SplitterWork");
     workLayout->addWidget(SplitterWork);
 
-    PnlLeft = new QWidget;
-    PnlLeft->setObjectName(QStringLiteral("PnlLeft"));
-    PnlLeft->setAutoFillBackground(true);
-    PnlLeft->setPalette(QApplication::palette());
-    auto* leftLayout = new QVBoxLayout(PnlLeft);
-    leftLayout->setContentsMargins(0, 0, 0, 0);
-    leftLayout->setSpacing(0);
-    SplitterWork->addWidget(PnlLeft);
+    m_navigator = new tess::PaperNavigator(
+        *this, *m_bank, {OnNewPaper, OnEditPaper, OnDelPaper, OnDelAllPaper, OnDelAllQuestion});
+    SplitterWork->addWidget(m_navigator);
 
     PnlRight = new QWidget;
     PnlRight->setObjectName(QStringLiteral("PnlRight"));
@@ -495,6 +480,13 @@ void TMainForm::runUpdateRules(QMenu* menu) {
         runUpdateRule(entry);
 }
 
+void TMainForm::ConnectBankCommand(QAction* action, std::function<void()> handler) {
+    ConnectCommand(action, [this, handler = std::move(handler)] {
+        if (m_navigator->CatchUp())
+            handler();
+    });
+}
+
 void TMainForm::AddMessage(const QString& text) {
     MessageArea->setVisible(true); // the toggle's flag stays as it is
     MessageArea->appendPlainText(text);
@@ -502,8 +494,16 @@ void TMainForm::AddMessage(const QString& text) {
     MessageArea->ensureCursorVisible();
 }
 
-bool TMainForm::AskYesNo(const QString& text) {
-    return tess::Prompts::instance().askYesNo(this, text);
+void TMainForm::ClearMessages() {
+    MessageArea->clear();
+}
+
+QString TMainForm::MessageText() const {
+    return MessageArea->toPlainText();
+}
+
+bool TMainForm::AskYesNo(const QString& text, bool noByDefault) {
+    return tess::Prompts::instance().askYesNo(this, text, noByDefault);
 }
 
 void TMainForm::ShowInformation(const QString& text) {
@@ -598,28 +598,31 @@ void TMainForm::OnHelpExecute() {
 }
 
 void TMainForm::OnSettingExecute() {
-    tess::editNewPaperDefaults(this, Defaults, ExeFolder());
+    tess::editNewPaperDefaults(this, m_bank->Defaults, tess::ProgramFiles::ExeFolder());
 }
 
 // --- the paper bank ---
 
+void TMainForm::SetSignedInAccount(const QString& account) {
+    m_accounts->SetSignedInAccount(account);
+}
+
+QString TMainForm::SignedInAccount() const {
+    return m_accounts->SignedInAccount();
+}
+
+void TMainForm::SetPageOpener(tess::PageOpener* opener) {
+    m_publish->SetPageOpener(opener);
+}
+
 void TMainForm::OpenPaperBank() {
     try {
-        Conn.setDataSource(PaperBankPath());
-        Conn.open();
-        if (!Conn.upgradeProblem().isEmpty())
-            AddMessage(QStringLiteral("警告: 试题库没能升级到本程序的格式, 照常可以使用, 但每次添加"
-                                      "记录时都要检查整个试题库. 排除下面的原因后重新登陆即可完成"
-                                      "升级: ") +
-                       Conn.upgradeProblem());
+        m_bank->open(tess::ProgramFiles::PaperBankPath());
         // An import killed half-way: its pictures are moved in or taken away.
-        tess::exchange::finishInterruptedImports(Conn, PicturesFolder());
-        TPaper.open();
-        TQuestion.open();
-        TChoice.open();
-        RefreshNextIDs();
-        RefreshPaperClasses();
-        RefreshPaperList();
+        tess::exchange::finishInterruptedImports(m_bank->Conn,
+                                                 tess::ProgramFiles::PicturesFolder());
+        m_navigator->RefreshPaperClasses();
+        m_navigator->RefreshPaperList();
     } catch (...) {
         // The login lets the teacher try again: the next attempt must start
         // from a window as it was created, not from a half-filled one.
@@ -629,24 +632,8 @@ void TMainForm::OpenPaperBank() {
 }
 
 void TMainForm::ClosePaperBank() {
-    for (tess::TableCursor* cursor : {&TableUsers, &TChoice, &TQuestion, &TPaper})
-        cursor->close();
-    for (tess::Query* query : {&QMaxID, &QPapCtg, &QComplier})
-        query->close();
-    Conn.close();
-    PaperListModel->clear();
-    CBPaperClass->clear();
-    TPaper.setFilter(QString());
-    TQuestion.setFilter(kNoQuestions);
-    TChoice.setFilter(kNoChoices);
-    CurPapID = -1;
-    CurQstID = -1;
-    NextPapID = NextQstID = NextChcID = NextQstIdx = NextChcIdx = 0;
-    m_seenVersion = -1;
-    ShowPaperInfo();
-    OnDelPaper->setEnabled(false);
-    OnAddQustion->setEnabled(false);
-    DBGridQuestion->setEnabled(false);
+    m_bank->close();
+    m_navigator->Clear();
 }
 
 // --- how the teacher left the window ---

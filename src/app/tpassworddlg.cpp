@@ -1,7 +1,8 @@
 #include "app/tpassworddlg.h"
 
+#include "settings/programfiles.h"
 #include "app/banner.h"
-#include "app/prompts.h"
+#include "frame/prompts.h"
 #include "app/taboutdlg.h"
 #include "app/tmainform.h"
 #include "store/engineerror.h"
@@ -118,7 +119,7 @@ void TPasswordDlg::OKBtnClick() {
         field->selectAll();
         return;
     }
-    Database.setDataSource(TMainForm::PaperBankPath());
+    Database.setDataSource(tess::ProgramFiles::PaperBankPath());
     int valid = 0;
     QString failure;
     try {

@@ -1,12 +1,15 @@
 #include "editor/questiongrids.h"
 
-#include "app/prompts.h"
-#include "app/tmainform.h"
+#include "frame/frame.h"
+#include "frame/prompts.h"
+#include "bank/paperbank.h"
 #include "editor/cursortablemodel.h"
+#include "editor/papernavigator.h"
 #include "editor/pictures.h"
 #include "editor/recordgrid.h"
 #include "editor/recordnavigator.h"
 #include "editor/truorfalse.h"
+#include "settings/programfiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -81,46 +84,60 @@ QString countText(int n, const char* unit) {
 
 } // namespace
 
-QuestionGrids::QuestionGrids(TMainForm& form) : QObject(&form), m_form(form) {
+QuestionGrids::QuestionGrids(Frame& frame, PaperBank& bank, PaperNavigator& navigator,
+                             const GridCommands& commands, QWidget* questionPane,
+                             QWidget* choicePane)
+    : QObject(questionPane), m_frame(frame), m_bank(bank), m_navigator(navigator),
+      m_commands(commands) {
     setObjectName(QStringLiteral("QuestionGrids"));
-    createQuestionGrid();
-    createChoiceGrid();
+    createQuestionGrid(questionPane);
+    createChoiceGrid(choicePane);
 
-    form.ConnectBankCommand(form.OnAddQustion, [this] { OnAddQustionExecute(); });
-    form.ConnectBankCommand(form.OnDelQuestion, [this] { OnDelQuestionExecute(); });
-    form.ConnectBankCommand(form.OnAddChoice, [this] { OnAddChoiceExecute(); });
-    form.ConnectBankCommand(form.OnDelChoice, [this] { OnDelChoiceExecute(); });
-    form.ConnectBankCommand(form.OnInsertImage, [this] { OnInsertImageExecute(); });
-    form.ConnectBankCommand(form.OnInsertImageChc, [this] { OnInsertImageChcExecute(); });
-    form.SetUpdateRule(form.OnInsertImage, [this] { OnInsertImageUpdate(); });
-    form.SetUpdateRule(form.OnInsertImageChc, [this] { OnInsertImageChcUpdate(); });
+    frame.ConnectBankCommand(m_commands.addQuestion, [this] { OnAddQustionExecute(); });
+    frame.ConnectBankCommand(m_commands.delQuestion, [this] { OnDelQuestionExecute(); });
+    frame.ConnectBankCommand(m_commands.addChoice, [this] { OnAddChoiceExecute(); });
+    frame.ConnectBankCommand(m_commands.delChoice, [this] { OnDelChoiceExecute(); });
+    frame.ConnectBankCommand(m_commands.insertImage, [this] { OnInsertImageExecute(); });
+    frame.ConnectBankCommand(m_commands.insertImageChc, [this] { OnInsertImageChcExecute(); });
+    frame.SetUpdateRule(m_commands.insertImage, [this] { OnInsertImageUpdate(); });
+    frame.SetUpdateRule(m_commands.insertImageChc, [this] { OnInsertImageChcUpdate(); });
+    PapersListed(false);
     OnInsertImageUpdate();
     OnInsertImageChcUpdate();
-    for (QAction* action : {form.OnAddChoice, form.OnDelQuestion, form.OnDelChoice})
+    for (QAction* action : {m_commands.addChoice, m_commands.delQuestion, m_commands.delChoice})
         action->setEnabled(false);
+    connect(&navigator, &PaperNavigator::papersListed, this,
+            [this](bool any) { PapersListed(any); });
 
-    using tess::CursorEvent;
     // A choice or question being typed is saved before the record it belongs
     // to is left: closing or re-reading the cursor under it would drop it.
-    form.TPaper.setHandler(CursorEvent::BeforeLeave, [this] {
-        m_form.TQuestion.checkBrowseMode();
-        m_form.TChoice.checkBrowseMode();
+    TableCursor& questions = bank.TQuestion;
+    TableCursor& choices = bank.TChoice;
+    bank.TPaper.addHandler(CursorEvent::BeforeLeave, [this] {
+        m_bank.TQuestion.checkBrowseMode();
+        m_bank.TChoice.checkBrowseMode();
     });
-    form.TQuestion.setHandler(CursorEvent::BeforeLeave,
-                              [this] { m_form.TChoice.checkBrowseMode(); });
-    form.TQuestion.setHandler(CursorEvent::BeforeClose, [this] { TQuestionBeforeClose(); });
-    form.TQuestion.setHandler(CursorEvent::AfterOpen, [this] { TQuestionAfterOpen(); });
-    form.TQuestion.setHandler(CursorEvent::AfterPost, [this] { TQuestionAfterPost(); });
-    form.TQuestion.setHandler(CursorEvent::AfterScroll, [this] { TQuestionAfterScroll(); });
-    form.TChoice.setHandler(CursorEvent::AfterOpen, [this] { TChoiceAfterOpen(); });
-    form.TChoice.setHandler(CursorEvent::BeforeClose, [this] { TChoiceBeforeClose(); });
-    form.TChoice.setHandler(CursorEvent::AfterDelete, [this] { TChoiceAfterDelete(); });
-    form.TChoice.setHandler(CursorEvent::AfterScroll, [this] { TChoiceAfterScroll(); });
+    questions.addHandler(CursorEvent::BeforeLeave, [this] { m_bank.TChoice.checkBrowseMode(); });
+    questions.addHandler(CursorEvent::BeforeClose, [this] { TQuestionBeforeClose(); });
+    questions.addHandler(CursorEvent::AfterOpen, [this] { TQuestionAfterOpen(); });
+    questions.addHandler(CursorEvent::AfterPost, [this] { TQuestionAfterPost(); });
+    questions.addHandler(CursorEvent::AfterScroll, [this] { TQuestionAfterScroll(); });
+    choices.addHandler(CursorEvent::AfterOpen, [this] { TChoiceAfterOpen(); });
+    choices.addHandler(CursorEvent::BeforeClose, [this] { TChoiceBeforeClose(); });
+    choices.addHandler(CursorEvent::AfterDelete, [this] { TChoiceAfterDelete(); });
+    choices.addHandler(CursorEvent::AfterScroll, [this] { TChoiceAfterScroll(); });
+    // After the bank has numbered and filled the new choice.
+    choices.addHandler(CursorEvent::AfterInsert, [this] { m_commands.delChoice->setEnabled(true); });
 }
 
-void QuestionGrids::createQuestionGrid() {
+void QuestionGrids::PapersListed(bool any) {
+    DBGridQuestion->setEnabled(any);
+    m_commands.addQuestion->setEnabled(any);
+}
+
+void QuestionGrids::createQuestionGrid(QWidget* pane) {
     DSQuestion = new CursorTableModel(
-        m_form.TQuestion,
+        m_bank.TQuestion,
         {{QStringLiteral("QstIdx"), QStringLiteral("题目序号"), 56, Qt::AlignRight},
          {QStringLiteral("QstTyp"), QStringLiteral("题目类型"), 56, Qt::AlignLeft},
          {QStringLiteral("QstScr"), QStringLiteral("分值"), 30, Qt::AlignRight},
@@ -129,9 +146,9 @@ void QuestionGrids::createQuestionGrid() {
         this);
     DSQuestion->setObjectName(QStringLiteral("DSQuestion"));
     DBGridQuestion =
-        buildPane(m_form.PnlQuestion, DSQuestion, "DBGridQuestion", QStringLiteral("题目"),
+        buildPane(pane, DSQuestion, "DBGridQuestion", QStringLiteral("题目"),
                   LabelQuestion, "LabelQuestion", DBNavigator1, "DBNavigator1",
-                  [this](const std::function<void()>& fn) { m_form.Guarded(fn); });
+                  [this](const std::function<void()>& fn) { m_frame.Guarded(fn); });
     CBEditor =
         DBGridQuestion->addList({QStringLiteral("QstTyp"),
                                  {kTrueFalse, QStringLiteral("单选题"), QStringLiteral("多选题")},
@@ -147,22 +164,20 @@ void QuestionGrids::createQuestionGrid() {
                                             FieldToTruOrFalse,
                                             TruOrFalseToField,
                                             false});
-    m_form.SetPopupMenu(DBGridQuestion, m_form.PopMenuQuestion);
-    DBGridQuestion->setBeforeInsert([this] { return m_form.CatchUp(); });
-    m_form.DBGridQuestion = DBGridQuestion;
+    DBGridQuestion->setBeforeInsert([this] { return m_navigator.CatchUp(); });
 }
 
-void QuestionGrids::createChoiceGrid() {
+void QuestionGrids::createChoiceGrid(QWidget* pane) {
     DSChoice = new CursorTableModel(
-        m_form.TChoice,
+        m_bank.TChoice,
         {{QStringLiteral("ChcIdx"), QStringLiteral("选项序号"), 56, Qt::AlignRight},
          {QStringLiteral("IsTrue"), QStringLiteral("正确选项"), 64, Qt::AlignLeft},
          {QStringLiteral("ChcCon"), QStringLiteral("选项内容"), 358, Qt::AlignLeft}},
         this);
     DSChoice->setObjectName(QStringLiteral("DSChoice"));
-    DBGridChoice = buildPane(m_form.PnlChoice, DSChoice, "DBGridChoice", QStringLiteral("选项"),
+    DBGridChoice = buildPane(pane, DSChoice, "DBGridChoice", QStringLiteral("选项"),
                              LabelChoice, "LabelChoice", DBNavigator2, "DBNavigator2",
-                             [this](const std::function<void()>& fn) { m_form.Guarded(fn); });
+                             [this](const std::function<void()>& fn) { m_frame.Guarded(fn); });
     // Always enabled: any number of a question's choices may be correct.
     CBTruOrFalse2 = DBGridChoice->addList({QStringLiteral("IsTrue"),
                                            {QStringLiteral("正确"), QStringLiteral("错误")},
@@ -171,15 +186,14 @@ void QuestionGrids::createChoiceGrid() {
                                            FieldToTruOrFalse,
                                            TruOrFalseToField,
                                            true});
-    m_form.SetPopupMenu(DBGridChoice, m_form.PopMenuChoice);
-    DBGridChoice->setBeforeInsert([this] { return m_form.CatchUp(); });
+    DBGridChoice->setBeforeInsert([this] { return m_navigator.CatchUp(); });
 }
 
 // --- the two refresh routines ----------------------------------------------------
 
 void QuestionGrids::RefreshQuestionView() {
-    TableCursor& questions = m_form.TQuestion;
-    TableCursor& choices = m_form.TChoice;
+    TableCursor& questions = m_bank.TQuestion;
+    TableCursor& choices = m_bank.TChoice;
     const int n = questions.recordCount();
     LabelQuestion->setText(countText(n, "道题目"));
     LabelChoice->setText(countText(choices.recordCount(), "个选项"));
@@ -189,12 +203,12 @@ void QuestionGrids::RefreshQuestionView() {
     const bool choiceQuestion = any && questions.asString(QStringLiteral("QstTyp")) != kTrueFalse;
     DSChoice->setEnabled(choiceQuestion);
     DSQuestion->setEnabled(any);
-    m_form.OnAddChoice->setEnabled(choiceQuestion);
-    m_form.OnDelQuestion->setEnabled(any);
+    m_commands.addChoice->setEnabled(choiceQuestion);
+    m_commands.delQuestion->setEnabled(any);
     if (any) {
         CBTruOrFalse->setEnabled(!choiceQuestion);
-        m_form.OnDelChoice->setEnabled(choices.recordCount() > 0 &&
-                                       m_form.OnAddChoice->isEnabled());
+        m_commands.delChoice->setEnabled(choices.recordCount() > 0 &&
+                                       m_commands.addChoice->isEnabled());
         const QString qstId = questions.asString(QStringLiteral("QstID"));
         const QString owner =
             choices.recNo() >= 0 ? choices.asString(QStringLiteral("QstIdx")) : QString();
@@ -209,23 +223,23 @@ void QuestionGrids::RefreshQuestionView() {
     choices.setFilter(QStringLiteral("QstIdx < 0"));
     choices.open();
     DSChoice->setEnabled(false);
-    m_form.OnAddChoice->setEnabled(false);
-    m_form.OnDelChoice->setEnabled(false);
+    m_commands.addChoice->setEnabled(false);
+    m_commands.delChoice->setEnabled(false);
     CBTruOrFalse->setEnabled(true);
 }
 
 void QuestionGrids::RefreshChoiceView() {
-    const int m = m_form.TChoice.recordCount();
+    const int m = m_bank.TChoice.recordCount();
     DSChoice->setEnabled(m > 0);
     // The choice grid itself is never disabled.
-    m_form.OnDelChoice->setEnabled(m > 0 && DBGridChoice->isEnabled());
+    m_commands.delChoice->setEnabled(m > 0 && DBGridChoice->isEnabled());
     LabelChoice->setText(countText(m, "个选项"));
 }
 
 // --- commands ----------------------------------------------------------------------
 
 void QuestionGrids::OnAddQustionExecute() {
-    TableCursor& questions = m_form.TQuestion;
+    TableCursor& questions = m_bank.TQuestion;
     if (!questions.isOpen())
         return; // no paper bank yet
     questions.insert();
@@ -251,12 +265,12 @@ void QuestionGrids::OnAddQustionExecute() {
 }
 
 void QuestionGrids::OnDelQuestionExecute() {
-    if (!m_form.TQuestion.isEmpty())
-        m_form.TQuestion.remove();
+    if (!m_bank.TQuestion.isEmpty())
+        m_bank.TQuestion.remove();
 }
 
 void QuestionGrids::OnAddChoiceExecute() {
-    TableCursor& choices = m_form.TChoice;
+    TableCursor& choices = m_bank.TChoice;
     if (!choices.isOpen())
         return;
     choices.insert();
@@ -266,22 +280,22 @@ void QuestionGrids::OnAddChoiceExecute() {
 }
 
 void QuestionGrids::OnDelChoiceExecute() {
-    if (m_form.TChoice.isEmpty())
+    if (m_bank.TChoice.isEmpty())
         return;
-    m_form.TChoice.remove();
+    m_bank.TChoice.remove();
     RefreshChoiceView();
 }
 
 // --- cursor handlers -----------------------------------------------------------------
 
 void QuestionGrids::TQuestionBeforeClose() {
-    m_form.TQuestion.suspendViews();
-    m_form.TChoice.close();
+    m_bank.TQuestion.suspendViews();
+    m_bank.TChoice.close();
 }
 
 void QuestionGrids::TQuestionAfterOpen() {
-    m_form.TChoice.open();
-    m_form.TQuestion.resumeViews();
+    m_bank.TChoice.open();
+    m_bank.TQuestion.resumeViews();
     RefreshQuestionView();
 }
 
@@ -290,19 +304,19 @@ void QuestionGrids::TQuestionAfterPost() {
 }
 
 void QuestionGrids::TQuestionAfterScroll() {
-    if (m_form.TQuestion.recNo() >= 0)
-        m_form.CurQstID = m_form.TQuestion.asInteger(QStringLiteral("QstID"));
+    if (m_bank.TQuestion.recNo() >= 0)
+        m_bank.CurQstID = m_bank.TQuestion.asInteger(QStringLiteral("QstID"));
     RefreshQuestionView();
 }
 
 void QuestionGrids::TChoiceAfterOpen() {
-    m_form.TChoice.resumeViews();
+    m_bank.TChoice.resumeViews();
     RefreshChoiceView();
 }
 
 void QuestionGrids::TChoiceBeforeClose() {
-    m_form.TChoice.suspendViews();
-    m_form.OnDelChoice->setEnabled(false);
+    m_bank.TChoice.suspendViews();
+    m_commands.delChoice->setEnabled(false);
 }
 
 void QuestionGrids::TChoiceAfterDelete() {
@@ -311,7 +325,7 @@ void QuestionGrids::TChoiceAfterDelete() {
 
 void QuestionGrids::TChoiceAfterScroll() {
     // The current choice is normally being edited, so leaving a column posts it.
-    TableCursor& choices = m_form.TChoice;
+    TableCursor& choices = m_bank.TChoice;
     if (DSChoice->isEnabled() && choices.state() == CursorState::Browse && choices.recNo() >= 0)
         choices.edit();
 }
@@ -320,17 +334,17 @@ void QuestionGrids::TChoiceAfterScroll() {
 
 void QuestionGrids::OnInsertImageUpdate() {
     // Also only while a paper is selected, whose question it can be.
-    m_form.OnInsertImage->setEnabled(DBGridQuestion->currentColumn() ==
+    m_commands.insertImage->setEnabled(DBGridQuestion->currentColumn() ==
                                          DSQuestion->columnOf(QStringLiteral("QstCon")) &&
-                                     m_form.OnAddQustion->isEnabled());
+                                     m_commands.addQuestion->isEnabled());
 }
 
 void QuestionGrids::OnInsertImageChcUpdate() {
     // Also only where the teacher sees the choice, or may add one: never into
     // the hidden choices of a true/false question or with no question at all.
-    m_form.OnInsertImageChc->setEnabled(DBGridChoice->currentColumn() ==
+    m_commands.insertImageChc->setEnabled(DBGridChoice->currentColumn() ==
                                             DSChoice->columnOf(QStringLiteral("ChcCon")) &&
-                                        (DSChoice->isEnabled() || m_form.OnAddChoice->isEnabled()));
+                                        (DSChoice->isEnabled() || m_commands.addChoice->isEnabled()));
 }
 
 void QuestionGrids::OnInsertImageExecute() {
@@ -343,13 +357,13 @@ void QuestionGrids::OnInsertImageChcExecute() {
 
 void QuestionGrids::insertPicture(RecordGrid* grid, const QString& field) {
     const QString chosen = Prompts::instance().openPicture(
-        &m_form, QStringLiteral("插入图片文件"), pictureFileTypes(), TMainForm::ExeFolder());
+        m_frame.FrameWidget(), QStringLiteral("插入图片文件"), pictureFileTypes(), ProgramFiles::ExeFolder());
     if (chosen.isEmpty())
         return;
-    const PictureCopy copy = copyIntoPicturesFolder(chosen, TMainForm::PicturesFolder());
+    const PictureCopy copy = copyIntoPicturesFolder(chosen, ProgramFiles::PicturesFolder());
     // The tag goes in all the same; the teacher is told the page will lack the picture.
     if (!copy.failure.isEmpty())
-        m_form.AddMessage(copy.failure);
+        m_frame.AddMessage(copy.failure);
     if (grid->currentColumn() != grid->source().columnOf(field))
         return;
     TableCursor* cursor = grid->source().cursor();

@@ -2,25 +2,41 @@
 
 #include <QObject>
 
+class QAction;
 class QComboBox;
 class QLabel;
-class TMainForm;
+class QWidget;
 
 namespace tess {
 
 class CursorTableModel;
+class Frame;
+class PaperBank;
+class PaperNavigator;
 class RecordGrid;
 class RecordNavigator;
 
-// The right-hand side of the main window: the question grid over the question
+// The commands the grids carry out; the window keeps them in its menus.
+struct GridCommands {
+    QAction* addQuestion = nullptr;    // OnAddQustion
+    QAction* delQuestion = nullptr;    // OnDelQuestion
+    QAction* addChoice = nullptr;      // OnAddChoice
+    QAction* delChoice = nullptr;      // OnDelChoice
+    QAction* insertImage = nullptr;    // OnInsertImage
+    QAction* insertImageChc = nullptr; // OnInsertImageChc
+};
+
+// The right-hand side of the window: the question grid over the question
 // cursor and the choice grid over the choice cursor, with their status strips,
-// in-cell lists and commands. The choice cursor follows the current question.
-// Owned by the main window; it builds itself into the question and choice panes.
+// in-cell lists and commands. The choice cursor follows the current question,
+// the question grid the navigator's list. It builds itself into the question
+// and choice panes it is given.
 class QuestionGrids : public QObject {
     Q_OBJECT
 
 public:
-    explicit QuestionGrids(TMainForm& form);
+    QuestionGrids(Frame& frame, PaperBank& bank, PaperNavigator& navigator,
+                  const GridCommands& commands, QWidget* questionPane, QWidget* choicePane);
 
     // Status texts, the data sources, the commands and the choice cursor's
     // filter after the question cursor opened, posted or moved.
@@ -41,8 +57,10 @@ public:
     RecordNavigator* DBNavigator2 = nullptr;
 
 private:
-    void createQuestionGrid();
-    void createChoiceGrid();
+    void createQuestionGrid(QWidget* pane);
+    void createChoiceGrid(QWidget* pane);
+    // The question side while the navigator lists papers or none.
+    void PapersListed(bool any);
     void OnAddQustionExecute();
     void OnDelQuestionExecute();
     void OnAddChoiceExecute();
@@ -63,7 +81,10 @@ private:
     // the text field of the grid's current record.
     void insertPicture(RecordGrid* grid, const QString& field);
 
-    TMainForm& m_form;
+    Frame& m_frame;
+    PaperBank& m_bank;
+    PaperNavigator& m_navigator;
+    GridCommands m_commands;
 };
 
 } // namespace tess

@@ -6,12 +6,10 @@ list(APPEND TESS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/pictures.cpp
   ${CMAKE_CURRENT_LIST_DIR}/truorfalse.cpp)
 list(APPEND TESS_GUI_SOURCES
-  ${CMAKE_CURRENT_LIST_DIR}/exchangecommands.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/mainform_catchup.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/mainform_navigator.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/mainform_numbering.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/mainform_papers.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/catchup.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/papercommands.cpp
   ${CMAKE_CURRENT_LIST_DIR}/paperlistmodel.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/papernavigator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/questiongrids.cpp
   ${CMAKE_CURRENT_LIST_DIR}/recordgrid.cpp
   ${CMAKE_CURRENT_LIST_DIR}/recordnavigator.cpp

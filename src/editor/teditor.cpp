@@ -1,6 +1,6 @@
 #include "editor/teditor.h"
 
-#include "app/prompts.h"
+#include "frame/prompts.h"
 #include "store/query.h"
 #include "store/tablecursor.h"
 

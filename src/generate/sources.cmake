@@ -1,5 +1,5 @@
 # Paper generation: the check, the page writer with its grader script and the
-# publishing steps are UI-free; only the main window's methods need widgets.
+# publishing steps are UI-free; only the window command needs widgets.
 list(APPEND TESS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/generateerror.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pagepaths.cpp
@@ -8,4 +8,4 @@ list(APPEND TESS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/publish.cpp
   ${CMAKE_CURRENT_LIST_DIR}/publishedpages.cpp
   ${CMAKE_SOURCE_DIR}/resources/generate.qrc)
-list(APPEND TESS_GUI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/mainform_generate.cpp)
+list(APPEND TESS_GUI_SOURCES ${CMAKE_CURRENT_LIST_DIR}/publishcommands.cpp)

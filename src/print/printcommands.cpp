@@ -1,9 +1,12 @@
 #include "print/printcommands.h"
 
-#include "app/tmainform.h"
-#include "editor/paperlistmodel.h"
+#include "bank/paperbank.h"
+#include "editor/papernavigator.h"
+#include "frame/frame.h"
+#include "frame/prompts.h"
 #include "print/paperlayout.h"
 #include "print/printedpaper.h"
+#include "settings/programfiles.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -36,7 +39,7 @@ struct PrintCommands::Job {
         print::PrintOptions options;
         options.answerKey = answerKey;
         options.choiceNumbers = choice.choiceNumbers;
-        options.picturesFolder = TMainForm::PicturesFolder();
+        options.picturesFolder = ProgramFiles::PicturesFolder();
         return options;
     }
     // The paper, then the key when it was asked for.
@@ -259,62 +262,39 @@ QString pagesText(int pages) {
 
 } // namespace
 
-PrintCommands::PrintCommands(TMainForm& form) : QObject(&form), m_form(form) {
-    const auto make = [&form](const char* name, const QString& text, const QString& hint) {
-        auto* action = new QAction(text, &form);
-        action->setObjectName(QLatin1String(name));
-        action->setStatusTip(hint);
-        action->setToolTip(hint);
-        return action;
-    };
-    OnPrintPreview = make("OnPrintPreview", QStringLiteral("打印预览..."),
-                          QStringLiteral("在屏幕上查看选中的试卷印在纸上的样子"));
-    OnPrint = make("OnPrint", QStringLiteral("打印..."), QStringLiteral("打印选中的试卷"));
-    OnExportPdf = make("OnExportPdf", QStringLiteral("导出 PDF..."),
-                       QStringLiteral("把选中的试卷 (可带答案) 导出为 PDF 文件"));
-    const QList<QAction*> mine{OnPrintPreview, OnPrint, OnExportPdf};
-
-    // After the exchange with other tools, in a group of their own, before the exit.
-    QAction* before = nullptr;
-    for (QAction* entry : form.MenuFile->actions())
-        if (entry->isSeparator()) {
-            before = entry;
-            break;
-        }
-    form.MenuFile->insertSeparator(before);
-    form.MenuFile->insertActions(before, mine);
-    form.PopMenuPaper->addSeparator();
-    form.PopMenuPaper->addActions(mine);
-
-    form.ConnectBankCommand(OnPrintPreview, [this] { OnPrintPreviewExecute(); });
-    form.ConnectBankCommand(OnPrint, [this] { OnPrintExecute(); });
-    form.ConnectBankCommand(OnExportPdf, [this] { OnExportPdfExecute(); });
-    for (QAction* action : mine)
-        form.SetUpdateRule(
-            action, [this, action] { action->setEnabled(m_form.SelectedPaper().has_value()); });
+PrintCommands::PrintCommands(Frame& frame, PaperBank& bank, PaperNavigator& navigator,
+                             const PrintActions& actions, QObject* parent)
+    : QObject(parent), m_frame(frame), m_bank(bank), m_navigator(navigator) {
+    frame.ConnectBankCommand(actions.preview, [this] { OnPrintPreviewExecute(); });
+    frame.ConnectBankCommand(actions.print, [this] { OnPrintExecute(); });
+    frame.ConnectBankCommand(actions.exportPdf, [this] { OnExportPdfExecute(); });
+    for (QAction* action : {actions.preview, actions.print, actions.exportPdf})
+        frame.SetUpdateRule(action, [this, action] {
+            action->setEnabled(m_navigator.SelectedPaper().has_value());
+        });
 }
 
 PrintCommands::~PrintCommands() = default;
 
 std::optional<PrintCommands::Job> PrintCommands::prepare(const QString& doing) {
-    const std::optional<PaperEntry> entry = m_form.SelectedPaper();
+    const std::optional<PaperEntry> entry = m_navigator.SelectedPaper();
     if (!entry) {
-        m_form.AddMessage(
+        m_frame.AddMessage(
             QStringLiteral("错误: 没有选中的试卷, 请先在试卷列表中选择要%1的试卷.").arg(doing));
         return std::nullopt;
     }
     // What the teacher has just typed belongs on the paper.
-    m_form.TQuestion.checkBrowseMode();
-    m_form.TChoice.checkBrowseMode();
+    m_bank.TQuestion.checkBrowseMode();
+    m_bank.TChoice.checkBrowseMode();
     Job job;
     try {
-        job.paper = print::readPrintedPaper(m_form.Conn, entry->papId);
+        job.paper = print::readPrintedPaper(m_bank.Conn, entry->papId);
     } catch (const print::PrintError& e) {
-        m_form.AddMessage(QStringLiteral("错误: ") + e.message());
+        m_frame.AddMessage(QStringLiteral("错误: ") + e.message());
         return std::nullopt;
     }
     const std::optional<PrintChoice> choice =
-        Prompts::instance().printOptions(&m_form, m_lastChoice);
+        PrintPrompts::instance().printOptions(m_frame.FrameWidget(), m_lastChoice);
     if (!choice)
         return std::nullopt;
     m_lastChoice = *choice;
@@ -324,10 +304,10 @@ std::optional<PrintCommands::Job> PrintCommands::prepare(const QString& doing) {
 
 void PrintCommands::reportMissingPictures(const QStringList& names) {
     for (const QString& name : names)
-        m_form.AddMessage(
+        m_frame.AddMessage(
             QStringLiteral("警告: 找不到图片 %1, 打印时以标有文件名的方框代替. 请把图片放进文件夹 "
                            "%2 后再打印.")
-                .arg(name, native(TMainForm::PicturesFolder())));
+                .arg(name, native(ProgramFiles::PicturesFolder())));
 }
 
 void PrintCommands::OnPrintPreviewExecute() {
@@ -341,29 +321,29 @@ void PrintCommands::OnPrintPreviewExecute() {
     {
         // Laid out before the preview opens, so that a long paper can be
         // cancelled without an empty preview.
-        ProgressBox box(&m_form, documents.documentCount());
+        ProgressBox box(m_frame.FrameWidget(), documents.documentCount());
         if (!documents.layOut(printer.pageLayout(), box)) {
-            m_form.AddMessage(QStringLiteral("已取消打印预览."));
+            m_frame.AddMessage(QStringLiteral("已取消打印预览."));
             return;
         }
     }
     reportMissingPictures(documents.missingPictures());
 
-    QPrintPreviewDialog preview(&printer, &m_form);
+    QPrintPreviewDialog preview(&printer, m_frame.FrameWidget());
     preview.setObjectName(QStringLiteral("PrintPreview"));
     preview.setAccessibleName(QStringLiteral("打印预览"));
     preview.setWindowTitle(QStringLiteral("打印预览 - ") + print::plainPaperName(job->paper.name));
-    preview.resize(m_form.size().expandedTo(QSize(900, 700)));
+    preview.resize(m_frame.FrameWidget()->size().expandedTo(QSize(900, 700)));
     explainPreviewTools(preview);
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
             [this, &documents, &preview](QPrinter* device) {
                 // The preview repaints inside its own event loop.
-                m_form.Guarded([&] {
+                m_frame.Guarded([&] {
                     ProgressBox box(&preview, documents.documentCount() + 1);
                     // Another paper size or orientation chosen in the preview.
                     // A preview with only some of the pages would mislead: it closes.
                     const auto cancel = [this, &preview] {
-                        m_form.AddMessage(QStringLiteral("已取消, 打印预览已关闭."));
+                        m_frame.AddMessage(QStringLiteral("已取消, 打印预览已关闭."));
                         QMetaObject::invokeMethod(&preview, &QDialog::reject, Qt::QueuedConnection);
                     };
                     if (!documents.laidOutFor(device->pageLayout()) &&
@@ -379,11 +359,11 @@ void PrintCommands::OnPrintPreviewExecute() {
                     if (painted == Documents::Painted::Cancelled)
                         cancel();
                     else if (painted == Documents::Painted::Refused)
-                        m_form.AddMessage(QStringLiteral(
+                        m_frame.AddMessage(QStringLiteral(
                             "错误: 打印机拒绝打印, 请检查打印机是否连接好, 然后再试."));
                 });
             });
-    Prompts::instance().printPreview(preview);
+    PrintPrompts::instance().printPreview(preview);
 }
 
 void PrintCommands::OnPrintExecute() {
@@ -393,12 +373,12 @@ void PrintCommands::OnPrintExecute() {
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageLayout(print::defaultPageLayout());
     printer.setDocName(print::plainPaperName(job->paper.name));
-    if (!Prompts::instance().printDialog(&m_form, printer))
+    if (!PrintPrompts::instance().printDialog(m_frame.FrameWidget(), printer))
         return;
     Documents documents(job->documents(), job->paper);
-    ProgressBox box(&m_form, documents.documentCount() + 1);
+    ProgressBox box(m_frame.FrameWidget(), documents.documentCount() + 1);
     if (!documents.layOut(printer.pageLayout(), box)) {
-        m_form.AddMessage(QStringLiteral("已取消打印, 没有打印任何一页."));
+        m_frame.AddMessage(QStringLiteral("已取消打印, 没有打印任何一页."));
         return;
     }
     reportMissingPictures(documents.missingPictures());
@@ -411,10 +391,10 @@ void PrintCommands::OnPrintExecute() {
         if (!toFile.isEmpty()) {
             // Only some of the pages are in it.
             QFile::remove(toFile);
-            m_form.AddMessage(QStringLiteral("已取消打印, 没有写入文件 %1.").arg(native(toFile)));
+            m_frame.AddMessage(QStringLiteral("已取消打印, 没有写入文件 %1.").arg(native(toFile)));
         } else {
             // The system's print queue cannot take back pages once given.
-            m_form.AddMessage(
+            m_frame.AddMessage(
                 pages > 0 ? QStringLiteral("已停止打印: 已送到打印机的前 %1 页仍会印出, "
                                            "其余的没有送出. 如不需要, 请在系统的打印队列中删除.")
                                 .arg(pages)
@@ -423,7 +403,7 @@ void PrintCommands::OnPrintExecute() {
         return;
     }
     if (painted == Documents::Painted::Refused) {
-        m_form.AddMessage(
+        m_frame.AddMessage(
             toFile.isEmpty()
                 ? QStringLiteral("错误: 打印机 %1 拒绝打印, 请检查打印机是否连接好, 然后再试.")
                       .arg(printer.printerName())
@@ -431,7 +411,7 @@ void PrintCommands::OnPrintExecute() {
                       .arg(native(toFile)));
         return;
     }
-    m_form.AddMessage(toFile.isEmpty() ? QStringLiteral("试卷 \"%1\" 已送到打印机 %2 (%3 页).")
+    m_frame.AddMessage(toFile.isEmpty() ? QStringLiteral("试卷 \"%1\" 已送到打印机 %2 (%3 页).")
                                              .arg(job->paper.name, printer.printerName())
                                              .arg(pages)
                                        : QStringLiteral("试卷 \"%1\" 已打印到文件 %2 (%3 页).")
@@ -443,8 +423,8 @@ void PrintCommands::OnExportPdfExecute() {
     const std::optional<Job> job = prepare(QStringLiteral("导出"));
     if (!job)
         return;
-    QString path = Prompts::instance().saveFile(&m_form, FileDialogKind::Pdf,
-                                                TMainForm::ExeFolder() + QLatin1Char('/') +
+    QString path = Prompts::instance().saveFile(m_frame.FrameWidget(), FileDialogKind::Pdf,
+                                                ProgramFiles::ExeFolder() + QLatin1Char('/') +
                                                     suggestedFileName(job->paper.name),
                                                 QStringLiteral("PDF 文件(*.pdf)|*.pdf"));
     if (path.isEmpty())
@@ -462,14 +442,14 @@ void PrintCommands::OnExportPdfExecute() {
         if (QFileInfo::exists(file.path))
             existing << native(file.path);
     if (!existing.isEmpty() &&
-        !m_form.AskYesNo(QStringLiteral("下列文件已经存在:\n%1\n\n要用新导出的 PDF 替换吗?")
+        !m_frame.AskYesNo(QStringLiteral("下列文件已经存在:\n%1\n\n要用新导出的 PDF 替换吗?")
                              .arg(existing.join(QLatin1Char('\n')))))
         return;
 
     print::PdfResult result;
     {
         // One part of the bar, and its label, for each file.
-        ProgressBox box(&m_form, int(files.size()));
+        ProgressBox box(m_frame.FrameWidget(), int(files.size()));
         result = print::writePaperPdfs(job->paper, files, [&](int done, int total) {
             const int each = std::max(1, total / int(files.size()));
             const int part = std::min(done / each, int(files.size()) - 1);
@@ -479,11 +459,11 @@ void PrintCommands::OnExportPdfExecute() {
     }
     // A cancel that comes after the last file is written is too late to count.
     if (result.cancelled) {
-        m_form.AddMessage(QStringLiteral("已取消导出 PDF, 没有写入任何文件."));
+        m_frame.AddMessage(QStringLiteral("已取消导出 PDF, 没有写入任何文件."));
         return;
     }
     if (!result.error.isEmpty()) {
-        m_form.AddMessage(QStringLiteral("错误: %1 没有导出任何文件.").arg(result.error));
+        m_frame.AddMessage(QStringLiteral("错误: %1 没有导出任何文件.").arg(result.error));
         return;
     }
     QStringList written;
@@ -495,7 +475,7 @@ void PrintCommands::OnExportPdfExecute() {
                        .arg(what, pagesText(result.pages.value(i)), native(files[i].path));
     }
     reportMissingPictures(result.missingPictures);
-    m_form.AddMessage(QStringLiteral("已导出") + written.join(QStringLiteral(", ")) +
+    m_frame.AddMessage(QStringLiteral("已导出") + written.join(QStringLiteral(", ")) +
                       QLatin1Char('.'));
 }
 

@@ -1,28 +1,35 @@
 #pragma once
 
-#include "app/prompts.h"
+#include "print/printprompts.h"
 
 #include <QObject>
 #include <QString>
 #include <optional>
 
 class QAction;
-class TMainForm;
 
 namespace tess {
 
+class Frame;
+class PaperBank;
+class PaperNavigator;
+
+// The commands for printed papers; the window keeps them in its menus.
+struct PrintActions {
+    QAction* preview = nullptr;   // OnPrintPreview
+    QAction* print = nullptr;     // OnPrint
+    QAction* exportPdf = nullptr; // OnExportPdf
+};
+
 // The File menu's printed papers: the print preview, printing and a PDF,
-// each with the teacher's key if asked for. A helper the main window owns.
+// each with the teacher's key if asked for.
 class PrintCommands : public QObject {
     Q_OBJECT
 
 public:
-    explicit PrintCommands(TMainForm& form);
+    PrintCommands(Frame& frame, PaperBank& bank, PaperNavigator& navigator,
+                  const PrintActions& actions, QObject* parent);
     ~PrintCommands() override;
-
-    QAction* OnPrintPreview = nullptr;
-    QAction* OnPrint = nullptr;
-    QAction* OnExportPdf = nullptr;
 
 private:
     struct Job;
@@ -36,7 +43,9 @@ private:
     void OnPaperCommandUpdate();
     void reportMissingPictures(const QStringList& names);
 
-    TMainForm& m_form;
+    Frame& m_frame;
+    PaperBank& m_bank;
+    PaperNavigator& m_navigator;
     // Offered again next time, for as long as the program runs.
     PrintChoice m_lastChoice;
 };

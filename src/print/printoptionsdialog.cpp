@@ -1,6 +1,7 @@
 #include "print/printoptionsdialog.h"
 
-#include "app/prompts.h"
+#include "frame/prompts.h"
+#include "print/printprompts.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>

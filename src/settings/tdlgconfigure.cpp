@@ -1,6 +1,6 @@
 #include "settings/tdlgconfigure.h"
 
-#include "app/prompts.h"
+#include "frame/prompts.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

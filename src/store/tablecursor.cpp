@@ -990,19 +990,19 @@ void TableCursor::appendUtf8At(int row, int columnIndex, PackedArray<char>& out)
 
 // ---- notifications --------------------------------------------------------------
 
-void TableCursor::setHandler(CursorEvent event, std::function<void()> handler) {
+void TableCursor::addHandler(CursorEvent event, std::function<void()> handler) {
     if (handler)
-        m_handlers[event] = std::move(handler);
-    else
-        m_handlers.erase(event);
+        m_handlers[event].push_back(std::move(handler));
 }
 
 void TableCursor::fire(CursorEvent event) {
     const auto it = m_handlers.find(event);
     if (it == m_handlers.end())
         return;
-    const std::function<void()> handler = it->second; // it may replace itself
-    handler();
+    // A copy: a handler may add another.
+    const std::vector<std::function<void()>> handlers = it->second;
+    for (const std::function<void()>& handler : handlers)
+        handler();
 }
 
 ViewLink TableCursor::addView(ViewListener listener) {

@@ -6,6 +6,7 @@
 #include <QVector>
 #include <functional>
 #include <map>
+#include <vector>
 #include <memory>
 
 namespace tess {
@@ -178,8 +179,9 @@ public:
     //   remove: [RowRemoving, RowRemoved, StateChange] AfterDelete, AfterScroll [DataChange]
     // A move or an insert while editing first posts or drops the record
     // (checkBrowseMode). Handlers are told also while views are suspended.
-    // An empty handler removes it.
-    void setHandler(CursorEvent event, std::function<void()> handler);
+    // An event may have several handlers (the bank's, the navigator's, the
+    // grids'); they run in the order they were added.
+    void addHandler(CursorEvent event, std::function<void()> handler);
 
     // Posts a changed record and drops an unchanged one's edit state, as any
     // move does; views are asked for their typed text first.
@@ -223,7 +225,7 @@ private:
     int m_suspend = 0;
     qint64 m_readVersion = -1; // the bank's data version when the rows were read
     Impl* m_impl = nullptr;
-    std::map<CursorEvent, std::function<void()>> m_handlers;
+    std::map<CursorEvent, std::vector<std::function<void()>>> m_handlers;
     std::shared_ptr<ViewLink::Views> m_views;
 };
 

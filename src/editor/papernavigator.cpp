@@ -1,7 +1,9 @@
-// The main window's paper navigator: the category filter, the paper list and
-// the information panel, and how the selected paper drives the question cursor.
-#include "app/tmainform.h"
-#include "editor/paperlistmodel.h"
+// The paper navigator: the category filter, the paper list and the
+// information panel, and how the selected paper drives the question cursor.
+#include "editor/papernavigator.h"
+
+#include "bank/paperbank.h"
+#include "frame/frame.h"
 
 #include <QAction>
 #include <QApplication>
@@ -80,13 +82,60 @@ QFont listFont() {
 
 } // namespace
 
-void TMainForm::createNavigator() {
-    QPapCtg.setSql(QStringLiteral("select distinct PapCtg from paper where PapCtg is not null"));
+namespace tess {
 
-    auto* layout = qobject_cast<QVBoxLayout*>(PnlLeft->layout());
-    Q_ASSERT(layout);
+PaperNavigator::PaperNavigator(Frame& frame, PaperBank& bank, const PaperCommands& commands,
+                               QWidget* parent)
+    : QWidget(parent), m_frame(frame), m_bank(bank), m_commands(commands) {
+    setObjectName(QStringLiteral("PnlLeft"));
+    setAutoFillBackground(true);
+    setPalette(QApplication::palette());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_bank.QPapCtg.setSql(
+        QStringLiteral("select distinct PapCtg from paper where PapCtg is not null"));
+    m_bank.shownCategory = [this] { return ShownCategory(); };
+    createPanel();
 
-    CBPaperClass = new QComboBox(PnlLeft);
+    connect(CBPaperClass, &QComboBox::activated, this,
+            [this] { m_frame.Guarded([this] { CBPaperClassChange(); }); });
+    connect(ListView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                // Every entry whose state changed, the one losing it first.
+                for (const QItemSelection* change : {&deselected, &selected})
+                    for (const QModelIndex& index : change->indexes())
+                        m_frame.Guarded([this, row = index.row()] { ListViewSelectItem(row); });
+            });
+    // Anywhere on the list, also below the last entry.
+    new EventHook(ListView->viewport(), [this](QEvent* event) {
+        if (event->type() == QEvent::MouseButtonDblClick)
+            m_frame.Guarded([this] { ListViewDblClick(); });
+    });
+
+    TableCursor& paper = m_bank.TPaper;
+    paper.addHandler(CursorEvent::BeforeClose, [this] { TPaperBeforeClose(); });
+    paper.addHandler(CursorEvent::AfterOpen, [this] { TPaperAfterOpen(); });
+    m_paperView = paper.addView([this](ViewChange change, int) {
+        if (change == ViewChange::Detached || change == ViewChange::UpdateRecord)
+            return;
+        ShowPaperInfo();
+        if (change == ViewChange::DataChange)
+            DSPaperDataChange();
+    });
+
+    m_frame.ConnectBankCommand(m_commands.newPaper, [this] { OnNewPaperExecute(); });
+    m_frame.ConnectBankCommand(m_commands.editPaper, [this] { OnEditPaperExecute(); });
+    m_frame.ConnectBankCommand(m_commands.delPaper, [this] { OnDelPaperExecute(); });
+    m_frame.ConnectBankCommand(m_commands.delAllPaper, [this] { OnDelAllPaperExecute(); });
+    m_frame.ConnectBankCommand(m_commands.delAllQuestion, [this] { OnDelAllQuestionExecute(); });
+    m_commands.delPaper->setEnabled(false);
+}
+
+void PaperNavigator::createPanel() {
+    auto* layout = static_cast<QVBoxLayout*>(this->layout());
+
+    CBPaperClass = new QComboBox(this);
     CBPaperClass->setObjectName(QStringLiteral("CBPaperClass"));
     CBPaperClass->setAccessibleName(QStringLiteral("试卷类别"));
     CBPaperClass->setEditable(false);
@@ -95,7 +144,7 @@ void TMainForm::createNavigator() {
     layout->addWidget(CBPaperClass);
 
     PaperListModel = new tess::PaperListModel(this);
-    ListView = new QListView(PnlLeft);
+    ListView = new QListView(this);
     ListView->setObjectName(QStringLiteral("ListView"));
     ListView->setAccessibleName(QStringLiteral("试卷列表"));
     ListView->setModel(PaperListModel);
@@ -114,7 +163,7 @@ void TMainForm::createNavigator() {
     ListView->setPalette(palette);
     layout->addWidget(ListView, 1);
 
-    auto* info = new QFrame(PnlLeft);
+    auto* info = new QFrame(this);
     info->setObjectName(QStringLiteral("PnlPaperInfo"));
     info->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     info->setFixedHeight(84);
@@ -153,111 +202,75 @@ void TMainForm::createNavigator() {
     // The pane is cut rather than holding the work area open when the window
     // is made very low.
     ListView->setMinimumHeight(0);
-    PnlLeft->setMinimumHeight(1);
-
-    SetPopupMenu(ListView, PopMenuPaper);
-
-    connect(CBPaperClass, &QComboBox::activated, this,
-            [this] { Guarded([this] { CBPaperClassChange(); }); });
-    connect(ListView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this](const QItemSelection& selected, const QItemSelection& deselected) {
-                // Every entry whose state changed, the one losing it first.
-                for (const QItemSelection* change : {&deselected, &selected})
-                    for (const QModelIndex& index : change->indexes())
-                        Guarded([this, row = index.row()] { ListViewSelectItem(row); });
-            });
-    // Anywhere on the list, also below the last entry.
-    new EventHook(ListView->viewport(), [this](QEvent* event) {
-        if (event->type() == QEvent::MouseButtonDblClick)
-            Guarded([this] { ListViewDblClick(); });
-    });
-
-    TPaper.setHandler(tess::CursorEvent::BeforeClose, [this] { TPaperBeforeClose(); });
-    TPaper.setHandler(tess::CursorEvent::AfterOpen, [this] { TPaperAfterOpen(); });
-    m_paperView = TPaper.addView([this](tess::ViewChange change, int) {
-        if (change == tess::ViewChange::Detached || change == tess::ViewChange::UpdateRecord)
-            return;
-        ShowPaperInfo();
-        if (change == tess::ViewChange::DataChange)
-            DSPaperDataChange();
-    });
-
-    OnDelPaper->setEnabled(false);
-    OnAddQustion->setEnabled(false);
-    DBGridQuestion->setEnabled(false);
-
-    createNumbering();
-    createPaperCommands();
+    setMinimumHeight(1);
 }
 
-void TMainForm::RefreshPaperList() {
-    TQuestion.close();
-    TChoice.close();
+void PaperNavigator::RefreshPaperList() {
+    m_bank.TQuestion.close();
+    m_bank.TChoice.close();
     PaperListModel->clear();
     // Rows no other program has changed since they were read are the bank's
     // rows: at sign-in the paper cursor has only just read them. Changes of
     // this window's own that do not go through the paper cursor close it first.
-    if (TPaper.rowsOutdated()) {
-        TPaper.close();
-        TPaper.open();
+    if (m_bank.TPaper.rowsOutdated()) {
+        m_bank.TPaper.close();
+        m_bank.TPaper.open();
     }
     // Read without moving the cursor, so that no paper's questions are
     // loaded on the way; the cursor then goes to its first record.
-    tess::PaperEntries entries;
-    const int count = TPaper.recordCount();
+    PaperEntries entries;
+    const int count = m_bank.TPaper.recordCount();
     entries.reserve(count);
-    const int name = TPaper.columnIndex(QStringLiteral("PapNam"));
-    const int id = TPaper.columnIndex(QStringLiteral("PapID"));
+    const int name = m_bank.TPaper.columnIndex(QStringLiteral("PapNam"));
+    const int id = m_bank.TPaper.columnIndex(QStringLiteral("PapID"));
     for (int row = 0; row < count; ++row)
-        entries.append(TPaper.valueAt(row, id).toInt(), [&](tess::PackedArray<char>& names) {
-            TPaper.appendUtf8At(row, name, names);
+        entries.append(m_bank.TPaper.valueAt(row, id).toInt(), [&](PackedArray<char>& names) {
+            m_bank.TPaper.appendUtf8At(row, name, names);
         });
     PaperListModel->setEntries(std::move(entries));
-    TPaper.first();
+    m_bank.TPaper.first();
     // The first entry is selected below: its questions are the ones read.
     const int first = PaperListModel->papIdAt(0);
-    if (first >= 0 && first != CurPapID)
-        TQuestion.setFilter(QStringLiteral("PapIdx = ") + QString::number(first));
-    TQuestion.open();
-    TChoice.open();
+    if (first >= 0 && first != m_bank.CurPapID)
+        m_bank.TQuestion.setFilter(QStringLiteral("PapIdx = ") + QString::number(first));
+    m_bank.TQuestion.open();
+    m_bank.TChoice.open();
     if (PaperListModel->rowCount() > 0)
         SelectPaperRow(0);
     EnablePaperCommands();
     // The list shows the bank as it is now.
-    m_seenVersion = Conn.dataVersion();
+    m_seenVersion = m_bank.Conn.dataVersion();
 }
 
-void TMainForm::EnablePaperCommands() {
+void PaperNavigator::EnablePaperCommands() {
     const bool any = PaperListModel->rowCount() > 0;
-    OnDelPaper->setEnabled(any);
-    DBGridQuestion->setEnabled(any);
-    OnAddQustion->setEnabled(any);
+    m_commands.delPaper->setEnabled(any);
+    Q_EMIT papersListed(any);
 }
 
-void TMainForm::SelectPaper(const QString& papId) {
-    if (TPaper.isOpen()) {
+void PaperNavigator::SelectPaper(const QString& papId) {
+    if (m_bank.TPaper.isOpen()) {
         // The question cursor reads the paper's questions once, under the new filter.
         const QScopedValueRollback<bool> hold(m_holdQuestions, true);
-        TPaper.locate(QStringLiteral("PapID"), papId);
+        m_bank.TPaper.locate(QStringLiteral("PapID"), papId);
     }
-    TQuestion.setFilter(QStringLiteral("PapIdx = ") + papId);
+    m_bank.TQuestion.setFilter(QStringLiteral("PapIdx = ") + papId);
     // A reopening that failed before (the bank was busy) left it closed.
-    if (!TQuestion.isOpen() && TPaper.isOpen())
-        TQuestion.open();
+    if (!m_bank.TQuestion.isOpen() && m_bank.TPaper.isOpen())
+        m_bank.TQuestion.open();
 }
 
-void TMainForm::RefreshPaperClasses() {
-    const QString chosen =
-        CBPaperClass->currentIndex() > 0 ? CBPaperClass->currentText() : QString();
-    QPapCtg.close();
-    QPapCtg.open();
+void PaperNavigator::RefreshPaperClasses() {
+    const QString chosen = ShownCategory();
+    m_bank.QPapCtg.close();
+    m_bank.QPapCtg.open();
     QStringList entries{kAllPapers};
-    for (QPapCtg.first(); !QPapCtg.eof(); QPapCtg.next()) {
-        const QString category = QPapCtg.asString(QStringLiteral("PapCtg"));
+    for (m_bank.QPapCtg.first(); !m_bank.QPapCtg.eof(); m_bank.QPapCtg.next()) {
+        const QString category = m_bank.QPapCtg.asString(QStringLiteral("PapCtg"));
         if (!category.isEmpty())
             entries << category;
     }
-    QPapCtg.close();
+    m_bank.QPapCtg.close();
     CBPaperClass->clear();
     CBPaperClass->addItems(entries);
     // The category chosen before stays chosen while papers still have it, so
@@ -270,23 +283,35 @@ void TMainForm::RefreshPaperClasses() {
     }
     CBPaperClass->setCurrentIndex(0);
     if (!chosen.isEmpty())
-        TPaper.setFilter(QString());
+        m_bank.TPaper.setFilter(QString());
 }
 
-void TMainForm::CBPaperClassChange() {
+QString PaperNavigator::ShownCategory() const {
+    return CBPaperClass->currentIndex() > 0 ? CBPaperClass->currentText() : QString();
+}
+
+void PaperNavigator::Clear() {
+    PaperListModel->clear();
+    CBPaperClass->clear();
+    m_seenVersion = -1;
+    ShowPaperInfo();
+    EnablePaperCommands();
+}
+
+void PaperNavigator::CBPaperClassChange() {
     const QString text = CBPaperClass->currentText();
     const QString category = text == kAllPapers ? QString() : text;
-    TPaper.close();
+    m_bank.TPaper.close();
     if (category.isEmpty())
-        TPaper.setFilter(QString());
+        m_bank.TPaper.setFilter(QString());
     else
-        TPaper.setFilter(QStringLiteral("PapCtg = ") + tess::sqlText(category));
+        m_bank.TPaper.setFilter(QStringLiteral("PapCtg = ") + sqlText(category));
     RefreshPaperList();
 }
 
-void TMainForm::ListViewSelectItem(int row) {
+void PaperNavigator::ListViewSelectItem(int row) {
     const int papId = PaperListModel->papIdAt(row);
-    if (m_restoringSelection || row < 0 || row >= PaperListModel->rowCount() || papId == CurPapID)
+    if (m_restoringSelection || row < 0 || row >= PaperListModel->rowCount() || papId == m_bank.CurPapID)
         return;
     try {
         SelectPaper(QString::number(papId));
@@ -295,48 +320,49 @@ void TMainForm::ListViewSelectItem(int row) {
         // or a command would act on a paper the teacher does not see: go back
         // to the paper selected before, then report what failed.
         const QScopedValueRollback<bool> restoring(m_restoringSelection, true);
-        SelectPaperRow(PaperListModel->rowOf(CurPapID));
+        SelectPaperRow(PaperListModel->rowOf(m_bank.CurPapID));
         try {
-            if (TPaper.isOpen())
-                TPaper.locate(QStringLiteral("PapID"), QString::number(CurPapID));
+            if (m_bank.TPaper.isOpen())
+                m_bank.TPaper.locate(QStringLiteral("PapID"), QString::number(m_bank.CurPapID));
         } catch (...) {
             // The first failure is the one to report.
         }
         throw;
     }
-    CurPapID = papId;
+    m_bank.CurPapID = papId;
+    Q_EMIT paperSelected(papId);
 }
 
-void TMainForm::ListViewDblClick() {
-    OnEditPaper->trigger();
+void PaperNavigator::ListViewDblClick() {
+    m_commands.editPaper->trigger();
 }
 
-void TMainForm::DSPaperDataChange() {
+void PaperNavigator::DSPaperDataChange() {
     // Closed while the list is refilled; it is opened again at its end.
-    if (!TQuestion.isOpen() || m_holdQuestions)
+    if (!m_bank.TQuestion.isOpen() || m_holdQuestions)
         return;
-    TQuestion.close();
-    TQuestion.open();
+    m_bank.TQuestion.close();
+    m_bank.TQuestion.open();
 }
 
-void TMainForm::DBTextMouseMove(QLabel* label) {
+void PaperNavigator::DBTextMouseMove(QLabel* label) {
     label->setToolTip(label->text());
     label->setStatusTip(label->text());
 }
 
-void TMainForm::TPaperBeforeClose() {
-    TPaper.suspendViews();
+void PaperNavigator::TPaperBeforeClose() {
+    m_bank.TPaper.suspendViews();
 }
 
-void TMainForm::TPaperAfterOpen() {
-    TPaper.resumeViews();
+void PaperNavigator::TPaperAfterOpen() {
+    m_bank.TPaper.resumeViews();
 }
 
-void TMainForm::ShowPaperInfo() {
-    const bool current = TPaper.isOpen() && TPaper.recNo() >= 0;
+void PaperNavigator::ShowPaperInfo() {
+    const bool current = m_bank.TPaper.isOpen() && m_bank.TPaper.recNo() >= 0;
     auto show = [this, current](QLabel* label, const char* column) {
         // One line per row of the panel, whatever the text holds.
-        QString text = current ? TPaper.asString(QLatin1String(column)) : QString();
+        QString text = current ? m_bank.TPaper.asString(QLatin1String(column)) : QString();
         text.replace(QLatin1Char('\r'), QLatin1Char(' '))
             .replace(QLatin1Char('\n'), QLatin1Char(' '));
         label->setText(text);
@@ -346,20 +372,20 @@ void TMainForm::ShowPaperInfo() {
     show(DBText3, "PapSav");
 }
 
-int TMainForm::SelectedPaperRow() const {
+int PaperNavigator::SelectedPaperRow() const {
     const QModelIndexList rows = ListView->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-std::optional<tess::PaperEntry> TMainForm::SelectedPaper() const {
+std::optional<PaperEntry> PaperNavigator::SelectedPaper() const {
     const int row = SelectedPaperRow();
     if (row < 0)
         return std::nullopt;
-    return tess::PaperEntry{PaperListModel->index(row).data(Qt::DisplayRole).toString(),
+    return PaperEntry{PaperListModel->index(row).data(Qt::DisplayRole).toString(),
                             PaperListModel->papIdAt(row)};
 }
 
-void TMainForm::SelectPaperRow(int row) {
+void PaperNavigator::SelectPaperRow(int row) {
     QItemSelectionModel* selection = ListView->selectionModel();
     if (row < 0 || row >= PaperListModel->rowCount()) {
         selection->clear();
@@ -369,3 +395,5 @@ void TMainForm::SelectPaperRow(int row) {
     selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     ListView->scrollTo(index);
 }
+
+} // namespace tess

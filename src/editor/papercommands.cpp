@@ -1,85 +1,82 @@
-// The main window's paper commands: new paper, the properties dialog, and
-// the deletions of papers and questions.
-#include "app/tmainform.h"
-#include "editor/paperlistmodel.h"
+// The navigator's paper commands: new paper, the properties dialog, and the
+// deletions of papers and questions.
+#include "editor/papernavigator.h"
+
+#include "bank/paperbank.h"
 #include "editor/teditor.h"
+#include "frame/frame.h"
+#include "settings/programfiles.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QListView>
 #include <QScopedValueRollback>
 
-void TMainForm::createPaperCommands() {
-    ConnectBankCommand(OnNewPaper, [this] { OnNewPaperExecute(); });
-    ConnectBankCommand(OnEditPaper, [this] { OnEditPaperExecute(); });
-    ConnectBankCommand(OnDelPaper, [this] { OnDelPaperExecute(); });
-    ConnectBankCommand(OnDelAllPaper, [this] { OnDelAllPaperExecute(); });
-    ConnectBankCommand(OnDelAllQuestion, [this] { OnDelAllQuestionExecute(); });
-}
+namespace tess {
 
-void TMainForm::OnNewPaperExecute() {
-    if (!TPaper.isOpen())
-        TPaper.open();
-    const bool listed = PaperListModel->rowCount() == TPaper.recordCount() &&
-                        (TPaper.filter().isEmpty() || CBPaperClass->currentIndex() > 0);
+void PaperNavigator::OnNewPaperExecute() {
+    if (!m_bank.TPaper.isOpen())
+        m_bank.TPaper.open();
+    const bool listed = PaperListModel->rowCount() == m_bank.TPaper.recordCount() &&
+                        (m_bank.TPaper.filter().isEmpty() || CBPaperClass->currentIndex() > 0);
     const int lastId = PaperListModel->papIdAt(PaperListModel->rowCount() - 1);
     {
         // The questions are read once, when the new paper is selected.
         const QScopedValueRollback<bool> hold(m_holdQuestions, true);
-        TPaper.insert();
+        m_bank.TPaper.insert();
         try {
-            TPaper.post();
+            m_bank.TPaper.post();
         } catch (...) {
             // Nothing the user typed is in it: drop it rather than leave the
             // cursor stuck on a record that cannot be stored.
-            TPaper.cancel();
+            m_bank.TPaper.cancel();
             throw;
         }
     }
     // The new paper by its own identifier: another program may have added one after it.
-    const int newId = TPaper.asInteger(QStringLiteral("PapID"));
+    const int newId = m_bank.TPaper.asInteger(QStringLiteral("PapID"));
     // While the list shows the cursor's rows and they are still the bank's,
     // the new paper joins both in place, at the end, as it has the largest
     // identifier. Otherwise the list is read again.
-    tess::Query newest(Conn);
+    Query newest(m_bank.Conn);
     newest.setSql(QStringLiteral("select max(PapID) as maxID from paper"));
     newest.open();
-    if (listed && newId > lastId && !TPaper.rowsOutdated() &&
+    if (listed && newId > lastId && !m_bank.TPaper.rowsOutdated() &&
         newest.asInteger(QStringLiteral("maxID")) == newId) {
-        PaperListModel->appendEntry({TPaper.asString(QStringLiteral("PapNam")), newId});
+        PaperListModel->appendEntry({m_bank.TPaper.asString(QStringLiteral("PapNam")), newId});
         EnablePaperCommands();
         // A paper taking the identifier of the one deleted last is selected
         // already: its questions (gone with the trim) are read again here.
-        if (newId == CurPapID) {
-            TQuestion.close();
-            TQuestion.open();
+        if (newId == m_bank.CurPapID) {
+            m_bank.TQuestion.close();
+            m_bank.TQuestion.open();
         }
         SelectPaperRow(PaperListModel->rowCount() - 1);
         return;
     }
-    TPaper.close();
+    m_bank.TPaper.close();
     RefreshPaperList();
     SelectPaperRow(PaperListModel->rowOf(newId));
 }
 
-void TMainForm::OnEditPaperExecute() {
+void PaperNavigator::OnEditPaperExecute() {
     // On an empty cursor this starts a new paper with its identifier and defaults.
-    TPaper.edit();
+    m_bank.TPaper.edit();
     TEditor editor(
-        TPaper, QPapCtg, ExeFolder(), [this](const std::function<void()>& fn) { Guarded(fn); },
-        this);
+        m_bank.TPaper, m_bank.QPapCtg, ProgramFiles::ExeFolder(), [this](const std::function<void()>& fn) { m_frame.Guarded(fn); },
+        m_frame.FrameWidget());
     const bool ok = editor.exec() == QDialog::Accepted;
     if (!ok)
-        TPaper.cancel();
+        m_bank.TPaper.cancel();
     // After the close box too, when a "..." button has already stored the
     // record: the navigator shows what the bank now holds.
     if (!ok && !editor.posted())
         return;
     const int remembered = SelectedPaperRow();
-    const int editedId = TPaper.asInteger(QStringLiteral("PapID"));
+    const int editedId = m_bank.TPaper.asInteger(QStringLiteral("PapID"));
     // A new category may take the paper out of the filtered list: read again.
-    if (!TPaper.filter().isEmpty())
-        TPaper.close();
+    if (!m_bank.TPaper.filter().isEmpty())
+        m_bank.TPaper.close();
     RefreshPaperClasses();
     RefreshPaperList();
     if (remembered < 0) {
@@ -94,18 +91,18 @@ void TMainForm::OnEditPaperExecute() {
     SelectPaperRow(row);
 }
 
-void TMainForm::OnDelPaperExecute() {
-    if (!TPaper.isOpen() || TPaper.isEmpty())
+void PaperNavigator::OnDelPaperExecute() {
+    if (!m_bank.TPaper.isOpen() || m_bank.TPaper.isEmpty())
         return;
-    if (!AskYesNo(QStringLiteral("删除当前试卷操作一旦被执行将不可恢复，真的要删除当前试卷吗？")))
+    if (!m_frame.AskYesNo(QStringLiteral("删除当前试卷操作一旦被执行将不可恢复，真的要删除当前试卷吗？")))
         return;
     const bool inPlace =
-        !TPaper.rowsOutdated() && PaperListModel->rowCount() == TPaper.recordCount();
-    const int row = PaperListModel->rowOf(TPaper.asInteger(QStringLiteral("PapID")));
+        !m_bank.TPaper.rowsOutdated() && PaperListModel->rowCount() == m_bank.TPaper.recordCount();
+    const int row = PaperListModel->rowOf(m_bank.TPaper.asInteger(QStringLiteral("PapID")));
     {
         // The questions are read once, for the paper selected next.
         const QScopedValueRollback<bool> hold(m_holdQuestions, true);
-        TPaper.remove();
+        m_bank.TPaper.remove();
     }
     if (!inPlace || row < 0) {
         RefreshPaperList();
@@ -120,49 +117,51 @@ void TMainForm::OnDelPaperExecute() {
     if (PaperListModel->rowCount() == 0) {
         // Nothing to select: the question cursor is read again as the list
         // refill would, under the deleted paper's filter.
-        TQuestion.close();
-        TQuestion.open();
+        m_bank.TQuestion.close();
+        m_bank.TQuestion.open();
         return;
     }
     SelectPaperRow(PaperListModel->rowCount() - 1);
 }
 
-void TMainForm::OnDelAllPaperExecute() {
-    if (!TPaper.isOpen() || TPaper.isEmpty())
+void PaperNavigator::OnDelAllPaperExecute() {
+    if (!m_bank.TPaper.isOpen() || m_bank.TPaper.isEmpty())
         return;
-    if (!AskYesNo(QStringLiteral("执行此操作，数据库中所有试卷和题目将被清空，且不能恢复!\n"
+    if (!m_frame.AskYesNo(QStringLiteral("执行此操作，数据库中所有试卷和题目将被清空，且不能恢复!\n"
                                  "真的要删除所有试卷吗?")))
         return;
     {
         // All three or none. Choices first: no deleted paper or question then
         // leaves a record behind for the orphan watch to note.
-        tess::Transaction transaction(Conn);
+        Transaction transaction(m_bank.Conn);
         for (const char* statement :
              {"delete * from choice", "delete * from question", "delete * from paper"}) {
-            CmdDelQsts.setText(QLatin1String(statement));
-            CmdDelQsts.execute();
+            m_bank.CmdDelQsts.setText(QLatin1String(statement));
+            m_bank.CmdDelQsts.execute();
         }
         transaction.commit();
     }
     // The paper cursor did not see these deletions: it reads the table again.
-    TPaper.close();
+    m_bank.TPaper.close();
     RefreshPaperList();
 }
 
-void TMainForm::OnDelAllQuestionExecute() {
-    if (!TQuestion.isOpen())
+void PaperNavigator::OnDelAllQuestionExecute() {
+    if (!m_bank.TQuestion.isOpen())
         return;
     // Without a selected entry the paper would be one the list does not show.
     if (SelectedPaperRow() < 0)
         return;
-    TQuestion.close();
-    CmdDelQsts.setText(QStringLiteral("delete * from question where papidx =") +
-                       QString::number(CurPapID));
+    m_bank.TQuestion.close();
+    m_bank.CmdDelQsts.setText(QStringLiteral("delete * from question where papidx =") +
+                       QString::number(m_bank.CurPapID));
     try {
-        CmdDelQsts.execute();
+        m_bank.CmdDelQsts.execute();
     } catch (...) {
-        TQuestion.open(); // the grid keeps showing the paper's questions
+        m_bank.TQuestion.open(); // the grid keeps showing the paper's questions
         throw;
     }
-    TQuestion.open();
+    m_bank.TQuestion.open();
 }
+
+} // namespace tess

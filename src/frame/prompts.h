@@ -7,18 +7,9 @@
 #include <map>
 #include <optional>
 
-class QPrinter;
-class QPrintPreviewDialog;
 class QWidget;
 
 namespace tess {
-
-// What the print options dialog asks before a paper is previewed, printed or
-// exported as PDF.
-struct PrintChoice {
-    bool answerKey = false;     // the key too: after the paper, or as a file of its own
-    bool choiceNumbers = false; // choices labelled with their stored numbers, not A, B, C
-};
 
 // The application title: caption of the main window and of every box.
 inline QString appTitle() {
@@ -73,12 +64,6 @@ public:
     // not such a file exists.
     QString openPicture(QWidget* parent, const QString& title, const QStringList& fileTypes,
                         const QString& startDir = QString());
-    // The print options dialog, its boxes set to initial; none when cancelled.
-    std::optional<PrintChoice> printOptions(QWidget* parent, const PrintChoice& initial = {});
-    // The system print dialog on printer; true when the teacher chose to print.
-    bool printDialog(QWidget* parent, QPrinter& printer);
-    // Runs the print preview until the teacher closes it.
-    void printPreview(QPrintPreviewDialog& dialog);
 
     // --- remembered places ---
     // The folder last chosen in a dialog of kind; empty for none.
@@ -92,24 +77,14 @@ public:
     // Answers used, in order, instead of showing the box or dialog.
     void queueYesNo(bool yes) { m_yesNo.push_back(yes); }
     void queueFile(const QString& path) { m_files.push_back(path); } // "" = cancel
-    // none = cancel
-    void queuePrintOptions(std::optional<PrintChoice> choice) { m_printOptions.push_back(choice); }
-    // Answers the print dialog: may set up the printer (an output file, say);
-    // returns whether to print.
-    void queuePrintDialog(std::function<bool(QPrinter&)> answer) {
-        m_printDialogs.push_back(std::move(answer));
-    }
-    // The preview is shown for real; look runs once it is up, and the preview
-    // is closed after it unless look closed it.
-    void queuePreview(std::function<void(QPrintPreviewDialog&)> look) {
-        m_previews.push_back(std::move(look));
-    }
     // Texts of the information and question boxes that were answered from the
     // queue or shown, oldest first.
     QStringList shownTexts() const { return m_shown; }
     void clear();
     // When set, a box with no queued answer fails the test instead of blocking.
+    // Features with dialogs of their own keep their own answers and ask this.
     void setScripted(bool scripted) { m_scripted = scripted; }
+    bool scripted() const { return m_scripted; }
 
 private:
     // The next queued file answer; none (and a failed test when scripted) without one.
@@ -124,9 +99,6 @@ private:
 
     std::deque<bool> m_yesNo;
     std::deque<QString> m_files;
-    std::deque<std::optional<PrintChoice>> m_printOptions;
-    std::deque<std::function<bool(QPrinter&)>> m_printDialogs;
-    std::deque<std::function<void(QPrintPreviewDialog&)>> m_previews;
     QStringList m_shown;
     bool m_scripted = false;
     std::map<FileDialogKind, QString> m_lastFolders;
