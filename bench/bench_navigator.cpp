@@ -2,6 +2,9 @@
 // bank (which fills the list), a refill, and a new paper selected at the end.
 // Runs on the offscreen platform: QT_QPA_PLATFORM=offscreen bench_navigator
 #include "app/tmainform.h"
+#include "bank/paperbank.h"
+#include "editor/papernavigator.h"
+#include "settings/programfiles.h"
 #include "editor/paperlistmodel.h"
 #include "store/connection.h"
 #include "store/schema.h"
@@ -16,11 +19,11 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    TMainForm::SetExecutablePath(dir.filePath(QStringLiteral("tessaloom")));
-    tess::createPaperBank(TMainForm::PaperBankPath());
+    tess::ProgramFiles::SetExecutablePath(dir.filePath(QStringLiteral("tessaloom")));
+    tess::createPaperBank(tess::ProgramFiles::PaperBankPath());
     {
         tess::Connection conn;
-        conn.setDataSource(TMainForm::PaperBankPath());
+        conn.setDataSource(tess::ProgramFiles::PaperBankPath());
         conn.open();
         conn.execute(QStringLiteral(
             "with recursive n(i) as (select 1 union all select i + 1 from n where i < 100000) "
@@ -36,10 +39,10 @@ int main(int argc, char** argv) {
     form.show();
     QApplication::processEvents();
     std::printf("open the bank and fill the list: %lld ms, %d entries\n", timer.elapsed(),
-                form.PaperListModel->rowCount());
+                form.navigator().PaperListModel->rowCount());
 
     timer.restart();
-    form.RefreshPaperList();
+    form.navigator().RefreshPaperList();
     QApplication::processEvents();
     std::printf("refill: %lld ms\n", timer.elapsed());
 
@@ -47,8 +50,8 @@ int main(int argc, char** argv) {
     form.OnNewPaper->trigger();
     QApplication::processEvents();
     std::printf("new paper, list refilled and the new entry selected: %lld ms (paper %d)\n",
-                timer.elapsed(), form.CurPapID);
-    const QString messages = form.MessageArea->toPlainText();
+                timer.elapsed(), form.bank().CurPapID);
+    const QString messages = form.findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))->toPlainText();
     if (!messages.isEmpty())
         std::printf("messages: %s\n", qPrintable(messages));
     return 0;

@@ -9,10 +9,13 @@
 // copy of them, so that the deleting steps measure the same bank each time.
 // The steps, each peak of memory and each start-up run in a child process of
 // their own (this program with a mode argument) on the offscreen platform.
-#include "app/prompts.h"
+#include "frame/prompts.h"
+#include "settings/programfiles.h"
 #include "app/tessapplication.h"
 #include "app/tformhelp.h"
 #include "app/tmainform.h"
+#include "bank/paperbank.h"
+#include "editor/papernavigator.h"
 #include "app/tpassworddlg.h"
 #include "editor/paperlistmodel.h"
 #include "generate/publish.h"
@@ -412,7 +415,7 @@ void copyBank(const QString& bank, const QString& work) {
 QString makeWorkCopy(const QString& bank, const QString& work) {
     copyBank(bank, work);
     const QString target = work + QStringLiteral("/tessaloom.mdb");
-    TMainForm::SetExecutablePath(work + QStringLiteral("/tessaloom"));
+    tess::ProgramFiles::SetExecutablePath(work + QStringLiteral("/tessaloom"));
     QDir::setCurrent(work);
     return target;
 }
@@ -420,19 +423,19 @@ QString makeWorkCopy(const QString& bank, const QString& work) {
 // A finding of the check or an error report means the step did not do the
 // work it is timed for. Clears the area for the next step.
 void checkMessages(TMainForm& form, const char* step) {
-    const QStringList lines = form.MessageArea->toPlainText().split(QLatin1Char('\n'));
+    const QStringList lines = form.findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))->toPlainText().split(QLatin1Char('\n'));
     for (const QString& line : lines)
         if (line.startsWith(QStringLiteral("错误")) || line.startsWith(QStringLiteral("警告")) ||
             line.contains(QStringLiteral("程序运行错误")))
             warn(QStringLiteral("%1: %2").arg(QLatin1String(step), line));
-    form.MessageArea->clear();
+    form.findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))->clear();
 }
 
 void selectRow(TMainForm& form, int papId) {
-    const int row = form.PaperListModel->rowOf(papId);
-    const QModelIndex index = form.PaperListModel->index(row);
-    form.ListView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    form.ListView->scrollTo(index);
+    const int row = form.navigator().PaperListModel->rowOf(papId);
+    const QModelIndex index = form.navigator().PaperListModel->index(row);
+    form.navigator().ListView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    form.navigator().ListView->scrollTo(index);
 }
 
 void expect(bool ok, const char* what) {
@@ -539,55 +542,55 @@ int runSteps(const QString& bank, const QString& work, int runs) {
         checkMessages(*form, "sign-in");
 
         result("select", timedStep([&] { selectRow(*form, worked); }));
-        expect(form->CurPapID == worked, "the paper is selected");
+        expect(form->bank().CurPapID == worked, "the paper is selected");
 
-        int before = form->TQuestion.recordCount();
+        int before = form->bank().TQuestion.recordCount();
         expect(form->OnAddQustion->isEnabled(), "new question enabled");
         result("new_question", timedStep([&] { form->OnAddQustion->trigger(); }));
-        expect(form->TQuestion.recordCount() == before + 1, "a question was added");
+        expect(form->bank().TQuestion.recordCount() == before + 1, "a question was added");
         checkMessages(*form, "new question");
 
-        for (int row = 0; row < form->TQuestion.recordCount(); ++row)
-            if (form->TQuestion.textAt(row, QStringLiteral("QstTyp")) != QStringLiteral("判断题")) {
-                form->TQuestion.moveTo(row);
+        for (int row = 0; row < form->bank().TQuestion.recordCount(); ++row)
+            if (form->bank().TQuestion.textAt(row, QStringLiteral("QstTyp")) != QStringLiteral("判断题")) {
+                form->bank().TQuestion.moveTo(row);
                 break;
             }
         settle();
-        before = form->TChoice.recordCount();
+        before = form->bank().TChoice.recordCount();
         expect(form->OnAddChoice->isEnabled(), "new choice enabled");
         result("new_choice", timedStep([&] { form->OnAddChoice->trigger(); }));
-        expect(form->TChoice.recordCount() == before + 1, "a choice was added");
+        expect(form->bank().TChoice.recordCount() == before + 1, "a choice was added");
         checkMessages(*form, "new choice");
 
-        form->TQuestion.first();
+        form->bank().TQuestion.first();
         settle();
-        before = form->TQuestion.recordCount();
+        before = form->bank().TQuestion.recordCount();
         result("del_question", timedStep([&] { form->OnDelQuestion->trigger(); }));
-        expect(form->TQuestion.recordCount() == before - 1, "a question was deleted");
+        expect(form->bank().TQuestion.recordCount() == before - 1, "a question was deleted");
         checkMessages(*form, "delete question");
 
-        before = form->PaperListModel->rowCount();
+        before = form->navigator().PaperListModel->rowCount();
         result("new_paper", timedStep([&] { form->OnNewPaper->trigger(); }));
-        expect(form->PaperListModel->rowCount() == before + 1, "a paper was added");
+        expect(form->navigator().PaperListModel->rowCount() == before + 1, "a paper was added");
         checkMessages(*form, "new paper");
 
         result("select_big", timedStep([&] { selectRow(*form, big); }));
-        expect(form->CurPapID == big, "the big paper is selected");
-        form->MessageArea->clear();
+        expect(form->bank().CurPapID == big, "the big paper is selected");
+        form->findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))->clear();
         const QString page = work + QStringLiteral("/pages/paper%1.html").arg(big);
         QFile::remove(page);
         result("publish", timedStep([&] { form->OnGenPaper->trigger(); }));
-        expect(form->MessageArea->toPlainText().contains(QStringLiteral("试卷成功生成到")) &&
+        expect(form->findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))->toPlainText().contains(QStringLiteral("试卷成功生成到")) &&
                    QFileInfo(page).size() > 0,
                "the page was written");
         checkMessages(*form, "publish");
 
         selectRow(*form, deleted);
         settle();
-        before = form->PaperListModel->rowCount();
+        before = form->navigator().PaperListModel->rowCount();
         tess::Prompts::instance().queueYesNo(true);
         result("del_paper", timedStep([&] { form->OnDelPaper->trigger(); }));
-        expect(form->PaperListModel->rowCount() == before - 1, "a paper was deleted");
+        expect(form->navigator().PaperListModel->rowCount() == before - 1, "a paper was deleted");
         checkMessages(*form, "delete paper");
         expect(tess::Prompts::instance().shownTexts().size() == 1,
                "only the delete question shown");
@@ -606,7 +609,7 @@ int runSteps(const QString& bank, const QString& work, int runs) {
 int runSignIn(const QString& work) {
     tess::Prompts::instance().setScripted(true);
     NoOpener opener;
-    TMainForm::SetExecutablePath(work + QStringLiteral("/tessaloom"));
+    tess::ProgramFiles::SetExecutablePath(work + QStringLiteral("/tessaloom"));
     QDir::setCurrent(work);
     TMainForm form;
     form.SetPageOpener(&opener);
@@ -649,9 +652,9 @@ int runPeak(const QString& bank, const QString& work) {
     NoOpener opener;
     if (bank.isEmpty()) {
         QDir().mkpath(work);
-        TMainForm::SetExecutablePath(work + QStringLiteral("/tessaloom"));
-        QFile::remove(TMainForm::PaperBankPath());
-        tess::createPaperBank(TMainForm::PaperBankPath());
+        tess::ProgramFiles::SetExecutablePath(work + QStringLiteral("/tessaloom"));
+        QFile::remove(tess::ProgramFiles::PaperBankPath());
+        tess::createPaperBank(tess::ProgramFiles::PaperBankPath());
     } else {
         makeWorkCopy(bank, work);
     }
@@ -665,12 +668,12 @@ int runPeak(const QString& bank, const QString& work) {
         watch.wait();
         std::printf("M signin %lld\n", peakKb());
         if (!bank.isEmpty()) {
-            const int big = bigPaperId(papersIn(TMainForm::PaperBankPath()));
+            const int big = bigPaperId(papersIn(tess::ProgramFiles::PaperBankPath()));
             selectRow(form, big);
             settle();
             form.OnGenPaper->trigger();
             settle();
-            expect(form.MessageArea->toPlainText().contains(QStringLiteral("试卷成功生成到")),
+            expect(form.findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))->toPlainText().contains(QStringLiteral("试卷成功生成到")),
                    "the page was written");
         }
         std::printf("M peak %lld\n", peakKb());
@@ -715,7 +718,7 @@ private:
 int runStartLogin(const QString& folder, int argc, char** argv) {
     tess::TessApplication app(argc, argv);
     QApplication::setApplicationName(tess::appTitle());
-    TMainForm::SetExecutablePath(folder + QStringLiteral("/tessaloom"));
+    tess::ProgramFiles::SetExecutablePath(folder + QStringLiteral("/tessaloom"));
     tess::Startup startup(app);
     FirstPaint watch(&startup.login());
     startup.show();

@@ -76,8 +76,8 @@ public:
     void ApplyWorkAreaHeight();
 
     // The objects the window owns, for tests and the tools that drive it.
-    tess::PaperBank& bank() { return *m_bank; }
-    tess::PaperNavigator& navigator() { return *m_navigator; }
+    tess::PaperBank& bank() const { return *m_bank; }
+    tess::PaperNavigator& navigator() const { return *m_navigator; }
     // Replaced by tests so that no browser is started.
     void SetPageOpener(tess::PageOpener* opener);
 

@@ -41,7 +41,7 @@ struct Program : AppFolder {
     }
     // Every account as "name|password" in the order stored ("name|<null>" for no password).
     QStringList accounts() const {
-        banktest::BankConnection conn(TMainForm::PaperBankPath());
+        banktest::BankConnection conn(tess::ProgramFiles::PaperBankPath());
         tess::Query q(conn);
         q.setSql(QStringLiteral("select acount, password, password is null as nopw from users "
                                 "order by rowid"));
@@ -73,10 +73,10 @@ struct Program : AppFolder {
 
     // A key pressed in the main window's paper list.
     void key(Qt::Key key) const {
-        form->ListView->setFocus();
-        QTest::keyClick(form->ListView, key);
+        form->navigator().ListView->setFocus();
+        QTest::keyClick(form->navigator().ListView, key);
     }
-    QString messages() const { return form->MessageArea->toPlainText(); }
+    QString messages() const { return messageArea(*form)->toPlainText(); }
 };
 
 QStringList listed(const TFormUsers* d) {
@@ -392,14 +392,14 @@ void TestAccounts::deleteRefusedByTheBank() {
     p.users(
         {{QStringLiteral("a"), QStringLiteral("1")}, {QStringLiteral("b"), QStringLiteral("2")}});
     QVERIFY(p.signIn(QStringLiteral("Admin"), QString()));
-    p.form->Conn.setBusyTimeout(50);
+    p.form->bank().Conn.setBusyTimeout(50);
 
     sqlite3* holder = nullptr;
     QStringList whileHeld;
     QString messagesWhileHeld;
     QStringList afterRelease;
     onNextModal<TFormUsers>([&](TFormUsers* d) {
-        QCOMPARE(sqlite3_open(TMainForm::PaperBankPath().toUtf8().constData(), &holder), SQLITE_OK);
+        QCOMPARE(sqlite3_open(tess::ProgramFiles::PaperBankPath().toUtf8().constData(), &holder), SQLITE_OK);
         QCOMPARE(sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
         QTest::mouseClick(d->Button4, Qt::LeftButton);
         whileHeld = listed(d);
@@ -483,7 +483,7 @@ void TestAccounts::changeOwnPassword() {
         QVERIFY(!d->EditName->isEnabled());
         QCOMPARE(d->focusWidget(), d->EditPassword);
         QVERIFY(d->EditPassword->text().isEmpty() && d->EditPassword2->text().isEmpty());
-        QVERIFY(p.form->TableUsers.isOpen() == false);
+        QVERIFY(p.form->bank().TableUsers.isOpen() == false);
         shown = true;
         fillAccountDialog(d, account, newPassword, confirm,
                           QTest::currentDataTag() == QByteArray("signed in in other letter case")
@@ -494,7 +494,7 @@ void TestAccounts::changeOwnPassword() {
     QVERIFY(shown);
 
     QCOMPARE(p.accounts(), after);
-    QVERIFY(!p.form->TableUsers.isOpen());
+    QVERIFY(!p.form->bank().TableUsers.isOpen());
     QVERIFY2(p.messages().isEmpty(), qPrintable(p.messages()));
     const QStringList boxes = Prompts::instance().shownTexts();
     if (goneMeanwhile) {

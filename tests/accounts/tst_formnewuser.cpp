@@ -1,5 +1,5 @@
 #include "accounts/tformnewuser.h"
-#include "app/prompts.h"
+#include "frame/prompts.h"
 #include "typing.h"
 
 #include <QLabel>

@@ -1,17 +1,34 @@
 #pragma once
 
-#include "app/prompts.h"
 #include "app/tmainform.h"
+#include "bank/paperbank.h"
 #include "bankhelpers.h"
+#include "editor/papernavigator.h"
+#include "frame/prompts.h"
+#include "print/printprompts.h"
+#include "settings/programfiles.h"
 #include "store/connection.h"
 #include "store/schema.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
+
+// A part of a window found by its object name; a missing one fails the run.
+template <typename T> T* part(const QObject& window, const char* name) {
+    T* found = window.findChild<T*>(QLatin1String(name));
+    if (!found)
+        qFatal("%s not found", name);
+    return found;
+}
+
+inline QPlainTextEdit* messageArea(const QObject& window) {
+    return part<QPlainTextEdit>(window, "MessageArea");
+}
 
 // A folder of its own holding the program's files: the executable path points
 // into it, and a fresh paper bank from the real schema lies there.
@@ -19,13 +36,14 @@ struct AppFolder {
     QTemporaryDir dir;
 
     explicit AppFolder(bool withBank = true) {
-        TMainForm::SetExecutablePath(dir.filePath(QStringLiteral("tessaloom")));
+        tess::ProgramFiles::SetExecutablePath(dir.filePath(QStringLiteral("tessaloom")));
         tess::Prompts::instance().clear();
+        tess::PrintPrompts::instance().clear();
         tess::Prompts::instance().setScripted(true);
         if (withBank)
-            banktest::freshBank(TMainForm::PaperBankPath());
+            banktest::freshBank(tess::ProgramFiles::PaperBankPath());
     }
-    ~AppFolder() { TMainForm::SetExecutablePath(QString()); }
+    ~AppFolder() { tess::ProgramFiles::SetExecutablePath(QString()); }
 
     // Runs statements on the bank (test set-up only): each commits on its
     // own, as another program's would, unless a SetupRows batch is open.
@@ -33,7 +51,7 @@ struct AppFolder {
         if (m_rows)
             m_rows->execute(statement);
         else
-            banktest::BankConnection(TMainForm::PaperBankPath()).execute(statement);
+            banktest::BankConnection(tess::ProgramFiles::PaperBankPath()).execute(statement);
     }
 
     // While it lives, the folder's sql() (and every helper built on it) goes
@@ -42,7 +60,7 @@ struct AppFolder {
     class SetupRows {
     public:
         explicit SetupRows(const AppFolder& folder)
-            : m_folder(folder), m_conn(TMainForm::PaperBankPath()), m_transaction(m_conn) {
+            : m_folder(folder), m_conn(tess::ProgramFiles::PaperBankPath()), m_transaction(m_conn) {
             m_folder.m_rows = &m_conn;
         }
         ~SetupRows() { m_folder.m_rows = nullptr; }

@@ -53,7 +53,7 @@ private Q_SLOTS:
 void TestHelpAbout::noGuide() {
     AppFolder folder;
     TMainForm form;
-    TFormHelp help(TMainForm::GuidePath());
+    TFormHelp help(tess::ProgramFiles::GuidePath());
     form.SetHelpWindow(&help);
     QVERIFY(help.isHidden());
     QCOMPARE(help.windowTitle(), QStringLiteral("使用指南"));
@@ -61,7 +61,7 @@ void TestHelpAbout::noGuide() {
     QVERIFY(help.isVisible());
     QVERIFY(help.windowState() & Qt::WindowMaximized);
     QVERIFY(help.WebBrowser1->toPlainText().isEmpty());
-    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
     QVERIFY(tess::Prompts::instance().shownTexts().isEmpty());
     QVERIFY(!(help.windowFlags() & Qt::WindowMinimizeButtonHint));
 }
@@ -84,8 +84,8 @@ void TestHelpAbout::pageDecoded_data() {
 void TestHelpAbout::pageDecoded() {
     QFETCH(QByteArray, bytes);
     AppFolder folder(false);
-    writeFile(TMainForm::GuidePath(), bytes);
-    TFormHelp help(TMainForm::GuidePath());
+    writeFile(tess::ProgramFiles::GuidePath(), bytes);
+    TFormHelp help(tess::ProgramFiles::GuidePath());
     QCOMPARE(help.WebBrowser1->toPlainText(), QStringLiteral("老师们好, 请用帐号Admin登陆"));
 }
 
@@ -93,13 +93,13 @@ void TestHelpAbout::pageDecoded() {
 void TestHelpAbout::linkedPageDecoded() {
     AppFolder folder(false);
     writeFile(
-        TMainForm::GuidePath(),
+        tess::ProgramFiles::GuidePath(),
         encode("GBK", QStringLiteral("<html><body><a href=\"more.htm\">更多</a></body></html>")));
     writeFile(
         folder.dir.filePath(QStringLiteral("more.htm")),
         encode("GBK", QStringLiteral(
                           "<html><head><meta charset=gb2312></head><body>第二页</body></html>")));
-    TFormHelp help(TMainForm::GuidePath());
+    TFormHelp help(tess::ProgramFiles::GuidePath());
     help.WebBrowser1->setSource(
         QUrl::fromLocalFile(folder.dir.filePath(QStringLiteral("more.htm"))));
     QCOMPARE(help.WebBrowser1->toPlainText(), QStringLiteral("第二页"));
@@ -109,9 +109,9 @@ void TestHelpAbout::linkedPageDecoded() {
 // read once at creation.
 void TestHelpAbout::closingKeepsThePlace() {
     AppFolder folder;
-    writeFile(TMainForm::GuidePath(), encode("GBK", longPage(QString())));
+    writeFile(tess::ProgramFiles::GuidePath(), encode("GBK", longPage(QString())));
     TMainForm form;
-    TFormHelp help(TMainForm::GuidePath());
+    TFormHelp help(tess::ProgramFiles::GuidePath());
     form.SetHelpWindow(&help);
     form.OnHelp->trigger();
     QVERIFY(QTest::qWaitForWindowExposed(&help));
@@ -122,7 +122,7 @@ void TestHelpAbout::closingKeepsThePlace() {
     bar->setValue(bar->maximum() / 2);
     const int place = bar->value();
     const QRect geometry = help.geometry();
-    writeFile(TMainForm::GuidePath(), encode("GBK", QStringLiteral("<p>换过的指南</p>")));
+    writeFile(tess::ProgramFiles::GuidePath(), encode("GBK", QStringLiteral("<p>换过的指南</p>")));
 
     QVERIFY(help.close() == false || help.isHidden());
     QVERIFY(help.isHidden());
@@ -184,8 +184,8 @@ void TestHelpAbout::aboutFromMainWindow() {
         modal = about->isModal();
         about->close();
     });
-    form.MessageArea->setFocus();
-    QTest::keyClick(form.MessageArea, Qt::Key_F2);
+    messageArea(form)->setFocus();
+    QTest::keyClick(messageArea(form), Qt::Key_F2);
     QCOMPARE(owner, &form);
     QVERIFY(modal);
     QVERIFY(form.findChildren<TAboutDlg*>().isEmpty());

@@ -117,8 +117,8 @@ std::function<void()> makeOpeningFault(const QString& fault, const QString& bank
         };
     }
     if (fault == QStringLiteral("filter")) {
-        form.TPaper.setFilter(QStringLiteral("NoSuchColumn = 1"));
-        return [&form] { form.TPaper.setFilter(QString()); };
+        form.bank().TPaper.setFilter(QStringLiteral("NoSuchColumn = 1"));
+        return [&form] { form.bank().TPaper.setFilter(QString()); };
     }
     // "text table.column": a bank whose tables take any type, as another
     // program may have made it, with a text in that integer column.
@@ -147,7 +147,7 @@ std::function<void()> makeOpeningFault(const QString& fault, const QString& bank
 
 QStringList listedPapers(const TMainForm& form) {
     QStringList names;
-    for (const tess::PaperEntry& entry : form.PaperListModel->entries())
+    for (const tess::PaperEntry& entry : form.navigator().PaperListModel->entries())
         names << entry.name;
     return names;
 }
@@ -271,12 +271,12 @@ void TestLogin::accepted() {
     QVERIFY(login.dialog.isHidden());
     QVERIFY(!login.dialog.OKBtn->isEnabled());
     QVERIFY(!login.dialog.Database.isOpen());
-    QVERIFY(login.form.Conn.isOpen());
-    QCOMPARE(login.form.Conn.dataSource(), TMainForm::PaperBankPath());
-    QVERIFY(login.form.TPaper.isOpen());
-    QVERIFY(login.form.TQuestion.isOpen());
-    QVERIFY(login.form.TChoice.isOpen());
-    QVERIFY(login.form.MessageArea->toPlainText().isEmpty());
+    QVERIFY(login.form.bank().Conn.isOpen());
+    QCOMPARE(login.form.bank().Conn.dataSource(), tess::ProgramFiles::PaperBankPath());
+    QVERIFY(login.form.bank().TPaper.isOpen());
+    QVERIFY(login.form.bank().TQuestion.isOpen());
+    QVERIFY(login.form.bank().TChoice.isOpen());
+    QVERIFY(messageArea(login.form)->toPlainText().isEmpty());
 }
 
 void TestLogin::refusedThenAccepted_data() {
@@ -304,7 +304,7 @@ void TestLogin::refusedThenAccepted() {
     QVERIFY(login.waiting());
     QCOMPARE(login.dialog.EditAcount->text(), account);
     QCOMPARE(login.dialog.EditPassword->text(), password);
-    QVERIFY(!login.form.Conn.isOpen());
+    QVERIFY(!login.form.bank().Conn.isOpen());
 
     login.type(QStringLiteral("Admin"), QString());
     QTest::mouseClick(login.dialog.OKBtn, Qt::LeftButton);
@@ -328,7 +328,7 @@ void TestLogin::engineFailure() {
     QFETCH(QString, kind);
     AppFolder folder(kind != QStringLiteral("missing") && kind != QStringLiteral("garbage") &&
                      kind != QStringLiteral("foreign"));
-    const QString bank = TMainForm::PaperBankPath();
+    const QString bank = tess::ProgramFiles::PaperBankPath();
     sqlite3* holder = nullptr;
     std::optional<Immutable> readOnly;
     if (kind == QStringLiteral("garbage")) {
@@ -391,11 +391,11 @@ void TestLogin::failureWhileOpeningBank() {
     QFETCH(QString, fault);
     QFETCH(QString, said);
     AppFolder folder;
-    const QString bank = TMainForm::PaperBankPath();
+    const QString bank = tess::ProgramFiles::PaperBankPath();
     folder.sql(
         QStringLiteral("insert into paper (PapID, PapNam, PapScr) values (1, '期中考试', 100)"));
     Login login;
-    login.form.Conn.setBusyTimeout(50);
+    login.form.bank().Conn.setBusyTimeout(50);
     const std::function<void()> removeCause = makeOpeningFault(fault, bank, login.form);
     QVERIFY2(removeCause, "the fault could not be set up");
     login.pressEnter();
@@ -410,15 +410,15 @@ void TestLogin::failureWhileOpeningBank() {
     QVERIFY(login.waiting());
     QCOMPARE(login.dialog.EditAcount->text(), QStringLiteral("Admin"));
     TMainForm& form = login.form;
-    QVERIFY(!form.Conn.isOpen());
-    QVERIFY(!form.TPaper.isOpen());
-    QVERIFY(!form.TQuestion.isOpen());
-    QVERIFY(!form.TChoice.isOpen());
-    QCOMPARE(form.PaperListModel->rowCount(), 0);
-    QCOMPARE(form.CBPaperClass->count(), 0);
-    QCOMPARE(form.CurPapID, -1);
+    QVERIFY(!form.bank().Conn.isOpen());
+    QVERIFY(!form.bank().TPaper.isOpen());
+    QVERIFY(!form.bank().TQuestion.isOpen());
+    QVERIFY(!form.bank().TChoice.isOpen());
+    QCOMPARE(form.navigator().PaperListModel->rowCount(), 0);
+    QCOMPARE(form.navigator().CBPaperClass->count(), 0);
+    QCOMPARE(form.bank().CurPapID, -1);
     QVERIFY(form.SignedInAccount().isEmpty());
-    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
 
     removeCause();
     QVERIFY(!QTest::currentTestFailed());
@@ -428,23 +428,23 @@ void TestLogin::failureWhileOpeningBank() {
              qPrintable(Prompts::instance().shownTexts().join(QLatin1Char('|'))));
     QVERIFY(form.isVisible());
     QVERIFY(login.dialog.isHidden());
-    QVERIFY(form.Conn.isOpen());
+    QVERIFY(form.bank().Conn.isOpen());
     QCOMPARE(form.SignedInAccount(), QStringLiteral("Admin"));
     QVERIFY(listedPapers(form).contains(QStringLiteral("期中考试")));
     banktest::BankConnection look(bank);
-    QCOMPARE(form.PaperListModel->rowCount(), banktest::count(look, QStringLiteral("paper")));
-    QVERIFY(form.TPaper.isOpen());
-    QVERIFY(form.TQuestion.isOpen());
-    QVERIFY(form.TChoice.isOpen());
-    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QCOMPARE(form.navigator().PaperListModel->rowCount(), banktest::count(look, QStringLiteral("paper")));
+    QVERIFY(form.bank().TPaper.isOpen());
+    QVERIFY(form.bank().TQuestion.isOpen());
+    QVERIFY(form.bank().TChoice.isOpen());
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
 }
 
 // Cancel after such a failure ends the program as before, with the bank closed.
 void TestLogin::cancelAfterFailedOpening() {
     AppFolder folder;
     Login login;
-    login.form.Conn.setBusyTimeout(50);
-    sqlite3* holder = holdWriteLock(TMainForm::PaperBankPath());
+    login.form.bank().Conn.setBusyTimeout(50);
+    sqlite3* holder = holdWriteLock(tess::ProgramFiles::PaperBankPath());
     QVERIFY(holder);
     login.pressEnter();
     sqlite3_close(holder);
@@ -456,7 +456,7 @@ void TestLogin::cancelAfterFailedOpening() {
     QCOMPARE(rejected.size(), 1);
     QVERIFY(login.dialog.isHidden());
     QVERIFY(login.form.isHidden());
-    QVERIFY(!login.form.Conn.isOpen());
+    QVERIFY(!login.form.bank().Conn.isOpen());
     QCOMPARE(Prompts::instance().shownTexts().size(), 1);
 }
 
@@ -503,7 +503,7 @@ void TestLogin::unusableCharacter() {
     QLineEdit* named =
         message == kNulInAccount ? login.dialog.EditAcount : login.dialog.EditPassword;
     QCOMPARE(named->selectedText(), named->text());
-    QVERIFY(!login.form.Conn.isOpen());
+    QVERIFY(!login.form.bank().Conn.isOpen());
 
     login.type(QStringLiteral("Admin"), QString());
     login.pressEnter();
@@ -534,7 +534,7 @@ void TestLogin::closing() {
     QVERIFY(login.dialog.isHidden());
     QVERIFY(login.form.isHidden());
     QVERIFY(Prompts::instance().shownTexts().isEmpty());
-    QVERIFY(!login.form.Conn.isOpen());
+    QVERIFY(!login.form.bank().Conn.isOpen());
 }
 
 // The banner's icon opens the About box before anybody has logged in.
@@ -569,7 +569,7 @@ void TestLogin::earlierBank() {
     QFETCH(QString, inTheWay);
     QFETCH(QString, said);
     AppFolder folder(false);
-    const QString bank = TMainForm::PaperBankPath();
+    const QString bank = tess::ProgramFiles::PaperBankPath();
     QFile schema(QFINDTESTDATA("../store/data/schema-1.sql"));
     QVERIFY(schema.open(QIODevice::ReadOnly));
     rawSql(bank, QString::fromUtf8(schema.readAll()) + inTheWay +
@@ -581,8 +581,8 @@ void TestLogin::earlierBank() {
     login.type(QStringLiteral("Admin"), QString());
     login.pressEnter();
     QVERIFY(login.form.isVisible());
-    QVERIFY2(login.form.MessageArea->toPlainText().contains(said),
-             qPrintable(login.form.MessageArea->toPlainText()));
+    QVERIFY2(messageArea(login.form)->toPlainText().contains(said),
+             qPrintable(messageArea(login.form)->toPlainText()));
     QCOMPARE(listedPapers(login.form), QStringList{QStringLiteral("期中")});
     if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
         login.form.grab().save(

@@ -160,19 +160,19 @@ void TestMainFrame::menusAndToolBar() {
     QCOMPARE(entries(form.PopMenuChoice),
              (QStringList{QStringLiteral("OnAddChoice"), QStringLiteral("OnDelChoice"), sep,
                           QStringLiteral("OnInsertImageChc")}));
-    QCOMPARE(form.PopupMenuOf(form.MessageArea), form.PopMenuMessage);
-    QCOMPARE(form.PopupMenuOf(form.PnlBottom), form.PopMenuMessage);
+    QCOMPARE(form.PopupMenuOf(messageArea(form)), form.PopMenuMessage);
+    QCOMPARE(form.PopupMenuOf(part<QWidget>(form, "PnlBottom")), form.PopMenuMessage);
     QCOMPARE(entries(form.PopMenuMessage), QStringList{QStringLiteral("ClearMessagesAction")});
 
     QStringList buttons;
-    const QList<QAction*> tools = form.ToolBar->actions();
+    const QList<QAction*> tools = part<QToolBar>(form, "ToolBar")->actions();
     for (QAction* a : tools) {
         if (a->isSeparator()) {
             buttons << sep;
             continue;
         }
         buttons << a->objectName();
-        auto* button = qobject_cast<QToolButton*>(form.ToolBar->widgetForAction(a));
+        auto* button = qobject_cast<QToolButton*>(part<QToolBar>(form, "ToolBar")->widgetForAction(a));
         QVERIFY(button);
         QCOMPARE(button->size(), QSize(83, 38));
         QVERIFY(button->autoRaise());
@@ -184,10 +184,10 @@ void TestMainFrame::menusAndToolBar() {
                           QStringLiteral("OnAddChoice"), sep, QStringLiteral("OnDelPaper"),
                           QStringLiteral("OnDelQuestion"), QStringLiteral("OnDelChoice"), sep,
                           QStringLiteral("OnGenPaper")}));
-    QCOMPARE(form.ToolBar->height(), 43);
-    QVERIFY(!form.SplitterMain->opaqueResize());
-    QVERIFY(!form.SplitterWork->opaqueResize());
-    QVERIFY(!form.SplitterRight->opaqueResize());
+    QCOMPARE(part<QToolBar>(form, "ToolBar")->height(), 43);
+    QVERIFY(!part<QSplitter>(form, "SplitterMain")->opaqueResize());
+    QVERIFY(!part<QSplitter>(form, "SplitterWork")->opaqueResize());
+    QVERIFY(!part<QSplitter>(form, "SplitterRight")->opaqueResize());
 }
 
 // Every close attempt asks; No keeps everything, Yes ends.
@@ -204,7 +204,7 @@ void TestMainFrame::exitQuestion() {
     form.ExitAction->trigger();
     QVERIFY(form.isVisible());
     QCOMPARE(ended.size(), 0);
-    QCOMPARE(form.MessageArea->toPlainText(), QStringLiteral("kept"));
+    QCOMPARE(messageArea(form)->toPlainText(), QStringLiteral("kept"));
 
     Prompts::instance().queueYesNo(true);
     form.ExitAction->trigger();
@@ -238,7 +238,7 @@ void TestMainFrame::viewToggles() {
     action->trigger();
     QVERIFY(!action->isChecked());
     QVERIFY(widget->isHidden());
-    QVERIFY(form.PnlBottom->isVisible()); // hiding a region leaves the frame in place
+    QVERIFY(part<QWidget>(form, "PnlBottom")->isVisible()); // hiding a region leaves the frame in place
     action->trigger();
     QVERIFY(action->isChecked());
     QVERIFY(widget->isVisible());
@@ -251,16 +251,16 @@ void TestMainFrame::addMessageOnHiddenArea() {
     TMainForm form;
     showForm(form);
     form.OnViewMessage->trigger();
-    QVERIFY(form.MessageArea->isHidden());
+    QVERIFY(messageArea(form)->isHidden());
     form.AddMessage(QStringLiteral("第一行"));
     form.AddMessage(QString());
     form.AddMessage(QStringLiteral("第三行"));
-    QVERIFY(form.MessageArea->isVisible());
+    QVERIFY(messageArea(form)->isVisible());
     QVERIFY(!form.OnViewMessage->isChecked());
-    QCOMPARE(form.MessageArea->toPlainText(), QStringLiteral("第一行\n\n第三行"));
+    QCOMPARE(messageArea(form)->toPlainText(), QStringLiteral("第一行\n\n第三行"));
     form.OnViewMessage->trigger();
     QVERIFY(form.OnViewMessage->isChecked());
-    QVERIFY(form.MessageArea->isVisible());
+    QVERIFY(messageArea(form)->isVisible());
 }
 
 void TestMainFrame::clearMessages() {
@@ -270,9 +270,9 @@ void TestMainFrame::clearMessages() {
     form.AddMessage(QStringLiteral("a"));
     form.AddMessage(QStringLiteral("b"));
     form.ClearMessagesAction->trigger();
-    QVERIFY(form.MessageArea->toPlainText().isEmpty());
-    QVERIFY(form.MessageArea->isVisible());
-    QVERIFY(form.MessageArea->isReadOnly());
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
+    QVERIFY(messageArea(form)->isVisible());
+    QVERIFY(messageArea(form)->isReadOnly());
 }
 
 void TestMainFrame::errorHandler_data() {
@@ -304,8 +304,8 @@ void TestMainFrame::errorHandler() {
     });
     command->trigger();
     QVERIFY(!rest);
-    QCOMPARE(form.MessageArea->toPlainText(), line);
-    QVERIFY(!form.MessageArea->isHidden());
+    QCOMPARE(messageArea(form)->toPlainText(), line);
+    QVERIFY(!messageArea(form)->isHidden());
     QVERIFY(Prompts::instance().shownTexts().isEmpty());
 }
 
@@ -316,34 +316,34 @@ void TestMainFrame::workAreaHeight() {
     TMainForm form;
     showForm(form);
     auto client = [&] { return form.height() - form.menuBar()->height(); };
-    QCOMPARE(form.WorkArea->height(), client() * 3 / 4); // before any resize
+    QCOMPARE(part<QWidget>(form, "WorkArea")->height(), client() * 3 / 4); // before any resize
     // Hiding the tool bar leaves the work area as it is; the lower area grows.
-    const int lower = form.PnlBottom->height();
+    const int lower = part<QWidget>(form, "PnlBottom")->height();
     form.OnViewToolBar->trigger();
-    QTRY_COMPARE(form.PnlBottom->height(), lower + 43);
-    QCOMPARE(form.WorkArea->height(), client() * 3 / 4);
+    QTRY_COMPARE(part<QWidget>(form, "PnlBottom")->height(), lower + 43);
+    QCOMPARE(part<QWidget>(form, "WorkArea")->height(), client() * 3 / 4);
     form.OnViewToolBar->trigger();
     for (const QSize& size : {QSize(800, 600), QSize(640, 481), QSize(1000, 900)}) {
         form.resize(size);
         QTRY_COMPARE(form.height(), size.height());
-        QCOMPARE(form.WorkArea->height(), client() * 3 / 4);
-        QVERIFY(form.PnlBottom->height() > 0);
+        QCOMPARE(part<QWidget>(form, "WorkArea")->height(), client() * 3 / 4);
+        QVERIFY(part<QWidget>(form, "PnlBottom")->height() > 0);
     }
     // A dragged boundary holds until the next resize.
-    form.SplitterMain->setSizes(
-        {100, form.SplitterMain->height() - 100 - form.SplitterMain->handleWidth()});
-    QCOMPARE(form.WorkArea->height(), 100);
+    part<QSplitter>(form, "SplitterMain")->setSizes(
+        {100, part<QSplitter>(form, "SplitterMain")->height() - 100 - part<QSplitter>(form, "SplitterMain")->handleWidth()});
+    QCOMPARE(part<QWidget>(form, "WorkArea")->height(), 100);
     form.resize(900, 700);
     QTRY_COMPARE(form.height(), 700);
-    QCOMPARE(form.WorkArea->height(), client() * 3 / 4);
+    QCOMPARE(part<QWidget>(form, "WorkArea")->height(), client() * 3 / 4);
 
     form.resize(400, 120);
     QTRY_COMPARE(form.height(), 120);
-    QCOMPARE(form.SplitterMain->sizes().value(1), 0);
+    QCOMPARE(part<QSplitter>(form, "SplitterMain")->sizes().value(1), 0);
     form.resize(700, 520);
     QTRY_COMPARE(form.height(), 520);
-    QVERIFY(form.SplitterMain->sizes().value(1) > 0);
-    QCOMPARE(form.WorkArea->height(), client() * 3 / 4);
+    QVERIFY(part<QSplitter>(form, "SplitterMain")->sizes().value(1) > 0);
+    QCOMPARE(part<QWidget>(form, "WorkArea")->height(), client() * 3 / 4);
 }
 
 void TestMainFrame::shortcutRouting_data() {
@@ -382,15 +382,15 @@ void TestMainFrame::shortcutRouting() {
     QFETCH(QString, expected);
     AppFolder folder;
     TMainForm form;
-    auto* list = new QListView(form.PnlLeft);
-    form.PnlLeft->layout()->addWidget(list);
+    auto* list = new QListView(part<QWidget>(form, "PnlLeft"));
+    part<QWidget>(form, "PnlLeft")->layout()->addWidget(list);
     form.SetPopupMenu(list, form.PopMenuPaper);
     auto* listChild = new QLineEdit(list->viewport()); // stands for an in-place editor
-    auto* grid = new QListView(form.PnlQuestion);
-    form.PnlQuestion->layout()->addWidget(grid);
+    auto* grid = new QListView(part<QWidget>(form, "PnlQuestion"));
+    part<QWidget>(form, "PnlQuestion")->layout()->addWidget(grid);
     form.SetPopupMenu(grid, form.PopMenuQuestion);
-    auto* field = new QLineEdit(form.PnlChoice);
-    form.PnlChoice->layout()->addWidget(field);
+    auto* field = new QLineEdit(part<QWidget>(form, "PnlChoice"));
+    part<QWidget>(form, "PnlChoice")->layout()->addWidget(field);
     auto* extra = new QAction(QStringLiteral("extra"), &form);
     extra->setObjectName(QStringLiteral("Extra"));
     extra->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
@@ -409,13 +409,13 @@ void TestMainFrame::shortcutRouting() {
                                      {QStringLiteral("listChild"), listChild},
                                      {QStringLiteral("grid"), grid},
                                      {QStringLiteral("field"), field},
-                                     {QStringLiteral("messages"), form.MessageArea}};
+                                     {QStringLiteral("messages"), messageArea(form)}};
     QWidget* target = targets.value(focus);
     target->setFocus();
     const QKeyCombination combo = key[0];
     QTest::keyClick(target, combo.key(), combo.keyboardModifiers());
     QCOMPARE(ran, expected.isEmpty() ? QStringList() : QStringList{expected});
-    QCOMPARE(form.MessageArea->toPlainText(), QString());
+    QCOMPARE(messageArea(form)->toPlainText(), QString());
 }
 
 // A dialog over the main window keeps its keys.
@@ -436,8 +436,8 @@ void TestMainFrame::keysInsideOtherWindowsAreNotRouted() {
 void TestMainFrame::popupMenuGivenAgain() {
     AppFolder folder;
     TMainForm form;
-    auto* list = new QListView(form.PnlLeft);
-    form.PnlLeft->layout()->addWidget(list);
+    auto* list = new QListView(part<QWidget>(form, "PnlLeft"));
+    part<QWidget>(form, "PnlLeft")->layout()->addWidget(list);
     form.SetPopupMenu(list, form.PopMenuPaper);
     form.SetPopupMenu(list, nullptr);
     QCOMPARE(list->contextMenuPolicy(), Qt::DefaultContextMenu);
@@ -479,8 +479,8 @@ void TestMainFrame::manageUsersUpdateRule() {
 
     form.OnManageUsers->setEnabled(!enabled); // stale state
     QSignalSpy ran(form.OnManageUsers, &QAction::triggered);
-    form.MessageArea->setFocus();
-    QTest::keyClick(form.MessageArea, Qt::Key_F4);
+    messageArea(form)->setFocus();
+    QTest::keyClick(messageArea(form), Qt::Key_F4);
     QCOMPARE(form.OnManageUsers->isEnabled(), enabled);
     QCOMPARE(ran.size(), enabled ? 1 : 0);
 }
@@ -489,39 +489,39 @@ void TestMainFrame::statusHints() {
     AppFolder folder;
     TMainForm form;
     showForm(form);
-    form.OnGenPaper->showStatusText(form.ToolBar);
-    QCOMPARE(form.StatusBar->currentMessage(), QStringLiteral("生成试卷"));
+    form.OnGenPaper->showStatusText(part<QToolBar>(form, "ToolBar"));
+    QCOMPARE(part<QStatusBar>(form, "StatusBar")->currentMessage(), QStringLiteral("生成试卷"));
     form.OnManageUsers->showStatusText(form.menuBar()); // as a menu bar menu reports it
-    QCOMPARE(form.StatusBar->currentMessage(), QString());
+    QCOMPARE(part<QStatusBar>(form, "StatusBar")->currentMessage(), QString());
     form.OnViewStatus->trigger();
-    QVERIFY(form.StatusBar->isHidden());
+    QVERIFY(part<QStatusBar>(form, "StatusBar")->isHidden());
 }
 
 void TestMainFrame::defaultsLoadedAndSaved() {
     AppFolder folder(false);
     {
-        QFile ini(TMainForm::SettingsPath());
+        QFile ini(tess::ProgramFiles::SettingsPath());
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write("[Default]\r\nDefPapScr=77\r\n");
     }
     {
         TMainForm form;
-        QCOMPARE(form.Defaults.fullMark, 77);
-        form.Defaults.name = QStringLiteral("期末考试");
+        QCOMPARE(form.bank().Defaults.fullMark, 77);
+        form.bank().Defaults.name = QStringLiteral("期末考试");
     }
     {
         TMainForm form;
-        QCOMPARE(form.Defaults.fullMark, 77);
-        QCOMPARE(form.Defaults.name, QStringLiteral("期末考试"));
+        QCOMPARE(form.bank().Defaults.fullMark, 77);
+        QCOMPARE(form.bank().Defaults.name, QStringLiteral("期末考试"));
     }
     // A settings file that cannot be written is reported in a box, as the
     // message area is gone by then.
-    QFile::remove(TMainForm::SettingsPath());
-    QVERIFY(QDir().mkdir(TMainForm::SettingsPath()));
+    QFile::remove(tess::ProgramFiles::SettingsPath());
+    QVERIFY(QDir().mkdir(tess::ProgramFiles::SettingsPath()));
     delete new TMainForm;
     const QStringList shown = Prompts::instance().shownTexts();
     QCOMPARE(shown.size(), 1);
-    QVERIFY2(shown.first().contains(QDir::toNativeSeparators(TMainForm::SettingsPath())),
+    QVERIFY2(shown.first().contains(QDir::toNativeSeparators(tess::ProgramFiles::SettingsPath())),
              qPrintable(shown.first()));
 }
 
@@ -534,9 +534,9 @@ void TestMainFrame::settingCommand() {
         dialog->EditMark->setText(QStringLiteral("120"));
         QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
     });
-    form.MessageArea->setFocus();
-    QTest::keyClick(form.MessageArea, Qt::Key_F3);
-    QCOMPARE(form.Defaults.fullMark, 120);
+    messageArea(form)->setFocus();
+    QTest::keyClick(messageArea(form), Qt::Key_F3);
+    QCOMPARE(form.bank().Defaults.fullMark, 120);
 }
 
 QTEST_MAIN(TestMainFrame)

@@ -73,7 +73,7 @@ QStringList captions(const QList<QAbstractButton*>& buttons) {
 }
 
 QString settingsText() {
-    QFile file(TMainForm::SettingsPath());
+    QFile file(tess::ProgramFiles::SettingsPath());
     if (!file.open(QIODevice::ReadOnly))
         return QString();
     return QString::fromLatin1(file.readAll());
@@ -119,7 +119,7 @@ void TestStartup::mainWindowAfterFirstPaint() {
     QVERIFY(help);
     QVERIFY(help->isHidden());
     QCOMPARE(startup.mainForm(), form); // made once
-    QVERIFY(!form->Conn.isOpen());
+    QVERIFY(!form->bank().Conn.isOpen());
     QVERIFY(Prompts::instance().shownTexts().isEmpty());
 }
 
@@ -135,7 +135,7 @@ void TestStartup::endSavesDefaults() {
     QFETCH(bool, painted);
     AppFolder folder;
     {
-        QFile ini(TMainForm::SettingsPath());
+        QFile ini(tess::ProgramFiles::SettingsPath());
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write("[Default]\r\nDefPapScr=77\r\n");
     }
@@ -150,7 +150,7 @@ void TestStartup::endSavesDefaults() {
     QVERIFY(Prompts::instance().shownTexts().isEmpty());
 
     tess::IniFile ini;
-    QVERIFY2(ini.load(TMainForm::SettingsPath()), qPrintable(settingsText()));
+    QVERIFY2(ini.load(tess::ProgramFiles::SettingsPath()), qPrintable(settingsText()));
     const auto mark = ini.value(QStringLiteral("Default"), QStringLiteral("DefPapScr"));
     QVERIFY(mark.has_value());
     QCOMPARE(*mark, QStringLiteral("77"));
@@ -172,7 +172,7 @@ void TestStartup::signInBeforeMainWindow() {
     TMainForm* form = startup.mainForm();
     QVERIFY(form->isVisible());
     QVERIFY(startup.login().isHidden());
-    QVERIFY(form->Conn.isOpen());
+    QVERIFY(form->bank().Conn.isOpen());
     QCOMPARE(form->SignedInAccount(), QStringLiteral("Admin"));
     QVERIFY(Prompts::instance().shownTexts().isEmpty());
     // The paint that comes later makes nothing more.
@@ -191,7 +191,7 @@ void TestStartup::errorBeforeMainWindow() {
     QEvent event(QEvent::User);
     QCoreApplication::sendEvent(&widget, &event);
     QVERIFY(startup.mainFormMade());
-    QCOMPARE(startup.mainForm()->MessageArea->toPlainText(),
+    QCOMPARE(messageArea(*startup.mainForm())->toPlainText(),
              QStringLiteral("程序运行错误:登陆前出错"));
     QVERIFY(startup.mainForm()->isHidden());
 }
@@ -274,8 +274,8 @@ void TestStartup::qtTextsInChinese() {
     form->findChild<QAction*>(QStringLiteral("OnExportMoodle"))->trigger();
     QCOMPARE(title, QStringLiteral("另存为"));
     QCOMPARE(saveButtons, (QStringList{QStringLiteral("保存"), QStringLiteral("取消")}));
-    QVERIFY2(form->MessageArea->toPlainText().isEmpty(),
-             qPrintable(form->MessageArea->toPlainText()));
+    QVERIFY2(messageArea(*form)->toPlainText().isEmpty(),
+             qPrintable(messageArea(*form)->toPlainText()));
 
     Prompts::instance().queueYesNo(true);
     form->close();

@@ -8,6 +8,7 @@
 #include "editor/recordgrid.h"
 #include "editor/teditor.h"
 #include "settings/inifile.h"
+#include "print/printprompts.h"
 #include "settings/tdlgconfigure.h"
 
 #include <QAction>
@@ -63,7 +64,7 @@ void dragColumn(RecordGrid* grid, int column, int delta) {
 }
 
 QByteArray settingsFile() {
-    QFile file(TMainForm::SettingsPath());
+    QFile file(tess::ProgramFiles::SettingsPath());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -106,7 +107,7 @@ void openDialog(
         ready();
         form.findChild<QAction*>(QStringLiteral("OnExportMoodle"))->trigger();
     } else if (which == QLatin1String("pdf")) {
-        Prompts::instance().queuePrintOptions(tess::PrintChoice{});
+        tess::PrintPrompts::instance().queuePrintOptions(tess::PrintChoice{});
         ready();
         form.findChild<QAction*>(QStringLiteral("OnExportPdf"))->trigger();
     } else if (which == QLatin1String("page of the defaults")) {
@@ -187,18 +188,18 @@ void TestWindowMemory::layoutRemembered() {
             QTRY_VERIFY(form.isMaximized());
             QTRY_VERIFY(form.width() > place.width());
         }
-        const QList<int> before = form.SplitterWork->sizes();
-        dragSplitter(form.SplitterWork, 60);
-        dragSplitter(form.SplitterRight, -40);
-        dragSplitter(form.SplitterMain, -50);
-        QCOMPARE(form.SplitterWork->sizes().at(0), before.at(0) + 60);
+        const QList<int> before = part<QSplitter>(form, "SplitterWork")->sizes();
+        dragSplitter(part<QSplitter>(form, "SplitterWork"), 60);
+        dragSplitter(part<QSplitter>(form, "SplitterRight"), -40);
+        dragSplitter(part<QSplitter>(form, "SplitterMain"), -50);
+        QCOMPARE(part<QSplitter>(form, "SplitterWork")->sizes().at(0), before.at(0) + 60);
         dragColumn(grid(form, "DBGridQuestion"), 3, 80);
         dragColumn(grid(form, "DBGridChoice"), 2, -100);
         QCOMPARE(columnWidths(grid(form, "DBGridQuestion")), (QList<int>{56, 56, 30, 330, 70}));
         QCOMPARE(columnWidths(grid(form, "DBGridChoice")), (QList<int>{56, 64, 258}));
-        work = form.SplitterWork->sizes();
-        right = form.SplitterRight->sizes();
-        main = form.SplitterMain->sizes();
+        work = part<QSplitter>(form, "SplitterWork")->sizes();
+        right = part<QSplitter>(form, "SplitterRight")->sizes();
+        main = part<QSplitter>(form, "SplitterMain")->sizes();
         questionWidths = columnWidths(grid(form, "DBGridQuestion"));
         choiceWidths = columnWidths(grid(form, "DBGridChoice"));
     }
@@ -213,9 +214,9 @@ void TestWindowMemory::layoutRemembered() {
         QTRY_VERIFY(form.width() > place.width());
     else
         QCOMPARE(form.geometry(), place);
-    QCOMPARE(form.SplitterWork->sizes(), work);
-    QCOMPARE(form.SplitterRight->sizes(), right);
-    QCOMPARE(form.SplitterMain->sizes(), main);
+    QCOMPARE(part<QSplitter>(form, "SplitterWork")->sizes(), work);
+    QCOMPARE(part<QSplitter>(form, "SplitterRight")->sizes(), right);
+    QCOMPARE(part<QSplitter>(form, "SplitterMain")->sizes(), main);
     QCOMPARE(columnWidths(grid(form, "DBGridQuestion")), questionWidths);
     QCOMPARE(columnWidths(grid(form, "DBGridChoice")), choiceWidths);
     if (maximized) {
@@ -225,7 +226,7 @@ void TestWindowMemory::layoutRemembered() {
     }
     // Resized from there, the lower area takes its quarter again.
     form.resize(form.width() - 20, form.height() - 30);
-    QTRY_COMPARE(form.WorkArea->height(), (form.height() - form.menuBar()->height()) * 3 / 4);
+    QTRY_COMPARE(part<QWidget>(form, "WorkArea")->height(), (form.height() - form.menuBar()->height()) * 3 / 4);
 }
 
 void TestWindowMemory::nonsenseIsHarmless_data() {
@@ -265,13 +266,13 @@ void TestWindowMemory::nonsenseIsHarmless() {
     EditorBank bank;
     fill(bank);
     {
-        QFile ini(TMainForm::SettingsPath());
+        QFile ini(tess::ProgramFiles::SettingsPath());
         QVERIFY(ini.open(QIODevice::WriteOnly));
         ini.write("[Default]\nDefPapScr=90\n[Window]\n" + window +
                   "[Folders]\nPicture=relative/images\nImport=\nPictureType=\xff\xfe\n");
     }
     TMainForm form;
-    QCOMPARE(form.Defaults.fullMark, 90);
+    QCOMPARE(form.bank().Defaults.fullMark, 90);
     openBank(form);
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
     if (remembered) {
@@ -284,9 +285,9 @@ void TestWindowMemory::nonsenseIsHarmless() {
         QVERIFY((form.geometry().center() - screen.center()).manhattanLength() <= 4);
     }
     QVERIFY(!form.isMaximized());
-    QCOMPARE(form.SplitterWork->sizes().at(0), 185);
-    QCOMPARE(form.SplitterRight->sizes().at(0), 209);
-    QCOMPARE(form.WorkArea->height(), (form.height() - form.menuBar()->height()) * 3 / 4);
+    QCOMPARE(part<QSplitter>(form, "SplitterWork")->sizes().at(0), 185);
+    QCOMPARE(part<QSplitter>(form, "SplitterRight")->sizes().at(0), 209);
+    QCOMPARE(part<QWidget>(form, "WorkArea")->height(), (form.height() - form.menuBar()->height()) * 3 / 4);
     QCOMPARE(columnWidths(grid(form, "DBGridChoice")), (QList<int>{56, 64, 358}));
     const QList<int> question = columnWidths(grid(form, "DBGridQuestion"));
     if (window.contains("99999")) {
@@ -298,7 +299,7 @@ void TestWindowMemory::nonsenseIsHarmless() {
         QCOMPARE(question, (QList<int>{56, 56, 30, 250, 70}));
     }
     QCOMPARE(Prompts::instance().lastFolder(tess::FileDialogKind::Picture), QString());
-    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
 }
 
 void TestWindowMemory::dialogsStartWhereLeft_data() {
@@ -348,20 +349,20 @@ void TestWindowMemory::dialogsStartWhereLeft() {
         openDialog(form, which);
     }
     tess::IniFile ini;
-    QVERIFY(ini.load(TMainForm::SettingsPath()));
+    QVERIFY(ini.load(tess::ProgramFiles::SettingsPath()));
     QCOMPARE(sectionLines(settingsFile(), "Folders").size(), 1);
     QCOMPARE(ini.value(QStringLiteral("Folders"), key), std::optional<QString>(folder));
 
     TMainForm form;
     openBank(form);
-    form.MessageArea->clear();
+    messageArea(form)->clear();
     Prompts::instance().setScripted(false); // the real dialogs, cancelled
     QCOMPARE(startFolderOf(form, which), folder);
     const QString other =
         which == QLatin1String("import") ? QStringLiteral("export") : QStringLiteral("import");
     QCOMPARE(startFolderOf(form, other), bank.dir.path());
-    QVERIFY2(form.MessageArea->toPlainText().isEmpty(),
-             qPrintable(form.MessageArea->toPlainText()));
+    QVERIFY2(messageArea(form)->toPlainText().isEmpty(),
+             qPrintable(messageArea(form)->toPlainText()));
 }
 
 // The picture dialog starts on all pictures, PNG and GIF shown; the file type
@@ -411,7 +412,7 @@ void TestWindowMemory::pictureTypeRemembered() {
     }
     QVERIFY(firstType.startsWith(QStringLiteral("所有图片文件")));
     QCOMPARE(listed, (QStringList{QStringLiteral("anim.gif"), QStringLiteral("板书.png")}));
-    QVERIFY(QFileInfo::exists(TMainForm::PicturesFolder() + QStringLiteral("/anim.gif")));
+    QVERIFY(QFileInfo::exists(tess::ProgramFiles::PicturesFolder() + QStringLiteral("/anim.gif")));
 
     TMainForm form;
     openBank(form);

@@ -180,7 +180,7 @@ void Composer::step(const QString& what) {
 }
 
 void Composer::noErrors() {
-    const QString messages = m_form.MessageArea->toPlainText();
+    const QString messages = messageArea(m_form)->toPlainText();
     if (messages.contains(QStringLiteral("程序运行错误")))
         fail(QStringLiteral("the message area reports an error after \"%1\":\n%2")
                  .arg(m_step, messages));
@@ -308,19 +308,19 @@ void Composer::expectRows(RecordGrid* grid, int rows, const QString& what) {
 
 void Composer::newPaper() {
     step(QStringLiteral("Ctrl+D in the paper list"));
-    m_form.ListView->setFocus();
-    QTest::mouseClick(m_form.ListView->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
-    if (!m_form.ListView->hasFocus())
+    m_form.navigator().ListView->setFocus();
+    QTest::mouseClick(m_form.navigator().ListView->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    if (!m_form.navigator().ListView->hasFocus())
         fail(QStringLiteral("clicking the empty paper list does not focus it"));
     keyToFocus(Qt::Key_D, Qt::ControlModifier);
     noErrors();
-    if (m_form.PaperListModel->rowCount() != 1)
+    if (m_form.navigator().PaperListModel->rowCount() != 1)
         fail(QStringLiteral("Ctrl+D: the list shows %1 papers, expected 1")
-                 .arg(m_form.PaperListModel->rowCount()));
-    if (selectedRow(m_form) != 0 || m_form.CurPapID != 1)
+                 .arg(m_form.navigator().PaperListModel->rowCount()));
+    if (selectedRow(m_form) != 0 || m_form.bank().CurPapID != 1)
         fail(QStringLiteral("Ctrl+D: the new paper is not selected (row %1, paper %2)")
                  .arg(selectedRow(m_form))
-                 .arg(m_form.CurPapID));
+                 .arg(m_form.bank().CurPapID));
     expectRows(m_questions, 0, QStringLiteral("a new paper has no questions"));
 }
 
@@ -368,10 +368,10 @@ void Composer::paperProperties() {
     if (!problem.isEmpty())
         fail(QStringLiteral("paper properties: ") + problem);
     noErrors();
-    if (m_form.DBText1->text() != kPaperName ||
-        m_form.DBText2->text() != QString::number(kFullMark) || m_form.DBText3->text() != m_page)
+    if (m_form.navigator().DBText1->text() != kPaperName ||
+        m_form.navigator().DBText2->text() != QString::number(kFullMark) || m_form.navigator().DBText3->text() != m_page)
         fail(QStringLiteral("paper properties: the panel shows \"%1\", \"%2\", \"%3\"")
-                 .arg(m_form.DBText1->text(), m_form.DBText2->text(), m_form.DBText3->text()));
+                 .arg(m_form.navigator().DBText1->text(), m_form.navigator().DBText2->text(), m_form.navigator().DBText3->text()));
 }
 
 // Ctrl+F in the question grid adds a row; the new one takes the type and mark
@@ -437,7 +437,7 @@ void Composer::addChoice(int question, int row, const Choice& c) {
         clickCell(m_choices, row - 1, ChcIdx);
     keyToFocus(Qt::Key_G, Qt::ControlModifier);
     noErrors();
-    if (m_form.PaperListModel->rowCount() != 1)
+    if (m_form.navigator().PaperListModel->rowCount() != 1)
         fail(QStringLiteral("Ctrl+G in a grid deleted the paper"));
     expectRows(m_choices, row + 1, QStringLiteral("after Ctrl+G"));
     if (m_choices->model()->index(row, ChcIdx).data().toString() != QString::number(row + 1))
@@ -524,7 +524,7 @@ void Composer::insertPicture() {
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
     noErrors();
     m_pictureTag = QStringLiteral("<IMG SRC=\"images\\") + kPictureName + QStringLiteral("\">");
-    if (!QFileInfo::exists(QDir(TMainForm::PicturesFolder()).filePath(kPictureName)))
+    if (!QFileInfo::exists(QDir(tess::ProgramFiles::PicturesFolder()).filePath(kPictureName)))
         fail(QStringLiteral("the picture was not copied into the pictures folder"));
 }
 
@@ -536,7 +536,7 @@ void Composer::publish() {
     const QStringList expected = {QStringLiteral("试卷错误性检查..."), QString(),
                                   QStringLiteral("正在生成试卷..."),
                                   QStringLiteral("试卷成功生成到:") + m_page + QLatin1Char('.')};
-    const QString messages = m_form.MessageArea->toPlainText();
+    const QString messages = messageArea(m_form)->toPlainText();
     if (messages.split(QLatin1Char('\n')) != expected)
         fail(QStringLiteral("Ctrl+S: the message area reads\n%1\nexpected\n%2")
                  .arg(messages, expected.join(QLatin1Char('\n'))));
@@ -657,8 +657,8 @@ int main(int argc, char** argv) {
         form.activateWindow();
         if (!QTest::qWaitForWindowActive(&form))
             fail(QStringLiteral("the main window never became active"));
-        if (!form.MessageArea->toPlainText().isEmpty())
-            fail(QStringLiteral("opening the bank: ") + form.MessageArea->toPlainText());
+        if (!messageArea(form)->toPlainText().isEmpty())
+            fail(QStringLiteral("opening the bank: ") + messageArea(form)->toPlainText());
         Composer(form, bank, page).run();
         if (opener.opened != QStringList{page})
             fail(QStringLiteral("the page opened was \"%1\"")

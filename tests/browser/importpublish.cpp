@@ -102,16 +102,16 @@ public:
     QString importAndPublish(const QString& file, const QString& pageName) {
         const QString page = m_out.absoluteFilePath(pageName);
         // The teacher's defaults name the page new papers are published to.
-        m_form.Defaults.outputFile = page;
-        m_form.MessageArea->clear();
+        m_form.bank().Defaults.outputFile = page;
+        messageArea(m_form)->clear();
         tess::Prompts::instance().queueFile(file);
         command("OnImportQuestions")->trigger();
-        const QString said = m_form.MessageArea->toPlainText();
+        const QString said = messageArea(m_form)->toPlainText();
         if (!said.contains(QStringLiteral("导入了试卷")) || said.contains(QStringLiteral("警告")) ||
             said.contains(QStringLiteral("错误")))
             fail(QStringLiteral("importing %1, the message area reads:\n%2").arg(file, said));
         command("OnGenPaper")->trigger();
-        const QString published = m_form.MessageArea->toPlainText();
+        const QString published = messageArea(m_form)->toPlainText();
         if (!published.endsWith(QStringLiteral("试卷成功生成到:") + page + QLatin1Char('.')))
             fail(QStringLiteral("publishing %1, the message area reads:\n%2").arg(file, published));
         if (!tess::Prompts::instance().shownTexts().isEmpty())
@@ -151,8 +151,8 @@ int main(int argc, char** argv) {
         const QString xml = bank.dir.filePath(QStringLiteral("multichoice.xml"));
         writeFile(xml, moodleFile());
         // A picture the teacher keeps in the pictures folder, shown by a GIFT question.
-        QDir().mkpath(TMainForm::PicturesFolder());
-        writeFile(QDir(TMainForm::PicturesFolder()).filePath(QStringLiteral("中国 地图.png")),
+        QDir().mkpath(tess::ProgramFiles::PicturesFolder());
+        writeFile(QDir(tess::ProgramFiles::PicturesFolder()).filePath(QStringLiteral("中国 地图.png")),
                   picture(16, 10, "PNG"));
         const QString gift = bank.dir.filePath(QStringLiteral("地图.gift"));
         writeFile(gift, QStringLiteral("::地图:: [html]<p>看图: <img src='images/中国%20地图.png' "

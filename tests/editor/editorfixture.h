@@ -41,16 +41,16 @@ struct EditorBank : AppFolder {
     }
     // The first column of the first row of a statement.
     QVariant scalar(const QString& statement) const {
-        banktest::BankConnection conn(TMainForm::PaperBankPath());
+        banktest::BankConnection conn(tess::ProgramFiles::PaperBankPath());
         return banktest::scalar(conn, statement);
     }
     int count(const QString& tableAndWhere) const {
-        banktest::BankConnection conn(TMainForm::PaperBankPath());
+        banktest::BankConnection conn(tess::ProgramFiles::PaperBankPath());
         return banktest::count(conn, tableAndWhere);
     }
     // Values of one column in identifier order, as texts.
     QStringList column(const QString& table, const QString& name, const QString& id) const {
-        banktest::BankConnection conn(TMainForm::PaperBankPath());
+        banktest::BankConnection conn(tess::ProgramFiles::PaperBankPath());
         tess::Query q(conn);
         q.setSql(QStringLiteral("select %1 as v from %2 order by %3").arg(name, table, id));
         q.open();
@@ -66,43 +66,43 @@ inline void openBank(TMainForm& form) {
     form.OpenPaperBank();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QVERIFY2(form.MessageArea->toPlainText().isEmpty(),
-             qPrintable(form.MessageArea->toPlainText()));
+    QVERIFY2(messageArea(form)->toPlainText().isEmpty(),
+             qPrintable(messageArea(form)->toPlainText()));
 }
 
 inline QStringList listNames(const TMainForm& form) {
     QStringList out;
-    for (const tess::PaperEntry& e : form.PaperListModel->entries())
+    for (const tess::PaperEntry& e : form.navigator().PaperListModel->entries())
         out << e.name;
     return out;
 }
 
 inline QList<int> listIds(const TMainForm& form) {
     QList<int> out;
-    for (const tess::PaperEntry& e : form.PaperListModel->entries())
+    for (const tess::PaperEntry& e : form.navigator().PaperListModel->entries())
         out << e.papId;
     return out;
 }
 
 inline int selectedRow(const TMainForm& form) {
-    const QModelIndexList rows = form.ListView->selectionModel()->selectedRows();
+    const QModelIndexList rows = form.navigator().ListView->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
 inline QStringList categories(const TMainForm& form) {
     QStringList out;
-    for (int i = 0; i < form.CBPaperClass->count(); ++i)
-        out << form.CBPaperClass->itemText(i);
+    for (int i = 0; i < form.navigator().CBPaperClass->count(); ++i)
+        out << form.navigator().CBPaperClass->itemText(i);
     return out;
 }
 
 // Picks a category the way the user does: by the keyboard on the closed drop-down.
 inline void pickCategory(TMainForm& form, const QString& text) {
-    typing::pickByKeys(form.CBPaperClass, text);
+    typing::pickByKeys(form.navigator().CBPaperClass, text);
 }
 
 // Clicks an entry of the paper list.
 inline void clickRow(TMainForm& form, int row) {
-    const QRect rect = form.ListView->visualRect(form.PaperListModel->index(row));
-    QTest::mouseClick(form.ListView->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    const QRect rect = form.navigator().ListView->visualRect(form.navigator().PaperListModel->index(row));
+    QTest::mouseClick(form.navigator().ListView->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
 }

@@ -1,7 +1,7 @@
 // How often the main window reads the paper list and a paper's questions: once
 // at sign-in, once per selection, and not at all for a paper added or deleted
 // by the window itself, while another program's change is still read.
-#include "app/prompts.h"
+#include "frame/prompts.h"
 #include "app/tmainform.h"
 #include "editorfixture.h"
 
@@ -92,13 +92,13 @@ void TestBankReads::selectionReadsQuestionsOnce() {
     for (int row : {1, 2, 0}) {
         g_statements.clear();
         clickRow(form, row);
-        QCOMPARE(form.CurPapID, row + 1);
+        QCOMPARE(form.bank().CurPapID, row + 1);
         QCOMPARE(cursorReads(QStringLiteral("question")), 1);
         QCOMPARE(cursorReads(QStringLiteral("paper")), 0);
     }
-    QCOMPARE(form.TQuestion.recordCount(), 0);
+    QCOMPARE(form.bank().TQuestion.recordCount(), 0);
     clickRow(form, 1);
-    QCOMPARE(form.TQuestion.recordCount(), 2);
+    QCOMPARE(form.bank().TQuestion.recordCount(), 2);
 }
 
 // Ctrl+D and Ctrl+G on the list: the list changes by one entry, the paper
@@ -109,14 +109,14 @@ void TestBankReads::ownNewAndDeletedPaperReadNoList() {
     TMainForm form;
     openBank(form);
     clickRow(form, 1);
-    form.ListView->setFocus();
+    form.navigator().ListView->setFocus();
 
     g_statements.clear();
-    QTest::keyClick(form.ListView, Qt::Key_D, Qt::ControlModifier);
+    QTest::keyClick(form.navigator().ListView, Qt::Key_D, Qt::ControlModifier);
     QCOMPARE(listIds(form), (QList<int>{1, 2, 3, 4}));
     QCOMPARE(selectedRow(form), 3);
-    QCOMPARE(form.CurPapID, 4);
-    QCOMPARE(form.TPaper.asInteger(QStringLiteral("PapID")), 4);
+    QCOMPARE(form.bank().CurPapID, 4);
+    QCOMPARE(form.bank().TPaper.asInteger(QStringLiteral("PapID")), 4);
     QCOMPARE(cursorReads(QStringLiteral("paper")), 0);
     QCOMPARE(cursorReads(QStringLiteral("question")), 1);
     QCOMPARE(bank.count(QStringLiteral("paper")), 4);
@@ -124,12 +124,12 @@ void TestBankReads::ownNewAndDeletedPaperReadNoList() {
     clickRow(form, 1);
     g_statements.clear();
     tess::Prompts::instance().queueYesNo(true);
-    QTest::keyClick(form.ListView, Qt::Key_G, Qt::ControlModifier);
+    QTest::keyClick(form.navigator().ListView, Qt::Key_G, Qt::ControlModifier);
     QCOMPARE(listIds(form), (QList<int>{1, 3, 4}));
     QCOMPARE(selectedRow(form), 2);
-    QCOMPARE(form.CurPapID, 4);
-    QCOMPARE(form.TPaper.asInteger(QStringLiteral("PapID")), 4);
-    QCOMPARE(form.PaperListModel->rowOf(3), 1);
+    QCOMPARE(form.bank().CurPapID, 4);
+    QCOMPARE(form.bank().TPaper.asInteger(QStringLiteral("PapID")), 4);
+    QCOMPARE(form.navigator().PaperListModel->rowOf(3), 1);
     QCOMPARE(cursorReads(QStringLiteral("paper")), 0);
     QCOMPARE(cursorReads(QStringLiteral("question")), 1);
     QCOMPARE(bank.count(QStringLiteral("paper")), 3);
@@ -137,8 +137,8 @@ void TestBankReads::ownNewAndDeletedPaperReadNoList() {
     // The last entries, down to an empty list.
     for (int left : {2, 1, 0}) {
         tess::Prompts::instance().queueYesNo(true);
-        QTest::keyClick(form.ListView, Qt::Key_G, Qt::ControlModifier);
-        QCOMPARE(form.PaperListModel->rowCount(), left);
+        QTest::keyClick(form.navigator().ListView, Qt::Key_G, Qt::ControlModifier);
+        QCOMPARE(form.navigator().PaperListModel->rowCount(), left);
         QCOMPARE(selectedRow(form), left - 1);
     }
     QVERIFY(!form.OnDelPaper->isEnabled());
@@ -154,11 +154,11 @@ void TestBankReads::anotherProgramsPaperIsRead() {
     TMainForm form;
     openBank(form);
     bank.paper(7, QStringLiteral("另一个程序的"));
-    form.ListView->setFocus();
+    form.navigator().ListView->setFocus();
     g_statements.clear();
-    QTest::keyClick(form.ListView, Qt::Key_D, Qt::ControlModifier);
+    QTest::keyClick(form.navigator().ListView, Qt::Key_D, Qt::ControlModifier);
     QCOMPARE(listIds(form), (QList<int>{1, 2, 3, 7, 8}));
-    QCOMPARE(form.CurPapID, 8);
+    QCOMPARE(form.bank().CurPapID, 8);
     QVERIFY(cursorReads(QStringLiteral("paper")) >= 1);
 }
 
@@ -175,16 +175,16 @@ void TestBankReads::newPaperAfterTheLastDeleted() {
     }
     TMainForm form;
     openBank(form);
-    QCOMPARE(form.TQuestion.recordCount(), 2);
-    form.ListView->setFocus();
+    QCOMPARE(form.bank().TQuestion.recordCount(), 2);
+    form.navigator().ListView->setFocus();
     tess::Prompts::instance().queueYesNo(true);
-    QTest::keyClick(form.ListView, Qt::Key_G, Qt::ControlModifier);
-    QCOMPARE(form.PaperListModel->rowCount(), 0);
-    QTest::keyClick(form.ListView, Qt::Key_D, Qt::ControlModifier);
+    QTest::keyClick(form.navigator().ListView, Qt::Key_G, Qt::ControlModifier);
+    QCOMPARE(form.navigator().PaperListModel->rowCount(), 0);
+    QTest::keyClick(form.navigator().ListView, Qt::Key_D, Qt::ControlModifier);
     QCOMPARE(listIds(form), QList<int>{1});
-    QCOMPARE(form.CurPapID, 1);
+    QCOMPARE(form.bank().CurPapID, 1);
     QCOMPARE(bank.count(QStringLiteral("question")), 0);
-    QCOMPARE(form.TQuestion.recordCount(), 0);
+    QCOMPARE(form.bank().TQuestion.recordCount(), 0);
 }
 
 void TestBankReads::listFindsPapersByIdentifier_data() {

@@ -616,7 +616,7 @@ void TestCursorTableModel::typedTextRequestedBeforeLeaving() {
     ModelLog log(model);
     openPaper(cursor);
     cursor.moveTo(1);
-    cursor.setHandler(CursorEvent::AfterPost, [&] { log.note(u"AfterPost"_s); });
+    cursor.addHandler(CursorEvent::AfterPost, [&] { log.note(u"AfterPost"_s); });
     // The record is in editing, not yet changed: only the editor's text changes it.
     cursor.edit();
     bool onRecord = false;

@@ -139,7 +139,7 @@ void TestGrids::emptyPaper() {
     QTest::keyClick(g.questions, Qt::Key_Insert);
     QTest::keyClick(g.questions, Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(bank.count(QStringLiteral("question")), 0);
-    QCOMPARE(form.TQuestion.recordCount(), 0);
+    QCOMPARE(form.bank().TQuestion.recordCount(), 0);
 }
 
 void TestGrids::addQuestionCopiesTheRowBefore() {
@@ -155,7 +155,7 @@ void TestGrids::addQuestionCopiesTheRowBefore() {
         bank.column(QStringLiteral("question"), QStringLiteral("QstTyp"), QStringLiteral("QstID")),
         QStringList{QStringLiteral("判断题")});
     QCOMPARE(questionField(bank, 1, "QstScr"), QString());
-    QCOMPARE(form.CurQstID, 1);
+    QCOMPARE(form.bank().CurQstID, 1);
     QCOMPARE(g.questionCount->text(), QStringLiteral("共1道题目"));
     QVERIFY(g.dsQuestion->isEnabled());
     QVERIFY(form.OnDelQuestion->isEnabled());
@@ -172,10 +172,10 @@ void TestGrids::addQuestionCopiesTheRowBefore() {
     QCOMPARE(questionField(bank, 2, "QstTyp"), QStringLiteral("单选题"));
     QCOMPARE(questionField(bank, 2, "QstScr"), QStringLiteral("5"));
     QCOMPARE(questionField(bank, 2, "QstIdx"), QStringLiteral("2"));
-    QCOMPARE(form.CurQstID, 2);
+    QCOMPARE(form.bank().CurQstID, 2);
     QCOMPARE(g.questions->currentIndex().row(), 1);       // the new question is current
     QCOMPARE(g.questions->currentColumn(), int(kQstScr)); // and the column stays
-    QCOMPARE(form.MessageArea->toPlainText(), QString());
+    QCOMPARE(messageArea(form)->toPlainText(), QString());
 }
 
 void TestGrids::refreshCases_data() {
@@ -218,7 +218,7 @@ void TestGrids::refreshCases() {
     Grids g(form);
     // Reached from the question before it.
     clickCell(g.questions, 1, kQstCon);
-    QCOMPARE(form.CurQstID, 2);
+    QCOMPARE(form.bank().CurQstID, 2);
     if (typeJustPosted) {
         clickCell(g.questions, 1, kQstTyp);
         pick(g.type, type);
@@ -290,7 +290,7 @@ void TestGrids::listOpensByKeyAndStaysOpen() {
     QTest::keyClick(g.type->view(), Qt::Key_Return);
     QTRY_VERIFY(!g.type->view()->isVisible());
     QCOMPARE(g.type->currentText(), QStringLiteral("单选题"));
-    QCOMPARE(form.TQuestion.asString(QStringLiteral("QstTyp")), QStringLiteral("单选题"));
+    QCOMPARE(form.bank().TQuestion.asString(QStringLiteral("QstTyp")), QStringLiteral("单选题"));
     QTRY_VERIFY(g.questions->hasFocus()); // the keyboard is back in the grid
     QTest::keyClick(g.questions, Qt::Key_Right);
     QCOMPARE(questionField(bank, 1, "QstTyp"), QStringLiteral("单选题"));
@@ -300,7 +300,7 @@ void TestGrids::listOpensByKeyAndStaysOpen() {
     QVERIFY(!g.flag->isEnabled());
     QTest::keyClick(g.questions, Qt::Key_Space);
     QVERIFY(!g.flag->view()->isVisible());
-    QCOMPARE(form.MessageArea->toPlainText(), QString());
+    QCOMPARE(messageArea(form)->toPlainText(), QString());
 }
 
 void TestGrids::unknownTypeWord() {
@@ -318,11 +318,11 @@ void TestGrids::unknownTypeWord() {
     clickCell(g.questions, 0, kQstTyp);
     QVERIFY(g.type->isVisible());
     QCOMPARE(g.type->currentIndex(), -1);
-    QCOMPARE(g.type->geometry(), listPlace(g.questions, form.PnlQuestion));
+    QCOMPARE(g.type->geometry(), listPlace(g.questions, part<QWidget>(form, "PnlQuestion")));
     QTest::keyClick(g.questions, Qt::Key_Right);
     QVERIFY(!g.type->isVisible());
     QCOMPARE(questionField(bank, 1, "QstTyp"), QStringLiteral("填空题"));
-    QCOMPARE(form.MessageArea->toPlainText(), QString());
+    QCOMPARE(messageArea(form)->toPlainText(), QString());
 }
 
 void TestGrids::lettersInMarkAreRefusedAtPost() {
@@ -338,18 +338,18 @@ void TestGrids::lettersInMarkAreRefusedAtPost() {
     typeIntoCell(g.questions, 0, kQstScr, QStringLiteral("5a"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     // Reported, not stored, and the row keeps what was typed.
-    QVERIFY2(form.MessageArea->toPlainText().startsWith(QStringLiteral("程序运行错误:")),
-             qPrintable(form.MessageArea->toPlainText()));
+    QVERIFY2(messageArea(form)->toPlainText().startsWith(QStringLiteral("程序运行错误:")),
+             qPrintable(messageArea(form)->toPlainText()));
     QCOMPARE(questionField(bank, 1, "QstScr"), QStringLiteral("3"));
-    QVERIFY(form.TQuestion.isEditing());
-    QCOMPARE(form.TQuestion.recNo(), 0);
-    QCOMPARE(form.TQuestion.asString(QStringLiteral("QstScr")), QStringLiteral("5a"));
+    QVERIFY(form.bank().TQuestion.isEditing());
+    QCOMPARE(form.bank().TQuestion.recNo(), 0);
+    QCOMPARE(form.bank().TQuestion.asString(QStringLiteral("QstScr")), QStringLiteral("5a"));
     QCOMPARE(g.questions->currentIndex().row(), 0);
     // Esc drops the row's changes.
     g.questions->setFocus();
     QTest::keyClick(g.questions, Qt::Key_Escape);
-    QVERIFY(!form.TQuestion.isEditing());
-    QCOMPARE(form.TQuestion.asString(QStringLiteral("QstScr")), QStringLiteral("3"));
+    QVERIFY(!form.bank().TQuestion.isEditing());
+    QCOMPARE(form.bank().TQuestion.asString(QStringLiteral("QstScr")), QStringLiteral("3"));
 }
 
 void TestGrids::downNeverAppends() {
@@ -366,18 +366,18 @@ void TestGrids::downNeverAppends() {
     clickCell(g.questions, 0, kQstCon);
     for (int i = 0; i < 3; ++i)
         QTest::keyClick(g.questions, Qt::Key_Down, i == 2 ? Qt::ShiftModifier : Qt::NoModifier);
-    QCOMPARE(form.TQuestion.recNo(), 1);
-    QCOMPARE(form.TQuestion.recordCount(), 2);
+    QCOMPARE(form.bank().TQuestion.recNo(), 1);
+    QCOMPARE(form.bank().TQuestion.recordCount(), 2);
     QCOMPARE(g.questions->currentIndex().row(), 1);
     QCOMPARE(bank.count(QStringLiteral("question")), 2);
-    QCOMPARE(form.CurQstID, 2);
+    QCOMPARE(form.bank().CurQstID, 2);
     // The same in the choice grid, whose current choice is always being edited.
     clickCell(g.questions, 0, kQstCon);
     clickCell(g.choices, 0, kChcCon);
     QTest::keyClick(g.choices, Qt::Key_Down);
-    QCOMPARE(form.TChoice.recordCount(), 1);
+    QCOMPARE(form.bank().TChoice.recordCount(), 1);
     QCOMPARE(bank.count(QStringLiteral("choice")), 1);
-    QCOMPARE(form.MessageArea->toPlainText(), QString());
+    QCOMPARE(messageArea(form)->toPlainText(), QString());
 }
 
 void TestGrids::choicesNumberedAndDeleted() {
@@ -400,7 +400,7 @@ void TestGrids::choicesNumberedAndDeleted() {
     for (int row : {0, 2}) {
         clickCell(g.choices, row, kChcFlag);
         QVERIFY(g.choiceFlag->isVisible());
-        QCOMPARE(g.choiceFlag->geometry(), listPlace(g.choices, form.PnlChoice));
+        QCOMPARE(g.choiceFlag->geometry(), listPlace(g.choices, part<QWidget>(form, "PnlChoice")));
         pick(g.choiceFlag, QStringLiteral("正确"));
         g.choices->setFocus();
         QTest::keyClick(g.choices, Qt::Key_Right);
@@ -419,7 +419,7 @@ void TestGrids::choicesNumberedAndDeleted() {
     QCOMPARE(
         bank.column(QStringLiteral("choice"), QStringLiteral("ChcIdx"), QStringLiteral("ChcID")),
         (QStringList{QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("4")}));
-    QCOMPARE(form.MessageArea->toPlainText(), QString());
+    QCOMPARE(messageArea(form)->toPlainText(), QString());
 }
 
 void TestGrids::questionDeletedByAnotherProgram() {
@@ -433,11 +433,11 @@ void TestGrids::questionDeletedByAnotherProgram() {
     Grids g(form);
     bank.sql(QStringLiteral("delete from question where QstID = 1"));
     typeIntoCell(g.questions, 0, kQstCon, QStringLiteral("new text"));
-    form.MessageArea->setFocus(); // leaving the grid posts
-    QVERIFY2(form.MessageArea->toPlainText().contains(QStringLiteral("另一个程序删除")),
-             qPrintable(form.MessageArea->toPlainText()));
+    messageArea(form)->setFocus(); // leaving the grid posts
+    QVERIFY2(messageArea(form)->toPlainText().contains(QStringLiteral("另一个程序删除")),
+             qPrintable(messageArea(form)->toPlainText()));
     QCOMPARE(bank.count(QStringLiteral("question")), 0);
-    QVERIFY(form.TQuestion.isEditing()); // the text is still there to copy
+    QVERIFY(form.bank().TQuestion.isEditing()); // the text is still there to copy
 }
 
 void TestGrids::publishingSavesWhatIsTyped() {
@@ -553,7 +553,7 @@ void TestGrids::insertPicture() {
     // The grid remembers its column without the focus; text being typed keeps
     // its editor open while the menu is used.
     if (situation != QLatin1String("typing"))
-        form.MessageArea->setFocus();
+        messageArea(form)->setFocus();
     if (situation == QLatin1String("cancel"))
         tess::Prompts::instance().queueFile(QString());
     else if (situation == QLatin1String("missing"))
@@ -566,7 +566,7 @@ void TestGrids::insertPicture() {
     QCOMPARE(chooseInsertPicture(grid, menu, entry), offered);
     if (!offered)
         tess::Prompts::instance().clear();
-    form.MessageArea->setFocus(); // an editor still open would write now
+    messageArea(form)->setFocus(); // an editor still open would write now
 
     const QString name = situation == QLatin1String("missing")
                              ? QStringLiteral("我的 地图.png.gone")
@@ -581,13 +581,13 @@ void TestGrids::insertPicture() {
     QCOMPARE(stored, expected);
     if (situation == QLatin1String("empty"))
         QCOMPARE(bank.count(QStringLiteral("question where QstTyp = '判断题' and PapIdx = 1")), 1);
-    QCOMPARE(QFile::exists(QDir(TMainForm::PicturesFolder()).filePath(name)), copied);
+    QCOMPARE(QFile::exists(QDir(tess::ProgramFiles::PicturesFolder()).filePath(name)), copied);
     if (message.isEmpty())
-        QCOMPARE(form.MessageArea->toPlainText(), QString());
+        QCOMPARE(messageArea(form)->toPlainText(), QString());
     else
-        QVERIFY2(form.MessageArea->toPlainText().contains(message),
-                 qPrintable(form.MessageArea->toPlainText()));
-    QVERIFY(!form.TQuestion.isEditing());
+        QVERIFY2(messageArea(form)->toPlainText().contains(message),
+                 qPrintable(messageArea(form)->toPlainText()));
+    QVERIFY(!form.bank().TQuestion.isEditing());
 }
 
 // Text typed into a cell, or a list's pick, is saved when a command or a
@@ -639,7 +639,7 @@ void TestGrids::typedTextSavedBeforeItsOwnerIsLeft() {
         QTest::keyClick(keys, Qt::Key_F, Qt::ControlModifier);
     else
         QTest::keyClick(keys, Qt::Key_D, Qt::ControlModifier);
-    QCOMPARE(form.MessageArea->toPlainText(), QString());
+    QCOMPARE(messageArea(form)->toPlainText(), QString());
     if (typed == QLatin1String("choice text"))
         QCOMPARE(bank.scalar(QStringLiteral("select ChcCon as v from choice")).toString(),
                  QStringLiteral("typed"));
@@ -707,7 +707,7 @@ void TestGrids::bothGridsFilled() {
     QCOMPARE(g.choices->model()->rowCount(), 4);
     QVERIFY(g.type->isVisible());
     QCOMPARE(g.type->currentText(), QStringLiteral("单选题"));
-    QCOMPARE(g.type->geometry(), listPlace(g.questions, form.PnlQuestion));
+    QCOMPARE(g.type->geometry(), listPlace(g.questions, part<QWidget>(form, "PnlQuestion")));
     QTest::qWait(50);
     grab(form, QStringLiteral("grids"));
     clickCell(g.choices, 1, kChcFlag);

@@ -38,14 +38,14 @@ void TestNavigator::emptyBank() {
     TMainForm form;
     openBank(form);
     QCOMPARE(categories(form), QStringList{QStringLiteral("所有试卷")});
-    QCOMPARE(form.PaperListModel->rowCount(), 0);
+    QCOMPARE(form.navigator().PaperListModel->rowCount(), 0);
     QCOMPARE(selectedRow(form), -1);
-    QCOMPARE(form.CurPapID, -1);
+    QCOMPARE(form.bank().CurPapID, -1);
     QVERIFY(!form.OnDelPaper->isEnabled());
     QVERIFY(!form.OnAddQustion->isEnabled());
-    QVERIFY(!form.DBGridQuestion->isEnabled());
-    QCOMPARE(form.DBText1->text(), QString());
-    QCOMPARE(form.NextPapID, 1);
+    QVERIFY(!part<QWidget>(form, "DBGridQuestion")->isEnabled());
+    QCOMPARE(form.navigator().DBText1->text(), QString());
+    QCOMPARE(form.bank().NextPapID, 1);
 }
 
 void TestNavigator::openFillsNavigator() {
@@ -67,24 +67,24 @@ void TestNavigator::openFillsNavigator() {
     QCOMPARE(shown.value(0), QStringLiteral("所有试卷"));
     QCOMPARE(shown.size(), 3);
     QVERIFY(shown.contains(QStringLiteral("数学")) && shown.contains(QStringLiteral("语文")));
-    QCOMPARE(form.CBPaperClass->currentIndex(), 0);
-    QVERIFY(!form.CBPaperClass->isEditable());
+    QCOMPARE(form.navigator().CBPaperClass->currentIndex(), 0);
+    QVERIFY(!form.navigator().CBPaperClass->isEditable());
 
     QCOMPARE(listIds(form), (QList<int>{2, 3, 4, 5, 7}));
     QCOMPARE(listNames(form).value(0), QStringLiteral("单元一"));
     QCOMPARE(selectedRow(form), 0);
-    QCOMPARE(form.CurPapID, 2);
-    QCOMPARE(form.TPaper.asInteger(QStringLiteral("PapID")), 2);
-    QCOMPARE(form.TQuestion.filter(), QStringLiteral("PapIdx = 2"));
-    QCOMPARE(form.TQuestion.recordCount(), 1);
+    QCOMPARE(form.bank().CurPapID, 2);
+    QCOMPARE(form.bank().TPaper.asInteger(QStringLiteral("PapID")), 2);
+    QCOMPARE(form.bank().TQuestion.filter(), QStringLiteral("PapIdx = 2"));
+    QCOMPARE(form.bank().TQuestion.recordCount(), 1);
     QVERIFY(form.OnDelPaper->isEnabled());
     QVERIFY(form.OnAddQustion->isEnabled());
-    QVERIFY(form.DBGridQuestion->isEnabled());
-    QCOMPARE(form.DBText1->text(), QStringLiteral("单元一"));
-    QCOMPARE(form.DBText2->text(), QStringLiteral("100"));
+    QVERIFY(part<QWidget>(form, "DBGridQuestion")->isEnabled());
+    QCOMPARE(form.navigator().DBText1->text(), QStringLiteral("单元一"));
+    QCOMPARE(form.navigator().DBText2->text(), QStringLiteral("100"));
     // The list never edits its entries in place.
-    QCOMPARE(form.ListView->editTriggers(), QAbstractItemView::NoEditTriggers);
-    QVERIFY(!(form.PaperListModel->flags(form.PaperListModel->index(0)) & Qt::ItemIsEditable));
+    QCOMPARE(form.navigator().ListView->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QVERIFY(!(form.navigator().PaperListModel->flags(form.navigator().PaperListModel->index(0)) & Qt::ItemIsEditable));
 }
 
 void TestNavigator::selectingAnEntry() {
@@ -100,19 +100,19 @@ void TestNavigator::selectingAnEntry() {
 
     clickRow(form, 1);
     QCOMPARE(selectedRow(form), 1);
-    QCOMPARE(form.CurPapID, 2);
-    QCOMPARE(form.TPaper.asString(QStringLiteral("PapNam")), QStringLiteral("乙"));
-    QCOMPARE(form.TQuestion.filter(), QStringLiteral("PapIdx = 2"));
-    QCOMPARE(form.TQuestion.recordCount(), 2);
-    QCOMPARE(form.DBText1->text(), QStringLiteral("乙"));
-    QCOMPARE(form.DBText2->text(), QStringLiteral("80"));
-    QCOMPARE(form.DBText3->text(), QStringLiteral("/out/乙.html"));
+    QCOMPARE(form.bank().CurPapID, 2);
+    QCOMPARE(form.bank().TPaper.asString(QStringLiteral("PapNam")), QStringLiteral("乙"));
+    QCOMPARE(form.bank().TQuestion.filter(), QStringLiteral("PapIdx = 2"));
+    QCOMPARE(form.bank().TQuestion.recordCount(), 2);
+    QCOMPARE(form.navigator().DBText1->text(), QStringLiteral("乙"));
+    QCOMPARE(form.navigator().DBText2->text(), QStringLiteral("80"));
+    QCOMPARE(form.navigator().DBText3->text(), QStringLiteral("/out/乙.html"));
 
     // The keyboard moves the selection too.
-    form.ListView->setFocus();
-    QTest::keyClick(form.ListView, Qt::Key_Up);
-    QCOMPARE(form.CurPapID, 1);
-    QCOMPARE(form.TQuestion.recordCount(), 0);
+    form.navigator().ListView->setFocus();
+    QTest::keyClick(form.navigator().ListView, Qt::Key_Up);
+    QCOMPARE(form.bank().CurPapID, 1);
+    QCOMPARE(form.bank().TQuestion.recordCount(), 0);
 }
 
 // Another program holding the bank makes reading the new paper's questions
@@ -127,25 +127,25 @@ void TestNavigator::failedSelectionGoesBack() {
     setup.commit();
     TMainForm form;
     openBank(form);
-    QCOMPARE(form.CurPapID, 1);
-    form.Conn.setBusyTimeout(50);
+    QCOMPARE(form.bank().CurPapID, 1);
+    form.bank().Conn.setBusyTimeout(50);
 
     sqlite3* holder = nullptr;
-    QCOMPARE(sqlite3_open(TMainForm::PaperBankPath().toUtf8().constData(), &holder), SQLITE_OK);
+    QCOMPARE(sqlite3_open(tess::ProgramFiles::PaperBankPath().toUtf8().constData(), &holder), SQLITE_OK);
     QCOMPARE(sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
     clickRow(form, 1);
     sqlite3_close(holder);
 
-    QVERIFY(form.MessageArea->toPlainText().startsWith(QStringLiteral("程序运行错误:")));
-    QCOMPARE(form.MessageArea->toPlainText().count(QStringLiteral("程序运行错误:")), 1);
+    QVERIFY(messageArea(form)->toPlainText().startsWith(QStringLiteral("程序运行错误:")));
+    QCOMPARE(messageArea(form)->toPlainText().count(QStringLiteral("程序运行错误:")), 1);
     QCOMPARE(selectedRow(form), 0);
-    QCOMPARE(form.CurPapID, 1);
-    QCOMPARE(form.TPaper.asInteger(QStringLiteral("PapID")), 1);
-    QCOMPARE(form.DBText1->text(), QStringLiteral("甲"));
+    QCOMPARE(form.bank().CurPapID, 1);
+    QCOMPARE(form.bank().TPaper.asInteger(QStringLiteral("PapID")), 1);
+    QCOMPARE(form.navigator().DBText1->text(), QStringLiteral("甲"));
 
     clickRow(form, 1);
-    QCOMPARE(form.CurPapID, 2);
-    QCOMPARE(form.TQuestion.recordCount(), 1);
+    QCOMPARE(form.bank().CurPapID, 2);
+    QCOMPARE(form.bank().TQuestion.recordCount(), 1);
 }
 
 void TestNavigator::refillKeepsSelectedPaper() {
@@ -156,15 +156,15 @@ void TestNavigator::refillKeepsSelectedPaper() {
     setup.commit();
     TMainForm form;
     openBank(form);
-    QCOMPARE(form.CurPapID, 1);
+    QCOMPARE(form.bank().CurPapID, 1);
     // Another program adds a question and a paper meanwhile.
     bank.question(5, 1, 1);
     bank.paper(3, QStringLiteral("丙"));
 
-    form.RefreshPaperList();
-    QCOMPARE(form.CurPapID, 1);
-    QCOMPARE(form.TQuestion.filter(), QStringLiteral("PapIdx = 1"));
-    QCOMPARE(form.TQuestion.recordCount(), 1); // read afresh
+    form.navigator().RefreshPaperList();
+    QCOMPARE(form.bank().CurPapID, 1);
+    QCOMPARE(form.bank().TQuestion.filter(), QStringLiteral("PapIdx = 1"));
+    QCOMPARE(form.bank().TQuestion.recordCount(), 1); // read afresh
     QCOMPARE(listIds(form), (QList<int>{1, 2, 3}));
     QCOMPARE(selectedRow(form), 0);
 }
@@ -198,9 +198,9 @@ void TestNavigator::categoryFilter() {
 
     pickCategory(form, category);
     QCOMPARE(listIds(form), shown);
-    QCOMPARE(form.CurPapID, shown.first());
+    QCOMPARE(form.bank().CurPapID, shown.first());
     QCOMPARE(selectedRow(form), 0);
-    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
 
     // Back to all papers.
     pickCategory(form, QStringLiteral("所有试卷"));
@@ -216,25 +216,25 @@ void TestNavigator::categoryWhosePapersAreGone() {
     TMainForm form;
     openBank(form);
     pickCategory(form, QStringLiteral("语文"));
-    QCOMPARE(form.CurPapID, 2);
+    QCOMPARE(form.bank().CurPapID, 2);
     Prompts::instance().queueYesNo(true);
     form.OnDelPaper->trigger();
-    QCOMPARE(form.PaperListModel->rowCount(), 0);
+    QCOMPARE(form.navigator().PaperListModel->rowCount(), 0);
     QVERIFY(!form.OnDelPaper->isEnabled());
     QVERIFY(!form.OnAddQustion->isEnabled());
-    QVERIFY(!form.DBGridQuestion->isEnabled());
-    QCOMPARE(form.CurPapID, 2); // keeps the paper selected last
+    QVERIFY(!part<QWidget>(form, "DBGridQuestion")->isEnabled());
+    QCOMPARE(form.bank().CurPapID, 2); // keeps the paper selected last
 
     // Stays offered until the categories are rebuilt; picking it shows nothing.
     QVERIFY(categories(form).contains(QStringLiteral("语文")));
     pickCategory(form, QStringLiteral("数学"));
     QCOMPARE(listIds(form), QList<int>{1});
     pickCategory(form, QStringLiteral("语文"));
-    QCOMPARE(form.PaperListModel->rowCount(), 0);
+    QCOMPARE(form.navigator().PaperListModel->rowCount(), 0);
     QVERIFY(!form.OnDelPaper->isEnabled());
-    QCOMPARE(form.CurPapID, 1);
+    QCOMPARE(form.bank().CurPapID, 1);
 
-    form.RefreshPaperClasses();
+    form.navigator().RefreshPaperClasses();
     QVERIFY(!categories(form).contains(QStringLiteral("语文")));
 }
 
@@ -247,13 +247,13 @@ void TestNavigator::informationTooltips() {
     TMainForm form;
     openBank(form);
     QCOMPARE(listNames(form).value(0), name);
-    for (QLabel* label : {form.DBText1, form.DBText3}) {
+    for (QLabel* label : {form.navigator().DBText1, form.navigator().DBText3}) {
         QVERIFY(label->width() < label->sizeHint().width()); // cut by the pane
         QTest::mouseMove(label, QPoint(5, 5));
         QTRY_COMPARE(label->toolTip(), label->text());
     }
-    QCOMPARE(form.DBText1->toolTip(), name);
-    QCOMPARE(form.DBText3->toolTip(), path);
+    QCOMPARE(form.navigator().DBText1->toolTip(), name);
+    QCOMPARE(form.navigator().DBText3->toolTip(), path);
 }
 
 // The values a new paper receives, under all papers and under a category.
@@ -273,15 +273,15 @@ void TestNavigator::newPaperNumbersAndCategory() {
     bank.paper(2, QStringLiteral("乙"), QStringLiteral("数学"));
     setup.commit();
     TMainForm form;
-    form.Defaults.fullMark = 150;
-    form.Defaults.name = QStringLiteral("新试卷");
-    form.Defaults.outputFile = QStringLiteral("/out/new.html");
-    form.Defaults.category = QStringLiteral("缺省类别");
+    form.bank().Defaults.fullMark = 150;
+    form.bank().Defaults.name = QStringLiteral("新试卷");
+    form.bank().Defaults.outputFile = QStringLiteral("/out/new.html");
+    form.bank().Defaults.category = QStringLiteral("缺省类别");
     openBank(form);
     pickCategory(form, chosen);
 
     form.OnNewPaper->trigger();
-    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
     QCOMPARE(
         bank.scalar(QStringLiteral("select PapCtg as v from paper where PapID = 3")).toString(),
         expected);
@@ -295,9 +295,9 @@ void TestNavigator::newPaperNumbersAndCategory() {
         QStringLiteral("/out/new.html"));
     // Shown and selected at the end of the list.
     QCOMPARE(listIds(form).last(), 3);
-    QCOMPARE(selectedRow(form), form.PaperListModel->rowCount() - 1);
-    QCOMPARE(form.CurPapID, 3);
-    QCOMPARE(form.DBText1->text(), QStringLiteral("新试卷"));
+    QCOMPARE(selectedRow(form), form.navigator().PaperListModel->rowCount() - 1);
+    QCOMPARE(form.bank().CurPapID, 3);
+    QCOMPARE(form.navigator().DBText1->text(), QStringLiteral("新试卷"));
 }
 
 void TestNavigator::deletedTopPaperIdentifierReused() {
@@ -313,7 +313,7 @@ void TestNavigator::deletedTopPaperIdentifierReused() {
     TMainForm form;
     openBank(form);
     clickRow(form, 2);
-    QCOMPARE(form.CurPapID, 3);
+    QCOMPARE(form.bank().CurPapID, 3);
     Prompts::instance().queueYesNo(true);
     form.OnDelPaper->trigger();
     QCOMPARE(bank.count(QStringLiteral("question")), 2); // orphans stay until the next new record
@@ -323,9 +323,9 @@ void TestNavigator::deletedTopPaperIdentifierReused() {
     // The old paper's questions went before the new paper was stored;
     // their choice goes with the run after.
     QCOMPARE(bank.count(QStringLiteral("question")), 0);
-    QCOMPARE(form.TQuestion.recordCount(), 0);
+    QCOMPARE(form.bank().TQuestion.recordCount(), 0);
     QCOMPARE(bank.count(QStringLiteral("choice")), 1);
-    form.RefreshNextIDs();
+    form.bank().RefreshNextIDs();
     QCOMPARE(bank.count(QStringLiteral("choice")), 0);
 }
 
@@ -342,24 +342,24 @@ void TestNavigator::newQuestionAndChoice() {
     TMainForm form;
     openBank(form);
     clickRow(form, 1);
-    QCOMPARE(form.CurQstID, 4); // the first question became current
+    QCOMPARE(form.bank().CurQstID, 4); // the first question became current
 
     // The question grid's add command starts its records like this.
-    form.TQuestion.insert();
-    QCOMPARE(form.TQuestion.asInteger(QStringLiteral("QstID")), 7);
-    QCOMPARE(form.TQuestion.asInteger(QStringLiteral("PapIdx")), 2);
-    QCOMPARE(form.TQuestion.asInteger(QStringLiteral("QstIdx")), 8);
-    QCOMPARE(form.TQuestion.asString(QStringLiteral("QstTyp")), QStringLiteral("判断题"));
-    QCOMPARE(form.CurQstID, 7); // starting it moved onto it
-    form.TQuestion.post();
+    form.bank().TQuestion.insert();
+    QCOMPARE(form.bank().TQuestion.asInteger(QStringLiteral("QstID")), 7);
+    QCOMPARE(form.bank().TQuestion.asInteger(QStringLiteral("PapIdx")), 2);
+    QCOMPARE(form.bank().TQuestion.asInteger(QStringLiteral("QstIdx")), 8);
+    QCOMPARE(form.bank().TQuestion.asString(QStringLiteral("QstTyp")), QStringLiteral("判断题"));
+    QCOMPARE(form.bank().CurQstID, 7); // starting it moved onto it
+    form.bank().TQuestion.post();
 
     form.OnDelChoice->setEnabled(false);
-    form.TChoice.insert();
-    QCOMPARE(form.TChoice.asInteger(QStringLiteral("ChcID")), 10);
-    QCOMPARE(form.TChoice.asInteger(QStringLiteral("QstIdx")), 7);
-    QCOMPARE(form.TChoice.asInteger(QStringLiteral("ChcIdx")), 1); // the new question has none
+    form.bank().TChoice.insert();
+    QCOMPARE(form.bank().TChoice.asInteger(QStringLiteral("ChcID")), 10);
+    QCOMPARE(form.bank().TChoice.asInteger(QStringLiteral("QstIdx")), 7);
+    QCOMPARE(form.bank().TChoice.asInteger(QStringLiteral("ChcIdx")), 1); // the new question has none
     QVERIFY(form.OnDelChoice->isEnabled());
-    form.TChoice.post();
+    form.bank().TChoice.post();
     QCOMPARE(bank.count(QStringLiteral("choice where QstIdx = 7 and ChcIdx = 1")), 1);
 }
 
@@ -369,13 +369,13 @@ void TestNavigator::clashWithAnotherProgram() {
     bank.paper(1, QStringLiteral("甲"));
     TMainForm form;
     openBank(form);
-    form.TPaper.insert();
-    QCOMPARE(form.TPaper.asInteger(QStringLiteral("PapID")), 2);
-    form.TPaper.setString(QStringLiteral("PapNam"), QStringLiteral("本程序的"));
+    form.bank().TPaper.insert();
+    QCOMPARE(form.bank().TPaper.asInteger(QStringLiteral("PapID")), 2);
+    form.bank().TPaper.setString(QStringLiteral("PapNam"), QStringLiteral("本程序的"));
     bank.paper(2, QStringLiteral("另一个程序的"));
-    form.TPaper.post();
-    form.TPaper.close();
-    form.RefreshPaperList();
+    form.bank().TPaper.post();
+    form.bank().TPaper.close();
+    form.navigator().RefreshPaperList();
     QCOMPARE(listIds(form), (QList<int>{1, 2, 3}));
     QCOMPARE(listNames(form).value(2), QStringLiteral("本程序的"));
 }
@@ -402,11 +402,11 @@ void TestNavigator::ctrlGDeletesOnlyInTheList() {
     TMainForm form;
     openBank(form);
     form.activateWindow();
-    QWidget* target = form.MessageArea;
+    QWidget* target = messageArea(form);
     if (where == QStringLiteral("list"))
-        target = form.ListView;
+        target = form.navigator().ListView;
     else if (where == QStringLiteral("filter"))
-        target = form.CBPaperClass;
+        target = form.navigator().CBPaperClass;
     target->setFocus();
     QTRY_VERIFY(target->hasFocus());
     const bool inList = where == QStringLiteral("list");
@@ -418,14 +418,14 @@ void TestNavigator::ctrlGDeletesOnlyInTheList() {
     if (inList)
         QCOMPARE(Prompts::instance().shownTexts().value(0),
                  QStringLiteral("删除当前试卷操作一旦被执行将不可恢复，真的要删除当前试卷吗？"));
-    QCOMPARE(form.PaperListModel->rowCount(), papersLeft);
+    QCOMPARE(form.navigator().PaperListModel->rowCount(), papersLeft);
 }
 
 void TestNavigator::popupMenu() {
     EditorBank bank;
     TMainForm form;
     openBank(form);
-    QMenu* menu = form.PopupMenuOf(form.ListView);
+    QMenu* menu = form.PopupMenuOf(form.navigator().ListView);
     QVERIFY(menu);
     QStringList names;
     for (const QAction* a : menu->actions())

@@ -82,13 +82,13 @@ void TestPaperCommands::deletePaper() {
     if (yes) {
         QCOMPARE(listIds(form), (QList<int>{1, 3}));
         QCOMPARE(selectedRow(form), 1); // the last entry
-        QCOMPARE(form.CurPapID, 3);
+        QCOMPARE(form.bank().CurPapID, 3);
         // Only the paper record goes; its question waits for the trim.
         QCOMPARE(bank.count(QStringLiteral("question where PapIdx = 2")), 1);
     } else {
         QCOMPARE(listIds(form), (QList<int>{1, 2, 3}));
         QCOMPARE(selectedRow(form), 1);
-        QCOMPARE(form.CurPapID, 2);
+        QCOMPARE(form.bank().CurPapID, 2);
     }
 }
 
@@ -99,10 +99,10 @@ void TestPaperCommands::deleteLastPaper() {
     openBank(form);
     Prompts::instance().queueYesNo(true);
     form.OnDelPaper->trigger();
-    QCOMPARE(form.PaperListModel->rowCount(), 0);
+    QCOMPARE(form.navigator().PaperListModel->rowCount(), 0);
     QCOMPARE(selectedRow(form), -1);
     QVERIFY(!form.OnDelPaper->isEnabled());
-    QCOMPARE(form.DBText1->text(), QString());
+    QCOMPARE(form.navigator().DBText1->text(), QString());
     // Nothing left: the command asks nothing more.
     form.OnDelPaper->trigger();
     form.OnDelAllPaper->trigger();
@@ -138,10 +138,10 @@ void TestPaperCommands::deleteAllPapers() {
     QCOMPARE(bank.count(QStringLiteral("question")), left * 2);
     QCOMPARE(bank.count(QStringLiteral("choice")), left);
     QCOMPARE(bank.count(QStringLiteral("users")), 2);
-    QCOMPARE(form.PaperListModel->rowCount(), left);
+    QCOMPARE(form.navigator().PaperListModel->rowCount(), left);
     QCOMPARE(form.OnDelPaper->isEnabled(), !yes);
     QCOMPARE(form.OnAddQustion->isEnabled(), !yes);
-    QCOMPARE(form.DBGridQuestion->isEnabled(), !yes);
+    QCOMPARE(part<QWidget>(form, "DBGridQuestion")->isEnabled(), !yes);
 }
 
 void TestPaperCommands::deleteAllQuestionsTwice() {
@@ -156,15 +156,15 @@ void TestPaperCommands::deleteAllQuestionsTwice() {
     setup.commit();
     TMainForm form;
     openBank(form);
-    QCOMPARE(form.TQuestion.recordCount(), 2);
+    QCOMPARE(form.bank().TQuestion.recordCount(), 2);
 
-    form.ListView->setFocus();
-    QTest::keyClick(form.ListView, Qt::Key_Delete, Qt::ShiftModifier);
+    form.navigator().ListView->setFocus();
+    QTest::keyClick(form.navigator().ListView, Qt::Key_Delete, Qt::ShiftModifier);
     QCOMPARE(bank.count(QStringLiteral("question where PapIdx = 1")), 0);
-    QVERIFY(form.TQuestion.isOpen());
-    QCOMPARE(form.TQuestion.recordCount(), 0);
+    QVERIFY(form.bank().TQuestion.isOpen());
+    QCOMPARE(form.bank().TQuestion.recordCount(), 0);
     form.OnDelAllQuestion->trigger();
-    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
     QVERIFY(Prompts::instance().shownTexts().isEmpty());
     QCOMPARE(bank.count(QStringLiteral("question")), 1); // the other paper's
     QCOMPARE(bank.count(QStringLiteral("choice")), 1);   // until the trim
@@ -184,9 +184,9 @@ void TestPaperCommands::deleteAllQuestionsWithoutSelection() {
     Prompts::instance().queueYesNo(true);
     pickCategory(form, QStringLiteral("语文"));
     form.OnDelPaper->trigger();
-    QCOMPARE(form.CurPapID, 2);
+    QCOMPARE(form.bank().CurPapID, 2);
     pickCategory(form, QStringLiteral("数学"));
-    form.ListView->selectionModel()->clear();
+    form.navigator().ListView->selectionModel()->clear();
     form.OnDelAllQuestion->trigger();
     QCOMPARE(bank.count(QStringLiteral("question")), 1);
 }
@@ -223,7 +223,7 @@ void TestPaperCommands::editWithOk() {
     });
     form.OnEditPaper->trigger();
     QVERIFY(ran);
-    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
     QCOMPARE(paperText(bank, 2, "PapScr"), QStringLiteral("95"));
     QCOMPARE(paperText(bank, 2, "PapNam"), QStringLiteral("乙 'O''期中'"));
     QCOMPARE(paperText(bank, 2, "PapSav"), QStringLiteral("/old.html"));
@@ -231,8 +231,8 @@ void TestPaperCommands::editWithOk() {
     QVERIFY(categories(form).contains(QStringLiteral("物理")));
     QCOMPARE(listNames(form).value(1), QStringLiteral("乙 'O''期中'"));
     QCOMPARE(selectedRow(form), 1);
-    QCOMPARE(form.CurPapID, 2);
-    QCOMPARE(form.DBText2->text(), QStringLiteral("95"));
+    QCOMPARE(form.bank().CurPapID, 2);
+    QCOMPARE(form.navigator().DBText2->text(), QStringLiteral("95"));
 }
 
 void TestPaperCommands::editOnEmptyList_data() {
@@ -245,9 +245,9 @@ void TestPaperCommands::editOnEmptyList() {
     QFETCH(bool, ok);
     EditorBank bank;
     TMainForm form;
-    form.Defaults.name = QStringLiteral("新试卷");
-    form.Defaults.fullMark = 100;
-    form.Defaults.category = QStringLiteral("通用");
+    form.bank().Defaults.name = QStringLiteral("新试卷");
+    form.bank().Defaults.fullMark = 100;
+    form.bank().Defaults.category = QStringLiteral("通用");
     openBank(form);
     onNextModal<TEditor>([&](TEditor* dlg) {
         QCOMPARE(dlg->DBEdit1->text(), QStringLiteral("1"));
@@ -260,9 +260,9 @@ void TestPaperCommands::editOnEmptyList() {
             dlg->close();
     });
     form.OnEditPaper->trigger();
-    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
     QCOMPARE(bank.count(QStringLiteral("paper")), ok ? 1 : 0);
-    QCOMPARE(form.PaperListModel->rowCount(), ok ? 1 : 0);
+    QCOMPARE(form.navigator().PaperListModel->rowCount(), ok ? 1 : 0);
     QCOMPARE(selectedRow(form), -1);
     QCOMPARE(form.OnDelPaper->isEnabled(), ok);
     if (ok)
@@ -290,20 +290,20 @@ void TestPaperCommands::outputFileThenCloseBox() {
         QTest::mouseClick(dlg->BtnSelDir, Qt::LeftButton);
         QCOMPARE(bank.count(QStringLiteral("paper")), emptyList ? 0 : 1);
         QCOMPARE(dlg->DBEdit4->text(),
-                 emptyList ? form.Defaults.outputFile : QStringLiteral("/tmp/p.html"));
+                 emptyList ? form.bank().Defaults.outputFile : QStringLiteral("/tmp/p.html"));
         QTest::mouseClick(dlg->BtnSelDir, Qt::LeftButton);
         QCOMPARE(dlg->DBEdit4->text(), picked);
         typeInto(dlg->DBEdit3, QStringLiteral("后"));
         dlg->close();
     });
     form.OnEditPaper->trigger();
-    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
     QCOMPARE(bank.count(QStringLiteral("paper")), 1);
     QCOMPARE(paperText(bank, 1, "PapSav"), picked);
     QCOMPARE(paperText(bank, 1, "PapNam"), QStringLiteral("先"));
     // The navigator shows what was stored.
     QCOMPARE(listNames(form), QStringList{QStringLiteral("先")});
-    QCOMPARE(form.DBText3->text(), picked);
+    QCOMPARE(form.navigator().DBText3->text(), picked);
 }
 
 void TestPaperCommands::fullMark_data() {
@@ -343,7 +343,7 @@ void TestPaperCommands::fullMark() {
         }
         // Refused: reported, nothing refreshed, the dialog keeps what was typed.
         QVERIFY(dlg->isVisible());
-        QVERIFY(form.MessageArea->toPlainText().startsWith(QStringLiteral("程序运行错误:")));
+        QVERIFY(messageArea(form)->toPlainText().startsWith(QStringLiteral("程序运行错误:")));
         QCOMPARE(listIds(form), QList<int>{1});
         QCOMPARE(dlg->DBEdit3->text(), QStringLiteral("改名"));
         QCOMPARE(paperText(bank, 1, "PapNam"), QStringLiteral("甲"));
@@ -397,7 +397,7 @@ void TestPaperCommands::categoryButton() {
         dlg->close();
     });
     form.OnEditPaper->trigger();
-    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
     QCOMPARE(paperText(bank, 1, "PapCtg"), QStringLiteral("O'Neil's"));
     QVERIFY(!categories(form).contains(QStringLiteral("数学")));
 }
@@ -429,7 +429,7 @@ void TestPaperCommands::doubleClickOpensProperties() {
         dlg->close();
     });
     // Below the last entry counts too: on an empty list it starts a new paper.
-    QTest::mouseDClick(form.ListView->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    QTest::mouseDClick(form.navigator().ListView->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
     QTRY_VERIFY(opened);
     QCOMPARE(bank.count(QStringLiteral("paper")), 0);
 }
@@ -458,24 +458,24 @@ void TestPaperCommands::editedPaperLeavesCategory() {
         QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
     });
     form.OnEditPaper->trigger();
-    QVERIFY(form.MessageArea->toPlainText().isEmpty());
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
     if (othersRemain) {
         // The drop-down still names what the list shows; the place is taken
         // by the next paper of the category.
-        QCOMPARE(form.CBPaperClass->currentText(), QStringLiteral("数学"));
+        QCOMPARE(form.navigator().CBPaperClass->currentText(), QStringLiteral("数学"));
         QCOMPARE(listIds(form), QList<int>{3});
         QCOMPARE(selectedRow(form), 0);
-        QCOMPARE(form.CurPapID, 3);
+        QCOMPARE(form.bank().CurPapID, 3);
         // A new paper now belongs to that category and shows in the list.
         form.OnNewPaper->trigger();
         QCOMPARE(paperText(bank, 4, "PapCtg"), QStringLiteral("数学"));
         QCOMPARE(listIds(form), (QList<int>{3, 4}));
     } else {
         // All papers again, the edited one still selected.
-        QCOMPARE(form.CBPaperClass->currentIndex(), 0);
+        QCOMPARE(form.navigator().CBPaperClass->currentIndex(), 0);
         QCOMPARE(listIds(form), (QList<int>{1, 2}));
         QCOMPARE(selectedRow(form), 1);
-        QCOMPARE(form.CurPapID, 2);
+        QCOMPARE(form.bank().CurPapID, 2);
     }
 }
 
@@ -493,14 +493,14 @@ void TestPaperCommands::paperDeletedByAnotherProgram() {
         typeInto(dlg->DBEdit3, QStringLiteral("改名"));
         QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
         QVERIFY(dlg->isVisible());
-        QVERIFY(form.MessageArea->toPlainText().contains(QStringLiteral("另一个程序")));
+        QVERIFY(messageArea(form)->toPlainText().contains(QStringLiteral("另一个程序")));
         dlg->close();
     });
     form.OnEditPaper->trigger();
     QCOMPARE(bank.count(QStringLiteral("paper")), 1);
     QCOMPARE(paperText(bank, 2, "PapNam"), QStringLiteral("乙"));
     // The paper cursor is usable again: the list refills and the other paper can be edited.
-    form.RefreshPaperList();
+    form.navigator().RefreshPaperList();
     QCOMPARE(listIds(form), QList<int>{2});
     onNextModal<TEditor>([&](TEditor* dlg) {
         typeInto(dlg->DBEdit3, QStringLiteral("改名"));

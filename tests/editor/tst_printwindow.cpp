@@ -5,6 +5,7 @@
 #include "print/paperlayout.h"
 #include "print/printedpaper.h"
 #include "print/printoptionsdialog.h"
+#include "print/printprompts.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -24,6 +25,7 @@
 #include <QTimer>
 
 using tess::PrintChoice;
+using tess::PrintPrompts;
 using tess::Prompts;
 
 namespace {
@@ -76,7 +78,7 @@ QStringList filesIn(const QString& folder) {
 }
 
 QString messages(const TMainForm& form) {
-    return form.MessageArea->toPlainText();
+    return messageArea(form)->toPlainText();
 }
 
 void grab(QWidget* widget, const QString& name) {
@@ -86,10 +88,10 @@ void grab(QWidget* widget, const QString& name) {
 
 // Pages of the paper (or its key) laid out on their own, for comparing.
 int pagesOf(int papId, bool answerKey, const QPageLayout& layout) {
-    banktest::BankConnection conn(TMainForm::PaperBankPath());
+    banktest::BankConnection conn(tess::ProgramFiles::PaperBankPath());
     tess::print::PrintOptions options;
     options.answerKey = answerKey;
-    options.picturesFolder = TMainForm::PicturesFolder();
+    options.picturesFolder = tess::ProgramFiles::PicturesFolder();
     tess::print::PaperLayout paper(tess::print::readPrintedPaper(conn, papId), options);
     paper.layOut(layout);
     return paper.pageCount();
@@ -97,8 +99,8 @@ int pagesOf(int papId, bool answerKey, const QPageLayout& layout) {
 
 // A right click on the selected entry, then the command from its pop-up menu.
 void fromPopup(TMainForm& form, QAction* action) {
-    QWidget* viewport = form.ListView->viewport();
-    const QPoint pos = form.ListView->visualRect(form.ListView->currentIndex()).center();
+    QWidget* viewport = form.navigator().ListView->viewport();
+    const QPoint pos = form.navigator().ListView->visualRect(form.navigator().ListView->currentIndex()).center();
     QContextMenuEvent click(QContextMenuEvent::Mouse, pos, viewport->mapToGlobal(pos));
     QApplication::sendEvent(viewport, &click);
     QTRY_VERIFY(form.PopMenuPaper->isVisible());
@@ -114,7 +116,10 @@ class TestPrintWindow : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { Prompts::instance().clear(); }
+    void init() {
+        Prompts::instance().clear();
+        PrintPrompts::instance().clear();
+    }
     void menus();
     void commandsNeedASelectedPaper();
     void exportPdf_data();
@@ -203,7 +208,7 @@ void TestPrintWindow::exportPdf() {
     TMainForm form;
     openBank(form);
     clickRow(form, 0);
-    Prompts::instance().queuePrintOptions(PrintChoice{answerKey, false});
+    PrintPrompts::instance().queuePrintOptions(PrintChoice{answerKey, false});
     Prompts::instance().queueFile(out + QLatin1Char('/') + typed);
     if (popup)
         fromPopup(form, command(form, "OnExportPdf"));
@@ -262,9 +267,9 @@ void TestPrintWindow::nothingWrittenWhenNotConfirmed() {
     clickRow(form, 0);
     Prompts& prompts = Prompts::instance();
     if (where == QLatin1String("options")) {
-        prompts.queuePrintOptions(std::nullopt);
+        PrintPrompts::instance().queuePrintOptions(std::nullopt);
     } else {
-        prompts.queuePrintOptions(PrintChoice{true, false});
+        PrintPrompts::instance().queuePrintOptions(PrintChoice{true, false});
         prompts.queueFile(where == QLatin1String("save") ? QString()
                                                          : out + QStringLiteral("/期中.pdf"));
         prompts.queueYesNo(false);
@@ -288,9 +293,9 @@ void TestPrintWindow::paperWithoutQuestions() {
     TMainForm form;
     openBank(form);
     clickRow(form, 1);
-    QCOMPARE(form.CurPapID, 2);
+    QCOMPARE(form.bank().CurPapID, 2);
     for (const char* name : {"OnPrintPreview", "OnPrint", "OnExportPdf"}) {
-        form.MessageArea->clear();
+        messageArea(form)->clear();
         command(form, name)->trigger();
         QVERIFY2(messages(form).startsWith(QStringLiteral("错误: ")), qPrintable(messages(form)));
         QVERIFY2(!messages(form).contains(QLatin1Char('\n')), qPrintable(messages(form)));
@@ -335,7 +340,7 @@ void TestPrintWindow::exportedFilesReadableAsUsual() {
     TMainForm form;
     openBank(form);
     clickRow(form, 0);
-    Prompts::instance().queuePrintOptions(PrintChoice{true, false});
+    PrintPrompts::instance().queuePrintOptions(PrintChoice{true, false});
     Prompts::instance().queueFile(pdf);
     if (replacing)
         Prompts::instance().queueYesNo(true);
@@ -369,7 +374,7 @@ void TestPrintWindow::cancelledExportKeepsEarlierFiles() {
     TMainForm form;
     openBank(form);
     clickRow(form, 0);
-    Prompts::instance().queuePrintOptions(PrintChoice{true, false});
+    PrintPrompts::instance().queuePrintOptions(PrintChoice{true, false});
     Prompts::instance().queueFile(pdf);
     Prompts::instance().queueYesNo(true);
     bool cancelled = false;
@@ -416,7 +421,7 @@ void TestPrintWindow::unwritableFolder() {
     TMainForm form;
     openBank(form);
     clickRow(form, 0);
-    Prompts::instance().queuePrintOptions(PrintChoice{true, false});
+    PrintPrompts::instance().queuePrintOptions(PrintChoice{true, false});
     Prompts::instance().queueFile(out + QStringLiteral("/期中.pdf"));
     command(form, "OnExportPdf")->trigger();
     // Which file, which folder, why, and what to do.
@@ -516,8 +521,8 @@ void TestPrintWindow::preview() {
     int pages = -1;
     QString title;
     QWidget* owner = nullptr;
-    Prompts::instance().queuePrintOptions(PrintChoice{answerKey, false});
-    Prompts::instance().queuePreview([&](QPrintPreviewDialog& dialog) {
+    PrintPrompts::instance().queuePrintOptions(PrintChoice{answerKey, false});
+    PrintPrompts::instance().queuePreview([&](QPrintPreviewDialog& dialog) {
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         auto* widget = dialog.findChild<QPrintPreviewWidget*>();
         QVERIFY(widget);
@@ -566,8 +571,8 @@ void TestPrintWindow::previewFollowsPageLayout() {
     QVERIFY2(onItsSide > upright,
              qPrintable(QStringLiteral("%1 upright, %2 on its side").arg(upright).arg(onItsSide)));
     QList<int> seen;
-    Prompts::instance().queuePrintOptions(PrintChoice{});
-    Prompts::instance().queuePreview([&](QPrintPreviewDialog& dialog) {
+    PrintPrompts::instance().queuePrintOptions(PrintChoice{});
+    PrintPrompts::instance().queuePreview([&](QPrintPreviewDialog& dialog) {
         auto* widget = dialog.findChild<QPrintPreviewWidget*>();
         QVERIFY(widget);
         QTRY_VERIFY(widget->pageCount() > 0);
@@ -601,8 +606,8 @@ void TestPrintWindow::printToFile() {
     clickRow(form, 0);
     const QString target = bank.dir.filePath(writable ? QStringLiteral("printed.pdf")
                                                       : QStringLiteral("gone/printed.pdf"));
-    Prompts::instance().queuePrintOptions(PrintChoice{answerKey, false});
-    Prompts::instance().queuePrintDialog([&target](QPrinter& printer) {
+    PrintPrompts::instance().queuePrintOptions(PrintChoice{answerKey, false});
+    PrintPrompts::instance().queuePrintDialog([&target](QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(target);
         return true;
@@ -635,8 +640,8 @@ void TestPrintWindow::cancelledPrintToFileLeavesNoFile() {
     openBank(form);
     clickRow(form, 2);
     const QString target = bank.dir.filePath(QStringLiteral("printed.pdf"));
-    Prompts::instance().queuePrintOptions(PrintChoice{});
-    Prompts::instance().queuePrintDialog([&target](QPrinter& printer) {
+    PrintPrompts::instance().queuePrintOptions(PrintChoice{});
+    PrintPrompts::instance().queuePrintDialog([&target](QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(target);
         return true;

@@ -36,7 +36,7 @@ void publishablePaper(const EditorBank& bank, int id, const QString& name, const
 }
 
 QStringList messageLines(const TMainForm& form) {
-    return form.MessageArea->toPlainText().split(QLatin1Char('\n'));
+    return messageArea(form)->toPlainText().split(QLatin1Char('\n'));
 }
 
 QByteArray fileBytes(const QString& path) {
@@ -51,9 +51,9 @@ bool pageHolds(const QString& path, const QString& text) {
 // Selects the paper in the list and presses Ctrl+S.
 void publish(TMainForm& form, int papId) {
     clickRow(form, int(listIds(form).indexOf(papId)));
-    QCOMPARE(form.CurPapID, papId);
-    form.ListView->setFocus();
-    QTest::keyClick(form.ListView, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(form.bank().CurPapID, papId);
+    form.navigator().ListView->setFocus();
+    QTest::keyClick(form.navigator().ListView, Qt::Key_S, Qt::ControlModifier);
 }
 
 QString overwriteQuestion(const QString& page, const QString& last, const QString& now) {
@@ -79,8 +79,8 @@ private:
 
 void TestPublishWindow::trigger(TMainForm& form, const QString& how) {
     if (how == QLatin1String("key")) {
-        form.ListView->setFocus();
-        QTest::keyClick(form.ListView, Qt::Key_S, Qt::ControlModifier);
+        form.navigator().ListView->setFocus();
+        QTest::keyClick(form.navigator().ListView, Qt::Key_S, Qt::ControlModifier);
     } else if (how == QLatin1String("toolbar")) {
         QToolButton* button = nullptr;
         for (QToolBar* bar : form.findChildren<QToolBar*>())
@@ -90,8 +90,8 @@ void TestPublishWindow::trigger(TMainForm& form, const QString& how) {
         QTest::mouseClick(button, Qt::LeftButton);
     } else {
         // A right click on the selected entry, then the entry's accelerator.
-        QWidget* viewport = form.ListView->viewport();
-        const QPoint pos = form.ListView->visualRect(form.ListView->currentIndex()).center();
+        QWidget* viewport = form.navigator().ListView->viewport();
+        const QPoint pos = form.navigator().ListView->visualRect(form.navigator().ListView->currentIndex()).center();
         QContextMenuEvent click(QContextMenuEvent::Mouse, pos, viewport->mapToGlobal(pos));
         QApplication::sendEvent(viewport, &click);
         QTRY_VERIFY(form.PopMenuPaper->isVisible());
@@ -116,7 +116,7 @@ void TestPublishWindow::publishSelectedPaper() {
     QVERIFY(QDir().mkdir(out));
     publishablePaper(bank, 1, QStringLiteral("第一单元"), out + QStringLiteral("/one.html"));
     publishablePaper(bank, 2, QStringLiteral("期中测验"), out + QStringLiteral("/期中"));
-    const QString pictures = TMainForm::PicturesFolder();
+    const QString pictures = tess::ProgramFiles::PicturesFolder();
     QVERIFY(QDir().mkdir(pictures));
     for (const char* name : {"map.png", "kept.png"}) {
         QFile f(pictures + QLatin1Char('/') + QLatin1String(name));
@@ -136,9 +136,9 @@ void TestPublishWindow::publishSelectedPaper() {
     form.SetPageOpener(&opener);
     openBank(form);
     clickRow(form, 1);
-    QCOMPARE(form.CurPapID, 2);
+    QCOMPARE(form.bank().CurPapID, 2);
     // As after a selection handler that failed half-way: the entry still rules.
-    form.CurPapID = 1;
+    form.bank().CurPapID = 1;
     form.AddMessage(QStringLiteral("an earlier line"));
 
     trigger(form, how);
@@ -178,11 +178,11 @@ void TestPublishWindow::failedCheckShowsBoxAndWritesNothing() {
     form.SetPageOpener(&opener);
     openBank(form);
     clickRow(form, 0);
-    form.ListView->setFocus();
-    QTest::keyClick(form.ListView, Qt::Key_S, Qt::ControlModifier);
+    form.navigator().ListView->setFocus();
+    QTest::keyClick(form.navigator().ListView, Qt::Key_S, Qt::ControlModifier);
 
     const QString lines = QStringLiteral("试卷错误性检查...\n错误: 当前试卷有题目内容为空.");
-    QCOMPARE(form.MessageArea->toPlainText(), lines);
+    QCOMPARE(messageArea(form)->toPlainText(), lines);
     QCOMPARE(Prompts::instance().shownTexts(),
              QStringList{QStringLiteral("未通过试卷错误性检查,发现以下严重错误:\n\n") + lines});
     QVERIFY(opener.opened.isEmpty());
@@ -200,7 +200,7 @@ void TestPublishWindow::anotherPapersPageAsked() {
     publishablePaper(bank, 1, first, page, QStringLiteral("甲卷的题目."));
     publishablePaper(bank, 2, second, page, QStringLiteral("乙卷的题目."));
     setup.commit();
-    const QString pictures = TMainForm::PicturesFolder();
+    const QString pictures = tess::ProgramFiles::PicturesFolder();
     QVERIFY(QDir().mkdir(pictures));
     TMainForm form;
     RecordingOpener opener;

@@ -51,7 +51,7 @@ struct Pane {
                          "QstCon, IsTrue) values "_s +
                          values.join(u", "_s) + u"; commit;"_s);
         // A new question is numbered as the main window numbers it.
-        cursor.setHandler(CursorEvent::AfterInsert, [this] {
+        cursor.addHandler(CursorEvent::AfterInsert, [this] {
             const int next =
                 banktest::scalar(conn, u"select coalesce(max(QstID), 0) + 1 as v from question"_s)
                     .toInt();
@@ -59,7 +59,7 @@ struct Pane {
             cursor.setInteger(u"PapIdx"_s, 1);
             cursor.setInteger(u"QstIdx"_s, next);
         });
-        cursor.setHandler(CursorEvent::AfterPost, [this] { ++posts; });
+        cursor.addHandler(CursorEvent::AfterPost, [this] { ++posts; });
         model.setGuard([this](const std::function<void()>& fn) {
             try {
                 fn();

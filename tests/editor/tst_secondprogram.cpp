@@ -44,11 +44,11 @@ void TestSecondProgram::newPaperSelectedByItsIdentifier() {
     setup.commit();
     TMainForm form;
     activate(form);
-    form.ListView->setFocus();
-    QTest::keyClick(form.ListView, Qt::Key_D, Qt::ControlModifier);
+    form.navigator().ListView->setFocus();
+    QTest::keyClick(form.navigator().ListView, Qt::Key_D, Qt::ControlModifier);
     QCOMPARE(listIds(form), (QList<int>{1, 2, 102}));
     QCOMPARE(selectedRow(form), 1);
-    QCOMPARE(form.CurPapID, 2);
+    QCOMPARE(form.bank().CurPapID, 2);
     auto* grid = form.findChild<RecordGrid*>(QStringLiteral("DBGridQuestion"));
     grid->setFocus();
     QTest::keyClick(grid, Qt::Key_F, Qt::ControlModifier);
@@ -103,7 +103,7 @@ void TestSecondProgram::changedUnderneath() {
     TMainForm form;
     activate(form);
     clickRow(form, 1);
-    QCOMPARE(form.CurQstID, 20);
+    QCOMPARE(form.bank().CurQstID, 20);
     auto* grid = form.findChild<RecordGrid*>(command == QLatin1String("Ctrl+G")
                                                  ? QStringLiteral("DBGridChoice")
                                                  : QStringLiteral("DBGridQuestion"));
@@ -114,17 +114,17 @@ void TestSecondProgram::changedUnderneath() {
     grid->setFocus();
     if (command == QLatin1String("Insert")) {
         QTest::keyClick(grid, Qt::Key_Insert);
-        form.MessageArea->setFocus(); // a row started would be posted now
+        messageArea(form)->setFocus(); // a row started would be posted now
     } else {
         QTest::keyClick(grid, command == QLatin1String("Ctrl+G") ? Qt::Key_G : Qt::Key_F,
                         Qt::ControlModifier);
     }
     QCOMPARE(bank.count(written), records);
     if (message.isEmpty()) {
-        QCOMPARE(form.MessageArea->toPlainText(), QString());
+        QCOMPARE(messageArea(form)->toPlainText(), QString());
     } else {
-        QVERIFY2(form.MessageArea->toPlainText().contains(message),
-                 qPrintable(form.MessageArea->toPlainText()));
+        QVERIFY2(messageArea(form)->toPlainText().contains(message),
+                 qPrintable(messageArea(form)->toPlainText()));
     }
     // The window shows the bank as it now is.
     QCOMPARE(listNames(form), bank.column(QStringLiteral("paper"), QStringLiteral("PapNam"),
@@ -146,15 +146,15 @@ void TestSecondProgram::manyPapersDeletedElsewhere() {
     TMainForm form;
     activate(form);
     bank.sql(QStringLiteral("delete from paper where PapID > 50"));
-    form.ListView->setFocus();
-    QTest::keyClick(form.ListView, Qt::Key_D, Qt::ControlModifier);
-    const QString said = form.MessageArea->toPlainText();
+    form.navigator().ListView->setFocus();
+    QTest::keyClick(form.navigator().ListView, Qt::Key_D, Qt::ControlModifier);
+    const QString said = messageArea(form)->toPlainText();
     QVERIFY2(said.contains(QStringLiteral("正在检查试题库")) &&
                  said.contains(QStringLiteral("试题库检查完毕")),
              qPrintable(said));
     QCOMPARE(bank.count(QStringLiteral("question")), 50);
-    QCOMPARE(form.PaperListModel->rowCount(), 51);
-    QCOMPARE(form.CurPapID, 51);
+    QCOMPARE(form.navigator().PaperListModel->rowCount(), 51);
+    QCOMPARE(form.bank().CurPapID, 51);
 }
 
 QTEST_MAIN(TestSecondProgram)

@@ -1,5 +1,5 @@
 // The File menu's export and import in the real main window.
-#include "app/prompts.h"
+#include "frame/prompts.h"
 #include "editor/editorfixture.h"
 
 #include <QAction>
@@ -61,19 +61,19 @@ void TestExchangeWindow::exportThenImport() {
     const QString xml = bank.dir.filePath(QStringLiteral("期中.xml"));
     tess::Prompts::instance().queueFile(xml);
     command(form, "OnExportMoodle")->trigger();
-    QVERIFY2(form.MessageArea->toPlainText().contains(QStringLiteral("已导出到")),
-             qPrintable(form.MessageArea->toPlainText()));
+    QVERIFY2(messageArea(form)->toPlainText().contains(QStringLiteral("已导出到")),
+             qPrintable(messageArea(form)->toPlainText()));
     QVERIFY(QFileInfo(xml).size() > 0);
 
     tess::Prompts::instance().queueFile(xml);
     command(form, "OnImportQuestions")->trigger();
     QVERIFY2(
-        form.MessageArea->toPlainText().contains(QStringLiteral("导入了试卷 \"期中\" (1 道题)")),
-        qPrintable(form.MessageArea->toPlainText()));
+        messageArea(form)->toPlainText().contains(QStringLiteral("导入了试卷 \"期中\" (1 道题)")),
+        qPrintable(messageArea(form)->toPlainText()));
     QCOMPARE(listIds(form), (QList<int>{1, 2}));
     QCOMPARE(selectedRow(form), 1);
-    QCOMPARE(form.CurPapID, 2);
-    QCOMPARE(form.TQuestion.recordCount(), 1);
+    QCOMPARE(form.bank().CurPapID, 2);
+    QCOMPARE(form.bank().TQuestion.recordCount(), 1);
     QCOMPARE(bank.count(QStringLiteral("paper where PapCtg = '数学'")), 2);
 }
 
@@ -89,8 +89,8 @@ void TestExchangeWindow::brokenFileLeavesBank() {
     file.close();
     tess::Prompts::instance().queueFile(aiken);
     command(form, "OnImportQuestions")->trigger();
-    QVERIFY2(form.MessageArea->toPlainText().contains(QStringLiteral("错误: 没有导入文件")),
-             qPrintable(form.MessageArea->toPlainText()));
+    QVERIFY2(messageArea(form)->toPlainText().contains(QStringLiteral("错误: 没有导入文件")),
+             qPrintable(messageArea(form)->toPlainText()));
     QCOMPARE(bank.count(QStringLiteral("paper")), 1);
     QCOMPARE(listIds(form), QList<int>{1});
 }
@@ -108,12 +108,12 @@ void TestExchangeWindow::picturesThatWillNotShowAreTold() {
     file.close();
     tess::Prompts::instance().queueFile(gift);
     command(form, "OnImportQuestions")->trigger();
-    const QStringList lines = form.MessageArea->toPlainText().split(QLatin1Char('\n'));
+    const QStringList lines = messageArea(form)->toPlainText().split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0], QStringLiteral("导入了试卷 \"看图\" (1 道题)."));
     QCOMPARE(lines[1],
              QStringLiteral("警告: 第 1 行的题目 \"地图\": 图片 images\\地图.png 不在图片文件夹 ") +
-                 QDir::toNativeSeparators(TMainForm::PicturesFolder()) +
+                 QDir::toNativeSeparators(tess::ProgramFiles::PicturesFolder()) +
                  QStringLiteral(" 中, 试卷里看不到它; 请把这幅图片放进这个文件夹, 或用 "
                                 "\"插入图片文件\" 重新插入."));
     QCOMPARE(bank.scalar(QStringLiteral("select QstCon as v from question")).toString(),
@@ -131,7 +131,7 @@ void TestExchangeWindow::interruptedImportSettledAtSignIn() {
     bank.sql(QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstCon) values "
                             "(1, 1, 1, '<IMG SRC=\"images\\committed.png\">')"));
     setup.commit();
-    const QString aside = TMainForm::PicturesFolder() + QStringLiteral("/.import/a1B2c3/pictures");
+    const QString aside = tess::ProgramFiles::PicturesFolder() + QStringLiteral("/.import/a1B2c3/pictures");
     QVERIFY(QDir().mkpath(aside));
     for (const char* name : {"committed.png", "refused.png"}) {
         QFile file(aside + QLatin1Char('/') + QLatin1String(name));
@@ -140,7 +140,7 @@ void TestExchangeWindow::interruptedImportSettledAtSignIn() {
     }
     TMainForm form;
     openBank(form);
-    QCOMPARE(QDir(TMainForm::PicturesFolder())
+    QCOMPARE(QDir(tess::ProgramFiles::PicturesFolder())
                  .entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("committed.png")});
 }

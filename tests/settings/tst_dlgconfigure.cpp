@@ -1,5 +1,5 @@
 // The defaults dialog, driven through keys and clicks on the offscreen platform.
-#include "app/prompts.h"
+#include "frame/prompts.h"
 #include "settings/tdlgconfigure.h"
 
 #include <QApplication>

@@ -28,7 +28,7 @@ struct Recorder {
             {CursorEvent::AfterDelete, u"AfterDelete"_s}};
         for (const auto& [event, name] : events) {
             const QString text = name;
-            cursor.setHandler(event, [this, text] { log << text; });
+            cursor.addHandler(event, [this, text] { log << text; });
         }
         link = cursor.addView([this](ViewChange change, int row) {
             switch (change) {
@@ -261,7 +261,7 @@ void TestTableCursor::newFilterOnOpenCursorMovesToFirst() {
     paper.open();
     paper.last();
     int scrolls = 0;
-    paper.setHandler(CursorEvent::AfterScroll, [&] { ++scrolls; });
+    paper.addHandler(CursorEvent::AfterScroll, [&] { ++scrolls; });
     paper.setFilter(u"PapID > 2"_s);
     QCOMPARE(scrolls, 1);
     QCOMPARE(paper.recNo(), 0);
@@ -464,7 +464,7 @@ void TestTableCursor::editCancelAndEmptyCursorEdit() {
     cmd.execute();
     TableCursor empty(m_conn, u"paper"_s);
     bool inserted = false;
-    empty.setHandler(CursorEvent::AfterInsert, [&] { inserted = true; });
+    empty.addHandler(CursorEvent::AfterInsert, [&] { inserted = true; });
     empty.open();
     empty.edit();
     QVERIFY(inserted);
@@ -727,15 +727,10 @@ void TestTableCursor::suspendAndResumeViews() {
     TableCursor paper(m_conn, u"paper"_s);
     Recorder rec;
     rec.attach(paper);
-    // As a window does around re-reading its cursor.
-    paper.setHandler(CursorEvent::BeforeClose, [&] {
-        rec.log << u"BeforeClose"_s;
-        paper.suspendViews();
-    });
-    paper.setHandler(CursorEvent::AfterOpen, [&] {
-        rec.log << u"AfterOpen"_s;
-        paper.resumeViews();
-    });
+    // As a window does around re-reading its cursor; the recorder's own
+    // handlers, added first, log the events before these run.
+    paper.addHandler(CursorEvent::BeforeClose, [&] { paper.suspendViews(); });
+    paper.addHandler(CursorEvent::AfterOpen, [&] { paper.resumeViews(); });
     paper.open();
     rec.log.clear();
     paper.close();
@@ -779,7 +774,7 @@ void TestTableCursor::beforeLeaveStopsTheOperation() {
     paper.open();
     int asked = 0;
     bool refuse = true;
-    paper.setHandler(CursorEvent::BeforeLeave, [&] {
+    paper.addHandler(CursorEvent::BeforeLeave, [&] {
         ++asked;
         if (refuse)
             throw EngineError(u"refused"_s);
@@ -844,7 +839,7 @@ void TestTableCursor::handlersFillNewRecord() {
     Query maxId(m_conn);
     Command trim(m_conn);
     int next = 0;
-    paper.setHandler(CursorEvent::BeforeInsert, [&] {
+    paper.addHandler(CursorEvent::BeforeInsert, [&] {
         maxId.close();
         maxId.clearSql();
         maxId.addLine(u"select max(PapID) as maxID from paper"_s);
@@ -855,20 +850,26 @@ void TestTableCursor::handlersFillNewRecord() {
         trim.execute();
         maxId.close();
     });
-    paper.setHandler(CursorEvent::AfterInsert, [&] {
+    paper.addHandler(CursorEvent::AfterInsert, [&] {
         paper.setInteger(u"PapID"_s, next);
         paper.setString(u"PapNam"_s, u"新试卷"_s);
     });
+    // A second owner of the event (the grids after the bank) runs too, after
+    // the first, and sees the record the first one filled.
+    QString seenBySecond;
+    paper.addHandler(CursorEvent::AfterInsert,
+                     [&] { seenBySecond = paper.asString(u"PapNam"_s); });
     paper.open();
     paper.insert();
     paper.post();
+    QCOMPARE(seenBySecond, u"新试卷"_s);
     QCOMPARE(paper.asInteger(u"PapID"_s), 3);
     QCOMPARE(paper.recNo(), 2);
     QCOMPARE(count(m_conn, u"question"_s), 0);
 
     // A handler that starts editing after every move (as the choice grid does).
     TableCursor again(m_conn, u"paper"_s);
-    again.setHandler(CursorEvent::AfterScroll, [&] { again.edit(); });
+    again.addHandler(CursorEvent::AfterScroll, [&] { again.edit(); });
     again.open();
     QCOMPARE(again.state(), CursorState::Edit);
     again.next();
