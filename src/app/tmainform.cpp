@@ -14,6 +14,7 @@
 #include "exchange/exchangecommands.h"
 #include "exchange/importpictures.h"
 #include "frame/prompts.h"
+#include "frame/waitcursor.h"
 #include "generate/publishcommands.h"
 #include "print/printcommands.h"
 #include "settings/programfiles.h"
@@ -68,11 +69,11 @@ TMainForm::TMainForm(QWidget* parent)
         AddMessage(text);
         MessageArea->repaint(); // seen before the work that keeps the window waiting
     };
-    m_bank->onBusy = [](bool busy) {
+    m_bank->onBusy = [this](bool busy) {
         if (busy)
-            QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+            m_wait.emplace();
         else
-            QGuiApplication::restoreOverrideCursor();
+            m_wait.reset();
     };
 
     createActions();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "frame/frame.h"
+#include "frame/waitcursor.h"
 #include "settings/windowmemory.h"
 
 #include <QHash>
@@ -186,6 +187,8 @@ private:
     // the teacher drags the boundary.
     std::optional<QList<int>> m_rememberedMain;
     bool m_rememberedMainApplied = false;
+    // While the bank keeps the window waiting.
+    std::optional<tess::WaitCursor> m_wait;
     QHash<QWidget*, QMenu*> m_popupMenus;
     QHash<QAction*, std::function<void()>> m_updateRules;
 };
