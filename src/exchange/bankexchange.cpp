@@ -14,28 +14,6 @@ namespace tess::exchange {
 
 namespace {
 
-const QString kTrueFalse = QStringLiteral("判断题");
-const QString kSingle = QStringLiteral("单选题");
-const QString kMultiple = QStringLiteral("多选题");
-
-QuestionKind kindOf(const QString& type) {
-    if (type == kTrueFalse)
-        return QuestionKind::TrueFalse;
-    // The page counts every other word as multiple choice.
-    return type == kSingle ? QuestionKind::Single : QuestionKind::Multiple;
-}
-
-QString typeOf(QuestionKind kind) {
-    switch (kind) {
-    case QuestionKind::TrueFalse:
-        return kTrueFalse;
-    case QuestionKind::Single:
-        return kSingle;
-    case QuestionKind::Multiple:
-        break;
-    }
-    return kMultiple;
-}
 // A flag as the page reads it: "True" in any letter case, stored as 1 or as text.
 bool flag(const Statement& stmt, int i) {
     return textValue(stmt.value(i, ColumnKind::Boolean))
@@ -71,7 +49,7 @@ Paper readPaper(Connection& connection, int papId) {
         const qint64 qstId = stmt.int64(0);
         if (!any || qstId != last) {
             Question& q = questions.emplace_back();
-            q.kind = kindOf(stmt.text(1));
+            q.kind = questionKindOf(stmt.text(1));
             q.mark = integerValue(QStringLiteral("question"), QStringLiteral("QstScr"),
                                   stmt.value(2, ColumnKind::Integer));
             q.html = stmt.text(3);
@@ -126,7 +104,7 @@ QVector<int> addPapers(Connection& connection, const QVector<Paper>& papers,
             const RecordSequence::Numbered number = numbers.newQuestion();
             questionCursor.insert();
             fillNewQuestion(questionCursor, number.id, papId, number.number);
-            questionCursor.setString(QStringLiteral("QstTyp"), typeOf(q.kind));
+            questionCursor.setString(QStringLiteral("QstTyp"), questionTypeWord(q.kind));
             questionCursor.setInteger(QStringLiteral("QstScr"), q.mark);
             questionCursor.setString(QStringLiteral("QstCon"), q.html);
             questionCursor.setBoolean(QStringLiteral("IsTrue"), q.answer);

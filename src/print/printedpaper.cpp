@@ -47,7 +47,7 @@ QStringList checkFindings(const PrintedPaper& paper) {
                 emptyText << place;
             else if (c.html.trimmed().isEmpty())
                 blankText << place;
-            if (c.part == PagePart::TrueFalse)
+            if (c.kind == QuestionKind::TrueFalse)
                 continue;
             int right = 0;
             bool blank = false;
@@ -57,7 +57,7 @@ QStringList checkFindings(const PrintedPaper& paper) {
             }
             if (c.choices.size() < 2)
                 fewChoices << place;
-            if (c.part == PagePart::Single && right > 1)
+            if (c.kind == QuestionKind::Single && right > 1)
                 manyRight << place;
             if (right == 0)
                 noRight << place;
@@ -122,13 +122,13 @@ PrintedPaper readPrintedPaper(const Connection& connection, int papId) {
                              .arg(paper.name));
     // The page's sections in its fixed order, numbered by those present.
     int numeral = 0;
-    for (const auto& [part, title] :
-         {std::pair{PagePart::TrueFalse, u"判断题"}, std::pair{PagePart::Single, u"单选题"},
-          std::pair{PagePart::Multiple, u"多选题"}}) {
+    for (const auto& [kind, title] :
+         {std::pair{QuestionKind::TrueFalse, u"判断题"}, std::pair{QuestionKind::Single, u"单选题"},
+          std::pair{QuestionKind::Multiple, u"多选题"}}) {
         PrintedSection section;
-        section.part = part;
+        section.kind = kind;
         for (const PageQuestion& q : questions)
-            if (q.part == part) {
+            if (q.kind == kind) {
                 section.questions.append({int(section.questions.size()) + 1, q});
                 section.marks += q.mark;
             }

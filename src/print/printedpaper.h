@@ -22,7 +22,7 @@ struct PrintedQuestion {
 };
 
 struct PrintedSection {
-    PagePart part = PagePart::TrueFalse;
+    QuestionKind kind = QuestionKind::TrueFalse;
     QString title; // "一、判断题"
     int marks = 0; // the sum of its questions' marks
     QVector<PrintedQuestion> questions;

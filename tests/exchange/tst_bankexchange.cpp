@@ -14,6 +14,7 @@
 #include <climits>
 
 using namespace tess::exchange;
+using tess::QuestionKind;
 
 namespace {
 

@@ -104,7 +104,7 @@ QStringList sectionsOf(const PrintedPaper& paper, const QList<Q>& stored) {
                 if (stored[i].text.toString() == q.content.html)
                     place = i + 1;
             line += QLatin1Char(' ') + QString::number(place);
-            if (q.number != ++expected || q.content.part != s.part ||
+            if (q.number != ++expected || q.content.kind != s.kind ||
                 (place > 0 && q.content.mark != stored[place - 1].mark))
                 line += QStringLiteral("(wrong number, part or mark)");
         }
