@@ -364,7 +364,7 @@ void TestPrintPdf::paperAndKey_data() {
         << 1 << false
         << QStringList{QStringLiteral("A．四B．七C．九"), QStringLiteral("A．二B．三C．四D．五")}
         << QStringList{QStringLiteral("答案：B"), QStringLiteral("答案：AC")}
-        << QStringLiteral("警告:所有题目的分值之和30分小于试卷预定的总分100分.") << 100;
+        << QStringLiteral("警告:当前试卷所有题目的分值之和小于试卷预定的总分.") << 100;
     QTest::newRow("stored numbers, nothing to find")
         << 2 << true
         << QStringList{QStringLiteral("5．四6．七7．九"), QStringLiteral("1．二2．三3．四4．五")}
