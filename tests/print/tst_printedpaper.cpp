@@ -1,6 +1,7 @@
 // A paper read for printing: its sections, numbering, marks and choices as
 // the page has them, what the check says of it, and a bank left as it was.
 #include "bankhelpers.h"
+#include "checklines.h"
 #include "generate/papercheck.h"
 #include "print/printedpaper.h"
 #include "store/engineerror.h"
@@ -13,6 +14,7 @@
 #include <sqlite3.h>
 
 using namespace tess;
+using namespace checklines;
 using namespace tess::print;
 
 namespace {
@@ -20,17 +22,6 @@ namespace {
 const QString kTF = QStringLiteral("判断题");
 const QString kSingle = QStringLiteral("单选题");
 const QString kMulti = QStringLiteral("多选题");
-
-// The paper check's lines, as publishing writes them.
-const QString kEmpty = QStringLiteral("警告: 当前试卷没有任何题目.");
-const QString kDuplicate = QStringLiteral("错误: 当前试卷有题目的题号重复.");
-const QString kOver = QStringLiteral("警告: 当前试卷所有题目的分值之和超过试卷预定的总分.");
-const QString kUnder = QStringLiteral("警告: 当前试卷所有题目的分值之和小于试卷预定的总分.");
-const QString kNoText = QStringLiteral("错误: 当前试卷有题目内容为空.");
-const QString kFewChoices = QStringLiteral("错误: 当前试卷有选择题的题目选项数量没有超过2个.");
-const QString kSingleMany = QStringLiteral("警告: 当前试卷有单选题的题目选项有多个正确答案.");
-const QString kNoCorrect = QStringLiteral("警告: 当前试卷有选择题的题目选项中没有正确的选项.");
-const QString kNoChoiceText = QStringLiteral("错误: 当前试卷有题目的选项内容为空.");
 
 // One question of a table row. choices: one character a choice, in stored
 // order: '+' right, '-' wrong, 'e' wrong with an empty text. Questions are
