@@ -106,7 +106,7 @@ tess::exchange::Paper importedPaper() {
                        "<b>正确</b>的是哪一项?</p>");
     for (int i = 1; i <= kQuestions; ++i) {
         Question q;
-        q.kind = QuestionKind::Single;
+        q.kind = tess::QuestionKind::Single;
         q.name = QStringLiteral("第 %1 题").arg(i);
         q.mark = 1;
         q.html = stem + QStringLiteral(" (%1)").arg(i);

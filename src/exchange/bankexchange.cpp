@@ -1,48 +1,16 @@
 #include "exchange/bankexchange.h"
 
+#include "generate/paperwriter.h"
 #include "store/connection.h"
 #include "store/query.h"
 #include "store/recordnumbering.h"
 #include "store/statement.h"
 #include "store/tablecursor.h"
 
-#include <QHash>
 #include <algorithm>
 #include <climits>
 
 namespace tess::exchange {
-
-namespace {
-
-const QString kTrueFalse = QStringLiteral("判断题");
-const QString kSingle = QStringLiteral("单选题");
-const QString kMultiple = QStringLiteral("多选题");
-
-QuestionKind kindOf(const QString& type) {
-    if (type == kTrueFalse)
-        return QuestionKind::TrueFalse;
-    // The page counts every other word as multiple choice.
-    return type == kSingle ? QuestionKind::Single : QuestionKind::Multiple;
-}
-
-QString typeOf(QuestionKind kind) {
-    switch (kind) {
-    case QuestionKind::TrueFalse:
-        return kTrueFalse;
-    case QuestionKind::Single:
-        return kSingle;
-    case QuestionKind::Multiple:
-        break;
-    }
-    return kMultiple;
-}
-// A flag as the page reads it: "True" in any letter case, stored as 1 or as text.
-bool flag(const Statement& stmt, int i) {
-    return textValue(stmt.value(i, ColumnKind::Boolean))
-               .compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
-}
-
-} // namespace
 
 Paper readPaper(Connection& connection, int papId) {
     Paper paper;
@@ -56,31 +24,16 @@ Paper readPaper(Connection& connection, int papId) {
         paper.name = stmt.text(0);
         paper.category = stmt.text(1);
     }
-    // One joined read, in the order the cursors give the rows.
-    Statement stmt(connection,
-                   QStringLiteral("select q.QstID, q.QstTyp, q.QstScr, q.QstCon, q.IsTrue, "
-                                  "c.ChcID, c.ChcCon, c.IsTrue from question q left join choice "
-                                  "c on c.QstIdx = q.QstID where q.PapIdx = ? "
-                                  "order by q.QstID, q.rowid, c.ChcID, c.rowid"),
-                   QStringLiteral("[表 question]"));
-    stmt.bind(1, papId);
+    // The paper's questions and choices exactly as its page has them.
     QVector<Question> questions;
-    qint64 last = 0;
-    bool any = false;
-    while (stmt.step()) {
-        const qint64 qstId = stmt.int64(0);
-        if (!any || qstId != last) {
-            Question& q = questions.emplace_back();
-            q.kind = kindOf(stmt.text(1));
-            q.mark = integerValue(QStringLiteral("question"), QStringLiteral("QstScr"),
-                                  stmt.value(2, ColumnKind::Integer));
-            q.html = stmt.text(3);
-            q.answer = flag(stmt, 4);
-            last = qstId;
-            any = true;
-        }
-        if (!stmt.isNull(5) && questions.last().kind != QuestionKind::TrueFalse)
-            questions.last().choices.push_back({stmt.text(6), flag(stmt, 7)});
+    for (const PageQuestion& read : readPageQuestions(connection, papId)) {
+        Question& q = questions.emplace_back();
+        q.kind = read.kind;
+        q.mark = read.mark;
+        q.html = read.html;
+        q.answer = read.answer;
+        for (const PageChoice& c : read.choices)
+            q.choices.push_back({c.html, c.correct});
     }
     // The page's parts: true/false, single, multiple, each keeping its order.
     std::stable_sort(questions.begin(), questions.end(), [](const Question& a, const Question& b) {
@@ -126,7 +79,7 @@ QVector<int> addPapers(Connection& connection, const QVector<Paper>& papers,
             const RecordSequence::Numbered number = numbers.newQuestion();
             questionCursor.insert();
             fillNewQuestion(questionCursor, number.id, papId, number.number);
-            questionCursor.setString(QStringLiteral("QstTyp"), typeOf(q.kind));
+            questionCursor.setString(QStringLiteral("QstTyp"), questionTypeWord(q.kind));
             questionCursor.setInteger(QStringLiteral("QstScr"), q.mark);
             questionCursor.setString(QStringLiteral("QstCon"), q.html);
             questionCursor.setBoolean(QStringLiteral("IsTrue"), q.answer);

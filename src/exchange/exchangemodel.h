@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/questionkind.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -8,12 +10,6 @@
 // Papers as they cross to and from other question tools: the formats' readers
 // and writers meet the bank only through these plain values.
 namespace tess::exchange {
-
-enum class QuestionKind {
-    TrueFalse, // 判断题: the answer is the question's flag
-    Single,    // 单选题: exactly one correct choice
-    Multiple,  // 多选题: any number of correct choices
-};
 
 struct Choice {
     QString html;         // as this program's page shows it

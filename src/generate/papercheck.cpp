@@ -1,10 +1,14 @@
 #include "generate/papercheck.h"
 
 #include "store/query.h"
+#include "store/questionkind.h"
 
 namespace tess {
 
 namespace {
+
+const QString kTrueFalse = sqlText(questionTypeWord(QuestionKind::TrueFalse));
+const QString kSingle = sqlText(questionTypeWord(QuestionKind::Single));
 
 // Sent exactly as they stand (spacing and letter case included); the paper's
 // identifier follows each one, and ")" closes steps 5 to 9.
@@ -15,15 +19,18 @@ const QString kStatements[] = {
     QStringLiteral("select sum(qstscr) as sumscr from question where papidx = "),
     QStringLiteral("select count(QstID) as CntAll from question where ((QstCon = '')or(QstCon is "
                    "null)) and (PapIdx = "),
-    QStringLiteral("select count(QstID) as CntAll from question  where (question.QstTyp <> "
-                   "'判断题')  and (select count(chcid) from choice where choice.qstidx = Qstid) "
-                   "<2  and (question.papidx = "),
-    QStringLiteral("select count(QstID) as CntAll from question  where (question.QstTyp = "
-                   "'单选题')  and (select count(chcid) from choice where(choice.qstidx = "
-                   "Qstid)and(choice.IsTrue = True)) >1  and (question.papidx = "),
-    QStringLiteral("select count(QstID) as CntAll from question  where (question.QstTyp <> "
-                   "'判断题')  and (select count(chcid) from choice where(choice.qstidx = "
-                   "Qstid)and(choice.IsTrue = True)) =0  and (question.papidx = "),
+    QStringLiteral("select count(QstID) as CntAll from question  where (question.QstTyp <> ") +
+        kTrueFalse +
+        QStringLiteral(")  and (select count(chcid) from choice where choice.qstidx = Qstid) "
+                       "<2  and (question.papidx = "),
+    QStringLiteral("select count(QstID) as CntAll from question  where (question.QstTyp = ") +
+        kSingle +
+        QStringLiteral(")  and (select count(chcid) from choice where(choice.qstidx = "
+                       "Qstid)and(choice.IsTrue = True)) >1  and (question.papidx = "),
+    QStringLiteral("select count(QstID) as CntAll from question  where (question.QstTyp <> ") +
+        kTrueFalse +
+        QStringLiteral(")  and (select count(chcid) from choice where(choice.qstidx = "
+                       "Qstid)and(choice.IsTrue = True)) =0  and (question.papidx = "),
     QStringLiteral(
         "select count(ChcID) as CntAll from choice, question  where ((ChcCon = '')or(ChcCon is "
         "null)) and (choice.qstidx = question.qstid) and  (question.papidx = "),

@@ -22,9 +22,6 @@ namespace tess {
 
 namespace {
 
-const QString kTrueFalse = QStringLiteral("判断题");
-const QString kSingle = QStringLiteral("单选题");
-
 // The page text, written line by line into one string, each line ended by
 // CR LF. A line is given in pieces, so that a page of thousands of lines
 // makes no small string per line; its picture tags are pointed at the page
@@ -180,13 +177,6 @@ const QString& graderScriptText() {
     return text;
 }
 
-using Part = PagePart;
-
-// Every type but the two named ones is shown as multiple choice.
-Part partOf(const QString& type) {
-    return type == kTrueFalse ? Part::TrueFalse : type == kSingle ? Part::Single : Part::Multiple;
-}
-
 // A flag as the grader script reads it.
 bool isTrueFlag(const QVariant& value) {
     return tess::textValue(value).toLower() == QLatin1String("true");
@@ -196,7 +186,7 @@ bool isTrueFlag(const QVariant& value) {
 // value the cursors would refuse is refused at the same question.
 struct PageLines {
     const QuestionRow* row = nullptr;
-    Part part = Part::Multiple;
+    QuestionKind kind = QuestionKind::Multiple;
     QString mark, text, flag, qst, chc, sel;
 };
 
@@ -236,11 +226,11 @@ QList<PageQuestion> readPageQuestions(const Connection& connection, int papId) {
     questions.reserve(rows.size());
     for (const QuestionRow& row : rows) {
         PageQuestion& q = questions.emplace_back();
-        q.part = partOf(tess::textValue(row.type));
+        q.kind = questionKindOf(tess::textValue(row.type));
         q.mark = tess::integerValue(kQuestion, QStringLiteral("QstScr"), row.mark);
         q.html = tess::textValue(row.text);
         q.answer = isTrueFlag(row.isTrue);
-        if (q.part == Part::TrueFalse)
+        if (q.kind == QuestionKind::TrueFalse)
             continue;
         q.choices.reserve(row.choices.size());
         for (const ChoiceRow& choice : row.choices)
@@ -273,11 +263,11 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
         q.qst = QStringLiteral("Qst_") + n;
         q.chc = QStringLiteral("Chc_") + n;
         q.sel = QStringLiteral("Sel_") + n;
-        q.part = partOf(type);
+        q.kind = questionKindOf(type);
         // Room for every line of the question and of its choices, so that
         // the page is never moved while it grows.
         size += q.text.size() + 6 * n.size() + 720;
-        if (q.part != Part::TrueFalse)
+        if (q.kind != QuestionKind::TrueFalse)
             for (const ChoiceRow& choice : question.choices)
                 size += choice.text.toString().size() + choice.number.toString().size() +
                         3 * n.size() + 240;
@@ -295,23 +285,24 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
     text.add(u"<TH width=200></TH><TH width=600></TH>");
 
     // The sections in a fixed order, each numbered by the ones present.
+    // The multiple-choice heading has one blank less before its word.
     const struct {
-        Part part;
-        QStringView heading;
-    } sections[] = {{Part::TrueFalse, u"</TD><TD>  判断题</TD>"},
-                    {Part::Single, u"</TD><TD>  单选题</TD>"},
-                    {Part::Multiple, u"</TD><TD> 多选题</TD>"}};
+        QuestionKind kind;
+        QStringView indent;
+    } sections[] = {{QuestionKind::TrueFalse, u"  "},
+                    {QuestionKind::Single, u"  "},
+                    {QuestionKind::Multiple, u" "}};
     int numeral = 0;
     for (const auto& section : sections) {
         int next = 0;
         for (const PageLines& q : page) {
-            if (q.part != section.part)
+            if (q.kind != section.kind)
                 continue;
             if (next++ == 0) {
                 text.add(u"<TR><TD></TD><TD></TD></TR>");
                 text.add(u"<TR>");
                 text.add({u"<TD>", NumToChinese(++numeral), u"， "});
-                text.add(section.heading);
+                text.add({u"</TD><TD>", section.indent, questionTypeWord(section.kind), u"</TD>"});
                 text.add(u"</TR>");
                 text.add(u"<TR>");
                 text.add(u"<TD>");
@@ -320,7 +311,7 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
                 text.add(u"<TABLE>");
             }
             const QString number = QString::number(next);
-            if (q.part == Part::TrueFalse) {
+            if (q.kind == QuestionKind::TrueFalse) {
                 text.add(u"<TR VALIGN=TOP>");
                 text.add({u"<TD>", number, u"，</TD>"});
                 text.add({u"<TD align=left>(", q.mark, u"分)", q.text, u"</TD>"});
@@ -335,7 +326,7 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
                 text.add(u"<TR></TR>");
                 continue;
             }
-            const bool isSingle = q.part == Part::Single;
+            const bool isSingle = q.kind == QuestionKind::Single;
             text.add(isSingle ? u"<TR  VALIGN=TOP>" : u"<TR VALIGN=TOP>");
             text.add({u"<TD>", number, u"，</TD>"});
             text.add({u"<TD>(", q.mark, u"分)", q.text, u"</TD>"});
@@ -389,7 +380,7 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
     text.addLines(grader);
     text.add({u"Paper = new JPaper(", QString::number(page.size()), u",", full, u");"});
     for (const PageLines& q : page) {
-        if (q.part == Part::TrueFalse) {
+        if (q.kind == QuestionKind::TrueFalse) {
             text.add({q.qst, u" = new JQuestion(2,", q.mark, u",0);"});
             text.add({q.chc, u" = new JChoice(PaperForm.", q.sel, u",", q.flag, u");"});
             text.add({q.qst, u".AddChoice(", q.chc, u");"});
@@ -397,7 +388,7 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
             text.add({q.qst, u".AddChoice(", q.chc, u");"});
         } else {
             text.add({q.qst, u" = new JQuestion(8,", q.mark,
-                      q.part == Part::Single ? u",1);" : u",2);"});
+                      q.kind == QuestionKind::Single ? u",1);" : u",2);"});
             for (const ChoiceRow& choice : q.row->choices) {
                 text.add({q.chc, u" = new JChoice(PaperForm.", q.sel, u",",
                           tess::textValue(choice.isTrue).toLower(), u");"});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/questionkind.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -17,14 +19,13 @@ struct PageSource {
 };
 
 // A question as the page shows it, for other renderings of the same paper.
-enum class PagePart { TrueFalse, Single, Multiple };
 struct PageChoice {
     QString number;       // ChcIdx as the page labels the choice
     QString html;         // ChcCon
     bool correct = false; // IsTrue as the grader reads it
 };
 struct PageQuestion {
-    PagePart part = PagePart::Multiple;
+    QuestionKind kind = QuestionKind::Multiple;
     int mark = 0;
     QString html;                // QstCon, picture tags as stored
     bool answer = false;         // IsTrue of a true/false question
@@ -33,7 +34,7 @@ struct PageQuestion {
 
 // The paper's questions as its page has them, read as buildPaperPage reads
 // them (one statement, two for a bank with odd identifiers) and in the same
-// order; the page's sections pick them out by part. Engine errors are thrown.
+// order; the page's sections pick them out by kind. Engine errors are thrown.
 QList<PageQuestion> readPageQuestions(const Connection& connection, int papId);
 
 // The grader script, line by line, exactly as every page carries it.

@@ -611,7 +611,7 @@ void PaperLayout::Data::buildQuestion(const PrintedQuestion& question, int index
     const qreal width = body.width() - numberWidth;
     text.insertText(markText(q.mark), textFormat(kBodyPoints));
     insertHtml(text, q.html, width);
-    if (q.part == PagePart::TrueFalse) {
+    if (q.kind == QuestionKind::TrueFalse) {
         const QString answer = !options.answerKey ? QString()
                                : q.answer         ? QStringLiteral("√")
                                                   : QStringLiteral("×");

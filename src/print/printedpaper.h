@@ -13,7 +13,7 @@ class Connection;
 }
 
 // A paper as it goes onto paper: its sections in the page's order, with the
-// page's numerals and numbering, and what the paper check would say of it.
+// page's numerals and numbering, and what the paper check says of it.
 namespace tess::print {
 
 struct PrintedQuestion {
@@ -22,8 +22,8 @@ struct PrintedQuestion {
 };
 
 struct PrintedSection {
-    PagePart part = PagePart::TrueFalse;
-    QString title; // "一、判断题"
+    QuestionKind kind = QuestionKind::TrueFalse;
+    QString title; // the numeral and the type word: "一、判断题"
     int marks = 0; // the sum of its questions' marks
     QVector<PrintedQuestion> questions;
 };
@@ -34,8 +34,8 @@ struct PrintedPaper {
     QString fullMarkText;        // PapScr as stored
     std::optional<int> fullMark; // none when that is no whole number
     QVector<PrintedSection> sections;
-    // The paper check's findings ("错误: ..." where the page could not be
-    // generated, else "警告: ..."), each naming the questions.
+    // The lines the paper check writes before publishing, word for word, so
+    // that the key never tells the teacher anything else.
     QStringList findings;
 
     int questionCount() const;
@@ -53,9 +53,10 @@ private:
     QString m_message;
 };
 
-// Reads the paper as publishing reads it and never writes. Throws PrintError
-// for a paper that does not exist or has no questions, EngineError unchanged.
-PrintedPaper readPrintedPaper(const Connection& connection, int papId);
+// Reads the paper and checks it as publishing does, and never writes. Throws
+// PrintError for a paper that does not exist or has no questions, EngineError
+// unchanged (also where the check cannot read a value).
+PrintedPaper readPrintedPaper(Connection& connection, int papId);
 
 // The choice labels used when not printing the stored numbers: A..Z, AA, AB, ...
 QString choiceLetter(int index);

@@ -2,6 +2,7 @@
 
 #include "store/orphanwatch.h"
 #include "store/query.h"
+#include "store/questionkind.h"
 #include "store/tablecursor.h"
 
 #include <climits>
@@ -96,7 +97,7 @@ void fillNewPaper(TableCursor& paper, int papId, int fullMark, const QString& na
 void fillNewQuestion(TableCursor& question, int qstId, int papId, int qstIdx) {
     question.setInteger(QStringLiteral("QstID"), qstId);
     question.setInteger(QStringLiteral("PapIdx"), papId);
-    question.setString(QStringLiteral("QstTyp"), QStringLiteral("判断题"));
+    question.setString(QStringLiteral("QstTyp"), questionTypeWord(QuestionKind::TrueFalse));
     question.setInteger(QStringLiteral("QstIdx"), qstIdx);
 }
 

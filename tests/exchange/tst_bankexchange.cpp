@@ -2,6 +2,7 @@
 // program's own numbering.
 #include "bankhelpers.h"
 #include "exchange/bankexchange.h"
+#include "generate/paperwriter.h"
 #include "store/engineerror.h"
 #include "store/query.h"
 #include "store/recordnumbering.h"
@@ -9,11 +10,15 @@
 #include "store/statement.h"
 #include "store/tablecursor.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <climits>
+#include <sqlite3.h>
 
 using namespace tess::exchange;
+using tess::QuestionKind;
 
 namespace {
 
@@ -141,6 +146,64 @@ QStringList outcome(const QString& bank,
     return result + bankRows(conn);
 }
 
+// A bank made by another program: the tables take any type, and the columns
+// named in `untyped` have no declared type at all, so that a text or a
+// fraction stays as it was written. Its rows go in as `rows`.
+void makeLooseBank(const QString& path, const QStringList& untyped, const QString& rows) {
+    QString schema =
+        tess::paperBankSchema().replace(QStringLiteral(") STRICT;"), QStringLiteral(");"));
+    for (const QString& column : untyped) {
+        QVERIFY2(schema.contains(column), qPrintable(column));
+        schema.replace(column, QString(column).remove(QStringLiteral("INTEGER ")));
+    }
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+    const QByteArray sql =
+        (schema + QStringLiteral("pragma ignore_check_constraints = on;") + rows).toUtf8();
+    char* error = nullptr;
+    const int rc = sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error);
+    const QString text = QString::fromUtf8(error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+    QVERIFY2(rc == SQLITE_OK, qPrintable(text));
+}
+
+// A question as one line: kind, text, mark, answer, then each choice with
+// "+" when it is correct.
+QString questionLine(tess::QuestionKind kind, const QString& html, int mark, bool answer,
+                     const QStringList& choices) {
+    const char* kinds[] = {"TF", "S", "M"};
+    return QStringList{QLatin1String(kinds[int(kind)]), html, QString::number(mark),
+                       answer ? QStringLiteral("yes") : QStringLiteral("no")}
+               .join(QLatin1Char(' ')) +
+           (choices.isEmpty() ? QString() : QLatin1Char(' ') + choices.join(QLatin1Char(' ')));
+}
+
+QStringList exchangeLines(const Paper& paper) {
+    QStringList lines;
+    for (const Question& q : paper.questions) {
+        QStringList choices;
+        for (const Choice& c : q.choices)
+            choices << c.html + (c.correct ? QStringLiteral("+") : QString());
+        lines << questionLine(q.kind, q.html, q.mark, q.answer, choices);
+    }
+    return lines;
+}
+
+// The page's questions in the page's order: its sections by kind.
+QStringList pageLines(QList<tess::PageQuestion> questions) {
+    std::stable_sort(questions.begin(), questions.end(),
+                     [](const auto& a, const auto& b) { return int(a.kind) < int(b.kind); });
+    QStringList lines;
+    for (const tess::PageQuestion& q : questions) {
+        QStringList choices;
+        for (const tess::PageChoice& c : q.choices)
+            choices << c.html + (c.correct ? QStringLiteral("+") : QString());
+        lines << questionLine(q.kind, q.html, q.mark, q.answer, choices);
+    }
+    return lines;
+}
+
 } // namespace
 
 class TestBankExchange : public QObject {
@@ -150,6 +213,8 @@ private Q_SLOTS:
     void init();
     void addedThroughTheNumbering();
     void readInPageOrder();
+    void readAsThePageReadsIt_data();
+    void readAsThePageReadsIt();
     void roundTrip();
     void allOrNothing();
     void sameAsRecordByRecord_data();
@@ -221,6 +286,69 @@ void TestBankExchange::readInPageOrder() {
                                  QStringLiteral("s 0 a b+"), QStringLiteral("m 4 c+")}));
     QVERIFY(paper.questions[1].answer);
     QVERIFY_THROWS_EXCEPTION(ExchangeError, readPaper(conn, 77));
+}
+
+// A paper of a bank that another program made goes out with the questions
+// and choices its page shows, however its identifiers are stored: a choice
+// belongs to the question whose QstID, read as an integer, is its QstIdx.
+void TestBankExchange::readAsThePageReadsIt_data() {
+    QTest::addColumn<QStringList>("untyped");
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QStringList>("expected");
+    const QString paper = QStringLiteral("insert into paper (PapID, PapNam) values (1, '卷');");
+    const QString question = QStringLiteral(
+        "insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon, IsTrue) values ");
+    const QString choice =
+        QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, IsTrue, ChcCon) values ");
+    const QStringList untypedIds{QStringLiteral("QstID  INTEGER NOT NULL"),
+                                 QStringLiteral("QstIdx INTEGER NOT NULL")};
+
+    QTest::newRow("fraction question identifier")
+        << QStringList()
+        << paper + question + QStringLiteral("(2.5, 1, 1, '单选题', 3, 'half', 0);") + choice +
+               QStringLiteral("(1, 3, 1, 1, 'a'), (2, 3, 2, 0, 'b'), "
+                              "(3, 2.5, 3, 1, 'x');")
+        << QStringList{QStringLiteral("S half 3 no a+ b")};
+    QTest::newRow("identifiers 2 and 2.5 are two questions")
+        << QStringList()
+        << paper + question +
+               QStringLiteral("(2, 1, 1, '单选题', 1, 'two', 0), (2.5, 1, 2, '多选题', 2, "
+                              "'half', 0);") +
+               choice + QStringLiteral("(1, 2, 1, 1, 'a'), (2, 3, 1, 1, 'b');")
+        << QStringList{QStringLiteral("S two 1 no a+"), QStringLiteral("M half 2 no b+")};
+    QTest::newRow("question identifier stored as text")
+        << untypedIds
+        << paper + question + QStringLiteral("('7', 1, 1, '单选题', 4, 'seven', 0);") + choice +
+               QStringLiteral("(1, 7, 1, 1, 'a'), (2, 7, 2, 0, 'b');")
+        << QStringList{QStringLiteral("S seven 4 no a+ b")};
+    QTest::newRow("question identifier stored as 7.0")
+        << untypedIds
+        << paper + question + QStringLiteral("(7.0, 1, 1, '多选题', 4, 'seven', 0);") + choice +
+               QStringLiteral("(1, 7, 1, 1, 'a'), (2, 7, 2, 1, 'b');")
+        << QStringList{QStringLiteral("M seven 4 no a+ b+")};
+    // The grid, filtered on the number 7, does not show this choice either.
+    QTest::newRow("choice owner stored as text")
+        << untypedIds
+        << paper + question +
+               QStringLiteral("(7, 1, 1, '单选题', 4, 'seven', 0), (8, 1, 2, "
+                              "'判断题', 1, 'eight', 1);") +
+               choice + QStringLiteral("(1, '7', 1, 1, 'a'), (2, 7, 2, 0, 'b');")
+        << QStringList{QStringLiteral("TF eight 1 yes"), QStringLiteral("S seven 4 no b")};
+}
+
+void TestBankExchange::readAsThePageReadsIt() {
+    QFETCH(QStringList, untyped);
+    QFETCH(QString, rows);
+    QFETCH(QStringList, expected);
+    const QString bank = m_dir.filePath(
+        QStringLiteral("loose-%1.mdb").arg(QString::fromUtf8(QTest::currentDataTag())));
+    QFile::remove(bank);
+    makeLooseBank(bank, untyped, rows);
+    if (QTest::currentTestFailed())
+        return;
+    banktest::BankConnection conn(bank);
+    QCOMPARE(pageLines(tess::readPageQuestions(conn, 1)), expected);
+    QCOMPARE(exchangeLines(readPaper(conn, 1)), expected);
 }
 
 void TestBankExchange::roundTrip() {

@@ -7,6 +7,7 @@
 #include <QTest>
 
 using namespace tess::exchange;
+using tess::QuestionKind;
 
 namespace {
 

@@ -13,8 +13,9 @@
 #include <QXmlStreamReader>
 
 using namespace tess::exchange;
+using tess::QuestionKind;
 
-Q_DECLARE_METATYPE(tess::exchange::QuestionKind)
+Q_DECLARE_METATYPE(tess::QuestionKind)
 Q_DECLARE_METATYPE(tess::exchange::Paper)
 
 namespace {

@@ -1,4 +1,5 @@
 #include "bankhelpers.h"
+#include "checklines.h"
 #include "generate/papercheck.h"
 #include "paperfixture.h"
 #include "store/engineerror.h"
@@ -8,23 +9,13 @@
 #include <QTest>
 
 using namespace tess;
+using namespace checklines;
 
 namespace {
 
 const QString kTF = QStringLiteral("判断题");
 const QString kSingle = QStringLiteral("单选题");
 const QString kMulti = QStringLiteral("多选题");
-
-const QString kMissing = QStringLiteral("错误: 当前试卷不存在.");
-const QString kEmpty = QStringLiteral("警告: 当前试卷没有任何题目.");
-const QString kDuplicate = QStringLiteral("错误: 当前试卷有题目的题号重复.");
-const QString kOver = QStringLiteral("警告: 当前试卷所有题目的分值之和超过试卷预定的总分.");
-const QString kUnder = QStringLiteral("警告: 当前试卷所有题目的分值之和小于试卷预定的总分.");
-const QString kNoText = QStringLiteral("错误: 当前试卷有题目内容为空.");
-const QString kFewChoices = QStringLiteral("错误: 当前试卷有选择题的题目选项数量没有超过2个.");
-const QString kSingleMany = QStringLiteral("警告: 当前试卷有单选题的题目选项有多个正确答案.");
-const QString kNoCorrect = QStringLiteral("警告: 当前试卷有选择题的题目选项中没有正确的选项.");
-const QString kNoChoiceText = QStringLiteral("错误: 当前试卷有题目的选项内容为空.");
 
 // Builds the paper named by the case on a fresh bank and returns the id to check.
 // Unless a case says otherwise the full mark is 100 and the marks add up to it.

@@ -1,6 +1,8 @@
 // A paper read for printing: its sections, numbering, marks and choices as
 // the page has them, what the check says of it, and a bank left as it was.
 #include "bankhelpers.h"
+#include "checklines.h"
+#include "generate/papercheck.h"
 #include "print/printedpaper.h"
 #include "store/engineerror.h"
 #include "store/schema.h"
@@ -12,6 +14,7 @@
 #include <sqlite3.h>
 
 using namespace tess;
+using namespace checklines;
 using namespace tess::print;
 
 namespace {
@@ -21,12 +24,14 @@ const QString kSingle = QStringLiteral("单选题");
 const QString kMulti = QStringLiteral("多选题");
 
 // One question of a table row. choices: one character a choice, in stored
-// order: '+' right, '-' wrong, 'e' wrong with an empty text.
+// order: '+' right, '-' wrong, 'e' wrong with an empty text. Questions are
+// numbered 1, 2, ... in their order unless number says otherwise.
 struct Q {
     QString type;
     int mark = 0;
     QVariant text; // null for a null text
     QByteArray choices;
+    std::optional<QVariant> number{}; // a default, so that rows need not name it
 };
 
 QString sqlValue(const QVariant& value) {
@@ -57,7 +62,7 @@ struct BankRows {
                               "QstScr, QstCon, IsTrue) values (%1, %2, %3, %4, %5, %6, 1)")
                               .arg(id)
                               .arg(pap)
-                              .arg(++number)
+                              .arg(sqlValue(q.number.value_or(++number)))
                               .arg(banktest::quoted(q.type))
                               .arg(q.mark)
                               .arg(sqlValue(q.text));
@@ -104,7 +109,7 @@ QStringList sectionsOf(const PrintedPaper& paper, const QList<Q>& stored) {
                 if (stored[i].text.toString() == q.content.html)
                     place = i + 1;
             line += QLatin1Char(' ') + QString::number(place);
-            if (q.number != ++expected || q.content.part != s.part ||
+            if (q.number != ++expected || q.content.kind != s.kind ||
                 (place > 0 && q.content.mark != stored[place - 1].mark))
                 line += QStringLiteral("(wrong number, part or mark)");
         }
@@ -129,8 +134,8 @@ private Q_SLOTS:
     void sections_data();
     void sections();
     void pageOrderAndChoices();
-    void warnings_data();
-    void warnings();
+    void checkFindings_data();
+    void checkFindings();
     void choiceLetter_data();
     void choiceLetter();
     void refused_data();
@@ -235,75 +240,83 @@ void TestPrintedPaper::pageOrderAndChoices() {
                                 QStringLiteral("7:<i>四</i>+")}));
 }
 
-void TestPrintedPaper::warnings_data() {
+// One table of papers for the check that publishing runs and for the key:
+// the key lists the check's lines, word for word, and nothing else.
+void TestPrintedPaper::checkFindings_data() {
     QTest::addColumn<QVariant>("fullMark");
     QTest::addColumn<QList<Q>>("stored");
     QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<bool>("passed");
     const QString a = QStringLiteral("a");
 
     QTest::newRow("clean paper") << QVariant(100)
                                  << QList<Q>{{kTF, 20, a, {}},
                                              {kSingle, 40, a, "-+-"},
                                              {kMulti, 40, a, "++-"}}
-                                 << QStringList{};
+                                 << QStringList{} << true;
     QTest::newRow("marks over the full mark")
-        << QVariant(50) << QList<Q>{{kTF, 30, a, {}}, {kTF, 30, a, {}}}
-        << QStringList{QStringLiteral("警告: 所有题目的分值之和 60 分超过试卷预定的总分 50 分.")};
+        << QVariant(50) << QList<Q>{{kTF, 30, a, {}}, {kTF, 30, a, {}}} << QStringList{kOver}
+        << true;
     QTest::newRow("marks under the full mark")
-        << QVariant(100) << QList<Q>{{kTF, 30, a, {}}}
-        << QStringList{QStringLiteral("警告: 所有题目的分值之和 30 分小于试卷预定的总分 100 分.")};
+        << QVariant(100) << QList<Q>{{kTF, 30, a, {}}} << QStringList{kUnder} << true;
+    // The check reads the full mark as a whole number: 99.5 as 99, none as 0.
     QTest::newRow("full mark a fraction")
-        << QVariant(QStringLiteral("99.5")) << QList<Q>{{kTF, 100, a, {}}}
-        << QStringList{QStringLiteral("错误: 试卷的满分\"99.5\"不是整数, 请在试卷属性中改正.")};
-    QTest::newRow("full mark a word")
-        << QVariant(QStringLiteral("满分")) << QList<Q>{{kTF, 100, a, {}}}
-        << QStringList{QStringLiteral("错误: 试卷的满分\"满分\"不是整数, 请在试卷属性中改正.")};
+        << QVariant(QStringLiteral("99.5")) << QList<Q>{{kTF, 100, a, {}}} << QStringList{kOver}
+        << true;
     QTest::newRow("full mark empty")
-        << QVariant() << QList<Q>{{kTF, 100, a, {}}}
-        << QStringList{QStringLiteral("错误: 试卷的满分\"\"不是整数, 请在试卷属性中改正.")};
+        << QVariant() << QList<Q>{{kTF, 100, a, {}}} << QStringList{kOver} << true;
+    QTest::newRow("two questions numbered alike")
+        << QVariant(100) << QList<Q>{{kTF, 50, a, {}, 1}, {kSingle, 50, a, "+-", 1}}
+        << QStringList{kDuplicate} << false;
+    // count() skips them, distinct lists the missing number once.
+    QTest::newRow("no question numbered")
+        << QVariant(100) << QList<Q>{{kTF, 50, a, {}, QVariant()}, {kTF, 50, a, {}, QVariant()}}
+        << QStringList{kEmpty} << true;
     QTest::newRow("single with several right, in the second section")
         << QVariant(100) << QList<Q>{{kTF, 50, a, {}}, {kSingle, 50, a, "+-+"}}
-        << QStringList{QStringLiteral("警告: 单选题有多个正确选项 (二、第 1 题).")};
+        << QStringList{kSingleMany} << true;
     QTest::newRow("multiple with several right is fine")
-        << QVariant(100) << QList<Q>{{kMulti, 100, a, "+++"}} << QStringList{};
+        << QVariant(100) << QList<Q>{{kMulti, 100, a, "+++"}} << QStringList{} << true;
     QTest::newRow("no right choice")
         << QVariant(100) << QList<Q>{{kMulti, 50, a, "+-"}, {kMulti, 50, a, "--"}}
-        << QStringList{QStringLiteral("错误: 选择题没有正确的选项 (一、第 2 题).")};
+        << QStringList{kNoCorrect} << false;
+    QTest::newRow("single two right, then multiple none right")
+        << QVariant(100) << QList<Q>{{kSingle, 50, a, "++-"}, {kMulti, 50, a, "--"}}
+        << QStringList{kSingleMany, kNoCorrect} << false;
+    // The check stops at the first error.
     QTest::newRow("fewer than two choices")
         << QVariant(100) << QList<Q>{{kSingle, 50, a, "+"}, {kSingle, 50, a, {}}}
-        << QStringList{QStringLiteral("错误: 选择题的选项少于 2 个 (一、第 1 题, 一、第 2 题)."),
-                       QStringLiteral("错误: 选择题没有正确的选项 (一、第 2 题).")};
+        << QStringList{kFewChoices} << false;
+    QTest::newRow("unknown type word without choices")
+        << QVariant(100) << QList<Q>{{QStringLiteral("填空题"), 100, a, {}}}
+        << QStringList{kFewChoices} << false;
     QTest::newRow("empty question texts in two sections")
         << QVariant(100)
         << QList<Q>{{kTF, 25, QVariant(), {}},
                     {kTF, 25, QStringLiteral(" \t"), {}},
                     {kSingle, 25, a, "+-"},
                     {kSingle, 25, QString(), "+-"}}
-        << QStringList{QStringLiteral("错误: 题目内容为空 (一、第 1 题, 二、第 2 题)."),
-                       QStringLiteral("警告: 题目内容只有空白 (一、第 2 题).")};
-    QTest::newRow("empty choice text")
-        << QVariant(100) << QList<Q>{{kMulti, 100, a, "+e-"}}
-        << QStringList{QStringLiteral("错误: 选项内容为空 (一、第 1 题).")};
+        << QStringList{kNoText} << false;
+    QTest::newRow("empty choice text") << QVariant(100) << QList<Q>{{kMulti, 100, a, "+e-"}}
+                                       << QStringList{kNoChoiceText} << false;
+    // The page never shows a true/false question's choices; the check looks at them.
+    QTest::newRow("empty choice text of a true/false question")
+        << QVariant(100) << QList<Q>{{kTF, 100, a, "e"}} << QStringList{kNoChoiceText} << false;
     QTest::newRow("true/false questions have no choices to check")
-        << QVariant(100) << QList<Q>{{kTF, 50, a, {}}, {kTF, 50, a, {}}} << QStringList{};
-    QTest::newRow("every finding, in one order")
-        << QVariant(10)
-        << QList<Q>{{kMulti, 5, a, "ee"},
-                    {kSingle, 5, a, "++"},
-                    {kSingle, 5, QString(), "+"},
-                    {kTF, 5, QString(), {}}}
-        << QStringList{QStringLiteral("警告: 所有题目的分值之和 20 分超过试卷预定的总分 10 分."),
-                       QStringLiteral("错误: 题目内容为空 (一、第 1 题, 二、第 2 题)."),
-                       QStringLiteral("错误: 选择题的选项少于 2 个 (二、第 2 题)."),
-                       QStringLiteral("警告: 单选题有多个正确选项 (二、第 1 题)."),
-                       QStringLiteral("错误: 选择题没有正确的选项 (三、第 1 题)."),
-                       QStringLiteral("错误: 选项内容为空 (三、第 1 题).")};
+        << QVariant(100) << QList<Q>{{kTF, 50, a, {}}, {kTF, 50, a, {}}} << QStringList{} << true;
+    QTest::newRow("every finding, in one order") << QVariant(10)
+                                                 << QList<Q>{{kMulti, 5, a, "ee"},
+                                                             {kSingle, 5, a, "++"},
+                                                             {kSingle, 5, QString(), "+"},
+                                                             {kTF, 5, QString(), {}}}
+                                                 << QStringList{kOver, kNoText} << false;
 }
 
-void TestPrintedPaper::warnings() {
+void TestPrintedPaper::checkFindings() {
     QFETCH(QVariant, fullMark);
     QFETCH(QList<Q>, stored);
     QFETCH(QStringList, expected);
+    QFETCH(bool, passed);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
@@ -320,8 +333,12 @@ void TestPrintedPaper::warnings() {
     banktest::BankConnection conn(bank);
     banktest::executeInOneTransaction(conn, rows.statements);
 
+    Query query(conn);
+    QStringList lines;
+    QCOMPARE(checkPaper(query, pap, [&](const QString& line) { lines << line; }), passed);
+    QCOMPARE(lines, expected);
     const PrintedPaper paper = readPrintedPaper(conn, pap);
-    QCOMPARE(paper.findings, expected);
+    QCOMPARE(paper.findings, lines);
     QCOMPARE(paper.fullMark.has_value(), whole);
     if (whole)
         QCOMPARE(*paper.fullMark, full);
@@ -392,9 +409,15 @@ void TestPrintedPaper::engineErrorsStayEngineErrors() {
     const int pap =
         rows.addPaper(QStringLiteral("期中"), 10, {{kTF, 10, QStringLiteral("t1"), {}}});
     rows.statements << QStringLiteral("update question set QstScr = '十分'");
+    // A full mark the check cannot read, as it is when publishing.
+    const int word = rows.addPaper(QStringLiteral("期末"), QStringLiteral("满分"),
+                                   {{kTF, 10, QStringLiteral("t1"), {}}});
     banktest::BankConnection conn(bank);
     banktest::executeInOneTransaction(conn, rows.statements);
     QVERIFY_THROWS_EXCEPTION(EngineError, readPrintedPaper(conn, pap));
+    Query query(conn);
+    QVERIFY_THROWS_EXCEPTION(EngineError, checkPaper(query, word, [](const QString&) {}));
+    QVERIFY_THROWS_EXCEPTION(EngineError, readPrintedPaper(conn, word));
     conn.close();
     QVERIFY(QFile::remove(bank));
     QVERIFY_THROWS_EXCEPTION(EngineError, readPrintedPaper(conn, pap));
@@ -422,7 +445,7 @@ void TestPrintedPaper::readingNeverWritesTheBank() {
         banktest::BankConnection reader(bank);
         const PrintedPaper paper = readPrintedPaper(reader, pap);
         // Findings only: nothing is mended on the way.
-        QCOMPARE(paper.findings.size(), 4);
+        QCOMPARE(paper.findings, (QStringList{kOver, kNoText}));
         QVERIFY_THROWS_EXCEPTION(PrintError, readPrintedPaper(reader, empty));
         QVERIFY_THROWS_EXCEPTION(PrintError, readPrintedPaper(reader, 99));
     }

@@ -156,11 +156,11 @@ QByteArray fileBytes(const QString& path) {
 }
 
 // Papers made in memory: the layout takes them as the bank gives them.
-PrintedQuestion question(int number, PagePart part, int mark, const QString& html,
+PrintedQuestion question(int number, QuestionKind kind, int mark, const QString& html,
                          const QVector<PageChoice>& choices = {}, bool answer = true) {
     PrintedQuestion q;
     q.number = number;
-    q.content.part = part;
+    q.content.kind = kind;
     q.content.mark = mark;
     q.content.html = html;
     q.content.answer = answer;
@@ -168,10 +168,10 @@ PrintedQuestion question(int number, PagePart part, int mark, const QString& htm
     return q;
 }
 
-PrintedSection section(PagePart part, const QString& title,
+PrintedSection section(QuestionKind kind, const QString& title,
                        const QVector<PrintedQuestion>& questions) {
     PrintedSection s;
-    s.part = part;
+    s.kind = kind;
     s.title = title;
     s.questions = questions;
     for (const PrintedQuestion& q : questions)
@@ -194,9 +194,9 @@ const QString kAfter = QStringLiteral("后面的题目照常印出");
 
 PrintedPaper paperWithText(const QString& html) {
     return paperOf(QStringLiteral("坏题试卷"),
-                   {section(PagePart::TrueFalse, QStringLiteral("一、判断题"),
-                            {question(1, PagePart::TrueFalse, 5, html),
-                             question(2, PagePart::TrueFalse, 5, kAfter)})});
+                   {section(QuestionKind::TrueFalse, QStringLiteral("一、判断题"),
+                            {question(1, QuestionKind::TrueFalse, 5, html),
+                             question(2, QuestionKind::TrueFalse, 5, kAfter)})});
 }
 
 // Questions of some lines with six long choices each, so that several share
@@ -213,7 +213,7 @@ PrintedPaper mediumQuestions() {
     };
     for (int i = 1; i <= 7; ++i) {
         ++n;
-        tf << question(i, PagePart::TrueFalse, 2,
+        tf << question(i, QuestionKind::TrueFalse, 2,
                        QStringLiteral("题") + tag(n) + QLatin1Char(' ') + filler + filler +
                            QStringLiteral(" 末") + tag(n));
     }
@@ -227,13 +227,13 @@ PrintedPaper mediumQuestions() {
                 text += QStringLiteral(" 末") + tag(n);
             choices << PageChoice{QString::number(c), text, c == 2};
         }
-        single << question(i, PagePart::Single, 2,
+        single << question(i, QuestionKind::Single, 2,
                            QStringLiteral("题") + tag(n) + QLatin1Char(' ') + filler + filler,
                            choices);
     }
     return paperOf(QStringLiteral("多题试卷"),
-                   {section(PagePart::TrueFalse, QStringLiteral("一、判断题"), tf),
-                    section(PagePart::Single, QStringLiteral("二、单选题"), single)});
+                   {section(QuestionKind::TrueFalse, QStringLiteral("一、判断题"), tf),
+                    section(QuestionKind::Single, QStringLiteral("二、单选题"), single)});
 }
 
 } // namespace
@@ -364,7 +364,7 @@ void TestPrintPdf::paperAndKey_data() {
         << 1 << false
         << QStringList{QStringLiteral("A．四B．七C．九"), QStringLiteral("A．二B．三C．四D．五")}
         << QStringList{QStringLiteral("答案：B"), QStringLiteral("答案：AC")}
-        << QStringLiteral("警告:所有题目的分值之和30分小于试卷预定的总分100分.") << 100;
+        << QStringLiteral("警告:当前试卷所有题目的分值之和小于试卷预定的总分.") << 100;
     QTest::newRow("stored numbers, nothing to find")
         << 2 << true
         << QStringList{QStringLiteral("5．四6．七7．九"), QStringLiteral("1．二2．三3．四4．五")}
@@ -698,12 +698,12 @@ void TestPrintPdf::pictureAfterALineOfText() {
     const auto pages = [&](const QString& between) {
         QVector<PrintedQuestion> questions;
         for (int i = 1; i <= 6; ++i)
-            questions << question(i, PagePart::TrueFalse, 5, text + between + picture);
+            questions << question(i, QuestionKind::TrueFalse, 5, text + between + picture);
         PrintOptions options;
         options.picturesFolder = m_pictures;
         PaperLayout layout(
             paperOf(QStringLiteral("看图"),
-                    {section(PagePart::TrueFalse, QStringLiteral("一、判断题"), questions)}),
+                    {section(QuestionKind::TrueFalse, QStringLiteral("一、判断题"), questions)}),
             options);
         return layout.layOut(defaultPageLayout()) ? layout.pageCount() : -1;
     };
@@ -734,7 +734,7 @@ void TestPrintPdf::labelBesideAPicture() {
     QFETCH(QVector<PageChoice>, choices);
     QFETCH(QString, label);
     QFETCH(QString, text);
-    const PagePart part = choices.isEmpty() ? PagePart::TrueFalse : PagePart::Single;
+    const QuestionKind part = choices.isEmpty() ? QuestionKind::TrueFalse : QuestionKind::Single;
     const PrintedPaper paper =
         paperOf(QStringLiteral("看图"),
                 {section(part, QStringLiteral("一、题"), {question(1, part, 5, html, choices)})});
@@ -770,15 +770,15 @@ void TestPrintPdf::answerSpaceKeptOnOneLine() {
     QVector<PrintedQuestion> questions;
     // From well short of a line to well past one, a character at a time.
     for (int n = 30; n <= 60; ++n)
-        questions << question(n - 29, PagePart::TrueFalse, 1, QString(n, QChar(0x5B57)), {},
+        questions << question(n - 29, QuestionKind::TrueFalse, 1, QString(n, QChar(0x5B57)), {},
                               n % 2 == 0);
     PrintOptions options;
     options.answerKey = answerKey;
     const QString pdf = m_dir.filePath(QStringLiteral("brackets.pdf"));
-    QCOMPARE(writePaperPdf(
-                 paperOf(QStringLiteral("括号"),
-                         {section(PagePart::TrueFalse, QStringLiteral("一、判断题"), questions)}),
-                 options, pdf)
+    QCOMPARE(writePaperPdf(paperOf(QStringLiteral("括号"),
+                                   {section(QuestionKind::TrueFalse, QStringLiteral("一、判断题"),
+                                            questions)}),
+                           options, pdf)
                  .error,
              QString());
     int lines = 0;
@@ -803,9 +803,9 @@ void TestPrintPdf::tallPictureNotCut() {
         text += filler;
     const PrintedPaper paper =
         paperOf(QStringLiteral("长题"),
-                {section(PagePart::TrueFalse, QStringLiteral("一、判断题"),
-                         {question(1, PagePart::TrueFalse, 5, filler.repeated(55)),
-                          question(2, PagePart::TrueFalse, 5,
+                {section(QuestionKind::TrueFalse, QStringLiteral("一、判断题"),
+                         {question(1, QuestionKind::TrueFalse, 5, filler.repeated(55)),
+                          question(2, QuestionKind::TrueFalse, 5,
                                    QStringLiteral("<IMG SRC=\"images\\tall.png\">") + text)})});
     PrintOptions options;
     options.picturesFolder = m_pictures;
@@ -855,12 +855,12 @@ void TestPrintPdf::titleNotLeftAlone() {
     const QString filler = QStringLiteral("这是用来占满版面的文字。");
     const QString start = QStringLiteral("第二部分开头");
     for (int n = 100; n <= 160; n += 6) {
-        const PrintedPaper paper =
-            paperOf(QStringLiteral("标题"),
-                    {section(PagePart::TrueFalse, QStringLiteral("一、判断题"),
-                             {question(1, PagePart::TrueFalse, 5, filler.repeated(n))}),
-                     section(PagePart::Multiple, QStringLiteral("二、多选题"),
-                             {question(1, PagePart::Multiple, 5, start + filler.repeated(300))})});
+        const PrintedPaper paper = paperOf(
+            QStringLiteral("标题"),
+            {section(QuestionKind::TrueFalse, QStringLiteral("一、判断题"),
+                     {question(1, QuestionKind::TrueFalse, 5, filler.repeated(n))}),
+             section(QuestionKind::Multiple, QStringLiteral("二、多选题"),
+                     {question(1, QuestionKind::Multiple, 5, start + filler.repeated(300))})});
         const QString pdf = m_dir.filePath(QStringLiteral("title%1.pdf").arg(n));
         QCOMPARE(writePaperPdf(paper, PrintOptions{}, pdf).error, QString());
         for (const QString& page : pageTexts(pdf)) {

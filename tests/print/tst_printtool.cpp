@@ -102,7 +102,7 @@ void TestPrintTool::run_data() {
     QTest::newRow("paper and key")
         << QStringList{bank, QStringLiteral("1"), out, key} << 0
         << QStringList{QStringLiteral("out-答案.pdf"),
-                       QStringLiteral("警告: 所有题目的分值之和 15 分小于试卷预定的总分 100 分.")}
+                       QStringLiteral("警告: 当前试卷所有题目的分值之和小于试卷预定的总分.")}
         << missingPicture << QStringLiteral("B．七") << QStringLiteral("答案：B");
     QTest::newRow("stored numbers, options first")
         << QStringList{numbers, key, bank, QStringLiteral("1"), out} << 0
