@@ -10,6 +10,7 @@
 #include "editor/recordnavigator.h"
 #include "editor/truorfalse.h"
 #include "settings/programfiles.h"
+#include "store/questionkind.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,7 +23,6 @@ namespace tess {
 
 namespace {
 
-const QString kTrueFalse = QStringLiteral("判断题");
 constexpr int kStripHeight = 33;
 
 // The strip under a grid: the count at the left, 8 in and 8 down, the
@@ -151,7 +151,7 @@ void QuestionGrids::createQuestionGrid(QWidget* pane) {
                   [this](const std::function<void()>& fn) { m_frame.Guarded(fn); });
     CBEditor =
         DBGridQuestion->addList({QStringLiteral("QstTyp"),
-                                 {kTrueFalse, QStringLiteral("单选题"), QStringLiteral("多选题")},
+                                 questionTypeWords(),
                                  QStringLiteral("CBEditor"),
                                  QStringLiteral("题目类型"),
                                  {},
@@ -200,7 +200,7 @@ void QuestionGrids::RefreshQuestionView() {
     const bool any = n != 0;
     // The choice side is set once, from the type word where there are
     // questions: setting it twice would reset the choice grid twice.
-    const bool choiceQuestion = any && questions.asString(QStringLiteral("QstTyp")) != kTrueFalse;
+    const bool choiceQuestion = any && questionKindOf(questions.asString(QStringLiteral("QstTyp"))) != QuestionKind::TrueFalse;
     DSChoice->setEnabled(choiceQuestion);
     DSQuestion->setEnabled(any);
     m_commands.addChoice->setEnabled(choiceQuestion);
