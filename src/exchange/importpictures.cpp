@@ -7,12 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <fcntl.h>
 #include <optional>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace tess::exchange {
@@ -56,11 +56,45 @@ void syncFolder(const QString& path) {
     ::close(fd);
 }
 
-std::unique_ptr<QLockFile> lockOf(const QString& token) {
-    auto lock = std::make_unique<QLockFile>(token + QLatin1Char('/') + kLock);
-    // Held for as long as an import lives; only a dead holder gives it up.
-    lock->setStaleLockTime(0);
-    return lock;
+} // namespace
+
+// An import's hold on its aside folder, for as long as the import lives. The
+// system lets go of it when the holder ends, however it ends: a lock file
+// whose holder was killed while writing it can never pass for a live import.
+class ImportLock {
+public:
+    explicit ImportLock(QString path) : m_path(std::move(path)) {}
+    ~ImportLock() { unlock(); }
+    ImportLock(const ImportLock&) = delete;
+    ImportLock& operator=(const ImportLock&) = delete;
+
+    bool tryLock() {
+        m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+            return true;
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        return false;
+    }
+    // The lock file goes while it is still held, then the hold.
+    void unlock() {
+        if (m_fd < 0)
+            return;
+        QFile::remove(m_path);
+        ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    QString m_path;
+    int m_fd = -1;
+};
+
+namespace {
+
+std::unique_ptr<ImportLock> lockOf(const QString& token) {
+    return std::make_unique<ImportLock>(token + QLatin1Char('/') + kLock);
 }
 
 // Everything of an import's aside folder but its lock file.
@@ -78,7 +112,7 @@ void removeAside(const QString& token) {
 
 // The aside folder is done with: its lock goes, then the folder, then
 // .import when no other import uses it.
-void removeToken(const QString& folder, const QString& token, QLockFile& lock) {
+void removeToken(const QString& folder, const QString& token, ImportLock& lock) {
     removeAside(token);
     lock.unlock();
     QDir().rmdir(token);
@@ -123,7 +157,7 @@ void ImportPictures::stageFolder(int line) {
     token.setAutoRemove(false);
     m_token = token.path();
     m_lock = lockOf(m_token);
-    if (!m_lock->tryLock(0) || !QDir().mkdir(m_token + kPictures))
+    if (!m_lock->tryLock() || !QDir().mkdir(m_token + kPictures))
         fail(line, QStringLiteral("无法在图片文件夹 %1 中建立临时文件夹.").arg(shown));
 }
 
@@ -260,7 +294,7 @@ int finishInterruptedImports(const Connection& connection, const QString& pictur
              QDir(root).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden)) {
             const QString token = root + QLatin1Char('/') + entry;
             const auto lock = lockOf(token);
-            if (!lock->tryLock(0))
+            if (!lock->tryLock())
                 continue; // an import still at work
             const QDir pictures(token + kPictures);
             for (const QString& name :
@@ -276,6 +310,9 @@ int finishInterruptedImports(const Connection& connection, const QString& pictur
             syncFolder(picturesFolder);
             removeToken(picturesFolder, token, *lock);
         }
+        // An import killed before its aside folder was made, or after it was
+        // removed, leaves .import empty.
+        QDir().rmdir(root);
     } catch (const std::exception&) {
         // The bank could not be read: everything stays for the next start.
     }

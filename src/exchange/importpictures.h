@@ -8,13 +8,13 @@
 #include <functional>
 #include <memory>
 
-class QLockFile;
-
 namespace tess {
 class Connection;
 }
 
 namespace tess::exchange {
+
+class ImportLock;
 
 // The pictures an import brings, kept aside until the bank has taken the
 // import. Each new picture is written in full and synced in a folder of its
@@ -56,9 +56,9 @@ private:
     std::function<QSet<QString>()> m_namesInUse;
     QSet<QString> m_inUse;
     bool m_inUseRead = false;
-    QString m_token;                   // .import/<token>, once made
-    std::unique_ptr<QLockFile> m_lock; // held while the import lives
-    QStringList m_order;               // names written aside, in their order
+    QString m_token;                    // .import/<token>, once made
+    std::unique_ptr<ImportLock> m_lock; // held while the import lives
+    QStringList m_order;                // names written aside, in their order
     QHash<QString, QByteArray> m_staged;
     bool m_madeFolder = false;
     bool m_finished = false;

@@ -24,6 +24,8 @@ private Q_SLOTS:
     void picturesInProgramForm();
     void newPictureAvoidsNamesTheBankShows();
     void runningImportIsLeftAlone();
+    void killedBetweenBookkeepingSteps_data();
+    void killedBetweenBookkeepingSteps();
 
 private:
     QTemporaryDir m_dir;
@@ -281,6 +283,38 @@ void TestImportFile::runningImportIsLeftAlone() {
     QCOMPARE(
         QDir(pictures).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot),
         QStringList{QStringLiteral("a.png")});
+}
+
+// Killed between two steps of its own bookkeeping, an import leaves an empty
+// .import, or a lock file it had created but not yet written: neither may
+// pass for an import still at work, or the leftovers would stay for good.
+void TestImportFile::killedBetweenBookkeepingSteps_data() {
+    QTest::addColumn<bool>("withToken");
+    QTest::newRow("empty .import") << false;
+    QTest::newRow("lock file created, not written") << true;
+}
+
+void TestImportFile::killedBetweenBookkeepingSteps() {
+    QFETCH(bool, withToken);
+    const QTemporaryDir dir;
+    const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
+    banktest::freshBank(bank);
+    banktest::BankConnection conn(bank);
+    const QString pictures = dir.filePath(QStringLiteral("images"));
+    const QString token = pictures + QStringLiteral("/.import/Ab12Cd");
+    QVERIFY(QDir().mkpath(withToken ? token + QStringLiteral("/pictures")
+                                    : pictures + QStringLiteral("/.import")));
+    if (withToken) {
+        QFile lock(token + QStringLiteral("/lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly)); // empty, as a killed writer leaves it
+        QFile picture(token + QStringLiteral("/pictures/a.png"));
+        QVERIFY(picture.open(QIODevice::WriteOnly));
+        picture.write(kDot);
+    }
+    QCOMPARE(finishInterruptedImports(conn, pictures), 0);
+    QCOMPARE(
+        QDir(pictures).entryList(QDir::Files | QDir::Hidden | QDir::Dirs | QDir::NoDotAndDotDot),
+        QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestImportFile)
