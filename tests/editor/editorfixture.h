@@ -70,39 +70,43 @@ inline void openBank(TMainForm& form) {
              qPrintable(messageArea(form)->toPlainText()));
 }
 
-inline QStringList listNames(const TMainForm& form) {
+// The navigator's list, selection and categories, in the main window or in
+// a window of its own: anything whose navigator() gives the navigator.
+template <typename Window> QStringList listNames(const Window& window) {
     QStringList out;
-    for (const tess::PaperEntry& e : form.navigator().PaperListModel->entries())
+    for (const tess::PaperEntry& e : window.navigator().PaperListModel->entries())
         out << e.name;
     return out;
 }
 
-inline QList<int> listIds(const TMainForm& form) {
+template <typename Window> QList<int> listIds(const Window& window) {
     QList<int> out;
-    for (const tess::PaperEntry& e : form.navigator().PaperListModel->entries())
+    for (const tess::PaperEntry& e : window.navigator().PaperListModel->entries())
         out << e.papId;
     return out;
 }
 
-inline int selectedRow(const TMainForm& form) {
-    const QModelIndexList rows = form.navigator().ListView->selectionModel()->selectedRows();
+template <typename Window> int selectedRow(const Window& window) {
+    const QModelIndexList rows = window.navigator().ListView->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-inline QStringList categories(const TMainForm& form) {
+template <typename Window> QStringList categories(const Window& window) {
     QStringList out;
-    for (int i = 0; i < form.navigator().CBPaperClass->count(); ++i)
-        out << form.navigator().CBPaperClass->itemText(i);
+    for (int i = 0; i < window.navigator().CBPaperClass->count(); ++i)
+        out << window.navigator().CBPaperClass->itemText(i);
     return out;
 }
 
 // Picks a category the way the user does: by the keyboard on the closed drop-down.
-inline void pickCategory(TMainForm& form, const QString& text) {
-    typing::pickByKeys(form.navigator().CBPaperClass, text);
+template <typename Window> void pickCategory(Window& window, const QString& text) {
+    typing::pickByKeys(window.navigator().CBPaperClass, text);
 }
 
 // Clicks an entry of the paper list.
-inline void clickRow(TMainForm& form, int row) {
-    const QRect rect = form.navigator().ListView->visualRect(form.navigator().PaperListModel->index(row));
-    QTest::mouseClick(form.navigator().ListView->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+template <typename Window> void clickRow(Window& window, int row) {
+    const tess::PaperNavigator& navigator = window.navigator();
+    const QRect rect = navigator.ListView->visualRect(navigator.PaperListModel->index(row));
+    QTest::mouseClick(navigator.ListView->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      rect.center());
 }

@@ -1,6 +1,7 @@
-// The paper commands and the properties dialog in the real main window.
+// The navigator's paper commands and the properties dialog, the navigator
+// standing alone over a real bank.
 #include "editor/teditor.h"
-#include "editorfixture.h"
+#include "navigatorfixture.h"
 
 #include <QAction>
 #include <QInputMethodEvent>
@@ -39,7 +40,6 @@ private Q_SLOTS:
     void deleteLastPaper();
     void deleteAllPapers_data();
     void deleteAllPapers();
-    void deleteAllQuestionsTwice();
     void deleteAllQuestionsWithoutSelection();
     void editWithOk();
     void editOnEmptyList_data();
@@ -71,41 +71,41 @@ void TestPaperCommands::deletePaper() {
     bank.paper(3, QStringLiteral("丙"));
     bank.question(1, 2, 1);
     setup.commit();
-    TMainForm form;
-    openBank(form);
-    clickRow(form, 1);
+    NavigatorAlone nav;
+    nav.open();
+    clickRow(nav, 1);
     Prompts::instance().queueYesNo(yes);
-    form.OnDelPaper->trigger();
+    nav.OnDelPaper->trigger();
     QCOMPARE(Prompts::instance().shownTexts(),
              QStringList{
                  QStringLiteral("删除当前试卷操作一旦被执行将不可恢复，真的要删除当前试卷吗？")});
     if (yes) {
-        QCOMPARE(listIds(form), (QList<int>{1, 3}));
-        QCOMPARE(selectedRow(form), 1); // the last entry
-        QCOMPARE(form.bank().CurPapID, 3);
+        QCOMPARE(listIds(nav), (QList<int>{1, 3}));
+        QCOMPARE(selectedRow(nav), 1); // the last entry
+        QCOMPARE(nav.bank().CurPapID, 3);
         // Only the paper record goes; its question waits for the trim.
         QCOMPARE(bank.count(QStringLiteral("question where PapIdx = 2")), 1);
     } else {
-        QCOMPARE(listIds(form), (QList<int>{1, 2, 3}));
-        QCOMPARE(selectedRow(form), 1);
-        QCOMPARE(form.bank().CurPapID, 2);
+        QCOMPARE(listIds(nav), (QList<int>{1, 2, 3}));
+        QCOMPARE(selectedRow(nav), 1);
+        QCOMPARE(nav.bank().CurPapID, 2);
     }
 }
 
 void TestPaperCommands::deleteLastPaper() {
     EditorBank bank;
     bank.paper(1, QStringLiteral("甲"));
-    TMainForm form;
-    openBank(form);
+    NavigatorAlone nav;
+    nav.open();
     Prompts::instance().queueYesNo(true);
-    form.OnDelPaper->trigger();
-    QCOMPARE(form.navigator().PaperListModel->rowCount(), 0);
-    QCOMPARE(selectedRow(form), -1);
-    QVERIFY(!form.OnDelPaper->isEnabled());
-    QCOMPARE(form.navigator().DBText1->text(), QString());
+    nav.OnDelPaper->trigger();
+    QCOMPARE(nav.navigator().PaperListModel->rowCount(), 0);
+    QCOMPARE(selectedRow(nav), -1);
+    QVERIFY(!nav.OnDelPaper->isEnabled());
+    QCOMPARE(nav.navigator().DBText1->text(), QString());
     // Nothing left: the command asks nothing more.
-    form.OnDelPaper->trigger();
-    form.OnDelAllPaper->trigger();
+    nav.OnDelPaper->trigger();
+    nav.OnDelAllPaper->trigger();
     QCOMPARE(Prompts::instance().shownTexts().size(), 1);
 }
 
@@ -126,11 +126,11 @@ void TestPaperCommands::deleteAllPapers() {
     bank.choice(1, 2, 1);
     bank.sql(QStringLiteral("insert into users (acount, password) values ('张老师', 'x')"));
     setup.commit();
-    TMainForm form;
-    openBank(form);
-    pickCategory(form, QStringLiteral("数学"));
+    NavigatorAlone nav;
+    nav.open();
+    pickCategory(nav, QStringLiteral("数学"));
     Prompts::instance().queueYesNo(yes);
-    form.OnDelAllPaper->trigger();
+    nav.OnDelAllPaper->trigger();
     QCOMPARE(Prompts::instance().shownTexts(), QStringList{kDeleteAllQuestion});
     const int left = yes ? 0 : 1;
     // Whatever the category shown: every paper, question and choice.
@@ -138,37 +138,9 @@ void TestPaperCommands::deleteAllPapers() {
     QCOMPARE(bank.count(QStringLiteral("question")), left * 2);
     QCOMPARE(bank.count(QStringLiteral("choice")), left);
     QCOMPARE(bank.count(QStringLiteral("users")), 2);
-    QCOMPARE(form.navigator().PaperListModel->rowCount(), left);
-    QCOMPARE(form.OnDelPaper->isEnabled(), !yes);
-    QCOMPARE(form.OnAddQustion->isEnabled(), !yes);
-    QCOMPARE(part<QWidget>(form, "DBGridQuestion")->isEnabled(), !yes);
-}
-
-void TestPaperCommands::deleteAllQuestionsTwice() {
-    EditorBank bank;
-    auto setup = bank.setupRows();
-    bank.paper(1, QStringLiteral("甲"));
-    bank.paper(2, QStringLiteral("乙"));
-    bank.question(1, 1, 1);
-    bank.question(2, 1, 2);
-    bank.question(3, 2, 1);
-    bank.choice(1, 1, 1);
-    setup.commit();
-    TMainForm form;
-    openBank(form);
-    QCOMPARE(form.bank().TQuestion.recordCount(), 2);
-
-    form.navigator().ListView->setFocus();
-    QTest::keyClick(form.navigator().ListView, Qt::Key_Delete, Qt::ShiftModifier);
-    QCOMPARE(bank.count(QStringLiteral("question where PapIdx = 1")), 0);
-    QVERIFY(form.bank().TQuestion.isOpen());
-    QCOMPARE(form.bank().TQuestion.recordCount(), 0);
-    form.OnDelAllQuestion->trigger();
-    QVERIFY(messageArea(form)->toPlainText().isEmpty());
-    QVERIFY(Prompts::instance().shownTexts().isEmpty());
-    QCOMPARE(bank.count(QStringLiteral("question")), 1); // the other paper's
-    QCOMPARE(bank.count(QStringLiteral("choice")), 1);   // until the trim
-    QCOMPARE(listIds(form), (QList<int>{1, 2}));
+    QCOMPARE(nav.navigator().PaperListModel->rowCount(), left);
+    QCOMPARE(nav.OnDelPaper->isEnabled(), !yes);
+    QCOMPARE(nav.lastListed(), QVariant(!yes)); // the question side follows
 }
 
 // With no entry selected the command has no paper the user can see: it does nothing.
@@ -179,15 +151,15 @@ void TestPaperCommands::deleteAllQuestionsWithoutSelection() {
     bank.paper(2, QStringLiteral("乙"), QStringLiteral("语文"));
     bank.question(1, 1, 1);
     setup.commit();
-    TMainForm form;
-    openBank(form);
+    NavigatorAlone nav;
+    nav.open();
     Prompts::instance().queueYesNo(true);
-    pickCategory(form, QStringLiteral("语文"));
-    form.OnDelPaper->trigger();
-    QCOMPARE(form.bank().CurPapID, 2);
-    pickCategory(form, QStringLiteral("数学"));
-    form.navigator().ListView->selectionModel()->clear();
-    form.OnDelAllQuestion->trigger();
+    pickCategory(nav, QStringLiteral("语文"));
+    nav.OnDelPaper->trigger();
+    QCOMPARE(nav.bank().CurPapID, 2);
+    pickCategory(nav, QStringLiteral("数学"));
+    nav.navigator().ListView->selectionModel()->clear();
+    nav.OnDelAllQuestion->trigger();
     QCOMPARE(bank.count(QStringLiteral("question")), 1);
 }
 
@@ -198,9 +170,9 @@ void TestPaperCommands::editWithOk() {
     bank.paper(2, QStringLiteral("乙"), QStringLiteral("数学"), 90, QStringLiteral("/old.html"));
     bank.paper(3, QStringLiteral("丙"));
     setup.commit();
-    TMainForm form;
-    openBank(form);
-    clickRow(form, 1);
+    NavigatorAlone nav;
+    nav.open();
+    clickRow(nav, 1);
     bool ran = false;
     onNextModal<TEditor>([&](TEditor* dlg) {
         ran = true;
@@ -221,18 +193,18 @@ void TestPaperCommands::editWithOk() {
         typeInto(dlg->DBEdit5, QStringLiteral("物理"));
         QTest::keyClick(dlg->DBEdit5, Qt::Key_Return); // Enter is OK
     });
-    form.OnEditPaper->trigger();
+    nav.OnEditPaper->trigger();
     QVERIFY(ran);
-    QVERIFY(messageArea(form)->toPlainText().isEmpty());
+    QVERIFY(nav.messages().isEmpty());
     QCOMPARE(paperText(bank, 2, "PapScr"), QStringLiteral("95"));
     QCOMPARE(paperText(bank, 2, "PapNam"), QStringLiteral("乙 'O''期中'"));
     QCOMPARE(paperText(bank, 2, "PapSav"), QStringLiteral("/old.html"));
     QCOMPARE(paperText(bank, 2, "PapCtg"), QStringLiteral("物理"));
-    QVERIFY(categories(form).contains(QStringLiteral("物理")));
-    QCOMPARE(listNames(form).value(1), QStringLiteral("乙 'O''期中'"));
-    QCOMPARE(selectedRow(form), 1);
-    QCOMPARE(form.bank().CurPapID, 2);
-    QCOMPARE(form.navigator().DBText2->text(), QStringLiteral("95"));
+    QVERIFY(categories(nav).contains(QStringLiteral("物理")));
+    QCOMPARE(listNames(nav).value(1), QStringLiteral("乙 'O''期中'"));
+    QCOMPARE(selectedRow(nav), 1);
+    QCOMPARE(nav.bank().CurPapID, 2);
+    QCOMPARE(nav.navigator().DBText2->text(), QStringLiteral("95"));
 }
 
 void TestPaperCommands::editOnEmptyList_data() {
@@ -244,11 +216,11 @@ void TestPaperCommands::editOnEmptyList_data() {
 void TestPaperCommands::editOnEmptyList() {
     QFETCH(bool, ok);
     EditorBank bank;
-    TMainForm form;
-    form.bank().Defaults.name = QStringLiteral("新试卷");
-    form.bank().Defaults.fullMark = 100;
-    form.bank().Defaults.category = QStringLiteral("通用");
-    openBank(form);
+    NavigatorAlone nav;
+    nav.bank().Defaults.name = QStringLiteral("新试卷");
+    nav.bank().Defaults.fullMark = 100;
+    nav.bank().Defaults.category = QStringLiteral("通用");
+    nav.open();
     onNextModal<TEditor>([&](TEditor* dlg) {
         QCOMPARE(dlg->DBEdit1->text(), QStringLiteral("1"));
         QCOMPARE(dlg->DBEdit2->text(), QStringLiteral("100"));
@@ -259,14 +231,14 @@ void TestPaperCommands::editOnEmptyList() {
         else
             dlg->close();
     });
-    form.OnEditPaper->trigger();
-    QVERIFY(messageArea(form)->toPlainText().isEmpty());
+    nav.OnEditPaper->trigger();
+    QVERIFY(nav.messages().isEmpty());
     QCOMPARE(bank.count(QStringLiteral("paper")), ok ? 1 : 0);
-    QCOMPARE(form.navigator().PaperListModel->rowCount(), ok ? 1 : 0);
-    QCOMPARE(selectedRow(form), -1);
-    QCOMPARE(form.OnDelPaper->isEnabled(), ok);
+    QCOMPARE(nav.navigator().PaperListModel->rowCount(), ok ? 1 : 0);
+    QCOMPARE(selectedRow(nav), -1);
+    QCOMPARE(nav.OnDelPaper->isEnabled(), ok);
     if (ok)
-        QVERIFY(categories(form).contains(QStringLiteral("通用")));
+        QVERIFY(categories(nav).contains(QStringLiteral("通用")));
 }
 
 void TestPaperCommands::outputFileThenCloseBox_data() {
@@ -280,8 +252,8 @@ void TestPaperCommands::outputFileThenCloseBox() {
     EditorBank bank;
     if (!emptyList)
         bank.paper(1, QStringLiteral("甲"));
-    TMainForm form;
-    openBank(form);
+    NavigatorAlone nav;
+    nav.open();
     const QString picked = bank.dir.filePath(QStringLiteral("卷/期中.html"));
     Prompts::instance().queueFile(QString()); // cancelled first: nothing changes
     Prompts::instance().queueFile(picked);
@@ -290,20 +262,20 @@ void TestPaperCommands::outputFileThenCloseBox() {
         QTest::mouseClick(dlg->BtnSelDir, Qt::LeftButton);
         QCOMPARE(bank.count(QStringLiteral("paper")), emptyList ? 0 : 1);
         QCOMPARE(dlg->DBEdit4->text(),
-                 emptyList ? form.bank().Defaults.outputFile : QStringLiteral("/tmp/p.html"));
+                 emptyList ? nav.bank().Defaults.outputFile : QStringLiteral("/tmp/p.html"));
         QTest::mouseClick(dlg->BtnSelDir, Qt::LeftButton);
         QCOMPARE(dlg->DBEdit4->text(), picked);
         typeInto(dlg->DBEdit3, QStringLiteral("后"));
         dlg->close();
     });
-    form.OnEditPaper->trigger();
-    QVERIFY(messageArea(form)->toPlainText().isEmpty());
+    nav.OnEditPaper->trigger();
+    QVERIFY(nav.messages().isEmpty());
     QCOMPARE(bank.count(QStringLiteral("paper")), 1);
     QCOMPARE(paperText(bank, 1, "PapSav"), picked);
     QCOMPARE(paperText(bank, 1, "PapNam"), QStringLiteral("先"));
     // The navigator shows what was stored.
-    QCOMPARE(listNames(form), QStringList{QStringLiteral("先")});
-    QCOMPARE(form.navigator().DBText3->text(), picked);
+    QCOMPARE(listNames(nav), QStringList{QStringLiteral("先")});
+    QCOMPARE(nav.navigator().DBText3->text(), picked);
 }
 
 void TestPaperCommands::fullMark_data() {
@@ -328,8 +300,8 @@ void TestPaperCommands::fullMark() {
     QFETCH(QString, stored);
     EditorBank bank;
     bank.paper(1, QStringLiteral("甲"));
-    TMainForm form;
-    openBank(form);
+    NavigatorAlone nav;
+    nav.open();
     onNextModal<TEditor>([&](TEditor* dlg) {
         typeInto(dlg->DBEdit2, typed);
         QCOMPARE(dlg->DBEdit2->text(), shown);
@@ -343,15 +315,15 @@ void TestPaperCommands::fullMark() {
         }
         // Refused: reported, nothing refreshed, the dialog keeps what was typed.
         QVERIFY(dlg->isVisible());
-        QVERIFY(messageArea(form)->toPlainText().startsWith(QStringLiteral("程序运行错误:")));
-        QCOMPARE(listIds(form), QList<int>{1});
+        QVERIFY(nav.messages().startsWith(QStringLiteral("程序运行错误:")));
+        QCOMPARE(listIds(nav), QList<int>{1});
         QCOMPARE(dlg->DBEdit3->text(), QStringLiteral("改名"));
         QCOMPARE(paperText(bank, 1, "PapNam"), QStringLiteral("甲"));
         typeInto(dlg->DBEdit2, QStringLiteral("88"));
         QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
         QVERIFY(!dlg->isVisible());
     });
-    form.OnEditPaper->trigger();
+    nav.OnEditPaper->trigger();
     QCOMPARE(paperText(bank, 1, "PapNam"), QStringLiteral("改名"));
     const QVariant mark =
         bank.scalar(QStringLiteral("select PapScr as v from paper where PapID = 1"));
@@ -361,7 +333,7 @@ void TestPaperCommands::fullMark() {
         QVERIFY(mark.isNull());
     else
         QCOMPARE(mark.toString(), stored);
-    QCOMPARE(listIds(form), (QList<int>{1, 2}));
+    QCOMPARE(listIds(nav), (QList<int>{1, 2}));
 }
 
 void TestPaperCommands::categoryButton() {
@@ -371,8 +343,8 @@ void TestPaperCommands::categoryButton() {
     bank.paper(2, QStringLiteral("乙"), QStringLiteral("O'Neil's"));
     bank.paper(3, QStringLiteral("丙"), QStringLiteral(""));
     setup.commit();
-    TMainForm form;
-    openBank(form);
+    NavigatorAlone nav;
+    nav.open();
     onNextModal<TEditor>([&](TEditor* dlg) {
         typeInto(dlg->DBEdit3, QStringLiteral("改名"));
         QTest::mouseClick(dlg->BtnSelCtg, Qt::LeftButton);
@@ -396,17 +368,17 @@ void TestPaperCommands::categoryButton() {
         QCOMPARE(paperText(bank, 1, "PapNam"), QStringLiteral("改名"));
         dlg->close();
     });
-    form.OnEditPaper->trigger();
-    QVERIFY(messageArea(form)->toPlainText().isEmpty());
+    nav.OnEditPaper->trigger();
+    QVERIFY(nav.messages().isEmpty());
     QCOMPARE(paperText(bank, 1, "PapCtg"), QStringLiteral("O'Neil's"));
-    QVERIFY(!categories(form).contains(QStringLiteral("数学")));
+    QVERIFY(!categories(nav).contains(QStringLiteral("数学")));
 }
 
 void TestPaperCommands::categoryButtonWithoutCategories() {
     EditorBank bank;
     bank.paper(1, QStringLiteral("甲"), QStringLiteral(""));
-    TMainForm form;
-    openBank(form);
+    NavigatorAlone nav;
+    nav.open();
     onNextModal<TEditor>([&](TEditor* dlg) {
         for (int press = 0; press < 3; ++press) {
             QTest::mouseClick(dlg->BtnSelCtg, Qt::LeftButton);
@@ -415,21 +387,22 @@ void TestPaperCommands::categoryButtonWithoutCategories() {
         }
         QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
     });
-    form.OnEditPaper->trigger();
+    nav.OnEditPaper->trigger();
     QCOMPARE(paperText(bank, 1, "PapCtg"), QString());
 }
 
 void TestPaperCommands::doubleClickOpensProperties() {
     EditorBank bank;
-    TMainForm form;
-    openBank(form);
+    NavigatorAlone nav;
+    nav.open();
     bool opened = false;
     onNextModal<TEditor>([&](TEditor* dlg) {
         opened = true;
         dlg->close();
     });
     // Below the last entry counts too: on an empty list it starts a new paper.
-    QTest::mouseDClick(form.navigator().ListView->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    QTest::mouseDClick(nav.navigator().ListView->viewport(), Qt::LeftButton, Qt::NoModifier,
+                       QPoint(20, 20));
     QTRY_VERIFY(opened);
     QCOMPARE(bank.count(QStringLiteral("paper")), 0);
 }
@@ -450,32 +423,32 @@ void TestPaperCommands::editedPaperLeavesCategory() {
     if (othersRemain)
         bank.paper(3, QStringLiteral("丙"), QStringLiteral("数学"));
     setup.commit();
-    TMainForm form;
-    openBank(form);
-    pickCategory(form, QStringLiteral("数学"));
+    NavigatorAlone nav;
+    nav.open();
+    pickCategory(nav, QStringLiteral("数学"));
     onNextModal<TEditor>([&](TEditor* dlg) {
         typeInto(dlg->DBEdit5, QStringLiteral("语文"));
         QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
     });
-    form.OnEditPaper->trigger();
-    QVERIFY(messageArea(form)->toPlainText().isEmpty());
+    nav.OnEditPaper->trigger();
+    QVERIFY(nav.messages().isEmpty());
     if (othersRemain) {
         // The drop-down still names what the list shows; the place is taken
         // by the next paper of the category.
-        QCOMPARE(form.navigator().CBPaperClass->currentText(), QStringLiteral("数学"));
-        QCOMPARE(listIds(form), QList<int>{3});
-        QCOMPARE(selectedRow(form), 0);
-        QCOMPARE(form.bank().CurPapID, 3);
+        QCOMPARE(nav.navigator().CBPaperClass->currentText(), QStringLiteral("数学"));
+        QCOMPARE(listIds(nav), QList<int>{3});
+        QCOMPARE(selectedRow(nav), 0);
+        QCOMPARE(nav.bank().CurPapID, 3);
         // A new paper now belongs to that category and shows in the list.
-        form.OnNewPaper->trigger();
+        nav.OnNewPaper->trigger();
         QCOMPARE(paperText(bank, 4, "PapCtg"), QStringLiteral("数学"));
-        QCOMPARE(listIds(form), (QList<int>{3, 4}));
+        QCOMPARE(listIds(nav), (QList<int>{3, 4}));
     } else {
         // All papers again, the edited one still selected.
-        QCOMPARE(form.navigator().CBPaperClass->currentIndex(), 0);
-        QCOMPARE(listIds(form), (QList<int>{1, 2}));
-        QCOMPARE(selectedRow(form), 1);
-        QCOMPARE(form.bank().CurPapID, 2);
+        QCOMPARE(nav.navigator().CBPaperClass->currentIndex(), 0);
+        QCOMPARE(listIds(nav), (QList<int>{1, 2}));
+        QCOMPARE(selectedRow(nav), 1);
+        QCOMPARE(nav.bank().CurPapID, 2);
     }
 }
 
@@ -486,27 +459,27 @@ void TestPaperCommands::paperDeletedByAnotherProgram() {
     bank.paper(1, QStringLiteral("甲"));
     bank.paper(2, QStringLiteral("乙"));
     setup.commit();
-    TMainForm form;
-    openBank(form);
+    NavigatorAlone nav;
+    nav.open();
     onNextModal<TEditor>([&](TEditor* dlg) {
         bank.sql(QStringLiteral("delete from paper where PapID = 1"));
         typeInto(dlg->DBEdit3, QStringLiteral("改名"));
         QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
         QVERIFY(dlg->isVisible());
-        QVERIFY(messageArea(form)->toPlainText().contains(QStringLiteral("另一个程序")));
+        QVERIFY(nav.messages().contains(QStringLiteral("另一个程序")));
         dlg->close();
     });
-    form.OnEditPaper->trigger();
+    nav.OnEditPaper->trigger();
     QCOMPARE(bank.count(QStringLiteral("paper")), 1);
     QCOMPARE(paperText(bank, 2, "PapNam"), QStringLiteral("乙"));
     // The paper cursor is usable again: the list refills and the other paper can be edited.
-    form.navigator().RefreshPaperList();
-    QCOMPARE(listIds(form), QList<int>{2});
+    nav.navigator().RefreshPaperList();
+    QCOMPARE(listIds(nav), QList<int>{2});
     onNextModal<TEditor>([&](TEditor* dlg) {
         typeInto(dlg->DBEdit3, QStringLiteral("改名"));
         QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
     });
-    form.OnEditPaper->trigger();
+    nav.OnEditPaper->trigger();
     QCOMPARE(paperText(bank, 2, "PapNam"), QStringLiteral("改名"));
 }
 
