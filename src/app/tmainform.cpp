@@ -124,6 +124,8 @@ void TMainForm::createFeatures() {
 TMainForm::~TMainForm() {
     qApp->removeEventFilter(m_router);
     SaveSettings();
+    // The panes go while the bank their views and grids read is still there.
+    delete centralWidget();
     // The controls go after this window's own members: their pop-up menu
     // bookkeeping must not outlive the table it updates.
     for (auto it = m_popupMenus.cbegin(); it != m_popupMenus.cend(); ++it)
