@@ -3,9 +3,9 @@
 // Runs on the offscreen platform: QT_QPA_PLATFORM=offscreen bench_navigator
 #include "app/tmainform.h"
 #include "bank/paperbank.h"
+#include "editor/paperlistmodel.h"
 #include "editor/papernavigator.h"
 #include "settings/programfiles.h"
-#include "editor/paperlistmodel.h"
 #include "store/connection.h"
 #include "store/schema.h"
 
@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     std::printf("new paper, list refilled and the new entry selected: %lld ms (paper %d)\n",
                 timer.elapsed(), form.bank().CurPapID);
-    const QString messages = form.findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))->toPlainText();
+    const QString messages =
+        form.findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))->toPlainText();
     if (!messages.isEmpty())
         std::printf("messages: %s\n", qPrintable(messages));
     return 0;

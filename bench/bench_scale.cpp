@@ -9,16 +9,16 @@
 // copy of them, so that the deleting steps measure the same bank each time.
 // The steps, each peak of memory and each start-up run in a child process of
 // their own (this program with a mode argument) on the offscreen platform.
-#include "frame/prompts.h"
-#include "settings/programfiles.h"
 #include "app/tessapplication.h"
 #include "app/tformhelp.h"
 #include "app/tmainform.h"
-#include "bank/paperbank.h"
-#include "editor/papernavigator.h"
 #include "app/tpassworddlg.h"
+#include "bank/paperbank.h"
 #include "editor/paperlistmodel.h"
+#include "editor/papernavigator.h"
+#include "frame/prompts.h"
 #include "generate/publish.h"
+#include "settings/programfiles.h"
 #include "store/connection.h"
 #include "store/engineerror.h"
 #include "store/schema.h"
@@ -423,7 +423,9 @@ QString makeWorkCopy(const QString& bank, const QString& work) {
 // A finding of the check or an error report means the step did not do the
 // work it is timed for. Clears the area for the next step.
 void checkMessages(TMainForm& form, const char* step) {
-    const QStringList lines = form.findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))->toPlainText().split(QLatin1Char('\n'));
+    const QStringList lines = form.findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))
+                                  ->toPlainText()
+                                  .split(QLatin1Char('\n'));
     for (const QString& line : lines)
         if (line.startsWith(QStringLiteral("错误")) || line.startsWith(QStringLiteral("警告")) ||
             line.contains(QStringLiteral("程序运行错误")))
@@ -434,7 +436,8 @@ void checkMessages(TMainForm& form, const char* step) {
 void selectRow(TMainForm& form, int papId) {
     const int row = form.navigator().PaperListModel->rowOf(papId);
     const QModelIndex index = form.navigator().PaperListModel->index(row);
-    form.navigator().ListView->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    form.navigator().ListView->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect);
     form.navigator().ListView->scrollTo(index);
 }
 
@@ -551,7 +554,8 @@ int runSteps(const QString& bank, const QString& work, int runs) {
         checkMessages(*form, "new question");
 
         for (int row = 0; row < form->bank().TQuestion.recordCount(); ++row)
-            if (form->bank().TQuestion.textAt(row, QStringLiteral("QstTyp")) != QStringLiteral("判断题")) {
+            if (form->bank().TQuestion.textAt(row, QStringLiteral("QstTyp")) !=
+                QStringLiteral("判断题")) {
                 form->bank().TQuestion.moveTo(row);
                 break;
             }
@@ -580,7 +584,9 @@ int runSteps(const QString& bank, const QString& work, int runs) {
         const QString page = work + QStringLiteral("/pages/paper%1.html").arg(big);
         QFile::remove(page);
         result("publish", timedStep([&] { form->OnGenPaper->trigger(); }));
-        expect(form->findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))->toPlainText().contains(QStringLiteral("试卷成功生成到")) &&
+        expect(form->findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))
+                       ->toPlainText()
+                       .contains(QStringLiteral("试卷成功生成到")) &&
                    QFileInfo(page).size() > 0,
                "the page was written");
         checkMessages(*form, "publish");
@@ -673,7 +679,9 @@ int runPeak(const QString& bank, const QString& work) {
             settle();
             form.OnGenPaper->trigger();
             settle();
-            expect(form.findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))->toPlainText().contains(QStringLiteral("试卷成功生成到")),
+            expect(form.findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))
+                       ->toPlainText()
+                       .contains(QStringLiteral("试卷成功生成到")),
                    "the page was written");
         }
         std::printf("M peak %lld\n", peakKb());

@@ -81,8 +81,8 @@ void AccountCommands::OnModifyPassworeExecute() {
     if (match < 0) {
         // Saying nothing would leave the user believing the password changed.
         m_frame.ShowInformation(QStringLiteral("试题库中已经没有帐号 %1, 密码没有修改. "
-                                       "请与系统管理员联系.")
-                            .arg(m_signedInAccount));
+                                               "请与系统管理员联系.")
+                                    .arg(m_signedInAccount));
         return;
     }
     m_bank.TableUsers.moveTo(match);

@@ -1,8 +1,8 @@
 #include "accounts/tformusers.h"
 
 #include "accounts/tformnewuser.h"
-#include "frame/prompts.h"
 #include "editor/cursortablemodel.h"
+#include "frame/prompts.h"
 #include "store/connection.h"
 #include "store/query.h"
 

@@ -1,5 +1,5 @@
-#include "frame/prompts.h"
 #include "app/tessapplication.h"
+#include "frame/prompts.h"
 
 int main(int argc, char** argv) {
     tess::TessApplication app(argc, argv);

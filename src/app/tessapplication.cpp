@@ -1,9 +1,9 @@
 #include "app/tessapplication.h"
 
-#include "settings/programfiles.h"
 #include "app/tformhelp.h"
 #include "app/tmainform.h"
 #include "app/tpassworddlg.h"
+#include "settings/programfiles.h"
 #include "store/engineerror.h"
 
 #include <QEvent>

@@ -62,8 +62,8 @@ TMainForm::TMainForm(QWidget* parent)
     : QMainWindow(parent), m_bank(std::make_unique<tess::PaperBank>()) {
     using tess::ProgramFiles;
     setWindowTitle(tess::appTitle());
-    m_bank->Defaults = tess::NewPaperDefaults::load(ProgramFiles::SettingsPath(),
-                                                    ProgramFiles::ExeFolder());
+    m_bank->Defaults =
+        tess::NewPaperDefaults::load(ProgramFiles::SettingsPath(), ProgramFiles::ExeFolder());
     m_memory = tess::WindowMemory::load(ProgramFiles::SettingsPath());
     m_bank->onNotice = [this](const QString& text) {
         AddMessage(text);
@@ -113,8 +113,7 @@ void TMainForm::createFeatures() {
     SetPopupMenu(m_grids->DBGridQuestion, PopMenuQuestion);
     SetPopupMenu(m_grids->DBGridChoice, PopMenuChoice);
     m_publish = new tess::PublishCommands(*this, *m_bank, *m_navigator, OnGenPaper, this);
-    m_accounts =
-        new tess::AccountCommands(*this, *m_bank, OnManageUsers, OnModifyPasswore, this);
+    m_accounts = new tess::AccountCommands(*this, *m_bank, OnManageUsers, OnModifyPasswore, this);
     m_exchange = new tess::ExchangeCommands(*this, *m_bank, *m_navigator, OnExportMoodle,
                                             OnImportQuestions, this);
     m_print = new tess::PrintCommands(*this, *m_bank, *m_navigator,
@@ -204,11 +203,11 @@ void TMainForm::createActions() {
                              s("从 Moodle XML, GIFT 或 Aiken 文件导入试卷和题目"));
     OnExportMoodle = make("OnExportMoodle", s("导出为 Moodle XML..."), none,
                           s("把选中的试卷导出为 Moodle XML 文件"));
-    OnPrintPreview = make("OnPrintPreview", s("打印预览..."), none,
-                          s("在屏幕上查看选中的试卷印在纸上的样子"));
+    OnPrintPreview =
+        make("OnPrintPreview", s("打印预览..."), none, s("在屏幕上查看选中的试卷印在纸上的样子"));
     OnPrint = make("OnPrint", s("打印..."), none, s("打印选中的试卷"));
-    OnExportPdf = make("OnExportPdf", s("导出 PDF..."), none,
-                       s("把选中的试卷 (可带答案) 导出为 PDF 文件"));
+    OnExportPdf =
+        make("OnExportPdf", s("导出 PDF..."), none, s("把选中的试卷 (可带答案) 导出为 PDF 文件"));
     ClearMessagesAction = make("ClearMessagesAction", s("清空信息(&C)"), none, QString());
 
     for (QAction* toggle :

@@ -1,10 +1,10 @@
 #include "app/tpassworddlg.h"
 
-#include "settings/programfiles.h"
 #include "app/banner.h"
-#include "frame/prompts.h"
 #include "app/taboutdlg.h"
 #include "app/tmainform.h"
+#include "frame/prompts.h"
+#include "settings/programfiles.h"
 #include "store/engineerror.h"
 
 #include <QFrame>

@@ -71,8 +71,8 @@ void PaperBank::RefreshNextIDs() {
     // papers or questions, takes seconds on a district's bank: the teacher
     // sees why the window does not answer.
     const TrimScope scope = trimScope(Conn);
-    const bool told = scope == TrimScope::Whole || (scope == TrimScope::Suspects &&
-                                                    recordedOwners(Conn) > kManyOrphanOwners);
+    const bool told = scope == TrimScope::Whole ||
+                      (scope == TrimScope::Suspects && recordedOwners(Conn) > kManyOrphanOwners);
     const bool busy = (told || scope == TrimScope::Unwatched) && onBusy;
     if (busy)
         onBusy(true);

@@ -54,32 +54,35 @@ bool PaperNavigator::CatchUp() {
     const int row = PaperListModel->rowOf(selected->papId);
     if (row < 0) {
         m_frame.AddMessage(QStringLiteral("试卷 \"%1\" 已经被另一个程序删除了. 试卷列表已经更新, "
-                                  "这次操作没有执行; 请重新选择试卷后再操作.")
-                       .arg(selected->name));
+                                          "这次操作没有执行; 请重新选择试卷后再操作.")
+                               .arg(selected->name));
         return false;
     }
     SelectPaperRow(row);
     if (currentRecord(m_bank.TPaper, QStringLiteral("PapID")).values != paper.values) {
-        m_frame.AddMessage(QStringLiteral("试卷 \"%1\" 刚刚被另一个程序修改过. 试卷列表和题目已经更新, "
-                                  "这次操作没有执行; 请看清后再操作一次.")
-                       .arg(selected->name));
+        m_frame.AddMessage(
+            QStringLiteral("试卷 \"%1\" 刚刚被另一个程序修改过. 试卷列表和题目已经更新, "
+                           "这次操作没有执行; 请看清后再操作一次.")
+                .arg(selected->name));
         return false;
     }
     if (question.id < 0)
         return true;
-    const QString questionName =
-        QStringLiteral("第 %1 题")
-            .arg(question.values.value(m_bank.TQuestion.columns().indexOf(QStringLiteral("QstIdx"))));
+    const QString questionName = QStringLiteral("第 %1 题")
+                                     .arg(question.values.value(m_bank.TQuestion.columns().indexOf(
+                                         QStringLiteral("QstIdx"))));
     if (!m_bank.TQuestion.locate(QStringLiteral("QstID"), QString::number(question.id))) {
-        m_frame.AddMessage(QStringLiteral("%1 已经被另一个程序删除了. 题目已经更新, 这次操作没有执行; "
-                                  "请重新选择题目后再操作.")
-                       .arg(questionName));
+        m_frame.AddMessage(
+            QStringLiteral("%1 已经被另一个程序删除了. 题目已经更新, 这次操作没有执行; "
+                           "请重新选择题目后再操作.")
+                .arg(questionName));
         return false;
     }
     if (currentRecord(m_bank.TQuestion, QStringLiteral("QstID")).values != question.values) {
-        m_frame.AddMessage(QStringLiteral("%1 刚刚被另一个程序修改过. 题目已经更新, 这次操作没有执行; "
-                                  "请看清后再操作一次.")
-                       .arg(questionName));
+        m_frame.AddMessage(
+            QStringLiteral("%1 刚刚被另一个程序修改过. 题目已经更新, 这次操作没有执行; "
+                           "请看清后再操作一次.")
+                .arg(questionName));
         return false;
     }
     if (choice.id >= 0)

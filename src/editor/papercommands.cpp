@@ -63,8 +63,8 @@ void PaperNavigator::OnEditPaperExecute() {
     // On an empty cursor this starts a new paper with its identifier and defaults.
     m_bank.TPaper.edit();
     TEditor editor(
-        m_bank.TPaper, m_bank.QPapCtg, ProgramFiles::ExeFolder(), [this](const std::function<void()>& fn) { m_frame.Guarded(fn); },
-        m_frame.FrameWidget());
+        m_bank.TPaper, m_bank.QPapCtg, ProgramFiles::ExeFolder(),
+        [this](const std::function<void()>& fn) { m_frame.Guarded(fn); }, m_frame.FrameWidget());
     const bool ok = editor.exec() == QDialog::Accepted;
     if (!ok)
         m_bank.TPaper.cancel();
@@ -94,7 +94,8 @@ void PaperNavigator::OnEditPaperExecute() {
 void PaperNavigator::OnDelPaperExecute() {
     if (!m_bank.TPaper.isOpen() || m_bank.TPaper.isEmpty())
         return;
-    if (!m_frame.AskYesNo(QStringLiteral("删除当前试卷操作一旦被执行将不可恢复，真的要删除当前试卷吗？")))
+    if (!m_frame.AskYesNo(
+            QStringLiteral("删除当前试卷操作一旦被执行将不可恢复，真的要删除当前试卷吗？")))
         return;
     const bool inPlace =
         !m_bank.TPaper.rowsOutdated() && PaperListModel->rowCount() == m_bank.TPaper.recordCount();
@@ -128,7 +129,7 @@ void PaperNavigator::OnDelAllPaperExecute() {
     if (!m_bank.TPaper.isOpen() || m_bank.TPaper.isEmpty())
         return;
     if (!m_frame.AskYesNo(QStringLiteral("执行此操作，数据库中所有试卷和题目将被清空，且不能恢复!\n"
-                                 "真的要删除所有试卷吗?")))
+                                         "真的要删除所有试卷吗?")))
         return;
     {
         // All three or none. Choices first: no deleted paper or question then
@@ -154,7 +155,7 @@ void PaperNavigator::OnDelAllQuestionExecute() {
         return;
     m_bank.TQuestion.close();
     m_bank.CmdDelQsts.setText(QStringLiteral("delete * from question where papidx =") +
-                       QString::number(m_bank.CurPapID));
+                              QString::number(m_bank.CurPapID));
     try {
         m_bank.CmdDelQsts.execute();
     } catch (...) {

@@ -311,7 +311,8 @@ void PaperNavigator::CBPaperClassChange() {
 
 void PaperNavigator::ListViewSelectItem(int row) {
     const int papId = PaperListModel->papIdAt(row);
-    if (m_restoringSelection || row < 0 || row >= PaperListModel->rowCount() || papId == m_bank.CurPapID)
+    if (m_restoringSelection || row < 0 || row >= PaperListModel->rowCount() ||
+        papId == m_bank.CurPapID)
         return;
     try {
         SelectPaper(QString::number(papId));
@@ -382,7 +383,7 @@ std::optional<PaperEntry> PaperNavigator::SelectedPaper() const {
     if (row < 0)
         return std::nullopt;
     return PaperEntry{PaperListModel->index(row).data(Qt::DisplayRole).toString(),
-                            PaperListModel->papIdAt(row)};
+                      PaperListModel->papIdAt(row)};
 }
 
 void PaperNavigator::SelectPaperRow(int row) {

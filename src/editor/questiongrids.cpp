@@ -1,7 +1,5 @@
 #include "editor/questiongrids.h"
 
-#include "frame/frame.h"
-#include "frame/prompts.h"
 #include "bank/paperbank.h"
 #include "editor/cursortablemodel.h"
 #include "editor/papernavigator.h"
@@ -9,6 +7,8 @@
 #include "editor/recordgrid.h"
 #include "editor/recordnavigator.h"
 #include "editor/truorfalse.h"
+#include "frame/frame.h"
+#include "frame/prompts.h"
 #include "settings/programfiles.h"
 #include "store/questionkind.h"
 
@@ -127,7 +127,8 @@ QuestionGrids::QuestionGrids(Frame& frame, PaperBank& bank, PaperNavigator& navi
     choices.addHandler(CursorEvent::AfterDelete, [this] { TChoiceAfterDelete(); });
     choices.addHandler(CursorEvent::AfterScroll, [this] { TChoiceAfterScroll(); });
     // After the bank has numbered and filled the new choice.
-    choices.addHandler(CursorEvent::AfterInsert, [this] { m_commands.delChoice->setEnabled(true); });
+    choices.addHandler(CursorEvent::AfterInsert,
+                       [this] { m_commands.delChoice->setEnabled(true); });
 }
 
 void QuestionGrids::PapersListed(bool any) {
@@ -145,18 +146,16 @@ void QuestionGrids::createQuestionGrid(QWidget* pane) {
          {QStringLiteral("IsTrue"), QStringLiteral("是否正确"), 70, Qt::AlignLeft}},
         this);
     DSQuestion->setObjectName(QStringLiteral("DSQuestion"));
-    DBGridQuestion =
-        buildPane(pane, DSQuestion, "DBGridQuestion", QStringLiteral("题目"),
-                  LabelQuestion, "LabelQuestion", DBNavigator1, "DBNavigator1",
-                  [this](const std::function<void()>& fn) { m_frame.Guarded(fn); });
-    CBEditor =
-        DBGridQuestion->addList({QStringLiteral("QstTyp"),
-                                 questionTypeWords(),
-                                 QStringLiteral("CBEditor"),
-                                 QStringLiteral("题目类型"),
-                                 {},
-                                 {},
-                                 false});
+    DBGridQuestion = buildPane(pane, DSQuestion, "DBGridQuestion", QStringLiteral("题目"),
+                               LabelQuestion, "LabelQuestion", DBNavigator1, "DBNavigator1",
+                               [this](const std::function<void()>& fn) { m_frame.Guarded(fn); });
+    CBEditor = DBGridQuestion->addList({QStringLiteral("QstTyp"),
+                                        questionTypeWords(),
+                                        QStringLiteral("CBEditor"),
+                                        QStringLiteral("题目类型"),
+                                        {},
+                                        {},
+                                        false});
     CBTruOrFalse = DBGridQuestion->addList({QStringLiteral("IsTrue"),
                                             {QStringLiteral("正确"), QStringLiteral("错误")},
                                             QStringLiteral("CBTruOrFalse"),
@@ -175,8 +174,8 @@ void QuestionGrids::createChoiceGrid(QWidget* pane) {
          {QStringLiteral("ChcCon"), QStringLiteral("选项内容"), 358, Qt::AlignLeft}},
         this);
     DSChoice->setObjectName(QStringLiteral("DSChoice"));
-    DBGridChoice = buildPane(pane, DSChoice, "DBGridChoice", QStringLiteral("选项"),
-                             LabelChoice, "LabelChoice", DBNavigator2, "DBNavigator2",
+    DBGridChoice = buildPane(pane, DSChoice, "DBGridChoice", QStringLiteral("选项"), LabelChoice,
+                             "LabelChoice", DBNavigator2, "DBNavigator2",
                              [this](const std::function<void()>& fn) { m_frame.Guarded(fn); });
     // Always enabled: any number of a question's choices may be correct.
     CBTruOrFalse2 = DBGridChoice->addList({QStringLiteral("IsTrue"),
@@ -200,7 +199,9 @@ void QuestionGrids::RefreshQuestionView() {
     const bool any = n != 0;
     // The choice side is set once, from the type word where there are
     // questions: setting it twice would reset the choice grid twice.
-    const bool choiceQuestion = any && questionKindOf(questions.asString(QStringLiteral("QstTyp"))) != QuestionKind::TrueFalse;
+    const bool choiceQuestion =
+        any &&
+        questionKindOf(questions.asString(QStringLiteral("QstTyp"))) != QuestionKind::TrueFalse;
     DSChoice->setEnabled(choiceQuestion);
     DSQuestion->setEnabled(any);
     m_commands.addChoice->setEnabled(choiceQuestion);
@@ -208,7 +209,7 @@ void QuestionGrids::RefreshQuestionView() {
     if (any) {
         CBTruOrFalse->setEnabled(!choiceQuestion);
         m_commands.delChoice->setEnabled(choices.recordCount() > 0 &&
-                                       m_commands.addChoice->isEnabled());
+                                         m_commands.addChoice->isEnabled());
         const QString qstId = questions.asString(QStringLiteral("QstID"));
         const QString owner =
             choices.recNo() >= 0 ? choices.asString(QStringLiteral("QstIdx")) : QString();
@@ -335,16 +336,16 @@ void QuestionGrids::TChoiceAfterScroll() {
 void QuestionGrids::OnInsertImageUpdate() {
     // Also only while a paper is selected, whose question it can be.
     m_commands.insertImage->setEnabled(DBGridQuestion->currentColumn() ==
-                                         DSQuestion->columnOf(QStringLiteral("QstCon")) &&
-                                     m_commands.addQuestion->isEnabled());
+                                           DSQuestion->columnOf(QStringLiteral("QstCon")) &&
+                                       m_commands.addQuestion->isEnabled());
 }
 
 void QuestionGrids::OnInsertImageChcUpdate() {
     // Also only where the teacher sees the choice, or may add one: never into
     // the hidden choices of a true/false question or with no question at all.
-    m_commands.insertImageChc->setEnabled(DBGridChoice->currentColumn() ==
-                                            DSChoice->columnOf(QStringLiteral("ChcCon")) &&
-                                        (DSChoice->isEnabled() || m_commands.addChoice->isEnabled()));
+    m_commands.insertImageChc->setEnabled(
+        DBGridChoice->currentColumn() == DSChoice->columnOf(QStringLiteral("ChcCon")) &&
+        (DSChoice->isEnabled() || m_commands.addChoice->isEnabled()));
 }
 
 void QuestionGrids::OnInsertImageExecute() {
@@ -356,8 +357,9 @@ void QuestionGrids::OnInsertImageChcExecute() {
 }
 
 void QuestionGrids::insertPicture(RecordGrid* grid, const QString& field) {
-    const QString chosen = Prompts::instance().openPicture(
-        m_frame.FrameWidget(), QStringLiteral("插入图片文件"), pictureFileTypes(), ProgramFiles::ExeFolder());
+    const QString chosen =
+        Prompts::instance().openPicture(m_frame.FrameWidget(), QStringLiteral("插入图片文件"),
+                                        pictureFileTypes(), ProgramFiles::ExeFolder());
     if (chosen.isEmpty())
         return;
     const PictureCopy copy = copyIntoPicturesFolder(chosen, ProgramFiles::PicturesFolder());

@@ -2,13 +2,13 @@
 
 #include "bank/paperbank.h"
 #include "editor/papernavigator.h"
-#include "frame/frame.h"
-#include "frame/prompts.h"
-#include "frame/waitcursor.h"
 #include "exchange/bankexchange.h"
 #include "exchange/importfile.h"
 #include "exchange/moodlexml.h"
 #include "files/safefile.h"
+#include "frame/frame.h"
+#include "frame/prompts.h"
+#include "frame/waitcursor.h"
 #include "settings/programfiles.h"
 
 #include <QAction>
@@ -18,8 +18,7 @@
 namespace tess {
 
 ExchangeCommands::ExchangeCommands(Frame& frame, PaperBank& bank, PaperNavigator& navigator,
-                                   QAction* exportMoodle, QAction* importQuestions,
-                                   QObject* parent)
+                                   QAction* exportMoodle, QAction* importQuestions, QObject* parent)
     : QObject(parent), m_frame(frame), m_bank(bank), m_navigator(navigator) {
     frame.ConnectBankCommand(exportMoodle, [this] { OnExportMoodleExecute(); });
     frame.ConnectBankCommand(importQuestions, [this] { OnImportQuestionsExecute(); });
@@ -35,9 +34,9 @@ void ExchangeCommands::OnExportMoodleExecute() {
     // What the teacher has just typed belongs in the file.
     m_bank.TQuestion.checkBrowseMode();
     m_bank.TChoice.checkBrowseMode();
-    const QString path =
-        Prompts::instance().saveFile(m_frame.FrameWidget(), FileDialogKind::Export, ProgramFiles::ExeFolder(),
-                                     QStringLiteral("Moodle XML 文件(*.xml)|*.xml"));
+    const QString path = Prompts::instance().saveFile(
+        m_frame.FrameWidget(), FileDialogKind::Export, ProgramFiles::ExeFolder(),
+        QStringLiteral("Moodle XML 文件(*.xml)|*.xml"));
     if (path.isEmpty())
         return;
     const exchange::Paper paper = exchange::readPaper(m_bank.Conn, entry->papId);
@@ -49,15 +48,15 @@ void ExchangeCommands::OnExportMoodleExecute() {
         return;
     }
     m_frame.AddMessage(QStringLiteral("试卷 \"%1\" (%2 道题) 已导出到 %3.")
-                          .arg(paper.name)
-                          .arg(paper.questions.size())
-                          .arg(QDir::toNativeSeparators(path)));
+                           .arg(paper.name)
+                           .arg(paper.questions.size())
+                           .arg(QDir::toNativeSeparators(path)));
 }
 
 void ExchangeCommands::OnImportQuestionsExecute() {
-    const QString path =
-        Prompts::instance().openFile(m_frame.FrameWidget(), FileDialogKind::Import, QStringLiteral("导入题目"),
-                                     exchange::importFileFilter(), ProgramFiles::ExeFolder());
+    const QString path = Prompts::instance().openFile(
+        m_frame.FrameWidget(), FileDialogKind::Import, QStringLiteral("导入题目"),
+        exchange::importFileFilter(), ProgramFiles::ExeFolder());
     if (path.isEmpty())
         return;
     // The list is read again below: what is being typed is saved first.
@@ -72,13 +71,13 @@ void ExchangeCommands::OnImportQuestionsExecute() {
                                                 m_bank.Defaults.outputFile, &ids);
     } catch (const exchange::ExchangeError& e) {
         m_frame.AddMessage(QStringLiteral("错误: 没有导入文件 %1, 试题库没有改变. %2")
-                              .arg(QDir::toNativeSeparators(path), e.message()));
+                               .arg(QDir::toNativeSeparators(path), e.message()));
         return;
     }
     for (int i = 0; i < ids.size(); ++i)
         m_frame.AddMessage(QStringLiteral("导入了试卷 \"%1\" (%2 道题).")
-                              .arg(imported.papers[i].name)
-                              .arg(imported.papers[i].questions.size()));
+                               .arg(imported.papers[i].name)
+                               .arg(imported.papers[i].questions.size()));
     for (const QString& line : std::as_const(imported.skipped))
         m_frame.AddMessage(QStringLiteral("警告: 跳过了本程序不能保存的题目: ") + line);
     for (const QString& line : std::as_const(imported.warnings))

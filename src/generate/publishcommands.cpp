@@ -12,9 +12,9 @@
 #include "generate/publishedpages.h"
 #include "settings/programfiles.h"
 
+#include <QAction>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QAction>
 #include <QUrl>
 #include <optional>
 
@@ -45,11 +45,12 @@ PublishCommands::PublishCommands(Frame& frame, PaperBank& bank, PaperNavigator& 
 bool PublishCommands::CheckPaper() {
     const std::optional<PaperEntry> entry = m_navigator.SelectedPaper();
     if (!entry) {
-        m_frame.AddMessage(QStringLiteral("错误: 没有选中的试卷, 请先在试卷列表中选择要生成的试卷."));
+        m_frame.AddMessage(
+            QStringLiteral("错误: 没有选中的试卷, 请先在试卷列表中选择要生成的试卷."));
         return false;
     }
     return checkPaper(m_bank.QComplier, entry->papId,
-                            [this](const QString& line) { m_frame.AddMessage(line); });
+                      [this](const QString& line) { m_frame.AddMessage(line); });
 }
 
 void PublishCommands::GenPaperHtml(const QString& outputPath) {

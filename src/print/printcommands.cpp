@@ -412,11 +412,11 @@ void PrintCommands::OnPrintExecute() {
         return;
     }
     m_frame.AddMessage(toFile.isEmpty() ? QStringLiteral("试卷 \"%1\" 已送到打印机 %2 (%3 页).")
-                                             .arg(job->paper.name, printer.printerName())
-                                             .arg(pages)
-                                       : QStringLiteral("试卷 \"%1\" 已打印到文件 %2 (%3 页).")
-                                             .arg(job->paper.name, native(toFile))
-                                             .arg(pages));
+                                              .arg(job->paper.name, printer.printerName())
+                                              .arg(pages)
+                                        : QStringLiteral("试卷 \"%1\" 已打印到文件 %2 (%3 页).")
+                                              .arg(job->paper.name, native(toFile))
+                                              .arg(pages));
 }
 
 void PrintCommands::OnExportPdfExecute() {
@@ -443,7 +443,7 @@ void PrintCommands::OnExportPdfExecute() {
             existing << native(file.path);
     if (!existing.isEmpty() &&
         !m_frame.AskYesNo(QStringLiteral("下列文件已经存在:\n%1\n\n要用新导出的 PDF 替换吗?")
-                             .arg(existing.join(QLatin1Char('\n')))))
+                              .arg(existing.join(QLatin1Char('\n')))))
         return;
 
     print::PdfResult result;
@@ -476,7 +476,7 @@ void PrintCommands::OnExportPdfExecute() {
     }
     reportMissingPictures(result.missingPictures);
     m_frame.AddMessage(QStringLiteral("已导出") + written.join(QStringLiteral(", ")) +
-                      QLatin1Char('.'));
+                       QLatin1Char('.'));
 }
 
 } // namespace tess

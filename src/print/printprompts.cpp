@@ -22,8 +22,7 @@ void PrintPrompts::clear() {
     m_previews.clear();
 }
 
-std::optional<PrintChoice> PrintPrompts::printOptions(QWidget* parent,
-                                                      const PrintChoice& initial) {
+std::optional<PrintChoice> PrintPrompts::printOptions(QWidget* parent, const PrintChoice& initial) {
     if (!m_printOptions.empty()) {
         const std::optional<PrintChoice> choice = m_printOptions.front();
         m_printOptions.pop_front();

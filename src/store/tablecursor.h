@@ -6,8 +6,8 @@
 #include <QVector>
 #include <functional>
 #include <map>
-#include <vector>
 #include <memory>
+#include <vector>
 
 namespace tess {
 

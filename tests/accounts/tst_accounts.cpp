@@ -399,7 +399,8 @@ void TestAccounts::deleteRefusedByTheBank() {
     QString messagesWhileHeld;
     QStringList afterRelease;
     onNextModal<TFormUsers>([&](TFormUsers* d) {
-        QCOMPARE(sqlite3_open(tess::ProgramFiles::PaperBankPath().toUtf8().constData(), &holder), SQLITE_OK);
+        QCOMPARE(sqlite3_open(tess::ProgramFiles::PaperBankPath().toUtf8().constData(), &holder),
+                 SQLITE_OK);
         QCOMPARE(sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
         QTest::mouseClick(d->Button4, Qt::LeftButton);
         whileHeld = listed(d);

@@ -432,7 +432,8 @@ void TestLogin::failureWhileOpeningBank() {
     QCOMPARE(form.SignedInAccount(), QStringLiteral("Admin"));
     QVERIFY(listedPapers(form).contains(QStringLiteral("期中考试")));
     banktest::BankConnection look(bank);
-    QCOMPARE(form.navigator().PaperListModel->rowCount(), banktest::count(look, QStringLiteral("paper")));
+    QCOMPARE(form.navigator().PaperListModel->rowCount(),
+             banktest::count(look, QStringLiteral("paper")));
     QVERIFY(form.bank().TPaper.isOpen());
     QVERIFY(form.bank().TQuestion.isOpen());
     QVERIFY(form.bank().TChoice.isOpen());

@@ -172,7 +172,8 @@ void TestMainFrame::menusAndToolBar() {
             continue;
         }
         buttons << a->objectName();
-        auto* button = qobject_cast<QToolButton*>(part<QToolBar>(form, "ToolBar")->widgetForAction(a));
+        auto* button =
+            qobject_cast<QToolButton*>(part<QToolBar>(form, "ToolBar")->widgetForAction(a));
         QVERIFY(button);
         QCOMPARE(button->size(), QSize(83, 38));
         QVERIFY(button->autoRaise());
@@ -238,7 +239,8 @@ void TestMainFrame::viewToggles() {
     action->trigger();
     QVERIFY(!action->isChecked());
     QVERIFY(widget->isHidden());
-    QVERIFY(part<QWidget>(form, "PnlBottom")->isVisible()); // hiding a region leaves the frame in place
+    QVERIFY(
+        part<QWidget>(form, "PnlBottom")->isVisible()); // hiding a region leaves the frame in place
     action->trigger();
     QVERIFY(action->isChecked());
     QVERIFY(widget->isVisible());
@@ -330,8 +332,9 @@ void TestMainFrame::workAreaHeight() {
         QVERIFY(part<QWidget>(form, "PnlBottom")->height() > 0);
     }
     // A dragged boundary holds until the next resize.
-    part<QSplitter>(form, "SplitterMain")->setSizes(
-        {100, part<QSplitter>(form, "SplitterMain")->height() - 100 - part<QSplitter>(form, "SplitterMain")->handleWidth()});
+    part<QSplitter>(form, "SplitterMain")
+        ->setSizes({100, part<QSplitter>(form, "SplitterMain")->height() - 100 -
+                             part<QSplitter>(form, "SplitterMain")->handleWidth()});
     QCOMPARE(part<QWidget>(form, "WorkArea")->height(), 100);
     form.resize(900, 700);
     QTRY_COMPARE(form.height(), 700);

@@ -7,8 +7,8 @@
 #include "editor/gridfixture.h"
 #include "editor/recordgrid.h"
 #include "editor/teditor.h"
-#include "settings/inifile.h"
 #include "print/printprompts.h"
+#include "settings/inifile.h"
 #include "settings/tdlgconfigure.h"
 
 #include <QAction>
@@ -226,7 +226,8 @@ void TestWindowMemory::layoutRemembered() {
     }
     // Resized from there, the lower area takes its quarter again.
     form.resize(form.width() - 20, form.height() - 30);
-    QTRY_COMPARE(part<QWidget>(form, "WorkArea")->height(), (form.height() - form.menuBar()->height()) * 3 / 4);
+    QTRY_COMPARE(part<QWidget>(form, "WorkArea")->height(),
+                 (form.height() - form.menuBar()->height()) * 3 / 4);
 }
 
 void TestWindowMemory::nonsenseIsHarmless_data() {
@@ -287,7 +288,8 @@ void TestWindowMemory::nonsenseIsHarmless() {
     QVERIFY(!form.isMaximized());
     QCOMPARE(part<QSplitter>(form, "SplitterWork")->sizes().at(0), 185);
     QCOMPARE(part<QSplitter>(form, "SplitterRight")->sizes().at(0), 209);
-    QCOMPARE(part<QWidget>(form, "WorkArea")->height(), (form.height() - form.menuBar()->height()) * 3 / 4);
+    QCOMPARE(part<QWidget>(form, "WorkArea")->height(),
+             (form.height() - form.menuBar()->height()) * 3 / 4);
     QCOMPARE(columnWidths(grid(form, "DBGridChoice")), (QList<int>{56, 64, 358}));
     const QList<int> question = columnWidths(grid(form, "DBGridQuestion"));
     if (window.contains("99999")) {

@@ -309,7 +309,8 @@ void Composer::expectRows(RecordGrid* grid, int rows, const QString& what) {
 void Composer::newPaper() {
     step(QStringLiteral("Ctrl+D in the paper list"));
     m_form.navigator().ListView->setFocus();
-    QTest::mouseClick(m_form.navigator().ListView->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    QTest::mouseClick(m_form.navigator().ListView->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(20, 20));
     if (!m_form.navigator().ListView->hasFocus())
         fail(QStringLiteral("clicking the empty paper list does not focus it"));
     keyToFocus(Qt::Key_D, Qt::ControlModifier);
@@ -369,9 +370,11 @@ void Composer::paperProperties() {
         fail(QStringLiteral("paper properties: ") + problem);
     noErrors();
     if (m_form.navigator().DBText1->text() != kPaperName ||
-        m_form.navigator().DBText2->text() != QString::number(kFullMark) || m_form.navigator().DBText3->text() != m_page)
+        m_form.navigator().DBText2->text() != QString::number(kFullMark) ||
+        m_form.navigator().DBText3->text() != m_page)
         fail(QStringLiteral("paper properties: the panel shows \"%1\", \"%2\", \"%3\"")
-                 .arg(m_form.navigator().DBText1->text(), m_form.navigator().DBText2->text(), m_form.navigator().DBText3->text()));
+                 .arg(m_form.navigator().DBText1->text(), m_form.navigator().DBText2->text(),
+                      m_form.navigator().DBText3->text()));
 }
 
 // Ctrl+F in the question grid adds a row; the new one takes the type and mark

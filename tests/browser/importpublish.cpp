@@ -152,8 +152,9 @@ int main(int argc, char** argv) {
         writeFile(xml, moodleFile());
         // A picture the teacher keeps in the pictures folder, shown by a GIFT question.
         QDir().mkpath(tess::ProgramFiles::PicturesFolder());
-        writeFile(QDir(tess::ProgramFiles::PicturesFolder()).filePath(QStringLiteral("中国 地图.png")),
-                  picture(16, 10, "PNG"));
+        writeFile(
+            QDir(tess::ProgramFiles::PicturesFolder()).filePath(QStringLiteral("中国 地图.png")),
+            picture(16, 10, "PNG"));
         const QString gift = bank.dir.filePath(QStringLiteral("地图.gift"));
         writeFile(gift, QStringLiteral("::地图:: [html]<p>看图: <img src='images/中国%20地图.png' "
                                        "width=16></p> 图中是中国吗? {T}\n")

@@ -1,9 +1,9 @@
 // How often the main window reads the paper list and a paper's questions: once
 // at sign-in, once per selection, and not at all for a paper added or deleted
 // by the window itself, while another program's change is still read.
-#include "frame/prompts.h"
 #include "app/tmainform.h"
 #include "editorfixture.h"
+#include "frame/prompts.h"
 
 #include <QAction>
 #include <QTest>

@@ -100,7 +100,8 @@ int pagesOf(int papId, bool answerKey, const QPageLayout& layout) {
 // A right click on the selected entry, then the command from its pop-up menu.
 void fromPopup(TMainForm& form, QAction* action) {
     QWidget* viewport = form.navigator().ListView->viewport();
-    const QPoint pos = form.navigator().ListView->visualRect(form.navigator().ListView->currentIndex()).center();
+    const QPoint pos =
+        form.navigator().ListView->visualRect(form.navigator().ListView->currentIndex()).center();
     QContextMenuEvent click(QContextMenuEvent::Mouse, pos, viewport->mapToGlobal(pos));
     QApplication::sendEvent(viewport, &click);
     QTRY_VERIFY(form.PopMenuPaper->isVisible());

@@ -91,7 +91,9 @@ void TestPublishWindow::trigger(TMainForm& form, const QString& how) {
     } else {
         // A right click on the selected entry, then the entry's accelerator.
         QWidget* viewport = form.navigator().ListView->viewport();
-        const QPoint pos = form.navigator().ListView->visualRect(form.navigator().ListView->currentIndex()).center();
+        const QPoint pos = form.navigator()
+                               .ListView->visualRect(form.navigator().ListView->currentIndex())
+                               .center();
         QContextMenuEvent click(QContextMenuEvent::Mouse, pos, viewport->mapToGlobal(pos));
         QApplication::sendEvent(viewport, &click);
         QTRY_VERIFY(form.PopMenuPaper->isVisible());

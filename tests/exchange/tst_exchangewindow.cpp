@@ -1,6 +1,6 @@
 // The File menu's export and import in the real main window.
-#include "frame/prompts.h"
 #include "editor/editorfixture.h"
+#include "frame/prompts.h"
 
 #include <QAction>
 #include <QMenu>
@@ -131,7 +131,8 @@ void TestExchangeWindow::interruptedImportSettledAtSignIn() {
     bank.sql(QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstCon) values "
                             "(1, 1, 1, '<IMG SRC=\"images\\committed.png\">')"));
     setup.commit();
-    const QString aside = tess::ProgramFiles::PicturesFolder() + QStringLiteral("/.import/a1B2c3/pictures");
+    const QString aside =
+        tess::ProgramFiles::PicturesFolder() + QStringLiteral("/.import/a1B2c3/pictures");
     QVERIFY(QDir().mkpath(aside));
     for (const char* name : {"committed.png", "refused.png"}) {
         QFile file(aside + QLatin1Char('/') + QLatin1String(name));

@@ -857,8 +857,7 @@ void TestTableCursor::handlersFillNewRecord() {
     // A second owner of the event (the grids after the bank) runs too, after
     // the first, and sees the record the first one filled.
     QString seenBySecond;
-    paper.addHandler(CursorEvent::AfterInsert,
-                     [&] { seenBySecond = paper.asString(u"PapNam"_s); });
+    paper.addHandler(CursorEvent::AfterInsert, [&] { seenBySecond = paper.asString(u"PapNam"_s); });
     paper.open();
     paper.insert();
     paper.post();
