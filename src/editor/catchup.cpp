@@ -6,8 +6,6 @@
 #include "editor/papernavigator.h"
 #include "frame/frame.h"
 
-#include <QAction>
-#include <QComboBox>
 #include <optional>
 
 namespace tess {

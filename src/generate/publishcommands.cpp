@@ -5,7 +5,6 @@
 #include "bank/paperbank.h"
 #include "editor/papernavigator.h"
 #include "frame/frame.h"
-#include "frame/prompts.h"
 #include "generate/papercheck.h"
 #include "generate/paperwriter.h"
 #include "generate/publish.h"
