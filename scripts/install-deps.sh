@@ -7,7 +7,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 
 pkgs=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev fonts-wqy-microhei
-      qt6-translations-l10n)
+      qt6-translations-l10n libsodium-dev)
 if [ "${1:-}" = "--tests" ]; then
   pkgs+=(chromium nodejs poppler-utils)
   command -v npm >/dev/null 2>&1 || pkgs+=(npm)

@@ -1,0 +1,100 @@
+#include "accounts/passwordhash.h"
+
+#include "store/engineerror.h"
+
+#include <QRegularExpression>
+#include <array>
+#include <sodium.h>
+
+namespace tess {
+
+namespace {
+
+// RFC 9106's second recommended setting: 64 MiB and three passes, about a
+// tenth of a second on a teacher's machine, paid once per sign-in.
+constexpr unsigned long long kPasses = 3;
+constexpr size_t kMemoryBytes = size_t(64) << 20;
+
+// A stored hash names its own cost, and the users table is writable by every
+// teacher of a shared bank: what one check may cost is bounded, so that a
+// planted text cannot make the sign-in take minutes or all the memory.
+constexpr quint64 kMaxMemoryKiB = 256 * 1024;
+constexpr quint64 kMaxWorkKiB = 4 * kMaxMemoryKiB; // memory times passes
+
+void ensureSodium() {
+    static const int started = sodium_init();
+    if (started < 0)
+        throw EngineError(QStringLiteral("密码加密库无法初始化, 不能处理帐号的密码."));
+}
+
+// The text as libsodium reads it: NUL-terminated, within its buffer size.
+using HashText = std::array<char, crypto_pwhash_STRBYTES>;
+
+// Checks the form and the cost of a stored text before libsodium reads it;
+// the one variant and version this program writes, one lane.
+bool readable(const QString& stored, HashText& text) {
+    // Anchored at the very end: "$" alone would let a trailing newline through.
+    static const QRegularExpression form(QRegularExpression::anchoredPattern(
+        QStringLiteral("\\$argon2id\\$v=19\\$m=([1-9][0-9]{0,9}),t=([1-9][0-9]{0,9}),p=1"
+                       "\\$([A-Za-z0-9+/]{11,86})\\$([A-Za-z0-9+/]{22,86})")));
+    if (stored.size() >= int(text.size()))
+        return false;
+    const QRegularExpressionMatch match = form.match(stored);
+    if (!match.hasMatch())
+        return false;
+    // Unpadded base64 never leaves a single character over.
+    if (match.capturedLength(3) % 4 == 1 || match.capturedLength(4) % 4 == 1)
+        return false;
+    const quint64 memoryKiB = match.captured(1).toULongLong();
+    const quint64 passes = match.captured(2).toULongLong();
+    if (memoryKiB < 8 || memoryKiB > kMaxMemoryKiB || passes > kMaxWorkKiB / memoryKiB)
+        return false;
+    text.fill('\0');
+    const QByteArray latin = stored.toLatin1();
+    std::copy(latin.begin(), latin.end(), text.begin());
+    return true;
+}
+
+} // namespace
+
+QString hashPassword(const QString& password) {
+    ensureSodium();
+    QByteArray utf8 = password.toUtf8();
+    HashText out{};
+    const int made = crypto_pwhash_argon2id_str(out.data(), utf8.constData(),
+                                                static_cast<unsigned long long>(utf8.size()),
+                                                kPasses, kMemoryBytes);
+    sodium_memzero(utf8.data(), size_t(utf8.size()));
+    if (made != 0)
+        throw EngineError(QStringLiteral("内存不足, 不能加密帐号的密码. "
+                                         "请关闭其他程序后再试."));
+    return QString::fromLatin1(out.data());
+}
+
+bool passwordMatches(const QString& password, const QString& storedHash) {
+    HashText text;
+    if (!readable(storedHash, text))
+        return false;
+    ensureSodium();
+    QByteArray utf8 = password.toUtf8();
+    const bool same =
+        crypto_pwhash_argon2id_str_verify(text.data(), utf8.constData(),
+                                          static_cast<unsigned long long>(utf8.size())) == 0;
+    sodium_memzero(utf8.data(), size_t(utf8.size()));
+    return same;
+}
+
+bool isPasswordHash(const QString& storedHash) {
+    HashText text;
+    return readable(storedHash, text);
+}
+
+bool passwordHashIsCurrent(const QString& storedHash) {
+    HashText text;
+    if (!readable(storedHash, text))
+        return false;
+    ensureSodium();
+    return crypto_pwhash_argon2id_str_needs_rehash(text.data(), kPasses, kMemoryBytes) == 0;
+}
+
+} // namespace tess

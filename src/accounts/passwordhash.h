@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+namespace tess {
+
+// Account passwords kept as salted, slow hashes (Argon2id, libsodium), so that
+// whoever can read the users table of a shared bank cannot read the passwords.
+// A hash is one self-describing text in the usual form
+//   $argon2id$v=19$m=<KiB>,t=<passes>,p=1$<salt, base64>$<hash, base64>
+// which carries its own salt and work factor: raising the work factor later
+// leaves the stored hashes checkable.
+
+// A fresh hash of the password, with a random salt: two hashes of one
+// password differ. The password is taken as UTF-8. Throws EngineError when
+// the memory the hash needs cannot be had.
+QString hashPassword(const QString& password);
+
+// Whether the password is the one the stored hash was made from. A stored
+// text that is not a hash of ours (empty, malformed, another scheme, or a
+// work factor beyond what a sign-in may cost) never matches; the comparison
+// takes the same time wherever the hashes differ.
+bool passwordMatches(const QString& password, const QString& storedHash);
+
+// Whether a stored text is a hash this program checks (so passwordMatches can
+// say yes to some password) and made with today's work factor; a hash that is
+// checkable but weaker is worth replacing after the next sign-in.
+bool isPasswordHash(const QString& storedHash);
+bool passwordHashIsCurrent(const QString& storedHash);
+
+} // namespace tess
