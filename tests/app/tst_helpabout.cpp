@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QStringEncoder>
 #include <QTextBrowser>
@@ -150,6 +151,25 @@ void TestHelpAbout::suppliedGuide() {
          {QStringLiteral("Admin"), QStringLiteral("修改用户密码"), QStringLiteral("新建试卷"),
           QStringLiteral("生成试卷"), QStringLiteral(".files"), QStringLiteral("系统设置")})
         QVERIFY2(text.contains(topic), qPrintable(topic));
+    // The administrator's part: what a school needs to set up a shared bank.
+    for (const QString& topic :
+         {QStringLiteral("学校共享试题库 (PostgreSQL)"), QStringLiteral("tessaloom-newbank"),
+          QStringLiteral("tessaloom-bank copy"), QStringLiteral("[Bank]"),
+          QStringLiteral("Server=postgresql://"), QStringLiteral("chmod 600 ~/.pgpass"),
+          QStringLiteral("PGPASSFILE"), QStringLiteral("service=tessbank"),
+          QStringLiteral("PGPASSWORD"), QStringLiteral("sslmode=verify-full"),
+          QStringLiteral("hostssl"), QStringLiteral("target_session_attrs=read-write"),
+          QStringLiteral("pg_basebackup"), QStringLiteral("pg_dump"), QStringLiteral("pg_restore")})
+        QVERIFY2(text.contains(topic), qPrintable(topic));
+    // Every entry of the contents leads to a place in the guide.
+    static const QRegularExpression link(QStringLiteral("<a href=\"#([^\"]+)\">"));
+    int links = 0;
+    for (const QRegularExpressionMatch& match : link.globalMatch(text)) {
+        ++links;
+        const QString anchor = QStringLiteral("<a name=\"%1\">").arg(match.captured(1));
+        QVERIFY2(text.count(anchor) == 1, qPrintable(anchor));
+    }
+    QVERIFY(links >= 10);
 }
 
 void TestHelpAbout::aboutBox() {
