@@ -739,6 +739,8 @@ void TestLogin::bankRefusedAtStart() {
     QVERIFY2(login.dialog.LabelBank->text().contains(QStringLiteral("试题库设置有误")),
              qPrintable(login.dialog.LabelBank->text()));
     QVERIFY(!login.dialog.LabelBank->toolTip().contains(QStringLiteral("secret")));
+    if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
+        login.dialog.grab().save(dir + QStringLiteral("/login-bank-refused-label.png"));
     login.pressEnter();
     const QStringList shown = Prompts::instance().shownTexts();
     QCOMPARE(shown,
