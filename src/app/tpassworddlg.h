@@ -17,10 +17,11 @@ class Banner;
 }
 
 // The login dialog. It shows which paper bank it signs in to (the bank this
-// run works on, as start-up chose it) and checks the account against the paper bank's users on a
-// connection of its own, opened and closed for each attempt, then hands the
-// account to the main window, which opens the paper bank and shows itself;
-// when that fails, a box says why and OK may be pressed again.
+// run works on, as start-up chose it) and checks the account against the
+// bank's users on a connection of its own, opened and closed for each
+// attempt, then hands the account to the main window, which opens the paper
+// bank and shows itself; when that fails, a box says why and OK may be
+// pressed again.
 // Closing it before a login ends the application (the caller connects
 // rejected() to the application's end).
 class TPasswordDlg : public QDialog {

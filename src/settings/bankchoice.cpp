@@ -136,7 +136,7 @@ BankChoice named(BankChoice::Source source, const QString& name, const QString& 
     BankChoice choice;
     choice.source = source;
     if (!Connection::isServerName(name)) {
-        choice.name = QFileInfo(name).absoluteFilePath();
+        choice.name = QDir::cleanPath(QFileInfo(name).absoluteFilePath());
         return choice;
     }
     choice.name = name;

@@ -99,6 +99,9 @@ void TestBankChoice::decision_data() {
     QTest::newRow("--bank= relative file")
         << QStringList{QStringLiteral("--bank=banks/x.mdb")} << QByteArray() << Source::Argument
         << QStringLiteral("CWD/banks/x.mdb") << QStringList{} << QString();
+    QTest::newRow("--bank file through ..")
+        << QStringList{bank, QStringLiteral("/srv/a/../b.mdb")} << QByteArray() << Source::Argument
+        << QStringLiteral("/srv/b.mdb") << QStringList{} << QString();
     QTest::newRow("--bank URI") << QStringList{bank, QStringLiteral("postgresql://[::1]:5432/bank")}
                                 << QByteArray() << Source::Argument
                                 << QStringLiteral("postgresql://[::1]:5432/bank") << QStringList{}
