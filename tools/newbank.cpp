@@ -1,6 +1,6 @@
-// tessaloom-newbank BANK: makes a ready-made paper bank (the four tables and
-// the account "Admin" with an empty password). BANK is a file, never replaced
-// when it exists, or a server bank's URI naming an empty database.
+// tessaloom-newbank PATH|URI: makes a ready-made paper bank (the four tables and
+// the account "Admin" with an empty password). An existing file is never
+// replaced; on a server the database must be empty.
 #include "store/connection.h"
 #include "store/engineerror.h"
 #include "store/schema.h"
@@ -10,21 +10,21 @@
 
 int main(int argc, char* argv[]) {
     if (argc != 2) {
-        std::fputs("用法: tessaloom-newbank 试题库\n"
+        std::fputs("用法: tessaloom-newbank 试题库文件.mdb\n"
+                   "      tessaloom-newbank postgresql://服务器/数据库\n"
                    "创建一个新的试题库, 其中只有帐号 Admin (密码为空).\n"
-                   "试题库是一个还不存在的文件 (.mdb), 或者服务器上一个空的数据库的地址\n"
-                   "(postgresql://主机/数据库名).\n",
+                   "在服务器上, 数据库必须已经建好而且是空的.\n",
                    stderr);
         return 2;
     }
-    const QString name = QString::fromLocal8Bit(argv[1]);
+    const QString path = QString::fromLocal8Bit(argv[1]);
     try {
-        tess::createPaperBank(name);
+        tess::createPaperBank(path);
     } catch (const tess::EngineError& e) {
         std::fprintf(stderr, "创建试题库失败: %s\n", e.message().toLocal8Bit().constData());
         return 1;
     }
     std::printf("已创建试题库 %s, 帐号 Admin 的密码为空.\n",
-                tess::displayBankName(name).toLocal8Bit().constData());
+                tess::displayBankName(path).toLocal8Bit().constData());
     return 0;
 }
