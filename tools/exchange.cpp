@@ -1,7 +1,9 @@
 // tessaloom-exchange: papers between a paper bank and other question tools.
 //   tessaloom-exchange export BANK PAPER-ID OUT.xml   a paper as Moodle XML
 //   tessaloom-exchange import BANK FILE               Moodle XML, GIFT or Aiken
-// Pictures live in "images" beside BANK, as they do beside the program's own bank.
+// BANK is a file or a server bank's URI (postgresql://...). Pictures live in
+// "images" beside a bank file, as they do beside the program's own bank, and
+// in "images" in the current folder for a server bank.
 #include "exchange/bankexchange.h"
 #include "exchange/importfile.h"
 #include "exchange/moodlexml.h"
@@ -23,7 +25,7 @@ using tools::picturesBeside;
 using tools::say;
 
 void openBank(tess::Connection& conn, const QString& bank) {
-    conn.setDataSource(QFileInfo(bank).absoluteFilePath());
+    conn.setDataSource(tools::bankName(bank));
     conn.open();
 }
 
@@ -53,11 +55,15 @@ int exportPaper(const QString& bank, const QString& idText, const QString& out) 
 int importFile(const QString& bank, const QString& path) {
     tess::Connection conn;
     openBank(conn, bank);
-    // New papers take the output file a new paper of this bank's program would.
+    // New papers take the output file a new paper of this bank's program would;
+    // a server bank has no program beside it: they take the built-in one.
     const QFileInfo info(bank);
-    const tess::NewPaperDefaults defaults = tess::NewPaperDefaults::load(
-        info.absoluteDir().filePath(info.completeBaseName() + QStringLiteral(".ini")),
-        info.absolutePath());
+    const bool server = tess::Connection::isServerName(bank);
+    const tess::NewPaperDefaults defaults =
+        server ? tess::NewPaperDefaults::builtIn(QDir::currentPath())
+               : tess::NewPaperDefaults::load(
+                     info.absoluteDir().filePath(info.completeBaseName() + QStringLiteral(".ini")),
+                     info.absolutePath());
     QVector<int> ids;
     const tess::exchange::Imported imported = tess::exchange::importQuestionFile(
         conn, path, picturesBeside(bank), defaults.outputFile, &ids);
@@ -84,8 +90,9 @@ int main(int argc, char* argv[]) {
     if (args.size() == 3 && args[0] == QLatin1String("import"))
         return tools::refusing<tess::exchange::ExchangeError>(
             [&] { return importFile(args[1], args[2]); });
-    std::fputs("用法: tessaloom-exchange export 试题库.mdb 试卷标识 输出.xml\n"
-               "      tessaloom-exchange import 试题库.mdb 文件 (Moodle XML, GIFT 或 Aiken)\n",
+    std::fputs("用法: tessaloom-exchange export 试题库 试卷标识 输出.xml\n"
+               "      tessaloom-exchange import 试题库 文件 (Moodle XML, GIFT 或 Aiken)\n"
+               "试题库是试题库文件 (.mdb), 或者服务器试题库的地址 (postgresql://主机/数据库名).\n",
                stderr);
     return 2;
 }

@@ -2,7 +2,9 @@
 //   tessaloom-print BANK PAPER-ID OUT.pdf [--key] [--numbers]
 // --key also writes the teacher's key beside it as "OUT-答案.pdf"; --numbers
 // labels the choices with their stored numbers, as the page does, instead of
-// A, B, C. Pictures live in "images" beside BANK. No display is needed.
+// A, B, C. BANK is a file or a server bank's URI (postgresql://...). Pictures
+// live in "images" beside a bank file, in "images" in the current folder for a
+// server bank. No display is needed.
 #include "print/paperlayout.h"
 #include "print/printedpaper.h"
 #include "store/connection.h"
@@ -20,12 +22,14 @@ using tools::say;
 
 // Printing never changes the bank, not even to bring an earlier one up to date.
 void openBank(tess::Connection& conn, const QString& bank) {
-    conn.setDataSource(QFileInfo(bank).absoluteFilePath());
+    conn.setDataSource(tools::bankName(bank));
     conn.openForReading();
 }
 
-// A typing slip must never put a PDF in place of the bank.
+// A typing slip must never put a PDF in place of the bank (a server bank is no file).
 bool sameFile(const QString& a, const QString& b) {
+    if (tess::Connection::isServerName(b))
+        return false;
     const QFileInfo x(a), y(b);
     return x.absoluteFilePath() == y.absoluteFilePath() ||
            (x.exists() && y.exists() && x.canonicalFilePath() == y.canonicalFilePath());
@@ -107,9 +111,11 @@ int main(int argc, char* argv[]) {
         return tools::refusing<tess::print::PrintError>(
             [&] { return printPaper(positional[0], positional[1], positional[2], key, numbers); });
     }
-    std::fputs("用法: tessaloom-print 试题库.mdb 试卷标识 输出.pdf [--key] [--numbers]\n"
-               "      --key      同时写出参考答案 (输出-答案.pdf)\n"
-               "      --numbers  选项用题库中的编号标注, 不用 A, B, C\n",
-               stderr);
+    std::fputs(
+        "用法: tessaloom-print 试题库 试卷标识 输出.pdf [--key] [--numbers]\n"
+        "      试题库是试题库文件 (.mdb), 或者服务器试题库的地址 (postgresql://主机/数据库名)\n"
+        "      --key      同时写出参考答案 (输出-答案.pdf)\n"
+        "      --numbers  选项用题库中的编号标注, 不用 A, B, C\n",
+        stderr);
     return 2;
 }

@@ -2,6 +2,7 @@
 
 // What the command-line tools share: how they speak, where the pictures of a
 // bank are, and how a refused piece of work ends them.
+#include "store/connection.h"
 #include "store/engineerror.h"
 
 #include <QDir>
@@ -19,8 +20,18 @@ inline void say(const QString& line) {
     std::fflush(stdout);
 }
 
-// The pictures folder of a bank: "images" beside it, as beside the program's own.
+// The BANK argument as the engine takes it: a server bank's URI as it is, a
+// file path made absolute.
+inline QString bankName(const QString& bank) {
+    return tess::Connection::isServerName(bank) ? bank : QFileInfo(bank).absoluteFilePath();
+}
+
+// The pictures folder of a bank: "images" beside it, as beside the program's
+// own. A server bank lies beside nothing: its pictures are in "images" in the
+// current folder.
 inline QString picturesBeside(const QString& bank) {
+    if (tess::Connection::isServerName(bank))
+        return QDir::current().filePath(QStringLiteral("images"));
     return QFileInfo(bank).absoluteDir().filePath(QStringLiteral("images"));
 }
 

@@ -3,6 +3,7 @@
 #include "app/tformhelp.h"
 #include "app/tmainform.h"
 #include "app/tpassworddlg.h"
+#include "settings/bankchoice.h"
 #include "settings/programfiles.h"
 #include "store/engineerror.h"
 
@@ -38,7 +39,10 @@ bool TessApplication::notify(QObject* receiver, QEvent* event) {
     return false;
 }
 
-Startup::Startup(TessApplication& app) : m_app(app), m_login(std::make_unique<TPasswordDlg>()) {
+Startup::Startup(TessApplication& app) : m_app(app) {
+    // Decided once, before the login dialog shows which bank it is.
+    setChosenBank(chooseBank(QCoreApplication::arguments(), ProgramFiles::SettingsPath()));
+    m_login = std::make_unique<TPasswordDlg>();
     m_login->SetMainFormSource([this] { return mainForm(); });
     m_app.setErrorHandler([this](const QString& message) { mainForm()->ReportError(message); });
     QObject::connect(m_login.get(), &QDialog::rejected, &m_app, &QCoreApplication::quit,
@@ -47,6 +51,7 @@ Startup::Startup(TessApplication& app) : m_app(app), m_login(std::make_unique<TP
 
 Startup::~Startup() {
     finish();
+    clearChosenBank();
 }
 
 TMainForm* Startup::mainForm() {

@@ -35,7 +35,9 @@ private:
 // stay in English and everything else works as before.
 bool installQtTranslations(QCoreApplication& app, const QString& folder);
 
-// The program's start-up and end. The login dialog comes first and governs
+// The program's start-up and end. The bank of this run is decided first
+// (chooseBank: the command line's --bank, the settings file's [Bank] Server=,
+// or the file beside the program). The login dialog comes next and governs
 // the application's lifetime: closing it ends the application. The hidden main
 // window (it reads the new-paper defaults) and the user guide window (it reads
 // the guide) are made once the dialog has been painted, so that the teacher

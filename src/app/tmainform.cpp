@@ -17,6 +17,7 @@
 #include "frame/waitcursor.h"
 #include "generate/publishcommands.h"
 #include "print/printcommands.h"
+#include "settings/bankchoice.h"
 #include "settings/programfiles.h"
 #include "settings/tdlgconfigure.h"
 #include "store/engineerror.h"
@@ -617,7 +618,7 @@ void TMainForm::SetPageOpener(tess::PageOpener* opener) {
 
 void TMainForm::OpenPaperBank() {
     try {
-        m_bank->open(tess::ProgramFiles::PaperBankPath());
+        m_bank->open(tess::chosenBank().name);
         // An import killed half-way: its pictures are moved in or taken away.
         tess::exchange::finishInterruptedImports(m_bank->Conn,
                                                  tess::ProgramFiles::PicturesFolder());

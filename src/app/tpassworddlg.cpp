@@ -4,9 +4,9 @@
 #include "app/taboutdlg.h"
 #include "app/tmainform.h"
 #include "frame/prompts.h"
-#include "settings/programfiles.h"
 #include "store/engineerror.h"
 
+#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,6 +54,13 @@ TPasswordDlg::TPasswordDlg(QWidget* parent)
     EditPassword->setGeometry(180, 190, 210, 24);
     passwordLabel->setBuddy(EditPassword);
 
+    LabelBank = new QLabel(this);
+    LabelBank->setObjectName(QStringLiteral("LabelBank"));
+    LabelBank->setAccessibleName(QStringLiteral("登陆的试题库"));
+    LabelBank->setGeometry(40, 226, 421, 24);
+    LabelBank->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    showBank();
+
     auto* rule = new QFrame(this);
     rule->setFrameShape(QFrame::HLine);
     rule->setFrameShadow(QFrame::Sunken);
@@ -87,6 +94,28 @@ QString TPasswordDlg::CheckStatement(const QString& account, const QString& pass
            QStringLiteral("and (password = ") + QuotedText(password) + QStringLiteral(") ") + crlf;
 }
 
+void TPasswordDlg::showBank() {
+    m_bank = tess::chosenBank();
+    const QString shown = tess::displayBankName(m_bank.name);
+    if (!m_bank.problem.isEmpty()) {
+        LabelBank->setText(QStringLiteral("试题库设置有误, 按确定按钮可查看原因."));
+        QPalette red = LabelBank->palette();
+        red.setColor(QPalette::WindowText, QColor(192, 0, 0));
+        LabelBank->setPalette(red);
+        LabelBank->setToolTip(shown);
+        return;
+    }
+    const QString caption = tess::Connection::isServerName(m_bank.name)
+                                ? QStringLiteral("服务器试题库: ")
+                                : QStringLiteral("试题库: ");
+    // A long path or address keeps its start and its end, the whole in the tip.
+    LabelBank->setText(
+        caption + LabelBank->fontMetrics().elidedText(
+                      QDir::toNativeSeparators(shown), Qt::ElideMiddle,
+                      LabelBank->width() - LabelBank->fontMetrics().horizontalAdvance(caption)));
+    LabelBank->setToolTip(shown);
+}
+
 void TPasswordDlg::closeCheck() {
     QueryUser.close();
     Database.close();
@@ -107,6 +136,19 @@ QString unusableCharacterMessage(const QString& what) {
 
 } // namespace
 
+QString TPasswordDlg::checkFailure(const QString& failure) const {
+    const QString head = QStringLiteral("出错信息:") + failure + QStringLiteral("\n\n");
+    if (!tess::Connection::isServerName(m_bank.name))
+        return head + QStringLiteral("连接数据库失败,请确认你的帐号和密码.") +
+               QStringLiteral("\n\n") + kExitHint;
+    return head +
+           QStringLiteral("连接服务器上的试题库 %1 失败.\n"
+                          "请排除上述原因 (例如服务器没有启动, 网络不通, 或数据库用户的密码不对) "
+                          "后按确定按钮重试.")
+               .arg(tess::displayBankName(m_bank.name)) +
+           QStringLiteral("\n\n") + kExitHint;
+}
+
 void TPasswordDlg::OKBtnClick() {
     for (QLineEdit* field : {EditAcount, EditPassword}) {
         if (!field->text().contains(QChar(u'\0')))
@@ -119,7 +161,13 @@ void TPasswordDlg::OKBtnClick() {
         field->selectAll();
         return;
     }
-    Database.setDataSource(tess::ProgramFiles::PaperBankPath());
+    if (!m_bank.problem.isEmpty()) {
+        tess::Prompts::instance().information(this, m_bank.problem + QStringLiteral("\n\n") +
+                                                        QStringLiteral("请改正后重新启动本程序. ") +
+                                                        kExitHint);
+        return;
+    }
+    Database.setDataSource(m_bank.name);
     int valid = 0;
     QString failure;
     try {
@@ -132,10 +180,7 @@ void TPasswordDlg::OKBtnClick() {
         failure = tess::currentErrorMessage();
     }
     if (!failure.isNull()) {
-        tess::Prompts::instance().information(
-            this, QStringLiteral("出错信息:") + failure + QStringLiteral("\n\n") +
-                      QStringLiteral("连接数据库失败,请确认你的帐号和密码.") +
-                      QStringLiteral("\n\n") + QStringLiteral("按取消按钮可退出系统."));
+        tess::Prompts::instance().information(this, checkFailure(failure));
         closeCheck();
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/bankchoice.h"
 #include "store/connection.h"
 #include "store/query.h"
 
@@ -15,10 +16,12 @@ namespace tess {
 class Banner;
 }
 
-// The login dialog. It checks the account against the paper bank's users on a
-// connection of its own, opened and closed for each attempt, then hands the
-// account to the main window, which opens the paper bank and shows itself;
-// when that fails, a box says why and OK may be pressed again.
+// The login dialog. It shows which paper bank it signs in to (the bank this
+// run works on, as start-up chose it) and checks the account against the
+// bank's users on a connection of its own, opened and closed for each
+// attempt, then hands the account to the main window, which opens the paper
+// bank and shows itself; when that fails, a box says why and OK may be
+// pressed again.
 // Closing it before a login ends the application (the caller connects
 // rejected() to the application's end).
 class TPasswordDlg : public QDialog {
@@ -41,6 +44,8 @@ public:
     tess::Banner* Panel1 = nullptr;
     QLabel* LabelTitle = nullptr;
     QLabel* LabelPrompt = nullptr;
+    // The bank signed in to: its file path, or its server URI without password.
+    QLabel* LabelBank = nullptr;
     QLineEdit* EditAcount = nullptr;
     QLineEdit* EditPassword = nullptr;
     QPushButton* OKBtn = nullptr;
@@ -57,6 +62,11 @@ public Q_SLOTS:
 
 private:
     void closeCheck();
+    void showBank();
+    // The box for a failed account check: on a server it names the server.
+    QString checkFailure(const QString& failure) const;
+
+    tess::BankChoice m_bank;
 
     TMainForm* m_mainForm = nullptr;
     std::function<TMainForm*()> m_mainFormSource;

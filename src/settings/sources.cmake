@@ -1,6 +1,7 @@
 # Settings: the profile file and the new-paper defaults are UI-free; the
 # defaults dialog needs widgets.
 list(APPEND TESS_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/bankchoice.cpp
   ${CMAKE_CURRENT_LIST_DIR}/inifile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/newpaperdefaults.cpp
   ${CMAKE_CURRENT_LIST_DIR}/programfiles.cpp

@@ -56,6 +56,25 @@ QString Connection::dataSource() const {
     return m_path;
 }
 
+bool Connection::isServerName(const QString& name) {
+    return name.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           name.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+QString displayBankName(const QString& name) {
+    if (!Connection::isServerName(name))
+        return name;
+    static const QRegularExpression userPassword(QStringLiteral("^([^:]+://[^/?@:]*):[^/?@]*@"));
+    static const QRegularExpression passwordParameter(QStringLiteral("([?&])password=[^&]*(&|$)"),
+                                                      QRegularExpression::CaseInsensitiveOption);
+    QString shown = name;
+    shown.replace(userPassword, QStringLiteral("\\1@"));
+    shown.replace(passwordParameter, QStringLiteral("\\1"));
+    if (shown.endsWith(QLatin1Char('&')) || shown.endsWith(QLatin1Char('?')))
+        shown.chop(1);
+    return shown;
+}
+
 void Connection::setBusyTimeout(int milliseconds) {
     m_busyTimeoutMs = milliseconds;
     if (m_db)
@@ -85,6 +104,9 @@ void Connection::openFile(bool readOnly) {
     m_upgradeProblem.clear();
     if (m_path.isEmpty())
         throw EngineError(QStringLiteral("没有指定试题库文件."));
+    if (isServer())
+        throw EngineError(QStringLiteral("本程序的这个版本还不能打开服务器上的试题库 ") +
+                          displayBankName(m_path) + QLatin1Char('.'));
     const QFileInfo info(m_path);
     // SQLite would happily create a missing file; a missing bank must be reported instead.
     if (!info.exists())

@@ -18,9 +18,14 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // The "Data Source": full path of the paper bank.
+    // The "Data Source": full path of the paper bank, or a server bank's URI.
     void setDataSource(const QString& path);
     QString dataSource() const;
+    // Whether name is a server bank's connection URI (postgresql:// or
+    // postgres://, any letter case) rather than a file path.
+    static bool isServerName(const QString& name);
+    // Whether the named bank is on a server.
+    bool isServer() const { return isServerName(m_path); }
 
     // Opens the file and checks that it is a paper bank (the four tables).
     // Throws EngineError for a missing file, a non-database, a file without
@@ -70,6 +75,10 @@ private:
     int m_busyTimeoutMs = 5000;
     QSet<QString> m_booleans; // "table.column", lower case
 };
+
+// A bank's name as the teacher is shown it: a file path as it is, a server
+// bank's URI without its password.
+QString displayBankName(const QString& name);
 
 // One transaction on a connection for as long as it lives: commit() stores
 // all of its work; leaving the scope without commit() drops all of it. Inside

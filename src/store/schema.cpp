@@ -1,5 +1,6 @@
 #include "store/schema.h"
 
+#include "store/connection.h"
 #include "store/engineerror.h"
 #include "store/sqliteerror.h"
 #include "store/statement.h"
@@ -65,6 +66,9 @@ QString schemaAdditions() {
 }
 
 void createPaperBank(const QString& path) {
+    if (Connection::isServerName(path))
+        throw EngineError(QStringLiteral("本程序的这个版本还不能在服务器上创建试题库 ") +
+                          displayBankName(path) + QLatin1Char('.'));
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         throw EngineError(QStringLiteral("文件已经存在, 不会覆盖它. 请换一个文件名, "
                                          "或者先把原来的文件移走. ") +
