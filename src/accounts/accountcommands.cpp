@@ -2,6 +2,7 @@
 // user's change of their own password.
 #include "accounts/accountcommands.h"
 
+#include "accounts/passwordhash.h"
 #include "accounts/tformnewuser.h"
 #include "accounts/tformusers.h"
 #include "bank/paperbank.h"
@@ -87,7 +88,7 @@ void AccountCommands::OnModifyPassworeExecute() {
     }
     m_bank.TableUsers.moveTo(match);
     m_bank.TableUsers.edit();
-    m_bank.TableUsers.setString(QStringLiteral("password"), password);
+    m_bank.TableUsers.setString(QStringLiteral("password"), passwordToStore(m_bank.Conn, password));
     m_bank.TableUsers.post();
 }
 

@@ -1,5 +1,6 @@
 #include "accounts/passwordhash.h"
 
+#include "store/connection.h"
 #include "store/engineerror.h"
 
 #include <QRegularExpression>
@@ -95,6 +96,10 @@ bool passwordHashIsCurrent(const QString& storedHash) {
         return false;
     ensureSodium();
     return crypto_pwhash_argon2id_str_needs_rehash(text.data(), kPasses, kMemoryBytes) == 0;
+}
+
+QString passwordToStore(const Connection& bank, const QString& password) {
+    return bank.isServer() ? hashPassword(password) : password;
 }
 
 } // namespace tess

@@ -4,6 +4,8 @@
 
 namespace tess {
 
+class Connection;
+
 // Account passwords kept as salted, slow hashes (Argon2id, libsodium), so that
 // whoever can read the users table of a shared bank cannot read the passwords.
 // A hash is one self-describing text in the usual form
@@ -27,5 +29,10 @@ bool passwordMatches(const QString& password, const QString& storedHash);
 // checkable but weaker is worth replacing after the next sign-in.
 bool isPasswordHash(const QString& storedHash);
 bool passwordHashIsCurrent(const QString& storedHash);
+
+// What the users table of a bank keeps for a password being set: a hash on a
+// shared (server) bank, which every teacher with access could read; the
+// password itself in a local file, whose columns stay as they are.
+QString passwordToStore(const Connection& bank, const QString& password);
 
 } // namespace tess

@@ -1,5 +1,6 @@
 #include "accounts/tformusers.h"
 
+#include "accounts/passwordhash.h"
 #include "accounts/tformnewuser.h"
 #include "editor/cursortablemodel.h"
 #include "frame/prompts.h"
@@ -28,7 +29,8 @@ const QString kPassword = QStringLiteral("password");
 TFormUsers::TFormUsers(QWidget* parent, tess::Connection& connection, Guard guard)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
-      UserTable(connection, QStringLiteral("users")), m_guard(std::move(guard)) {
+      UserTable(connection, QStringLiteral("users")), m_connection(connection),
+      m_guard(std::move(guard)) {
     setObjectName(QStringLiteral("FormUsers"));
     setWindowTitle(QStringLiteral("用户管理"));
     UserTable.setFilter(QStringLiteral("acount <> ") + tess::sqlText(kAdmin));
@@ -166,7 +168,7 @@ void TFormUsers::Button3Click() {
     });
     UserTable.insert();
     UserTable.setString(kAcount, name);
-    UserTable.setString(kPassword, password);
+    UserTable.setString(kPassword, tess::passwordToStore(m_connection, password));
     UserTable.post();
 }
 

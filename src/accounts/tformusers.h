@@ -41,6 +41,7 @@ public Q_SLOTS:
 private:
     void selectCurrentRow(int row);
 
+    tess::Connection& m_connection;
     Guard m_guard;
     tess::CursorTableModel* m_model = nullptr;
     bool m_rowsChanging = false;

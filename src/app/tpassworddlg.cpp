@@ -1,5 +1,6 @@
 #include "app/tpassworddlg.h"
 
+#include "accounts/passwordhash.h"
 #include "app/banner.h"
 #include "app/taboutdlg.h"
 #include "app/tmainform.h"
@@ -116,6 +117,17 @@ void TPasswordDlg::showBank() {
     LabelBank->setToolTip(shown);
 }
 
+bool TPasswordDlg::hashedPasswordMatches(const QString& account, const QString& password) {
+    QueryUser.close();
+    QueryUser.setSql(QStringLiteral("select password from users where acount = ") +
+                     QuotedText(account));
+    QueryUser.open();
+    for (QueryUser.first(); !QueryUser.eof(); QueryUser.next())
+        if (tess::passwordMatches(password, QueryUser.asString(QStringLiteral("password"))))
+            return true;
+    return false;
+}
+
 void TPasswordDlg::closeCheck() {
     QueryUser.close();
     Database.close();
@@ -176,6 +188,11 @@ void TPasswordDlg::OKBtnClick() {
         QueryUser.setSql(CheckStatement(EditAcount->text(), EditPassword->text()));
         QueryUser.open();
         valid = QueryUser.asInteger(QStringLiteral("validuser"));
+        // A stored hash, typed as it stands, is not the password.
+        if (tess::isPasswordHash(EditPassword->text()))
+            valid = 0;
+        if (valid == 0 && hashedPasswordMatches(EditAcount->text(), EditPassword->text()))
+            valid = 1;
     } catch (const std::exception&) {
         failure = tess::currentErrorMessage();
     }

@@ -1,3 +1,4 @@
+#include "accounts/passwordhash.h"
 #include "app/banner.h"
 #include "app/taboutdlg.h"
 #include "app/tpassworddlg.h"
@@ -207,6 +208,8 @@ private Q_SLOTS:
     void checkStatement();
     void accepted_data();
     void accepted();
+    void storedHash_data();
+    void storedHash();
     void refusedThenAccepted_data();
     void refusedThenAccepted();
     void engineFailure_data();
@@ -307,6 +310,36 @@ void TestLogin::accepted() {
     QVERIFY(login.form.bank().TQuestion.isOpen());
     QVERIFY(login.form.bank().TChoice.isOpen());
     QVERIFY(messageArea(login.form)->toPlainText().isEmpty());
+}
+
+// An account brought from a shared bank keeps a hash of its password: the
+// password signs in, anything else (the hash's own text too) is refused.
+void TestLogin::storedHash_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("the password") << QStringLiteral("秘 密") << true;
+    QTest::newRow("another password") << QStringLiteral("秘密") << false;
+    QTest::newRow("empty") << QString() << false;
+    QTest::newRow("the stored hash itself") << QStringLiteral("hash") << false;
+}
+
+void TestLogin::storedHash() {
+    QFETCH(QString, typed);
+    QFETCH(bool, accepted);
+    AppFolder folder;
+    const QString hash = tess::hashPassword(QStringLiteral("秘 密"));
+    folder.sql(QStringLiteral("insert into users values ('李老师', %1)").arg(tess::sqlText(hash)));
+    Login login;
+    login.type(QStringLiteral("李老师"), typed == QLatin1String("hash") ? hash : typed);
+    login.pressEnter();
+    if (accepted) {
+        QVERIFY(Prompts::instance().shownTexts().isEmpty());
+        QCOMPARE(login.form.SignedInAccount(), QStringLiteral("李老师"));
+        QVERIFY(login.form.isVisible());
+    } else {
+        QCOMPARE(Prompts::instance().shownTexts(), QStringList{kRefused});
+        QVERIFY(login.waiting());
+    }
 }
 
 void TestLogin::refusedThenAccepted_data() {
