@@ -2,7 +2,7 @@
 // user's change of their own password.
 #include "accounts/accountcommands.h"
 
-#include "accounts/passwordhash.h"
+#include "bank/passwordhash.h"
 #include "accounts/tformnewuser.h"
 #include "accounts/tformusers.h"
 #include "bank/paperbank.h"

@@ -1,6 +1,6 @@
 #include "accounts/tformusers.h"
 
-#include "accounts/passwordhash.h"
+#include "bank/passwordhash.h"
 #include "accounts/tformnewuser.h"
 #include "editor/cursortablemodel.h"
 #include "frame/prompts.h"

@@ -1,6 +1,6 @@
 #include "app/tpassworddlg.h"
 
-#include "accounts/passwordhash.h"
+#include "bank/passwordhash.h"
 #include "app/banner.h"
 #include "app/taboutdlg.h"
 #include "app/tmainform.h"

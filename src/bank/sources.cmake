@@ -1,3 +1,6 @@
 # The paper bank the program works on: connection, shared cursors, numbering
-# and current records; UI-free.
-list(APPEND TESS_CORE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/paperbank.cpp)
+# and current records, the accounts' password hashes, copying a whole bank; UI-free.
+list(APPEND TESS_CORE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/bankcopy.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/paperbank.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/passwordhash.cpp)

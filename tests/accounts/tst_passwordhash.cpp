@@ -1,6 +1,6 @@
 // Password hashes of a shared bank's accounts: what matches, what is refused,
 // and what a planted stored text cannot do.
-#include "accounts/passwordhash.h"
+#include "bank/passwordhash.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "accounts/passwordhash.h"
+#include "bank/passwordhash.h"
 #include "app/banner.h"
 #include "app/taboutdlg.h"
 #include "app/tpassworddlg.h"

@@ -1,4 +1,4 @@
-#include "accounts/passwordhash.h"
+#include "bank/passwordhash.h"
 
 #include "store/connection.h"
 #include "store/engineerror.h"

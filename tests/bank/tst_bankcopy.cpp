@@ -1,0 +1,156 @@
+#include "bank/bankcopy.h"
+#include "bank/passwordhash.h"
+#include "bankhelpers.h"
+#include "store/connection.h"
+#include "store/engineerror.h"
+#include "store/statement.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using tess::EngineError;
+
+namespace {
+
+// Every row of the tables a copy carries, as texts, in identifier order.
+QStringList dump(const QString& bank) {
+    banktest::BankConnection conn(bank);
+    QStringList out;
+    const std::pair<const char*, const char*> tables[] = {{"paper", "PapID"},
+                                                          {"question", "QstID"},
+                                                          {"choice", "ChcID"},
+                                                          {"users", "acount"},
+                                                          {"published_page", "path"}};
+    for (const auto& [table, key] : tables) {
+        tess::Statement stmt(conn,
+                             QStringLiteral("select * from %1 order by %2")
+                                 .arg(QLatin1String(table), QLatin1String(key)),
+                             QLatin1String(table));
+        while (stmt.step()) {
+            QStringList row{QLatin1String(table)};
+            for (int i = 0; i < stmt.columnCount(); ++i)
+                row << stmt.columnName(i) + QLatin1Char('=') +
+                           (stmt.isNull(i) ? QStringLiteral("<null>") : stmt.text(i));
+            out << row.join(QLatin1Char('|'));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+class TestBankCopy : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void copiesEveryRowAsItIs();
+    void refused_data();
+    void refused();
+    void failureLeavesNothing();
+};
+
+// A bank with gaps in its identifiers, a question whose number repeats,
+// texts with quotes and pictures, and accounts: the copy is row for row the same.
+void TestBankCopy::copiesEveryRowAsItIs() {
+    const QTemporaryDir dir;
+    const QString from = dir.filePath(QStringLiteral("from.mdb"));
+    banktest::freshBank(from);
+    {
+        banktest::BankConnection conn(from);
+        banktest::executeInOneTransaction(
+            conn,
+            {QStringLiteral("insert into paper (PapID, PapNam, PapScr, PapSav, PapCtg) values "
+                            "(7, '期中 ''A''', 100, '/out/期中.html', '数学'), "
+                            "(12, '期末', 120, '', null)"),
+             QStringLiteral(
+                 "insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon, "
+                 "IsTrue) values (3, 7, 1, '判断题', 5, '<IMG SRC=\"images\\a.png\">', "
+                 "True), (9, 7, 1, '单选题', 10, '二', False), (40, 12, 2, '多选题', 10, "
+                 "null, False)"),
+             QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, ChcCon, IsTrue) values "
+                            "(5, 9, 1, '甲', True), (6, 9, 2, '乙', False), (80, 40, 1, '', True)"),
+             QStringLiteral("insert into users values ('李老师', '秘 密')"),
+             QStringLiteral("insert into published_page (path, PapID, PapNam) values "
+                            "('/out/期中.html', 7, '期中')")});
+    }
+    const QString to = dir.filePath(QStringLiteral("to.mdb"));
+    QList<std::pair<qint64, qint64>> told;
+    const tess::BankCopy copied = tess::copyBank(from, to, [&](qint64 done, qint64 total) {
+        told.append({done, total});
+    });
+    QCOMPARE(dump(to), dump(from));
+    QCOMPARE(copied.rows, qint64(dump(from).size()));
+    QVERIFY(!told.isEmpty());
+    QCOMPARE(told.last(), (std::pair<qint64, qint64>{copied.rows, copied.rows}));
+}
+
+void TestBankCopy::refused_data() {
+    QTest::addColumn<QString>("target");
+    QTest::newRow("a bank with papers") << QStringLiteral("papers");
+    QTest::newRow("the source itself") << QStringLiteral("same");
+    QTest::newRow("a file that is no bank") << QStringLiteral("text");
+    QTest::newRow("a missing source") << QStringLiteral("missing source");
+}
+
+// Refused copies change neither bank.
+void TestBankCopy::refused() {
+    QFETCH(QString, target);
+    const QTemporaryDir dir;
+    QString from = dir.filePath(QStringLiteral("from.mdb"));
+    banktest::freshBank(from);
+    {
+        banktest::BankConnection conn(from);
+        conn.execute(QStringLiteral("insert into paper (PapID, PapNam) values (1, '甲')"));
+    }
+    QString to = dir.filePath(QStringLiteral("to.mdb"));
+    if (target == QLatin1String("papers")) {
+        banktest::freshBank(to);
+        banktest::BankConnection conn(to);
+        conn.execute(QStringLiteral("insert into paper (PapID, PapNam) values (2, '乙')"));
+    } else if (target == QLatin1String("same")) {
+        to = from;
+    } else if (target == QLatin1String("text")) {
+        QFile file(to);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a bank");
+    } else {
+        from = dir.filePath(QStringLiteral("missing.mdb"));
+    }
+    const QStringList fromBefore = QFileInfo::exists(from) ? dump(from) : QStringList();
+    const QByteArray toBefore = [&] {
+        QFile file(to);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    QVERIFY_THROWS_EXCEPTION(EngineError, tess::copyBank(from, to));
+    if (QFileInfo::exists(from))
+        QCOMPARE(dump(from), fromBefore);
+    QFile file(to);
+    if (target == QLatin1String("missing source"))
+        QVERIFY(!file.exists());
+    else if (to != from) {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), toBefore);
+    }
+}
+
+// A row the new bank refuses stops the copy: the target file made for it is
+// gone again, nothing half copied. Here the source, as another program could
+// leave it, holds one account twice, which the target's unique index refuses
+// after the other rows have gone in.
+void TestBankCopy::failureLeavesNothing() {
+    const QTemporaryDir dir;
+    const QString from = dir.filePath(QStringLiteral("from.mdb"));
+    banktest::freshBank(from);
+    {
+        banktest::BankConnection bank(from);
+        bank.execute(QStringLiteral("insert into paper (PapID, PapNam) values (1, '甲')"));
+        bank.execute(QStringLiteral("drop index users_acount"));
+        bank.execute(QStringLiteral("insert into users values ('王', '1'), ('王', '2')"));
+    }
+    const QString to = dir.filePath(QStringLiteral("to.mdb"));
+    QVERIFY_THROWS_EXCEPTION(EngineError, tess::copyBank(from, to));
+    QVERIFY(!QFileInfo::exists(to));
+}
+
+QTEST_GUILESS_MAIN(TestBankCopy)
+#include "tst_bankcopy.moc"
