@@ -2,12 +2,15 @@
 
 #include "store/engineerror.h"
 #include "store/orphanwatch.h"
+#include "store/servererror.h"
 #include "store/sqliteerror.h"
 #include "store/statement.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -48,8 +51,32 @@ Connection::~Connection() {
     close();
 }
 
-void Connection::setDataSource(const QString& path) {
-    m_path = path;
+void Connection::setDataSource(const QString& pathOrUri) {
+    m_path = pathOrUri;
+    m_server = isServerName(pathOrUri);
+}
+
+bool Connection::isServerName(const QString& name) {
+    return name.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+           name.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+}
+
+QString displayBankName(const QString& name) {
+    if (!Connection::isServerName(name))
+        return name;
+    // The password may stand after the user ("user:secret@host") or as a
+    // parameter ("?password=secret"); neither is shown. libpq's multi-host
+    // lists are no valid URL for QUrl, so this works on the text itself.
+    static const QRegularExpression userPassword(
+        QStringLiteral("^([A-Za-z]+://[^:@/?]*):[^@/?]*@"));
+    static const QRegularExpression passwordParameter(
+        QStringLiteral("([?&])password=[^&]*(&?)"), QRegularExpression::CaseInsensitiveOption);
+    QString text = name;
+    text.replace(userPassword, QStringLiteral("\\1@"));
+    text.replace(passwordParameter, QStringLiteral("\\1"));
+    while (text.endsWith(QLatin1Char('&')) || text.endsWith(QLatin1Char('?')))
+        text.chop(1);
+    return text;
 }
 
 QString Connection::dataSource() const {
@@ -60,15 +87,37 @@ void Connection::setBusyTimeout(int milliseconds) {
     m_busyTimeoutMs = milliseconds;
     if (m_db)
         sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
+    if (m_pg)
+        applyServerTimeouts();
+}
+
+void Connection::setStatementTimeout(int milliseconds) {
+    m_statementTimeoutMs = milliseconds;
+    if (m_pg)
+        applyServerTimeouts();
+}
+
+void Connection::applyServerTimeouts() {
+    // The busy timeout bounds the wait for another program's locks, as it
+    // does for the file; a statement running too long is stopped by the server.
+    execute(QStringLiteral("set lock_timeout = %1; set statement_timeout = %2")
+                .arg(m_busyTimeoutMs)
+                .arg(m_statementTimeoutMs));
 }
 
 bool Connection::isOpen() const {
-    return m_db != nullptr;
+    return m_db != nullptr || m_pg != nullptr;
 }
 
 void Connection::ensureOpen() const {
-    if (!m_db)
+    if (!isOpen())
         throw EngineError(QStringLiteral("试题库没有打开."));
+}
+
+bool Connection::inTransaction() const {
+    if (m_pg)
+        return PQtransactionStatus(m_pg) != PQTRANS_IDLE;
+    return m_db && sqlite3_get_autocommit(m_db) == 0;
 }
 
 void Connection::open() {
@@ -80,9 +129,13 @@ void Connection::openForReading() {
 }
 
 void Connection::openFile(bool readOnly) {
-    if (m_db)
+    if (isOpen())
         return;
     m_upgradeProblem.clear();
+    if (m_server) {
+        openServer(readOnly);
+        return;
+    }
     if (m_path.isEmpty())
         throw EngineError(QStringLiteral("没有指定试题库文件."));
     const QFileInfo info(m_path);
@@ -176,11 +229,107 @@ void Connection::checkPaperBank() {
     m_booleans = booleans;
 }
 
+void Connection::openServer(bool readOnly) {
+    const QByteArray uri = m_path.toUtf8();
+    // Earlier keywords are defaults the URI may override; the encoding is ours.
+    const char* const keywords[] = {"connect_timeout", "application_name", "dbname",
+                                    "client_encoding", nullptr};
+    const char* const values[] = {"10", "tessaloom", uri.constData(), "UTF8", nullptr};
+    PGconn* conn = PQconnectdbParams(keywords, values, 1);
+    if (!conn)
+        throw EngineError(QStringLiteral("内存不足, 无法连接试题库服务器."));
+    if (PQstatus(conn) != CONNECTION_OK) {
+        const QString text = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        PQfinish(conn);
+        const bool password = text.contains(QLatin1String("password"), Qt::CaseInsensitive);
+        throw EngineError(
+            (password ? QStringLiteral("无法登录试题库服务器: 用户名或密码不对. "
+                                       "请检查密码文件 (~/.pgpass) 或向管理员确认帐号. ")
+                      : QStringLiteral("无法连接试题库服务器. 请检查服务器地址和网络, "
+                                       "或者请管理员确认服务器正在运行. ")) +
+            fileWhere(m_path) + QStringLiteral(" (PostgreSQL: ") + text + QLatin1Char(')'));
+    }
+    if (PQserverVersion(conn) < 150000) {
+        const int version = PQserverVersion(conn);
+        PQfinish(conn);
+        throw EngineError(QStringLiteral("试题库服务器的 PostgreSQL 版本是 %1, 本程序需要 15 "
+                                         "或更新的版本. ")
+                              .arg(version / 10000) +
+                          fileWhere(m_path));
+    }
+    m_pg = conn;
+    try {
+        applyServerTimeouts();
+        if (readOnly)
+            execute(QStringLiteral("set default_transaction_read_only = on"));
+        checkServerBank();
+        m_upgradeProblem = addOrphanWatch(*this);
+    } catch (...) {
+        PQfinish(m_pg);
+        m_pg = nullptr;
+        m_booleans.clear();
+        throw;
+    }
+}
+
+void Connection::checkServerBank() {
+    const QString where = fileWhere(m_path);
+    QHash<QString, QSet<QString>> columns;
+    QSet<QString> booleans;
+    eachRow(*this,
+            QStringLiteral("select table_name, column_name, data_type from "
+                           "information_schema.columns where table_schema = current_schema()"),
+            where, [&](const QStringList& row) {
+                const QString table = row.value(0).toLower();
+                const QString column = row.value(1).toLower();
+                columns[table].insert(column);
+                if (row.value(2) == QLatin1String("boolean"))
+                    booleans.insert(table + QLatin1Char('.') + column);
+            });
+    QStringList missing;
+    for (const TableNeed& need : kNeeded) {
+        const QString table = QString::fromLatin1(need.table);
+        if (!columns.contains(table)) {
+            missing << QStringLiteral("表 ") + table;
+            continue;
+        }
+        const QStringList names = QString::fromLatin1(need.columns).split(QLatin1Char(' '));
+        for (const QString& column : names)
+            if (!columns[table].contains(column.toLower()))
+                missing << QStringLiteral("列 ") + table + QLatin1Char('.') + column;
+    }
+    if (!missing.isEmpty() || !columns.contains(QStringLiteral("tess_change")))
+        throw EngineError(QStringLiteral("这个数据库不是试题库") +
+                          (missing.isEmpty() ? QString()
+                                             : QStringLiteral(": 缺少") +
+                                                   missing.join(QStringLiteral(", "))) +
+                          QStringLiteral(". 请用 tessaloom-newbank 在一个空数据库里建立试题库. ") +
+                          where);
+    m_booleans = booleans;
+}
+
+QString Connection::canonicalColumn(const QString& table, const QString& column) {
+    // The server folds names to lower case; the program shows them as the file has them.
+    for (const TableNeed& need : kNeeded) {
+        if (table.compare(QLatin1String(need.table), Qt::CaseInsensitive) != 0)
+            continue;
+        const QStringList names = QString::fromLatin1(need.columns).split(QLatin1Char(' '));
+        for (const QString& name : names)
+            if (name.compare(column, Qt::CaseInsensitive) == 0)
+                return name;
+    }
+    return column;
+}
+
 void Connection::close() {
-    if (!m_db)
-        return;
-    sqlite3_close_v2(m_db);
-    m_db = nullptr;
+    if (m_pg) {
+        PQfinish(m_pg);
+        m_pg = nullptr;
+    }
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
     m_booleans.clear();
 }
 
@@ -204,10 +353,21 @@ void Connection::execute(const QString& sql) {
 
 void Connection::execute(const QString& sql, const QString& where) {
     ensureOpen();
-    Statement::runAll(m_db, translate(sql).toUtf8(), where);
+    if (m_pg)
+        Statement::runAllOnServer(m_pg, translate(sql).toUtf8(), where);
+    else
+        Statement::runAll(m_db, translate(sql).toUtf8(), where);
 }
 
 qint64 Connection::dataVersion() const {
+    if (m_pg) {
+        // Every program's changes move the counter; this session's own are taken off.
+        static const QString sql = QStringLiteral(
+            "select n - coalesce(nullif(current_setting('tess.own_changes', true), ''), "
+            "'0')::bigint from tess_change");
+        Statement stmt(*this, sql, fileWhere(m_path));
+        return stmt.step() ? stmt.int64(0) : 0;
+    }
     Statement stmt(*this, QStringLiteral("pragma data_version"),
                    QStringLiteral("pragma data_version"));
     stmt.step();
@@ -215,11 +375,14 @@ qint64 Connection::dataVersion() const {
 }
 
 Transaction::Transaction(Connection& connection)
-    : m_connection(connection),
-      m_nested(connection.isOpen() && sqlite3_get_autocommit(connection.handle()) == 0) {
+    : m_connection(connection), m_nested(connection.inTransaction()) {
     // Inside another transaction a savepoint gives the same all-or-nothing.
+    // Writers take the bank one at a time, on a server as in a file, so that
+    // numbers read from the bank inside a transaction stay free until its commit.
     m_connection.execute(m_nested ? QStringLiteral("savepoint tess_nested")
-                                  : QStringLiteral("begin immediate"));
+                         : connection.isServer()
+                             ? QStringLiteral("begin; select pg_advisory_xact_lock(1413829459)")
+                             : QStringLiteral("begin immediate"));
 }
 
 Transaction::~Transaction() {

@@ -1,12 +1,15 @@
 #include "store/schema.h"
 
+#include "store/connection.h"
 #include "store/engineerror.h"
+#include "store/servererror.h"
 #include "store/sqliteerror.h"
 #include "store/statement.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -46,6 +49,8 @@ void fillBank(const QString& path) {
         throw sqliteError(rc, QString::fromUtf8(sqlite3_errstr(rc)), fileWhere(path));
 }
 
+void createServerBank(const QString& uri);
+
 QString schemaResource(const QString& name) {
     initStoreResources();
     QFile file(QStringLiteral(":/store/") + name);
@@ -64,7 +69,15 @@ QString schemaAdditions() {
     return schemaResource(QStringLiteral("schema-2.sql"));
 }
 
+QString serverPaperBankSchema() {
+    return schemaResource(QStringLiteral("schema-pg.sql"));
+}
+
 void createPaperBank(const QString& path) {
+    if (Connection::isServerName(path)) {
+        createServerBank(path);
+        return;
+    }
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         throw EngineError(QStringLiteral("文件已经存在, 不会覆盖它. 请换一个文件名, "
                                          "或者先把原来的文件移走. ") +
@@ -94,5 +107,53 @@ void createPaperBank(const QString& path) {
     ::umask(mask);
     ::chmod(QFile::encodeName(path).constData(), 0666 & ~mask);
 }
+
+namespace {
+
+// Makes the schema in an empty database, all of it in one transaction, so
+// that a failure leaves the database as empty as it was.
+void createServerBank(const QString& uri) {
+    const QByteArray name = uri.toUtf8();
+    const char* const keywords[] = {"connect_timeout", "application_name", "dbname",
+                                    "client_encoding", nullptr};
+    const char* const values[] = {"10", "tessaloom-newbank", name.constData(), "UTF8", nullptr};
+    PGconn* conn = PQconnectdbParams(keywords, values, 1);
+    const QString where = fileWhere(uri);
+    struct Closer {
+        PGconn* conn;
+        ~Closer() { PQfinish(conn); }
+    } closer{conn};
+    if (!conn || PQstatus(conn) != CONNECTION_OK)
+        throw EngineError(QStringLiteral("无法连接试题库服务器. 请检查服务器地址和网络, "
+                                         "或者请管理员确认服务器正在运行. ") +
+                          where + QStringLiteral(" (PostgreSQL: ") +
+                          QString::fromUtf8(conn ? PQerrorMessage(conn) : "").trimmed() +
+                          QLatin1Char(')'));
+    // The lock keeps two programs making a bank in the same database apart.
+    Statement::runAllOnServer(conn, "begin; select pg_advisory_xact_lock(1413829459)", where);
+    PGresult* tables = PQexec(conn, "select count(*) from pg_class c join pg_namespace n on "
+                                    "n.oid = c.relnamespace where n.nspname = current_schema() "
+                                    "and c.relkind in ('r', 'v', 'm', 'p', 'f')");
+    const bool counted = PQresultStatus(tables) == PGRES_TUPLES_OK;
+    const QByteArray count = counted ? QByteArray(PQgetvalue(tables, 0, 0)) : QByteArray();
+    if (!counted) {
+        EngineError error = serverError(conn, tables, where);
+        PQclear(tables);
+        throw error;
+    }
+    PQclear(tables);
+    if (count != "0")
+        throw EngineError(QStringLiteral("这个数据库里已经有表了, 不会在里面建立试题库. "
+                                         "请让管理员新建一个空数据库后再试. ") +
+                          where);
+    Statement::runAllOnServer(
+        conn,
+        (serverPaperBankSchema() +
+         QStringLiteral("\nINSERT INTO users (acount, password) VALUES ('Admin', '');\nCOMMIT;\n"))
+            .toUtf8(),
+        where);
+}
+
+} // namespace
 
 } // namespace tess

@@ -9,7 +9,6 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <climits>
-#include <sqlite3.h>
 #include <utility>
 
 namespace tess {
@@ -160,7 +159,7 @@ struct TableCursor::Impl {
     // preparing them again.
     std::unique_ptr<Statement> insertRow;
     std::unique_ptr<Statement> selectRow;
-    sqlite3* preparedOn = nullptr;
+    const void* preparedOn = nullptr;
 };
 
 namespace {
@@ -245,20 +244,47 @@ int findColumn(const QVector<Column>& columns, const QString& name) {
     return -1;
 }
 
-void loadColumns(Connection& connection, const QString& table, QVector<Column>& columns) {
-    connection.ensureOpen();
-    Statement stmt(connection, QStringLiteral("pragma table_info(%1)").arg(quoted(table)),
+// The columns of a server table, as the file's table_info gives them; the
+// hidden rowid is the engine's, not the program's.
+QVector<Column> serverColumns(Connection& connection, const QString& table) {
+    Statement stmt(connection,
+                   QStringLiteral("select column_name, data_type, column_default from "
+                                  "information_schema.columns where table_schema = "
+                                  "current_schema() and table_name = lower(?) and column_name "
+                                  "<> 'rowid' order by ordinal_position"),
                    tableWhere(table));
+    stmt.bind(1, table);
     QVector<Column> loaded;
     while (stmt.step()) {
         Column column;
-        column.name =
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1)));
-        column.kind = columnKind(stmt.text(2), connection.isBooleanColumn(table, column.name));
-        column.defaultValue = parseDefault(
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 4))),
-            column.kind);
+        column.name = Connection::canonicalColumn(table, stmt.text(0));
+        const QString type = stmt.text(1);
+        column.kind = columnKind(type, type == QLatin1String("boolean"));
+        // Defaults read "false", "0" or "'text'::citext".
+        QString text = stmt.text(2);
+        static const QRegularExpression cast(QStringLiteral("::[a-z ]+$"));
+        text.remove(cast);
+        column.defaultValue = parseDefault(text, column.kind);
         loaded << column;
+    }
+    return loaded;
+}
+
+void loadColumns(Connection& connection, const QString& table, QVector<Column>& columns) {
+    connection.ensureOpen();
+    QVector<Column> loaded;
+    if (connection.isServer()) {
+        loaded = serverColumns(connection, table);
+    } else {
+        Statement stmt(connection, QStringLiteral("pragma table_info(%1)").arg(quoted(table)),
+                       tableWhere(table));
+        while (stmt.step()) {
+            Column column;
+            column.name = stmt.text(1);
+            column.kind = columnKind(stmt.text(2), connection.isBooleanColumn(table, column.name));
+            column.defaultValue = parseDefault(stmt.text(4), column.kind);
+            loaded << column;
+        }
     }
     if (loaded.isEmpty())
         throw EngineError(QStringLiteral("试题库中没有表 %1.").arg(table));
@@ -422,11 +448,11 @@ bool TableCursor::rowsOutdated() const {
 void TableCursor::forgetStatements() {
     m_impl->insertRow.reset();
     m_impl->selectRow.reset();
-    m_impl->preparedOn = m_connection.handle();
+    m_impl->preparedOn = m_connection.engineHandle();
 }
 
 void TableCursor::readBack(qint64 rowid, QVector<QVariant>& values) {
-    if (m_impl->preparedOn != m_connection.handle())
+    if (m_impl->preparedOn != m_connection.engineHandle())
         forgetStatements();
     const Reused stmt(
         m_impl->selectRow, m_connection,
@@ -442,7 +468,7 @@ void TableCursor::readBack(qint64 rowid, QVector<QVariant>& values) {
     if (!stmt->step())
         return;
     for (int i = 0; i < m_impl->columns.size(); ++i)
-        values[i] = columnValue(stmt->get(), i, m_impl->columns[i].kind);
+        values[i] = stmt->value(i, m_impl->columns[i].kind);
 }
 
 // ---- filter, open, close ----------------------------------------------------
@@ -717,7 +743,7 @@ void TableCursor::edit() {
 
 qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
     const QVector<Column>& columns = m_impl->columns;
-    if (m_impl->preparedOn != m_connection.handle())
+    if (m_impl->preparedOn != m_connection.engineHandle())
         forgetStatements();
     auto sql = [this, &columns] {
         QStringList names;
@@ -727,8 +753,9 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
             marks << QStringLiteral("?");
         }
         return QStringLiteral("insert into %1 (%2) values (%3)")
-            .arg(quoted(m_table), names.join(QStringLiteral(", ")),
-                 marks.join(QStringLiteral(", ")));
+                   .arg(quoted(m_table), names.join(QStringLiteral(", ")),
+                        marks.join(QStringLiteral(", "))) +
+               Statement::returningRowid(m_connection);
     };
     const int identity = m_identity.isEmpty() ? -1 : findColumn(columns, m_identity);
     QVector<QVariant> toStore = values;
@@ -740,13 +767,10 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
             stmt->bind(i + 1, toStore[i]);
         try {
             stmt->step();
-            return sqlite3_last_insert_rowid(m_connection.handle());
+            return stmt->insertedRowid();
         } catch (const EngineError&) {
-            const bool clash = identity >= 0 && stmt->failure() == SQLITE_CONSTRAINT_UNIQUE &&
-                               attempt < 10 &&
-                               QString::fromUtf8(sqlite3_errmsg(m_connection.handle()))
-                                   .endsWith(m_table + QLatin1Char('.') + columns[identity].name,
-                                             Qt::CaseInsensitive);
+            const bool clash = identity >= 0 && attempt < 10 &&
+                               stmt->failedOnUnique(m_table, columns[identity].name);
             if (!clash)
                 throw;
         }
@@ -755,7 +779,7 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
                           .arg(quoted(columns[identity].name), quoted(m_table)),
                       tableWhere(m_table));
         max.step();
-        const qlonglong next = sqlite3_column_int64(max.get(), 0);
+        const qlonglong next = max.int64(0);
         if (next > INT_MAX)
             throw EngineError(
                 QStringLiteral("表 %1 的记录标识已经用完, 无法再添加记录.").arg(m_table));
@@ -801,7 +825,7 @@ void TableCursor::postRecord() {
                 stmt.bind(i + 1, binds[i]);
             stmt.bind(int(binds.size()) + 1, rowid);
             stmt.step();
-            if (sqlite3_changes(m_connection.handle()) == 0)
+            if (stmt.changes() == 0)
                 throw EngineError(
                     QStringLiteral("表 %1 的这条记录已经被另一个程序删除了, 修改没有保存. "
                                    "请重新打开试题库后再试.")

@@ -1,0 +1,75 @@
+#include "store/servererror.h"
+
+#include <QRegularExpression>
+#include <libpq-fe.h>
+
+namespace tess {
+
+namespace {
+
+QString field(const pg_result* result, int code) {
+    const char* text = result ? PQresultErrorField(result, code) : nullptr;
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+QString describe(const QString& state, const pg_result* result) {
+    const QString column = field(result, PG_DIAG_COLUMN_NAME);
+    if (state == QLatin1String("23502"))
+        return QStringLiteral("列 %1 不能为空, 请填写它的值.")
+            .arg(field(result, PG_DIAG_TABLE_NAME) + QLatin1Char('.') + column);
+    if (state == QLatin1String("23505")) {
+        // "Key (papid)=(7) already exists."
+        static const QRegularExpression key(QStringLiteral("^Key \\(([^)]*)\\)"));
+        const QString keyColumn = key.match(field(result, PG_DIAG_MESSAGE_DETAIL)).captured(1);
+        const QString table = field(result, PG_DIAG_TABLE_NAME);
+        if (table == QLatin1String("users") && keyColumn == QLatin1String("acount"))
+            return QStringLiteral("已经有同名的帐号 (帐号名不区分大小写), 请换一个帐号名.");
+        return QStringLiteral("列 %1 的值与另一条记录重复.").arg(table + QLatin1Char('.') + keyColumn);
+    }
+    if (state == QLatin1String("22003"))
+        return QStringLiteral("值超出了整数的范围 (-2147483648 到 2147483647).");
+    if (state == QLatin1String("22P02"))
+        return QStringLiteral("值的类型与列不符.");
+    if (state.startsWith(QLatin1String("23")))
+        return QStringLiteral("值不符合表的要求.");
+    if (state == QLatin1String("57014"))
+        return QStringLiteral("语句执行的时间太长, 已经停止, 没有保存任何修改. "
+                              "请稍后再试; 如果一直这样, 请告诉试题库服务器的管理员.");
+    if (state == QLatin1String("55P03") || state == QLatin1String("40P01") ||
+        state == QLatin1String("40001"))
+        return QStringLiteral("试题库正被另一个程序使用, 请稍后再试.");
+    if (state == QLatin1String("25006"))
+        return QStringLiteral("试题库是以只读方式打开的, 无法保存修改.");
+    if (state.startsWith(QLatin1String("42501")))
+        return QStringLiteral("没有修改试题库的权限, 请让试题库服务器的管理员给您的帐号授权.");
+    if (state.startsWith(QLatin1String("53")))
+        return QStringLiteral("试题库服务器的资源不足 (磁盘或内存), 无法保存修改. "
+                              "请告诉试题库服务器的管理员.");
+    if (state.startsWith(QLatin1String("57P")) || state.startsWith(QLatin1String("08")))
+        return QStringLiteral("与试题库服务器的连接断开了, 刚才的修改没有保存. "
+                              "请检查网络, 等服务器恢复后重新打开试题库.");
+    return QStringLiteral("SQL 语句出错.");
+}
+
+} // namespace
+
+QString serverErrorState(const pg_result* result) {
+    return field(result, PG_DIAG_SQLSTATE);
+}
+
+EngineError serverError(pg_conn* conn, const pg_result* result, const QString& where) {
+    QString state = serverErrorState(result);
+    QString text = field(result, PG_DIAG_MESSAGE_PRIMARY);
+    if (text.isEmpty())
+        text = QString::fromUtf8(conn ? PQerrorMessage(conn) : "").trimmed();
+    // A connection that broke leaves no error class behind.
+    if (state.isEmpty() && (!conn || PQstatus(conn) == CONNECTION_BAD))
+        state = QStringLiteral("08006");
+    QString message = describe(state, result);
+    if (!where.isEmpty())
+        message += QLatin1Char(' ') + where;
+    message += QStringLiteral(" (PostgreSQL: ") + text + QLatin1Char(')');
+    return EngineError(message);
+}
+
+} // namespace tess
