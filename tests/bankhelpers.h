@@ -25,6 +25,11 @@ inline bool onServer() {
     return qEnvironmentVariable("TESS_TEST_ENGINE") == QLatin1String("postgres");
 }
 
+// The engine's name, which its errors carry at their end.
+inline QString engineName() {
+    return onServer() ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite");
+}
+
 // The test server's databases standing for bank paths, dropped when the program ends.
 class ServerBanks {
 public:

@@ -1,5 +1,7 @@
 #include "store/servererror.h"
 
+#include "store/connection.h"
+
 #include <QRegularExpression>
 #include <libpq-fe.h>
 
@@ -12,24 +14,45 @@ QString field(const pg_result* result, int code) {
     return text ? QString::fromUtf8(text) : QString();
 }
 
+// table.column as the program spells them.
+QString columnName(const QString& table, const QString& column) {
+    return table + QLatin1Char('.') + Connection::canonicalColumn(table, column);
+}
+
 QString describe(const QString& state, const pg_result* result) {
-    const QString column = field(result, PG_DIAG_COLUMN_NAME);
+    const QString table = field(result, PG_DIAG_TABLE_NAME);
+    const QString text = field(result, PG_DIAG_MESSAGE_PRIMARY);
     if (state == QLatin1String("23502"))
         return QStringLiteral("列 %1 不能为空, 请填写它的值.")
-            .arg(field(result, PG_DIAG_TABLE_NAME) + QLatin1Char('.') + column);
+            .arg(columnName(table, field(result, PG_DIAG_COLUMN_NAME)));
     if (state == QLatin1String("23505")) {
         // "Key (papid)=(7) already exists."
         static const QRegularExpression key(QStringLiteral("^Key \\(([^)]*)\\)"));
         const QString keyColumn = key.match(field(result, PG_DIAG_MESSAGE_DETAIL)).captured(1);
-        const QString table = field(result, PG_DIAG_TABLE_NAME);
         if (table == QLatin1String("users") && keyColumn == QLatin1String("acount"))
             return QStringLiteral("已经有同名的帐号 (帐号名不区分大小写), 请换一个帐号名.");
-        return QStringLiteral("列 %1 的值与另一条记录重复.").arg(table + QLatin1Char('.') + keyColumn);
+        return QStringLiteral("列 %1 的值与另一条记录重复.").arg(columnName(table, keyColumn));
     }
     if (state == QLatin1String("22003"))
         return QStringLiteral("值超出了整数的范围 (-2147483648 到 2147483647).");
-    if (state == QLatin1String("22P02"))
+    if (state == QLatin1String("22P02") || state == QLatin1String("42804")) {
+        // 'invalid input syntax for type integer: "abc"' names no column;
+        // 'column "istrue" is of type boolean but ...' does.
+        static const QRegularExpression typed(
+            QStringLiteral("column \"(\\w+)\" is of type (\\w+)"));
+        const QRegularExpressionMatch m = typed.match(text);
+        if (m.hasMatch() && m.captured(2) == QLatin1String("boolean"))
+            return QStringLiteral("列 %1 只能是 True 或 False.")
+                .arg(Connection::canonicalColumn(table, m.captured(1)));
+        if (m.hasMatch() && m.captured(2) == QLatin1String("integer"))
+            return QStringLiteral("列 %1 只能存放整数, 不能存放其他内容.")
+                .arg(Connection::canonicalColumn(table, m.captured(1)));
+        if (text.contains(QLatin1String("type integer")))
+            return QStringLiteral("值只能是整数, 不能是其他内容.");
+        if (text.contains(QLatin1String("type boolean")))
+            return QStringLiteral("值只能是 True 或 False.");
         return QStringLiteral("值的类型与列不符.");
+    }
     if (state.startsWith(QLatin1String("23")))
         return QStringLiteral("值不符合表的要求.");
     if (state == QLatin1String("57014"))

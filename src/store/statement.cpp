@@ -82,7 +82,7 @@ struct Statement::Server {
         clear();
         std::vector<const char*> params(values.size());
         for (size_t i = 0; i < values.size(); ++i)
-            params[i] = nulls[i] ? nullptr : values[i].constData();
+            params[i] = nulls[i] ? nullptr : values[i].isNull() ? "" : values[i].constData();
         result = PQexecParams(conn, sql.constData(), int(params.size()), nullptr, params.data(),
                               nullptr, nullptr, 0);
         sent = true;

@@ -29,6 +29,12 @@ QString quoted(const QString& name) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
+// A name in a statement on the connection's engine: the server folds the
+// program's unquoted names to lower case, so quoted ones must be lower case too.
+QString quotedFor(const Connection& connection, const QString& name) {
+    return quoted(connection.isServer() ? name.toLower() : name);
+}
+
 // Messages name the table the user is working on; the engine's own statement
 // would tell a teacher nothing.
 QString tableWhere(const QString& table) {
@@ -248,7 +254,10 @@ int findColumn(const QVector<Column>& columns, const QString& name) {
 // hidden rowid is the engine's, not the program's.
 QVector<Column> serverColumns(Connection& connection, const QString& table) {
     Statement stmt(connection,
-                   QStringLiteral("select column_name, data_type, column_default from "
+                   QStringLiteral("select column_name, case when udt_name in ('int2', 'int4', "
+                                  "'int8') then 'INTEGER' when udt_name = 'bool' then 'boolean' "
+                                  "when udt_name in ('text', 'citext', 'varchar', 'bpchar') then "
+                                  "'TEXT' else upper(data_type) end, column_default from "
                                   "information_schema.columns where table_schema = "
                                   "current_schema() and table_name = lower(?) and column_name "
                                   "<> 'rowid' order by ordinal_position"),
@@ -405,15 +414,15 @@ void TableCursor::readRows() {
     const Filter filter = parseFilter(m_filter);
     QStringList names;
     for (const Column& c : std::as_const(m_impl->columns))
-        names << quoted(c.name);
+        names << quotedFor(m_connection, c.name);
     QString sql = QStringLiteral("select rowid, %1 from %2")
-                      .arg(names.join(QStringLiteral(", ")), quoted(m_table));
+                      .arg(names.join(QStringLiteral(", ")), quotedFor(m_connection, m_table));
     if (!filter.any) {
         const int index = findColumn(m_impl->columns, filter.column);
         if (index < 0)
             throw EngineError(QStringLiteral("筛选条件 \"%1\" 中的列 %2 在表 %3 中不存在.")
                                   .arg(m_filter, filter.column, m_table));
-        sql += QStringLiteral(" where %1 %2 ?").arg(quoted(m_impl->columns[index].name), filter.op);
+        sql += QStringLiteral(" where %1 %2 ?").arg(quotedFor(m_connection, m_impl->columns[index].name), filter.op);
     }
     // A record added last has the largest identifier, so it comes last. The
     // rows are read in the table's own order (or through the filter column's
@@ -431,7 +440,7 @@ void TableCursor::readRows() {
         // Identifiers that are not all 32-bit integers (a bank another program
         // wrote): the engine's own order of mixed values.
         rows = readTable(m_connection, m_table,
-                         sql + QStringLiteral(" order by %1, rowid").arg(quoted(m_identity)),
+                         sql + QStringLiteral(" order by %1, rowid").arg(quotedFor(m_connection, m_identity)),
                          filter, m_impl->columns);
     } else if (identity >= 0) {
         rows.sortByInt32(identity);
@@ -459,9 +468,9 @@ void TableCursor::readBack(qint64 rowid, QVector<QVariant>& values) {
         [this] {
             QStringList names;
             for (const Column& c : std::as_const(m_impl->columns))
-                names << quoted(c.name);
+                names << quotedFor(m_connection, c.name);
             return QStringLiteral("select %1 from %2 where rowid = ?")
-                .arg(names.join(QStringLiteral(", ")), quoted(m_table));
+                .arg(names.join(QStringLiteral(", ")), quotedFor(m_connection, m_table));
         },
         tableWhere(m_table));
     stmt->bind(1, rowid);
@@ -749,11 +758,11 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
         QStringList names;
         QStringList marks;
         for (const Column& c : columns) {
-            names << quoted(c.name);
+            names << quotedFor(m_connection, c.name);
             marks << QStringLiteral("?");
         }
         return QStringLiteral("insert into %1 (%2) values (%3)")
-                   .arg(quoted(m_table), names.join(QStringLiteral(", ")),
+                   .arg(quotedFor(m_connection, m_table), names.join(QStringLiteral(", ")),
                         marks.join(QStringLiteral(", "))) +
                Statement::returningRowid(m_connection);
     };
@@ -776,7 +785,7 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
         }
         Statement max(m_connection,
                       QStringLiteral("select coalesce(max(%1), 0) + 1 from %2")
-                          .arg(quoted(columns[identity].name), quoted(m_table)),
+                          .arg(quotedFor(m_connection, columns[identity].name), quotedFor(m_connection, m_table)),
                       tableWhere(m_table));
         max.step();
         const qlonglong next = max.int64(0);
@@ -813,13 +822,13 @@ void TableCursor::postRecord() {
         QVector<QVariant> binds;
         for (int i = 0; i < columns.size(); ++i)
             if (m_impl->changed.value(i)) {
-                sets << quoted(columns[i].name) + QStringLiteral(" = ?");
+                sets << quotedFor(m_connection, columns[i].name) + QStringLiteral(" = ?");
                 binds << values[i];
             }
         if (!sets.isEmpty()) {
             Statement stmt(m_connection,
                            QStringLiteral("update %1 set %2 where rowid = ?")
-                               .arg(quoted(m_table), sets.join(QStringLiteral(", "))),
+                               .arg(quotedFor(m_connection, m_table), sets.join(QStringLiteral(", "))),
                            tableWhere(m_table));
             for (int i = 0; i < binds.size(); ++i)
                 stmt.bind(i + 1, binds[i]);
@@ -891,7 +900,7 @@ void TableCursor::remove() {
     if (m_row < 0 || m_impl->rows.isEmpty())
         throw EngineError(QStringLiteral("表 %1 中没有记录可以删除.").arg(m_table));
     Statement stmt(m_connection,
-                   QStringLiteral("delete from %1 where rowid = ?").arg(quoted(m_table)),
+                   QStringLiteral("delete from %1 where rowid = ?").arg(quotedFor(m_connection, m_table)),
                    tableWhere(m_table));
     stmt.bind(1, m_impl->rows.rowid(m_row));
     stmt.step(); // a record another program deleted already is simply gone
