@@ -379,10 +379,22 @@ Transaction::Transaction(Connection& connection)
     // Inside another transaction a savepoint gives the same all-or-nothing.
     // Writers take the bank one at a time, on a server as in a file, so that
     // numbers read from the bank inside a transaction stay free until its commit.
-    m_connection.execute(m_nested ? QStringLiteral("savepoint tess_nested")
-                         : connection.isServer()
-                             ? QStringLiteral("begin; select pg_advisory_xact_lock(1413829459)")
-                             : QStringLiteral("begin immediate"));
+    if (!connection.isServer() || m_nested) {
+        m_connection.execute(m_nested ? QStringLiteral("savepoint tess_nested")
+                                      : QStringLiteral("begin immediate"));
+        return;
+    }
+    m_connection.execute(QStringLiteral("begin"));
+    try {
+        m_connection.execute(QStringLiteral("select pg_advisory_xact_lock(1413829459)"));
+    } catch (const EngineError&) {
+        // Not waited long enough: no transaction is left behind, as with the file.
+        try {
+            m_connection.execute(QStringLiteral("rollback"));
+        } catch (const EngineError&) {
+        }
+        throw;
+    }
 }
 
 Transaction::~Transaction() {
