@@ -53,16 +53,16 @@ public:
             run(QStringLiteral("create database %1 template template0").arg(m_template));
             tess::createPaperBank(uri(m_template));
         }
-        auto it = m_names.find(path);
-        if (it == m_names.end())
-            it = m_names.emplace(path, QStringLiteral("tess_%1_%2")
-                                           .arg(::getpid())
-                                           .arg(m_names.size() + 1))
-                     .first;
-        drop(it->second);
+        const QString name = fresh(path);
         run(QStringLiteral("create database %1 template %2")
-                .arg(it->second, from.isEmpty() ? m_template : m_names.at(from)));
-        return uri(it->second);
+                .arg(name, from.isEmpty() ? m_template : m_names.at(from)));
+        return uri(name);
+    }
+    // The URI of a database without tables for path.
+    QString makeEmpty(const QString& path) {
+        const QString name = fresh(path);
+        run(QStringLiteral("create database %1 template template0").arg(name));
+        return uri(name);
     }
     // The URI for path when a database stands for it, else path itself.
     QString name(const QString& path) const {
@@ -76,6 +76,18 @@ public:
         base.replace(QStringLiteral(":///postgres"), QStringLiteral(":///") + name);
         return base;
     }
+    // Runs one statement on the database uri names, on a connection of its own.
+    static void run(const QString& uri, const QString& sql) {
+        PGconn* conn = PQconnectdb(uri.toUtf8().constData());
+        PGresult* result = PQexec(conn, sql.toUtf8().constData());
+        const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK ||
+                        PQresultStatus(result) == PGRES_TUPLES_OK;
+        const QString error = QString::fromUtf8(PQerrorMessage(conn));
+        PQclear(result);
+        PQfinish(conn);
+        if (!ok)
+            throw tess::EngineError(sql + QStringLiteral(": ") + error);
+    }
     // Runs an administrative statement on the server's own database.
     void run(const QString& sql) {
         if (!m_admin) {
@@ -83,6 +95,7 @@ public:
             if (PQstatus(m_admin) != CONNECTION_OK)
                 throw tess::EngineError(QStringLiteral("test server not reached: ") +
                                         QString::fromUtf8(PQerrorMessage(m_admin)));
+            PQsetNoticeProcessor(m_admin, [](void*, const char*) {}, nullptr);
         }
         PGresult* result = PQexec(m_admin, sql.toUtf8().constData());
         const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK ||
@@ -94,6 +107,17 @@ public:
     }
 
 private:
+    // The database name for path, no database of that name left.
+    QString fresh(const QString& path) {
+        auto it = m_names.find(path);
+        if (it == m_names.end())
+            it = m_names.emplace(path, QStringLiteral("tess_%1_%2")
+                                           .arg(::getpid())
+                                           .arg(m_names.size() + 1))
+                     .first;
+        drop(it->second);
+        return it->second;
+    }
     void drop(const QString& name) {
         run(QStringLiteral("drop database if exists %1 with (force)").arg(name));
     }

@@ -1,5 +1,7 @@
-// tessaloom-newbank PATH: makes a ready-made paper bank (the four tables and
-// the account "Admin" with an empty password). An existing file is never replaced.
+// tessaloom-newbank PATH|URI: makes a ready-made paper bank (the four tables and
+// the account "Admin" with an empty password). An existing file is never
+// replaced; on a server the database must be empty.
+#include "store/connection.h"
 #include "store/engineerror.h"
 #include "store/schema.h"
 
@@ -9,7 +11,9 @@
 int main(int argc, char* argv[]) {
     if (argc != 2) {
         std::fputs("用法: tessaloom-newbank 试题库文件.mdb\n"
-                   "创建一个新的试题库, 其中只有帐号 Admin (密码为空).\n",
+                   "      tessaloom-newbank postgresql://服务器/数据库\n"
+                   "创建一个新的试题库, 其中只有帐号 Admin (密码为空).\n"
+                   "在服务器上, 数据库必须已经建好而且是空的.\n",
                    stderr);
         return 2;
     }
@@ -20,6 +24,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "创建试题库失败: %s\n", e.message().toLocal8Bit().constData());
         return 1;
     }
-    std::printf("已创建试题库 %s, 帐号 Admin 的密码为空.\n", path.toLocal8Bit().constData());
+    std::printf("已创建试题库 %s, 帐号 Admin 的密码为空.\n",
+                tess::displayBankName(path).toLocal8Bit().constData());
     return 0;
 }

@@ -257,6 +257,8 @@ void Connection::openServer(bool readOnly) {
                               .arg(version / 10000) +
                           fileWhere(m_path));
     }
+    // The server's notices ("... does not exist, skipping") are no one's concern.
+    PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
     m_pg = conn;
     try {
         applyServerTimeouts();
