@@ -335,6 +335,17 @@ void Connection::close() {
     m_booleans.clear();
 }
 
+bool Connection::hasTable(const QString& table) const {
+    Statement stmt(*this,
+                   m_pg ? QStringLiteral("select 1 from information_schema.tables where "
+                                         "table_schema = current_schema() and table_name = lower(?)")
+                        : QStringLiteral("select 1 from sqlite_schema where type = 'table' and "
+                                         "name = ? collate nocase"),
+                   QStringLiteral("[表 ") + table + QLatin1Char(']'));
+    stmt.bind(1, table);
+    return stmt.step();
+}
+
 bool Connection::isBooleanColumn(const QString& table, const QString& column) const {
     return m_booleans.contains(table.toLower() + QLatin1Char('.') + column.toLower());
 }

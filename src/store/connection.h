@@ -71,6 +71,9 @@ public:
     void setStatementTimeout(int milliseconds);
     int statementTimeout() const { return m_statementTimeoutMs; }
 
+    // Whether the bank has a table of that name.
+    bool hasTable(const QString& table) const;
+
     // Whether table.column holds a boolean (text form "True"/"False"). Known once open.
     bool isBooleanColumn(const QString& table, const QString& column) const;
 

@@ -6,6 +6,8 @@
 #include "store/sqliteerror.h"
 
 #include <QRegularExpression>
+#include <algorithm>
+#include <cctype>
 #include <climits>
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -24,8 +26,9 @@ constexpr Oid kFloat4 = 700;
 constexpr Oid kFloat8 = 701;
 constexpr Oid kNumeric = 1700;
 
-// The program's "?" placeholders become the server's $1, $2, ...; quoted
-// texts, quoted names and comments are left as they are.
+// The program's "?" placeholders become the server's $1, $2, ... and the
+// functions SQLite names otherwise get the server's names; quoted texts,
+// quoted names and comments are left as they are.
 QByteArray numberPlaceholders(const QByteArray& sql, int& count) {
     QByteArray out;
     out.reserve(sql.size() + 16);
@@ -43,7 +46,19 @@ QByteArray numberPlaceholders(const QByteArray& sql, int& count) {
             out += sql.mid(i, stop - i);
             i = stop - 1;
         } else if (c == '?') {
-            out += '$' + QByteArray::number(++count);
+            // "?NNN" names its parameter; a bare "?" takes the next one.
+            qsizetype end = i + 1;
+            while (end < sql.size() && sql[end] >= '0' && sql[end] <= '9')
+                ++end;
+            const int number = end > i + 1 ? sql.mid(i + 1, end - i - 1).toInt() : count + 1;
+            out += '$' + QByteArray::number(number);
+            count = std::max(count, number);
+            i = end - 1;
+        } else if ((c == 'i' || c == 'I') && sql.mid(i, 6).toLower() == "instr(" &&
+                   (i == 0 || !(std::isalnum(uchar(sql[i - 1])) || sql[i - 1] == '_'))) {
+            // SQLite's instr(text, part) is the server's strpos(text, part).
+            out += "strpos(";
+            i += 5;
         } else {
             out += c;
         }
