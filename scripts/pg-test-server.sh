@@ -3,6 +3,8 @@
 #   pg-test-server.sh start DIR   makes DIR, initdb into it, starts the server;
 #                                 prints the libpq URI of its "postgres" database
 #                                 (superuser "tess", trusted on the socket)
+#   pg-test-server.sh halt DIR    stops the server, keeping its data
+#   pg-test-server.sh resume DIR  starts the halted server again
 #   pg-test-server.sh stop DIR    stops the server and removes DIR
 #   pg-test-server.sh uri DIR     prints the URI again
 # initdb refuses to run as root, so a root caller runs the server as "postgres".
@@ -10,7 +12,7 @@ set -euo pipefail
 cmd="${1:-}"
 dir="${2:-}"
 if [ -z "$cmd" ] || [ -z "$dir" ]; then
-  echo "usage: $0 start|stop|uri DIR" >&2
+  echo "usage: $0 start|halt|resume|stop|uri DIR" >&2
   exit 2
 fi
 bin="${PG_BIN:-/usr/lib/postgresql/15/bin}"
@@ -23,6 +25,12 @@ run() {
 }
 user=tess
 uri() { echo "postgresql:///postgres?host=$dir/socket&user=$user"; }
+launch() {
+  # No TCP port: only the socket in the folder, so parallel runs never clash.
+  run "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+    -o "-c listen_addresses='' -c unix_socket_directories='$dir/socket' -c fsync=off -c max_connections=60" \
+    start >/dev/null || { cat "$dir/server.log" >&2; exit 1; }
+}
 
 case "$cmd" in
 start)
@@ -47,11 +55,14 @@ start)
   fi
   run "$bin/initdb" -D "$dir/data" -A trust -U "$user" -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 ||
     { cat "$dir/initdb.log" >&2; exit 1; }
-  # No TCP port: only the socket in the folder, so parallel runs never clash.
-  run "$bin/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-    -o "-c listen_addresses='' -c unix_socket_directories='$dir/socket' -c fsync=off -c max_connections=60" \
-    start >/dev/null || { cat "$dir/server.log" >&2; exit 1; }
+  launch
   uri
+  ;;
+halt)
+  run "$bin/pg_ctl" -D "$dir/data" -m fast -w -t 60 stop >/dev/null
+  ;;
+resume)
+  launch
   ;;
 stop)
   if [ -f "$dir/data/postmaster.pid" ]; then
@@ -63,7 +74,7 @@ uri)
   uri
   ;;
 *)
-  echo "usage: $0 start|stop|uri DIR" >&2
+  echo "usage: $0 start|halt|resume|stop|uri DIR" >&2
   exit 2
   ;;
 esac

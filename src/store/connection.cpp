@@ -88,21 +88,43 @@ void Connection::setBusyTimeout(int milliseconds) {
     if (m_db)
         sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
     if (m_pg)
-        applyServerTimeouts();
+        applyServerSettings();
 }
 
 void Connection::setStatementTimeout(int milliseconds) {
     m_statementTimeoutMs = milliseconds;
     if (m_pg)
-        applyServerTimeouts();
+        applyServerSettings();
 }
 
-void Connection::applyServerTimeouts() {
+void Connection::applyServerSettings() const {
     // The busy timeout bounds the wait for another program's locks, as it
     // does for the file; a statement running too long is stopped by the server.
-    execute(QStringLiteral("set lock_timeout = %1; set statement_timeout = %2")
-                .arg(m_busyTimeoutMs)
-                .arg(m_statementTimeoutMs));
+    Statement::runAllOnServer(
+        m_pg,
+        QStringLiteral("set lock_timeout = %1; set statement_timeout = %2; "
+                       "set default_transaction_read_only = %3")
+            .arg(m_busyTimeoutMs)
+            .arg(m_statementTimeoutMs)
+            .arg(m_readOnly ? QLatin1String("on") : QLatin1String("off"))
+            .toUtf8(),
+        fileWhere(m_path));
+}
+
+void Connection::reviveServer() const {
+    if (m_transactions > 0)
+        throw EngineError(QStringLiteral("与试题库服务器的连接断开了, 这一组修改都没有保存. "
+                                         "请等服务器恢复后再做一次. ") +
+                          fileWhere(m_path));
+    PQreset(m_pg);
+    if (PQstatus(m_pg) != CONNECTION_OK)
+        throw EngineError(QStringLiteral("与试题库服务器的连接断开了, 修改没有保存. "
+                                         "请检查网络, 等服务器恢复后再试. ") +
+                          fileWhere(m_path) + QStringLiteral(" (PostgreSQL: ") +
+                          QString::fromUtf8(PQerrorMessage(m_pg)).trimmed() + QLatin1Char(')'));
+    // The session starts afresh; its own change count with it, so the next
+    // look at the data version reads the bank again, as it should after a break.
+    applyServerSettings();
 }
 
 bool Connection::isOpen() const {
@@ -112,11 +134,16 @@ bool Connection::isOpen() const {
 void Connection::ensureOpen() const {
     if (!isOpen())
         throw EngineError(QStringLiteral("试题库没有打开."));
+    if (m_pg && PQstatus(m_pg) == CONNECTION_BAD)
+        reviveServer();
 }
 
 bool Connection::inTransaction() const {
-    if (m_pg)
-        return PQtransactionStatus(m_pg) != PQTRANS_IDLE;
+    if (m_pg) {
+        const PGTransactionStatusType status = PQtransactionStatus(m_pg);
+        return status == PQTRANS_INTRANS || status == PQTRANS_INERROR ||
+               status == PQTRANS_ACTIVE;
+    }
     return m_db && sqlite3_get_autocommit(m_db) == 0;
 }
 
@@ -260,10 +287,9 @@ void Connection::openServer(bool readOnly) {
     // The server's notices ("... does not exist, skipping") are no one's concern.
     PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
     m_pg = conn;
+    m_readOnly = readOnly;
     try {
-        applyServerTimeouts();
-        if (readOnly)
-            execute(QStringLiteral("set default_transaction_read_only = on"));
+        applyServerSettings();
         checkServerBank();
         m_upgradeProblem = addOrphanWatch(*this);
     } catch (...) {
@@ -388,13 +414,14 @@ qint64 Connection::dataVersion() const {
 }
 
 Transaction::Transaction(Connection& connection)
-    : m_connection(connection), m_nested(connection.inTransaction()) {
+    : m_connection(connection), m_nested((connection.ensureOpen(), connection.inTransaction())) {
     // Inside another transaction a savepoint gives the same all-or-nothing.
     // Writers take the bank one at a time, on a server as in a file, so that
     // numbers read from the bank inside a transaction stay free until its commit.
     if (!connection.isServer() || m_nested) {
         m_connection.execute(m_nested ? QStringLiteral("savepoint tess_nested")
                                       : QStringLiteral("begin immediate"));
+        ++m_connection.m_transactions;
         return;
     }
     m_connection.execute(QStringLiteral("begin"));
@@ -408,6 +435,7 @@ Transaction::Transaction(Connection& connection)
         }
         throw;
     }
+    ++m_connection.m_transactions;
 }
 
 Transaction::~Transaction() {
@@ -420,12 +448,20 @@ Transaction::~Transaction() {
     } catch (const EngineError&) {
         // A failed statement may have ended the transaction already.
     }
+    --m_connection.m_transactions;
 }
 
 void Transaction::commit() {
+    // A server ends a transaction in which a statement failed by dropping
+    // all of it, even when asked to commit: that must not pass for saved.
+    PGconn* server = m_connection.serverHandle();
+    if (server && !m_nested && PQtransactionStatus(server) == PQTRANS_INERROR)
+        throw EngineError(QStringLiteral("这一组修改中有一步出错了, 所以整组修改都没有保存. ") +
+                          fileWhere(m_connection.dataSource()));
     m_connection.execute(m_nested ? QStringLiteral("release tess_nested")
                                   : QStringLiteral("commit"));
     m_open = false;
+    --m_connection.m_transactions;
 }
 
 } // namespace tess

@@ -80,15 +80,19 @@ public:
     // A column's name as the program spells it (the server gives lower case).
     static QString canonicalColumn(const QString& table, const QString& column);
 
-    // Throws the engine's error when the connection is not open.
+    // Throws the engine's error when the connection is not open. A server
+    // connection that broke is made again first, unless a transaction was
+    // open on it: that one's work is lost, which its owner must hear of.
     void ensureOpen() const;
 
 private:
+    friend class Transaction;
+    void reviveServer() const;
+    void applyServerSettings() const;
     void openFile(bool readOnly);
     void openServer(bool readOnly);
     void checkPaperBank();
     void checkServerBank();
-    void applyServerTimeouts();
 
     QString m_path;
     QString m_upgradeProblem;
@@ -97,6 +101,8 @@ private:
     pg_conn* m_pg = nullptr;
     int m_busyTimeoutMs = 5000;
     int m_statementTimeoutMs = 60000;
+    bool m_readOnly = false;
+    int m_transactions = 0; // Transaction objects open on the connection
     QSet<QString> m_booleans; // "table.column", lower case
 };
 

@@ -774,10 +774,21 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
         const Reused stmt(m_impl->insertRow, m_connection, sql, tableWhere(m_table));
         for (int i = 0; i < toStore.size(); ++i)
             stmt->bind(i + 1, toStore[i]);
+        // Inside a transaction a failed statement ends a server's whole
+        // transaction: the insert gets a savepoint to fail back to.
+        const bool guarded = m_connection.isServer() && m_connection.inTransaction();
         try {
+            if (guarded)
+                m_connection.execute(QStringLiteral("savepoint tess_insert"));
             stmt->step();
-            return stmt->insertedRowid();
+            const qint64 rowid = stmt->insertedRowid();
+            if (guarded)
+                m_connection.execute(QStringLiteral("release savepoint tess_insert"));
+            return rowid;
         } catch (const EngineError&) {
+            if (guarded && stmt->failure() != 0)
+                m_connection.execute(
+                    QStringLiteral("rollback to savepoint tess_insert; release savepoint tess_insert"));
             const bool clash = identity >= 0 && attempt < 10 &&
                                stmt->failedOnUnique(m_table, columns[identity].name);
             if (!clash)
