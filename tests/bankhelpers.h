@@ -80,8 +80,8 @@ public:
     static void run(const QString& uri, const QString& sql) {
         PGconn* conn = PQconnectdb(uri.toUtf8().constData());
         PGresult* result = PQexec(conn, sql.toUtf8().constData());
-        const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK ||
-                        PQresultStatus(result) == PGRES_TUPLES_OK;
+        const bool ok =
+            PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
         const QString error = QString::fromUtf8(PQerrorMessage(conn));
         PQclear(result);
         PQfinish(conn);
@@ -95,11 +95,12 @@ public:
             if (PQstatus(m_admin) != CONNECTION_OK)
                 throw tess::EngineError(QStringLiteral("test server not reached: ") +
                                         QString::fromUtf8(PQerrorMessage(m_admin)));
-            PQsetNoticeProcessor(m_admin, [](void*, const char*) {}, nullptr);
+            PQsetNoticeProcessor(
+                m_admin, [](void*, const char*) {}, nullptr);
         }
         PGresult* result = PQexec(m_admin, sql.toUtf8().constData());
-        const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK ||
-                        PQresultStatus(result) == PGRES_TUPLES_OK;
+        const bool ok =
+            PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
         const QString error = QString::fromUtf8(PQresultErrorMessage(result));
         PQclear(result);
         if (!ok)
@@ -111,9 +112,9 @@ private:
     QString fresh(const QString& path) {
         auto it = m_names.find(path);
         if (it == m_names.end())
-            it = m_names.emplace(path, QStringLiteral("tess_%1_%2")
-                                           .arg(::getpid())
-                                           .arg(m_names.size() + 1))
+            it = m_names
+                     .emplace(path,
+                              QStringLiteral("tess_%1_%2").arg(::getpid()).arg(m_names.size() + 1))
                      .first;
         drop(it->second);
         return it->second;

@@ -69,8 +69,8 @@ QString displayBankName(const QString& name) {
     // lists are no valid URL for QUrl, so this works on the text itself.
     static const QRegularExpression userPassword(
         QStringLiteral("^([A-Za-z]+://[^:@/?]*):[^@/?]*@"));
-    static const QRegularExpression passwordParameter(
-        QStringLiteral("([?&])password=[^&]*(&?)"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression passwordParameter(QStringLiteral("([?&])password=[^&]*(&?)"),
+                                                      QRegularExpression::CaseInsensitiveOption);
     QString text = name;
     text.replace(userPassword, QStringLiteral("\\1@"));
     text.replace(passwordParameter, QStringLiteral("\\1"));
@@ -100,15 +100,14 @@ void Connection::setStatementTimeout(int milliseconds) {
 void Connection::applyServerSettings() const {
     // The busy timeout bounds the wait for another program's locks, as it
     // does for the file; a statement running too long is stopped by the server.
-    Statement::runAllOnServer(
-        m_pg,
-        QStringLiteral("set lock_timeout = %1; set statement_timeout = %2; "
-                       "set default_transaction_read_only = %3")
-            .arg(m_busyTimeoutMs)
-            .arg(m_statementTimeoutMs)
-            .arg(m_readOnly ? QLatin1String("on") : QLatin1String("off"))
-            .toUtf8(),
-        fileWhere(m_path));
+    Statement::runAllOnServer(m_pg,
+                              QStringLiteral("set lock_timeout = %1; set statement_timeout = %2; "
+                                             "set default_transaction_read_only = %3")
+                                  .arg(m_busyTimeoutMs)
+                                  .arg(m_statementTimeoutMs)
+                                  .arg(m_readOnly ? QLatin1String("on") : QLatin1String("off"))
+                                  .toUtf8(),
+                              fileWhere(m_path));
 }
 
 void Connection::reviveServer() const {
@@ -141,8 +140,7 @@ void Connection::ensureOpen() const {
 bool Connection::inTransaction() const {
     if (m_pg) {
         const PGTransactionStatusType status = PQtransactionStatus(m_pg);
-        return status == PQTRANS_INTRANS || status == PQTRANS_INERROR ||
-               status == PQTRANS_ACTIVE;
+        return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
     }
     return m_db && sqlite3_get_autocommit(m_db) == 0;
 }
@@ -285,7 +283,8 @@ void Connection::openServer(bool readOnly) {
                           fileWhere(m_path));
     }
     // The server's notices ("... does not exist, skipping") are no one's concern.
-    PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
     m_pg = conn;
     m_readOnly = readOnly;
     try {
@@ -327,12 +326,11 @@ void Connection::checkServerBank() {
                 missing << QStringLiteral("列 ") + table + QLatin1Char('.') + column;
     }
     if (!missing.isEmpty() || !columns.contains(QStringLiteral("tess_change")))
-        throw EngineError(QStringLiteral("这个数据库不是试题库") +
-                          (missing.isEmpty() ? QString()
-                                             : QStringLiteral(": 缺少") +
-                                                   missing.join(QStringLiteral(", "))) +
-                          QStringLiteral(". 请用 tessaloom-newbank 在一个空数据库里建立试题库. ") +
-                          where);
+        throw EngineError(
+            QStringLiteral("这个数据库不是试题库") +
+            (missing.isEmpty() ? QString()
+                               : QStringLiteral(": 缺少") + missing.join(QStringLiteral(", "))) +
+            QStringLiteral(". 请用 tessaloom-newbank 在一个空数据库里建立试题库. ") + where);
     m_booleans = booleans;
 }
 
@@ -363,10 +361,11 @@ void Connection::close() {
 
 bool Connection::hasTable(const QString& table) const {
     Statement stmt(*this,
-                   m_pg ? QStringLiteral("select 1 from information_schema.tables where "
-                                         "table_schema = current_schema() and table_name = lower(?)")
-                        : QStringLiteral("select 1 from sqlite_schema where type = 'table' and "
-                                         "name = ? collate nocase"),
+                   m_pg
+                       ? QStringLiteral("select 1 from information_schema.tables where "
+                                        "table_schema = current_schema() and table_name = lower(?)")
+                       : QStringLiteral("select 1 from sqlite_schema where type = 'table' and "
+                                        "name = ? collate nocase"),
                    QStringLiteral("[表 ") + table + QLatin1Char(']'));
     stmt.bind(1, table);
     return stmt.step();

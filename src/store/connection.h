@@ -102,7 +102,7 @@ private:
     int m_busyTimeoutMs = 5000;
     int m_statementTimeoutMs = 60000;
     bool m_readOnly = false;
-    int m_transactions = 0; // Transaction objects open on the connection
+    int m_transactions = 0;   // Transaction objects open on the connection
     QSet<QString> m_booleans; // "table.column", lower case
 };
 

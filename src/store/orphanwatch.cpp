@@ -25,8 +25,8 @@ qint64 scalar(Connection& connection, const QString& sql) {
 
 int bankVersion(Connection& connection) {
     if (connection.isServer())
-        return int(
-            scalar(connection, QStringLiteral("select coalesce(max(version), 0) from tess_schema")));
+        return int(scalar(connection,
+                          QStringLiteral("select coalesce(max(version), 0) from tess_schema")));
     return int(scalar(connection, QStringLiteral("pragma user_version")));
 }
 
@@ -63,8 +63,8 @@ bool laterAdditionsComplete(Connection& connection) {
 bool watchComplete(Connection& connection) {
     if (connection.isServer())
         return serverWatchComplete(connection);
-    const QString names = quotedTriggerNames() +
-                          QStringLiteral(",'orphan_owner','orphan_owner_kind_id'");
+    const QString names =
+        quotedTriggerNames() + QStringLiteral(",'orphan_owner','orphan_owner_kind_id'");
     if (scalar(connection, QStringLiteral("select count(*) from sqlite_schema where name in (%1)")
                                .arg(names)) != qint64(std::size(kTriggers)) + 2)
         return false;

@@ -84,9 +84,9 @@ void Query::open() {
         QVector<QVariant> row;
         row.reserve(columns.size());
         for (int i = 0; i < columns.size(); ++i)
-            row << (stmt.get() ? columnValue(stmt.get(), i, booleans[i])
-                               : stmt.value(i, booleans[i] ? ColumnKind::Boolean
-                                                           : ColumnKind::Other));
+            row << (stmt.get()
+                        ? columnValue(stmt.get(), i, booleans[i])
+                        : stmt.value(i, booleans[i] ? ColumnKind::Boolean : ColumnKind::Other));
         rows << row;
     }
     m_columns = columns;

@@ -129,7 +129,8 @@ void createServerBank(const QString& uri) {
                           where + QStringLiteral(" (PostgreSQL: ") +
                           QString::fromUtf8(conn ? PQerrorMessage(conn) : "").trimmed() +
                           QLatin1Char(')'));
-    PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
     // The lock keeps two programs making a bank in the same database apart.
     Statement::runAllOnServer(conn, "begin; select pg_advisory_xact_lock(1413829459)", where);
     PGresult* tables = PQexec(conn, "select count(*) from pg_class c join pg_namespace n on "

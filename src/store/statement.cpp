@@ -353,8 +353,9 @@ qint64 Statement::changes() const {
 qint64 Statement::insertedRowid() const {
     if (m_server) {
         const Server& s = server();
-        return s.rows > 0 && PQnfields(s.result) > 0 ? QByteArray(PQgetvalue(s.result, 0, 0)).toLongLong()
-                                                     : 0;
+        return s.rows > 0 && PQnfields(s.result) > 0
+                   ? QByteArray(PQgetvalue(s.result, 0, 0)).toLongLong()
+                   : 0;
     }
     return sqlite3_last_insert_rowid(m_db);
 }

@@ -422,7 +422,8 @@ void TableCursor::readRows() {
         if (index < 0)
             throw EngineError(QStringLiteral("筛选条件 \"%1\" 中的列 %2 在表 %3 中不存在.")
                                   .arg(m_filter, filter.column, m_table));
-        sql += QStringLiteral(" where %1 %2 ?").arg(quotedFor(m_connection, m_impl->columns[index].name), filter.op);
+        sql += QStringLiteral(" where %1 %2 ?")
+                   .arg(quotedFor(m_connection, m_impl->columns[index].name), filter.op);
     }
     // A record added last has the largest identifier, so it comes last. The
     // rows are read in the table's own order (or through the filter column's
@@ -439,9 +440,10 @@ void TableCursor::readRows() {
     if (identity >= 0 && !integerIds) {
         // Identifiers that are not all 32-bit integers (a bank another program
         // wrote): the engine's own order of mixed values.
-        rows = readTable(m_connection, m_table,
-                         sql + QStringLiteral(" order by %1, rowid").arg(quotedFor(m_connection, m_identity)),
-                         filter, m_impl->columns);
+        rows = readTable(
+            m_connection, m_table,
+            sql + QStringLiteral(" order by %1, rowid").arg(quotedFor(m_connection, m_identity)),
+            filter, m_impl->columns);
     } else if (identity >= 0) {
         rows.sortByInt32(identity);
     }
@@ -787,8 +789,8 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
             return rowid;
         } catch (const EngineError&) {
             if (guarded && stmt->failure() != 0)
-                m_connection.execute(
-                    QStringLiteral("rollback to savepoint tess_insert; release savepoint tess_insert"));
+                m_connection.execute(QStringLiteral(
+                    "rollback to savepoint tess_insert; release savepoint tess_insert"));
             const bool clash = identity >= 0 && attempt < 10 &&
                                stmt->failedOnUnique(m_table, columns[identity].name);
             if (!clash)
@@ -796,7 +798,8 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
         }
         Statement max(m_connection,
                       QStringLiteral("select coalesce(max(%1), 0) + 1 from %2")
-                          .arg(quotedFor(m_connection, columns[identity].name), quotedFor(m_connection, m_table)),
+                          .arg(quotedFor(m_connection, columns[identity].name),
+                               quotedFor(m_connection, m_table)),
                       tableWhere(m_table));
         max.step();
         const qlonglong next = max.int64(0);
@@ -837,10 +840,11 @@ void TableCursor::postRecord() {
                 binds << values[i];
             }
         if (!sets.isEmpty()) {
-            Statement stmt(m_connection,
-                           QStringLiteral("update %1 set %2 where rowid = ?")
-                               .arg(quotedFor(m_connection, m_table), sets.join(QStringLiteral(", "))),
-                           tableWhere(m_table));
+            Statement stmt(
+                m_connection,
+                QStringLiteral("update %1 set %2 where rowid = ?")
+                    .arg(quotedFor(m_connection, m_table), sets.join(QStringLiteral(", "))),
+                tableWhere(m_table));
             for (int i = 0; i < binds.size(); ++i)
                 stmt.bind(i + 1, binds[i]);
             stmt.bind(int(binds.size()) + 1, rowid);
@@ -910,9 +914,10 @@ void TableCursor::remove() {
     }
     if (m_row < 0 || m_impl->rows.isEmpty())
         throw EngineError(QStringLiteral("表 %1 中没有记录可以删除.").arg(m_table));
-    Statement stmt(m_connection,
-                   QStringLiteral("delete from %1 where rowid = ?").arg(quotedFor(m_connection, m_table)),
-                   tableWhere(m_table));
+    Statement stmt(
+        m_connection,
+        QStringLiteral("delete from %1 where rowid = ?").arg(quotedFor(m_connection, m_table)),
+        tableWhere(m_table));
     stmt.bind(1, m_impl->rows.rowid(m_row));
     stmt.step(); // a record another program deleted already is simply gone
     const int removed = m_row;

@@ -412,7 +412,8 @@ void TestOrphanWatch::scopeFollowsWhatHappened() {
     QFETCH(QString, statements);
     QFETCH(TrimScope, scope);
     // The server has no REPLACE that a unique index could turn into a silent removal.
-    if (banktest::onServer() && QLatin1String(QTest::currentDataTag()) == QLatin1String("a unique index of another program"))
+    if (banktest::onServer() && QLatin1String(QTest::currentDataTag()) ==
+                                    QLatin1String("a unique index of another program"))
         scope = TrimScope::None;
     const QString path = m_dir.filePath(QStringLiteral("scope.mdb"));
     QFile::remove(path);

@@ -17,8 +17,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // The message of what call throws, or a failure note when it does not.
-template <typename Fn>
-QString errorOf(Fn call) {
+template <typename Fn> QString errorOf(Fn call) {
     try {
         call();
     } catch (const EngineError& e) {
@@ -31,9 +30,9 @@ QString errorOf(Fn call) {
 // printed (the URI for start), or null when it failed.
 QString serverScript(const QString& command, const QString& dir) {
     QProcess script;
-    script.start(u"bash"_s, {qEnvironmentVariable("TESS_SOURCE_DIR") +
-                                 u"/scripts/pg-test-server.sh"_s,
-                             command, dir});
+    script.start(
+        u"bash"_s,
+        {qEnvironmentVariable("TESS_SOURCE_DIR") + u"/scripts/pg-test-server.sh"_s, command, dir});
     if (!script.waitForFinished(120000) || script.exitCode() != 0)
         return QString();
     return QString::fromUtf8(script.readAllStandardOutput()).trimmed() + u" "_s;
@@ -90,8 +89,7 @@ void TestServerBank::newBankToolTakesServerName() {
         QSKIP("the new-bank tool is not built");
     const QString path = m_dir.filePath(u"tool"_s);
     // The password given in the name never shows in what the tool says.
-    const QString uri =
-        banktest::ServerBanks::instance().makeEmpty(path) + u"&password=hidden"_s;
+    const QString uri = banktest::ServerBanks::instance().makeEmpty(path) + u"&password=hidden"_s;
     auto run = [&](QString* out) {
         QProcess p;
         p.start(tool, {uri});
@@ -124,7 +122,8 @@ void TestServerBank::refusesDatabaseThatIsNoBank() {
     QVERIFY(!conn.isOpen());
     QVERIFY2(message.contains(u"tessaloom-newbank"_s), qPrintable(message));
     // Another program's tables, one of them named as ours: what is missing is named.
-    banktest::ServerBanks::run(uri, u"create table paper (x integer); create table notes (y text)"_s);
+    banktest::ServerBanks::run(uri,
+                               u"create table paper (x integer); create table notes (y text)"_s);
     message = errorOf([&] { conn.open(); });
     QVERIFY2(message.contains(u"不是试题库"_s), qPrintable(message));
     QVERIFY2(message.contains(u"paper.PapID"_s), qPrintable(message));
@@ -149,12 +148,10 @@ void TestServerBank::displayNameHidesPassword_data() {
     QTest::newRow("user and password")
         << u"postgresql://anna:pa:ss@db.school/bank?sslmode=require"_s
         << u"postgresql://anna@db.school/bank?sslmode=require"_s;
-    QTest::newRow("password parameter")
-        << u"POSTGRES://db/bank?password=x&sslmode=require"_s
-        << u"POSTGRES://db/bank?sslmode=require"_s;
-    QTest::newRow("password parameter last")
-        << u"postgresql://db/bank?sslmode=require&password=x"_s
-        << u"postgresql://db/bank?sslmode=require"_s;
+    QTest::newRow("password parameter") << u"POSTGRES://db/bank?password=x&sslmode=require"_s
+                                        << u"POSTGRES://db/bank?sslmode=require"_s;
+    QTest::newRow("password parameter last") << u"postgresql://db/bank?sslmode=require&password=x"_s
+                                             << u"postgresql://db/bank?sslmode=require"_s;
 }
 
 void TestServerBank::displayNameHidesPassword() {
