@@ -46,7 +46,8 @@ start)
   mkdir -p "$dir/socket"
   if [ "$(id -u)" -eq 0 ]; then
     chown -R postgres: "$dir"
-    # The server's user must reach the folder through its parents.
+    # The server's user must reach the folder through its parents (a folder
+    # under /tmp needs nothing).
     p="$(dirname "$dir")"
     while [ "$p" != "/" ]; do
       chmod o+x "$p" 2>/dev/null || true

@@ -255,36 +255,7 @@ void Connection::checkPaperBank() {
 }
 
 void Connection::openServer(bool readOnly) {
-    const QByteArray uri = m_path.toUtf8();
-    // Earlier keywords are defaults the URI may override; the encoding is ours.
-    const char* const keywords[] = {"connect_timeout", "application_name", "dbname",
-                                    "client_encoding", nullptr};
-    const char* const values[] = {"10", "tessaloom", uri.constData(), "UTF8", nullptr};
-    PGconn* conn = PQconnectdbParams(keywords, values, 1);
-    if (!conn)
-        throw EngineError(QStringLiteral("内存不足, 无法连接试题库服务器."));
-    if (PQstatus(conn) != CONNECTION_OK) {
-        const QString text = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
-        PQfinish(conn);
-        const bool password = text.contains(QLatin1String("password"), Qt::CaseInsensitive);
-        throw EngineError(
-            (password ? QStringLiteral("无法登录试题库服务器: 用户名或密码不对. "
-                                       "请检查密码文件 (~/.pgpass) 或向管理员确认帐号. ")
-                      : QStringLiteral("无法连接试题库服务器. 请检查服务器地址和网络, "
-                                       "或者请管理员确认服务器正在运行. ")) +
-            fileWhere(m_path) + QStringLiteral(" (PostgreSQL: ") + text + QLatin1Char(')'));
-    }
-    if (PQserverVersion(conn) < 150000) {
-        const int version = PQserverVersion(conn);
-        PQfinish(conn);
-        throw EngineError(QStringLiteral("试题库服务器的 PostgreSQL 版本是 %1, 本程序需要 15 "
-                                         "或更新的版本. ")
-                              .arg(version / 10000) +
-                          fileWhere(m_path));
-    }
-    // The server's notices ("... does not exist, skipping") are no one's concern.
-    PQsetNoticeProcessor(
-        conn, [](void*, const char*) {}, nullptr);
+    PGconn* conn = connectToServer(m_path, "tessaloom");
     m_pg = conn;
     m_readOnly = readOnly;
     try {

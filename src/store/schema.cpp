@@ -113,24 +113,12 @@ namespace {
 // Makes the schema in an empty database, all of it in one transaction, so
 // that a failure leaves the database as empty as it was.
 void createServerBank(const QString& uri) {
-    const QByteArray name = uri.toUtf8();
-    const char* const keywords[] = {"connect_timeout", "application_name", "dbname",
-                                    "client_encoding", nullptr};
-    const char* const values[] = {"10", "tessaloom-newbank", name.constData(), "UTF8", nullptr};
-    PGconn* conn = PQconnectdbParams(keywords, values, 1);
+    PGconn* conn = connectToServer(uri, "tessaloom-newbank");
     const QString where = fileWhere(uri);
     struct Closer {
         PGconn* conn;
         ~Closer() { PQfinish(conn); }
     } closer{conn};
-    if (!conn || PQstatus(conn) != CONNECTION_OK)
-        throw EngineError(QStringLiteral("无法连接试题库服务器. 请检查服务器地址和网络, "
-                                         "或者请管理员确认服务器正在运行. ") +
-                          where + QStringLiteral(" (PostgreSQL: ") +
-                          QString::fromUtf8(conn ? PQerrorMessage(conn) : "").trimmed() +
-                          QLatin1Char(')'));
-    PQsetNoticeProcessor(
-        conn, [](void*, const char*) {}, nullptr);
     // The lock keeps two programs making a bank in the same database apart.
     Statement::runAllOnServer(conn, "begin; select pg_advisory_xact_lock(1413829459)", where);
     PGresult* tables = PQexec(conn, "select count(*) from pg_class c join pg_namespace n on "

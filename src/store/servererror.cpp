@@ -1,6 +1,7 @@
 #include "store/servererror.h"
 
 #include "store/connection.h"
+#include "store/sqliteerror.h"
 
 #include <QRegularExpression>
 #include <libpq-fe.h>
@@ -75,6 +76,41 @@ QString describe(const QString& state, const pg_result* result) {
 }
 
 } // namespace
+
+pg_conn* connectToServer(const QString& uri, const char* applicationName) {
+    const QByteArray name = uri.toUtf8();
+    // Earlier keywords are defaults the URI may override; the encoding is ours.
+    const char* const keywords[] = {"connect_timeout", "application_name", "dbname",
+                                    "client_encoding", nullptr};
+    const char* const values[] = {"10", applicationName, name.constData(), "UTF8", nullptr};
+    PGconn* conn = PQconnectdbParams(keywords, values, 1);
+    if (!conn)
+        throw EngineError(QStringLiteral("内存不足, 无法连接试题库服务器."));
+    const QString where = fileWhere(uri);
+    if (PQstatus(conn) != CONNECTION_OK) {
+        const QString text = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        PQfinish(conn);
+        const bool password = text.contains(QLatin1String("password"), Qt::CaseInsensitive);
+        throw EngineError((password
+                               ? QStringLiteral("无法登录试题库服务器: 用户名或密码不对. "
+                                                "请检查密码文件 (~/.pgpass) 或向管理员确认帐号. ")
+                               : QStringLiteral("无法连接试题库服务器. 请检查服务器地址和网络, "
+                                                "或者请管理员确认服务器正在运行. ")) +
+                          where + QStringLiteral(" (PostgreSQL: ") + text + QLatin1Char(')'));
+    }
+    const int version = PQserverVersion(conn);
+    if (version < 150000) {
+        PQfinish(conn);
+        throw EngineError(QStringLiteral("试题库服务器的 PostgreSQL 版本是 %1, 本程序需要 15 "
+                                         "或更新的版本. 请让管理员升级服务器. ")
+                              .arg(version / 10000) +
+                          where);
+    }
+    // The server's notices ("... does not exist, skipping") are no one's concern.
+    PQsetNoticeProcessor(
+        conn, [](void*, const char*) {}, nullptr);
+    return conn;
+}
 
 QString serverErrorState(const pg_result* result) {
     return field(result, PG_DIAG_SQLSTATE);

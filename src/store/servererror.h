@@ -15,6 +15,11 @@ namespace tess {
 // (the connection's last message is used then).
 EngineError serverError(pg_conn* conn, const pg_result* result, const QString& where);
 
+// A connection to the server bank uri names, in UTF-8, its notices kept
+// quiet. Throws EngineError saying in Chinese why there is none: the server
+// not reached, the password refused, a server older than version 15.
+pg_conn* connectToServer(const QString& uri, const char* applicationName);
+
 // The error class (SQLSTATE) of a failed result, empty when there is none.
 QString serverErrorState(const pg_result* result);
 
