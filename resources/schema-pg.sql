@@ -31,7 +31,7 @@ CREATE TABLE question (
     QstTyp citext,
     QstScr integer,
     QstCon citext,
-    IsTrue boolean NOT NULL DEFAULT false
+    IsTrue integer NOT NULL DEFAULT 0 CONSTRAINT IsTrue_is_boolean CHECK (IsTrue IN (0, 1))
 );
 CREATE UNIQUE INDEX question_QstID ON question (QstID);
 CREATE INDEX question_PapIdx ON question (PapIdx);
@@ -42,7 +42,7 @@ CREATE TABLE choice (
     ChcID  integer NOT NULL,
     QstIdx integer NOT NULL,
     ChcIdx integer,
-    IsTrue boolean NOT NULL DEFAULT false,
+    IsTrue integer NOT NULL DEFAULT 0 CONSTRAINT IsTrue_is_boolean CHECK (IsTrue IN (0, 1)),
     ChcCon citext
 );
 CREATE UNIQUE INDEX choice_ChcID ON choice (ChcID);

@@ -273,16 +273,25 @@ void Connection::openServer(bool readOnly) {
 void Connection::checkServerBank() {
     const QString where = fileWhere(m_path);
     QHash<QString, QSet<QString>> columns;
-    QSet<QString> booleans;
     eachRow(*this,
-            QStringLiteral("select table_name, column_name, data_type from "
-                           "information_schema.columns where table_schema = current_schema()"),
+            QStringLiteral("select table_name, column_name from information_schema.columns "
+                           "where table_schema = current_schema()"),
             where, [&](const QStringList& row) {
-                const QString table = row.value(0).toLower();
-                const QString column = row.value(1).toLower();
-                columns[table].insert(column);
-                if (row.value(2) == QLatin1String("boolean"))
-                    booleans.insert(table + QLatin1Char('.') + column);
+                columns[row.value(0).toLower()].insert(row.value(1).toLower());
+            });
+    // Booleans are integers named so by their constraint, as in the file.
+    QSet<QString> booleans;
+    QSet<qint64> booleanColumns;
+    eachRow(*this,
+            QStringLiteral(
+                "select c.relname, a.attname, c.oid, a.attnum from pg_constraint k join pg_class "
+                "c on c.oid = k.conrelid join pg_namespace n on n.oid = c.relnamespace join "
+                "pg_attribute a on a.attrelid = c.oid and a.attnum = any(k.conkey) where "
+                "n.nspname = current_schema() and k.contype = 'c' and lower(k.conname) = "
+                "lower(a.attname) || '_is_boolean'"),
+            where, [&](const QStringList& row) {
+                booleans.insert(row.value(0).toLower() + QLatin1Char('.') + row.value(1).toLower());
+                booleanColumns.insert((row.value(2).toLongLong() << 16) | row.value(3).toInt());
             });
     QStringList missing;
     for (const TableNeed& need : kNeeded) {
@@ -296,13 +305,15 @@ void Connection::checkServerBank() {
             if (!columns[table].contains(column.toLower()))
                 missing << QStringLiteral("列 ") + table + QLatin1Char('.') + column;
     }
-    if (!missing.isEmpty() || !columns.contains(QStringLiteral("tess_change")))
+    if (!missing.isEmpty() || !columns.contains(QStringLiteral("tess_change")) ||
+        !columns.contains(QStringLiteral("tess_schema")))
         throw EngineError(
             QStringLiteral("这个数据库不是试题库") +
             (missing.isEmpty() ? QString()
                                : QStringLiteral(": 缺少") + missing.join(QStringLiteral(", "))) +
             QStringLiteral(". 请用 tessaloom-newbank 在一个空数据库里建立试题库. ") + where);
     m_booleans = booleans;
+    m_booleanColumns = booleanColumns;
 }
 
 QString Connection::canonicalColumn(const QString& table, const QString& column) {
@@ -328,6 +339,7 @@ void Connection::close() {
         m_db = nullptr;
     }
     m_booleans.clear();
+    m_booleanColumns.clear();
 }
 
 bool Connection::hasTable(const QString& table) const {
@@ -363,7 +375,7 @@ void Connection::execute(const QString& sql) {
 void Connection::execute(const QString& sql, const QString& where) {
     ensureOpen();
     if (m_pg)
-        Statement::runAllOnServer(m_pg, translate(sql).toUtf8(), where);
+        Statement::runAllOnServer(m_pg, Statement::serverDialect(translate(sql).toUtf8()), where);
     else
         Statement::runAll(m_db, translate(sql).toUtf8(), where);
 }
@@ -372,7 +384,7 @@ qint64 Connection::dataVersion() const {
     if (m_pg) {
         // Every program's changes move the counter; this session's own are taken off.
         static const QString sql = QStringLiteral(
-            "select n - coalesce(nullif(current_setting('tess.own_changes', true), ''), "
+            "select n - coalesce(nullif(current_setting('tess.own_changes', 't'), ''), "
             "'0')::bigint from tess_change");
         Statement stmt(*this, sql, fileWhere(m_path));
         return stmt.step() ? stmt.int64(0) : 0;

@@ -76,6 +76,10 @@ public:
 
     // Whether table.column holds a boolean (text form "True"/"False"). Known once open.
     bool isBooleanColumn(const QString& table, const QString& column) const;
+    // The same on a server for a result column taken from table oid's column number.
+    bool isBooleanColumn(unsigned tableOid, int columnNumber) const {
+        return m_booleanColumns.contains((qint64(tableOid) << 16) | columnNumber);
+    }
 
     // A column's name as the program spells it (the server gives lower case).
     static QString canonicalColumn(const QString& table, const QString& column);
@@ -103,7 +107,8 @@ private:
     int m_statementTimeoutMs = 60000;
     bool m_readOnly = false;
     int m_transactions = 0;   // Transaction objects open on the connection
-    QSet<QString> m_booleans; // "table.column", lower case
+    QSet<QString> m_booleans;       // "table.column", lower case
+    QSet<qint64> m_booleanColumns; // on a server: table oid << 16 | column number
 };
 
 // The bank's name as the teacher is shown it: a file's path, or a server URI

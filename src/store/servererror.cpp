@@ -54,6 +54,14 @@ QString describe(const QString& state, const pg_result* result) {
             return QStringLiteral("值只能是 True 或 False.");
         return QStringLiteral("值的类型与列不符.");
     }
+    if (state == QLatin1String("23514")) {
+        // The constraints are named <column>_is_boolean (and the like).
+        static const QRegularExpression named(QStringLiteral("^(\\w+)_is_boolean$"));
+        const QRegularExpressionMatch m = named.match(field(result, PG_DIAG_CONSTRAINT_NAME));
+        if (m.hasMatch())
+            return QStringLiteral("列 %1 只能是 True 或 False.")
+                .arg(Connection::canonicalColumn(table, m.captured(1)));
+    }
     if (state.startsWith(QLatin1String("23")))
         return QStringLiteral("值不符合表的要求.");
     if (state == QLatin1String("57014"))

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstring>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 #include <vector>
@@ -26,10 +27,20 @@ constexpr Oid kFloat4 = 700;
 constexpr Oid kFloat8 = 701;
 constexpr Oid kNumeric = 1700;
 
-// The program's "?" placeholders become the server's $1, $2, ... and the
-// functions SQLite names otherwise get the server's names; quoted texts,
-// quoted names and comments are left as they are.
-QByteArray numberPlaceholders(const QByteArray& sql, int& count) {
+// Whether sql[i] starts the word `word` (lower case), standing alone.
+bool wordAt(const QByteArray& sql, qsizetype i, const char* word) {
+    const qsizetype n = qsizetype(std::strlen(word));
+    auto isWordChar = [](char c) { return std::isalnum(uchar(c)) || c == '_'; };
+    return sql.mid(i, n).toLower() == word && (i == 0 || !isWordChar(sql[i - 1])) &&
+           (i + n >= sql.size() || !isWordChar(sql[i + n]));
+}
+
+// The program's statements as the server takes them: "?" placeholders become
+// $1, $2, ... ("?NNN" names its number), instr() is strpos(), and the
+// literals True and False are the 1 and 0 that boolean columns hold. Quoted
+// texts, quoted names and comments are left as they are. count is the
+// largest placeholder number.
+QByteArray translateForServer(const QByteArray& sql, int& count) {
     QByteArray out;
     out.reserve(sql.size() + 16);
     count = 0;
@@ -46,7 +57,6 @@ QByteArray numberPlaceholders(const QByteArray& sql, int& count) {
             out += sql.mid(i, stop - i);
             i = stop - 1;
         } else if (c == '?') {
-            // "?NNN" names its parameter; a bare "?" takes the next one.
             qsizetype end = i + 1;
             while (end < sql.size() && sql[end] >= '0' && sql[end] <= '9')
                 ++end;
@@ -54,11 +64,15 @@ QByteArray numberPlaceholders(const QByteArray& sql, int& count) {
             out += '$' + QByteArray::number(number);
             count = std::max(count, number);
             i = end - 1;
-        } else if ((c == 'i' || c == 'I') && sql.mid(i, 6).toLower() == "instr(" &&
-                   (i == 0 || !(std::isalnum(uchar(sql[i - 1])) || sql[i - 1] == '_'))) {
-            // SQLite's instr(text, part) is the server's strpos(text, part).
-            out += "strpos(";
-            i += 5;
+        } else if (wordAt(sql, i, "instr") && sql.mid(i + 5, 1) == "(") {
+            out += "strpos";
+            i += 4;
+        } else if (wordAt(sql, i, "true")) {
+            out += '1';
+            i += 3;
+        } else if (wordAt(sql, i, "false")) {
+            out += '0';
+            i += 4;
         } else {
             out += c;
         }
@@ -70,6 +84,7 @@ QByteArray numberPlaceholders(const QByteArray& sql, int& count) {
 
 struct Statement::Server {
     PGconn* conn = nullptr;
+    const Connection* connection = nullptr;
     QByteArray sql;
     std::vector<QByteArray> values;
     std::vector<bool> nulls;
@@ -192,7 +207,8 @@ Statement::Statement(const Connection& connection, const QString& sql, const QSt
         m_server = std::make_unique<Server>();
         m_server->conn = connection.serverHandle();
         int count = 0;
-        m_server->sql = numberPlaceholders(sql.toUtf8(), count);
+        m_server->sql = translateForServer(sql.toUtf8(), count);
+        m_server->connection = &connection;
         m_server->values.resize(size_t(count));
         m_server->nulls.assign(size_t(count), true);
         return;
@@ -401,7 +417,16 @@ bool Statement::isInteger(int i) const {
 }
 
 bool Statement::isBoolean(int i) const {
-    return m_server && server().type(i) == kBool;
+    if (!m_server)
+        return false;
+    const Server& s = server();
+    return s.type(i) == kBool ||
+           s.connection->isBooleanColumn(PQftable(s.result, i), PQftablecol(s.result, i));
+}
+
+QByteArray Statement::serverDialect(const QByteArray& sql) {
+    int count = 0;
+    return translateForServer(sql, count);
 }
 
 QString Statement::declaredType(int i) const {

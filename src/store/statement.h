@@ -84,8 +84,11 @@ public:
 
     // Runs every statement of the UTF-8 text sql on db, one after the other.
     static void runAll(sqlite3* db, const QByteArray& sql, const QString& where);
-    // The same on a server.
+    // The same on a server, the text sent as it is.
     static void runAllOnServer(pg_conn* conn, const QByteArray& sql, const QString& where);
+    // The program's statement text as the server takes it (placeholders,
+    // function names, the literals True and False).
+    static QByteArray serverDialect(const QByteArray& sql);
 
 private:
     struct Server;

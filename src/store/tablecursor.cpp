@@ -268,7 +268,8 @@ QVector<Column> serverColumns(Connection& connection, const QString& table) {
         Column column;
         column.name = Connection::canonicalColumn(table, stmt.text(0));
         const QString type = stmt.text(1);
-        column.kind = columnKind(type, type == QLatin1String("boolean"));
+        column.kind = columnKind(type, type == QLatin1String("boolean") ||
+                                           connection.isBooleanColumn(table, column.name));
         // Defaults read "false", "0" or "'text'::citext".
         QString text = stmt.text(2);
         static const QRegularExpression cast(QStringLiteral("::[a-z ]+$"));
