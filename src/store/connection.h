@@ -106,8 +106,8 @@ private:
     int m_busyTimeoutMs = 5000;
     int m_statementTimeoutMs = 60000;
     bool m_readOnly = false;
-    int m_transactions = 0;   // Transaction objects open on the connection
-    QSet<QString> m_booleans;       // "table.column", lower case
+    int m_transactions = 0;        // Transaction objects open on the connection
+    QSet<QString> m_booleans;      // "table.column", lower case
     QSet<qint64> m_booleanColumns; // on a server: table oid << 16 | column number
 };
 

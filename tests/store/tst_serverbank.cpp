@@ -4,6 +4,7 @@
 #include "storefixture.h"
 
 #include "store/engineerror.h"
+#include "store/statement.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -52,6 +53,7 @@ private Q_SLOTS:
     void displayNameHidesPassword_data();
     void displayNameHidesPassword();
     void longStatementIsStopped();
+    void statementsOfTheFileDialectRun();
     void stoppedServerGivesClearErrors();
     void failedStatementInTransactionIsNotCommitted();
 
@@ -172,6 +174,35 @@ void TestServerBank::longStatementIsStopped() {
     QVERIFY(timer.elapsed() < 4000);
     // The connection goes on working.
     QCOMPARE(count(conn, u"paper"_s), 0);
+}
+
+// The forms the program writes for the file run on the server: placeholders
+// bare and numbered, instr(), True and False; quoted texts stay as they are.
+void TestServerBank::statementsOfTheFileDialectRun() {
+    const QString path = m_dir.filePath(u"dialect"_s);
+    banktest::freshBank(path);
+    banktest::BankConnection conn(path);
+    conn.execute(u"insert into paper (PapID, PapNam) values (1, 'True? ''false'' instr(')"_s);
+    conn.execute(u"delete * from question where QstID = 3; insert into question (QstID, "
+                 "PapIdx, IsTrue) values (1, 1, True), (2, 1, false)"_s);
+    Statement stmt(conn,
+                   u"select PapNam, (select count(*) from question where IsTrue = TRUE and "
+                   "instr(PapNam, ?1) > 0 and PapIdx = ?) from paper where instr(PapNam, ?1) = 1"_s,
+                   u"[test]"_s);
+    stmt.bind(1, u"True?"_s);
+    stmt.bind(2, 1);
+    QVERIFY(stmt.step());
+    QCOMPARE(stmt.text(0), u"True? 'false' instr("_s);
+    QCOMPARE(stmt.int64(1), 1);
+    // A boolean column reads as one through a query too.
+    Query q(conn);
+    q.setSql(u"select IsTrue, QstID from question order by QstID"_s);
+    q.open();
+    QCOMPARE(q.value(u"IsTrue"_s), QVariant(true));
+    QCOMPARE(q.asString(u"istrue"_s), u"True"_s);
+    QCOMPARE(q.asInteger(u"QstID"_s), 1);
+    q.next();
+    QCOMPARE(q.asString(u"IsTrue"_s), u"False"_s);
 }
 
 // A server of its own, stopped under an open connection: every statement then
