@@ -54,6 +54,7 @@ private Q_SLOTS:
     void displayNameHidesPassword();
     void longStatementIsStopped();
     void statementsOfTheFileDialectRun();
+    void readingConnectionNeverWrites();
     void stoppedServerGivesClearErrors();
     void failedStatementInTransactionIsNotCommitted();
 
@@ -203,6 +204,23 @@ void TestServerBank::statementsOfTheFileDialectRun() {
     QCOMPARE(q.asInteger(u"QstID"_s), 1);
     q.next();
     QCOMPARE(q.asString(u"IsTrue"_s), u"False"_s);
+}
+
+void TestServerBank::readingConnectionNeverWrites() {
+    const QString path = m_dir.filePath(u"reading"_s);
+    banktest::freshBank(path);
+    Connection conn;
+    conn.setDataSource(banktest::bankName(path));
+    QVERIFY(conn.isServer());
+    conn.openForReading();
+    QVERIFY(conn.isBooleanColumn(u"choice"_s, u"IsTrue"_s));
+    QVERIFY(!conn.isBooleanColumn(u"choice"_s, u"ChcIdx"_s));
+    QCOMPARE(count(conn, u"users"_s), 1);
+    const QString message =
+        errorOf([&] { conn.execute(u"insert into paper (PapID) values (1)"_s); });
+    QVERIFY2(message.contains(u"只读"_s), qPrintable(message));
+    banktest::BankConnection writer(path);
+    QCOMPARE(count(writer, u"paper"_s), 0);
 }
 
 // A server of its own, stopped under an open connection: every statement then
