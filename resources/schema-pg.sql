@@ -148,7 +148,9 @@ CREATE TRIGGER published_page_paper_renumbered AFTER UPDATE OF PapID ON paper
 
 -- A counter every committed change moves, so that another program sees that
 -- the bank changed. The session counts its own changes beside it (rolled back
--- with them), which its own reading of the counter takes off.
+-- with them), which its own reading of the counter takes off. The counter is
+-- moved before a statement touches any row: writers then meet at the counter
+-- first and wait there for each other, never holding rows the other wants.
 CREATE TABLE tess_change (
     n bigint NOT NULL
 );
@@ -162,13 +164,13 @@ BEGIN
         false);
     RETURN NULL;
 END $$;
-CREATE TRIGGER tess_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON paper
+CREATE TRIGGER tess_changed BEFORE INSERT OR UPDATE OR DELETE OR TRUNCATE ON paper
     FOR EACH STATEMENT EXECUTE FUNCTION tess_count_change();
-CREATE TRIGGER tess_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON question
+CREATE TRIGGER tess_changed BEFORE INSERT OR UPDATE OR DELETE OR TRUNCATE ON question
     FOR EACH STATEMENT EXECUTE FUNCTION tess_count_change();
-CREATE TRIGGER tess_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON choice
+CREATE TRIGGER tess_changed BEFORE INSERT OR UPDATE OR DELETE OR TRUNCATE ON choice
     FOR EACH STATEMENT EXECUTE FUNCTION tess_count_change();
-CREATE TRIGGER tess_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON users
+CREATE TRIGGER tess_changed BEFORE INSERT OR UPDATE OR DELETE OR TRUNCATE ON users
     FOR EACH STATEMENT EXECUTE FUNCTION tess_count_change();
-CREATE TRIGGER tess_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON published_page
+CREATE TRIGGER tess_changed BEFORE INSERT OR UPDATE OR DELETE OR TRUNCATE ON published_page
     FOR EACH STATEMENT EXECUTE FUNCTION tess_count_change();
