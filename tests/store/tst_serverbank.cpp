@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <cstdio>
 
 using namespace tess;
 using namespace storetest;
@@ -57,6 +59,7 @@ private Q_SLOTS:
     void readingConnectionNeverWrites();
     void stoppedServerGivesClearErrors();
     void failedStatementInTransactionIsNotCommitted();
+    void programKilledInTransaction();
 
 private:
     QTemporaryDir m_dir;
@@ -320,5 +323,56 @@ void TestServerBank::failedStatementInTransactionIsNotCommitted() {
     QCOMPARE(count(conn, u"paper"_s), 3);
 }
 
-QTEST_GUILESS_MAIN(TestServerBank)
+// Another program killed in the middle of a transaction: none of its work is
+// kept, and the bank is free for this one at once, not after a timeout.
+void TestServerBank::programKilledInTransaction() {
+    const QString path = m_dir.filePath(u"killed"_s);
+    banktest::freshBank(path);
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {u"--hold"_s, banktest::bankName(path)});
+    QVERIFY(child.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(child.canReadLine() || child.state() != QProcess::Running, 20000);
+    QCOMPARE(child.readLine().trimmed(), QByteArray("holding"));
+    banktest::BankConnection conn(path);
+    conn.setBusyTimeout(200);
+    // Held: this program's writer waits and gives up.
+    QVERIFY_THROWS_EXCEPTION(EngineError, Transaction{conn});
+    child.kill();
+    QVERIFY(child.waitForFinished());
+    conn.setBusyTimeout(5000);
+    QElapsedTimer timer;
+    timer.start();
+    {
+        Transaction transaction(conn);
+        conn.execute(u"insert into paper (PapID) values (1)"_s);
+        transaction.commit();
+    }
+    QVERIFY(timer.elapsed() < 3000);
+    QCOMPARE(count(conn, u"paper"_s), 1);
+    QCOMPARE(count(conn, u"paper where PapID = 100"_s), 0);
+}
+
+// The child of programKilledInTransaction: writes in a transaction, says so,
+// and waits to be killed.
+int holdTransaction(const QString& bank) {
+    Connection conn;
+    conn.setDataSource(bank);
+    conn.open();
+    Transaction transaction(conn);
+    conn.execute(u"insert into paper (PapID) values (100)"_s);
+    std::puts("holding");
+    std::fflush(stdout);
+    QThread::sleep(60);
+    return 1;
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--hold") == 0)
+        return holdTransaction(QString::fromLocal8Bit(argv[2]));
+    TestServerBank test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_serverbank.moc"
