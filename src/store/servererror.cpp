@@ -88,9 +88,16 @@ QString describe(const QString& state, const pg_result* result) {
 pg_conn* connectToServer(const QString& uri, const char* applicationName) {
     const QByteArray name = uri.toUtf8();
     // Earlier keywords are defaults the URI may override; the encoding is ours.
-    const char* const keywords[] = {"connect_timeout", "application_name", "dbname",
-                                    "client_encoding", nullptr};
-    const char* const values[] = {"10", applicationName, name.constData(), "UTF8", nullptr};
+    // A server that vanishes from the network (no reset, just silence) must
+    // give an error in well under a minute, not a window that waits forever:
+    // keepalives find a silent peer, the user timeout unacknowledged data.
+    const char* const keywords[] = {"connect_timeout",  "keepalives",
+                                    "keepalives_idle",  "keepalives_interval",
+                                    "keepalives_count", "tcp_user_timeout",
+                                    "application_name", "dbname",
+                                    "client_encoding",  nullptr};
+    const char* const values[] = {
+        "10", "1", "15", "5", "3", "30000", applicationName, name.constData(), "UTF8", nullptr};
     PGconn* conn = PQconnectdbParams(keywords, values, 1);
     if (!conn)
         throw EngineError(QStringLiteral("内存不足, 无法连接试题库服务器."));
