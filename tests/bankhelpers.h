@@ -11,13 +11,131 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <libpq-fe.h>
+#include <map>
+#include <unistd.h>
 
 // Looking into a paper bank directly from a test, beside the program's own cursors.
 namespace banktest {
 
-// Points conn at the bank file and opens it.
+// Whether the test program runs on the server engine (TESS_TEST_ENGINE=postgres,
+// the test server's URI in TESS_PG_URI): the banks a test names by file paths
+// are then databases on that server, one for each path.
+inline bool onServer() {
+    return qEnvironmentVariable("TESS_TEST_ENGINE") == QLatin1String("postgres");
+}
+
+// The engine's name, which its errors carry at their end.
+inline QString engineName() {
+    return onServer() ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite");
+}
+
+// The test server's databases standing for bank paths, dropped when the program ends.
+class ServerBanks {
+public:
+    static ServerBanks& instance() {
+        static ServerBanks banks;
+        return banks;
+    }
+    ~ServerBanks() {
+        for (const auto& [path, name] : m_names)
+            drop(name);
+        if (!m_template.isEmpty())
+            drop(m_template);
+        PQfinish(m_admin);
+    }
+    // The URI of the database for path, made as a copy of the one `from`
+    // stands for, or of a fresh bank made by createPaperBank once.
+    QString make(const QString& path, const QString& from = QString()) {
+        if (from.isEmpty() && m_template.isEmpty()) {
+            m_template = QStringLiteral("tess_%1_template").arg(::getpid());
+            drop(m_template);
+            run(QStringLiteral("create database %1 template template0").arg(m_template));
+            tess::createPaperBank(uri(m_template));
+        }
+        const QString name = fresh(path);
+        run(QStringLiteral("create database %1 template %2")
+                .arg(name, from.isEmpty() ? m_template : m_names.at(from)));
+        return uri(name);
+    }
+    // The URI of a database without tables for path.
+    QString makeEmpty(const QString& path) {
+        const QString name = fresh(path);
+        run(QStringLiteral("create database %1 template template0").arg(name));
+        return uri(name);
+    }
+    // The URI for path when a database stands for it, else path itself.
+    QString name(const QString& path) const {
+        const auto it = m_names.find(path);
+        return it == m_names.end() ? path : uri(it->second);
+    }
+    // The server's URI for database name.
+    static QString uri(const QString& name) {
+        QString base = qEnvironmentVariable("TESS_PG_URI");
+        // postgresql:///postgres?host=... names the server's own database.
+        base.replace(QStringLiteral(":///postgres"), QStringLiteral(":///") + name);
+        return base;
+    }
+    // Runs one statement on the database uri names, on a connection of its own.
+    static void run(const QString& uri, const QString& sql) {
+        PGconn* conn = PQconnectdb(uri.toUtf8().constData());
+        PGresult* result = PQexec(conn, sql.toUtf8().constData());
+        const bool ok =
+            PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
+        const QString error = QString::fromUtf8(PQerrorMessage(conn));
+        PQclear(result);
+        PQfinish(conn);
+        if (!ok)
+            throw tess::EngineError(sql + QStringLiteral(": ") + error);
+    }
+    // Runs an administrative statement on the server's own database.
+    void run(const QString& sql) {
+        if (!m_admin) {
+            m_admin = PQconnectdb(uri(QStringLiteral("postgres")).toUtf8().constData());
+            if (PQstatus(m_admin) != CONNECTION_OK)
+                throw tess::EngineError(QStringLiteral("test server not reached: ") +
+                                        QString::fromUtf8(PQerrorMessage(m_admin)));
+            PQsetNoticeProcessor(
+                m_admin, [](void*, const char*) {}, nullptr);
+        }
+        PGresult* result = PQexec(m_admin, sql.toUtf8().constData());
+        const bool ok =
+            PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
+        const QString error = QString::fromUtf8(PQresultErrorMessage(result));
+        PQclear(result);
+        if (!ok)
+            throw tess::EngineError(sql + QStringLiteral(": ") + error);
+    }
+
+private:
+    // The database name for path, no database of that name left.
+    QString fresh(const QString& path) {
+        auto it = m_names.find(path);
+        if (it == m_names.end())
+            it = m_names
+                     .emplace(path,
+                              QStringLiteral("tess_%1_%2").arg(::getpid()).arg(m_names.size() + 1))
+                     .first;
+        drop(it->second);
+        return it->second;
+    }
+    void drop(const QString& name) {
+        run(QStringLiteral("drop database if exists %1 with (force)").arg(name));
+    }
+
+    PGconn* m_admin = nullptr;
+    QString m_template;
+    std::map<QString, QString> m_names;
+};
+
+// The name a test's bank path stands for on the engine under test.
+inline QString bankName(const QString& path) {
+    return onServer() ? ServerBanks::instance().name(path) : path;
+}
+
+// Points conn at the bank file (or the database standing for it) and opens it.
 inline void openConnection(tess::Connection& conn, const QString& path) {
-    conn.setDataSource(path);
+    conn.setDataSource(bankName(path));
     conn.open();
 }
 
@@ -50,6 +168,10 @@ inline QString quoted(const QString& text) {
 // for each of its tests pays for one set of syncs instead of one set per test.
 // Like createPaperBank, it never replaces an existing file.
 inline void freshBank(const QString& path) {
+    if (onServer()) {
+        ServerBanks::instance().make(path);
+        return;
+    }
     static QTemporaryDir templateDir; // removed when the test program ends
     static const QString templateBank = [] {
         const QString bank = templateDir.filePath(QStringLiteral("template.mdb"));
@@ -58,6 +180,16 @@ inline void freshBank(const QString& path) {
     }();
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink() || !QFile::copy(templateBank, path))
         throw tess::EngineError(QStringLiteral("test bank not copied to ") + path);
+}
+
+// A copy of the bank at from (which no connection may hold) at to.
+inline void copyBank(const QString& from, const QString& to) {
+    if (onServer()) {
+        ServerBanks::instance().make(to, from);
+        return;
+    }
+    if (!QFile::copy(from, to))
+        throw tess::EngineError(QStringLiteral("test bank not copied to ") + to);
 }
 
 // One transaction around set-up rows written while it lives, through any

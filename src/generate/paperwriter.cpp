@@ -87,12 +87,18 @@ QList<QuestionRow> readPaper(const Connection& connection, int papId, bool engin
     // A question's choices are those whose QstIdx equals its QstID read as an
     // integer, as the cursors read it: null as 0, a fraction rounded half away
     // from zero, a text as the number it spells.
-    QString sql = QStringLiteral(
-        "select q.rowid, q.QstID, q.QstIdx, q.QstTyp, q.QstScr, q.QstCon, q.IsTrue, c.rowid, "
-        "c.ChcID, c.ChcIdx, c.ChcCon, c.IsTrue from question q left join choice c on c.QstIdx = "
-        "case typeof(q.QstID) when 'integer' then q.QstID when 'null' then 0 when 'real' then "
-        "cast(round(q.QstID) as integer) else cast(trim(q.QstID) as integer) end "
-        "where q.PapIdx = ?");
+    // A server's QstID is an integer, never null.
+    const QString questionId =
+        connection.isServer()
+            ? QStringLiteral("q.QstID")
+            : QStringLiteral("case typeof(q.QstID) when 'integer' then q.QstID when 'null' then 0 "
+                             "when 'real' then cast(round(q.QstID) as integer) else "
+                             "cast(trim(q.QstID) as integer) end");
+    QString sql =
+        QStringLiteral("select q.rowid, q.QstID, q.QstIdx, q.QstTyp, q.QstScr, q.QstCon, q.IsTrue, "
+                       "c.rowid, c.ChcID, c.ChcIdx, c.ChcCon, c.IsTrue from question q left join "
+                       "choice c on c.QstIdx = %1 where q.PapIdx = ?")
+            .arg(questionId);
     if (engineOrder)
         sql += QStringLiteral(" order by q.QstID, q.rowid, c.ChcID, c.rowid");
     Statement stmt(connection, sql, QStringLiteral("[表 ") + kQuestion + QLatin1Char(']'));

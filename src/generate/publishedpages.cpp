@@ -15,11 +15,7 @@ const QString kWhere = QStringLiteral("[表 published_page]");
 
 // A bank that could not be upgraded has no such table.
 bool hasRecord(const Connection& connection) {
-    Statement stmt(connection,
-                   QStringLiteral("select 1 from sqlite_schema where type = 'table' and name = "
-                                  "'published_page'"),
-                   kWhere);
-    return stmt.step();
+    return connection.hasTable(QStringLiteral("published_page"));
 }
 
 } // namespace

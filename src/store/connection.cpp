@@ -2,12 +2,15 @@
 
 #include "store/engineerror.h"
 #include "store/orphanwatch.h"
+#include "store/servererror.h"
 #include "store/sqliteerror.h"
 #include "store/statement.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -48,12 +51,9 @@ Connection::~Connection() {
     close();
 }
 
-void Connection::setDataSource(const QString& path) {
-    m_path = path;
-}
-
-QString Connection::dataSource() const {
-    return m_path;
+void Connection::setDataSource(const QString& pathOrUri) {
+    m_path = pathOrUri;
+    m_server = isServerName(pathOrUri);
 }
 
 bool Connection::isServerName(const QString& name) {
@@ -64,30 +64,85 @@ bool Connection::isServerName(const QString& name) {
 QString displayBankName(const QString& name) {
     if (!Connection::isServerName(name))
         return name;
-    static const QRegularExpression userPassword(QStringLiteral("^([^:]+://[^/?@:]*):[^/?@]*@"));
-    static const QRegularExpression passwordParameter(QStringLiteral("([?&])password=[^&]*(&|$)"),
+    // The password may stand after the user ("user:secret@host") or as a
+    // parameter ("?password=secret"); neither is shown. libpq's multi-host
+    // lists are no valid URL for QUrl, so this works on the text itself.
+    static const QRegularExpression userPassword(
+        QStringLiteral("^([A-Za-z]+://[^:@/?]*):[^@/?]*@"));
+    static const QRegularExpression passwordParameter(QStringLiteral("([?&])password=[^&]*(&?)"),
                                                       QRegularExpression::CaseInsensitiveOption);
-    QString shown = name;
-    shown.replace(userPassword, QStringLiteral("\\1@"));
-    shown.replace(passwordParameter, QStringLiteral("\\1"));
-    if (shown.endsWith(QLatin1Char('&')) || shown.endsWith(QLatin1Char('?')))
-        shown.chop(1);
-    return shown;
+    QString text = name;
+    text.replace(userPassword, QStringLiteral("\\1@"));
+    text.replace(passwordParameter, QStringLiteral("\\1"));
+    while (text.endsWith(QLatin1Char('&')) || text.endsWith(QLatin1Char('?')))
+        text.chop(1);
+    return text;
+}
+
+QString Connection::dataSource() const {
+    return m_path;
 }
 
 void Connection::setBusyTimeout(int milliseconds) {
     m_busyTimeoutMs = milliseconds;
     if (m_db)
         sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
+    if (m_pg)
+        applyServerSettings();
+}
+
+void Connection::setStatementTimeout(int milliseconds) {
+    m_statementTimeoutMs = milliseconds;
+    if (m_pg)
+        applyServerSettings();
+}
+
+void Connection::applyServerSettings() const {
+    // The busy timeout bounds the wait for another program's locks, as it
+    // does for the file; a statement running too long is stopped by the server.
+    Statement::runAllOnServer(m_pg,
+                              QStringLiteral("set lock_timeout = %1; set statement_timeout = %2; "
+                                             "set default_transaction_read_only = %3")
+                                  .arg(m_busyTimeoutMs)
+                                  .arg(m_statementTimeoutMs)
+                                  .arg(m_readOnly ? QLatin1String("on") : QLatin1String("off"))
+                                  .toUtf8(),
+                              fileWhere(m_path));
+}
+
+void Connection::reviveServer() const {
+    if (m_transactions > 0)
+        throw EngineError(QStringLiteral("与试题库服务器的连接断开了, 这一组修改都没有保存. "
+                                         "请等服务器恢复后再做一次. ") +
+                          fileWhere(m_path));
+    PQreset(m_pg);
+    if (PQstatus(m_pg) != CONNECTION_OK)
+        throw EngineError(QStringLiteral("与试题库服务器的连接断开了, 修改没有保存. "
+                                         "请检查网络, 等服务器恢复后再试. ") +
+                          fileWhere(m_path) + QStringLiteral(" (PostgreSQL: ") +
+                          QString::fromUtf8(PQerrorMessage(m_pg)).trimmed() + QLatin1Char(')'));
+    // The session starts afresh; its own change count with it, so the next
+    // look at the data version reads the bank again, as it should after a break.
+    applyServerSettings();
 }
 
 bool Connection::isOpen() const {
-    return m_db != nullptr;
+    return m_db != nullptr || m_pg != nullptr;
 }
 
 void Connection::ensureOpen() const {
-    if (!m_db)
+    if (!isOpen())
         throw EngineError(QStringLiteral("试题库没有打开."));
+    if (m_pg && PQstatus(m_pg) == CONNECTION_BAD)
+        reviveServer();
+}
+
+bool Connection::inTransaction() const {
+    if (m_pg) {
+        const PGTransactionStatusType status = PQtransactionStatus(m_pg);
+        return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+    }
+    return m_db && sqlite3_get_autocommit(m_db) == 0;
 }
 
 void Connection::open() {
@@ -99,14 +154,15 @@ void Connection::openForReading() {
 }
 
 void Connection::openFile(bool readOnly) {
-    if (m_db)
+    if (isOpen())
         return;
     m_upgradeProblem.clear();
+    if (m_server) {
+        openServer(readOnly);
+        return;
+    }
     if (m_path.isEmpty())
         throw EngineError(QStringLiteral("没有指定试题库文件."));
-    if (isServer())
-        throw EngineError(QStringLiteral("本程序的这个版本还不能打开服务器上的试题库 ") +
-                          displayBankName(m_path) + QLatin1Char('.'));
     const QFileInfo info(m_path);
     // SQLite would happily create a missing file; a missing bank must be reported instead.
     if (!info.exists())
@@ -198,12 +254,104 @@ void Connection::checkPaperBank() {
     m_booleans = booleans;
 }
 
+void Connection::openServer(bool readOnly) {
+    PGconn* conn = connectToServer(m_path, "tessaloom");
+    m_pg = conn;
+    m_readOnly = readOnly;
+    try {
+        applyServerSettings();
+        checkServerBank();
+        m_upgradeProblem = addOrphanWatch(*this);
+    } catch (...) {
+        PQfinish(m_pg);
+        m_pg = nullptr;
+        m_booleans.clear();
+        throw;
+    }
+}
+
+void Connection::checkServerBank() {
+    const QString where = fileWhere(m_path);
+    QHash<QString, QSet<QString>> columns;
+    eachRow(*this,
+            QStringLiteral("select table_name, column_name from information_schema.columns "
+                           "where table_schema = current_schema()"),
+            where, [&](const QStringList& row) {
+                columns[row.value(0).toLower()].insert(row.value(1).toLower());
+            });
+    // Booleans are integers named so by their constraint, as in the file.
+    QSet<QString> booleans;
+    QSet<qint64> booleanColumns;
+    eachRow(*this,
+            QStringLiteral(
+                "select c.relname, a.attname, c.oid, a.attnum from pg_constraint k join pg_class "
+                "c on c.oid = k.conrelid join pg_namespace n on n.oid = c.relnamespace join "
+                "pg_attribute a on a.attrelid = c.oid and a.attnum = any(k.conkey) where "
+                "n.nspname = current_schema() and k.contype = 'c' and lower(k.conname) = "
+                "lower(a.attname) || '_is_boolean'"),
+            where, [&](const QStringList& row) {
+                booleans.insert(row.value(0).toLower() + QLatin1Char('.') + row.value(1).toLower());
+                booleanColumns.insert((row.value(2).toLongLong() << 16) | row.value(3).toInt());
+            });
+    QStringList missing;
+    for (const TableNeed& need : kNeeded) {
+        const QString table = QString::fromLatin1(need.table);
+        if (!columns.contains(table)) {
+            missing << QStringLiteral("表 ") + table;
+            continue;
+        }
+        const QStringList names = QString::fromLatin1(need.columns).split(QLatin1Char(' '));
+        for (const QString& column : names)
+            if (!columns[table].contains(column.toLower()))
+                missing << QStringLiteral("列 ") + table + QLatin1Char('.') + column;
+    }
+    if (!missing.isEmpty() || !columns.contains(QStringLiteral("tess_change")) ||
+        !columns.contains(QStringLiteral("tess_schema")))
+        throw EngineError(
+            QStringLiteral("这个数据库不是试题库") +
+            (missing.isEmpty() ? QString()
+                               : QStringLiteral(": 缺少") + missing.join(QStringLiteral(", "))) +
+            QStringLiteral(". 请用 tessaloom-newbank 在一个空数据库里建立试题库. ") + where);
+    m_booleans = booleans;
+    m_booleanColumns = booleanColumns;
+}
+
+QString Connection::canonicalColumn(const QString& table, const QString& column) {
+    // The server folds names to lower case; the program shows them as the file has them.
+    for (const TableNeed& need : kNeeded) {
+        if (table.compare(QLatin1String(need.table), Qt::CaseInsensitive) != 0)
+            continue;
+        const QStringList names = QString::fromLatin1(need.columns).split(QLatin1Char(' '));
+        for (const QString& name : names)
+            if (name.compare(column, Qt::CaseInsensitive) == 0)
+                return name;
+    }
+    return column;
+}
+
 void Connection::close() {
-    if (!m_db)
-        return;
-    sqlite3_close_v2(m_db);
-    m_db = nullptr;
+    if (m_pg) {
+        PQfinish(m_pg);
+        m_pg = nullptr;
+    }
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
     m_booleans.clear();
+    m_booleanColumns.clear();
+}
+
+bool Connection::hasTable(const QString& table) const {
+    Statement stmt(*this,
+                   m_pg
+                       ? QStringLiteral("select 1 from information_schema.tables where "
+                                        "table_schema = current_schema() and table_name = lower(?)")
+                       : QStringLiteral("select 1 from sqlite_schema where type = 'table' and "
+                                        "name = ? collate nocase"),
+                   QStringLiteral("[表 ") + table + QLatin1Char(']'));
+    stmt.bind(1, table);
+    return stmt.step();
 }
 
 bool Connection::isBooleanColumn(const QString& table, const QString& column) const {
@@ -226,10 +374,21 @@ void Connection::execute(const QString& sql) {
 
 void Connection::execute(const QString& sql, const QString& where) {
     ensureOpen();
-    Statement::runAll(m_db, translate(sql).toUtf8(), where);
+    if (m_pg)
+        Statement::runAllOnServer(m_pg, Statement::serverDialect(translate(sql).toUtf8()), where);
+    else
+        Statement::runAll(m_db, translate(sql).toUtf8(), where);
 }
 
 qint64 Connection::dataVersion() const {
+    if (m_pg) {
+        // Every program's changes move the counter; this session's own are taken off.
+        static const QString sql = QStringLiteral(
+            "select n - coalesce(nullif(current_setting('tess.own_changes', 't'), ''), "
+            "'0')::bigint from tess_change");
+        Statement stmt(*this, sql, fileWhere(m_path));
+        return stmt.step() ? stmt.int64(0) : 0;
+    }
     Statement stmt(*this, QStringLiteral("pragma data_version"),
                    QStringLiteral("pragma data_version"));
     stmt.step();
@@ -237,11 +396,28 @@ qint64 Connection::dataVersion() const {
 }
 
 Transaction::Transaction(Connection& connection)
-    : m_connection(connection),
-      m_nested(connection.isOpen() && sqlite3_get_autocommit(connection.handle()) == 0) {
+    : m_connection(connection), m_nested((connection.ensureOpen(), connection.inTransaction())) {
     // Inside another transaction a savepoint gives the same all-or-nothing.
-    m_connection.execute(m_nested ? QStringLiteral("savepoint tess_nested")
-                                  : QStringLiteral("begin immediate"));
+    // Writers take the bank one at a time, on a server as in a file, so that
+    // numbers read from the bank inside a transaction stay free until its commit.
+    if (!connection.isServer() || m_nested) {
+        m_connection.execute(m_nested ? QStringLiteral("savepoint tess_nested")
+                                      : QStringLiteral("begin immediate"));
+        ++m_connection.m_transactions;
+        return;
+    }
+    m_connection.execute(QStringLiteral("begin"));
+    try {
+        m_connection.execute(QStringLiteral("select pg_advisory_xact_lock(1413829459)"));
+    } catch (const EngineError&) {
+        // Not waited long enough: no transaction is left behind, as with the file.
+        try {
+            m_connection.execute(QStringLiteral("rollback"));
+        } catch (const EngineError&) {
+        }
+        throw;
+    }
+    ++m_connection.m_transactions;
 }
 
 Transaction::~Transaction() {
@@ -254,12 +430,20 @@ Transaction::~Transaction() {
     } catch (const EngineError&) {
         // A failed statement may have ended the transaction already.
     }
+    --m_connection.m_transactions;
 }
 
 void Transaction::commit() {
+    // A server ends a transaction in which a statement failed by dropping
+    // all of it, even when asked to commit: that must not pass for saved.
+    PGconn* server = m_connection.serverHandle();
+    if (server && !m_nested && PQtransactionStatus(server) == PQTRANS_INERROR)
+        throw EngineError(QStringLiteral("这一组修改中有一步出错了, 所以整组修改都没有保存. ") +
+                          fileWhere(m_connection.dataSource()));
     m_connection.execute(m_nested ? QStringLiteral("release tess_nested")
                                   : QStringLiteral("commit"));
     m_open = false;
+    --m_connection.m_transactions;
 }
 
 } // namespace tess

@@ -5,12 +5,14 @@
 #include <QtGlobal>
 
 struct sqlite3;
+struct pg_conn;
 
 namespace tess {
 
-// A connection to one paper bank file. It opens existing banks only: a missing
-// bank is never created behind the user's back. A second program holding the
-// file makes statements wait (busy timeout) before they fail with a clear error.
+// A connection to one paper bank: a file, or a database on a PostgreSQL server
+// named by a libpq URI. It opens existing banks only: a missing bank is never
+// created behind the user's back. A second program holding the bank makes
+// writes wait (busy timeout) before they fail with a clear error.
 class Connection {
 public:
     Connection();
@@ -18,14 +20,14 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // The "Data Source": full path of the paper bank, or a server bank's URI.
-    void setDataSource(const QString& path);
+    // The "Data Source": full path of the paper bank file, or a server's URI.
+    void setDataSource(const QString& pathOrUri);
     QString dataSource() const;
-    // Whether name is a server bank's connection URI (postgresql:// or
-    // postgres://, any letter case) rather than a file path.
+
+    // Whether name is a libpq connection URI (postgresql:// or postgres://).
     static bool isServerName(const QString& name);
-    // Whether the named bank is on a server.
-    bool isServer() const { return isServerName(m_path); }
+    // Whether the bank named (or open) is on a server.
+    bool isServer() const { return m_server; }
 
     // Opens the file and checks that it is a paper bank (the four tables).
     // Throws EngineError for a missing file, a non-database, a file without
@@ -54,30 +56,63 @@ public:
     static QString translate(const QString& sql);
 
     sqlite3* handle() const { return m_db; }
+    pg_conn* serverHandle() const { return m_pg; }
+    // Whichever engine's handle is open: statements prepared on another are stale.
+    const void* engineHandle() const {
+        return m_pg ? static_cast<const void*>(m_pg) : static_cast<const void*>(m_db);
+    }
+    // Whether a transaction is open on the connection.
+    bool inTransaction() const;
 
     // How long a statement waits for another program holding the bank.
     void setBusyTimeout(int milliseconds);
     int busyTimeout() const { return m_busyTimeoutMs; }
+    // How long one statement may run on a server before it is stopped.
+    void setStatementTimeout(int milliseconds);
+    int statementTimeout() const { return m_statementTimeoutMs; }
+
+    // Whether the bank has a table of that name.
+    bool hasTable(const QString& table) const;
 
     // Whether table.column holds a boolean (text form "True"/"False"). Known once open.
     bool isBooleanColumn(const QString& table, const QString& column) const;
+    // The same on a server for a result column taken from table oid's column number.
+    bool isBooleanColumn(unsigned tableOid, int columnNumber) const {
+        return m_booleanColumns.contains((qint64(tableOid) << 16) | columnNumber);
+    }
 
-    // Throws the engine's error when the connection is not open.
+    // A column's name as the program spells it (the server gives lower case).
+    static QString canonicalColumn(const QString& table, const QString& column);
+
+    // Throws the engine's error when the connection is not open. A server
+    // connection that broke is made again first, unless a transaction was
+    // open on it: that one's work is lost, which its owner must hear of.
     void ensureOpen() const;
 
 private:
+    friend class Transaction;
+    void reviveServer() const;
+    void applyServerSettings() const;
     void openFile(bool readOnly);
+    void openServer(bool readOnly);
     void checkPaperBank();
+    void checkServerBank();
 
     QString m_path;
     QString m_upgradeProblem;
+    bool m_server = false;
     sqlite3* m_db = nullptr;
+    pg_conn* m_pg = nullptr;
     int m_busyTimeoutMs = 5000;
-    QSet<QString> m_booleans; // "table.column", lower case
+    int m_statementTimeoutMs = 60000;
+    bool m_readOnly = false;
+    int m_transactions = 0;        // Transaction objects open on the connection
+    QSet<QString> m_booleans;      // "table.column", lower case
+    QSet<qint64> m_booleanColumns; // on a server: table oid << 16 | column number
 };
 
-// A bank's name as the teacher is shown it: a file path as it is, a server
-// bank's URI without its password.
+// The bank's name as the teacher is shown it: a file's path, or a server URI
+// without its password.
 QString displayBankName(const QString& name);
 
 // One transaction on a connection for as long as it lives: commit() stores

@@ -6,6 +6,8 @@
 #include "store/schema.h"
 #include "store/statement.h"
 
+#include <iterator>
+
 namespace tess {
 
 namespace {
@@ -22,7 +24,29 @@ qint64 scalar(Connection& connection, const QString& sql) {
 }
 
 int bankVersion(Connection& connection) {
+    if (connection.isServer())
+        return int(scalar(connection,
+                          QStringLiteral("select coalesce(max(version), 0) from tess_schema")));
     return int(scalar(connection, QStringLiteral("pragma user_version")));
+}
+
+QString quotedTriggerNames() {
+    QStringList names;
+    for (const char* trigger : kTriggers)
+        names << QLatin1Char('\'') + QLatin1String(trigger) + QLatin1Char('\'');
+    return names.join(QLatin1Char(','));
+}
+
+// On a server there is no REPLACE that could remove a record unseen: the
+// table and the triggers are all the watch needs.
+bool serverWatchComplete(Connection& connection) {
+    return scalar(connection,
+                  QStringLiteral("select (select count(distinct tgname) from pg_trigger t join "
+                                 "pg_class c on c.oid = t.tgrelid join pg_namespace n on n.oid "
+                                 "= c.relnamespace where n.nspname = current_schema() and "
+                                 "tgname in (%1)) + (select count(*) from pg_tables where "
+                                 "schemaname = current_schema() and tablename = 'orphan_owner')")
+                      .arg(quotedTriggerNames())) == qint64(std::size(kTriggers)) + 1;
 }
 
 // Everything of the schema additions that came after the watch is there: a
@@ -37,12 +61,12 @@ bool laterAdditionsComplete(Connection& connection) {
 // The table, its index and every trigger are there, and no unique index but
 // the identifiers' could make a REPLACE remove a record without a trigger.
 bool watchComplete(Connection& connection) {
-    QStringList names;
-    for (const char* trigger : kTriggers)
-        names << QLatin1Char('\'') + QLatin1String(trigger) + QLatin1Char('\'');
-    names << QStringLiteral("'orphan_owner'") << QStringLiteral("'orphan_owner_kind_id'");
+    if (connection.isServer())
+        return serverWatchComplete(connection);
+    const QString names =
+        quotedTriggerNames() + QStringLiteral(",'orphan_owner','orphan_owner_kind_id'");
     if (scalar(connection, QStringLiteral("select count(*) from sqlite_schema where name in (%1)")
-                               .arg(names.join(QLatin1Char(',')))) != names.size())
+                               .arg(names)) != qint64(std::size(kTriggers)) + 2)
         return false;
     return scalar(connection,
                   QStringLiteral(
@@ -61,6 +85,9 @@ const QString kTrimQuestions = QStringLiteral(
 } // namespace
 
 QString addOrphanWatch(Connection& connection) {
+    // A server bank is made with its whole schema; there is no earlier one to bring up.
+    if (connection.isServer())
+        return QString();
     const int version = bankVersion(connection);
     if (version > kPaperBankVersion)
         return QString();

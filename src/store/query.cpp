@@ -69,6 +69,10 @@ void Query::open() {
     for (int i = 0; i < stmt.columnCount(); ++i) {
         columns << stmt.columnName(i);
         // A column taken straight from a boolean column keeps its True/False form.
+        if (!stmt.get()) {
+            booleans << stmt.isBoolean(i);
+            continue;
+        }
         const char* table = sqlite3_column_table_name(stmt.get(), i);
         const char* origin = sqlite3_column_origin_name(stmt.get(), i);
         booleans << (table && origin &&
@@ -80,7 +84,9 @@ void Query::open() {
         QVector<QVariant> row;
         row.reserve(columns.size());
         for (int i = 0; i < columns.size(); ++i)
-            row << columnValue(stmt.get(), i, booleans[i]);
+            row << (stmt.get()
+                        ? columnValue(stmt.get(), i, booleans[i])
+                        : stmt.value(i, booleans[i] ? ColumnKind::Boolean : ColumnKind::Other));
         rows << row;
     }
     m_columns = columns;

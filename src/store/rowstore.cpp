@@ -90,6 +90,15 @@ void RowStore::appendRows(Statement& stmt, const QVector<ColumnKind>& kinds) {
     if (m_rows.isEmpty())
         m_columns = int(kinds.size());
     sqlite3_stmt* s = stmt.get();
+    if (!s) { // a server's rows come as texts; typed as the cursor reads them
+        QVector<QVariant> values(kinds.size());
+        while (stmt.step()) {
+            for (int i = 0; i < kinds.size(); ++i)
+                values[i] = stmt.value(i + 1, kinds[i]);
+            append(stmt.int64(0), values);
+        }
+        return;
+    }
     while (stmt.step()) {
         m_rows.append({sqlite3_column_int64(s, 0), m_data.size()});
         for (int i = 0; i < kinds.size(); ++i) {

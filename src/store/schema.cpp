@@ -2,12 +2,14 @@
 
 #include "store/connection.h"
 #include "store/engineerror.h"
+#include "store/servererror.h"
 #include "store/sqliteerror.h"
 #include "store/statement.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -47,6 +49,8 @@ void fillBank(const QString& path) {
         throw sqliteError(rc, QString::fromUtf8(sqlite3_errstr(rc)), fileWhere(path));
 }
 
+void createServerBank(const QString& uri);
+
 QString schemaResource(const QString& name) {
     initStoreResources();
     QFile file(QStringLiteral(":/store/") + name);
@@ -65,10 +69,15 @@ QString schemaAdditions() {
     return schemaResource(QStringLiteral("schema-2.sql"));
 }
 
+QString serverPaperBankSchema() {
+    return schemaResource(QStringLiteral("schema-pg.sql"));
+}
+
 void createPaperBank(const QString& path) {
-    if (Connection::isServerName(path))
-        throw EngineError(QStringLiteral("本程序的这个版本还不能在服务器上创建试题库 ") +
-                          displayBankName(path) + QLatin1Char('.'));
+    if (Connection::isServerName(path)) {
+        createServerBank(path);
+        return;
+    }
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         throw EngineError(QStringLiteral("文件已经存在, 不会覆盖它. 请换一个文件名, "
                                          "或者先把原来的文件移走. ") +
@@ -98,5 +107,43 @@ void createPaperBank(const QString& path) {
     ::umask(mask);
     ::chmod(QFile::encodeName(path).constData(), 0666 & ~mask);
 }
+
+namespace {
+
+// Makes the schema in an empty database, all of it in one transaction, so
+// that a failure leaves the database as empty as it was.
+void createServerBank(const QString& uri) {
+    PGconn* conn = connectToServer(uri, "tessaloom-newbank");
+    const QString where = fileWhere(uri);
+    struct Closer {
+        PGconn* conn;
+        ~Closer() { PQfinish(conn); }
+    } closer{conn};
+    // The lock keeps two programs making a bank in the same database apart.
+    Statement::runAllOnServer(conn, "begin; select pg_advisory_xact_lock(1413829459)", where);
+    PGresult* tables = PQexec(conn, "select count(*) from pg_class c join pg_namespace n on "
+                                    "n.oid = c.relnamespace where n.nspname = current_schema() "
+                                    "and c.relkind in ('r', 'v', 'm', 'p', 'f')");
+    const bool counted = PQresultStatus(tables) == PGRES_TUPLES_OK;
+    const QByteArray count = counted ? QByteArray(PQgetvalue(tables, 0, 0)) : QByteArray();
+    if (!counted) {
+        EngineError error = serverError(conn, tables, where);
+        PQclear(tables);
+        throw error;
+    }
+    PQclear(tables);
+    if (count != "0")
+        throw EngineError(QStringLiteral("这个数据库里已经有表了, 不会在里面建立试题库. "
+                                         "请让管理员新建一个空数据库后再试. ") +
+                          where);
+    Statement::runAllOnServer(
+        conn,
+        (serverPaperBankSchema() +
+         QStringLiteral("\nINSERT INTO users (acount, password) VALUES ('Admin', '');\nCOMMIT;\n"))
+            .toUtf8(),
+        where);
+}
+
+} // namespace
 
 } // namespace tess

@@ -14,10 +14,14 @@ constexpr int kPaperBankVersion = 2;
 // indexes), as statements that add only what is missing.
 QString schemaAdditions();
 
+// The statements that make an empty paper bank in a server's database.
+QString serverPaperBankSchema();
+
 // Makes a ready-made paper bank at path: the four tables and the account
 // "Admin" with an empty password. Never replaces an existing file; throws
 // EngineError when the file exists or cannot be written. Nothing is left
-// behind on failure.
-void createPaperBank(const QString& path);
+// behind on failure. A server URI gets the bank in its database, which must
+// hold no tables yet.
+void createPaperBank(const QString& pathOrUri);
 
 } // namespace tess

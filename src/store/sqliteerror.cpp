@@ -1,5 +1,7 @@
 #include "store/sqliteerror.h"
 
+#include "store/connection.h"
+
 #include <QDir>
 #include <QRegularExpression>
 #include <sqlite3.h>
@@ -104,6 +106,8 @@ QString statementForMessage(const QString& sql) {
 }
 
 QString fileWhere(const QString& path) {
+    if (Connection::isServerName(path))
+        return QStringLiteral("[试题库: ") + displayBankName(path) + QLatin1Char(']');
     return QStringLiteral("[文件: ") + QDir::toNativeSeparators(path) + QLatin1Char(']');
 }
 

@@ -3,9 +3,11 @@
 #include <QByteArray>
 #include <QString>
 #include <QVariant>
+#include <memory>
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct pg_conn;
 
 namespace tess {
 
@@ -26,7 +28,9 @@ QString textValue(const QVariant& value);
 
 // One prepared statement of the bank, finalized when it goes out of scope,
 // also when a step throws. Every part of the store prepares, binds, steps
-// and reads its statements through it, so that failures read alike.
+// and reads its statements through it, so that failures read alike. On a
+// server bank the statement is sent with its values when it is first
+// stepped (or its columns are asked for), and its rows are read from the answer.
 class Statement {
 public:
     // Prepares the first statement of sql. `where` names what a failure is
@@ -40,7 +44,7 @@ public:
     Statement& operator=(const Statement&) = delete;
 
     // Only blanks or a comment were left to prepare.
-    bool isEmpty() const { return m_stmt == nullptr; }
+    bool isEmpty() const { return m_stmt == nullptr && !m_server; }
     qsizetype tail() const { return m_tail; }
 
     void bind(int index, const QVariant& value);
@@ -52,6 +56,15 @@ public:
     void reset();
     // The extended result code of the step that failed (SQLITE_OK before one).
     int failure() const { return m_failure; }
+    // Whether the step that failed broke the unique index of table.column.
+    bool failedOnUnique(const QString& table, const QString& column) const;
+    // Rows the last step changed (insert, update, delete).
+    qint64 changes() const;
+    // The rowid of the row an insert stored. On a server the insert must end
+    // with "returning rowid" (see returningRowid()) and have been stepped.
+    qint64 insertedRowid() const;
+    // What an insert appends to give insertedRowid() on this connection's engine.
+    static QString returningRowid(const Connection& connection);
 
     int columnCount() const;
     QString columnName(int i) const;
@@ -62,21 +75,32 @@ public:
     // The type the column was declared with; empty for an expression.
     QString declaredType(int i) const;
     // Typed as the table cursors read a column of that kind.
-    QVariant value(int i, ColumnKind kind) const { return columnValue(m_stmt, i, kind); }
+    QVariant value(int i, ColumnKind kind) const;
+    // Whether column i holds booleans (on a server; a file stores them as integers).
+    bool isBoolean(int i) const;
 
+    // The file engine's statement; null on a server.
     sqlite3_stmt* get() const { return m_stmt; }
 
     // Runs every statement of the UTF-8 text sql on db, one after the other.
     static void runAll(sqlite3* db, const QByteArray& sql, const QString& where);
+    // The same on a server, the text sent as it is.
+    static void runAllOnServer(pg_conn* conn, const QByteArray& sql, const QString& where);
+    // The program's statement text as the server takes it (placeholders,
+    // function names, the literals True and False).
+    static QByteArray serverDialect(const QByteArray& sql);
 
 private:
+    struct Server;
     void prepare(const QByteArray& sql, qsizetype offset);
+    Server& server() const;
 
-    sqlite3* m_db;
+    sqlite3* m_db = nullptr;
     QString m_where;
     sqlite3_stmt* m_stmt = nullptr;
     qsizetype m_tail = 0;
     int m_failure = 0;
+    std::unique_ptr<Server> m_server;
 };
 
 } // namespace tess

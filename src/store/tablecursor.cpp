@@ -9,7 +9,6 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <climits>
-#include <sqlite3.h>
 #include <utility>
 
 namespace tess {
@@ -28,6 +27,12 @@ QString quoted(const QString& name) {
     QString text = name;
     text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// A name in a statement on the connection's engine: the server folds the
+// program's unquoted names to lower case, so quoted ones must be lower case too.
+QString quotedFor(const Connection& connection, const QString& name) {
+    return quoted(connection.isServer() ? name.toLower() : name);
 }
 
 // Messages name the table the user is working on; the engine's own statement
@@ -160,7 +165,7 @@ struct TableCursor::Impl {
     // preparing them again.
     std::unique_ptr<Statement> insertRow;
     std::unique_ptr<Statement> selectRow;
-    sqlite3* preparedOn = nullptr;
+    const void* preparedOn = nullptr;
 };
 
 namespace {
@@ -245,20 +250,55 @@ int findColumn(const QVector<Column>& columns, const QString& name) {
     return -1;
 }
 
-void loadColumns(Connection& connection, const QString& table, QVector<Column>& columns) {
-    connection.ensureOpen();
-    Statement stmt(connection, QStringLiteral("pragma table_info(%1)").arg(quoted(table)),
-                   tableWhere(table));
+// The columns of a server table, as the file's table_info gives them; the
+// hidden rowid is the engine's, not the program's.
+QVector<Column> serverColumns(Connection& connection, const QString& table) {
+    // From the catalog itself: the information schema's views cost several
+    // milliseconds, and the columns are read at every refresh.
+    Statement stmt(
+        connection,
+        QStringLiteral(
+            "select a.attname, case when t.typname in ('int2', 'int4', 'int8') then 'INTEGER' "
+            "when t.typname = 'bool' then 'boolean' when t.typname in ('text', 'citext', "
+            "'varchar', 'bpchar') then 'TEXT' else upper(t.typname) end, "
+            "pg_get_expr(d.adbin, d.adrelid) from pg_attribute a join pg_type t on t.oid = "
+            "a.atttypid left join pg_attrdef d on d.adrelid = a.attrelid and d.adnum = a.attnum "
+            "where a.attrelid = to_regclass(quote_ident(lower(?))) and a.attnum > 0 and not "
+            "a.attisdropped and a.attname <> 'rowid' order by a.attnum"),
+        tableWhere(table));
+    stmt.bind(1, table);
     QVector<Column> loaded;
     while (stmt.step()) {
         Column column;
-        column.name =
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 1)));
-        column.kind = columnKind(stmt.text(2), connection.isBooleanColumn(table, column.name));
-        column.defaultValue = parseDefault(
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 4))),
-            column.kind);
+        column.name = Connection::canonicalColumn(table, stmt.text(0));
+        const QString type = stmt.text(1);
+        column.kind = columnKind(type, type == QLatin1String("boolean") ||
+                                           connection.isBooleanColumn(table, column.name));
+        // Defaults read "false", "0" or "'text'::citext".
+        QString text = stmt.text(2);
+        static const QRegularExpression cast(QStringLiteral("::[a-z ]+$"));
+        text.remove(cast);
+        column.defaultValue = parseDefault(text, column.kind);
         loaded << column;
+    }
+    return loaded;
+}
+
+void loadColumns(Connection& connection, const QString& table, QVector<Column>& columns) {
+    connection.ensureOpen();
+    QVector<Column> loaded;
+    if (connection.isServer()) {
+        loaded = serverColumns(connection, table);
+    } else {
+        Statement stmt(connection, QStringLiteral("pragma table_info(%1)").arg(quoted(table)),
+                       tableWhere(table));
+        while (stmt.step()) {
+            Column column;
+            column.name = stmt.text(1);
+            column.kind = columnKind(stmt.text(2), connection.isBooleanColumn(table, column.name));
+            column.defaultValue = parseDefault(stmt.text(4), column.kind);
+            loaded << column;
+        }
     }
     if (loaded.isEmpty())
         throw EngineError(QStringLiteral("试题库中没有表 %1.").arg(table));
@@ -379,15 +419,16 @@ void TableCursor::readRows() {
     const Filter filter = parseFilter(m_filter);
     QStringList names;
     for (const Column& c : std::as_const(m_impl->columns))
-        names << quoted(c.name);
+        names << quotedFor(m_connection, c.name);
     QString sql = QStringLiteral("select rowid, %1 from %2")
-                      .arg(names.join(QStringLiteral(", ")), quoted(m_table));
+                      .arg(names.join(QStringLiteral(", ")), quotedFor(m_connection, m_table));
     if (!filter.any) {
         const int index = findColumn(m_impl->columns, filter.column);
         if (index < 0)
             throw EngineError(QStringLiteral("筛选条件 \"%1\" 中的列 %2 在表 %3 中不存在.")
                                   .arg(m_filter, filter.column, m_table));
-        sql += QStringLiteral(" where %1 %2 ?").arg(quoted(m_impl->columns[index].name), filter.op);
+        sql += QStringLiteral(" where %1 %2 ?")
+                   .arg(quotedFor(m_connection, m_impl->columns[index].name), filter.op);
     }
     // A record added last has the largest identifier, so it comes last. The
     // rows are read in the table's own order (or through the filter column's
@@ -404,9 +445,10 @@ void TableCursor::readRows() {
     if (identity >= 0 && !integerIds) {
         // Identifiers that are not all 32-bit integers (a bank another program
         // wrote): the engine's own order of mixed values.
-        rows = readTable(m_connection, m_table,
-                         sql + QStringLiteral(" order by %1, rowid").arg(quoted(m_identity)),
-                         filter, m_impl->columns);
+        rows = readTable(
+            m_connection, m_table,
+            sql + QStringLiteral(" order by %1, rowid").arg(quotedFor(m_connection, m_identity)),
+            filter, m_impl->columns);
     } else if (identity >= 0) {
         rows.sortByInt32(identity);
     }
@@ -422,27 +464,27 @@ bool TableCursor::rowsOutdated() const {
 void TableCursor::forgetStatements() {
     m_impl->insertRow.reset();
     m_impl->selectRow.reset();
-    m_impl->preparedOn = m_connection.handle();
+    m_impl->preparedOn = m_connection.engineHandle();
 }
 
 void TableCursor::readBack(qint64 rowid, QVector<QVariant>& values) {
-    if (m_impl->preparedOn != m_connection.handle())
+    if (m_impl->preparedOn != m_connection.engineHandle())
         forgetStatements();
     const Reused stmt(
         m_impl->selectRow, m_connection,
         [this] {
             QStringList names;
             for (const Column& c : std::as_const(m_impl->columns))
-                names << quoted(c.name);
+                names << quotedFor(m_connection, c.name);
             return QStringLiteral("select %1 from %2 where rowid = ?")
-                .arg(names.join(QStringLiteral(", ")), quoted(m_table));
+                .arg(names.join(QStringLiteral(", ")), quotedFor(m_connection, m_table));
         },
         tableWhere(m_table));
     stmt->bind(1, rowid);
     if (!stmt->step())
         return;
     for (int i = 0; i < m_impl->columns.size(); ++i)
-        values[i] = columnValue(stmt->get(), i, m_impl->columns[i].kind);
+        values[i] = stmt->value(i, m_impl->columns[i].kind);
 }
 
 // ---- filter, open, close ----------------------------------------------------
@@ -717,18 +759,19 @@ void TableCursor::edit() {
 
 qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
     const QVector<Column>& columns = m_impl->columns;
-    if (m_impl->preparedOn != m_connection.handle())
+    if (m_impl->preparedOn != m_connection.engineHandle())
         forgetStatements();
     auto sql = [this, &columns] {
         QStringList names;
         QStringList marks;
         for (const Column& c : columns) {
-            names << quoted(c.name);
+            names << quotedFor(m_connection, c.name);
             marks << QStringLiteral("?");
         }
         return QStringLiteral("insert into %1 (%2) values (%3)")
-            .arg(quoted(m_table), names.join(QStringLiteral(", ")),
-                 marks.join(QStringLiteral(", ")));
+                   .arg(quotedFor(m_connection, m_table), names.join(QStringLiteral(", ")),
+                        marks.join(QStringLiteral(", "))) +
+               Statement::returningRowid(m_connection);
     };
     const int identity = m_identity.isEmpty() ? -1 : findColumn(columns, m_identity);
     QVector<QVariant> toStore = values;
@@ -738,24 +781,33 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
         const Reused stmt(m_impl->insertRow, m_connection, sql, tableWhere(m_table));
         for (int i = 0; i < toStore.size(); ++i)
             stmt->bind(i + 1, toStore[i]);
+        // Inside a transaction a failed statement ends a server's whole
+        // transaction: the insert gets a savepoint to fail back to.
+        const bool guarded = m_connection.isServer() && m_connection.inTransaction();
         try {
+            if (guarded)
+                m_connection.execute(QStringLiteral("savepoint tess_insert"));
             stmt->step();
-            return sqlite3_last_insert_rowid(m_connection.handle());
+            const qint64 rowid = stmt->insertedRowid();
+            if (guarded)
+                m_connection.execute(QStringLiteral("release savepoint tess_insert"));
+            return rowid;
         } catch (const EngineError&) {
-            const bool clash = identity >= 0 && stmt->failure() == SQLITE_CONSTRAINT_UNIQUE &&
-                               attempt < 10 &&
-                               QString::fromUtf8(sqlite3_errmsg(m_connection.handle()))
-                                   .endsWith(m_table + QLatin1Char('.') + columns[identity].name,
-                                             Qt::CaseInsensitive);
+            if (guarded && stmt->failure() != 0)
+                m_connection.execute(QStringLiteral(
+                    "rollback to savepoint tess_insert; release savepoint tess_insert"));
+            const bool clash = identity >= 0 && attempt < 10 &&
+                               stmt->failedOnUnique(m_table, columns[identity].name);
             if (!clash)
                 throw;
         }
         Statement max(m_connection,
                       QStringLiteral("select coalesce(max(%1), 0) + 1 from %2")
-                          .arg(quoted(columns[identity].name), quoted(m_table)),
+                          .arg(quotedFor(m_connection, columns[identity].name),
+                               quotedFor(m_connection, m_table)),
                       tableWhere(m_table));
         max.step();
-        const qlonglong next = sqlite3_column_int64(max.get(), 0);
+        const qlonglong next = max.int64(0);
         if (next > INT_MAX)
             throw EngineError(
                 QStringLiteral("表 %1 的记录标识已经用完, 无法再添加记录.").arg(m_table));
@@ -789,19 +841,20 @@ void TableCursor::postRecord() {
         QVector<QVariant> binds;
         for (int i = 0; i < columns.size(); ++i)
             if (m_impl->changed.value(i)) {
-                sets << quoted(columns[i].name) + QStringLiteral(" = ?");
+                sets << quotedFor(m_connection, columns[i].name) + QStringLiteral(" = ?");
                 binds << values[i];
             }
         if (!sets.isEmpty()) {
-            Statement stmt(m_connection,
-                           QStringLiteral("update %1 set %2 where rowid = ?")
-                               .arg(quoted(m_table), sets.join(QStringLiteral(", "))),
-                           tableWhere(m_table));
+            Statement stmt(
+                m_connection,
+                QStringLiteral("update %1 set %2 where rowid = ?")
+                    .arg(quotedFor(m_connection, m_table), sets.join(QStringLiteral(", "))),
+                tableWhere(m_table));
             for (int i = 0; i < binds.size(); ++i)
                 stmt.bind(i + 1, binds[i]);
             stmt.bind(int(binds.size()) + 1, rowid);
             stmt.step();
-            if (sqlite3_changes(m_connection.handle()) == 0)
+            if (stmt.changes() == 0)
                 throw EngineError(
                     QStringLiteral("表 %1 的这条记录已经被另一个程序删除了, 修改没有保存. "
                                    "请重新打开试题库后再试.")
@@ -866,9 +919,10 @@ void TableCursor::remove() {
     }
     if (m_row < 0 || m_impl->rows.isEmpty())
         throw EngineError(QStringLiteral("表 %1 中没有记录可以删除.").arg(m_table));
-    Statement stmt(m_connection,
-                   QStringLiteral("delete from %1 where rowid = ?").arg(quoted(m_table)),
-                   tableWhere(m_table));
+    Statement stmt(
+        m_connection,
+        QStringLiteral("delete from %1 where rowid = ?").arg(quotedFor(m_connection, m_table)),
+        tableWhere(m_table));
     stmt.bind(1, m_impl->rows.rowid(m_row));
     stmt.step(); // a record another program deleted already is simply gone
     const int removed = m_row;

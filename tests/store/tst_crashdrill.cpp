@@ -96,7 +96,7 @@ private Q_SLOTS:
 void TestCrashDrill::killsDuringEdits() {
     QTemporaryDir dir;
     const QString bank = dir.filePath(QStringLiteral("drill.mdb"));
-    createPaperBank(bank);
+    banktest::freshBank(bank);
     // What the child confirmed last for each record: its text, or deleted ("").
     QHash<QString, QString> expected;
     QRandomGenerator random(20261210);
@@ -108,7 +108,8 @@ void TestCrashDrill::killsDuringEdits() {
     for (int round = 0; round < kKills; ++round) {
         QProcess child;
         child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--child"), bank, QString::number(random.generate())});
+                    {QStringLiteral("--child"), banktest::bankName(bank),
+                     QString::number(random.generate())});
         QVERIFY(child.waitForStarted());
         // Killed at a random moment once it is editing.
         QTRY_VERIFY_WITH_TIMEOUT(child.canReadLine() || child.state() != QProcess::Running, 10000);
@@ -158,10 +159,12 @@ void TestCrashDrill::killsDuringEdits() {
         }
 
         banktest::BankConnection conn(bank);
-        QCOMPARE(banktest::scalar(conn, QStringLiteral("select integrity_check as v from "
-                                                       "pragma_integrity_check"))
-                     .toString(),
-                 QStringLiteral("ok"));
+        // A server keeps its own files sound; a file is checked here.
+        if (!banktest::onServer())
+            QCOMPARE(banktest::scalar(conn, QStringLiteral("select integrity_check as v from "
+                                                           "pragma_integrity_check"))
+                         .toString(),
+                     QStringLiteral("ok"));
         for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
             const QString table = it.key().section(QLatin1Char(' '), 0, 0);
             const QString id = it.key().section(QLatin1Char(' '), 1, 1);

@@ -604,7 +604,7 @@ void TestTableCursor::statementsRefuseWhatColumnsCannotHold_data() {
     QTest::addColumn<QStringList>("messageParts");
 
     QTest::newRow("text in integer") << u"insert into paper (PapID, PapScr) values (1, 'abc')"_s
-                                     << QStringList{u"PapScr"_s, u"整数"_s, u"SQLite"_s};
+                                     << QStringList{u"PapScr"_s, u"整数"_s, banktest::engineName()};
     QTest::newRow("beyond 32 bits")
         << u"insert into paper (PapID) values (2147483648)"_s << QStringList{u"PapID"_s, u"范围"_s};
     QTest::newRow("null identifier")
@@ -949,7 +949,9 @@ void TestTableCursor::postsGoToTheBankOpenNow() {
     m_conn.close();
     const QString moved = m_dir.filePath(u"moved.mdb"_s);
     QFile::remove(moved);
-    QVERIFY(QFile::rename(m_bank, moved));
+    // A server's database is dropped and made again under the same name instead.
+    if (!banktest::onServer())
+        QVERIFY(QFile::rename(m_bank, moved));
     banktest::freshBank(m_bank);
     openConnection(m_conn, m_bank);
     paper.insert();
