@@ -40,6 +40,26 @@ QStringList dump(const QString& bank) {
     return out;
 }
 
+// A bank with gaps in its identifiers, a question whose number repeats,
+// texts with quotes and pictures, accounts and a published page.
+void fillSample(tess::Connection& conn) {
+    banktest::executeInOneTransaction(
+        conn,
+        QStringList{
+            QStringLiteral("insert into paper (PapID, PapNam, PapScr, PapSav, PapCtg) values "
+                           "(7, '期中 ''A''', 100, '/out/期中.html', '数学'), "
+                           "(12, '期末', 120, '', null)"),
+            QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon, "
+                           "IsTrue) values (3, 7, 1, '判断题', 5, '<IMG SRC=\"images\\a.png\">', "
+                           "True), (9, 7, 1, '单选题', 10, '二', False), (40, 12, 2, '多选题', 10, "
+                           "null, False)"),
+            QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, ChcCon, IsTrue) values "
+                           "(5, 9, 1, '甲', True), (6, 9, 2, '乙', False), (80, 40, 1, '', True)"),
+            QStringLiteral("insert into users values ('李老师', '秘 密')"),
+            QStringLiteral("insert into published_page (path, PapID, PapNam) values "
+                           "('/out/期中.html', 7, '期中')")});
+}
+
 } // namespace
 
 class TestBankCopy : public QObject {
@@ -53,8 +73,7 @@ private Q_SLOTS:
     void throughTheServerAndBack();
 };
 
-// A bank with gaps in its identifiers, a question whose number repeats,
-// texts with quotes and pictures, and accounts: the copy is row for row the same.
+// The sample bank copied to a new file is row for row the same.
 void TestBankCopy::copiesEveryRowAsItIs() {
     if (banktest::onServer())
         QSKIP("copies between files; the server run copies through the server");
@@ -63,21 +82,7 @@ void TestBankCopy::copiesEveryRowAsItIs() {
     banktest::freshBank(from);
     {
         banktest::BankConnection conn(from);
-        banktest::executeInOneTransaction(
-            conn,
-            {QStringLiteral("insert into paper (PapID, PapNam, PapScr, PapSav, PapCtg) values "
-                            "(7, '期中 ''A''', 100, '/out/期中.html', '数学'), "
-                            "(12, '期末', 120, '', null)"),
-             QStringLiteral(
-                 "insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon, "
-                 "IsTrue) values (3, 7, 1, '判断题', 5, '<IMG SRC=\"images\\a.png\">', "
-                 "True), (9, 7, 1, '单选题', 10, '二', False), (40, 12, 2, '多选题', 10, "
-                 "null, False)"),
-             QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, ChcCon, IsTrue) values "
-                            "(5, 9, 1, '甲', True), (6, 9, 2, '乙', False), (80, 40, 1, '', True)"),
-             QStringLiteral("insert into users values ('李老师', '秘 密')"),
-             QStringLiteral("insert into published_page (path, PapID, PapNam) values "
-                            "('/out/期中.html', 7, '期中')")});
+        fillSample(conn);
     }
     const QString to = dir.filePath(QStringLiteral("to.mdb"));
     QList<std::pair<qint64, qint64>> told;
@@ -175,17 +180,7 @@ void TestBankCopy::throughTheServerAndBack() {
         tess::Connection conn;
         conn.setDataSource(file);
         conn.open();
-        banktest::executeInOneTransaction(
-            conn,
-            {QStringLiteral("insert into paper (PapID, PapNam, PapScr, PapSav, PapCtg) values "
-                            "(7, '期中 ''A''', 100, '/out/期中.html', '数学'), (12, '期末', 120, "
-                            "'', null)"),
-             QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon, "
-                            "IsTrue) values (3, 7, 1, '判断题', 5, 'a', True), (40, 12, 2, "
-                            "'多选题', 10, null, False)"),
-             QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, ChcCon, IsTrue) values "
-                            "(80, 40, 1, '甲', True)"),
-             QStringLiteral("insert into users values ('李老师', '秘 密')")});
+        fillSample(conn);
     }
     // A bank on the test server without records, as tessaloom-newbank makes it.
     banktest::freshBank(dir.filePath(QStringLiteral("server.mdb")));
