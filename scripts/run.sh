@@ -6,4 +6,4 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$here/scripts/install-deps.sh"
 cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$here/build"
-exec "$here/build/bin/tessaloom"
+exec "$here/build/bin/tessaloom" "$@"
