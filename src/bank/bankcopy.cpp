@@ -33,15 +33,6 @@ QStringList columnsOf(const Connection& bank, const QString& table) {
     return columns;
 }
 
-bool hasTable(const Connection& bank, const QString& table) {
-    try {
-        columnsOf(bank, table);
-        return true;
-    } catch (const EngineError&) {
-        return false;
-    }
-}
-
 qint64 rowCount(const Connection& bank, const QString& table) {
     Statement stmt(bank, QStringLiteral("select count(*) from %1").arg(table), table);
     stmt.step();
@@ -94,7 +85,7 @@ BankCopy copyBank(const QString& from, const QString& to,
         qint64 total = 0;
         for (const char* name : kTables) {
             const QString table = QLatin1String(name);
-            if (!hasTable(source, table) || !hasTable(target, table))
+            if (!source.hasTable(table) || !target.hasTable(table))
                 continue;
             tables << table;
             total += rowCount(source, table);
@@ -121,7 +112,7 @@ BankCopy copyBank(const QString& from, const QString& to,
                                 .arg(table, columns.join(u','), marks.join(u',')),
                             table);
             const int password = table == QLatin1String("users")
-                                     ? int(columns.indexOf(QStringLiteral("password"), 0))
+                                     ? int(columns.indexOf(QStringLiteral("password")))
                                      : -1;
             std::optional<QList<ColumnKind>> kinds;
             while (read.step()) {
