@@ -1,6 +1,7 @@
 // Which reader a question file goes to, files without a usable question, an
 // import the bank refuses taking its pictures away again, and the pictures of
 // every reader's texts as the bank stores them.
+#include "bank/bankpictures.h"
 #include "bankhelpers.h"
 #include "exchange/bankexchange.h"
 #include "exchange/importfile.h"
@@ -228,7 +229,7 @@ void TestImportFile::picturesInProgramForm() {
         QVERIFY2(imported.warnings[i].contains(warnings[i]), qPrintable(imported.warnings[i]));
     // Every picture the bank shows is in the folder, and the folder holds
     // nothing the bank does not show but the teacher's own picture.
-    const QSet<QString> shown = picturesNamedInBank(conn);
+    const QSet<QString> shown = tess::picturesNamedInBank(conn);
     for (const QString& picture : shown) {
         if (picture != QStringLiteral("none.png"))
             QVERIFY2(QFileInfo::exists(pictures + QLatin1Char('/') + picture), qPrintable(picture));
