@@ -72,6 +72,7 @@ private Q_SLOTS:
     void failedCheckShowsBoxAndWritesNothing();
     void anotherPapersPageAsked();
     void overwriteQuestionSaysNoOnEnter();
+    void pictureKeptOnlyInTheBankIsFetched();
 
 private:
     void trigger(TMainForm& form, const QString& how);
@@ -301,6 +302,34 @@ void TestPublishWindow::overwriteQuestionSaysNoOnEnter() {
     QCOMPARE(fileBytes(page), firstPage);
     QCOMPARE(opener.opened, QStringList{page});
     QCOMPARE(bank.scalar(QStringLiteral("select PapID as v from published_page")).toInt(), 1);
+}
+
+// On a server bank, a picture another teacher's machine inserted is fetched
+// into this machine's pictures folder and goes beside the page.
+void TestPublishWindow::pictureKeptOnlyInTheBankIsFetched() {
+    if (!banktest::onServer())
+        QSKIP("a bank file keeps no pictures");
+    EditorBank bank;
+    auto setup = bank.setupRows();
+    const QString out = bank.dir.filePath(QStringLiteral("pages"));
+    QVERIFY(QDir().mkdir(out));
+    publishablePaper(bank, 1, QStringLiteral("光的折射"), out + QStringLiteral("/光.html"),
+                     QStringLiteral("看图: <IMG SRC=\"images\\棱镜.png\">"));
+    bank.sql(QStringLiteral("insert into picture (name, hash, content) values ('棱镜.png', "
+                            "encode(sha256('prism'), 'hex'), 'prism')"));
+    setup.commit();
+    TMainForm form;
+    RecordingOpener opener;
+    form.SetPageOpener(&opener);
+    openBank(form);
+    publish(form, 1);
+
+    QCOMPARE(opener.opened, QStringList{out + QStringLiteral("/光.html")});
+    QVERIFY2(!messageArea(form)->toPlainText().contains(QStringLiteral("警告")),
+             qPrintable(messageArea(form)->toPlainText()));
+    QCOMPARE(fileBytes(tess::ProgramFiles::PicturesFolder() + QStringLiteral("/棱镜.png")),
+             QByteArray("prism"));
+    QCOMPARE(fileBytes(out + QStringLiteral("/光.files/棱镜.png")), QByteArray("prism"));
 }
 
 QTEST_MAIN(TestPublishWindow)
