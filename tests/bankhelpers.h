@@ -206,6 +206,29 @@ inline void executeInOneTransaction(tess::Connection& conn, const QStringList& s
     transaction.commit();
 }
 
+// Cuts every other program's connection to the server bank standing for path,
+// as a network failure or a restarted server would, and waits until they are
+// gone. The programs find out at their next statement.
+inline void cutConnections(const QString& path) {
+    const QString uri = bankName(path);
+    ServerBanks::run(uri, QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity "
+                                         "where datname = current_database() and pid <> "
+                                         "pg_backend_pid()"));
+    for (int i = 0; i < 500; ++i) {
+        PGconn* conn = PQconnectdb(uri.toUtf8().constData());
+        PGresult* result = PQexec(conn, "select count(*) from pg_stat_activity where datname = "
+                                        "current_database() and pid <> pg_backend_pid()");
+        const bool gone = PQresultStatus(result) == PGRES_TUPLES_OK &&
+                          QByteArray(PQgetvalue(result, 0, 0)) == "0";
+        PQclear(result);
+        PQfinish(conn);
+        if (gone)
+            return;
+        usleep(10000);
+    }
+    throw tess::EngineError(QStringLiteral("connections to ") + uri + QStringLiteral(" not cut"));
+}
+
 // Another program holding the bank while it lives: the program's writes
 // (Hold::Writes) or all its statements, reads too (Hold::Everything), wait
 // for it and fail once the busy timeout is over. A file is held by a

@@ -112,6 +112,8 @@ private Q_SLOTS:
     void insertPicture();
     void typedTextSavedBeforeItsOwnerIsLeft_data();
     void typedTextSavedBeforeItsOwnerIsLeft();
+    void connectionLostWhileTyping_data();
+    void connectionLostWhileTyping();
     void accessibleNames();
     void bothGridsFilled();
     void countsShownWhole_data();
@@ -647,6 +649,77 @@ void TestGrids::typedTextSavedBeforeItsOwnerIsLeft() {
         QCOMPARE(bank.count(QStringLiteral("choice where IsTrue = 1")), 1);
     else
         QCOMPARE(questionField(bank, 1, "QstCon"), QStringLiteral("typed"));
+}
+
+void TestGrids::connectionLostWhileTyping_data() {
+    QTest::addColumn<QString>("grid"); // "question" or "choice"
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("question text") << "question" << int(kQstCon) << "QstCon"
+                                   << "地球是圆的";
+    QTest::newRow("question mark") << "question" << int(kQstScr) << "QstScr"
+                                   << "7";
+    QTest::newRow("choice text") << "choice" << int(kChcCon) << "ChcCon"
+                                 << "北京";
+}
+
+// The connection to a server bank breaks while the teacher types: the post
+// fails, what was typed stays in the grid and is not reported saved, the
+// message says so and what to do; posting again, the connection made anew,
+// saves it.
+void TestGrids::connectionLostWhileTyping() {
+    if (!banktest::onServer())
+        QSKIP("a bank file has no connection to lose");
+    QFETCH(QString, grid);
+    QFETCH(int, column);
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    EditorBank bank;
+    auto setup = bank.setupRows();
+    bank.paper(1, QStringLiteral("甲"));
+    questionRow(bank, 1, 1, 1, QStringLiteral("单选题"), 3, false, QStringLiteral("q1"));
+    questionRow(bank, 2, 1, 2, QStringLiteral("单选题"), 3, false, QStringLiteral("q2"));
+    bank.sql(QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, ChcCon) values (1, 1, 1, "
+                            "'c1'), (2, 1, 2, 'c2')"));
+    setup.commit();
+    TMainForm form;
+    activate(form);
+    Grids g(form);
+    RecordGrid* target = grid == QLatin1String("question") ? g.questions : g.choices;
+    CursorTableModel* source = grid == QLatin1String("question") ? g.dsQuestion : g.dsChoice;
+    tess::TableCursor& cursor =
+        grid == QLatin1String("question") ? form.bank().TQuestion : form.bank().TChoice;
+    const QString record = grid == QLatin1String("question")
+                               ? QStringLiteral("question where QstID = 1")
+                               : QStringLiteral("choice where ChcID = 1");
+    auto inBank = [&] {
+        return bank.scalar(QStringLiteral("select %1 as v from %2").arg(field, record)).toString();
+    };
+    const QString before = inBank();
+
+    typeIntoCell(target, 0, column, typed);
+    banktest::cutConnections(tess::ProgramFiles::PaperBankPath());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+
+    const QString said = messageArea(form)->toPlainText();
+    QVERIFY2(said.contains(QStringLiteral("连接断开")) && said.contains(QStringLiteral("没有保存")),
+             qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("还在表格中")), qPrintable(said));
+    grab(form,
+         QStringLiteral("grid-connection-lost-") + QString::fromUtf8(QTest::currentDataTag()));
+    QCOMPARE(inBank(), before);
+    QVERIFY(cursor.isEditing());
+    QCOMPARE(cursor.recNo(), 0);
+    QCOMPARE(source->index(0, column).data().toString(), typed);
+    QCOMPARE(target->currentIndex().row(), 0);
+
+    // Saved at the next post, the connection made again.
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_Down);
+    QCOMPARE(inBank(), typed);
+    QVERIFY(!cursor.isEditing() || cursor.recNo() == 1);
+    QCOMPARE(source->index(0, column).data().toString(), typed);
 }
 
 void TestGrids::accessibleNames() {
