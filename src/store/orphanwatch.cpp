@@ -30,6 +30,26 @@ int bankVersion(Connection& connection) {
     return int(scalar(connection, QStringLiteral("pragma user_version")));
 }
 
+// The version this program makes on the bank's engine.
+int latestVersion(const Connection& connection) {
+    return connection.isServer() ? kServerBankVersion : kPaperBankVersion;
+}
+
+// A server bank of an earlier version gets what the later ones add; its
+// orphan watch came with its first version.
+QString upgradeServerBank(Connection& connection) {
+    if (bankVersion(connection) >= kServerBankVersion)
+        return QString();
+    try {
+        Transaction transaction(connection);
+        connection.execute(serverSchemaAdditions(), QStringLiteral("[升级试题库的结构]"));
+        transaction.commit();
+    } catch (const EngineError& e) {
+        return e.message();
+    }
+    return QString();
+}
+
 QString quotedTriggerNames() {
     QStringList names;
     for (const char* trigger : kTriggers)
@@ -85,9 +105,8 @@ const QString kTrimQuestions = QStringLiteral(
 } // namespace
 
 QString addOrphanWatch(Connection& connection) {
-    // A server bank is made with its whole schema; there is no earlier one to bring up.
     if (connection.isServer())
-        return QString();
+        return upgradeServerBank(connection);
     const int version = bankVersion(connection);
     if (version > kPaperBankVersion)
         return QString();
@@ -112,7 +131,7 @@ QString addOrphanWatch(Connection& connection) {
 }
 
 TrimScope trimScope(Connection& connection) {
-    if (bankVersion(connection) != kPaperBankVersion || !watchComplete(connection))
+    if (bankVersion(connection) != latestVersion(connection) || !watchComplete(connection))
         return TrimScope::Unwatched;
     // An owner without identifier cannot be looked up by one: read it all.
     Statement stmt(connection,
