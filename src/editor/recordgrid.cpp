@@ -162,6 +162,7 @@ bool RecordGrid::run(const std::function<void()>& fn) {
             const TableCursor* cursor = activeCursor();
             if (!error.connectionLost() || !cursor || !cursor->isEditing())
                 throw;
+            m_keptAfterLoss = true;
             throw EngineError(
                 error.message() +
                 QStringLiteral("\n刚才输入的内容还在表格中, 没有丢失. 等服务器恢复后, "
@@ -482,7 +483,10 @@ void RecordGrid::keyPressEvent(QKeyEvent* event) {
     if (key == Qt::Key_Escape && mods == Qt::NoModifier) {
         event->accept();
         if (active && active->isEditing())
-            run([active] { active->cancel(); });
+            run([this, active] {
+                active->cancel();
+                m_keptAfterLoss = false;
+            });
         return;
     }
     QTableView::keyPressEvent(event);
