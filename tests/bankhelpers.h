@@ -13,6 +13,7 @@
 #include <QVariant>
 #include <libpq-fe.h>
 #include <map>
+#include <sqlite3.h>
 #include <unistd.h>
 
 // Looking into a paper bank directly from a test, beside the program's own cursors.
@@ -230,5 +231,75 @@ inline void executeInOneTransaction(tess::Connection& conn, const QStringList& s
         conn.execute(statement);
     transaction.commit();
 }
+
+// Cuts every other program's connection to the server bank standing for path,
+// as a network failure or a restarted server would, and waits until they are
+// gone. The programs find out at their next statement.
+inline void cutConnections(const QString& path) {
+    const QString uri = bankName(path);
+    ServerBanks::run(uri, QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity "
+                                         "where datname = current_database() and pid <> "
+                                         "pg_backend_pid()"));
+    for (int i = 0; i < 500; ++i) {
+        PGconn* conn = PQconnectdb(uri.toUtf8().constData());
+        PGresult* result = PQexec(conn, "select count(*) from pg_stat_activity where datname = "
+                                        "current_database() and pid <> pg_backend_pid()");
+        const bool gone = PQresultStatus(result) == PGRES_TUPLES_OK &&
+                          QByteArray(PQgetvalue(result, 0, 0)) == "0";
+        PQclear(result);
+        PQfinish(conn);
+        if (gone)
+            return;
+        usleep(10000);
+    }
+    throw tess::EngineError(QStringLiteral("connections to ") + uri + QStringLiteral(" not cut"));
+}
+
+// Another program holding the bank while it lives: the program's writes
+// (Hold::Writes) or all its statements, reads too (Hold::Everything), wait
+// for it and fail once the busy timeout is over. A file is held by a
+// transaction of its own; a server bank by the writers' turn and table locks.
+class BankHolder {
+public:
+    enum class Hold { Writes, Everything };
+    BankHolder(const QString& path, Hold hold) {
+        if (onServer()) {
+            m_server = PQconnectdb(bankName(path).toUtf8().constData());
+            const char* mode = hold == Hold::Writes ? "exclusive" : "access exclusive";
+            const QByteArray sql = QByteArray("begin; select pg_advisory_xact_lock(1413829459); "
+                                              "lock table paper, question, choice, users in ") +
+                                   mode + " mode";
+            PGresult* result = PQexec(m_server, sql.constData());
+            const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK ||
+                            PQresultStatus(result) == PGRES_COMMAND_OK;
+            PQclear(result);
+            if (!ok)
+                fail(QString::fromUtf8(PQerrorMessage(m_server)));
+            return;
+        }
+        if (sqlite3_open(path.toUtf8().constData(), &m_file) != SQLITE_OK ||
+            sqlite3_exec(m_file, hold == Hold::Writes ? "begin immediate" : "begin exclusive",
+                         nullptr, nullptr, nullptr) != SQLITE_OK)
+            fail(QString::fromUtf8(sqlite3_errmsg(m_file)));
+    }
+    ~BankHolder() { release(); }
+    BankHolder(const BankHolder&) = delete;
+    BankHolder& operator=(const BankHolder&) = delete;
+    // Lets the bank go (the held transaction is rolled back).
+    void release() {
+        PQfinish(m_server);
+        m_server = nullptr;
+        sqlite3_close(m_file);
+        m_file = nullptr;
+    }
+
+private:
+    [[noreturn]] void fail(const QString& why) {
+        release();
+        throw tess::EngineError(QStringLiteral("bank not held: ") + why);
+    }
+    PGconn* m_server = nullptr;
+    sqlite3* m_file = nullptr;
+};
 
 } // namespace banktest

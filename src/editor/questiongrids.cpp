@@ -125,6 +125,7 @@ QuestionGrids::QuestionGrids(Frame& frame, PaperBank& bank, PaperNavigator& navi
     choices.addHandler(CursorEvent::AfterOpen, [this] { TChoiceAfterOpen(); });
     choices.addHandler(CursorEvent::BeforeClose, [this] { TChoiceBeforeClose(); });
     choices.addHandler(CursorEvent::AfterDelete, [this] { TChoiceAfterDelete(); });
+    choices.addHandler(CursorEvent::AfterPost, [this] { tellSavedAfterLoss(DBGridChoice); });
     choices.addHandler(CursorEvent::AfterScroll, [this] { TChoiceAfterScroll(); });
     // After the bank has numbered and filled the new choice.
     choices.addHandler(CursorEvent::AfterInsert,
@@ -295,13 +296,22 @@ void QuestionGrids::TQuestionBeforeClose() {
 }
 
 void QuestionGrids::TQuestionAfterOpen() {
+    DBGridQuestion->takeKeptAfterLoss();
     m_bank.TChoice.open();
     m_bank.TQuestion.resumeViews();
     RefreshQuestionView();
 }
 
 void QuestionGrids::TQuestionAfterPost() {
+    tellSavedAfterLoss(DBGridQuestion);
     RefreshQuestionView();
+}
+
+void QuestionGrids::tellSavedAfterLoss(RecordGrid* grid) {
+    // The teacher was told the row was not saved; now it is, and they must know.
+    if (grid->takeKeptAfterLoss())
+        m_frame.AddMessage(QStringLiteral("与试题库服务器的连接已经恢复, "
+                                          "刚才留在表格中的内容现在保存好了."));
 }
 
 void QuestionGrids::TQuestionAfterScroll() {
@@ -311,6 +321,7 @@ void QuestionGrids::TQuestionAfterScroll() {
 }
 
 void QuestionGrids::TChoiceAfterOpen() {
+    DBGridChoice->takeKeptAfterLoss();
     m_bank.TChoice.resumeViews();
     RefreshChoiceView();
 }

@@ -80,6 +80,7 @@ private:
     // Brings a chosen picture into the pictures folder and appends its tag to
     // the text field of the grid's current record.
     void insertPicture(RecordGrid* grid, const QString& field);
+    void tellSavedAfterLoss(RecordGrid* grid);
 
     Frame& m_frame;
     PaperBank& m_bank;

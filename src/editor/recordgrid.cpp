@@ -1,6 +1,7 @@
 #include "editor/recordgrid.h"
 
 #include "editor/cursortablemodel.h"
+#include "store/engineerror.h"
 #include "store/tablecursor.h"
 
 #include <QAbstractItemView>
@@ -153,7 +154,21 @@ QComboBox* RecordGrid::addList(const ListSetup& setup) {
 bool RecordGrid::run(const std::function<void()>& fn) {
     bool done = false;
     m_source.guarded([&] {
-        fn();
+        try {
+            fn();
+        } catch (const EngineError& error) {
+            // The typed row is kept as it was; the teacher must know it is
+            // neither saved nor lost, and how to save it.
+            const TableCursor* cursor = activeCursor();
+            if (!error.connectionLost() || !cursor || !cursor->isEditing())
+                throw;
+            m_keptAfterLoss = true;
+            throw EngineError(
+                error.message() +
+                QStringLiteral("\n刚才输入的内容还在表格中, 没有丢失. 等服务器恢复后, "
+                               "移到另一行或离开表格, 就会再保存一次."))
+                .markConnectionLost();
+        }
         done = true;
     });
     return done;
@@ -468,7 +483,10 @@ void RecordGrid::keyPressEvent(QKeyEvent* event) {
     if (key == Qt::Key_Escape && mods == Qt::NoModifier) {
         event->accept();
         if (active && active->isEditing())
-            run([active] { active->cancel(); });
+            run([this, active] {
+                active->cancel();
+                m_keptAfterLoss = false;
+            });
         return;
     }
     QTableView::keyPressEvent(event);

@@ -3,6 +3,7 @@
 #include <QTableView>
 #include <QVector>
 #include <functional>
+#include <utility>
 
 class QComboBox;
 class QLineEdit;
@@ -51,6 +52,12 @@ public:
     CursorTableModel& source() const { return m_source; }
     // Asked before the Insert key starts a record; false keeps it from starting.
     void setBeforeInsert(std::function<bool()> check) { m_beforeInsert = std::move(check); }
+
+    // Whether a row kept in the grid when the connection to a server bank was
+    // lost is still waiting to be saved; asking forgets it. The grid's owner
+    // asks once the row is posted (to tell the teacher it is saved now) and
+    // when the rows are read again or dropped (the row is gone).
+    bool takeKeptAfterLoss() { return std::exchange(m_keptAfterLoss, false); }
     // The column of the current cell; kept while the grid has no focus and
     // across re-reads of the rows. -1 before any cell was current.
     int currentColumn() const { return m_column; }
@@ -109,6 +116,7 @@ private:
     QComboBox* m_openedFromGrid = nullptr; // its pick returns the focus to the grid
     int m_column = -1;
     bool m_hasFocus = false;
+    bool m_keptAfterLoss = false;
     bool m_following = false;
     int m_rowChanges = 0; // the model is inserting, removing or resetting rows
 };

@@ -114,13 +114,15 @@ void Connection::reviveServer() const {
     if (m_transactions > 0)
         throw EngineError(QStringLiteral("与试题库服务器的连接断开了, 这一组修改都没有保存. "
                                          "请等服务器恢复后再做一次. ") +
-                          fileWhere(m_path));
+                          fileWhere(m_path))
+            .markConnectionLost();
     PQreset(m_pg);
     if (PQstatus(m_pg) != CONNECTION_OK)
         throw EngineError(QStringLiteral("与试题库服务器的连接断开了, 修改没有保存. "
                                          "请检查网络, 等服务器恢复后再试. ") +
                           fileWhere(m_path) + QStringLiteral(" (PostgreSQL: ") +
-                          QString::fromUtf8(PQerrorMessage(m_pg)).trimmed() + QLatin1Char(')'));
+                          QString::fromUtf8(PQerrorMessage(m_pg)).trimmed() + QLatin1Char(')'))
+            .markConnectionLost();
     // The session starts afresh; its own change count with it, so the next
     // look at the data version reads the bank again, as it should after a break.
     applyServerSettings();

@@ -13,8 +13,17 @@ public:
     explicit EngineError(const QString& message);
     QString message() const { return m_message; }
 
+    // Whether the connection to a server bank broke: the statement was not
+    // carried out, and the next one makes the connection again.
+    bool connectionLost() const { return m_connectionLost; }
+    EngineError& markConnectionLost() {
+        m_connectionLost = true;
+        return *this;
+    }
+
 private:
     QString m_message;
+    bool m_connectionLost = false;
 };
 
 // The message of the error being handled, for the user: call it inside a

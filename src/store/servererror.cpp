@@ -79,7 +79,7 @@ QString describe(const QString& state, const pg_result* result) {
                               "请告诉试题库服务器的管理员.");
     if (state.startsWith(QLatin1String("57P")) || state.startsWith(QLatin1String("08")))
         return QStringLiteral("与试题库服务器的连接断开了, 刚才的修改没有保存. "
-                              "请检查网络, 等服务器恢复后重新打开试题库.");
+                              "请检查网络, 等服务器恢复后再做一次 (程序会自动重新连接).");
     return QStringLiteral("SQL 语句出错.");
 }
 
@@ -134,8 +134,9 @@ QString serverErrorState(const pg_result* result) {
 EngineError serverError(pg_conn* conn, const pg_result* result, const QString& where) {
     QString state = serverErrorState(result);
     QString text = field(result, PG_DIAG_MESSAGE_PRIMARY);
+    // libpq's own texts run over several lines; the message area shows one.
     if (text.isEmpty())
-        text = QString::fromUtf8(conn ? PQerrorMessage(conn) : "").trimmed();
+        text = QString::fromUtf8(conn ? PQerrorMessage(conn) : "").simplified();
     // A connection that broke leaves no error class behind.
     if (state.isEmpty() && (!conn || PQstatus(conn) == CONNECTION_BAD))
         state = QStringLiteral("08006");
@@ -143,7 +144,10 @@ EngineError serverError(pg_conn* conn, const pg_result* result, const QString& w
     if (!where.isEmpty())
         message += QLatin1Char(' ') + where;
     message += QStringLiteral(" (PostgreSQL: ") + text + QLatin1Char(')');
-    return EngineError(message);
+    EngineError error(message);
+    if (state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P")))
+        error.markConnectionLost();
+    return error;
 }
 
 } // namespace tess

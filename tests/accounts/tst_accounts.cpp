@@ -2,6 +2,7 @@
 #include "accounts/tformusers.h"
 #include "app/appfixture.h"
 #include "app/tpassworddlg.h"
+#include "bank/passwordhash.h"
 #include "store/query.h"
 #include "typing.h"
 
@@ -17,7 +18,6 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <memory>
-#include <sqlite3.h>
 
 using tess::Prompts;
 
@@ -39,19 +39,28 @@ struct Program : AppFolder {
         sql(QStringLiteral("insert into users (acount, password) values ") +
             rows.join(QStringLiteral(", ")));
     }
-    // Every account as "name|password" in the order stored ("name|<null>" for no password).
-    QStringList accounts() const {
+    // Every account as "name|password" in the order stored ("name|<null>" for
+    // no password). A password kept as a hash (a shared bank keeps no
+    // passwords) shows as the one expected at its place when it was made from
+    // it, else as "<hash>".
+    QStringList accounts(const QStringList& expected = {}) const {
         banktest::BankConnection conn(tess::ProgramFiles::PaperBankPath());
         tess::Query q(conn);
         q.setSql(QStringLiteral("select acount, password, password is null as nopw from users "
                                 "order by rowid"));
         q.open();
         QStringList out;
-        for (q.first(); !q.eof(); q.next())
-            out << q.asString(QStringLiteral("acount")) + QLatin1Char('|') +
-                       (q.asInteger(QStringLiteral("nopw"))
-                            ? QStringLiteral("<null>")
-                            : q.asString(QStringLiteral("password")));
+        for (q.first(); !q.eof(); q.next()) {
+            QString password = q.asInteger(QStringLiteral("nopw"))
+                                   ? QStringLiteral("<null>")
+                                   : q.asString(QStringLiteral("password"));
+            if (tess::isPasswordHash(password)) {
+                const QString wanted = expected.value(out.size()).section(QLatin1Char('|'), 1);
+                password =
+                    tess::passwordMatches(wanted, password) ? wanted : QStringLiteral("<hash>");
+            }
+            out << q.asString(QStringLiteral("acount")) + QLatin1Char('|') + password;
+        }
         return out;
     }
 
@@ -325,12 +334,14 @@ void TestAccounts::newAccount() {
 
     QVERIFY(!editingAfter);
     if (stored) {
-        QCOMPARE(p.accounts(), before + QStringList{name + QLatin1Char('|') + password});
+        const QStringList expected = before + QStringList{name + QLatin1Char('|') + password};
+        QCOMPARE(p.accounts(expected), expected);
         QCOMPARE(shownAfter, (QStringList{QStringLiteral("wang"), name}));
         QCOMPARE(selectedAfter, name);
     } else {
         QCOMPARE(shownAfter, QStringList{QStringLiteral("wang")});
-        QCOMPARE(p.accounts(), before + QStringList{QStringLiteral("next|n")});
+        const QStringList expected = before + QStringList{QStringLiteral("next|n")};
+        QCOMPARE(p.accounts(expected), expected);
     }
     const QStringList shown = Prompts::instance().shownTexts();
     QCOMPARE(shown.size(), box.isEmpty() ? 0 : 1);
@@ -394,26 +405,21 @@ void TestAccounts::deleteRefusedByTheBank() {
     QVERIFY(p.signIn(QStringLiteral("Admin"), QString()));
     p.form->bank().Conn.setBusyTimeout(50);
 
-    sqlite3* holder = nullptr;
     QStringList whileHeld;
     QString messagesWhileHeld;
     QStringList afterRelease;
     onNextModal<TFormUsers>([&](TFormUsers* d) {
-        QCOMPARE(sqlite3_open(tess::ProgramFiles::PaperBankPath().toUtf8().constData(), &holder),
-                 SQLITE_OK);
-        QCOMPARE(sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+        banktest::BankHolder holder(tess::ProgramFiles::PaperBankPath(),
+                                    banktest::BankHolder::Hold::Everything);
         QTest::mouseClick(d->Button4, Qt::LeftButton);
         whileHeld = listed(d);
         messagesWhileHeld = p.messages();
-        sqlite3_close(holder);
-        holder = nullptr;
+        holder.release();
         QTest::mouseClick(d->Button4, Qt::LeftButton);
         afterRelease = listed(d);
         QTest::mouseClick(d->BtnClose, Qt::LeftButton);
     });
     p.key(Qt::Key_F4);
-    if (holder)
-        sqlite3_close(holder);
 
     QCOMPARE(whileHeld, (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
     QVERIFY2(messagesWhileHeld.startsWith(QStringLiteral("程序运行错误:试题库正被另一个程序使用")),
@@ -468,9 +474,18 @@ void TestAccounts::changeOwnPassword() {
     QFETCH(QStringList, after);
 
     Program p;
-    p.users({{QStringLiteral("wang"), QStringLiteral("1")},
-             {QStringLiteral("Émile"), QStringLiteral("e1")},
-             {QStringLiteral("émile"), QStringLiteral("e2")}});
+    QList<QPair<QString, QString>> users{{QStringLiteral("wang"), QStringLiteral("1")},
+                                         {QStringLiteral("Émile"), QStringLiteral("e1")},
+                                         {QStringLiteral("émile"), QStringLiteral("e2")}};
+    if (banktest::onServer()) {
+        // A server bank compares names without case beyond ASCII too: the
+        // two look-alikes are one name there, and only the first is stored.
+        if (account == QStringLiteral("émile"))
+            QSKIP("one of two look-alike names only on a server bank");
+        users.removeLast();
+        after.removeAll(QStringLiteral("émile|e2"));
+    }
+    p.users(users);
     QVERIFY(p.signIn(account, password));
     if (goneMeanwhile)
         p.sql(QStringLiteral("delete from users where acount = 'wang'"));
@@ -494,7 +509,7 @@ void TestAccounts::changeOwnPassword() {
     p.key(Qt::Key_F5);
     QVERIFY(shown);
 
-    QCOMPARE(p.accounts(), after);
+    QCOMPARE(p.accounts(after), after);
     QVERIFY(!p.form->bank().TableUsers.isOpen());
     QVERIFY2(p.messages().isEmpty(), qPrintable(p.messages()));
     const QStringList boxes = Prompts::instance().shownTexts();

@@ -6,6 +6,8 @@
 #include "editor/papernavigator.h"
 #include "frame/prompts.h"
 #include "print/printprompts.h"
+#include "settings/bankchoice.h"
+#include "settings/inifile.h"
 #include "settings/programfiles.h"
 #include "store/connection.h"
 #include "store/schema.h"
@@ -31,7 +33,10 @@ inline QPlainTextEdit* messageArea(const QObject& window) {
 }
 
 // A folder of its own holding the program's files: the executable path points
-// into it, and a fresh paper bank from the real schema lies there.
+// into it, and a fresh paper bank from the real schema lies there. On the
+// server engine the bank is the test server's database standing for that
+// file, named in the folder's settings file as a school names its shared bank,
+// and chosen from there as start-up chooses.
 struct AppFolder {
     QTemporaryDir dir;
 
@@ -40,10 +45,28 @@ struct AppFolder {
         tess::Prompts::instance().clear();
         tess::PrintPrompts::instance().clear();
         tess::Prompts::instance().setScripted(true);
-        if (withBank)
-            banktest::freshBank(tess::ProgramFiles::PaperBankPath());
+        tess::clearChosenBank();
+        if (!withBank)
+            return;
+        const QString bank = tess::ProgramFiles::PaperBankPath();
+        banktest::freshBank(bank);
+        if (!banktest::onServer())
+            return;
+        tess::updateSettingsFile(tess::ProgramFiles::SettingsPath(), [&](tess::IniFile& ini) {
+            ini.setValue(QStringLiteral("Bank"), QStringLiteral("Server"),
+                         banktest::bankName(bank));
+        });
+        tess::setChosenBank(
+            tess::chooseBank({QStringLiteral("tessaloom")}, tess::ProgramFiles::SettingsPath()));
     }
-    ~AppFolder() { tess::ProgramFiles::SetExecutablePath(QString()); }
+    ~AppFolder() {
+        tess::clearChosenBank();
+        tess::ProgramFiles::SetExecutablePath(QString());
+    }
+
+    // The bank the program works on: the file beside it, or on the server
+    // engine the database standing for it.
+    static QString bankName() { return banktest::bankName(tess::ProgramFiles::PaperBankPath()); }
 
     // Runs statements on the bank (test set-up only): each commits on its
     // own, as another program's would, unless a SetupRows batch is open.

@@ -5,6 +5,7 @@
 #include "editorfixture.h"
 #include "frame/frame.h"
 #include "frame/prompts.h"
+#include "settings/bankchoice.h"
 #include "settings/programfiles.h"
 #include "store/engineerror.h"
 
@@ -100,7 +101,7 @@ public:
     // Opens the folder's bank and fills the navigator as the main window does
     // at sign-in, then shows it.
     void open() {
-        m_bank.open(tess::ProgramFiles::PaperBankPath());
+        m_bank.open(tess::chosenBank().name);
         m_navigator->RefreshPaperClasses();
         m_navigator->RefreshPaperList();
         m_window.show();

@@ -112,6 +112,8 @@ private Q_SLOTS:
     void insertPicture();
     void typedTextSavedBeforeItsOwnerIsLeft_data();
     void typedTextSavedBeforeItsOwnerIsLeft();
+    void connectionLostWhileTyping_data();
+    void connectionLostWhileTyping();
     void accessibleNames();
     void bothGridsFilled();
     void countsShownWhole_data();
@@ -647,6 +649,117 @@ void TestGrids::typedTextSavedBeforeItsOwnerIsLeft() {
         QCOMPARE(bank.count(QStringLiteral("choice where IsTrue = 1")), 1);
     else
         QCOMPARE(questionField(bank, 1, "QstCon"), QStringLiteral("typed"));
+}
+
+void TestGrids::connectionLostWhileTyping_data() {
+    QTest::addColumn<QString>("grid"); // "question" or "choice"
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("again"); // how the teacher posts once more
+    QTest::newRow("question text, Down") << "question" << int(kQstCon) << "QstCon"
+                                         << "地球是圆的"
+                                         << "Down";
+    QTest::newRow("question mark, post button") << "question" << int(kQstScr) << "QstScr"
+                                                << "7"
+                                                << "Post";
+    QTest::newRow("question text, Ctrl+F") << "question" << int(kQstCon) << "QstCon"
+                                           << "地球是圆的"
+                                           << "Ctrl+F";
+    QTest::newRow("question text, dropped by Esc") << "question" << int(kQstCon) << "QstCon"
+                                                   << "地球是圆的"
+                                                   << "Esc";
+    QTest::newRow("choice text, Down") << "choice" << int(kChcCon) << "ChcCon"
+                                       << "北京"
+                                       << "Down";
+    QTest::newRow("choice text, question's next button") << "choice" << int(kChcCon) << "ChcCon"
+                                                         << "北京"
+                                                         << "Next";
+}
+
+// The connection to a server bank breaks while the teacher types: the post
+// fails, what was typed stays in the grid and is not reported saved, the
+// message says so and what to do; posting again, the connection made anew,
+// saves it.
+void TestGrids::connectionLostWhileTyping() {
+    if (!banktest::onServer())
+        QSKIP("a bank file has no connection to lose");
+    QFETCH(QString, grid);
+    QFETCH(int, column);
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, again);
+    EditorBank bank;
+    auto setup = bank.setupRows();
+    bank.paper(1, QStringLiteral("甲"));
+    questionRow(bank, 1, 1, 1, QStringLiteral("单选题"), 3, false, QStringLiteral("q1"));
+    questionRow(bank, 2, 1, 2, QStringLiteral("单选题"), 3, false, QStringLiteral("q2"));
+    bank.sql(QStringLiteral("insert into choice (ChcID, QstIdx, ChcIdx, ChcCon) values (1, 1, 1, "
+                            "'c1'), (2, 1, 2, 'c2')"));
+    setup.commit();
+    TMainForm form;
+    activate(form);
+    Grids g(form);
+    RecordGrid* target = grid == QLatin1String("question") ? g.questions : g.choices;
+    CursorTableModel* source = grid == QLatin1String("question") ? g.dsQuestion : g.dsChoice;
+    tess::TableCursor& cursor =
+        grid == QLatin1String("question") ? form.bank().TQuestion : form.bank().TChoice;
+    const QString record = grid == QLatin1String("question")
+                               ? QStringLiteral("question where QstID = 1")
+                               : QStringLiteral("choice where ChcID = 1");
+    auto inBank = [&] {
+        return bank.scalar(QStringLiteral("select %1 as v from %2").arg(field, record)).toString();
+    };
+    const QString before = inBank();
+
+    typeIntoCell(target, 0, column, typed);
+    banktest::cutConnections(tess::ProgramFiles::PaperBankPath());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+
+    const QString said = messageArea(form)->toPlainText();
+    QVERIFY2(said.contains(QStringLiteral("连接断开")) && said.contains(QStringLiteral("没有保存")),
+             qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("还在表格中")), qPrintable(said));
+    grab(form,
+         QStringLiteral("grid-connection-lost-") + QString::fromUtf8(QTest::currentDataTag()));
+    QCOMPARE(inBank(), before);
+    QVERIFY(cursor.isEditing());
+    QCOMPARE(cursor.recNo(), 0);
+    QCOMPARE(source->index(0, column).data().toString(), typed);
+    QCOMPARE(target->currentIndex().row(), 0);
+
+    messageArea(form)->clear();
+    target->setFocus();
+    if (again == QLatin1String("Esc")) {
+        // Dropped by the teacher: nothing saved, and nothing said to be.
+        QTest::keyClick(target, Qt::Key_Escape);
+        QVERIFY(!cursor.isEditing());
+        typeIntoCell(target, 0, column, QStringLiteral("另写的"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QVERIFY2(messageArea(form)->toPlainText().isEmpty(),
+                 qPrintable(messageArea(form)->toPlainText()));
+        QCOMPARE(inBank(), QStringLiteral("另写的"));
+        return;
+    }
+    // Saved at the next post, the connection made again.
+    if (again == QLatin1String("Down"))
+        QTest::keyClick(target, Qt::Key_Down);
+    else if (again == QLatin1String("Ctrl+F"))
+        QTest::keyClick(target, Qt::Key_F, Qt::ControlModifier);
+    else
+        form.findChild<QWidget*>(
+                again == QLatin1String("Post")
+                    ? QStringLiteral("DBNavigator") +
+                          QString::number(grid == QLatin1String("question") ? 1 : 2)
+                    : QStringLiteral("DBNavigator1"))
+            ->findChild<QToolButton*>(again)
+            ->click();
+    QCOMPARE(messageArea(form)->toPlainText(),
+             QStringLiteral("与试题库服务器的连接已经恢复, 刚才留在表格中的内容现在保存好了."));
+    QCOMPARE(inBank(), typed);
+    QVERIFY(!cursor.isEditing() || cursor.recNo() != 0);
+    if (again != QLatin1String("Next"))
+        QCOMPARE(source->index(0, column).data().toString(), typed);
 }
 
 void TestGrids::accessibleNames() {

@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QLabel>
-#include <sqlite3.h>
 
 using tess::Prompts;
 
@@ -125,12 +124,10 @@ void TestNavigator::failedSelectionGoesBack() {
     QCOMPARE(nav.bank().CurPapID, 1);
     nav.bank().Conn.setBusyTimeout(50);
 
-    sqlite3* holder = nullptr;
-    QCOMPARE(sqlite3_open(tess::ProgramFiles::PaperBankPath().toUtf8().constData(), &holder),
-             SQLITE_OK);
-    QCOMPARE(sqlite3_exec(holder, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+    banktest::BankHolder holder(tess::ProgramFiles::PaperBankPath(),
+                                banktest::BankHolder::Hold::Everything);
     clickRow(nav, 1);
-    sqlite3_close(holder);
+    holder.release();
 
     QVERIFY(nav.messages().startsWith(QStringLiteral("程序运行错误:")));
     QCOMPARE(nav.messages().count(QStringLiteral("程序运行错误:")), 1);

@@ -54,6 +54,8 @@ private Q_SLOTS:
     void editedPaperLeavesCategory_data();
     void editedPaperLeavesCategory();
     void paperDeletedByAnotherProgram();
+    void connectionLost_data();
+    void connectionLost();
 };
 
 void TestPaperCommands::deletePaper_data() {
@@ -481,6 +483,59 @@ void TestPaperCommands::paperDeletedByAnotherProgram() {
     });
     nav.OnEditPaper->trigger();
     QCOMPARE(paperText(bank, 2, "PapNam"), QStringLiteral("改名"));
+}
+
+void TestPaperCommands::connectionLost_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QList<int>>("after"); // the papers once the command has gone through
+    QTest::newRow("new paper") << "new" << QList<int>{1, 2, 3};
+    QTest::newRow("delete paper") << "delete" << QList<int>{1};
+}
+
+// The connection to a server bank breaks before a paper command: it is
+// refused with a message saying so and what to do, the bank and the list stay
+// as they were, and the next try, the connection made again, goes through.
+void TestPaperCommands::connectionLost() {
+    if (!banktest::onServer())
+        QSKIP("a bank file has no connection to lose");
+    QFETCH(QString, command);
+    QFETCH(QList<int>, after);
+    EditorBank bank;
+    auto setup = bank.setupRows();
+    bank.paper(1, QStringLiteral("甲"));
+    bank.paper(2, QStringLiteral("乙"));
+    bank.question(1, 2, 1);
+    setup.commit();
+    NavigatorAlone nav;
+    nav.open();
+    clickRow(nav, 1);
+    QAction* action = command == QLatin1String("new") ? nav.OnNewPaper : nav.OnDelPaper;
+    auto run = [&] {
+        if (command == QLatin1String("delete"))
+            Prompts::instance().queueYesNo(true);
+        action->trigger();
+    };
+
+    banktest::cutConnections(tess::ProgramFiles::PaperBankPath());
+    run();
+    QVERIFY2(nav.messages().startsWith(QStringLiteral("程序运行错误:与试题库服务器的连接断开了")),
+             qPrintable(nav.messages()));
+    QVERIFY2(nav.messages().contains(QStringLiteral("没有保存")), qPrintable(nav.messages()));
+    QCOMPARE(bank.column(QStringLiteral("paper"), QStringLiteral("PapID"), QStringLiteral("PapID")),
+             (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
+    QCOMPARE(bank.count(QStringLiteral("question")), 1);
+    QCOMPARE(listIds(nav), (QList<int>{1, 2}));
+    QCOMPARE(nav.bank().CurPapID, 2);
+
+    nav.frame().ClearMessages();
+    run();
+    QVERIFY2(nav.messages().isEmpty(), qPrintable(nav.messages()));
+    QCOMPARE(listIds(nav), after);
+    QStringList stored;
+    for (const int id : after)
+        stored << QString::number(id);
+    QCOMPARE(bank.column(QStringLiteral("paper"), QStringLiteral("PapID"), QStringLiteral("PapID")),
+             stored);
 }
 
 QTEST_MAIN(TestPaperCommands)

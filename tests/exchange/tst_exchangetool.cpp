@@ -46,6 +46,9 @@ void TestExchangeTool::exportImportAndRefuse() {
     QTemporaryDir dir;
     const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
     banktest::freshBank(bank);
+    // The tool is named the bank as a teacher would name it: the file, or the
+    // server bank's URI, whose pictures are in the current folder's "images".
+    const QString named = banktest::bankName(bank);
     QDir(dir.path()).mkpath(QStringLiteral("images"));
     QFile picture(dir.filePath(QStringLiteral("images/a.png")));
     QVERIFY(picture.open(QIODevice::WriteOnly));
@@ -62,12 +65,12 @@ void TestExchangeTool::exportImportAndRefuse() {
             "(1, 1, 1, 0, '甲'), (2, 1, 2, 1, '乙')"));
     }
     const QString xml = dir.filePath(QStringLiteral("out.xml"));
-    Run r = run({QStringLiteral("export"), bank, QStringLiteral("3"), xml});
+    Run r = run({QStringLiteral("export"), named, QStringLiteral("3"), xml}, dir.path());
     QVERIFY2(r.code == 0, qPrintable(r.out));
     QVERIFY(r.out.contains(QStringLiteral("期中")));
     QVERIFY(QFileInfo(xml).size() > 0);
 
-    r = run({QStringLiteral("import"), bank, xml});
+    r = run({QStringLiteral("import"), named, xml}, dir.path());
     QVERIFY2(r.code == 0, qPrintable(r.out));
     banktest::BankConnection conn(bank);
     QCOMPARE(banktest::count(conn, QStringLiteral("paper")), 2);
@@ -97,7 +100,7 @@ void TestExchangeTool::exportImportAndRefuse() {
     QVERIFY(giftFile.open(QIODevice::WriteOnly));
     giftFile.write("::q1:: 地球是圆的 {T}\n\n::q2:: 首都是 {=北京 ~上海}\n");
     giftFile.close();
-    r = run({QStringLiteral("import"), bank, gift});
+    r = run({QStringLiteral("import"), named, gift}, dir.path());
     QVERIFY2(r.code == 0, qPrintable(r.out));
     QCOMPARE(banktest::count(conn, QStringLiteral("paper")), 3);
 
@@ -106,7 +109,7 @@ void TestExchangeTool::exportImportAndRefuse() {
     QVERIFY(brokenFile.open(QIODevice::WriteOnly));
     brokenFile.write("<quiz><question type=\"truefalse\"><name><text>x</text>");
     brokenFile.close();
-    r = run({QStringLiteral("import"), bank, broken});
+    r = run({QStringLiteral("import"), named, broken}, dir.path());
     QCOMPARE(r.code, 1);
     QVERIFY(r.out.contains(QStringLiteral("拒绝")));
     QCOMPARE(banktest::count(conn, QStringLiteral("paper")), 3);
@@ -135,7 +138,8 @@ void TestExchangeTool::deeplyNestedFileIsRefused() {
                "</quiz>\n");
     file.close();
     QProcess p;
-    p.start(m_tool, {QStringLiteral("import"), bank, deep});
+    p.setWorkingDirectory(dir.path());
+    p.start(m_tool, {QStringLiteral("import"), banktest::bankName(bank), deep});
     QVERIFY(p.waitForFinished(60000));
     const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
