@@ -584,6 +584,10 @@ void TestGrids::insertPicture() {
     if (situation == QLatin1String("empty"))
         QCOMPARE(bank.count(QStringLiteral("question where QstTyp = '判断题' and PapIdx = 1")), 1);
     QCOMPARE(QFile::exists(QDir(tess::ProgramFiles::PicturesFolder()).filePath(name)), copied);
+    // A server bank keeps the copied picture for the other teachers' machines.
+    if (banktest::onServer())
+        QCOMPARE(bank.count(QStringLiteral("picture where name = '我的 地图.png'")),
+                 copied ? 1 : 0);
     if (message.isEmpty())
         QCOMPARE(messageArea(form)->toPlainText(), QString());
     else
