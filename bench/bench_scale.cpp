@@ -173,62 +173,10 @@ int runSteps(const QString& bank, const QString& work, int runs) {
         }
         checkMessages(*form, "sign-in");
 
-        result("select", timedStep([&] { selectRow(*form, worked); }));
-        expect(form->bank().CurPapID == worked, "the paper is selected");
-
-        int before = form->bank().TQuestion.recordCount();
-        expect(form->OnAddQustion->isEnabled(), "new question enabled");
-        result("new_question", timedStep([&] { form->OnAddQustion->trigger(); }));
-        expect(form->bank().TQuestion.recordCount() == before + 1, "a question was added");
-        checkMessages(*form, "new question");
-
-        for (int row = 0; row < form->bank().TQuestion.recordCount(); ++row)
-            if (form->bank().TQuestion.textAt(row, QStringLiteral("QstTyp")) !=
-                QStringLiteral("判断题")) {
-                form->bank().TQuestion.moveTo(row);
-                break;
-            }
-        settle();
-        before = form->bank().TChoice.recordCount();
-        expect(form->OnAddChoice->isEnabled(), "new choice enabled");
-        result("new_choice", timedStep([&] { form->OnAddChoice->trigger(); }));
-        expect(form->bank().TChoice.recordCount() == before + 1, "a choice was added");
-        checkMessages(*form, "new choice");
-
-        form->bank().TQuestion.first();
-        settle();
-        before = form->bank().TQuestion.recordCount();
-        result("del_question", timedStep([&] { form->OnDelQuestion->trigger(); }));
-        expect(form->bank().TQuestion.recordCount() == before - 1, "a question was deleted");
-        checkMessages(*form, "delete question");
-
-        before = form->navigator().PaperListModel->rowCount();
-        result("new_paper", timedStep([&] { form->OnNewPaper->trigger(); }));
-        expect(form->navigator().PaperListModel->rowCount() == before + 1, "a paper was added");
-        checkMessages(*form, "new paper");
-
-        result("select_big", timedStep([&] { selectRow(*form, big); }));
-        expect(form->bank().CurPapID == big, "the big paper is selected");
-        form->findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))->clear();
-        const QString page = work + QStringLiteral("/pages/paper%1.html").arg(big);
-        QFile::remove(page);
-        result("publish", timedStep([&] { form->OnGenPaper->trigger(); }));
-        expect(form->findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))
-                       ->toPlainText()
-                       .contains(QStringLiteral("试卷成功生成到")) &&
-                   QFileInfo(page).size() > 0,
-               "the page was written");
-        checkMessages(*form, "publish");
-
-        selectRow(*form, deleted);
-        settle();
-        before = form->navigator().PaperListModel->rowCount();
-        tess::Prompts::instance().queueYesNo(true);
-        result("del_paper", timedStep([&] { form->OnDelPaper->trigger(); }));
-        expect(form->navigator().PaperListModel->rowCount() == before - 1, "a paper was deleted");
-        checkMessages(*form, "delete paper");
-        expect(tess::Prompts::instance().shownTexts().size() == 1,
-               "only the delete question shown");
+        teacherSteps(*form, {worked, big, deleted}, work,
+                     [](const char* key, const std::function<void()>& step) {
+                         result(key, timedStep(step));
+                     });
 
         form.reset();
         result("ref_list", referenceList(copy));
@@ -503,6 +451,8 @@ int runParent(const QString& folder) {
         {"sign-in again in the same process", "signin"},
         {"  ref: list read into entries, same process", "ref_list"},
         {"select a paper (list entry, ~10 questions)", "select"},
+        {"next question", "next_question"},
+        {"edit a question's text, posted", "edit"},
         {"new paper", "new_paper"},
         {"new question", "new_question"},
         {"new choice (on a choice question)", "new_choice"},

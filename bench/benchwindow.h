@@ -4,9 +4,13 @@
 #pragma once
 
 #include "app/tmainform.h"
+#include "bank/paperbank.h"
+#include "benchbank.h"
 #include "editor/paperlistmodel.h"
 #include "editor/papernavigator.h"
+#include "frame/prompts.h"
 #include "generate/publish.h"
+#include "store/tablecursor.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -18,6 +22,7 @@
 #include <QStringList>
 #include <QWidget>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -139,6 +144,99 @@ inline ChildOutput runChild(const QStringList& args) {
             out.warnings << text.mid(2);
     }
     return out;
+}
+
+// The papers the teacher's steps work on: an ordinary one, the one with
+// 1,000 questions, and one to delete.
+struct StepPapers {
+    int worked;
+    int big;
+    int deleted;
+};
+
+// Runs one step and reports it under key (timed, and whatever else is counted).
+using Measure = std::function<void(const char* key, const std::function<void()>& step)>;
+
+// The steps a teacher takes in the signed-in window, each through measure and
+// checked afterwards: select a paper, move to the next question, edit its
+// text and post it, new question, new choice, delete a question, new paper,
+// select the big paper and publish it, delete a paper (Yes answered). The
+// page is written into work's pages folder.
+inline void teacherSteps(TMainForm& form, const StepPapers& papers, const QString& work,
+                         const Measure& measure) {
+    measure("select", [&] { selectRow(form, papers.worked); });
+    expect(form.bank().CurPapID == papers.worked, "the paper is selected");
+
+    // The record navigator's next question; then a text typed into the
+    // question grid and posted, as the grid posts it through the cursor.
+    tess::TableCursor& questions = form.bank().TQuestion;
+    questions.first();
+    settle();
+    measure("next_question", [&] { questions.next(); });
+    expect(questions.recNo() == 1, "moved to the next question");
+    const QString edited = QStringLiteral("改过的题目 %1").arg(monotonicNs());
+    measure("edit", [&] {
+        questions.edit();
+        questions.setString(QStringLiteral("QstCon"), edited);
+        questions.post();
+    });
+    expect(questions.asString(QStringLiteral("QstCon")) == edited &&
+               questions.state() == tess::CursorState::Browse,
+           "the edit was posted");
+    checkMessages(form, "edit");
+
+    int before = form.bank().TQuestion.recordCount();
+    expect(form.OnAddQustion->isEnabled(), "new question enabled");
+    measure("new_question", [&] { form.OnAddQustion->trigger(); });
+    expect(form.bank().TQuestion.recordCount() == before + 1, "a question was added");
+    checkMessages(form, "new question");
+
+    for (int row = 0; row < form.bank().TQuestion.recordCount(); ++row)
+        if (form.bank().TQuestion.textAt(row, QStringLiteral("QstTyp")) !=
+            QStringLiteral("判断题")) {
+            form.bank().TQuestion.moveTo(row);
+            break;
+        }
+    settle();
+    before = form.bank().TChoice.recordCount();
+    expect(form.OnAddChoice->isEnabled(), "new choice enabled");
+    measure("new_choice", [&] { form.OnAddChoice->trigger(); });
+    expect(form.bank().TChoice.recordCount() == before + 1, "a choice was added");
+    checkMessages(form, "new choice");
+
+    form.bank().TQuestion.first();
+    settle();
+    before = form.bank().TQuestion.recordCount();
+    measure("del_question", [&] { form.OnDelQuestion->trigger(); });
+    expect(form.bank().TQuestion.recordCount() == before - 1, "a question was deleted");
+    checkMessages(form, "delete question");
+
+    before = form.navigator().PaperListModel->rowCount();
+    measure("new_paper", [&] { form.OnNewPaper->trigger(); });
+    expect(form.navigator().PaperListModel->rowCount() == before + 1, "a paper was added");
+    checkMessages(form, "new paper");
+
+    measure("select_big", [&] { selectRow(form, papers.big); });
+    expect(form.bank().CurPapID == papers.big, "the big paper is selected");
+    form.findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))->clear();
+    const QString page = work + QStringLiteral("/pages/paper%1.html").arg(papers.big);
+    QFile::remove(page);
+    measure("publish", [&] { form.OnGenPaper->trigger(); });
+    expect(form.findChild<QPlainTextEdit*>(QStringLiteral("MessageArea"))
+                   ->toPlainText()
+                   .contains(QStringLiteral("试卷成功生成到")) &&
+               QFileInfo(page).size() > 0,
+           "the page was written");
+    checkMessages(form, "publish");
+
+    selectRow(form, papers.deleted);
+    settle();
+    before = form.navigator().PaperListModel->rowCount();
+    tess::Prompts::instance().queueYesNo(true);
+    measure("del_paper", [&] { form.OnDelPaper->trigger(); });
+    expect(form.navigator().PaperListModel->rowCount() == before - 1, "a paper was deleted");
+    checkMessages(form, "delete paper");
+    expect(tess::Prompts::instance().shownTexts().size() == 1, "only the delete question shown");
 }
 
 } // namespace bench
