@@ -267,38 +267,6 @@ int runPeak(const QString& bank, const QString& work) {
     return 0;
 }
 
-// The first paint of a start-up window, done and flushed: a call posted when
-// the paint begins runs once it is over. Watched on the whole application, so
-// that it sees the paint before anything the program itself waits for.
-class FirstPaint : public QObject {
-public:
-    explicit FirstPaint(QWidget* window) : m_window(window) { qApp->installEventFilter(this); }
-    ~FirstPaint() override { qApp->removeEventFilter(this); }
-    qint64 wait() {
-        QElapsedTimer t;
-        t.start();
-        while (m_doneNs == 0 && t.elapsed() < 20000)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return m_doneNs;
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && !m_posted)
-            if (auto* w = qobject_cast<QWidget*>(watched); w && w->window() == m_window) {
-                m_posted = true;
-                QMetaObject::invokeMethod(
-                    this, [this] { m_doneNs = monotonicNs(); }, Qt::QueuedConnection);
-            }
-        return false;
-    }
-
-private:
-    QWidget* m_window;
-    bool m_posted = false;
-    qint64 m_doneNs = 0;
-};
-
 // As the program starts (app/main.cpp) until the login dialog has been painted.
 int runStartLogin(const QString& folder, int argc, char** argv) {
     tess::TessApplication app(argc, argv);
