@@ -19,6 +19,7 @@
 #include "app/tpassworddlg.h"
 #include "bank/bankcopy.h"
 #include "benchbank.h"
+#include "benchserver.h"
 #include "benchwindow.h"
 #include "frame/prompts.h"
 #include "settings/bankchoice.h"
@@ -37,77 +38,6 @@
 namespace {
 
 using namespace bench;
-
-// --- the server -----------------------------------------------------------------------
-
-// The URI of another database on the server that uri names.
-QString databaseUri(const QString& uri, const QString& database) {
-    QString out = uri;
-    const qsizetype slash = out.indexOf(QLatin1Char('/'), out.indexOf(QStringLiteral("://")) + 3);
-    const qsizetype end = out.indexOf(QLatin1Char('?'), slash);
-    out.replace(slash + 1, (end < 0 ? out.size() : end) - slash - 1, database);
-    return out;
-}
-
-struct Finished {
-    QByteArray out;
-    double ms = 0;
-};
-
-// A program run to its end, its standard output kept; a failure throws.
-Finished runProgram(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    const qint64 start = monotonicNs();
-    process.start(program, args);
-    if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        throw std::runtime_error(
-            QStringLiteral("%1 %2 failed: %3")
-                .arg(program, args.join(QLatin1Char(' ')),
-                     QString::fromLocal8Bit(process.readAllStandardError()).trimmed())
-                .toStdString());
-    Finished done;
-    done.ms = double(monotonicNs() - start) / 1e6;
-    done.out = process.readAllStandardOutput();
-    return done;
-}
-
-QByteArray psql(const QString& uri, const QString& sql) {
-    return runProgram(QStringLiteral("psql"),
-                      {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-At"),
-                       QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"), uri,
-                       QStringLiteral("-c"), sql})
-        .out.trimmed();
-}
-
-// A throwaway server in folder, started here and stopped when this goes.
-class ThrowawayServer {
-public:
-    explicit ThrowawayServer(const QString& folder) : m_folder(folder) {
-        m_uri = QString::fromUtf8(run(QStringLiteral("start")).trimmed());
-    }
-    ~ThrowawayServer() {
-        try {
-            run(QStringLiteral("stop"));
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "bench_server: %s\n", e.what());
-        }
-    }
-    ThrowawayServer(const ThrowawayServer&) = delete;
-    ThrowawayServer& operator=(const ThrowawayServer&) = delete;
-    QString uri() const { return m_uri; }
-
-private:
-    QByteArray run(const QString& command) {
-        return runProgram(QStringLiteral("bash"),
-                          {QStringLiteral(TESS_SOURCE_DIR "/scripts/pg-test-server.sh"), command,
-                           m_folder})
-            .out;
-    }
-    QString m_folder;
-    QString m_uri;
-};
 
 // --- the rows as CSV, and COPY ------------------------------------------------------
 
@@ -256,6 +186,8 @@ int runSteps(const QString& uri, const QString& work, int runs) {
         teacherSteps(*form, {workPaperId(papers), bigPaperId(papers), deletedPaperId(papers) + run},
                      work, [](const char* key, const std::function<void()>& step) {
                          const qint64 trips = tess::serverRoundTrips();
+                         if (getenv("TESS_TRACE_SQL"))
+                             fprintf(stderr, "STEP %s\n", key); // TRACE
                          result(key, timedStep(step));
                          result((std::string("rt_") + key).c_str(),
                                 double(tess::serverRoundTrips() - trips));
@@ -283,12 +215,7 @@ int runParent(const QString& folder) {
     ensureBank(bank, small ? kSmall : kDistrict, name, false);
 
     std::unique_ptr<ThrowawayServer> throwaway;
-    QString serverUri = qEnvironmentVariable("TESS_PG_URI");
-    if (serverUri.isEmpty()) {
-        throwaway = std::make_unique<ThrowawayServer>(folder + QStringLiteral("/pg"));
-        serverUri = throwaway->uri();
-        std::printf("throwaway server (fsync off, Unix socket): %s\n", qPrintable(serverUri));
-    }
+    const QString serverUri = serverFor(folder + QStringLiteral("/pg"), throwaway);
     std::printf("%s\n", psql(serverUri, QStringLiteral("select version()")).constData());
     const QString toolUri = databaseUri(serverUri, QStringLiteral("bench_tool"));
     const QString copyUri = databaseUri(serverUri, QStringLiteral("bench_copy"));

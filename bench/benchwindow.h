@@ -119,20 +119,13 @@ inline void expect(bool ok, const char* what) {
 struct ChildOutput {
     std::map<QString, std::vector<double>> samples;
     QStringList warnings;
+    QList<QByteArray> facts; // "F ..." lines, without the F
 };
 
-inline ChildOutput runChild(const QStringList& args) {
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), args);
-    ChildOutput out;
-    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit ||
-        child.exitCode() != 0)
-        out.warnings << QStringLiteral("child %1 failed").arg(args.join(QLatin1Char(' ')));
-    for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+// What a child reported on its standard output: "T key value" and "M key
+// value" samples, "S value" start-up marks, "W text" warnings, "F ..." facts.
+inline void readChildOutput(const QByteArray& output, ChildOutput& out) {
+    for (const QByteArray& line : output.split('\n')) {
         const QString text = QString::fromUtf8(line);
         const QStringList parts = text.split(QLatin1Char(' '));
         if (parts.size() >= 3 &&
@@ -142,7 +135,28 @@ inline ChildOutput runChild(const QStringList& args) {
             out.samples[QStringLiteral("S")].push_back(parts[1].toDouble());
         else if (parts.size() >= 2 && parts[0] == QStringLiteral("W"))
             out.warnings << text.mid(2);
+        else if (line.startsWith("F "))
+            out.facts << line.mid(2);
     }
+}
+
+// A child on the offscreen platform: this program with args.
+inline void startChild(QProcess& child, const QStringList& args) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), args);
+}
+
+inline ChildOutput runChild(const QStringList& args) {
+    QProcess child;
+    startChild(child, args);
+    ChildOutput out;
+    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit ||
+        child.exitCode() != 0)
+        out.warnings << QStringLiteral("child %1 failed").arg(args.join(QLatin1Char(' ')));
+    readChildOutput(child.readAllStandardOutput(), out);
     return out;
 }
 
