@@ -186,8 +186,6 @@ int runSteps(const QString& uri, const QString& work, int runs) {
         teacherSteps(*form, {workPaperId(papers), bigPaperId(papers), deletedPaperId(papers) + run},
                      work, [](const char* key, const std::function<void()>& step) {
                          const qint64 trips = tess::serverRoundTrips();
-                         if (getenv("TESS_TRACE_SQL"))
-                             fprintf(stderr, "STEP %s\n", key); // TRACE
                          result(key, timedStep(step));
                          result((std::string("rt_") + key).c_str(),
                                 double(tess::serverRoundTrips() - trips));

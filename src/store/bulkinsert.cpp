@@ -52,6 +52,9 @@ void appendCopyValue(QByteArray& out, const QVariant& value) {
 
 // Sent to the server in pieces of about this size.
 constexpr qsizetype kCopyChunk = 1 << 20;
+// Rows of one COPY statement: the statement timeout bounds each statement,
+// and a whole district's choices in one would outlast it.
+constexpr qint64 kRowsPerCopy = 50000;
 
 } // namespace
 
@@ -69,11 +72,16 @@ BulkInsert::BulkInsert(Connection& connection, const QString& table, const QStri
                                         table);
         return;
     }
-    PGconn* conn = connection.serverHandle();
-    const QByteArray sql =
-        QStringLiteral("copy %1 (%2) from stdin").arg(table, columns.join(u',')).toUtf8();
+    m_copySql = QStringLiteral("copy %1 (%2) from stdin").arg(table, columns.join(u',')).toUtf8();
+    m_row.resize(m_columns);
+    m_buffer.reserve(kCopyChunk + 4096);
+    startCopy();
+}
+
+void BulkInsert::startCopy() {
+    PGconn* conn = m_connection.serverHandle();
     countServerRoundTrip();
-    PGresult* result = PQexec(conn, sql.constData());
+    PGresult* result = PQexec(conn, m_copySql.constData());
     if (PQresultStatus(result) != PGRES_COPY_IN) {
         EngineError error = serverError(conn, result, m_where);
         PQclear(result);
@@ -81,8 +89,7 @@ BulkInsert::BulkInsert(Connection& connection, const QString& table, const QStri
     }
     PQclear(result);
     m_copying = true;
-    m_row.resize(m_columns);
-    m_buffer.reserve(kCopyChunk + 4096);
+    m_rowsInCopy = 0;
 }
 
 BulkInsert::~BulkInsert() {
@@ -112,8 +119,12 @@ void BulkInsert::addRow() {
         m_row[i] = QVariant();
     }
     m_buffer += '\n';
-    if (m_buffer.size() >= kCopyChunk)
+    if (++m_rowsInCopy >= kRowsPerCopy) {
+        finish();
+        startCopy();
+    } else if (m_buffer.size() >= kCopyChunk) {
         flush();
+    }
 }
 
 void BulkInsert::flush() {

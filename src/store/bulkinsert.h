@@ -14,7 +14,8 @@ class Statement;
 // Rows appended to one table in one go, as a whole bank is copied. On a
 // server they stream in with COPY, one request for all of them, where an
 // insert per row would cost a round trip (and a statement's triggers) each;
-// in a file they go through one prepared insert. Values are taken as
+// in a file they go through one prepared insert. (A table's rows go in
+// several COPY statements, each well within the statement timeout.) Values are taken as
 // Statement::bind takes them. Use it inside a Transaction, and nothing else
 // on the connection until finish(): a failure may surface only there, and a
 // BulkInsert dropped unfinished leaves the transaction to be rolled back.
@@ -33,6 +34,7 @@ public:
     void finish();
 
 private:
+    void startCopy();
     void flush();
     void abandon();
 
@@ -41,7 +43,9 @@ private:
     int m_columns;
     std::unique_ptr<Statement> m_insert; // the file's insert
     QList<QVariant> m_row;               // the server's row being made
+    QByteArray m_copySql;                // the server's COPY statement
     QByteArray m_buffer;                 // COPY text not yet sent
+    qint64 m_rowsInCopy = 0;
     bool m_copying = false;
 };
 

@@ -125,7 +125,6 @@ struct Statement::Server {
         for (size_t i = 0; i < values.size(); ++i)
             params[i] = nulls[i] ? nullptr : values[i].isNull() ? "" : values[i].constData();
         countServerRoundTrip();
-        if (getenv("TESS_TRACE_SQL")) fprintf(stderr, "SQL %s\n", sql.constData()); // TRACE
         result = PQexecParams(conn, sql.constData(), int(params.size()), nullptr, params.data(),
                               nullptr, nullptr, 0);
         sent = true;
@@ -343,7 +342,6 @@ void Statement::runAllOnServer(pg_conn* conn, const QByteArray& sql, const QStri
         throw EngineError(QStringLiteral("试题库没有打开."));
     // The simple protocol takes several statements in one text.
     countServerRoundTrip();
-    if (getenv("TESS_TRACE_SQL")) fprintf(stderr, "SQL %s\n", sql.constData()); // TRACE
     PGresult* result = PQexec(conn, sql.constData());
     const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY) {

@@ -74,6 +74,7 @@ private Q_SLOTS:
     void refused();
     void failureLeavesNothing();
     void failureOnTheServerLeavesNothing();
+    void manyRowsInParts();
     void throughTheServerAndBack();
 };
 
@@ -201,6 +202,46 @@ void TestBankCopy::failureOnTheServerLeavesNothing() {
     const QString empty = dir.filePath(QStringLiteral("empty.mdb"));
     tess::createPaperBank(empty);
     QCOMPARE(tess::copyBank(empty, server).rows, 1); // its Admin
+}
+
+// More rows than one statement on the server takes at a time: they go in
+// parts, every one of them, and the rows on both sides of a part's end too.
+void TestBankCopy::manyRowsInParts() {
+    if (!banktest::onServer())
+        QSKIP("needs the test server");
+    const QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("file.mdb"));
+    tess::createPaperBank(file);
+    constexpr int kChoices = 120001;
+    {
+        tess::Connection conn;
+        conn.setDataSource(file);
+        conn.open();
+        banktest::executeInOneTransaction(
+            conn, QStringList{QStringLiteral("insert into paper (PapID, PapNam) values (1, '甲')"),
+                              QStringLiteral("insert into question (QstID, PapIdx, QstIdx) "
+                                             "values (1, 1, 1)"),
+                              QStringLiteral("with recursive n(i) as (select 1 union all select "
+                                             "i + 1 from n where i < %1) insert into choice "
+                                             "(ChcID, QstIdx, ChcIdx, ChcCon) select i, 1, i, "
+                                             "'选项' || i from n")
+                                  .arg(kChoices)});
+    }
+    banktest::freshBank(dir.filePath(QStringLiteral("server.mdb")));
+    const QString server = banktest::bankName(dir.filePath(QStringLiteral("server.mdb")));
+    QCOMPARE(tess::copyBank(file, server).rows, kChoices + 3); // and the paper, question, Admin
+    tess::Connection conn;
+    conn.setDataSource(server);
+    conn.openForReading();
+    tess::Statement stmt(conn,
+                         QStringLiteral("select count(*), sum(ChcID), min(ChcCon), "
+                                        "count(distinct ChcCon) from choice"),
+                         QStringLiteral("choice"));
+    QVERIFY(stmt.step());
+    QCOMPARE(stmt.int64(0), kChoices);
+    QCOMPARE(stmt.int64(1), qint64(kChoices) * (kChoices + 1) / 2);
+    QCOMPARE(stmt.text(2), QStringLiteral("选项1"));
+    QCOMPARE(stmt.int64(3), kChoices);
 }
 
 // A file's bank copied to a server bank and from there to a new file: every
