@@ -115,6 +115,7 @@ void Connection::reviveServer() const {
         throw EngineError(QStringLiteral("与试题库服务器的连接断开了, 这一组修改都没有保存. "
                                          "请等服务器恢复后再做一次. ") +
                           fileWhere(m_path));
+    m_schemaFacts.clear();
     PQreset(m_pg);
     if (PQstatus(m_pg) != CONNECTION_OK)
         throw EngineError(QStringLiteral("与试题库服务器的连接断开了, 修改没有保存. "
@@ -340,6 +341,16 @@ void Connection::close() {
     }
     m_booleans.clear();
     m_booleanColumns.clear();
+    m_schemaFacts.clear();
+}
+
+const std::any* Connection::schemaFact(const QString& key) const {
+    const auto it = m_schemaFacts.constFind(key);
+    return it == m_schemaFacts.cend() ? nullptr : &*it;
+}
+
+void Connection::setSchemaFact(const QString& key, std::any fact) const {
+    m_schemaFacts.insert(key, std::move(fact));
 }
 
 bool Connection::hasTable(const QString& table) const {
@@ -374,6 +385,11 @@ void Connection::execute(const QString& sql) {
 
 void Connection::execute(const QString& sql, const QString& where) {
     ensureOpen();
+    // A table made, changed or dropped here: what was read of the schema may be stale.
+    static const QRegularExpression schemaChange(QStringLiteral("\\b(create|alter|drop)\\b"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+    if (!m_schemaFacts.isEmpty() && sql.contains(schemaChange))
+        m_schemaFacts.clear();
     if (m_pg)
         Statement::runAllOnServer(m_pg, Statement::serverDialect(translate(sql).toUtf8()), where);
     else

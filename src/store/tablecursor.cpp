@@ -254,7 +254,7 @@ int findColumn(const QVector<Column>& columns, const QString& name) {
 // hidden rowid is the engine's, not the program's.
 QVector<Column> serverColumns(Connection& connection, const QString& table) {
     // From the catalog itself: the information schema's views cost several
-    // milliseconds, and the columns are read at every refresh.
+    // milliseconds.
     Statement stmt(
         connection,
         QStringLiteral(
@@ -288,7 +288,14 @@ void loadColumns(Connection& connection, const QString& table, QVector<Column>& 
     connection.ensureOpen();
     QVector<Column> loaded;
     if (connection.isServer()) {
+        const QString key = QStringLiteral("columns of ") + table.toLower();
+        if (const std::any* known = connection.schemaFact(key)) {
+            columns = std::any_cast<QVector<Column>>(*known);
+            return;
+        }
         loaded = serverColumns(connection, table);
+        if (!loaded.isEmpty())
+            connection.setSchemaFact(key, loaded);
     } else {
         Statement stmt(connection, QStringLiteral("pragma table_info(%1)").arg(quoted(table)),
                        tableWhere(table));
