@@ -422,9 +422,11 @@ Transaction::Transaction(Connection& connection)
         ++m_connection.m_transactions;
         return;
     }
-    m_connection.execute(QStringLiteral("begin"));
     try {
-        m_connection.execute(QStringLiteral("select pg_advisory_xact_lock(1413829459)"));
+        // One request for both: the lock is the first thing the transaction does.
+        m_connection.execute(
+            QStringLiteral("begin; select pg_advisory_xact_lock(1413829459)"),
+            statementForMessage(QStringLiteral("select pg_advisory_xact_lock(1413829459)")));
     } catch (const EngineError&) {
         // Not waited long enough: no transaction is left behind, as with the file.
         try {
