@@ -396,12 +396,16 @@ void Connection::execute(const QString& sql, const QString& where) {
         Statement::runAll(m_db, translate(sql).toUtf8(), where);
 }
 
+QString Connection::serverDataVersion() {
+    // Every program's changes move the counter; this session's own are taken off.
+    return QStringLiteral("coalesce((select n - coalesce(nullif(current_setting("
+                          "'tess.own_changes', 't'), ''), '0')::bigint from tess_change limit 1), "
+                          "0)");
+}
+
 qint64 Connection::dataVersion() const {
     if (m_pg) {
-        // Every program's changes move the counter; this session's own are taken off.
-        static const QString sql = QStringLiteral(
-            "select n - coalesce(nullif(current_setting('tess.own_changes', 't'), ''), "
-            "'0')::bigint from tess_change");
+        static const QString sql = QStringLiteral("select ") + serverDataVersion();
         Statement stmt(*this, sql, fileWhere(m_path));
         return stmt.step() ? stmt.int64(0) : 0;
     }

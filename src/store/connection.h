@@ -54,6 +54,10 @@ public:
     // to the bank since it was last read; this connection's own changes leave it.
     qint64 dataVersion() const;
 
+    // On a server, the expression that reads dataVersion(), for a statement
+    // that reads it along with rows, in the same request and snapshot.
+    static QString serverDataVersion();
+
     // Rewrites the program's statement forms into what SQLite takes.
     static QString translate(const QString& sql);
 
