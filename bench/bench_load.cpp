@@ -119,6 +119,11 @@ private:
         return false;
     }
 
+    int selectedPaper() const {
+        const QModelIndex index = m_form->navigator().ListView->selectionModel()->currentIndex();
+        return index.isValid() ? m_form->navigator().PaperListModel->papIdAt(index.row()) : -1;
+    }
+
     bool select(int papId) {
         const int row = m_form->navigator().PaperListModel->rowOf(papId);
         if (row < 0)
@@ -127,12 +132,15 @@ private:
     }
 
     bool newPaper() {
-        const int before = m_form->navigator().PaperListModel->rowCount();
         if (!step("new_paper", [&] { m_form->OnNewPaper->trigger(); }))
             return false;
         const int id = bank().TPaper.asInteger(QStringLiteral("PapID"));
-        if (bank().CurPapID != id || m_form->navigator().PaperListModel->rowCount() < before)
-            warn(QStringLiteral("new paper %1 is not the one selected").arg(id));
+        if (bank().CurPapID != id || selectedPaper() != id)
+            warn(QStringLiteral("new paper %1 is not the one selected (window: paper %2, list "
+                                "selection %3)")
+                     .arg(id)
+                     .arg(bank().CurPapID)
+                     .arg(selectedPaper()));
         fact("paper " + QByteArray::number(id) + ' ' + now());
         return bank().CurPapID == id;
     }
@@ -141,16 +149,19 @@ private:
     // with a text of its own (posted as the grid posts), with two choices.
     void addQuestion(int papId, bool withChoices) {
         tess::TableCursor& questions = bank().TQuestion;
-        const int before = questions.recordCount();
         if (!step("new_question", [&] { m_form->OnAddQustion->trigger(); }))
             return;
         const int id = questions.asInteger(QStringLiteral("QstID"));
         const int paper = questions.asInteger(QStringLiteral("PapIdx"));
-        if (questions.recordCount() != before + 1 || paper != papId || bank().CurPapID != papId) {
-            warn(QStringLiteral("question %1 went into paper %2, the teacher saw %3")
+        // (Other teachers' questions may have come in with it: the count says nothing.)
+        if (paper != papId || bank().CurPapID != papId) {
+            warn(QStringLiteral("question %1 went into paper %2, the teacher saw %3 (window: "
+                                "paper %4, list selection %5)")
                      .arg(id)
                      .arg(paper)
-                     .arg(papId));
+                     .arg(papId)
+                     .arg(bank().CurPapID)
+                     .arg(selectedPaper()));
             return;
         }
         fact("question " + QByteArray::number(id) + ' ' + QByteArray::number(paper) + ' ' + now());
