@@ -192,6 +192,32 @@ inline void copyBank(const QString& from, const QString& to) {
         throw tess::EngineError(QStringLiteral("test bank not copied to ") + to);
 }
 
+// Makes the bank refuse every insert into table (those for which `when`, an
+// expression on new.*, holds), as a bank can refuse a write halfway through
+// an import: a trigger in the engine's own dialect.
+inline void refuseInserts(tess::Connection& conn, const QString& table,
+                          const QString& when = QString()) {
+    if (onServer()) {
+        conn.execute(QStringLiteral("create or replace function tess_test_refuse() returns "
+                                    "trigger language plpgsql as $$ begin raise exception "
+                                    "'refused'; end $$"));
+        conn.execute(
+            QStringLiteral("create trigger refuse_%1 before insert on %1 for each row "
+                           "%2 execute function tess_test_refuse()")
+                .arg(table, when.isEmpty() ? QString() : QStringLiteral("when (%1)").arg(when)));
+        return;
+    }
+    conn.execute(QStringLiteral("create trigger refuse_%1 before insert on %1 %2 begin select "
+                                "raise(abort, 'refused'); end")
+                     .arg(table, when.isEmpty() ? QString() : QStringLiteral("when ") + when));
+}
+
+// Takes refuseInserts back.
+inline void allowInserts(tess::Connection& conn, const QString& table) {
+    conn.execute(onServer() ? QStringLiteral("drop trigger refuse_%1 on %1").arg(table)
+                            : QStringLiteral("drop trigger refuse_%1").arg(table));
+}
+
 // One transaction around set-up rows written while it lives, through any
 // cursor or statement on conn: committing once costs one set of syncs instead
 // of a set per row. Left without commit() (a failed set-up), it rolls back.

@@ -4,6 +4,7 @@
 // BANK is a file or a server bank's URI (postgresql://...). Pictures live in
 // "images" beside a bank file, as they do beside the program's own bank, and
 // in "images" in the current folder for a server bank.
+#include "bank/bankpictures.h"
 #include "exchange/bankexchange.h"
 #include "exchange/importfile.h"
 #include "exchange/moodlexml.h"
@@ -39,6 +40,8 @@ int exportPaper(const QString& bank, const QString& idText, const QString& out) 
     tess::Connection conn;
     openBank(conn, bank);
     const tess::exchange::Paper paper = tess::exchange::readPaper(conn, papId);
+    for (const QString& line : tess::fetchPaperPictures(conn, papId, picturesBeside(bank)))
+        say(QStringLiteral("警告: ") + line);
     const QString failure =
         tess::replaceFileContents(out, tess::exchange::writeMoodleXml(paper, picturesBeside(bank)));
     if (!failure.isEmpty()) {

@@ -5,6 +5,7 @@
 // A, B, C. BANK is a file or a server bank's URI (postgresql://...). Pictures
 // live in "images" beside a bank file, in "images" in the current folder for a
 // server bank. No display is needed.
+#include "bank/bankpictures.h"
 #include "print/paperlayout.h"
 #include "print/printedpaper.h"
 #include "store/connection.h"
@@ -54,6 +55,8 @@ int printPaper(const QString& bank, const QString& idText, const QString& out, b
         tess::Connection conn;
         openBank(conn, bank);
         paper = tess::print::readPrintedPaper(conn, papId);
+        for (const QString& line : tess::fetchPaperPictures(conn, papId, picturesBeside(bank)))
+            say(QStringLiteral("警告: ") + line);
     }
     tess::print::PrintOptions options;
     options.choiceNumbers = numbers;

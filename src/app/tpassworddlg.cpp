@@ -1,9 +1,9 @@
 #include "app/tpassworddlg.h"
 
-#include "bank/passwordhash.h"
 #include "app/banner.h"
 #include "app/taboutdlg.h"
 #include "app/tmainform.h"
+#include "bank/passwordhash.h"
 #include "frame/prompts.h"
 #include "store/engineerror.h"
 
@@ -211,6 +211,11 @@ void TPasswordDlg::OKBtnClick() {
 
     // Accepted.
     OKBtn->setEnabled(false);
+    try {
+        tess::storeCurrentHash(Database, EditAcount->text(), EditPassword->text());
+    } catch (const std::exception&) {
+        // Kept as it was: the next sign-in tries again.
+    }
     closeCheck();
     if (!m_mainForm && m_mainFormSource)
         m_mainForm = m_mainFormSource();

@@ -1,5 +1,6 @@
 #include "bank/bankcopy.h"
 
+#include "bank/bankpictures.h"
 #include "bank/passwordhash.h"
 #include "store/bulkinsert.h"
 #include "store/connection.h"
@@ -17,8 +18,8 @@ namespace tess {
 namespace {
 
 // In the order their owners come first; published_page may be missing in a
-// bank of an earlier version.
-const char* const kTables[] = {"paper", "question", "choice", "users", "published_page"};
+// bank of an earlier version, picture is only on a server.
+const char* const kTables[] = {"paper", "question", "choice", "users", "published_page", "picture"};
 const char* const kRecordTables[] = {"paper", "question", "choice"};
 
 QStringList columnsOf(const Connection& bank, const QString& table) {
@@ -69,7 +70,8 @@ void openTarget(Connection& target, const QString& to, QString& madeFile) {
 } // namespace
 
 BankCopy copyBank(const QString& from, const QString& to,
-                  const std::function<void(qint64, qint64)>& progress) {
+                  const std::function<void(qint64, qint64)>& progress, const QString& fromPictures,
+                  const QString& toPictures) {
     if (!Connection::isServerName(from) && !Connection::isServerName(to) &&
         QFileInfo(from).absoluteFilePath() == QFileInfo(to).absoluteFilePath())
         throw EngineError(QStringLiteral("源试题库和目标试题库是同一个文件, 没有复制."));
@@ -132,6 +134,11 @@ BankCopy copyBank(const QString& from, const QString& to,
             }
             write.finish();
         }
+        if (target.isServer() && !source.isServer() && !fromPictures.isEmpty()) {
+            QStringList named = picturesNamedInBank(source).values();
+            named.sort();
+            copied.warnings += keepPicturesInBank(target, named, fromPictures);
+        }
         transaction.commit();
     } catch (...) {
         target.close();
@@ -141,6 +148,13 @@ BankCopy copyBank(const QString& from, const QString& to,
     }
     if (progress && copied.rows == 0)
         progress(0, 0);
+    if (source.isServer() && !target.isServer() && !toPictures.isEmpty()) {
+        QStringList kept = picturesKeptInBank(source).values();
+        kept.sort();
+        copied.warnings += fetchPicturesFromBank(source, kept, toPictures);
+    }
+    const Connection& server = target.isServer() ? target : source;
+    copied.pictures = picturesKeptInBank(server).size();
     return copied;
 }
 

@@ -2,6 +2,7 @@
 
 #include "store/connection.h"
 #include "store/engineerror.h"
+#include "store/statement.h"
 
 #include <QRegularExpression>
 #include <array>
@@ -100,6 +101,37 @@ bool passwordHashIsCurrent(const QString& storedHash) {
 
 QString passwordToStore(const Connection& bank, const QString& password) {
     return bank.isServer() ? hashPassword(password) : password;
+}
+
+void storeCurrentHash(Connection& bank, const QString& account, const QString& password) {
+    if (!bank.isServer())
+        return;
+    QStringList outdated;
+    {
+        Statement read(bank, QStringLiteral("select password from users where acount = ?"),
+                       QStringLiteral("[表 users]"));
+        read.bind(1, account);
+        while (read.step()) {
+            const QString stored = read.text(0);
+            if (isPasswordHash(stored)
+                    ? !passwordHashIsCurrent(stored) && passwordMatches(password, stored)
+                    : stored == password)
+                outdated << stored;
+        }
+    }
+    if (outdated.isEmpty())
+        return;
+    Statement update(bank,
+                     QStringLiteral("update users set password = ? where acount = ? and "
+                                    "password = ?"),
+                     QStringLiteral("[表 users]"));
+    for (const QString& stored : std::as_const(outdated)) {
+        update.reset();
+        update.bind(1, hashPassword(password));
+        update.bind(2, account);
+        update.bind(3, stored);
+        update.run();
+    }
 }
 
 } // namespace tess

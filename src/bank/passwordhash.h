@@ -35,4 +35,11 @@ bool passwordHashIsCurrent(const QString& storedHash);
 // password itself in a local file, whose columns stay as they are.
 QString passwordToStore(const Connection& bank, const QString& password);
 
+// After a sign-in with the right password: on a shared bank, an account whose
+// password is still kept as typed (a new bank's Admin, one written by another
+// program) or by a weaker hash gets today's hash of it. A row changed
+// meanwhile is left as it is; a role that may not write the table signs in
+// all the same. Engine errors are thrown.
+void storeCurrentHash(Connection& bank, const QString& account, const QString& password);
+
 } // namespace tess

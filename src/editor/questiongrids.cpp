@@ -1,9 +1,9 @@
 #include "editor/questiongrids.h"
 
+#include "bank/bankpictures.h"
 #include "bank/paperbank.h"
 #include "editor/cursortablemodel.h"
 #include "editor/papernavigator.h"
-#include "editor/pictures.h"
 #include "editor/recordgrid.h"
 #include "editor/recordnavigator.h"
 #include "editor/truorfalse.h"
@@ -362,7 +362,7 @@ void QuestionGrids::insertPicture(RecordGrid* grid, const QString& field) {
                                         pictureFileTypes(), ProgramFiles::ExeFolder());
     if (chosen.isEmpty())
         return;
-    const PictureCopy copy = copyIntoPicturesFolder(chosen, ProgramFiles::PicturesFolder());
+    const PictureCopy copy = placePicture(m_bank.Conn, chosen, ProgramFiles::PicturesFolder());
     // The tag goes in all the same; the teacher is told the page will lack the picture.
     if (!copy.failure.isEmpty())
         m_frame.AddMessage(copy.failure);

@@ -3,7 +3,6 @@
 # dialog are windows. The record numbering they use lives in store/.
 list(APPEND TESS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/cursortablemodel.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/pictures.cpp
   ${CMAKE_CURRENT_LIST_DIR}/truorfalse.cpp)
 list(APPEND TESS_GUI_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/catchup.cpp

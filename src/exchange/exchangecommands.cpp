@@ -1,5 +1,6 @@
 #include "exchange/exchangecommands.h"
 
+#include "bank/bankpictures.h"
 #include "bank/paperbank.h"
 #include "editor/papernavigator.h"
 #include "exchange/bankexchange.h"
@@ -40,6 +41,9 @@ void ExchangeCommands::OnExportMoodleExecute() {
     if (path.isEmpty())
         return;
     const exchange::Paper paper = exchange::readPaper(m_bank.Conn, entry->papId);
+    for (const QString& line :
+         fetchPaperPictures(m_bank.Conn, entry->papId, ProgramFiles::PicturesFolder()))
+        m_frame.AddMessage(QStringLiteral("警告: ") + line);
     const QString failure =
         replaceFileContents(path, exchange::writeMoodleXml(paper, ProgramFiles::PicturesFolder()));
     if (!failure.isEmpty()) {

@@ -1,11 +1,13 @@
 #include "exchange/importfile.h"
 
+#include "bank/bankpictures.h"
 #include "exchange/aiken.h"
 #include "exchange/bankexchange.h"
 #include "exchange/gift.h"
 #include "exchange/importpictures.h"
 #include "exchange/moodlexml.h"
 #include "exchange/picturetags.h"
+#include "store/engineerror.h"
 
 #include <QDir>
 #include <QFile>
@@ -135,18 +137,47 @@ Imported readQuestionFile(const QString& path, const QString& picturesFolder) {
     return imported;
 }
 
+namespace {
+
+// A server bank keeps the pictures the imported papers show, for the other
+// machines; the papers are in whatever happens here.
+QStringList keepImportedPictures(Connection& connection, const QVector<Paper>& papers,
+                                 const QString& picturesFolder) {
+    QStringList names;
+    for (const Paper& paper : papers)
+        for (const Question& question : paper.questions) {
+            names += picturesNamedIn(question.html);
+            for (const Choice& choice : question.choices)
+                names += picturesNamedIn(choice.html);
+        }
+    // A picture the folder lacks has been reported already.
+    const QDir folder(picturesFolder);
+    names.removeIf([&](const QString& name) { return !QFileInfo::exists(folder.filePath(name)); });
+    try {
+        return keepPicturesInBank(connection, names, picturesFolder);
+    } catch (const EngineError& e) {
+        return {QStringLiteral("导入的图片没有存进试题库, 别的电脑上生成的试卷将缺少它们: ") +
+                e.message()};
+    }
+}
+
+} // namespace
+
 Imported importQuestionFile(Connection& connection, const QString& path,
                             const QString& picturesFolder, const QString& outputFile,
                             QVector<int>* paperIds) {
     finishInterruptedImports(connection, picturesFolder);
-    // A new picture never takes a name that a text of the bank already shows.
-    ImportPictures pictures(picturesFolder,
-                            [&connection] { return picturesNamedInBank(connection); });
+    // A new picture never takes a name that a text of the bank already shows,
+    // or that a server bank keeps for another picture.
+    ImportPictures pictures(picturesFolder, [&connection] {
+        return picturesNamedInBank(connection) + picturesKeptInBank(connection);
+    });
     Imported imported = readQuestionFile(path, pictures);
     // Refused by the bank, the import's pictures go with `pictures`.
     const QVector<int> ids = addPapers(connection, imported.papers, outputFile);
     importProbe(ImportStage::Committed);
     imported.warnings += pictures.moveIn();
+    imported.warnings += keepImportedPictures(connection, imported.papers, picturesFolder);
     if (paperIds)
         *paperIds = ids;
     return imported;

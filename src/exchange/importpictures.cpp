@@ -1,6 +1,7 @@
 #include "exchange/importpictures.h"
 
-#include "editor/pictures.h"
+#include "bank/bankpictures.h"
+#include "bank/pictures.h"
 #include "exchange/exchangemodel.h"
 #include "store/statement.h"
 
@@ -24,7 +25,6 @@ ImportProbe g_probe = nullptr;
 const QString kAside = QStringLiteral("/.import");
 const QString kPictures = QStringLiteral("/pictures");
 const QString kLock = QStringLiteral("lock");
-const QString kTagStart = QStringLiteral("<IMG SRC=\"images");
 
 constexpr QFile::Permissions kPicturePermissions =
     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
@@ -256,30 +256,6 @@ void ImportPictures::discard() {
     m_staged.clear();
     if (m_madeFolder)
         QDir().rmdir(m_folder);
-}
-
-QSet<QString> picturesNamedInBank(const Connection& connection) {
-    Statement stmt(
-        connection,
-        QStringLiteral("select QstCon from question where instr(QstCon, ?1) > 0 "
-                       "union all select ChcCon from choice where instr(ChcCon, ?1) > 0"),
-        QStringLiteral("[表 question, choice]"));
-    stmt.bind(1, kTagStart);
-    QSet<QString> names;
-    while (stmt.step()) {
-        const QString text = stmt.text(0);
-        for (qsizetype at = text.indexOf(kTagStart); at >= 0;
-             at = text.indexOf(kTagStart, at + 1)) {
-            const qsizetype start = at + kTagStart.size() + 1;
-            if (start > text.size() ||
-                (text[start - 1] != QLatin1Char('\\') && text[start - 1] != QLatin1Char('/')))
-                continue;
-            const qsizetype end = text.indexOf(QLatin1Char('"'), start);
-            if (end > start)
-                names.insert(text.mid(start, end - start));
-        }
-    }
-    return names;
 }
 
 int finishInterruptedImports(const Connection& connection, const QString& picturesFolder) {

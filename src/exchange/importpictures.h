@@ -64,10 +64,6 @@ private:
     bool m_finished = false;
 };
 
-// The names of the pictures that the bank's question and choice texts show
-// through the program's tags <IMG SRC="images\name">. Engine errors are thrown.
-QSet<QString> picturesNamedInBank(const Connection& connection);
-
 // What imports killed before they finished left aside in the pictures folder:
 // a picture that the bank's texts name and the folder lacks is moved in (its
 // import had committed), every other one is removed. Imports still running,

@@ -1,6 +1,6 @@
 #include "exchange/picturetags.h"
 
-#include "editor/pictures.h"
+#include "bank/pictures.h"
 
 #include <QUrl>
 

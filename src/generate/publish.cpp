@@ -68,6 +68,15 @@ void runGeneration(const GenerationSteps& steps) {
             return;
     }
 
+    if (steps.fetchPictures) {
+        try {
+            for (const QString& line : steps.fetchPictures())
+                steps.addMessage(QStringLiteral("警告: ") + line);
+        } catch (const std::exception&) {
+            steps.addMessage(QStringLiteral("警告: 没能从试题库取出这份试卷的图片: ") +
+                             currentErrorMessage());
+        }
+    }
     const QString folder = pagePicturesFolderPath(outputPath);
     createPagePicturesFolder(folder);
     copyPictures(steps.picturesFolder, folder);

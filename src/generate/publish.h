@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 namespace tess {
@@ -37,6 +38,9 @@ struct GenerationSteps {
     // Told the output path once the page is written. May throw: the page
     // stays, and a warning says what was not remembered.
     std::function<void(const QString&)> pageWritten;
+    // Asked before the page's pictures are copied: brings those the pictures
+    // folder lacks from the bank; returns warnings for the message area. May throw.
+    std::function<QStringList()> fetchPictures;
     QString picturesFolder;
     PageOpener* opener = nullptr;
 };

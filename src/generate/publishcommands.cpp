@@ -2,6 +2,7 @@
 // selected paper, the message area) and runs the UI-free steps.
 #include "generate/publishcommands.h"
 
+#include "bank/bankpictures.h"
 #include "bank/paperbank.h"
 #include "editor/papernavigator.h"
 #include "frame/frame.h"
@@ -87,6 +88,11 @@ void PublishCommands::OnGenPaperExecute() {
     steps.pageWritten = [this](const QString& path) {
         if (const std::optional<PaperEntry> entry = m_navigator.SelectedPaper())
             rememberPublisher(m_bank.Conn, path, entry->papId, entry->name);
+    };
+    steps.fetchPictures = [this] {
+        const std::optional<PaperEntry> entry = m_navigator.SelectedPaper();
+        return entry ? fetchPaperPictures(m_bank.Conn, entry->papId, ProgramFiles::PicturesFolder())
+                     : QStringList();
     };
     steps.picturesFolder = ProgramFiles::PicturesFolder();
     steps.opener = m_pageOpener ? m_pageOpener : &desktop;

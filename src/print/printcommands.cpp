@@ -1,5 +1,7 @@
 #include "print/printcommands.h"
 
+#include "bank/bankpictures.h"
+
 #include "bank/paperbank.h"
 #include "editor/papernavigator.h"
 #include "frame/frame.h"
@@ -289,6 +291,9 @@ std::optional<PrintCommands::Job> PrintCommands::prepare(const QString& doing) {
     Job job;
     try {
         job.paper = print::readPrintedPaper(m_bank.Conn, entry->papId);
+        for (const QString& line :
+             fetchPaperPictures(m_bank.Conn, entry->papId, ProgramFiles::PicturesFolder()))
+            m_frame.AddMessage(QStringLiteral("警告: ") + line);
     } catch (const print::PrintError& e) {
         m_frame.AddMessage(QStringLiteral("错误: ") + e.message());
         return std::nullopt;

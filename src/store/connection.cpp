@@ -262,7 +262,8 @@ void Connection::openServer(bool readOnly) {
     try {
         applyServerSettings();
         checkServerBank();
-        m_upgradeProblem = addOrphanWatch(*this);
+        if (!readOnly)
+            m_upgradeProblem = addOrphanWatch(*this);
     } catch (...) {
         PQfinish(m_pg);
         m_pg = nullptr;

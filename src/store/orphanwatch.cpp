@@ -23,9 +23,31 @@ qint64 scalar(Connection& connection, const QString& sql) {
     return stmt.step() ? stmt.int64(0) : 0;
 }
 
-// The schema version of a file (a server's is read with its watch).
 int bankVersion(Connection& connection) {
+    if (connection.isServer())
+        return int(scalar(connection,
+                          QStringLiteral("select coalesce(max(version), 0) from tess_schema")));
     return int(scalar(connection, QStringLiteral("pragma user_version")));
+}
+
+// The version this program makes on the bank's engine.
+int latestVersion(const Connection& connection) {
+    return connection.isServer() ? kServerBankVersion : kPaperBankVersion;
+}
+
+// A server bank of an earlier version gets what the later ones add; its
+// orphan watch came with its first version.
+QString upgradeServerBank(Connection& connection) {
+    if (bankVersion(connection) >= kServerBankVersion)
+        return QString();
+    try {
+        Transaction transaction(connection);
+        connection.execute(serverSchemaAdditions(), QStringLiteral("[升级试题库的结构]"));
+        transaction.commit();
+    } catch (const EngineError& e) {
+        return e.message();
+    }
+    return QString();
 }
 
 QString quotedTriggerNames() {
@@ -83,7 +105,7 @@ bool serverWatched(Connection& connection) {
     return scalar(connection,
                   QStringLiteral("select (select coalesce(max(version), 0) from tess_schema) = "
                                  "%1 and (%2) = %3")
-                      .arg(kPaperBankVersion)
+                      .arg(latestVersion(connection))
                       .arg(serverWatchCount())
                       .arg(qint64(std::size(kTriggers)) + 1)) != 0;
 }
@@ -91,9 +113,8 @@ bool serverWatched(Connection& connection) {
 } // namespace
 
 QString addOrphanWatch(Connection& connection) {
-    // A server bank is made with its whole schema; there is no earlier one to bring up.
     if (connection.isServer())
-        return QString();
+        return upgradeServerBank(connection);
     const int version = bankVersion(connection);
     if (version > kPaperBankVersion)
         return QString();
@@ -120,7 +141,7 @@ QString addOrphanWatch(Connection& connection) {
 TrimScope trimScope(Connection& connection) {
     if (connection.isServer()
             ? !serverWatched(connection)
-            : bankVersion(connection) != kPaperBankVersion || !watchComplete(connection))
+            : bankVersion(connection) != latestVersion(connection) || !watchComplete(connection))
         return TrimScope::Unwatched;
     // An owner without identifier cannot be looked up by one: read it all.
     Statement stmt(connection,

@@ -69,8 +69,13 @@ QString schemaAdditions() {
     return schemaResource(QStringLiteral("schema-2.sql"));
 }
 
+QString serverSchemaAdditions() {
+    return schemaResource(QStringLiteral("schema-pg-3.sql"));
+}
+
 QString serverPaperBankSchema() {
-    return schemaResource(QStringLiteral("schema-pg.sql"));
+    return schemaResource(QStringLiteral("schema-pg.sql")) + QLatin1Char('\n') +
+           serverSchemaAdditions();
 }
 
 void createPaperBank(const QString& path) {

@@ -14,6 +14,13 @@ constexpr int kPaperBankVersion = 2;
 // indexes), as statements that add only what is missing.
 QString schemaAdditions();
 
+// The version (tess_schema) of the server schema this program makes and keeps.
+constexpr int kServerBankVersion = 3;
+
+// What the latest server schema adds to version 2 (the pictures), as
+// statements that add only what is missing.
+QString serverSchemaAdditions();
+
 // The statements that make an empty paper bank in a server's database.
 QString serverPaperBankSchema();
 

@@ -1,7 +1,9 @@
 // Password hashes of a shared bank's accounts: what matches, what is refused,
 // and what a planted stored text cannot do.
 #include "bank/passwordhash.h"
+#include "bankhelpers.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -24,6 +26,8 @@ private Q_SLOTS:
     void refusesWhatIsNotOurHash_data();
     void refusesWhatIsNotOurHash();
     void olderWorkFactorStillChecks();
+    void signInLeavesTodaysHash_data();
+    void signInLeavesTodaysHash();
 };
 
 void TestPasswordHash::matchesOnlyItsPassword_data() {
@@ -143,5 +147,48 @@ void TestPasswordHash::olderWorkFactorStillChecks() {
     QVERIFY(!tess::passwordHashIsCurrent(cheap));
 }
 
-QTEST_APPLESS_MAIN(TestPasswordHash)
+void TestPasswordHash::signInLeavesTodaysHash_data() {
+    QTest::addColumn<QString>("stored"); // Admin's password as the bank kept it
+    QTest::addColumn<QString>("typed");  // what signed in
+    QTest::addColumn<bool>("replaced");  // on a server bank
+    QTest::newRow("new bank's empty password") << QString() << QString() << true;
+    QTest::newRow("kept as typed by another program")
+        << QStringLiteral("秘 密") << QStringLiteral("秘 密") << true;
+    QTest::newRow("weaker hash") << QString(kReferenceHash) << QStringLiteral("password") << true;
+    QTest::newRow("another password") << QStringLiteral("甲") << QStringLiteral("乙") << false;
+}
+
+// A server bank's account left plain or weakly hashed gets today's hash at the
+// next sign-in, and still signs in; a bank file keeps its column as it is.
+void TestPasswordHash::signInLeavesTodaysHash() {
+    QFETCH(QString, stored);
+    QFETCH(QString, typed);
+    QFETCH(bool, replaced);
+    const QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bank.mdb"));
+    banktest::freshBank(path);
+    banktest::BankConnection conn(path);
+    conn.execute(QStringLiteral("update users set password = %1 where acount = 'Admin'")
+                     .arg(banktest::quoted(stored)));
+    conn.execute(QStringLiteral("insert into users (acount, password) values ('王老师', %1)")
+                     .arg(banktest::quoted(stored)));
+    tess::storeCurrentHash(conn, QStringLiteral("Admin"), typed);
+    const auto kept = [&](const char* account) {
+        return banktest::scalar(conn, QStringLiteral("select password as v from users where "
+                                                     "acount = '%1'")
+                                          .arg(QString::fromUtf8(account)))
+            .toString();
+    };
+    const QString now = kept("Admin");
+    if (replaced && banktest::onServer()) {
+        QVERIFY(tess::passwordHashIsCurrent(now));
+        QVERIFY(tess::passwordMatches(typed, now));
+    } else {
+        QCOMPARE(now, stored);
+    }
+    // Only the account that signed in.
+    QCOMPARE(kept("王老师"), stored);
+}
+
+QTEST_GUILESS_MAIN(TestPasswordHash)
 #include "tst_passwordhash.moc"

@@ -5,6 +5,8 @@
 #include "store/engineerror.h"
 #include "store/statement.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -245,8 +247,8 @@ void TestBankCopy::manyRowsInParts() {
 }
 
 // A file's bank copied to a server bank and from there to a new file: every
-// record as it was, and the accounts' passwords kept on the server only as
-// hashes, with which the accounts still sign in.
+// record and the picture its text shows as they were, and the accounts' passwords kept on the
+// server only as hashes, with which the accounts still sign in.
 void TestBankCopy::throughTheServerAndBack() {
     if (!banktest::onServer())
         QSKIP("needs the test server");
@@ -262,10 +264,26 @@ void TestBankCopy::throughTheServerAndBack() {
     // A bank on the test server without records, as tessaloom-newbank makes it.
     banktest::freshBank(dir.filePath(QStringLiteral("server.mdb")));
     const QString server = banktest::bankName(dir.filePath(QStringLiteral("server.mdb")));
-    const tess::BankCopy up = tess::copyBank(file, server);
+    // The picture the sample's text shows, in the pictures folder beside the file.
+    const QString fromPictures = dir.filePath(QStringLiteral("images"));
+    QVERIFY(QDir().mkpath(fromPictures));
+    const QByteArray picture("\x89PNG\r\n\x1a\n\0a picture");
+    {
+        QFile png(fromPictures + QStringLiteral("/a.png"));
+        QVERIFY(png.open(QIODevice::WriteOnly));
+        png.write(picture);
+    }
+    const tess::BankCopy up = tess::copyBank(file, server, {}, fromPictures);
+    QCOMPARE(up.pictures, 1);
+    QCOMPARE(up.warnings, QStringList());
     const QString back = dir.filePath(QStringLiteral("back.mdb"));
-    const tess::BankCopy down = tess::copyBank(server, back);
+    const QString backPictures = dir.filePath(QStringLiteral("back/images"));
+    const tess::BankCopy down = tess::copyBank(server, back, {}, QString(), backPictures);
     QCOMPARE(down.rows, up.rows);
+    QCOMPARE(down.warnings, QStringList());
+    QFile fetched(backPictures + QStringLiteral("/a.png"));
+    QVERIFY(fetched.open(QIODevice::ReadOnly));
+    QCOMPARE(fetched.readAll(), picture);
     const auto records = [](const QStringList& rows) {
         QStringList out;
         for (const QString& row : rows)

@@ -1,5 +1,5 @@
 // Bringing a chosen picture into the pictures folder and the tag that names it.
-#include "editor/pictures.h"
+#include "bank/pictures.h"
 
 #include <QDir>
 #include <QFile>

@@ -60,6 +60,7 @@ private Q_SLOTS:
     void stoppedServerGivesClearErrors();
     void failedStatementInTransactionIsNotCommitted();
     void programKilledInTransaction();
+    void followsThePrimaryOfMultiHostName();
 
 private:
     QTemporaryDir m_dir;
@@ -364,6 +365,62 @@ int holdTransaction(const QString& bank) {
     std::fflush(stdout);
     QThread::sleep(60);
     return 1;
+}
+
+// A bank named by two hosts with target_session_attrs=read-write: the
+// program works on the one that takes writes, never on the standby, and when
+// the primary goes and the standby is promoted, the next post reaches it.
+// The standby is a second server that refuses writes as a standby does (no
+// replication: what matters here is which server the program reaches).
+void TestServerBank::followsThePrimaryOfMultiHostName() {
+    const QString dirs[] = {m_dir.filePath(u"standby"_s), m_dir.filePath(u"primary"_s)};
+    QString banks[2];
+    for (int i = 0; i < 2; ++i) {
+        const QString uri = serverScript(u"start"_s, dirs[i]).trimmed();
+        QVERIFY2(!uri.isEmpty(), "an own test server did not start");
+        banktest::ServerBanks::run(uri, u"create database bank"_s);
+        banks[i] = QString(uri).replace(u":///postgres"_s, u":///bank"_s);
+        createPaperBank(banks[i]);
+    }
+    const auto stop = qScopeGuard([&] {
+        for (const QString& dir : dirs)
+            serverScript(u"stop"_s, dir);
+    });
+    const auto setReadOnly = [&](int i, bool readOnly) {
+        banktest::ServerBanks::run(banks[i],
+                                   u"alter system set default_transaction_read_only = "_s +
+                                       (readOnly ? u"on"_s : u"off"_s));
+        banktest::ServerBanks::run(banks[i], u"select pg_reload_conf()"_s);
+    };
+    setReadOnly(0, true);
+    const auto papers = [&](int i) {
+        banktest::BankConnection conn(banks[i]);
+        return count(conn, u"paper"_s);
+    };
+    // The standby's host comes first in the name.
+    const QString both = u"postgresql:///bank?host=%1/socket,%2/socket&user=tess"
+                         u"&target_session_attrs=read-write"_s.arg(dirs[0], dirs[1]);
+    Connection conn;
+    conn.setDataSource(both);
+    conn.open();
+    TableCursor paper(conn, u"paper"_s);
+    paper.open();
+    paper.insert();
+    paper.setInteger(u"PapID"_s, 1);
+    paper.post();
+    QCOMPARE(papers(1), 1);
+    QCOMPARE(papers(0), 0);
+
+    // The primary fails; the standby is promoted.
+    QVERIFY(!serverScript(u"halt"_s, dirs[1]).isNull());
+    setReadOnly(0, false);
+    paper.insert();
+    paper.setInteger(u"PapID"_s, 2);
+    const QString message = errorOf([&] { paper.post(); });
+    QVERIFY2(message.contains(u"没有保存"_s), qPrintable(message));
+    paper.post();
+    QCOMPARE(paper.state(), CursorState::Browse);
+    QCOMPARE(papers(0), 1);
 }
 
 int main(int argc, char** argv) {

@@ -2,12 +2,21 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace tess {
 
 // The tag that a question or choice text holds for a picture of the pictures
 // folder: <IMG SRC="images\name">, the name exactly as chosen.
 QString pictureTag(const QString& fileName);
+
+// What every tag of a picture of the pictures folder starts with; a text
+// without it shows none.
+QString pictureTagStart();
+
+// The names of the pictures that text shows through the tags
+// <IMG SRC="images\name"> (either slash), in the order of the text.
+QStringList picturesNamedIn(const QString& text);
 
 // The picture dialog's file types, "shown text|*.a;*.b"; the first, all
 // pictures, is selected until the teacher chooses another.
@@ -33,7 +42,13 @@ struct PictureCopy {
 // the picture already, and a different picture of that name is copied under a
 // free name ("map (2).jpg"). Characters a browser would misread in the
 // page (" # % ?) become "_" in the copy's name. A copy is written aside, checked and renamed into
-// place, so the folder never holds half a picture.
-PictureCopy copyIntoPicturesFolder(const QString& chosenPath, const QString& picturesFolder);
+// place, so the folder never holds half a picture. A name for which
+// nameUsable (when given) says false is passed over as taken.
+PictureCopy copyIntoPicturesFolder(const QString& chosenPath, const QString& picturesFolder,
+                                   const std::function<bool(const QString&)>& nameUsable = {});
+
+// Writes bytes as the picture target, which must not exist yet: written
+// aside, checked and renamed into place. Returns why it failed, or an empty text.
+QString writePictureFile(const QString& target, const QByteArray& bytes);
 
 } // namespace tess

@@ -1,5 +1,6 @@
-#include "editor/pictures.h"
+#include "bank/pictures.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -28,15 +29,18 @@ bool sameContent(const QString& a, const QString& b) {
     return true;
 }
 
+const QString kTagStart = QStringLiteral("<IMG SRC=\"images");
+
 // Copies source to target, which must not exist; every write and the flush
 // to the disk are checked before the copy takes the name.
-QString copyChecked(QFile& source, const QString& target) {
+QString copyChecked(QIODevice& source, const QString& target) {
     QTemporaryFile aside(QFileInfo(target).absolutePath() + QStringLiteral("/.picture-XXXXXX"));
     if (!aside.open())
         return aside.errorString();
     while (!source.atEnd()) {
         const QByteArray piece = source.read(kChunk);
-        if (piece.isEmpty() && source.error() != QFileDevice::NoError)
+        // Nothing read before the end is a failed read.
+        if (piece.isEmpty())
             return source.errorString();
         if (aside.write(piece) != piece.size())
             return aside.errorString();
@@ -54,6 +58,31 @@ QString copyChecked(QFile& source, const QString& target) {
 }
 
 } // namespace
+
+QString pictureTagStart() {
+    return kTagStart;
+}
+
+QStringList picturesNamedIn(const QString& text) {
+    QStringList names;
+    for (qsizetype at = text.indexOf(kTagStart); at >= 0; at = text.indexOf(kTagStart, at + 1)) {
+        const qsizetype start = at + kTagStart.size() + 1;
+        if (start > text.size() ||
+            (text[start - 1] != QLatin1Char('\\') && text[start - 1] != QLatin1Char('/')))
+            continue;
+        const qsizetype end = text.indexOf(QLatin1Char('"'), start);
+        if (end > start)
+            names << text.mid(start, end - start);
+    }
+    return names;
+}
+
+QString writePictureFile(const QString& target, const QByteArray& bytes) {
+    QBuffer source;
+    source.setData(bytes);
+    source.open(QIODevice::ReadOnly);
+    return copyChecked(source, target);
+}
 
 QString pictureTag(const QString& fileName) {
     return QStringLiteral("<IMG SRC=\"images\\") + fileName + QStringLiteral("\">");
@@ -101,7 +130,8 @@ QString numberedPictureName(const QString& name, int n) {
     return name.left(dot) + suffix + name.mid(dot);
 }
 
-PictureCopy copyIntoPicturesFolder(const QString& chosenPath, const QString& picturesFolder) {
+PictureCopy copyIntoPicturesFolder(const QString& chosenPath, const QString& picturesFolder,
+                                   const std::function<bool(const QString&)>& nameUsable) {
     PictureCopy result;
     result.name = pictureFileName(chosenPath);
     const auto fail = [&](const QString& why) {
@@ -130,6 +160,8 @@ PictureCopy copyIntoPicturesFolder(const QString& chosenPath, const QString& pic
     for (int n = 1;; ++n) {
         const QString name = n == 1 ? usable : numberedPictureName(usable, n);
         const QString target = dir.filePath(name);
+        if (nameUsable && !nameUsable(name))
+            continue;
         if (QFileInfo::exists(target)) {
             if (sameContent(chosenPath, target)) {
                 result.name = name;
