@@ -2,6 +2,7 @@
 
 #include "bank/bankpictures.h"
 #include "bank/passwordhash.h"
+#include "store/bulkinsert.h"
 #include "store/connection.h"
 #include "store/engineerror.h"
 #include "store/schema.h"
@@ -104,15 +105,9 @@ BankCopy copyBank(const QString& from, const QString& to,
                     columns << column;
             if (columns.isEmpty())
                 continue;
-            QStringList marks;
-            for (qsizetype i = 0; i < columns.size(); ++i)
-                marks << QStringLiteral("?");
             Statement read(
                 source, QStringLiteral("select %1 from %2").arg(columns.join(u','), table), table);
-            Statement write(target,
-                            QStringLiteral("insert into %1 (%2) values (%3)")
-                                .arg(table, columns.join(u','), marks.join(u',')),
-                            table);
+            BulkInsert write(target, table, columns);
             const int password = table == QLatin1String("users")
                                      ? int(columns.indexOf(QStringLiteral("password")))
                                      : -1;
@@ -124,20 +119,20 @@ BankCopy copyBank(const QString& from, const QString& to,
                         kinds->append(columnKind(read.declaredType(i),
                                                  source.isBooleanColumn(table, columns.at(i))));
                 }
-                write.reset();
                 for (int i = 0; i < columns.size(); ++i) {
                     QVariant value = read.value(i, kinds->at(i));
                     // Every teacher with access can read a server bank's accounts.
                     if (i == password && target.isServer() && !value.isNull() &&
                         !isPasswordHash(value.toString()))
                         value = hashPassword(value.toString());
-                    write.bind(i + 1, value);
+                    write.setValue(i, value);
                 }
-                write.run();
+                write.addRow();
                 ++copied.rows;
                 if (progress && (++done % 1000 == 0 || done == total))
                     progress(done, total);
             }
+            write.finish();
         }
         if (target.isServer() && !source.isServer() && !fromPictures.isEmpty()) {
             QStringList named = picturesNamedInBank(source).values();

@@ -116,6 +116,7 @@ void Connection::reviveServer() const {
                                          "请等服务器恢复后再做一次. ") +
                           fileWhere(m_path))
             .markConnectionLost();
+    m_schemaFacts.clear();
     PQreset(m_pg);
     if (PQstatus(m_pg) != CONNECTION_OK)
         throw EngineError(QStringLiteral("与试题库服务器的连接断开了, 修改没有保存. "
@@ -343,6 +344,16 @@ void Connection::close() {
     }
     m_booleans.clear();
     m_booleanColumns.clear();
+    m_schemaFacts.clear();
+}
+
+const std::any* Connection::schemaFact(const QString& key) const {
+    const auto it = m_schemaFacts.constFind(key);
+    return it == m_schemaFacts.cend() ? nullptr : &*it;
+}
+
+void Connection::setSchemaFact(const QString& key, std::any fact) const {
+    m_schemaFacts.insert(key, std::move(fact));
 }
 
 bool Connection::hasTable(const QString& table) const {
@@ -377,18 +388,27 @@ void Connection::execute(const QString& sql) {
 
 void Connection::execute(const QString& sql, const QString& where) {
     ensureOpen();
+    // A table made, changed or dropped here: what was read of the schema may be stale.
+    static const QRegularExpression schemaChange(QStringLiteral("\\b(create|alter|drop)\\b"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+    if (!m_schemaFacts.isEmpty() && sql.contains(schemaChange))
+        m_schemaFacts.clear();
     if (m_pg)
         Statement::runAllOnServer(m_pg, Statement::serverDialect(translate(sql).toUtf8()), where);
     else
         Statement::runAll(m_db, translate(sql).toUtf8(), where);
 }
 
+QString Connection::serverDataVersion() {
+    // Every program's changes move the counter; this session's own are taken off.
+    return QStringLiteral("coalesce((select n - coalesce(nullif(current_setting("
+                          "'tess.own_changes', 't'), ''), '0')::bigint from tess_change limit 1), "
+                          "0)");
+}
+
 qint64 Connection::dataVersion() const {
     if (m_pg) {
-        // Every program's changes move the counter; this session's own are taken off.
-        static const QString sql = QStringLiteral(
-            "select n - coalesce(nullif(current_setting('tess.own_changes', 't'), ''), "
-            "'0')::bigint from tess_change");
+        static const QString sql = QStringLiteral("select ") + serverDataVersion();
         Statement stmt(*this, sql, fileWhere(m_path));
         return stmt.step() ? stmt.int64(0) : 0;
     }
@@ -409,9 +429,11 @@ Transaction::Transaction(Connection& connection)
         ++m_connection.m_transactions;
         return;
     }
-    m_connection.execute(QStringLiteral("begin"));
     try {
-        m_connection.execute(QStringLiteral("select pg_advisory_xact_lock(1413829459)"));
+        // One request for both: the lock is the first thing the transaction does.
+        m_connection.execute(
+            QStringLiteral("begin; select pg_advisory_xact_lock(1413829459)"),
+            statementForMessage(QStringLiteral("select pg_advisory_xact_lock(1413829459)")));
     } catch (const EngineError&) {
         // Not waited long enough: no transaction is left behind, as with the file.
         try {

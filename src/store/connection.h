@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QtGlobal>
+#include <any>
 
 struct sqlite3;
 struct pg_conn;
@@ -52,6 +54,10 @@ public:
     // to the bank since it was last read; this connection's own changes leave it.
     qint64 dataVersion() const;
 
+    // On a server, the expression that reads dataVersion(), for a statement
+    // that reads it along with rows, in the same request and snapshot.
+    static QString serverDataVersion();
+
     // Rewrites the program's statement forms into what SQLite takes.
     static QString translate(const QString& sql);
 
@@ -84,6 +90,13 @@ public:
     // A column's name as the program spells it (the server gives lower case).
     static QString canonicalColumn(const QString& table, const QString& column);
 
+    // What this session has read of the server bank's schema (a table's
+    // columns), so that it costs one round trip per session rather than one
+    // per read; forgotten when the connection closes or is made again, and
+    // when a statement of this connection changes the schema. Null when not known.
+    const std::any* schemaFact(const QString& key) const;
+    void setSchemaFact(const QString& key, std::any fact) const;
+
     // Throws the engine's error when the connection is not open. A server
     // connection that broke is made again first, unless a transaction was
     // open on it: that one's work is lost, which its owner must hear of.
@@ -109,6 +122,7 @@ private:
     int m_transactions = 0;        // Transaction objects open on the connection
     QSet<QString> m_booleans;      // "table.column", lower case
     QSet<qint64> m_booleanColumns; // on a server: table oid << 16 | column number
+    mutable QHash<QString, std::any> m_schemaFacts;
 };
 
 // The bank's name as the teacher is shown it: a file's path, or a server URI

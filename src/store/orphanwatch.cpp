@@ -59,14 +59,13 @@ QString quotedTriggerNames() {
 
 // On a server there is no REPLACE that could remove a record unseen: the
 // table and the triggers are all the watch needs.
-bool serverWatchComplete(Connection& connection) {
-    return scalar(connection,
-                  QStringLiteral("select (select count(distinct tgname) from pg_trigger t join "
-                                 "pg_class c on c.oid = t.tgrelid join pg_namespace n on n.oid "
-                                 "= c.relnamespace where n.nspname = current_schema() and "
-                                 "tgname in (%1)) + (select count(*) from pg_tables where "
-                                 "schemaname = current_schema() and tablename = 'orphan_owner')")
-                      .arg(quotedTriggerNames())) == qint64(std::size(kTriggers)) + 1;
+QString serverWatchCount() {
+    return QStringLiteral("select (select count(distinct tgname) from pg_trigger t join "
+                          "pg_class c on c.oid = t.tgrelid join pg_namespace n on n.oid "
+                          "= c.relnamespace where n.nspname = current_schema() and "
+                          "tgname in (%1)) + (select count(*) from pg_tables where "
+                          "schemaname = current_schema() and tablename = 'orphan_owner')")
+        .arg(quotedTriggerNames());
 }
 
 // Everything of the schema additions that came after the watch is there: a
@@ -81,8 +80,6 @@ bool laterAdditionsComplete(Connection& connection) {
 // The table, its index and every trigger are there, and no unique index but
 // the identifiers' could make a REPLACE remove a record without a trigger.
 bool watchComplete(Connection& connection) {
-    if (connection.isServer())
-        return serverWatchComplete(connection);
     const QString names =
         quotedTriggerNames() + QStringLiteral(",'orphan_owner','orphan_owner_kind_id'");
     if (scalar(connection, QStringLiteral("select count(*) from sqlite_schema where name in (%1)")
@@ -101,6 +98,17 @@ const QString kTrimChoices = QStringLiteral(
     "delete from choice where (select count(*) from question where qstid = choice.qstidx)=0");
 const QString kTrimQuestions = QStringLiteral(
     "delete from question where (select count(*) from paper where papid = question.papidx)=0");
+
+// On a server the version and the watch in one request: the scope is asked
+// before every new record.
+bool serverWatched(Connection& connection) {
+    return scalar(connection,
+                  QStringLiteral("select (select coalesce(max(version), 0) from tess_schema) = "
+                                 "%1 and (%2) = %3")
+                      .arg(latestVersion(connection))
+                      .arg(serverWatchCount())
+                      .arg(qint64(std::size(kTriggers)) + 1)) != 0;
+}
 
 } // namespace
 
@@ -131,7 +139,9 @@ QString addOrphanWatch(Connection& connection) {
 }
 
 TrimScope trimScope(Connection& connection) {
-    if (bankVersion(connection) != latestVersion(connection) || !watchComplete(connection))
+    if (connection.isServer()
+            ? !serverWatched(connection)
+            : bankVersion(connection) != latestVersion(connection) || !watchComplete(connection))
         return TrimScope::Unwatched;
     // An owner without identifier cannot be looked up by one: read it all.
     Statement stmt(connection,

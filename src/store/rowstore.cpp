@@ -86,16 +86,24 @@ void RowStore::clear() {
     m_unused = 0;
 }
 
-void RowStore::appendRows(Statement& stmt, const QVector<ColumnKind>& kinds) {
+void RowStore::appendRows(Statement& stmt, const QVector<ColumnKind>& kinds, qint64* leading) {
     if (m_rows.isEmpty())
         m_columns = int(kinds.size());
     sqlite3_stmt* s = stmt.get();
     if (!s) { // a server's rows come as texts; typed as the cursor reads them
+        const int rowid = leading ? 1 : 0;
+        if (leading)
+            *leading = 0;
         QVector<QVariant> values(kinds.size());
         while (stmt.step()) {
+            if (leading) {
+                *leading = stmt.int64(0);
+                if (stmt.isNull(rowid))
+                    continue;
+            }
             for (int i = 0; i < kinds.size(); ++i)
-                values[i] = stmt.value(i + 1, kinds[i]);
-            append(stmt.int64(0), values);
+                values[i] = stmt.value(rowid + 1 + i, kinds[i]);
+            append(stmt.int64(rowid), values);
         }
         return;
     }

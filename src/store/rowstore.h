@@ -25,7 +25,10 @@ public:
 
     // Steps through the statement and appends its rows: column 0 is the
     // rowid, columns 1.. are read as kinds says (as columnValue reads them).
-    void appendRows(Statement& stmt, const QVector<ColumnKind>& kinds);
+    // With leading given (on a server), a column comes before the rowid, read
+    // into *leading from any row (0 when there is none), and a row whose
+    // rowid is null is no row of the table (it only carried that column).
+    void appendRows(Statement& stmt, const QVector<ColumnKind>& kinds, qint64* leading = nullptr);
     void append(qint64 rowid, const QVector<QVariant>& values);
     void removeAt(int row);
 

@@ -20,6 +20,9 @@ EngineError serverError(pg_conn* conn, const pg_result* result, const QString& w
 // not reached, the password refused, a server older than version 15.
 pg_conn* connectToServer(const QString& uri, const char* applicationName);
 
+// Counts one request sent to the server and waited for (see serverRoundTrips()).
+void countServerRoundTrip();
+
 // The error class (SQLSTATE) of a failed result, empty when there is none.
 QString serverErrorState(const pg_result* result);
 

@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <climits>
 #include <cstring>
@@ -80,7 +81,17 @@ QByteArray translateForServer(const QByteArray& sql, int& count) {
     return out;
 }
 
+std::atomic<qint64> roundTrips{0};
+
 } // namespace
+
+qint64 serverRoundTrips() {
+    return roundTrips.load(std::memory_order_relaxed);
+}
+
+void countServerRoundTrip() {
+    roundTrips.fetch_add(1, std::memory_order_relaxed);
+}
 
 struct Statement::Server {
     PGconn* conn = nullptr;
@@ -113,6 +124,7 @@ struct Statement::Server {
         std::vector<const char*> params(values.size());
         for (size_t i = 0; i < values.size(); ++i)
             params[i] = nulls[i] ? nullptr : values[i].isNull() ? "" : values[i].constData();
+        countServerRoundTrip();
         result = PQexecParams(conn, sql.constData(), int(params.size()), nullptr, params.data(),
                               nullptr, nullptr, 0);
         sent = true;
@@ -329,6 +341,7 @@ void Statement::runAllOnServer(pg_conn* conn, const QByteArray& sql, const QStri
     if (!conn)
         throw EngineError(QStringLiteral("试题库没有打开."));
     // The simple protocol takes several statements in one text.
+    countServerRoundTrip();
     PGresult* result = PQexec(conn, sql.constData());
     const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_EMPTY_QUERY) {

@@ -13,6 +13,10 @@ namespace tess {
 
 class Connection;
 
+// How many requests this process has sent to a server bank and waited for
+// the answer of: the measure the benchmarks count round trips by.
+qint64 serverRoundTrips();
+
 // How a column's stored values are read, by its declared type: a boolean
 // column gives true/false, an integer one numbers, a text one texts (an
 // integer stored there becomes its decimal text).

@@ -133,17 +133,31 @@ Filter parseFilter(const QString& text) {
 
 namespace {
 
-// The rows a statement reads: rowid first, then the table's columns.
+// The rows sql reads (its columns rowid and then `columns`), in the order of
+// the columns (names as the engine takes them) in `order`. On a server the
+// data version comes with them, in the same request, into *version.
 RowStore readTable(const Connection& connection, const QString& table, const QString& sql,
-                   const Filter& filter, const QVector<Column>& columns) {
-    Statement stmt(connection, sql, tableWhere(table));
+                   const QStringList& order, const Filter& filter, const QVector<Column>& columns,
+                   qint64* version) {
+    QString text = sql;
+    if (connection.isServer()) {
+        // The one row of the version, joined by the rows if there are any.
+        text = QStringLiteral("select v.version, t.* from (select %1 as version) v left join "
+                              "(%2) t on 1 = 1")
+                   .arg(Connection::serverDataVersion(), sql);
+        if (!order.isEmpty())
+            text += QStringLiteral(" order by t.") + order.join(QStringLiteral(", t."));
+    } else if (!order.isEmpty()) {
+        text += QStringLiteral(" order by ") + order.join(QStringLiteral(", "));
+    }
+    Statement stmt(connection, text, tableWhere(table));
     if (!filter.any)
         stmt.bind(1, filter.value);
     QVector<ColumnKind> kinds;
     for (const Column& c : columns)
         kinds << c.kind;
     RowStore rows;
-    rows.appendRows(stmt, kinds);
+    rows.appendRows(stmt, kinds, connection.isServer() ? version : nullptr);
     return rows;
 }
 
@@ -254,7 +268,7 @@ int findColumn(const QVector<Column>& columns, const QString& name) {
 // hidden rowid is the engine's, not the program's.
 QVector<Column> serverColumns(Connection& connection, const QString& table) {
     // From the catalog itself: the information schema's views cost several
-    // milliseconds, and the columns are read at every refresh.
+    // milliseconds.
     Statement stmt(
         connection,
         QStringLiteral(
@@ -288,7 +302,14 @@ void loadColumns(Connection& connection, const QString& table, QVector<Column>& 
     connection.ensureOpen();
     QVector<Column> loaded;
     if (connection.isServer()) {
+        const QString key = QStringLiteral("columns of ") + table.toLower();
+        if (const std::any* known = connection.schemaFact(key)) {
+            columns = std::any_cast<QVector<Column>>(*known);
+            return;
+        }
         loaded = serverColumns(connection, table);
+        if (!loaded.isEmpty())
+            connection.setSchemaFact(key, loaded);
     } else {
         Statement stmt(connection, QStringLiteral("pragma table_info(%1)").arg(quoted(table)),
                        tableWhere(table));
@@ -435,20 +456,21 @@ void TableCursor::readRows() {
     // index) and put in identifier order here: walking the identifier index
     // would look up every row of a large table one by one.
     const int identity = m_identity.isEmpty() ? -1 : findColumn(m_impl->columns, m_identity);
-    if (identity < 0)
-        sql += QStringLiteral(" order by rowid");
 
-    const qint64 version = m_connection.dataVersion();
+    // A server gives the version with the rows; a file's is read first.
+    qint64 version = m_connection.isServer() ? 0 : m_connection.dataVersion();
     // Read aside: a read that fails leaves the rows as they were.
-    RowStore rows = readTable(m_connection, m_table, sql, filter, m_impl->columns);
+    RowStore rows = readTable(m_connection, m_table, sql,
+                              identity < 0 ? QStringList{QStringLiteral("rowid")} : QStringList(),
+                              filter, m_impl->columns, &version);
     const bool integerIds = identity >= 0 && rows.allInt32(identity);
     if (identity >= 0 && !integerIds) {
         // Identifiers that are not all 32-bit integers (a bank another program
         // wrote): the engine's own order of mixed values.
-        rows = readTable(
-            m_connection, m_table,
-            sql + QStringLiteral(" order by %1, rowid").arg(quotedFor(m_connection, m_identity)),
-            filter, m_impl->columns);
+        qint64 again = 0;
+        rows = readTable(m_connection, m_table, sql,
+                         {quotedFor(m_connection, m_identity), QStringLiteral("rowid")}, filter,
+                         m_impl->columns, &again);
     } else if (identity >= 0) {
         rows.sortByInt32(identity);
     }

@@ -43,14 +43,17 @@ QStringList dump(const QString& bank) {
 }
 
 // A bank with gaps in its identifiers, a question whose number repeats,
-// texts with quotes and pictures, accounts and a published page.
+// texts with quotes and pictures, with tabs, line ends and backslashes (and
+// one that reads as a null in a copy's stream), accounts and a published page.
 void fillSample(tess::Connection& conn) {
     banktest::executeInOneTransaction(
         conn,
         QStringList{
             QStringLiteral("insert into paper (PapID, PapNam, PapScr, PapSav, PapCtg) values "
                            "(7, '期中 ''A''', 100, '/out/期中.html', '数学'), "
-                           "(12, '期末', 120, '', null)"),
+                           "(12, '期末', 120, '', null), "
+                           "(15, '甲' || char(9) || '乙' || char(13) || char(10) || '\\N\\t', "
+                           "0, '\\N', '\\')"),
             QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon, "
                            "IsTrue) values (3, 7, 1, '判断题', 5, '<IMG SRC=\"images\\a.png\">', "
                            "True), (9, 7, 1, '单选题', 10, '二', False), (40, 12, 2, '多选题', 10, "
@@ -72,6 +75,8 @@ private Q_SLOTS:
     void refused_data();
     void refused();
     void failureLeavesNothing();
+    void failureOnTheServerLeavesNothing();
+    void manyRowsInParts();
     void throughTheServerAndBack();
 };
 
@@ -167,6 +172,78 @@ void TestBankCopy::failureLeavesNothing() {
     const QString to = dir.filePath(QStringLiteral("to.mdb"));
     QVERIFY_THROWS_EXCEPTION(EngineError, tess::copyBank(from, to));
     QVERIFY(!QFileInfo::exists(to));
+}
+
+// The same on a server, where the rows stream in and the duplicate account
+// is refused only once all of them have been sent: the bank stays empty.
+void TestBankCopy::failureOnTheServerLeavesNothing() {
+    if (!banktest::onServer())
+        QSKIP("needs the test server");
+    const QTemporaryDir dir;
+    const QString from = dir.filePath(QStringLiteral("from.mdb"));
+    tess::createPaperBank(from);
+    {
+        tess::Connection conn;
+        conn.setDataSource(from);
+        conn.open();
+        conn.execute(QStringLiteral("insert into paper (PapID, PapNam) values (1, '甲')"));
+        conn.execute(QStringLiteral("drop index users_acount"));
+        conn.execute(QStringLiteral("insert into users values ('王', '1'), ('王', '2')"));
+    }
+    banktest::freshBank(dir.filePath(QStringLiteral("server.mdb")));
+    const QString server = banktest::bankName(dir.filePath(QStringLiteral("server.mdb")));
+    QVERIFY_THROWS_EXCEPTION(EngineError, tess::copyBank(from, server));
+    tess::Connection conn;
+    conn.setDataSource(server);
+    conn.openForReading();
+    tess::Statement papers(conn, QStringLiteral("select count(*) from paper"),
+                           QStringLiteral("paper"));
+    QVERIFY(papers.step());
+    QCOMPARE(papers.int64(0), 0);
+    // The bank is still one to copy into.
+    const QString empty = dir.filePath(QStringLiteral("empty.mdb"));
+    tess::createPaperBank(empty);
+    QCOMPARE(tess::copyBank(empty, server).rows, 1); // its Admin
+}
+
+// More rows than one statement on the server takes at a time: they go in
+// parts, every one of them, and the rows on both sides of a part's end too.
+void TestBankCopy::manyRowsInParts() {
+    if (!banktest::onServer())
+        QSKIP("needs the test server");
+    const QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("file.mdb"));
+    tess::createPaperBank(file);
+    constexpr int kChoices = 120001;
+    {
+        tess::Connection conn;
+        conn.setDataSource(file);
+        conn.open();
+        banktest::executeInOneTransaction(
+            conn, QStringList{QStringLiteral("insert into paper (PapID, PapNam) values (1, '甲')"),
+                              QStringLiteral("insert into question (QstID, PapIdx, QstIdx) "
+                                             "values (1, 1, 1)"),
+                              QStringLiteral("with recursive n(i) as (select 1 union all select "
+                                             "i + 1 from n where i < %1) insert into choice "
+                                             "(ChcID, QstIdx, ChcIdx, ChcCon) select i, 1, i, "
+                                             "'选项' || i from n")
+                                  .arg(kChoices)});
+    }
+    banktest::freshBank(dir.filePath(QStringLiteral("server.mdb")));
+    const QString server = banktest::bankName(dir.filePath(QStringLiteral("server.mdb")));
+    QCOMPARE(tess::copyBank(file, server).rows, kChoices + 3); // and the paper, question, Admin
+    tess::Connection conn;
+    conn.setDataSource(server);
+    conn.openForReading();
+    tess::Statement stmt(conn,
+                         QStringLiteral("select count(*), sum(ChcID), min(ChcCon), "
+                                        "count(distinct ChcCon) from choice"),
+                         QStringLiteral("choice"));
+    QVERIFY(stmt.step());
+    QCOMPARE(stmt.int64(0), kChoices);
+    QCOMPARE(stmt.int64(1), qint64(kChoices) * (kChoices + 1) / 2);
+    QCOMPARE(stmt.text(2), QStringLiteral("选项1"));
+    QCOMPARE(stmt.int64(3), kChoices);
 }
 
 // A file's bank copied to a server bank and from there to a new file: every
