@@ -425,12 +425,8 @@ double percentile(std::vector<double> v, double p) {
 int runParent(const QString& folder) {
     QDir().mkpath(folder);
     const bool small = qEnvironmentVariable("TESS_BENCH_SIZE") == QStringLiteral("small");
-    const int teachers = qEnvironmentVariableIsSet("TESS_BENCH_TEACHERS")
-                             ? std::max(1, qEnvironmentVariableIntValue("TESS_BENCH_TEACHERS"))
-                             : 20;
-    const int seconds = qEnvironmentVariableIsSet("TESS_BENCH_SECONDS")
-                            ? std::max(1, qEnvironmentVariableIntValue("TESS_BENCH_SECONDS"))
-                            : 300;
+    const int teachers = benchSetting("TESS_BENCH_TEACHERS", 20);
+    const int seconds = benchSetting("TESS_BENCH_SECONDS", 300);
     std::printf("bench_load in %s\n%s\n", qPrintable(folder), qPrintable(machineFacts()));
     const QString name = small ? QStringLiteral("small") : QStringLiteral("district");
     const QString bank = folder + QLatin1Char('/') + name + QStringLiteral(".mdb");

@@ -303,9 +303,7 @@ void row(const char* label, const QString& small, const QString& district, const
 
 int runParent(const QString& folder) {
     QDir().mkpath(folder);
-    const int runCount = qEnvironmentVariableIsSet("TESS_BENCH_RUNS")
-                             ? std::max(1, qEnvironmentVariableIntValue("TESS_BENCH_RUNS"))
-                             : 5;
+    const int runCount = benchSetting("TESS_BENCH_RUNS", 5);
     const bool withDistrict = qEnvironmentVariable("TESS_BENCH_BANKS") != QStringLiteral("small");
     std::printf("bench_scale in %s\n%s\nfree space there: %s\n", qPrintable(folder),
                 qPrintable(machineFacts()), qPrintable(mb(double(freeBytes(folder)))));

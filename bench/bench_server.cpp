@@ -204,9 +204,7 @@ QString roundTrips(double n) {
 int runParent(const QString& folder) {
     QDir().mkpath(folder);
     const bool small = qEnvironmentVariable("TESS_BENCH_SIZE") == QStringLiteral("small");
-    const int runCount = qEnvironmentVariableIsSet("TESS_BENCH_RUNS")
-                             ? std::max(1, qEnvironmentVariableIntValue("TESS_BENCH_RUNS"))
-                             : 5;
+    const int runCount = benchSetting("TESS_BENCH_RUNS", 5);
     std::printf("bench_server in %s\n%s\n", qPrintable(folder), qPrintable(machineFacts()));
     const QString name = small ? QStringLiteral("small") : QStringLiteral("district");
     const QString bank = folder + QLatin1Char('/') + name + QStringLiteral(".mdb");

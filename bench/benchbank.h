@@ -24,6 +24,12 @@
 
 namespace bench {
 
+// A whole number from the environment (at least 1), or fallback when unset.
+inline int benchSetting(const char* name, int fallback) {
+    return qEnvironmentVariableIsSet(name) ? std::max(1, qEnvironmentVariableIntValue(name))
+                                           : fallback;
+}
+
 struct BankSize {
     int papers;
     int questions;
