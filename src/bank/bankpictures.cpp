@@ -37,22 +37,25 @@ QString readPicture(const QString& path, QByteArray& bytes) {
     return QString();
 }
 
-// The hashes the bank keeps for names, by name; one statement for all of them.
+// The hashes the bank keeps for names, by name: a statement for each thousand
+// names, well within what one statement may carry.
 QHash<QString, QString> keptHashes(const Connection& bank, const QStringList& names) {
+    constexpr qsizetype kPerStatement = 1000;
     QHash<QString, QString> hashes;
-    if (names.isEmpty())
-        return hashes;
-    QStringList marks;
-    for (qsizetype i = 0; i < names.size(); ++i)
-        marks << QStringLiteral("?");
-    Statement stmt(
-        bank,
-        QStringLiteral("select name, hash from picture where name in (%1)").arg(marks.join(u',')),
-        QStringLiteral("[表 picture]"));
-    for (qsizetype i = 0; i < names.size(); ++i)
-        stmt.bind(int(i + 1), names.at(i));
-    while (stmt.step())
-        hashes.insert(stmt.text(0), stmt.text(1));
+    for (qsizetype from = 0; from < names.size(); from += kPerStatement) {
+        const QStringList part = names.mid(from, kPerStatement);
+        QStringList marks;
+        for (qsizetype i = 0; i < part.size(); ++i)
+            marks << QStringLiteral("?");
+        Statement stmt(bank,
+                       QStringLiteral("select name, hash from picture where name in (%1)")
+                           .arg(marks.join(u',')),
+                       QStringLiteral("[表 picture]"));
+        for (qsizetype i = 0; i < part.size(); ++i)
+            stmt.bind(int(i + 1), part.at(i));
+        while (stmt.step())
+            hashes.insert(stmt.text(0), stmt.text(1));
+    }
     return hashes;
 }
 
