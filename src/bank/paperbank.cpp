@@ -70,9 +70,10 @@ void PaperBank::RefreshNextIDs() {
     // Reading the whole bank, or removing the records of thousands of deleted
     // papers or questions, takes seconds on a district's bank: the teacher
     // sees why the window does not answer.
-    const TrimScope scope = trimScope(Conn);
+    const NextIds next = readNextIds(QMaxID, CurPapID, CurQstID);
+    const TrimScope scope = next.trim.scope;
     const bool told = scope == TrimScope::Whole ||
-                      (scope == TrimScope::Suspects && recordedOwners(Conn) > kManyOrphanOwners);
+                      (scope == TrimScope::Suspects && next.trim.owners > kManyOrphanOwners);
     const bool busy = (told || scope == TrimScope::Unwatched) && onBusy;
     if (busy)
         onBusy(true);
@@ -83,7 +84,7 @@ void PaperBank::RefreshNextIDs() {
     if (told)
         notice(QStringLiteral("正在检查试题库, 清除没有试卷的题目和没有题目的选项. "
                               "试题库很大时需要几秒钟, 请稍候..."));
-    const NextIds next = refreshNextIds(QMaxID, CmdTrim, CurPapID, CurQstID);
+    trimOrphans(CmdTrim, scope);
     if (told)
         notice(QStringLiteral("试题库检查完毕."));
     NextPapID = next.papId;

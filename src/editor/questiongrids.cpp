@@ -211,12 +211,15 @@ void QuestionGrids::RefreshQuestionView() {
         CBTruOrFalse->setEnabled(!choiceQuestion);
         m_commands.delChoice->setEnabled(choices.recordCount() > 0 &&
                                          m_commands.addChoice->isEnabled());
-        const QString qstId = questions.asString(QStringLiteral("QstID"));
-        const QString owner =
-            choices.recNo() >= 0 ? choices.asString(QStringLiteral("QstIdx")) : QString();
-        if (qstId != owner) {
+        // Read again only for another question: a cursor already open on this
+        // question's choices holds them, also when there are none (on a server
+        // every reading is a round trip; another program's changes are caught
+        // up with before the next command).
+        const QString filter =
+            QStringLiteral("QstIdx = ") + questions.asString(QStringLiteral("QstID"));
+        if (!choices.isOpen() || choices.filter() != filter) {
             choices.close();
-            choices.setFilter(QStringLiteral("QstIdx = ") + qstId);
+            choices.setFilter(filter);
             choices.open();
         }
         return;
@@ -252,14 +255,14 @@ void QuestionGrids::OnAddQustionExecute() {
     questions.refresh();
     if (questions.recordCount() <= 1)
         return;
-    // Every question after the first takes the type word and mark of the one before it.
+    // Every question after the first takes the type word and mark of the one
+    // before it, read from its row: moving onto it would read its choices.
     questions.locate(QStringLiteral("QstID"), newId);
-    if (questions.recNo() == 0)
+    const int row = questions.recNo();
+    if (row <= 0)
         return;
-    questions.prior();
-    const QString type = questions.asString(QStringLiteral("QstTyp"));
-    const QString mark = questions.asString(QStringLiteral("QstScr"));
-    questions.locate(QStringLiteral("QstID"), newId);
+    const QString type = questions.textAt(row - 1, QStringLiteral("QstTyp"));
+    const QString mark = questions.textAt(row - 1, QStringLiteral("QstScr"));
     questions.edit();
     questions.setString(QStringLiteral("QstTyp"), type);
     questions.setString(QStringLiteral("QstScr"), mark);

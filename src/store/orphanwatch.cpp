@@ -99,15 +99,17 @@ const QString kTrimChoices = QStringLiteral(
 const QString kTrimQuestions = QStringLiteral(
     "delete from question where (select count(*) from paper where papid = question.papidx)=0");
 
-// On a server the version and the watch in one request: the scope is asked
-// before every new record.
-bool serverWatched(Connection& connection) {
-    return scalar(connection,
-                  QStringLiteral("select (select coalesce(max(version), 0) from tess_schema) = "
-                                 "%1 and (%2) = %3")
-                      .arg(latestVersion(connection))
-                      .arg(serverWatchCount())
-                      .arg(qint64(std::size(kTriggers)) + 1)) != 0;
+// An owner without identifier cannot be looked up by one: read it all.
+const QString kOwnersKnown =
+    QStringLiteral("select min(case when kind in ('paper', 'question') and id is not null then 1 "
+                   "else 0 end) from orphan_owner");
+
+TrimScope scopeOf(bool watched, const QVariant& ownersKnown) {
+    if (!watched)
+        return TrimScope::Unwatched;
+    if (ownersKnown.isNull())
+        return TrimScope::None;
+    return ownersKnown.toLongLong() == 1 ? TrimScope::Suspects : TrimScope::Whole;
 }
 
 } // namespace
@@ -138,30 +140,54 @@ QString addOrphanWatch(Connection& connection) {
     return QString();
 }
 
-TrimScope trimScope(Connection& connection) {
-    if (connection.isServer()
-            ? !serverWatched(connection)
-            : bankVersion(connection) != latestVersion(connection) || !watchComplete(connection))
-        return TrimScope::Unwatched;
-    // An owner without identifier cannot be looked up by one: read it all.
-    Statement stmt(connection,
-                   QStringLiteral("select min(case when kind in ('paper', 'question') and id is "
-                                  "not null then 1 else 0 end) from orphan_owner"),
-                   QStringLiteral("[表 orphan_owner]"));
-    stmt.step();
-    if (stmt.isNull(0))
-        return TrimScope::None;
-    return stmt.int64(0) == 1 ? TrimScope::Suspects : TrimScope::Whole;
+QString serverTrimStateColumns(const Connection& connection) {
+    // The version and the watch, asked before every new record.
+    return QStringLiteral("(select coalesce(max(version), 0) from tess_schema) = %1 and (%2) = "
+                          "%3 as watched, (%4) as scope, (select count(*) from orphan_owner) as "
+                          "owners")
+        .arg(latestVersion(connection))
+        .arg(serverWatchCount())
+        .arg(qint64(std::size(kTriggers)) + 1)
+        .arg(kOwnersKnown);
 }
 
-qint64 recordedOwners(Connection& connection) {
-    return scalar(connection, QStringLiteral("select count(*) from orphan_owner"));
+TrimState serverTrimState(const Query& row) {
+    const TrimScope scope =
+        scopeOf(row.value(QStringLiteral("watched")).toBool(), row.value(QStringLiteral("scope")));
+    return {scope, scope == TrimScope::Suspects ? row.asInteger(QStringLiteral("owners")) : 0};
+}
+
+TrimState trimState(Connection& connection) {
+    if (connection.isServer()) {
+        Query state(connection);
+        state.setSql(QStringLiteral("select ") + serverTrimStateColumns(connection));
+        state.open();
+        return serverTrimState(state);
+    }
+    const bool watched =
+        bankVersion(connection) == latestVersion(connection) && watchComplete(connection);
+    TrimState state{TrimScope::Unwatched, 0};
+    if (watched) {
+        Statement stmt(connection, kOwnersKnown, QStringLiteral("[表 orphan_owner]"));
+        stmt.step();
+        state.scope = scopeOf(true, stmt.isNull(0) ? QVariant() : QVariant(stmt.int64(0)));
+    }
+    if (state.scope == TrimScope::Suspects)
+        state.owners = scalar(connection, QStringLiteral("select count(*) from orphan_owner"));
+    return state;
+}
+
+TrimScope trimScope(Connection& connection) {
+    return trimState(connection).scope;
 }
 
 void trimOrphans(Command& trim) {
+    trimOrphans(trim, trimScope(trim.connection()));
+}
+
+void trimOrphans(Command& trim, TrimScope seen) {
     Connection& connection = trim.connection();
-    // A clean bank is left without taking the write lock.
-    if (trimScope(connection) == TrimScope::None)
+    if (seen == TrimScope::None)
         return;
     Transaction transaction(connection);
     // Decided again inside the transaction: no other program changes it now.

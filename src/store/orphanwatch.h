@@ -6,6 +6,7 @@ namespace tess {
 
 class Command;
 class Connection;
+class Query;
 
 // How much of the bank the orphan trim must look at, by what the bank's own
 // triggers have recorded since the last trim.
@@ -26,14 +27,28 @@ QString addOrphanWatch(Connection& connection);
 
 TrimScope trimScope(Connection& connection);
 
-// How many owners the watch has recorded: each may have left many records,
-// so a large number means a long trim.
-qint64 recordedOwners(Connection& connection);
+// What the next trim has to do, and how many owners the watch has recorded:
+// each may have left many records, so a large number means a long trim
+// (counted only where the scope is Suspects).
+struct TrimState {
+    TrimScope scope = TrimScope::None;
+    qint64 owners = 0;
+};
+TrimState trimState(Connection& connection);
+
+// On a server, the columns "watched", "scope" and "owners" that give the trim
+// state, for a statement that reads it with other values in one request;
+// serverTrimState() reads them from that statement's row.
+QString serverTrimStateColumns(const Connection& connection);
+TrimState serverTrimState(const Query& row);
 
 // The orphan trim: choices whose question does not exist, then questions
 // whose paper does not exist, each removed by the same statement as always;
 // restricted to the recorded owners where the watch allows it, so that the
 // bank comes out as if the whole tables had been read. One transaction.
 void trimOrphans(Command& trim);
+// The same, where `seen` was read just before without the write lock: a clean
+// bank is left without taking it.
+void trimOrphans(Command& trim, TrimScope seen);
 
 } // namespace tess

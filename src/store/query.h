@@ -17,6 +17,7 @@ QString sqlText(const QString& text);
 class Query {
 public:
     explicit Query(Connection& connection);
+    Connection& connection() const { return m_connection; }
 
     // The statement text as lines, joined with CR LF when the query opens.
     void clearSql();

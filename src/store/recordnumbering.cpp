@@ -1,5 +1,6 @@
 #include "store/recordnumbering.h"
 
+#include "store/connection.h"
 #include "store/orphanwatch.h"
 #include "store/query.h"
 #include "store/questionkind.h"
@@ -29,9 +30,36 @@ const QString kMaxPapId = QStringLiteral("select max(PapID) as maxID from paper"
 const QString kMaxQstId = QStringLiteral("select max(QstID) as maxID from question");
 const QString kMaxChcId = QStringLiteral("select max(ChcID) as maxID from choice");
 
+// On a server every request is a round trip over the network: the five
+// maxima and the trim's state come in one statement.
+NextIds readNextIdsFromServer(Query& maxId, int curPapId, int curQstId) {
+    maxId.close();
+    maxId.setSql(
+        QStringLiteral(
+            "select (select max(PapID) from paper) as PapID, (select max(QstID) from question) "
+            "as QstID, (select max(ChcID) from choice) as ChcID, (select max(chcidx) from choice "
+            "where choice.qstidx = %1) as ChcIdx, (select max(qstidx) from question where papidx "
+            "= %2) as QstIdx, %3")
+            .arg(curQstId)
+            .arg(curPapId)
+            .arg(serverTrimStateColumns(maxId.connection())));
+    maxId.open();
+    NextIds next;
+    next.papId = following(maxId.asInteger(QStringLiteral("PapID")));
+    next.qstId = following(maxId.asInteger(QStringLiteral("QstID")));
+    next.chcId = following(maxId.asInteger(QStringLiteral("ChcID")));
+    next.chcIdx = following(maxId.asInteger(QStringLiteral("ChcIdx")));
+    next.qstIdx = following(maxId.asInteger(QStringLiteral("QstIdx")));
+    next.trim = serverTrimState(maxId);
+    maxId.close();
+    return next;
+}
+
 } // namespace
 
-NextIds refreshNextIds(Query& maxId, Command& trim, int curPapId, int curQstId) {
+NextIds readNextIds(Query& maxId, int curPapId, int curQstId) {
+    if (maxId.connection().isServer())
+        return readNextIdsFromServer(maxId, curPapId, curQstId);
     NextIds next;
     next.papId = nextFrom(maxId, {kMaxPapId});
     next.qstId = nextFrom(maxId, {kMaxQstId});
@@ -41,8 +69,14 @@ NextIds refreshNextIds(Query& maxId, Command& trim, int curPapId, int curQstId) 
                          QStringLiteral("where choice.qstidx = ") + QString::number(curQstId)});
     next.qstIdx = nextFrom(maxId, {QStringLiteral("select max(qstidx) as maxID from question"),
                                    QStringLiteral("where papidx = ") + QString::number(curPapId)});
-    trimOrphans(trim);
     maxId.close();
+    next.trim = trimState(maxId.connection());
+    return next;
+}
+
+NextIds refreshNextIds(Query& maxId, Command& trim, int curPapId, int curQstId) {
+    const NextIds next = readNextIds(maxId, curPapId, curQstId);
+    trimOrphans(trim, next.trim.scope);
     return next;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/orphanwatch.h"
+
 #include <QString>
 
 namespace tess {
@@ -15,11 +17,16 @@ struct NextIds {
     int chcId = 0;  // NextChcID
     int qstIdx = 0; // NextQstIdx: number of the next question of paper curPapId
     int chcIdx = 0; // NextChcIdx: number of the next choice of question curQstId
+    TrimState trim; // what the orphan trim that follows has to do
 };
 
-// Runs the five max statements on maxId, in order, then the orphan trim on
-// trim (choices without question first, then questions without paper; see
-// trimOrphans), and closes maxId. Identifiers are taken over whole tables, before the trim.
+// Runs the five max statements on maxId, in order, closes it and reads the
+// trim's state; on a server all of it in one request.
+NextIds readNextIds(Query& maxId, int curPapId, int curQstId);
+
+// readNextIds, then the orphan trim on trim (choices without question first,
+// then questions without paper; see trimOrphans). Identifiers are taken over
+// whole tables, before the trim.
 // A maximum that already is the largest 32-bit value is given again rather
 // than overflowing: a number may repeat, and an identifier that clashes is
 // refused by the store with a clear message when the record is posted.

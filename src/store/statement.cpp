@@ -389,10 +389,6 @@ qint64 Statement::insertedRowid() const {
     return sqlite3_last_insert_rowid(m_db);
 }
 
-QString Statement::returningRowid(const Connection& connection) {
-    return connection.isServer() ? QStringLiteral(" returning rowid") : QString();
-}
-
 int Statement::columnCount() const {
     if (m_server)
         return PQnfields(server().result);

@@ -65,10 +65,8 @@ public:
     // Rows the last step changed (insert, update, delete).
     qint64 changes() const;
     // The rowid of the row an insert stored. On a server the insert must end
-    // with "returning rowid" (see returningRowid()) and have been stepped.
+    // with "returning rowid" (further columns may follow) and have been stepped.
     qint64 insertedRowid() const;
-    // What an insert appends to give insertedRowid() on this connection's engine.
-    static QString returningRowid(const Connection& connection);
 
     int columnCount() const;
     QString columnName(int i) const;

@@ -489,6 +489,23 @@ void TableCursor::forgetStatements() {
     m_impl->preparedOn = m_connection.engineHandle();
 }
 
+QString TableCursor::returningRow() const {
+    if (!m_connection.isServer())
+        return QString();
+    QStringList names{QStringLiteral("rowid")};
+    for (const Column& c : std::as_const(m_impl->columns))
+        names << quotedFor(m_connection, c.name);
+    return QStringLiteral(" returning ") + names.join(QStringLiteral(", "));
+}
+
+void TableCursor::takeReturnedRow(const Statement& stmt, QVector<QVariant>& stored) const {
+    if (!m_connection.isServer() || stmt.changes() == 0)
+        return;
+    stored.resize(m_impl->columns.size());
+    for (int i = 0; i < m_impl->columns.size(); ++i)
+        stored[i] = stmt.value(i + 1, m_impl->columns[i].kind);
+}
+
 void TableCursor::readBack(qint64 rowid, QVector<QVariant>& values) {
     if (m_impl->preparedOn != m_connection.engineHandle())
         forgetStatements();
@@ -779,7 +796,7 @@ void TableCursor::edit() {
     notify(ViewChange::StateChange, m_row);
 }
 
-qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
+qint64 TableCursor::storeNew(const QVector<QVariant>& values, QVector<QVariant>& stored) {
     const QVector<Column>& columns = m_impl->columns;
     if (m_impl->preparedOn != m_connection.engineHandle())
         forgetStatements();
@@ -793,7 +810,7 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
         return QStringLiteral("insert into %1 (%2) values (%3)")
                    .arg(quotedFor(m_connection, m_table), names.join(QStringLiteral(", ")),
                         marks.join(QStringLiteral(", "))) +
-               Statement::returningRowid(m_connection);
+               returningRow();
     };
     const int identity = m_identity.isEmpty() ? -1 : findColumn(columns, m_identity);
     QVector<QVariant> toStore = values;
@@ -811,6 +828,7 @@ qint64 TableCursor::storeNew(const QVector<QVariant>& values) {
                 m_connection.execute(QStringLiteral("savepoint tess_insert"));
             stmt->step();
             const qint64 rowid = stmt->insertedRowid();
+            takeReturnedRow(*stmt, stored);
             if (guarded)
                 m_connection.execute(QStringLiteral("release savepoint tess_insert"));
             return rowid;
@@ -855,8 +873,10 @@ void TableCursor::postRecord() {
         values << toStorage(m_table, columns[i], edited[i]);
 
     qint64 rowid = m_impl->rows.rowid(m_row);
+    // What the bank holds now, when the statement that stored it gave it back.
+    QVector<QVariant> stored;
     if (m_state == CursorState::Insert) {
-        rowid = storeNew(values);
+        rowid = storeNew(values, stored);
         m_impl->rows.setRowid(m_row, rowid);
     } else {
         QStringList sets;
@@ -870,7 +890,8 @@ void TableCursor::postRecord() {
             Statement stmt(
                 m_connection,
                 QStringLiteral("update %1 set %2 where rowid = ?")
-                    .arg(quotedFor(m_connection, m_table), sets.join(QStringLiteral(", "))),
+                        .arg(quotedFor(m_connection, m_table), sets.join(QStringLiteral(", "))) +
+                    returningRow(),
                 tableWhere(m_table));
             for (int i = 0; i < binds.size(); ++i)
                 stmt.bind(i + 1, binds[i]);
@@ -881,13 +902,17 @@ void TableCursor::postRecord() {
                     QStringLiteral("表 %1 的这条记录已经被另一个程序删除了, 修改没有保存. "
                                    "请重新打开试题库后再试.")
                         .arg(m_table));
+            takeReturnedRow(stmt, stored);
         }
     }
     // An identifier changed here, or by another program as the row is read
     // back, ends the order the search counts on.
     const int identity = m_identity.isEmpty() ? -1 : findColumn(columns, m_identity);
     const QVariant before = identity >= 0 ? edited[identity] : QVariant();
-    readBack(rowid, values);
+    if (stored.isEmpty())
+        readBack(rowid, values);
+    else
+        values = stored;
     m_impl->rows.setValues(m_row, values);
     if (identity >= 0 && m_row < m_impl->sortedRows &&
         (m_impl->changed.value(identity) || values[identity] != before))

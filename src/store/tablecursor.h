@@ -12,6 +12,7 @@
 namespace tess {
 
 class Connection;
+class Statement;
 template <typename T> class PackedArray;
 
 enum class CursorState { Inactive, Browse, Edit, Insert };
@@ -205,8 +206,15 @@ private:
     // The record's values as the bank holds them now, into values (left as
     // they are when it is not found).
     void readBack(qint64 rowid, QVector<QVariant>& values);
+    // On a server an insert or update gives back the row it stored, sparing
+    // the read-back's request: the clause that asks for it (empty on a file),
+    // and the row taken from the stepped statement into stored.
+    QString returningRow() const;
+    void takeReturnedRow(const Statement& stmt, QVector<QVariant>& stored) const;
     void forgetStatements();
-    qint64 storeNew(const QVector<QVariant>& values);
+    // Inserts values; stored receives the row as the bank holds it, where the
+    // insert gave it back.
+    qint64 storeNew(const QVector<QVariant>& values, QVector<QVariant>& stored);
     void postRecord();
     void scrolled(); // AfterScroll, then DataChange to views
     void fire(CursorEvent event);

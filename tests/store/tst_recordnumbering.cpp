@@ -4,6 +4,7 @@
 #include "store/query.h"
 #include "store/recordnumbering.h"
 #include "store/schema.h"
+#include "store/statement.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -166,10 +167,19 @@ void TestRecordNumbering::trimRemovesOrphansInTwoRuns() {
 void TestRecordNumbering::statementsAsSent() {
     // A bank whose state is not known is trimmed by the statements as they are.
     sql(QStringLiteral("insert into orphan_owner (kind, id) values ('all', 0)"));
-    run(12, -1);
-    // The last max statement and the last trim statement stay as they were sent.
-    QCOMPARE(m_maxId->sql(),
-             QStringLiteral("select max(qstidx) as maxID from question\r\nwhere papidx = 12"));
+    const qint64 trips = tess::serverRoundTrips();
+    const NextIds next = tess::readNextIds(*m_maxId, 12, -1);
+    if (banktest::onServer()) {
+        // Over a network every request costs a round trip: one for all of it.
+        QCOMPARE(tess::serverRoundTrips() - trips, 1);
+    } else {
+        // The last max statement stays as it was sent.
+        QCOMPARE(m_maxId->sql(),
+                 QStringLiteral("select max(qstidx) as maxID from question\r\nwhere papidx = 12"));
+    }
+    QCOMPARE(next.trim.scope, tess::TrimScope::Whole);
+    tess::trimOrphans(*m_trim, next.trim.scope);
+    // The last trim statement stays as it was sent.
     QCOMPARE(m_trim->text(), QStringLiteral("delete from question where (select count(*) from "
                                             "paper where papid = question.papidx)=0"));
 }
