@@ -66,6 +66,9 @@ public:
     // having closed the bank again and emptied what it had filled, so that
     // the login can try once more.
     void OpenPaperBank();
+    // Closes the bank and clears what OpenPaperBank filled: after it failed,
+    // or when the account it was opened for did not sign in after all.
+    void ClosePaperBank();
     // The user guide window that OnHelp shows.
     void SetHelpWindow(TFormHelp* help) { m_help = help; }
 
@@ -146,8 +149,6 @@ private:
     void OnAboutExecute();
     void OnHelpExecute();
     void OnSettingExecute();
-    // Closes the bank and clears what OpenPaperBank filled, after it failed.
-    void ClosePaperBank();
     // The window, its splitters and grids as the teacher left them last time,
     // and the folders of the file dialogs; RememberWindow notes them for the
     // settings file.

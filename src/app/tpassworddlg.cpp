@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <exception>
+#include <future>
 
 TPasswordDlg::TPasswordDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -117,15 +118,17 @@ void TPasswordDlg::showBank() {
     LabelBank->setToolTip(shown);
 }
 
-bool TPasswordDlg::hashedPasswordMatches(const QString& account, const QString& password) {
+QStringList TPasswordDlg::storedHashes(const QString& account) {
     QueryUser.close();
     QueryUser.setSql(QStringLiteral("select password from users where acount = ") +
                      QuotedText(account));
     QueryUser.open();
+    QStringList hashes;
     for (QueryUser.first(); !QueryUser.eof(); QueryUser.next())
-        if (tess::passwordMatches(password, QueryUser.asString(QStringLiteral("password"))))
-            return true;
-    return false;
+        if (const QString stored = QueryUser.asString(QStringLiteral("password"));
+            tess::isPasswordHash(stored))
+            hashes << stored;
+    return hashes;
 }
 
 void TPasswordDlg::closeCheck() {
@@ -180,19 +183,22 @@ void TPasswordDlg::OKBtnClick() {
         return;
     }
     Database.setDataSource(m_bank.name);
+    const QString account = EditAcount->text();
+    const QString password = EditPassword->text();
     int valid = 0;
+    QStringList hashes;
     QString failure;
     try {
         Database.open();
         QueryUser.close();
-        QueryUser.setSql(CheckStatement(EditAcount->text(), EditPassword->text()));
+        QueryUser.setSql(CheckStatement(account, password));
         QueryUser.open();
         valid = QueryUser.asInteger(QStringLiteral("validuser"));
         // A stored hash, typed as it stands, is not the password.
-        if (tess::isPasswordHash(EditPassword->text()))
+        if (tess::isPasswordHash(password))
             valid = 0;
-        if (valid == 0 && hashedPasswordMatches(EditAcount->text(), EditPassword->text()))
-            valid = 1;
+        if (valid == 0)
+            hashes = storedHashes(account);
     } catch (const std::exception&) {
         failure = tess::currentErrorMessage();
     }
@@ -201,32 +207,53 @@ void TPasswordDlg::OKBtnClick() {
         closeCheck();
         return;
     }
-    if (valid == 0) {
-        tess::Prompts::instance().information(
-            this, QStringLiteral("登陆失败,请确认你的帐号和密码.") + QStringLiteral("\n\n") +
-                      QStringLiteral("按取消按钮可退出系统."));
-        closeCheck();
+    // A hash is checked slowly on purpose (a fraction of a second): the check
+    // runs while the bank opens, which the teacher waits for anyway, and the
+    // window is shown only once it has passed.
+    std::future<bool> hashMatches;
+    if (valid == 0 && !hashes.isEmpty())
+        hashMatches = std::async(std::launch::async, [password, hashes] {
+            return tess::passwordMatchesAny(password, hashes);
+        });
+    if (valid == 0 && !hashMatches.valid()) {
+        refuseSignIn();
+        return;
+    }
+
+    OKBtn->setEnabled(false);
+    if (!m_mainForm && m_mainFormSource)
+        m_mainForm = m_mainFormSource();
+    bool opened = false;
+    if (m_mainForm) {
+        m_mainForm->SetSignedInAccount(account);
+        try {
+            m_mainForm->OpenPaperBank();
+            opened = true;
+        } catch (...) {
+            failure = tess::currentErrorMessage();
+        }
+    }
+    if (valid == 0 && !hashMatches.get()) {
+        // Nothing of the bank is left open for an account that did not sign in.
+        if (m_mainForm) {
+            if (opened)
+                m_mainForm->ClosePaperBank();
+            m_mainForm->SetSignedInAccount(QString());
+        }
+        OKBtn->setEnabled(true);
+        refuseSignIn();
         return;
     }
 
     // Accepted.
-    OKBtn->setEnabled(false);
     try {
-        tess::storeCurrentHash(Database, EditAcount->text(), EditPassword->text());
+        tess::storeCurrentHash(Database, account, password);
     } catch (const std::exception&) {
         // Kept as it was: the next sign-in tries again.
     }
     closeCheck();
-    if (!m_mainForm && m_mainFormSource)
-        m_mainForm = m_mainFormSource();
     if (!m_mainForm)
         return;
-    m_mainForm->SetSignedInAccount(EditAcount->text());
-    try {
-        m_mainForm->OpenPaperBank();
-    } catch (...) {
-        failure = tess::currentErrorMessage();
-    }
     if (!failure.isNull()) {
         // The main window is not shown, so its message area would say it to
         // nobody. OpenPaperBank has closed what it opened: once the cause is
@@ -243,6 +270,12 @@ void TPasswordDlg::OKBtnClick() {
         m_mainForm->show();
         hide();
     });
+}
+
+void TPasswordDlg::refuseSignIn() {
+    tess::Prompts::instance().information(this, QStringLiteral("登陆失败,请确认你的帐号和密码.") +
+                                                    QStringLiteral("\n\n") + kExitHint);
+    closeCheck();
 }
 
 void TPasswordDlg::CancelBtnClick() {

@@ -65,9 +65,11 @@ private:
     void showBank();
     // The box for a failed account check: on a server it names the server.
     QString checkFailure(const QString& failure) const;
-    // Whether the account keeps a hash of the password typed (the accounts of
-    // a shared bank, or copied from one), which the check statement cannot compare.
-    bool hashedPasswordMatches(const QString& account, const QString& password);
+    // The password hashes the account keeps (the accounts of a shared bank,
+    // or copied from one), which the check statement cannot compare.
+    QStringList storedHashes(const QString& account);
+    // Tells the teacher the account or password is wrong; closes the check.
+    void refuseSignIn();
 
     tess::BankChoice m_bank;
 

@@ -5,6 +5,7 @@
 #include "store/statement.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <array>
 #include <sodium.h>
 
@@ -84,6 +85,12 @@ bool passwordMatches(const QString& password, const QString& storedHash) {
                                           static_cast<unsigned long long>(utf8.size())) == 0;
     sodium_memzero(utf8.data(), size_t(utf8.size()));
     return same;
+}
+
+bool passwordMatchesAny(const QString& password, const QStringList& storedHashes) {
+    return std::any_of(
+        storedHashes.begin(), storedHashes.end(),
+        [&password](const QString& stored) { return passwordMatches(password, stored); });
 }
 
 bool isPasswordHash(const QString& storedHash) {

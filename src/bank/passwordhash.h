@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace tess {
 
@@ -23,6 +24,8 @@ QString hashPassword(const QString& password);
 // work factor beyond what a sign-in may cost) never matches; the comparison
 // takes the same time wherever the hashes differ.
 bool passwordMatches(const QString& password, const QString& storedHash);
+// Whether it matches any of them. Safe on a thread of its own.
+bool passwordMatchesAny(const QString& password, const QStringList& storedHashes);
 
 // Whether a stored text is a hash this program checks (so passwordMatches can
 // say yes to some password) and made with today's work factor; a hash that is

@@ -338,6 +338,14 @@ void TestLogin::storedHash() {
     } else {
         QCOMPARE(Prompts::instance().shownTexts(), QStringList{kRefused});
         QVERIFY(login.waiting());
+        // The bank, opened while the hash was checked, is closed again.
+        QVERIFY(!login.form.bank().Conn.isOpen());
+        QVERIFY(login.form.SignedInAccount().isEmpty());
+        login.type(QStringLiteral("李老师"), QStringLiteral("秘 密"));
+        login.pressEnter();
+        QCOMPARE(Prompts::instance().shownTexts().size(), 1);
+        QVERIFY(login.form.isVisible());
+        QCOMPARE(login.form.SignedInAccount(), QStringLiteral("李老师"));
     }
 }
 
