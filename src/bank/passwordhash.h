@@ -28,7 +28,7 @@ bool passwordMatches(const QString& password, const QString& storedHash);
 bool passwordMatchesAny(const QString& password, const QStringList& storedHashes);
 
 // Whether a stored text is a hash this program checks (so passwordMatches can
-// say yes to some password) and made with today's work factor; a hash that is
+// say yes to some password) and made at today's work factor or higher; a hash that is
 // checkable but weaker is worth replacing after the next sign-in.
 bool isPasswordHash(const QString& storedHash);
 bool passwordHashIsCurrent(const QString& storedHash);
