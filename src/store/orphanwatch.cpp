@@ -94,10 +94,26 @@ bool watchComplete(Connection& connection) {
                       "where \"unique\" and name <> 'choice_ChcID')")) == 0;
 }
 
-const QString kTrimChoices = QStringLiteral(
-    "delete from choice where (select count(*) from question where qstid = choice.qstidx)=0");
-const QString kTrimQuestions = QStringLiteral(
-    "delete from question where (select count(*) from paper where papid = question.papidx)=0");
+// The trim's statements: over the whole tables, or only the records of the
+// owners the watch recorded.
+QString trimChoices(bool suspectsOnly) {
+    return QStringLiteral("delete from choice where (select count(*) from question where qstid "
+                          "= choice.qstidx)=0") +
+           (suspectsOnly ? QStringLiteral(" and qstidx in (select id from orphan_owner where kind "
+                                          "= 'question')")
+                         : QString());
+}
+
+QString trimQuestions(bool suspectsOnly) {
+    return QStringLiteral("delete from question where (select count(*) from paper where papid = "
+                          "question.papidx)=0") +
+           (suspectsOnly ? QStringLiteral(" and papidx in (select id from orphan_owner where kind "
+                                          "= 'paper')")
+                         : QString());
+}
+
+const QString kForgetQuestions = QStringLiteral("delete from orphan_owner where kind = 'question'");
+const QString kForgetOthers = QStringLiteral("delete from orphan_owner where kind <> 'question'");
 
 // An owner without identifier cannot be looked up by one: read it all.
 const QString kOwnersKnown =
@@ -190,27 +206,35 @@ void trimOrphans(Command& trim, TrimScope seen) {
     if (seen == TrimScope::None)
         return;
     Transaction transaction(connection);
+    if (connection.isServer() && seen != TrimScope::Unwatched) {
+        // One request instead of six: the server decides the scope again under
+        // the lock, and plans each statement for the scope it runs in (a
+        // condition deciding it row by row would read whole tables).
+        connection.execute(
+            QStringLiteral("do $trim$ begin if exists (select 1 from orphan_owner where not (kind "
+                           "in ('paper', 'question') and id is not null)) then %1; %2; %3; %4; "
+                           "else %5; %2; %6; %4; end if; end $trim$")
+                .arg(trimChoices(false), kForgetQuestions, trimQuestions(false), kForgetOthers,
+                     trimChoices(true), trimQuestions(true)),
+            QStringLiteral("[清除没有题目的选项和没有试卷的题目]"));
+        transaction.commit();
+        return;
+    }
     // Decided again inside the transaction: no other program changes it now.
     const TrimScope scope = trimScope(connection);
     if (scope == TrimScope::None)
         return;
     const bool watched = scope != TrimScope::Unwatched;
     const bool suspectsOnly = scope == TrimScope::Suspects;
-    trim.setText(kTrimChoices + (suspectsOnly
-                                     ? QStringLiteral(" and qstidx in (select id from orphan_owner "
-                                                      "where kind = 'question')")
-                                     : QString()));
+    trim.setText(trimChoices(suspectsOnly));
     trim.execute();
     if (watched)
-        connection.execute(QStringLiteral("delete from orphan_owner where kind = 'question'"));
+        connection.execute(kForgetQuestions);
     // Questions removed now record their choices, which go on the next run.
-    trim.setText(kTrimQuestions +
-                 (suspectsOnly ? QStringLiteral(" and papidx in (select id from orphan_owner "
-                                                "where kind = 'paper')")
-                               : QString()));
+    trim.setText(trimQuestions(suspectsOnly));
     trim.execute();
     if (watched)
-        connection.execute(QStringLiteral("delete from orphan_owner where kind <> 'question'"));
+        connection.execute(kForgetOthers);
     transaction.commit();
 }
 
