@@ -15,6 +15,8 @@
 namespace tess {
 
 void PaperNavigator::OnNewPaperExecute() {
+    // The new paper is selected in the list: a name filter could hide it.
+    ClearNameFilter();
     if (!m_bank.TPaper.isOpen())
         m_bank.TPaper.open();
     const bool listed = PaperListModel->rowCount() == m_bank.TPaper.recordCount() &&
@@ -97,8 +99,8 @@ void PaperNavigator::OnDelPaperExecute() {
     if (!m_frame.AskYesNo(
             QStringLiteral("删除当前试卷操作一旦被执行将不可恢复，真的要删除当前试卷吗？")))
         return;
-    const bool inPlace =
-        !m_bank.TPaper.rowsOutdated() && PaperListModel->rowCount() == m_bank.TPaper.recordCount();
+    const bool inPlace = !m_bank.TPaper.rowsOutdated() &&
+                         PaperListModel->entryCount() == m_bank.TPaper.recordCount();
     const int row = PaperListModel->rowOf(m_bank.TPaper.asInteger(QStringLiteral("PapID")));
     {
         // The questions are read once, for the paper selected next.

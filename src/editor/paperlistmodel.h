@@ -33,6 +33,9 @@ public:
     void removeAt(int row);
     int papId(int row) const { return m_ids[row]; }
     QString name(int row) const;
+    // Whether the name contains needle, UTF-8 with its Latin letters in lower
+    // case; the name's Latin letters are compared without regard to case.
+    bool nameContains(int row, const QByteArray& needle) const;
     const PackedArray<int>& ids() const { return m_ids; }
 
 private:
@@ -53,6 +56,14 @@ public:
 
     explicit PaperListModel(QObject* parent = nullptr);
 
+    // Shows only the entries whose names contain text (Latin letters without
+    // regard to case); an empty text shows them all. The filter stays while
+    // the entries are refilled or change. Rows are counted among the entries shown.
+    void setNameFilter(const QString& text);
+    QString nameFilter() const { return m_filterText; }
+    // Every entry, shown or not.
+    int entryCount() const { return m_entries.size(); }
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
@@ -64,12 +75,24 @@ public:
     void appendEntry(const PaperEntry& entry);
     void removeEntry(int row);
     int papIdAt(int row) const; // -1 outside the list
-    int rowOf(int papId) const; // -1 when no entry carries it; the first where several do
-    // Every entry, each name decoded: for short lists and for looking at the list.
+    // -1 when no entry shown carries it; the first where several do
+    int rowOf(int papId) const;
+    // Every entry shown, each name decoded: for short lists and for looking at the list.
     QVector<PaperEntry> entries() const;
 
 private:
     void indexEntries();
+    // The entry a shown row stands for, and the row an entry is shown at (-1: hidden).
+    int entryAt(int row) const;
+    int rowOfEntry(int entry) const;
+    bool filtered() const { return !m_filter.isEmpty(); }
+    // Finds the entries to show: among all of them, or among those shown
+    // already when the filter only grew longer.
+    void applyFilter(bool narrowing);
+
+    QString m_filterText;
+    QByteArray m_filter;  // the filter as UTF-8, Latin letters in lower case
+    QVector<int> m_shown; // while filtered: the entries shown, in order
 
     PaperEntries m_entries;
     // Entries in ascending identifier order (as the paper cursor gives them)

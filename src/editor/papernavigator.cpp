@@ -11,8 +11,10 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QListView>
 #include <QPainter>
 #include <QScopedValueRollback>
@@ -107,6 +109,13 @@ PaperNavigator::PaperNavigator(Frame& frame, PaperBank& bank, const PaperCommand
                     for (const QModelIndex& index : change->indexes())
                         m_frame.Guarded([this, row = index.row()] { ListViewSelectItem(row); });
             });
+    connect(EditPaperFilter, &QLineEdit::textChanged, this,
+            [this] { m_frame.Guarded([this] { EditPaperFilterChange(); }); });
+    new EventHook(EditPaperFilter, [this](QEvent* event) {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            EditPaperFilter->clear();
+    });
     // Anywhere on the list, also below the last entry.
     new EventHook(ListView->viewport(), [this](QEvent* event) {
         if (event->type() == QEvent::MouseButtonDblClick)
@@ -142,6 +151,14 @@ void PaperNavigator::createPanel() {
     CBPaperClass->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     CBPaperClass->setMinimumContentsLength(4);
     layout->addWidget(CBPaperClass);
+
+    EditPaperFilter = new QLineEdit(this);
+    EditPaperFilter->setObjectName(QStringLiteral("EditPaperFilter"));
+    EditPaperFilter->setAccessibleName(QStringLiteral("按名称筛选试卷"));
+    EditPaperFilter->setPlaceholderText(QStringLiteral("按名称筛选试卷"));
+    EditPaperFilter->setToolTip(QStringLiteral("只列出名称中含有这些文字的试卷; 按 Esc 清除"));
+    EditPaperFilter->setClearButtonEnabled(true);
+    layout->addWidget(EditPaperFilter);
 
     PaperListModel = new tess::PaperListModel(this);
     ListView = new QListView(this);
@@ -307,6 +324,26 @@ void PaperNavigator::CBPaperClassChange() {
     else
         m_bank.TPaper.setFilter(QStringLiteral("PapCtg = ") + sqlText(category));
     RefreshPaperList();
+}
+
+void PaperNavigator::EditPaperFilterChange() {
+    {
+        // The reset of the list drops its selection; the paper stays as it is.
+        const QScopedValueRollback<bool> restoring(m_restoringSelection, true);
+        PaperListModel->setNameFilter(EditPaperFilter->text());
+    }
+    const int row = PaperListModel->rowOf(m_bank.CurPapID);
+    if (row >= 0) {
+        const QScopedValueRollback<bool> restoring(m_restoringSelection, true);
+        SelectPaperRow(row);
+    } else {
+        SelectPaperRow(0);
+    }
+    EnablePaperCommands();
+}
+
+void PaperNavigator::ClearNameFilter() {
+    EditPaperFilter->clear();
 }
 
 void PaperNavigator::ListViewSelectItem(int row) {

@@ -9,6 +9,7 @@
 class QAction;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QListView;
 
 namespace tess {
@@ -61,6 +62,8 @@ public:
     bool CatchUp();
 
     QComboBox* CBPaperClass = nullptr;
+    // Narrows the list to the papers whose names contain its text.
+    QLineEdit* EditPaperFilter = nullptr;
     QListView* ListView = nullptr;
     tess::PaperListModel* PaperListModel = nullptr;
     QLabel* DBText1 = nullptr;
@@ -78,6 +81,10 @@ private:
     void ListViewSelectItem(int row);
     void ListViewDblClick();
     void CBPaperClassChange();
+    // The list shows the papers the filter's text leaves; the selected paper
+    // stays selected where it is shown, else the first one shown is selected.
+    void EditPaperFilterChange();
+    void ClearNameFilter();
     void DSPaperDataChange();
     void DBTextMouseMove(QLabel* label);
     void TPaperBeforeClose();

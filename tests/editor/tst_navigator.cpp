@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 
 using tess::Prompts;
 
@@ -20,6 +21,9 @@ private Q_SLOTS:
     void categoryFilter_data();
     void categoryFilter();
     void categoryWhosePapersAreGone();
+    void nameFilter_data();
+    void nameFilter();
+    void nameFilterFollowsTheCommands();
     void informationTooltips();
     void newPaperNumbersAndCategory_data();
     void newPaperNumbersAndCategory();
@@ -198,6 +202,97 @@ void TestNavigator::categoryFilter() {
     // Back to all papers.
     pickCategory(nav, QStringLiteral("所有试卷"));
     QCOMPARE(listIds(nav), (QList<int>{1, 2, 3, 4, 5, 6}));
+}
+
+// Typing into the filter box narrows the list, inside the chosen category.
+void TestNavigator::nameFilter_data() {
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QList<int>>("shown");
+    QTest::addColumn<int>("selected"); // CurPapID afterwards
+    const QString all = QStringLiteral("所有试卷");
+    QTest::newRow("Chinese") << all << QStringLiteral("期中") << QList<int>{1, 3, 4} << 1;
+    QTest::newRow("selected paper hidden: the first shown is selected")
+        << all << QStringLiteral("语文") << QList<int>{3} << 3;
+    QTest::newRow("Latin without regard to case")
+        << all << QStringLiteral("aLGEBRA") << QList<int>{1} << 1;
+    QTest::newRow("inside the category")
+        << QStringLiteral("物理") << QStringLiteral("期中") << QList<int>{4} << 4;
+    QTest::newRow("quote and percent taken as they are")
+        << all << QStringLiteral("100%") << QList<int>{5} << 5;
+    QTest::newRow("nothing matches") << all << QStringLiteral("不存在") << QList<int>{} << 1;
+}
+
+void TestNavigator::nameFilter() {
+    QFETCH(QString, category);
+    QFETCH(QString, typed);
+    QFETCH(QList<int>, shown);
+    QFETCH(int, selected);
+    EditorBank bank;
+    auto setup = bank.setupRows();
+    bank.paper(1, QStringLiteral("期中数学 Algebra"), QStringLiteral("数学"));
+    bank.paper(2, QStringLiteral("期末数学"), QStringLiteral("数学"));
+    bank.paper(3, QStringLiteral("期中语文"), QStringLiteral("语文"));
+    bank.paper(4, QStringLiteral("Physics 期中"), QStringLiteral("物理"));
+    bank.paper(5, QStringLiteral("O'Neil 100% 练习"), QStringLiteral("英语"));
+    bank.question(30, 3, 1);
+    setup.commit();
+    NavigatorAlone nav;
+    nav.open();
+    pickCategory(nav, category);
+    QLineEdit* filter = nav.navigator().EditPaperFilter;
+    filter->setFocus();
+    typing::replaceText(filter, typed);
+    QCOMPARE(listIds(nav), shown);
+    QCOMPARE(nav.bank().CurPapID, selected);
+    QCOMPARE(selectedRow(nav), shown.isEmpty() ? -1 : int(shown.indexOf(selected)));
+    QCOMPARE(nav.OnDelPaper->isEnabled(), !shown.isEmpty());
+    // The questions are the selected paper's.
+    QCOMPARE(nav.bank().TQuestion.recordCount(), selected == 3 ? 1 : 0);
+    QVERIFY(nav.messages().isEmpty());
+
+    // Esc shows the category's papers again, the selected paper kept.
+    QTest::keyClick(filter, Qt::Key_Escape);
+    QVERIFY(filter->text().isEmpty());
+    QCOMPARE(listIds(nav).size(), category == QStringLiteral("所有试卷") ? 5 : 1);
+    QCOMPARE(nav.bank().CurPapID, selected);
+    QCOMPARE(nav.navigator().PaperListModel->papIdAt(selectedRow(nav)), selected);
+}
+
+// Deleting works on the papers shown; a new paper clears the filter, so that
+// it is shown and selected; a refill keeps the filter.
+void TestNavigator::nameFilterFollowsTheCommands() {
+    EditorBank bank;
+    auto setup = bank.setupRows();
+    bank.paper(1, QStringLiteral("期中数学"));
+    bank.paper(2, QStringLiteral("期末数学"));
+    bank.paper(3, QStringLiteral("期中语文"));
+    bank.paper(4, QStringLiteral("期中物理"));
+    setup.commit();
+    NavigatorAlone nav;
+    nav.bank().Defaults.name = QStringLiteral("新试卷");
+    nav.open();
+    QLineEdit* filter = nav.navigator().EditPaperFilter;
+    typing::replaceText(filter, QStringLiteral("期中"));
+    clickRow(nav, 1);
+    QCOMPARE(nav.bank().CurPapID, 3);
+
+    Prompts::instance().queueYesNo(true);
+    nav.OnDelPaper->trigger();
+    QVERIFY(nav.messages().isEmpty());
+    QCOMPARE(bank.count(QStringLiteral("paper where PapID = 3")), 0);
+    QCOMPARE(listIds(nav), (QList<int>{1, 4}));
+    QCOMPARE(nav.bank().CurPapID, 4); // the last one shown, as without a filter
+
+    nav.navigator().RefreshPaperList();
+    QCOMPARE(listIds(nav), (QList<int>{1, 4}));
+
+    nav.OnNewPaper->trigger();
+    QVERIFY(nav.messages().isEmpty());
+    QVERIFY(filter->text().isEmpty());
+    QCOMPARE(listIds(nav), (QList<int>{1, 2, 4, 5}));
+    QCOMPARE(nav.bank().CurPapID, 5);
+    QCOMPARE(selectedRow(nav), 3);
 }
 
 void TestNavigator::categoryWhosePapersAreGone() {

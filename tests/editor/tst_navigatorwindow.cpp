@@ -5,6 +5,7 @@
 #include "store/tablecursor.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 
@@ -105,6 +106,7 @@ void TestNavigatorWindow::ctrlGDeletesOnlyInTheList_data() {
     QTest::newRow("list, yes") << QStringLiteral("list") << true << 1;
     QTest::newRow("list, no") << QStringLiteral("list") << false << 2;
     QTest::newRow("category filter") << QStringLiteral("filter") << true << 2;
+    QTest::newRow("name filter") << QStringLiteral("name filter") << true << 2;
     QTest::newRow("message area") << QStringLiteral("messages") << true << 2;
 }
 
@@ -125,6 +127,8 @@ void TestNavigatorWindow::ctrlGDeletesOnlyInTheList() {
         target = form.navigator().ListView;
     else if (where == QStringLiteral("filter"))
         target = form.navigator().CBPaperClass;
+    else if (where == QStringLiteral("name filter"))
+        target = form.navigator().EditPaperFilter;
     target->setFocus();
     QTRY_VERIFY(target->hasFocus());
     const bool inList = where == QStringLiteral("list");
