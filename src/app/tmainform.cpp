@@ -113,8 +113,11 @@ void TMainForm::createFeatures() {
     SetPopupMenu(m_grids->DBGridChoice, PopMenuChoice);
     m_publish = new tess::PublishCommands(*this, *m_bank, *m_navigator, OnGenPaper, this);
     m_accounts = new tess::AccountCommands(*this, *m_bank, OnManageUsers, OnModifyPasswore, this);
+    // A paper is copied while the list offers one.
+    OnCopyPaper->setEnabled(false);
+    connect(m_navigator, &tess::PaperNavigator::papersListed, OnCopyPaper, &QAction::setEnabled);
     m_exchange = new tess::ExchangeCommands(*this, *m_bank, *m_navigator, OnExportMoodle,
-                                            OnImportQuestions, this);
+                                            OnImportQuestions, OnCopyPaper, this);
     m_print = new tess::PrintCommands(*this, *m_bank, *m_navigator,
                                       {OnPrintPreview, OnPrint, OnExportPdf}, this);
 }
@@ -200,6 +203,8 @@ void TMainForm::createActions() {
     ExitAction = make("ExitAction", s("退出(&X)"), none, QString());
     OnImportQuestions = make("OnImportQuestions", s("导入题目..."), none,
                              s("从 Moodle XML, GIFT 或 Aiken 文件导入试卷和题目"));
+    OnCopyPaper = make("OnCopyPaper", s("复制试卷"), none,
+                       s("复制选中的试卷和它的全部题目, 副本的名称后加上 \"（副本）\""), add);
     OnExportMoodle = make("OnExportMoodle", s("导出为 Moodle XML..."), none,
                           s("把选中的试卷导出为 Moodle XML 文件"));
     OnPrintPreview =
@@ -230,7 +235,7 @@ void TMainForm::createMenus() {
     MenuEdit->addSeparator();
     MenuEdit->addActions({OnDelQuestion, OnDelChoice});
     MenuEdit->addSeparator();
-    MenuEdit->addActions({OnDelPaper, OnDelAllPaper});
+    MenuEdit->addActions({OnCopyPaper, OnDelPaper, OnDelAllPaper});
     MenuEdit->addSeparator();
     MenuEdit->addAction(OnEditPaper);
 
@@ -260,7 +265,7 @@ void TMainForm::createMenus() {
     // controls with SetPopupMenu when they are built.
     PopMenuPaper = new QMenu(this);
     PopMenuPaper->setObjectName(QStringLiteral("PopMenuPaper"));
-    PopMenuPaper->addAction(OnNewPaper);
+    PopMenuPaper->addActions({OnNewPaper, OnCopyPaper});
     PopMenuPaper->addSeparator();
     PopMenuPaper->addActions({OnDelPaper, OnDelAllQuestion});
     PopMenuPaper->addSeparator();

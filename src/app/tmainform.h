@@ -88,6 +88,7 @@ public:
     // Commands (object names are the command names).
     QAction* OnNewPaper = nullptr;
     QAction* OnImportQuestions = nullptr;
+    QAction* OnCopyPaper = nullptr;
     QAction* OnExportMoodle = nullptr;
     QAction* OnPrintPreview = nullptr;
     QAction* OnPrint = nullptr;

@@ -99,4 +99,30 @@ QVector<int> addPapers(Connection& connection, const QVector<Paper>& papers,
     return added;
 }
 
+int copyPaper(Connection& connection, int papId) {
+    Transaction transaction(connection);
+    exchange::Paper paper = readPaper(connection, papId);
+    paper.name += QStringLiteral("（副本）");
+    QVariant fullMark;
+    QString outputFile;
+    {
+        Statement stmt(connection,
+                       QStringLiteral("select PapScr, PapSav from paper where PapID = ?"),
+                       QStringLiteral("[表 paper]"));
+        stmt.bind(1, papId);
+        stmt.step();
+        fullMark = stmt.value(0, ColumnKind::Integer);
+        outputFile = stmt.text(1);
+    }
+    const int copy = addPapers(connection, {paper}, outputFile).constFirst();
+    // The full mark as the teacher set it, also where it differs from the sum.
+    Statement update(connection, QStringLiteral("update paper set PapScr = ? where PapID = ?"),
+                     QStringLiteral("[表 paper]"));
+    update.bind(1, fullMark);
+    update.bind(2, copy);
+    update.run();
+    transaction.commit();
+    return copy;
+}
+
 } // namespace tess::exchange

@@ -24,4 +24,11 @@ Paper readPaper(Connection& connection, int papId);
 QVector<int> addPapers(Connection& connection, const QVector<Paper>& papers,
                        const QString& outputFile);
 
+// Adds a copy of the paper papId: its category, full mark and output file,
+// its name followed by "（副本）", and copies of all its questions and choices
+// in the order its page shows them, numbered as addPapers numbers. All or
+// nothing. Returns the copy's identifier; throws ExchangeError for a paper
+// that does not exist.
+int copyPaper(Connection& connection, int papId);
+
 } // namespace tess::exchange

@@ -19,22 +19,31 @@
 namespace tess {
 
 ExchangeCommands::ExchangeCommands(Frame& frame, PaperBank& bank, PaperNavigator& navigator,
-                                   QAction* exportMoodle, QAction* importQuestions, QObject* parent)
+                                   QAction* exportMoodle, QAction* importQuestions,
+                                   QAction* copyPaper, QObject* parent)
     : QObject(parent), m_frame(frame), m_bank(bank), m_navigator(navigator) {
     frame.ConnectBankCommand(exportMoodle, [this] { OnExportMoodleExecute(); });
     frame.ConnectBankCommand(importQuestions, [this] { OnImportQuestionsExecute(); });
+    frame.ConnectBankCommand(copyPaper, [this] { OnCopyPaperExecute(); });
+}
+
+std::optional<PaperEntry> ExchangeCommands::paperToWorkOn(const QString& verb) {
+    const std::optional<PaperEntry> entry = m_navigator.SelectedPaper();
+    if (!entry) {
+        m_frame.AddMessage(QStringLiteral("错误: 没有选中的试卷, 请先在试卷列表中选择要%1的试卷.")
+                               .arg(verb));
+        return entry;
+    }
+    // What the teacher has just typed belongs in what is made of the paper.
+    m_bank.TQuestion.checkBrowseMode();
+    m_bank.TChoice.checkBrowseMode();
+    return entry;
 }
 
 void ExchangeCommands::OnExportMoodleExecute() {
-    const std::optional<PaperEntry> entry = m_navigator.SelectedPaper();
-    if (!entry) {
-        m_frame.AddMessage(
-            QStringLiteral("错误: 没有选中的试卷, 请先在试卷列表中选择要导出的试卷."));
+    const std::optional<PaperEntry> entry = paperToWorkOn(QStringLiteral("导出"));
+    if (!entry)
         return;
-    }
-    // What the teacher has just typed belongs in the file.
-    m_bank.TQuestion.checkBrowseMode();
-    m_bank.TChoice.checkBrowseMode();
     const QString path = Prompts::instance().saveFile(
         m_frame.FrameWidget(), FileDialogKind::Export, ProgramFiles::ExeFolder(),
         QStringLiteral("Moodle XML 文件(*.xml)|*.xml"));
@@ -92,6 +101,24 @@ void ExchangeCommands::OnImportQuestionsExecute() {
     m_navigator.RefreshPaperList();
     if (!ids.isEmpty())
         m_navigator.SelectPaperRow(m_navigator.PaperListModel->rowOf(ids.first()));
+}
+
+void ExchangeCommands::OnCopyPaperExecute() {
+    const std::optional<PaperEntry> entry = paperToWorkOn(QStringLiteral("复制"));
+    if (!entry)
+        return;
+    m_bank.TPaper.checkBrowseMode();
+    int copy = -1;
+    {
+        const WaitCursor wait; // a paper of a thousand questions takes a moment
+        copy = exchange::copyPaper(m_bank.Conn, entry->papId);
+    }
+    m_bank.TPaper.close();
+    m_navigator.RefreshPaperList();
+    m_navigator.SelectPaperRow(m_navigator.PaperListModel->rowOf(copy));
+    m_frame.AddMessage(QStringLiteral("复制了试卷 \"%1\" (%2 道题), 副本已选中.")
+                           .arg(entry->name)
+                           .arg(m_bank.TQuestion.recordCount()));
 }
 
 } // namespace tess

@@ -138,8 +138,8 @@ void TestMainFrame::menusAndToolBar() {
     QCOMPARE(entries(form.MenuEdit),
              (QStringList{QStringLiteral("OnAddQustion"), QStringLiteral("OnAddChoice"), sep,
                           QStringLiteral("OnDelQuestion"), QStringLiteral("OnDelChoice"), sep,
-                          QStringLiteral("OnDelPaper"), QStringLiteral("OnDelAllPaper"), sep,
-                          QStringLiteral("OnEditPaper")}));
+                          QStringLiteral("OnCopyPaper"), QStringLiteral("OnDelPaper"),
+                          QStringLiteral("OnDelAllPaper"), sep, QStringLiteral("OnEditPaper")}));
     QCOMPARE(entries(form.MenuView),
              (QStringList{QStringLiteral("OnViewPapLib"), QStringLiteral("OnViewQuestion"), sep,
                           QStringLiteral("OnViewMessage"), sep, QStringLiteral("OnViewToolBar"),
@@ -150,10 +150,11 @@ void TestMainFrame::menusAndToolBar() {
     QCOMPARE(entries(form.MenuHelp),
              (QStringList{QStringLiteral("OnAbout"), sep, QStringLiteral("OnHelp")}));
     QCOMPARE(entries(form.PopMenuPaper),
-             (QStringList{QStringLiteral("OnNewPaper"), sep, QStringLiteral("OnDelPaper"),
-                          QStringLiteral("OnDelAllQuestion"), sep, QStringLiteral("OnGenPaper"),
-                          QStringLiteral("OnEditPaper"), sep, QStringLiteral("OnPrintPreview"),
-                          QStringLiteral("OnPrint"), QStringLiteral("OnExportPdf")}));
+             (QStringList{QStringLiteral("OnNewPaper"), QStringLiteral("OnCopyPaper"), sep,
+                          QStringLiteral("OnDelPaper"), QStringLiteral("OnDelAllQuestion"), sep,
+                          QStringLiteral("OnGenPaper"), QStringLiteral("OnEditPaper"), sep,
+                          QStringLiteral("OnPrintPreview"), QStringLiteral("OnPrint"),
+                          QStringLiteral("OnExportPdf")}));
     QCOMPARE(entries(form.PopMenuQuestion),
              (QStringList{QStringLiteral("OnAddQustion"), QStringLiteral("OnDelQuestion"), sep,
                           QStringLiteral("OnAddChoice"), QStringLiteral("OnInsertImage")}));

@@ -153,8 +153,9 @@ void TestNavigatorWindow::popupMenu() {
     for (const QAction* a : menu->actions())
         names << (a->isSeparator() ? QStringLiteral("—") : a->objectName());
     QCOMPARE(names.join(QLatin1Char(' ')),
-             QStringLiteral("OnNewPaper — OnDelPaper OnDelAllQuestion — OnGenPaper OnEditPaper — "
-                            "OnPrintPreview OnPrint OnExportPdf"));
+             QStringLiteral(
+                 "OnNewPaper OnCopyPaper — OnDelPaper OnDelAllQuestion — OnGenPaper OnEditPaper — "
+                 "OnPrintPreview OnPrint OnExportPdf"));
 }
 
 // Shift+Del in the list reaches the command through the window.

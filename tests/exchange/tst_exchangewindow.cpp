@@ -16,6 +16,8 @@ private Q_SLOTS:
     void brokenFileLeavesBank();
     void picturesThatWillNotShowAreTold();
     void interruptedImportSettledAtSignIn();
+    void copyPaper();
+    void failedCopyLeavesBank();
 };
 
 namespace {
@@ -144,6 +146,87 @@ void TestExchangeWindow::interruptedImportSettledAtSignIn() {
     QCOMPARE(QDir(tess::ProgramFiles::PicturesFolder())
                  .entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("committed.png")});
+}
+
+// The paper list's pop-up copies the selected paper: its properties, its
+// questions and choices with their flags, under new identifiers.
+void TestExchangeWindow::copyPaper() {
+    EditorBank bank;
+    auto setup = bank.setupRows();
+    bank.paper(1, QStringLiteral("期中"), QStringLiteral("数学"), 120,
+               QStringLiteral("/out/q.html"));
+    bank.paper(2, QStringLiteral("期末"));
+    bank.question(1, 1, 1);
+    bank.question(2, 1, 2);
+    bank.sql(QStringLiteral("update question set QstTyp = '单选题', QstScr = 5, QstCon = "
+                            "'<b>折射</b> <IMG SRC=\"images\\光.png\">' where QstID = 2"));
+    bank.sql(QStringLiteral("update question set QstScr = 2, QstCon = '对吗', IsTrue = 1 where "
+                            "QstID = 1"));
+    bank.choice(1, 2, 1);
+    bank.choice(2, 2, 2);
+    bank.sql(QStringLiteral("update choice set ChcCon = '甲', IsTrue = 1 where ChcID = 1"));
+    bank.sql(QStringLiteral("update choice set ChcCon = '乙', IsTrue = 0 where ChcID = 2"));
+    setup.commit();
+    TMainForm form;
+    openBank(form);
+    QVERIFY(form.PopMenuPaper->actions().contains(command(form, "OnCopyPaper")));
+    QVERIFY(form.MenuEdit->actions().contains(command(form, "OnCopyPaper")));
+    QVERIFY(command(form, "OnCopyPaper")->isEnabled());
+
+    command(form, "OnCopyPaper")->trigger();
+    QCOMPARE(messageArea(form)->toPlainText(),
+             QStringLiteral("复制了试卷 \"期中\" (2 道题), 副本已选中."));
+    QCOMPARE(listIds(form), (QList<int>{1, 2, 3}));
+    QCOMPARE(form.bank().CurPapID, 3);
+    QCOMPARE(selectedRow(form), 2);
+    QCOMPARE(
+        bank.column(QStringLiteral("paper"),
+                    QStringLiteral("PapNam || '|' || PapCtg || '|' || PapScr || '|' || PapSav"),
+                    QStringLiteral("PapID"))
+            .last(),
+        QStringLiteral("期中（副本）|数学|120|/out/q.html"));
+    // The copies, by their texts; the original's rows stay as they were.
+    QCOMPARE(bank.column(QStringLiteral("question"),
+                         QStringLiteral("QstTyp || '|' || QstScr || '|' || QstCon || '|' || "
+                                        "IsTrue"),
+                         QStringLiteral("QstID"))
+                 .mid(2),
+             (QStringList{QStringLiteral("判断题|2|对吗|1"),
+                          QStringLiteral("单选题|5|<b>折射</b> <IMG SRC=\"images\\光.png\">|0")}));
+    QCOMPARE(bank.count(QStringLiteral("question where PapIdx = 3")), 2);
+    QCOMPARE(bank.count(QStringLiteral("question where PapIdx = 1")), 2);
+    QCOMPARE(bank.column(QStringLiteral("choice"),
+                         QStringLiteral("ChcIdx || '|' || ChcCon || '|' || IsTrue"),
+                         QStringLiteral("ChcID"))
+                 .mid(2),
+             (QStringList{QStringLiteral("1|甲|1"), QStringLiteral("2|乙|0")}));
+    QCOMPARE(bank.count(QStringLiteral("choice c join question q on q.QstID = c.QstIdx where "
+                                       "q.PapIdx = 3")),
+             2);
+}
+
+// A copy that the bank refuses half-way leaves nothing behind and says so.
+void TestExchangeWindow::failedCopyLeavesBank() {
+    EditorBank bank;
+    auto setup = bank.setupRows();
+    bank.paper(1, QStringLiteral("期中"));
+    bank.question(1, 1, 1);
+    bank.choice(1, 1, 1);
+    bank.sql(QStringLiteral("update question set QstTyp = '单选题' where QstID = 1"));
+    setup.commit();
+    TMainForm form;
+    openBank(form);
+    {
+        banktest::BankConnection conn(tess::ProgramFiles::PaperBankPath());
+        banktest::refuseInserts(conn, QStringLiteral("choice"));
+    }
+    command(form, "OnCopyPaper")->trigger();
+    QVERIFY2(messageArea(form)->toPlainText().contains(QStringLiteral("错误")),
+             qPrintable(messageArea(form)->toPlainText()));
+    QCOMPARE(bank.count(QStringLiteral("paper")), 1);
+    QCOMPARE(bank.count(QStringLiteral("question")), 1);
+    QCOMPARE(listIds(form), (QList<int>{1}));
+    QCOMPARE(form.bank().CurPapID, 1);
 }
 
 QTEST_MAIN(TestExchangeWindow)
