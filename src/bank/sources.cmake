@@ -5,4 +5,6 @@ list(APPEND TESS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/paperbank.cpp
   ${CMAKE_CURRENT_LIST_DIR}/passwordhash.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pictures.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/plaintext.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/questionsearch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bankpictures.cpp)
