@@ -7,6 +7,8 @@
 #include "store/statement.h"
 #include "store/tablecursor.h"
 
+#include <QHash>
+#include <QSet>
 #include <algorithm>
 #include <climits>
 
@@ -123,6 +125,120 @@ int copyPaper(Connection& connection, int papId) {
     update.run();
     transaction.commit();
     return copy;
+}
+
+namespace {
+
+// A question as it stands in the bank, with its choices in their order.
+struct StoredQuestion {
+    QString type;
+    QVariant mark;
+    QString text;
+    bool answer = false;
+    struct StoredChoice {
+        QString text;
+        bool correct = false;
+    };
+    QVector<StoredChoice> choices;
+};
+
+// Identifiers as a list for "in (...)": numbers only, never text.
+QString idList(const QVector<int>& ids) {
+    QStringList parts;
+    for (const int id : ids)
+        parts << QString::number(id);
+    return parts.join(QLatin1Char(','));
+}
+
+} // namespace
+
+int copyQuestionsTo(Connection& connection, const QVector<int>& qstIds, int papId, bool move) {
+    Transaction transaction(connection);
+    int lastNumber = 0;
+    {
+        Statement paper(connection,
+                        QStringLiteral("select count(*), (select max(QstIdx) from question where "
+                                       "PapIdx = ?1) from paper where PapID = ?1"),
+                        QStringLiteral("[表 paper]"));
+        paper.bind(1, papId);
+        paper.step();
+        if (paper.int64(0) == 0)
+            throw ExchangeError(
+                QStringLiteral("目标试卷已经不在试题库中了, 题目没有复制. 请重新选择试卷."));
+        lastNumber = int(paper.int64(1));
+    }
+    // Read in parts of a thousand, within what one statement may carry.
+    QHash<int, StoredQuestion> stored;
+    for (qsizetype from = 0; from < qstIds.size(); from += 1000) {
+        Statement read(
+            connection,
+            QStringLiteral("select q.QstID, q.QstTyp, q.QstScr, q.QstCon, q.IsTrue, "
+                           "c.ChcID, c.ChcCon, c.IsTrue from question q left join choice c on "
+                           "c.QstIdx = q.QstID where q.QstID in (%1) order by q.QstID, "
+                           "c.ChcIdx, c.ChcID")
+                .arg(idList(qstIds.mid(from, 1000))),
+            QStringLiteral("[表 question]"));
+        while (read.step()) {
+            const int id = int(read.int64(0));
+            const bool first = !stored.contains(id);
+            StoredQuestion& q = stored[id];
+            if (first) {
+                q.type = read.text(1);
+                q.mark = read.value(2, ColumnKind::Integer);
+                q.text = read.text(3);
+                q.answer = read.value(4, ColumnKind::Boolean).toBool();
+            }
+            if (!read.isNull(5))
+                q.choices.push_back({read.text(6), read.value(7, ColumnKind::Boolean).toBool()});
+        }
+    }
+    QVector<int> found;
+    QSet<int> taken;
+    qint64 records = 0;
+    for (const int id : qstIds)
+        if (stored.contains(id) && !taken.contains(id)) {
+            taken.insert(id);
+            found << id;
+            records += 1 + stored[id].choices.size();
+        }
+    Query maxId(connection);
+    Command trim(connection);
+    TableCursor questionCursor(connection, QStringLiteral("question"));
+    TableCursor choiceCursor(connection, QStringLiteral("choice"));
+    questionCursor.setFilter(QStringLiteral("QstID < -2147483648"));
+    choiceCursor.setFilter(QStringLiteral("ChcID < -2147483648"));
+    questionCursor.open();
+    choiceCursor.open();
+    RecordSequence numbers(maxId, trim, records);
+    numbers.continuePaper(lastNumber);
+    for (const int id : std::as_const(found)) {
+        const StoredQuestion& q = stored[id];
+        const RecordSequence::Numbered number = numbers.newQuestion();
+        questionCursor.insert();
+        fillNewQuestion(questionCursor, number.id, papId, number.number);
+        questionCursor.setString(QStringLiteral("QstTyp"), q.type);
+        questionCursor.setValue(QStringLiteral("QstScr"), q.mark);
+        questionCursor.setString(QStringLiteral("QstCon"), q.text);
+        questionCursor.setBoolean(QStringLiteral("IsTrue"), q.answer);
+        questionCursor.post();
+        const int qstId = questionCursor.asInteger(QStringLiteral("QstID"));
+        for (const StoredQuestion::StoredChoice& c : q.choices) {
+            const RecordSequence::Numbered choice = numbers.newChoice();
+            choiceCursor.insert();
+            fillNewChoice(choiceCursor, choice.id, qstId, choice.number);
+            choiceCursor.setBoolean(QStringLiteral("IsTrue"), c.correct);
+            choiceCursor.setString(QStringLiteral("ChcCon"), c.text);
+            choiceCursor.post();
+        }
+    }
+    if (move)
+        for (qsizetype from = 0; from < found.size(); from += 1000) {
+            const QString ids = idList(found.mid(from, 1000));
+            connection.execute(QStringLiteral("delete from choice where QstIdx in (%1)").arg(ids));
+            connection.execute(QStringLiteral("delete from question where QstID in (%1)").arg(ids));
+        }
+    transaction.commit();
+    return int(found.size());
 }
 
 } // namespace tess::exchange

@@ -31,4 +31,12 @@ QVector<int> addPapers(Connection& connection, const QVector<Paper>& papers,
 // that does not exist.
 int copyPaper(Connection& connection, int papId);
 
+// Appends copies of the questions qstIds, in that order, with their choices
+// (type word, mark, text and flags as they stand) to the paper papId,
+// numbered after its last question as new questions are; with move, the
+// questions and their choices are removed from where they were. Identifiers
+// that name no question are left out. All or nothing. Returns how many were
+// copied; throws ExchangeError when the paper does not exist.
+int copyQuestionsTo(Connection& connection, const QVector<int>& qstIds, int papId, bool move);
+
 } // namespace tess::exchange

@@ -53,6 +53,9 @@ public:
         int number; // QstIdx within the paper, ChcIdx within the question
     };
     int newPaper(); // the paper's PapID; its questions are numbered from 1
+    // Questions that follow go into an existing paper whose largest question
+    // number is lastNumber: they are numbered after it.
+    void continuePaper(int lastNumber) { m_qstIdx = lastNumber; }
     Numbered newQuestion();
     Numbered newChoice();
 

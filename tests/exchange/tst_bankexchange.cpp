@@ -219,6 +219,10 @@ private Q_SLOTS:
     void allOrNothing();
     void sameAsRecordByRecord_data();
     void sameAsRecordByRecord();
+    void questionsCopiedOrMoved_data();
+    void questionsCopiedOrMoved();
+    void questionsRefused_data();
+    void questionsRefused();
 
 private:
     QTemporaryDir m_dir;
@@ -455,6 +459,82 @@ void TestBankExchange::sameAsRecordByRecord() {
     const QStringList actual =
         outcome(m_bank, [&](tess::Connection& conn) { return addPapers(conn, papers, out); });
     QCOMPARE(actual, expected);
+}
+
+namespace {
+
+void fillForCopies(tess::Connection& conn) {
+    conn.execute(QStringLiteral(
+        "insert into paper (PapID, PapNam) values (1, '甲'), (2, '乙');"
+        "insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon, IsTrue) values "
+        "(10, 1, 1, '单选题', 3, '光的<b>折射</b>', 0), (11, 1, 2, '判断题', 2, '对吗', 1), "
+        "(20, 2, 5, '多选题', 4, '旧题', 0);"
+        "insert into choice (ChcID, QstIdx, ChcIdx, ChcCon, IsTrue) values (100, 10, 2, '甲', 1), "
+        "(101, 10, 1, '乙', 0), (200, 20, 1, '丙', 1)"));
+}
+
+QStringList questionsOf(tess::Connection& conn, int papId) {
+    return rows(conn, QStringLiteral("select QstID || ':' || QstIdx || ':' || QstTyp || ':' || "
+                                     "QstScr || ':' || QstCon || ':' || IsTrue as v from question "
+                                     "where PapIdx = %1 order by QstID")
+                          .arg(papId));
+}
+
+} // namespace
+
+// Chosen questions go to the end of a paper, in the order chosen, numbered on
+// from its last question; identifiers twice or of no question are left out.
+void TestBankExchange::questionsCopiedOrMoved_data() {
+    QTest::addColumn<bool>("move");
+    QTest::newRow("copy") << false;
+    QTest::newRow("move") << true;
+}
+
+void TestBankExchange::questionsCopiedOrMoved() {
+    QFETCH(bool, move);
+    banktest::BankConnection conn(m_bank);
+    fillForCopies(conn);
+    QCOMPARE(copyQuestionsTo(conn, {11, 10, 999, 11}, 2, move), 2);
+    QCOMPARE(
+        questionsOf(conn, 2),
+        (QStringList{QStringLiteral("20:5:多选题:4:旧题:0"), QStringLiteral("21:6:判断题:2:对吗:1"),
+                     QStringLiteral("22:7:单选题:3:光的<b>折射</b>:0")}));
+    QCOMPARE(rows(conn, QStringLiteral("select ChcID || ':' || ChcIdx || ':' || ChcCon || ':' || "
+                                       "IsTrue as v from choice where QstIdx = 22 order by "
+                                       "ChcID")),
+             (QStringList{QStringLiteral("201:1:乙:0"), QStringLiteral("202:2:甲:1")}));
+    if (move) {
+        QCOMPARE(questionsOf(conn, 1), QStringList{});
+        QCOMPARE(banktest::count(conn, QStringLiteral("choice where QstIdx = 10")), 0);
+    } else {
+        QCOMPARE(questionsOf(conn, 1).size(), 2);
+        QCOMPARE(banktest::count(conn, QStringLiteral("choice where QstIdx = 10")), 2);
+    }
+}
+
+// A paper that has gone, or a bank refusing a record half-way: nothing changes.
+void TestBankExchange::questionsRefused_data() {
+    QTest::addColumn<int>("papId");
+    QTest::addColumn<bool>("refused"); // the bank refuses the second choice
+    QTest::newRow("no such paper") << 7 << false;
+    QTest::newRow("refused half-way") << 2 << true;
+}
+
+void TestBankExchange::questionsRefused() {
+    QFETCH(int, papId);
+    QFETCH(bool, refused);
+    banktest::BankConnection conn(m_bank);
+    fillForCopies(conn);
+    if (refused) {
+        banktest::refuseInserts(conn, QStringLiteral("choice"),
+                                QStringLiteral("new.ChcCon = '甲'"));
+        QVERIFY_THROWS_EXCEPTION(tess::EngineError, copyQuestionsTo(conn, {10, 11}, papId, true));
+    } else {
+        QVERIFY_THROWS_EXCEPTION(ExchangeError, copyQuestionsTo(conn, {10, 11}, papId, true));
+    }
+    QCOMPARE(banktest::count(conn, QStringLiteral("question")), 3);
+    QCOMPARE(banktest::count(conn, QStringLiteral("choice")), 3);
+    QCOMPARE(questionsOf(conn, 1).size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestBankExchange)
