@@ -104,4 +104,17 @@ QIcon generateIcon() {
     return QIcon(pixmap);
 }
 
+QIcon searchIcon() {
+    QPixmap pixmap = blank(16);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    // A magnifying glass.
+    p.setPen(QPen(QColor(60, 60, 60), 1.5));
+    p.setBrush(QColor(200, 225, 250));
+    p.drawEllipse(QRectF(1.5, 1.5, 9, 9));
+    p.setPen(QPen(QColor(120, 80, 30), 3, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(9.5, 9.5), QPointF(14, 14));
+    return QIcon(pixmap);
+}
+
 } // namespace tess

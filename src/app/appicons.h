@@ -10,5 +10,6 @@ QPixmap handPointerPixmap(int size); // the program's icon: a hand pointer
 QIcon addIcon();                     // the adding commands
 QIcon deleteIcon();                  // the deleting commands
 QIcon generateIcon();                // publishing a paper
+QIcon searchIcon();                  // searching the bank
 
 } // namespace tess

@@ -17,6 +17,7 @@
 #include "frame/waitcursor.h"
 #include "generate/publishcommands.h"
 #include "print/printcommands.h"
+#include "search/tformsearch.h"
 #include "settings/bankchoice.h"
 #include "settings/programfiles.h"
 #include "settings/tdlgconfigure.h"
@@ -118,6 +119,7 @@ void TMainForm::createFeatures() {
     connect(m_navigator, &tess::PaperNavigator::papersListed, OnCopyPaper, &QAction::setEnabled);
     m_exchange = new tess::ExchangeCommands(*this, *m_bank, *m_navigator, OnExportMoodle,
                                             OnImportQuestions, OnCopyPaper, this);
+    m_search = new tess::SearchCommands(*this, *m_bank, *m_navigator, OnSearchBank, this);
     m_print = new tess::PrintCommands(*this, *m_bank, *m_navigator,
                                       {OnPrintPreview, OnPrint, OnExportPdf}, this);
 }
@@ -203,6 +205,9 @@ void TMainForm::createActions() {
     ExitAction = make("ExitAction", s("退出(&X)"), none, QString());
     OnImportQuestions = make("OnImportQuestions", s("导入题目..."), none,
                              s("从 Moodle XML, GIFT 或 Aiken 文件导入试卷和题目"));
+    OnSearchBank =
+        make("OnSearchBank", s("题库检索..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+             s("在整个试题库中按文字、题型和类别找题目, 复制或移动到当前试卷"), tess::searchIcon());
     OnCopyPaper = make("OnCopyPaper", s("复制试卷"), none,
                        s("复制选中的试卷和它的全部题目, 副本的名称后加上 \"（副本）\""), add);
     OnExportMoodle = make("OnExportMoodle", s("导出为 Moodle XML..."), none,
@@ -238,6 +243,8 @@ void TMainForm::createMenus() {
     MenuEdit->addActions({OnCopyPaper, OnDelPaper, OnDelAllPaper});
     MenuEdit->addSeparator();
     MenuEdit->addAction(OnEditPaper);
+    MenuEdit->addSeparator();
+    MenuEdit->addAction(OnSearchBank);
 
     MenuView = bar->addMenu(QStringLiteral("视图(&V)"));
     MenuView->addActions({OnViewPapLib, OnViewQuestion});
@@ -322,6 +329,8 @@ void TMainForm::createLayout() {
     addButton(OnDelChoice);
     ToolBar->addSeparator();
     addButton(OnGenPaper);
+    ToolBar->addSeparator();
+    addButton(OnSearchBank);
     addToolBar(Qt::TopToolBarArea, ToolBar);
 
     auto* central = new QWidget(this);

@@ -23,6 +23,7 @@ class TFormHelp;
 namespace tess {
 class AccountCommands;
 class ExchangeCommands;
+class SearchCommands;
 class PageOpener;
 class PaperBank;
 class PaperNavigator;
@@ -89,6 +90,7 @@ public:
     QAction* OnNewPaper = nullptr;
     QAction* OnImportQuestions = nullptr;
     QAction* OnCopyPaper = nullptr;
+    QAction* OnSearchBank = nullptr;
     QAction* OnExportMoodle = nullptr;
     QAction* OnPrintPreview = nullptr;
     QAction* OnPrint = nullptr;
@@ -178,6 +180,7 @@ private:
     tess::AccountCommands* m_accounts = nullptr;
     tess::ExchangeCommands* m_exchange = nullptr;
     tess::PrintCommands* m_print = nullptr;
+    tess::SearchCommands* m_search = nullptr;
     tess::ShortcutRouter* m_router = nullptr;
     TFormHelp* m_help = nullptr;
 

@@ -29,11 +29,12 @@ QVector<QuestionHit> searchQuestions(const Connection& connection, const Questio
                                           "instr(lower(%1), lower(?1)) > 0)");
     Statement stmt(
         connection,
-        QStringLiteral("select q.PapIdx, q.QstID, q.QstIdx, q.QstTyp, q.QstScr, q.QstCon from "
-                       "question q join paper p on p.PapID = q.PapIdx where (?2 = '' or q.QstTyp "
-                       "= ?2) and (?3 = '' or p.PapCtg = ?3) and (?1 = '' or %1 or exists "
-                       "(select 1 from choice c where c.QstIdx = q.QstID and %2)) order by "
-                       "q.PapIdx, q.QstIdx, q.QstID")
+        QStringLiteral(
+            "select q.PapIdx, q.QstID, q.QstIdx, q.QstTyp, q.QstScr, q.QstCon, p.PapNam from "
+            "question q join paper p on p.PapID = q.PapIdx where (?2 = '' or q.QstTyp "
+            "= ?2) and (?3 = '' or p.PapCtg = ?3) and (?1 = '' or %1 or exists "
+            "(select 1 from choice c where c.QstIdx = q.QstID and %2)) order by "
+            "q.PapIdx, q.QstIdx, q.QstID")
             .arg(marked.arg(QStringLiteral("q.QstCon")), marked.arg(QStringLiteral("c.ChcCon"))),
         QStringLiteral("[搜索题目]"));
     stmt.bind(1, search.text);
@@ -51,6 +52,7 @@ QVector<QuestionHit> searchQuestions(const Connection& connection, const Questio
         hit.type = stmt.text(3);
         hit.mark = int(stmt.int64(4));
         hit.text = plainTextOf(stmt.text(5));
+        hit.paperName = stmt.text(6);
         bool found = search.text.isEmpty() || containsIgnoringLatinCase(hit.text, search.text);
         if (!found) {
             choices.reset();

@@ -20,6 +20,7 @@ struct QuestionSearch {
 // One question found.
 struct QuestionHit {
     int papId = 0;
+    QString paperName; // PapNam
     int qstId = 0;
     int number = 0; // QstIdx
     QString type;   // QstTyp

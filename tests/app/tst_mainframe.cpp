@@ -101,6 +101,10 @@ void TestMainFrame::commands_data() {
     row("OnAbout", "关于...", QKeySequence(Qt::Key_F2), "关于...");
     row("OnHelp", "使用指南...", QKeySequence(Qt::Key_F1), "使用指南");
     row("ExitAction", "退出(&X)", QKeySequence(), "");
+    row("OnSearchBank", "题库检索...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
+        "在整个试题库中按文字、题型和类别找题目, 复制或移动到当前试卷");
+    row("OnCopyPaper", "复制试卷", QKeySequence(),
+        "复制选中的试卷和它的全部题目, 副本的名称后加上 \"（副本）\"");
     row("ClearMessagesAction", "清空信息(&C)", QKeySequence(), "");
 }
 
@@ -139,7 +143,8 @@ void TestMainFrame::menusAndToolBar() {
              (QStringList{QStringLiteral("OnAddQustion"), QStringLiteral("OnAddChoice"), sep,
                           QStringLiteral("OnDelQuestion"), QStringLiteral("OnDelChoice"), sep,
                           QStringLiteral("OnCopyPaper"), QStringLiteral("OnDelPaper"),
-                          QStringLiteral("OnDelAllPaper"), sep, QStringLiteral("OnEditPaper")}));
+                          QStringLiteral("OnDelAllPaper"), sep, QStringLiteral("OnEditPaper"), sep,
+                          QStringLiteral("OnSearchBank")}));
     QCOMPARE(entries(form.MenuView),
              (QStringList{QStringLiteral("OnViewPapLib"), QStringLiteral("OnViewQuestion"), sep,
                           QStringLiteral("OnViewMessage"), sep, QStringLiteral("OnViewToolBar"),
@@ -185,7 +190,7 @@ void TestMainFrame::menusAndToolBar() {
              (QStringList{QStringLiteral("OnNewPaper"), sep, QStringLiteral("OnAddQustion"),
                           QStringLiteral("OnAddChoice"), sep, QStringLiteral("OnDelPaper"),
                           QStringLiteral("OnDelQuestion"), QStringLiteral("OnDelChoice"), sep,
-                          QStringLiteral("OnGenPaper")}));
+                          QStringLiteral("OnGenPaper"), sep, QStringLiteral("OnSearchBank")}));
     QCOMPARE(part<QToolBar>(form, "ToolBar")->height(), 43);
     QVERIFY(!part<QSplitter>(form, "SplitterMain")->opaqueResize());
     QVERIFY(!part<QSplitter>(form, "SplitterWork")->opaqueResize());

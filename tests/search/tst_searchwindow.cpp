@@ -1,0 +1,155 @@
+// "题库检索" in the real main window: found by text, type and category, and
+// copied or moved into the paper selected in the list.
+#include "editor/editorfixture.h"
+#include "search/tformsearch.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+class TestSearchWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { tess::Prompts::instance().clear(); }
+    void findCopyAndMove();
+    void filters_data();
+    void filters();
+};
+
+namespace {
+
+void fill(EditorBank& bank) {
+    auto setup = bank.setupRows();
+    bank.paper(1, QStringLiteral("期中"), QStringLiteral("物理"));
+    bank.paper(2, QStringLiteral("期末"), QStringLiteral("化学"));
+    bank.question(10, 1, 1);
+    bank.question(20, 2, 1);
+    bank.sql(QStringLiteral("update question set QstTyp = '单选题', QstScr = 3, QstCon = "
+                            "'光的<b>折射</b>' where QstID = 10"));
+    bank.sql(QStringLiteral("update question set QstCon = '溶液是混合物' where QstID = 20"));
+    bank.choice(1, 10, 1);
+    bank.choice(2, 10, 2);
+    bank.sql(QStringLiteral("update choice set ChcCon = '入射角', IsTrue = 1 where ChcID = 1"));
+    setup.commit();
+}
+
+// The window, opened by its keys in the main window.
+tess::TFormSearch* openSearch(TMainForm& form) {
+    form.activateWindow();
+    QTest::keyClick(&form, Qt::Key_F, Qt::ControlModifier | Qt::ShiftModifier);
+    auto* window = form.findChild<tess::TFormSearch*>(QStringLiteral("TFormSearch"));
+    return window && window->isVisible() ? window : nullptr;
+}
+
+void search(tess::TFormSearch* window, const QString& text) {
+    typing::replaceText(window->EditText, text);
+    QTest::keyClick(window->EditText, Qt::Key_Return);
+}
+
+QStringList listed(const tess::TFormSearch* window) {
+    QStringList rows;
+    for (int row = 0; row < window->GridHits->rowCount(); ++row)
+        rows << window->GridHits->item(row, 0)->text() + QLatin1Char('|') +
+                    window->GridHits->item(row, 4)->text();
+    return rows;
+}
+
+void pickRow(tess::TFormSearch* window, int row) {
+    const QRect rect = window->GridHits->visualItemRect(window->GridHits->item(row, 0));
+    QTest::mouseClick(window->GridHits->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+}
+
+} // namespace
+
+void TestSearchWindow::findCopyAndMove() {
+    EditorBank bank;
+    fill(bank);
+    TMainForm form;
+    openBank(form);
+    tess::TFormSearch* window = openSearch(form);
+    QVERIFY(window);
+    QCOMPARE(window->windowTitle(), QStringLiteral("题库检索"));
+
+    // A word across a tag; found in a choice too.
+    search(window, QStringLiteral("折射"));
+    QCOMPARE(listed(window), QStringList{QStringLiteral("期中|光的折射")});
+    QCOMPARE(window->LabelCount->text(), QStringLiteral("找到 1 道题."));
+    search(window, QStringLiteral("入射"));
+    QCOMPARE(listed(window), QStringList{QStringLiteral("期中|光的折射")});
+
+    // Nothing chosen: told, nothing copied.
+    window->GridHits->clearSelection();
+    QTest::mouseClick(window->BtnCopy, Qt::LeftButton);
+    QVERIFY(messageArea(form)->toPlainText().contains(QStringLiteral("没有选中题目")));
+    messageArea(form)->clear();
+
+    // Copied into the paper selected in the main window, shown in its grid.
+    clickRow(form, 1);
+    QCOMPARE(form.bank().CurPapID, 2);
+    pickRow(window, 0);
+    QTest::mouseClick(window->BtnCopy, Qt::LeftButton);
+    QCOMPARE(messageArea(form)->toPlainText(), QStringLiteral("已把 1 道题复制到试卷 \"期末\"."));
+    QCOMPARE(bank.count(QStringLiteral("question where PapIdx = 2")), 2);
+    QCOMPARE(bank.count(QStringLiteral("question where PapIdx = 1")), 1);
+    QCOMPARE(form.bank().TQuestion.recordCount(), 2);
+    QCOMPARE(form.bank().TQuestion.asString(QStringLiteral("QstCon")),
+             QStringLiteral("光的<b>折射</b>"));
+    QCOMPARE(form.bank().TChoice.recordCount(), 2);
+
+    // Moved: gone from its paper; the list is searched again.
+    search(window, QStringLiteral("折射"));
+    QCOMPARE(listed(window),
+             (QStringList{QStringLiteral("期中|光的折射"), QStringLiteral("期末|光的折射")}));
+    messageArea(form)->clear();
+    pickRow(window, 0);
+    QTest::mouseClick(window->BtnMove, Qt::LeftButton);
+    QCOMPARE(messageArea(form)->toPlainText(), QStringLiteral("已把 1 道题移动到试卷 \"期末\"."));
+    QCOMPARE(bank.count(QStringLiteral("question where PapIdx = 1")), 0);
+    QCOMPARE(bank.count(QStringLiteral("question where PapIdx = 2")), 3);
+    QCOMPARE(bank.count(QStringLiteral("choice where QstIdx = 10")), 0);
+    QCOMPARE(listed(window),
+             (QStringList{QStringLiteral("期末|光的折射"), QStringLiteral("期末|光的折射")}));
+    if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
+        window->grab().save(dir + QStringLiteral("/search-window.png"));
+}
+
+void TestSearchWindow::filters_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("category");
+    QTest::addColumn<QStringList>("found");
+    QTest::newRow("all") << QStringLiteral("所有题型") << QStringLiteral("所有类别")
+                         << QStringList{QStringLiteral("期中|光的折射"),
+                                        QStringLiteral("期末|溶液是混合物")};
+    QTest::newRow("type") << QStringLiteral("判断题") << QStringLiteral("所有类别")
+                          << QStringList{QStringLiteral("期末|溶液是混合物")};
+    QTest::newRow("category") << QStringLiteral("所有题型") << QStringLiteral("物理")
+                              << QStringList{QStringLiteral("期中|光的折射")};
+    QTest::newRow("both, none left")
+        << QStringLiteral("多选题") << QStringLiteral("化学") << QStringList{};
+}
+
+void TestSearchWindow::filters() {
+    QFETCH(QString, type);
+    QFETCH(QString, category);
+    QFETCH(QStringList, found);
+    EditorBank bank;
+    fill(bank);
+    TMainForm form;
+    openBank(form);
+    tess::TFormSearch* window = openSearch(form);
+    QVERIFY(window);
+    QCOMPARE(window->CBCategory->count(), 3); // all, 化学, 物理
+    typing::pickByKeys(window->CBType, type);
+    typing::pickByKeys(window->CBCategory, category);
+    QTest::mouseClick(window->BtnSearch, Qt::LeftButton);
+    QCOMPARE(listed(window), found);
+    QCOMPARE(window->LabelCount->text(), QStringLiteral("找到 %1 道题.").arg(found.size()));
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
+}
+
+QTEST_MAIN(TestSearchWindow)
+#include "tst_searchwindow.moc"
