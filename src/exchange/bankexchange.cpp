@@ -45,21 +45,59 @@ Paper readPaper(Connection& connection, int papId) {
     return paper;
 }
 
+namespace {
+
+// A question as it is stored: its type word, mark, text and flag as they
+// stand, and its choices in their order.
+struct QuestionRows {
+    QString type;
+    QVariant mark;
+    QString text;
+    bool answer = false;
+    QVector<Choice> choices;
+};
+
+// Cursors that hold no rows: records are only added through them.
+struct AddingCursor : TableCursor {
+    AddingCursor(Connection& connection, const QString& table, const QString& identity)
+        : TableCursor(connection, table) {
+        setFilter(identity + QStringLiteral(" < -2147483648"));
+        open();
+    }
+};
+
+// Adds the question to paper papId, its choices after it, numbered by numbers.
+void addQuestion(TableCursor& questions, TableCursor& choices, RecordSequence& numbers, int papId,
+                 const QuestionRows& q) {
+    const RecordSequence::Numbered number = numbers.newQuestion();
+    questions.insert();
+    fillNewQuestion(questions, number.id, papId, number.number);
+    questions.setString(QStringLiteral("QstTyp"), q.type);
+    questions.setValue(QStringLiteral("QstScr"), q.mark);
+    questions.setString(QStringLiteral("QstCon"), q.text);
+    questions.setBoolean(QStringLiteral("IsTrue"), q.answer);
+    questions.post();
+    const int qstId = questions.asInteger(QStringLiteral("QstID"));
+    for (const Choice& c : q.choices) {
+        const RecordSequence::Numbered choice = numbers.newChoice();
+        choices.insert();
+        fillNewChoice(choices, choice.id, qstId, choice.number);
+        choices.setBoolean(QStringLiteral("IsTrue"), c.correct);
+        choices.setString(QStringLiteral("ChcCon"), c.html);
+        choices.post();
+    }
+}
+
+} // namespace
+
 QVector<int> addPapers(Connection& connection, const QVector<Paper>& papers,
                        const QString& outputFile) {
     Transaction transaction(connection);
     Query maxId(connection);
     Command trim(connection);
-    TableCursor paperCursor(connection, QStringLiteral("paper"));
-    TableCursor questionCursor(connection, QStringLiteral("question"));
-    TableCursor choiceCursor(connection, QStringLiteral("choice"));
-    // Cursors that hold no rows: records are only added through them.
-    paperCursor.setFilter(QStringLiteral("PapID < -2147483648"));
-    questionCursor.setFilter(QStringLiteral("QstID < -2147483648"));
-    choiceCursor.setFilter(QStringLiteral("ChcID < -2147483648"));
-    paperCursor.open();
-    questionCursor.open();
-    choiceCursor.open();
+    AddingCursor paperCursor(connection, QStringLiteral("paper"), QStringLiteral("PapID"));
+    AddingCursor questionCursor(connection, QStringLiteral("question"), QStringLiteral("QstID"));
+    AddingCursor choiceCursor(connection, QStringLiteral("choice"), QStringLiteral("ChcID"));
     // Numbered once for the whole import, as a record-by-record numbering would.
     qint64 records = papers.size();
     for (const Paper& paper : papers)
@@ -77,25 +115,9 @@ QVector<int> addPapers(Connection& connection, const QVector<Paper>& papers,
         paperCursor.post();
         const int papId = paperCursor.asInteger(QStringLiteral("PapID"));
         added << papId;
-        for (const Question& q : paper.questions) {
-            const RecordSequence::Numbered number = numbers.newQuestion();
-            questionCursor.insert();
-            fillNewQuestion(questionCursor, number.id, papId, number.number);
-            questionCursor.setString(QStringLiteral("QstTyp"), questionTypeWord(q.kind));
-            questionCursor.setInteger(QStringLiteral("QstScr"), q.mark);
-            questionCursor.setString(QStringLiteral("QstCon"), q.html);
-            questionCursor.setBoolean(QStringLiteral("IsTrue"), q.answer);
-            questionCursor.post();
-            const int qstId = questionCursor.asInteger(QStringLiteral("QstID"));
-            for (const Choice& c : q.choices) {
-                const RecordSequence::Numbered choice = numbers.newChoice();
-                choiceCursor.insert();
-                fillNewChoice(choiceCursor, choice.id, qstId, choice.number);
-                choiceCursor.setBoolean(QStringLiteral("IsTrue"), c.correct);
-                choiceCursor.setString(QStringLiteral("ChcCon"), c.html);
-                choiceCursor.post();
-            }
-        }
+        for (const Question& q : paper.questions)
+            addQuestion(questionCursor, choiceCursor, numbers, papId,
+                        {questionTypeWord(q.kind), q.mark, q.html, q.answer, q.choices});
     }
     transaction.commit();
     return added;
@@ -129,19 +151,6 @@ int copyPaper(Connection& connection, int papId) {
 
 namespace {
 
-// A question as it stands in the bank, with its choices in their order.
-struct StoredQuestion {
-    QString type;
-    QVariant mark;
-    QString text;
-    bool answer = false;
-    struct StoredChoice {
-        QString text;
-        bool correct = false;
-    };
-    QVector<StoredChoice> choices;
-};
-
 // Identifiers as a list for "in (...)": numbers only, never text.
 QString idList(const QVector<int>& ids) {
     QStringList parts;
@@ -168,7 +177,7 @@ int copyQuestionsTo(Connection& connection, const QVector<int>& qstIds, int papI
         lastNumber = int(paper.int64(1));
     }
     // Read in parts of a thousand, within what one statement may carry.
-    QHash<int, StoredQuestion> stored;
+    QHash<int, QuestionRows> stored;
     for (qsizetype from = 0; from < qstIds.size(); from += 1000) {
         Statement read(
             connection,
@@ -181,7 +190,7 @@ int copyQuestionsTo(Connection& connection, const QVector<int>& qstIds, int papI
         while (read.step()) {
             const int id = int(read.int64(0));
             const bool first = !stored.contains(id);
-            StoredQuestion& q = stored[id];
+            QuestionRows& q = stored[id];
             if (first) {
                 q.type = read.text(1);
                 q.mark = read.value(2, ColumnKind::Integer);
@@ -203,34 +212,12 @@ int copyQuestionsTo(Connection& connection, const QVector<int>& qstIds, int papI
         }
     Query maxId(connection);
     Command trim(connection);
-    TableCursor questionCursor(connection, QStringLiteral("question"));
-    TableCursor choiceCursor(connection, QStringLiteral("choice"));
-    questionCursor.setFilter(QStringLiteral("QstID < -2147483648"));
-    choiceCursor.setFilter(QStringLiteral("ChcID < -2147483648"));
-    questionCursor.open();
-    choiceCursor.open();
+    AddingCursor questionCursor(connection, QStringLiteral("question"), QStringLiteral("QstID"));
+    AddingCursor choiceCursor(connection, QStringLiteral("choice"), QStringLiteral("ChcID"));
     RecordSequence numbers(maxId, trim, records);
     numbers.continuePaper(lastNumber);
-    for (const int id : std::as_const(found)) {
-        const StoredQuestion& q = stored[id];
-        const RecordSequence::Numbered number = numbers.newQuestion();
-        questionCursor.insert();
-        fillNewQuestion(questionCursor, number.id, papId, number.number);
-        questionCursor.setString(QStringLiteral("QstTyp"), q.type);
-        questionCursor.setValue(QStringLiteral("QstScr"), q.mark);
-        questionCursor.setString(QStringLiteral("QstCon"), q.text);
-        questionCursor.setBoolean(QStringLiteral("IsTrue"), q.answer);
-        questionCursor.post();
-        const int qstId = questionCursor.asInteger(QStringLiteral("QstID"));
-        for (const StoredQuestion::StoredChoice& c : q.choices) {
-            const RecordSequence::Numbered choice = numbers.newChoice();
-            choiceCursor.insert();
-            fillNewChoice(choiceCursor, choice.id, qstId, choice.number);
-            choiceCursor.setBoolean(QStringLiteral("IsTrue"), c.correct);
-            choiceCursor.setString(QStringLiteral("ChcCon"), c.text);
-            choiceCursor.post();
-        }
-    }
+    for (const int id : std::as_const(found))
+        addQuestion(questionCursor, choiceCursor, numbers, papId, stored[id]);
     if (move)
         for (qsizetype from = 0; from < found.size(); from += 1000) {
             const QString ids = idList(found.mid(from, 1000));
