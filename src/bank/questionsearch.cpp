@@ -32,7 +32,9 @@ QVector<QuestionHit> searchQuestions(const Connection& connection, const Questio
         QStringLiteral(
             "select q.PapIdx, q.QstID, q.QstIdx, q.QstTyp, q.QstScr, q.QstCon, p.PapNam from "
             "question q join paper p on p.PapID = q.PapIdx where (?2 = '' or q.QstTyp "
-            "= ?2) and (?3 = '' or p.PapCtg = ?3) and (?1 = '' or %1 or exists "
+            "= ?2) and (?3 = '' or p.PapCtg = ?3) and (?4 = '' or instr(lower(p.PapNam), "
+            "lower(?4)) > 0) and (?5 < 0 or q.QstScr >= ?5) and (?6 < 0 or q.QstScr <= "
+            "?6) and (?1 = '' or %1 or exists "
             "(select 1 from choice c where c.QstIdx = q.QstID and %2)) order by "
             "q.PapIdx, q.QstIdx, q.QstID")
             .arg(marked.arg(QStringLiteral("q.QstCon")), marked.arg(QStringLiteral("c.ChcCon"))),
@@ -40,6 +42,9 @@ QVector<QuestionHit> searchQuestions(const Connection& connection, const Questio
     stmt.bind(1, search.text);
     stmt.bind(2, search.type);
     stmt.bind(3, search.category);
+    stmt.bind(4, search.paper);
+    stmt.bind(5, search.markFrom);
+    stmt.bind(6, search.markTo);
     Statement choices(connection,
                       QStringLiteral("select ChcCon from choice where QstIdx = ? order by ChcID"),
                       QStringLiteral("[表 choice]"));

@@ -15,6 +15,10 @@ struct QuestionSearch {
     QString type;     // QstTyp, e.g. "单选题"
     QString category; // PapCtg of the question's paper
     int limit = 0;    // at most this many hits; 0: all
+    // Part of the name of the question's paper, Latin letters without regard to case.
+    QString paper{};
+    int markFrom = -1; // QstScr at least this; -1: no bound
+    int markTo = -1;   // QstScr at most this; -1: no bound
 };
 
 // One question found.

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSet>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -67,6 +68,36 @@ TFormSearch::TFormSearch(Frame& frame, PaperBank& bank, PaperNavigator& navigato
     filters->addWidget(BtnSearch);
     layout->addLayout(filters);
 
+    auto* more = new QHBoxLayout;
+    auto* paperLabel = new QLabel(QStringLiteral("试卷名称含(&P):"), this);
+    EditPaper = new QLineEdit(this);
+    EditPaper->setObjectName(QStringLiteral("EditPaper"));
+    EditPaper->setAccessibleName(QStringLiteral("试卷名称中的文字"));
+    EditPaper->setClearButtonEnabled(true);
+    paperLabel->setBuddy(EditPaper);
+    auto spin = [this](const char* name, const char* accessible) {
+        auto* box = new QSpinBox(this);
+        box->setObjectName(QLatin1String(name));
+        box->setAccessibleName(QString::fromUtf8(accessible));
+        box->setRange(-1, 99999);
+        box->setValue(-1);
+        box->setSpecialValueText(QStringLiteral("不限"));
+        return box;
+    };
+    auto* fromLabel = new QLabel(QStringLiteral("分值从(&F):"), this);
+    SpinMarkFrom = spin("SpinMarkFrom", "最低分值");
+    fromLabel->setBuddy(SpinMarkFrom);
+    auto* toLabel = new QLabel(QStringLiteral("到:"), this);
+    SpinMarkTo = spin("SpinMarkTo", "最高分值");
+    toLabel->setBuddy(SpinMarkTo);
+    more->addWidget(paperLabel);
+    more->addWidget(EditPaper, 1);
+    more->addWidget(fromLabel);
+    more->addWidget(SpinMarkFrom);
+    more->addWidget(toLabel);
+    more->addWidget(SpinMarkTo);
+    layout->addLayout(more);
+
     GridHits = new QTableWidget(0, 5, this);
     GridHits->setObjectName(QStringLiteral("GridHits"));
     GridHits->setAccessibleName(QStringLiteral("检索结果"));
@@ -102,8 +133,9 @@ TFormSearch::TFormSearch(Frame& frame, PaperBank& bank, PaperNavigator& navigato
 
     connect(BtnSearch, &QPushButton::clicked, this,
             [this] { m_frame.Guarded([this] { Search(); }); });
-    connect(EditText, &QLineEdit::returnPressed, this,
-            [this] { m_frame.Guarded([this] { Search(); }); });
+    for (QLineEdit* edit : {EditText, EditPaper})
+        connect(edit, &QLineEdit::returnPressed, this,
+                [this] { m_frame.Guarded([this] { Search(); }); });
     connect(BtnCopy, &QPushButton::clicked, this, [this] { TakeIntoPaper(false); });
     connect(BtnMove, &QPushButton::clicked, this, [this] { TakeIntoPaper(true); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
@@ -129,6 +161,9 @@ void TFormSearch::Search() {
     search.text = EditText->text();
     search.type = CBType->currentIndex() > 0 ? CBType->currentText() : QString();
     search.category = CBCategory->currentIndex() > 0 ? CBCategory->currentText() : QString();
+    search.paper = EditPaper->text();
+    search.markFrom = SpinMarkFrom->value();
+    search.markTo = SpinMarkTo->value();
     search.limit = kMostListed + 1; // one more tells that there are more
     {
         const WaitCursor wait; // a bank of a million questions takes a moment

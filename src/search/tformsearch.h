@@ -10,6 +10,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTableWidget;
 
 namespace tess {
@@ -38,6 +39,9 @@ public:
     QLineEdit* EditText = nullptr;
     QComboBox* CBType = nullptr;
     QComboBox* CBCategory = nullptr;
+    QLineEdit* EditPaper = nullptr;
+    QSpinBox* SpinMarkFrom = nullptr; // its lowest value stands for no bound
+    QSpinBox* SpinMarkTo = nullptr;
     QPushButton* BtnSearch = nullptr;
     QTableWidget* GridHits = nullptr;
     QLabel* LabelCount = nullptr;

@@ -15,6 +15,8 @@ private Q_SLOTS:
     void initTestCase();
     void finds_data();
     void finds();
+    void paperAndMarks_data();
+    void paperAndMarks();
     void tool_data();
     void tool();
 
@@ -86,6 +88,37 @@ void TestQuestionSearch::finds() {
     banktest::BankConnection conn(m_bank);
     QList<int> ids;
     for (const tess::QuestionHit& hit : tess::searchQuestions(conn, {text, type, category, limit}))
+        ids << hit.qstId;
+    QCOMPARE(ids, found);
+}
+
+// Marks: question 11 has 2, 10 has 3, 21 has 4, 20 has 5.
+void TestQuestionSearch::paperAndMarks_data() {
+    QTest::addColumn<QString>("paper");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<QList<int>>("found");
+    QTest::newRow("part of a paper's name")
+        << QStringLiteral("末") << -1 << -1 << QList<int>{20, 21};
+    QTest::newRow("from") << QString() << 3 << -1 << QList<int>{10, 20, 21};
+    QTest::newRow("to") << QString() << -1 << 3 << QList<int>{11, 10};
+    QTest::newRow("from and to") << QString() << 3 << 4 << QList<int>{10, 21};
+    QTest::newRow("with a paper") << QStringLiteral("期中") << 3 << 4 << QList<int>{10};
+    QTest::newRow("no such paper") << QStringLiteral("%") << -1 << -1 << QList<int>{};
+}
+
+void TestQuestionSearch::paperAndMarks() {
+    QFETCH(QString, paper);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(QList<int>, found);
+    banktest::BankConnection conn(m_bank);
+    tess::QuestionSearch search;
+    search.paper = paper;
+    search.markFrom = from;
+    search.markTo = to;
+    QList<int> ids;
+    for (const tess::QuestionHit& hit : tess::searchQuestions(conn, search))
         ids << hit.qstId;
     QCOMPARE(ids, found);
 }

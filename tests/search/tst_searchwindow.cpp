@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTableWidget>
 
 class TestSearchWindow : public QObject {
@@ -18,6 +19,7 @@ private Q_SLOTS:
     void findCopyAndMove();
     void filters_data();
     void filters();
+    void paperAndMarks();
 };
 
 namespace {
@@ -149,6 +151,28 @@ void TestSearchWindow::filters() {
     QCOMPARE(listed(window), found);
     QCOMPARE(window->LabelCount->text(), QStringLiteral("找到 %1 道题.").arg(found.size()));
     QVERIFY(messageArea(form)->toPlainText().isEmpty());
+}
+
+// The paper's name and the marks narrow the search, typed as the teacher types them.
+void TestSearchWindow::paperAndMarks() {
+    EditorBank bank;
+    fill(bank);
+    TMainForm form;
+    openBank(form);
+    tess::TFormSearch* window = openSearch(form);
+    QVERIFY(window);
+    typing::replaceText(window->EditPaper, QStringLiteral("期末"));
+    QTest::keyClick(window->EditPaper, Qt::Key_Return);
+    QCOMPARE(listed(window), QStringList{QStringLiteral("期末|溶液是混合物")});
+    window->EditPaper->clear();
+    window->SpinMarkFrom->setFocus();
+    window->SpinMarkFrom->selectAll();
+    QTest::keyClicks(window->SpinMarkFrom, QStringLiteral("3"));
+    QCOMPARE(window->SpinMarkFrom->value(), 3);
+    QTest::mouseClick(window->BtnSearch, Qt::LeftButton);
+    QCOMPARE(listed(window), QStringList{QStringLiteral("期中|光的折射")});
+    if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
+        window->grab().save(dir + QStringLiteral("/search-window-marks.png"));
 }
 
 QTEST_MAIN(TestSearchWindow)
