@@ -65,14 +65,25 @@ void pickRow(tess::TFormSearch* window, int row) {
     QTest::mouseClick(window->GridHits->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
 }
 
+// The fixture bank, the signed-in window and the search window opened in it.
+struct Searching {
+    EditorBank bank;
+    TMainForm form;
+    tess::TFormSearch* window = nullptr;
+    Searching() {
+        fill(bank);
+        openBank(form);
+        window = openSearch(form);
+    }
+};
+
 } // namespace
 
 void TestSearchWindow::findCopyAndMove() {
-    EditorBank bank;
-    fill(bank);
-    TMainForm form;
-    openBank(form);
-    tess::TFormSearch* window = openSearch(form);
+    Searching searching;
+    EditorBank& bank = searching.bank;
+    TMainForm& form = searching.form;
+    tess::TFormSearch* window = searching.window;
     QVERIFY(window);
     QCOMPARE(window->windowTitle(), QStringLiteral("题库检索"));
 
@@ -138,11 +149,9 @@ void TestSearchWindow::filters() {
     QFETCH(QString, type);
     QFETCH(QString, category);
     QFETCH(QStringList, found);
-    EditorBank bank;
-    fill(bank);
-    TMainForm form;
-    openBank(form);
-    tess::TFormSearch* window = openSearch(form);
+    Searching searching;
+    TMainForm& form = searching.form;
+    tess::TFormSearch* window = searching.window;
     QVERIFY(window);
     QCOMPARE(window->CBCategory->count(), 3); // all, 化学, 物理
     typing::pickByKeys(window->CBType, type);
@@ -155,11 +164,8 @@ void TestSearchWindow::filters() {
 
 // The paper's name and the marks narrow the search, typed as the teacher types them.
 void TestSearchWindow::paperAndMarks() {
-    EditorBank bank;
-    fill(bank);
-    TMainForm form;
-    openBank(form);
-    tess::TFormSearch* window = openSearch(form);
+    Searching searching;
+    tess::TFormSearch* window = searching.window;
     QVERIFY(window);
     typing::replaceText(window->EditPaper, QStringLiteral("期末"));
     QTest::keyClick(window->EditPaper, Qt::Key_Return);
