@@ -296,6 +296,10 @@ inline void generateBank(const QString& path, BankSize size, int minChars, int m
     // Each paper is written after its questions, which the bank's watch
     // records as orphans for a moment; the finished bank has none.
     db.exec("DELETE FROM orphan_owner");
+    // The texts are indexed as in a bank that an earlier program filled: by
+    // the build that bench_search times.
+    db.exec("DELETE FROM text_stale");
+    db.exec("INSERT INTO text_stale (id) VALUES (NULL)");
     db.exec("COMMIT");
     if (qstId != size.questions || chcId != size.choices)
         throw std::runtime_error("the bank came out with other counts than asked");
@@ -306,8 +310,9 @@ inline bool bankComplete(const QString& path, BankSize size) {
         return false;
     try {
         Db db(path, SQLITE_OPEN_READONLY);
-        // A bank of an earlier schema would be upgraded in every timed sign-in.
-        return db.scalar("pragma user_version") == tess::kPaperBankVersion &&
+        // A bank of the schema before the watch would be upgraded in every timed
+        // sign-in; a later one is upgraded once, at its first open.
+        return db.scalar("pragma user_version") >= 2 &&
                db.scalar("select max(PapID) from paper") == size.papers &&
                db.scalar("select max(QstID) from question") == size.questions &&
                db.scalar("select max(ChcID) from choice") == size.choices;

@@ -7,7 +7,7 @@
 -- True/False. Texts compare ignoring ASCII letter case, except passwords.
 
 PRAGMA application_id = 1413829459; -- "TESS"
-PRAGMA user_version = 2;
+PRAGMA user_version = 3;
 
 CREATE TABLE paper (
     PapID  INTEGER NOT NULL CONSTRAINT PapID_is_int32 CHECK (PapID BETWEEN -2147483648 AND 2147483647),

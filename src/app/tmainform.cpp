@@ -618,6 +618,10 @@ void TMainForm::OnSettingExecute() {
 
 // --- the paper bank ---
 
+void TMainForm::IndexBankTexts() {
+    m_search->IndexBankTexts();
+}
+
 void TMainForm::SetSignedInAccount(const QString& account) {
     m_accounts->SetSignedInAccount(account);
 }

@@ -62,6 +62,9 @@ public:
 
     // --- login hand-over ---
     void SetSignedInAccount(const QString& account);
+    // Once the window is up after the sign-in: a bank of an earlier program
+    // gets the search's index, with progress.
+    void IndexBankTexts();
     QString SignedInAccount() const;
     // Opens the bank and fills the navigator. Throws the engine's error,
     // having closed the bank again and emptied what it had filled, so that

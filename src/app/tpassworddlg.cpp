@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <exception>
 #include <future>
 
@@ -270,6 +271,8 @@ void TPasswordDlg::OKBtnClick() {
         m_mainForm->show();
         hide();
     });
+    // After the window has been painted, so that the teacher sees where the wait comes from.
+    QTimer::singleShot(0, m_mainForm, [form = m_mainForm] { form->IndexBankTexts(); });
 }
 
 void TPasswordDlg::refuseSignIn() {

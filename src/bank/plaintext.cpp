@@ -5,6 +5,9 @@
 namespace tess {
 
 QString plainTextOf(const QString& html) {
+    // Most texts are plain: the expressions below cost more than the whole search.
+    if (!html.contains(QLatin1Char('<')) && !html.contains(QLatin1Char('&')))
+        return html.simplified();
     // Tags that break a line part words; the others (bold, colour, ...) sit inside them.
     static const QRegularExpression breaking(
         QStringLiteral(R"re(<\/?(br|p|div|li|ul|ol|td|th|tr|table|h[1-6]|img|hr)\b[^>]*>)re"),

@@ -7,4 +7,5 @@ list(APPEND TESS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/pictures.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plaintext.cpp
   ${CMAKE_CURRENT_LIST_DIR}/questionsearch.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/textindex.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bankpictures.cpp)

@@ -1,10 +1,14 @@
 #include "search/tformsearch.h"
 
+#include "bank/bankpictures.h"
 #include "bank/paperbank.h"
+#include "bank/textindex.h"
 #include "editor/papernavigator.h"
 #include "exchange/bankexchange.h"
 #include "frame/frame.h"
 #include "frame/waitcursor.h"
+#include "settings/programfiles.h"
+#include "store/engineerror.h"
 #include "store/questionkind.h"
 #include "store/statement.h"
 
@@ -14,10 +18,15 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QSet>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTableWidget>
+#include <QTextBrowser>
 #include <QVBoxLayout>
 
 namespace tess {
@@ -26,6 +35,47 @@ namespace {
 
 const QString kAnyType = QStringLiteral("所有题型");
 const QString kAnyCategory = QStringLiteral("所有类别");
+
+// A text longer than this is cut in the preview: what another program wrote
+// into the bank must not hold up the window.
+constexpr qsizetype kLongestPreview = 20000;
+
+QString previewText(const QString& html) {
+    QString text = html.left(kLongestPreview);
+    // The program's picture tags name the pictures folder as "images\name".
+    static const QRegularExpression picture(
+        QStringLiteral("(<img[^>]*src\\s*=\\s*\"?)images[\\\\/]"),
+        QRegularExpression::CaseInsensitiveOption);
+    text.replace(picture, QStringLiteral("\\1"));
+    return text;
+}
+
+// Reads every text of the bank for the search, showing how far it is; the
+// teacher may stop it, and the search then reads the texts one by one.
+void indexTexts(Frame& frame, Connection& connection) {
+    QProgressDialog progress(QStringLiteral("正在为题库建立检索用的索引. 题库很大时需要几分钟, "
+                                            "以后按文字检索题目就会很快."),
+                             QStringLiteral("以后再建"), 0, 1000, frame.FrameWidget());
+    progress.setObjectName(QStringLiteral("ProgressIndex"));
+    progress.setWindowTitle(QStringLiteral("建立检索索引"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    const WaitCursor wait;
+    bool built = false;
+    try {
+        built = buildTextIndex(connection, [&](qint64 done, qint64 total) {
+            progress.setValue(total > 0 ? int(done * 1000 / total) : 1000);
+            return !progress.wasCanceled();
+        });
+    } catch (const EngineError& e) {
+        frame.AddMessage(QStringLiteral("错误: 无法建立检索索引: ") + e.message() +
+                         QStringLiteral(" 检索仍然可用, 只是慢一些."));
+        return;
+    }
+    if (!built)
+        frame.AddMessage(QStringLiteral("检索索引没有建立: 检索仍然可用, 只是慢一些; "
+                                        "下次打开题库或检索时会再建."));
+}
 
 } // namespace
 
@@ -98,12 +148,14 @@ TFormSearch::TFormSearch(Frame& frame, PaperBank& bank, PaperNavigator& navigato
     more->addWidget(SpinMarkTo);
     layout->addLayout(more);
 
-    GridHits = new QTableWidget(0, 5, this);
+    GridHits = new QTableWidget(0, 6, this);
     GridHits->setObjectName(QStringLiteral("GridHits"));
     GridHits->setAccessibleName(QStringLiteral("检索结果"));
     GridHits->setHorizontalHeaderLabels({QStringLiteral("试卷"), QStringLiteral("题号"),
                                          QStringLiteral("题型"), QStringLiteral("分值"),
-                                         QStringLiteral("题目")});
+                                         QStringLiteral("同题数"), QStringLiteral("题目")});
+    GridHits->horizontalHeaderItem(4)->setToolTip(
+        QStringLiteral("题库中题目文字与这道题相同的题数 (含这道题)"));
     GridHits->setSelectionBehavior(QAbstractItemView::SelectRows);
     GridHits->setSelectionMode(QAbstractItemView::ExtendedSelection);
     GridHits->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -114,15 +166,29 @@ TFormSearch::TFormSearch(Frame& frame, PaperBank& bank, PaperNavigator& navigato
     GridHits->setColumnWidth(1, 50);
     GridHits->setColumnWidth(2, 70);
     GridHits->setColumnWidth(3, 50);
-    layout->addWidget(GridHits, 1);
+    GridHits->setColumnWidth(4, 60);
+    TextPreview = new QTextBrowser(this);
+    TextPreview->setObjectName(QStringLiteral("TextPreview"));
+    TextPreview->setAccessibleName(QStringLiteral("题目预览"));
+    TextPreview->setOpenLinks(false);
+    TextPreview->setSearchPaths({ProgramFiles::PicturesFolder()});
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("SplitterPreview"));
+    split->addWidget(GridHits);
+    split->addWidget(TextPreview);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    layout->addWidget(split, 1);
 
     auto* buttons = new QHBoxLayout;
     LabelCount = new QLabel(this);
     LabelCount->setObjectName(QStringLiteral("LabelCount"));
     BtnCopy = new QPushButton(QStringLiteral("复制到当前试卷"), this);
     BtnCopy->setObjectName(QStringLiteral("BtnCopy"));
+    BtnCopy->setAccessibleName(QStringLiteral("复制到当前试卷"));
     BtnMove = new QPushButton(QStringLiteral("移动到当前试卷"), this);
     BtnMove->setObjectName(QStringLiteral("BtnMove"));
+    BtnMove->setAccessibleName(QStringLiteral("移动到当前试卷"));
     auto* close = new QPushButton(QStringLiteral("关闭"), this);
     close->setObjectName(QStringLiteral("BtnClose"));
     buttons->addWidget(LabelCount, 1);
@@ -136,10 +202,18 @@ TFormSearch::TFormSearch(Frame& frame, PaperBank& bank, PaperNavigator& navigato
     for (QLineEdit* edit : {EditText, EditPaper})
         connect(edit, &QLineEdit::returnPressed, this,
                 [this] { m_frame.Guarded([this] { Search(); }); });
+    // The next screenful once the last row comes into sight.
+    connect(GridHits->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (m_more && value >= GridHits->verticalScrollBar()->maximum())
+            m_frame.Guarded([this] { LoadMore(); });
+    });
+    connect(GridHits, &QTableWidget::currentCellChanged, this,
+            [this] { m_frame.Guarded([this] { ShowPreview(); }); });
     connect(BtnCopy, &QPushButton::clicked, this, [this] { TakeIntoPaper(false); });
     connect(BtnMove, &QPushButton::clicked, this, [this] { TakeIntoPaper(true); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     LabelCount->setText(QStringLiteral("输入文字或选择题型、类别后按\"检索\"."));
+    LabelCount->setAccessibleName(QStringLiteral("检索结果的题数"));
 }
 
 void TFormSearch::RefreshCategories() {
@@ -157,38 +231,112 @@ void TFormSearch::RefreshCategories() {
 }
 
 void TFormSearch::Search() {
-    QuestionSearch search;
-    search.text = EditText->text();
-    search.type = CBType->currentIndex() > 0 ? CBType->currentText() : QString();
-    search.category = CBCategory->currentIndex() > 0 ? CBCategory->currentText() : QString();
-    search.paper = EditPaper->text();
-    search.markFrom = SpinMarkFrom->value();
-    search.markTo = SpinMarkTo->value();
-    search.limit = kMostListed + 1; // one more tells that there are more
-    {
-        const WaitCursor wait; // a bank of a million questions takes a moment
-        m_hits = searchQuestions(m_bank.Conn, search);
-    }
-    const bool more = m_hits.size() > kMostListed;
-    if (more)
-        m_hits.resize(kMostListed);
+    m_search = QuestionSearch{};
+    m_search.text = EditText->text();
+    m_search.type = CBType->currentIndex() > 0 ? CBType->currentText() : QString();
+    m_search.category = CBCategory->currentIndex() > 0 ? CBCategory->currentText() : QString();
+    m_search.paper = EditPaper->text();
+    m_search.markFrom = SpinMarkFrom->value();
+    m_search.markTo = SpinMarkTo->value();
+    m_hits.clear();
+    m_more = true;
     GridHits->clearContents();
+    GridHits->setRowCount(0);
+    TextPreview->clear();
+    if (!m_bank.Conn.isReadOnly() && textIndexState(m_bank.Conn) == TextIndexState::Unbuilt)
+        indexTexts(m_frame, m_bank.Conn);
+    LoadMore();
+}
+
+void TFormSearch::LoadMore() {
+    if (!m_more)
+        return;
+    QuestionSearch search = m_search;
+    search.limit = kScreenful + 1; // one more tells that there are more
+    if (!m_hits.isEmpty())
+        search.after = m_hits.last().key();
+    QVector<QuestionHit> hits;
+    {
+        const WaitCursor wait;
+        hits = searchQuestions(m_bank.Conn, search);
+    }
+    m_more = hits.size() > kScreenful;
+    if (m_more)
+        hits.resize(kScreenful);
+    const int first = int(m_hits.size());
+    m_hits += hits;
     GridHits->setRowCount(int(m_hits.size()));
-    for (int row = 0; row < m_hits.size(); ++row) {
+    for (int row = first; row < m_hits.size(); ++row) {
         const QuestionHit& hit = m_hits[row];
-        const QStringList cells{hit.paperName, QString::number(hit.number), hit.type,
-                                QString::number(hit.mark), hit.text};
+        const QStringList cells{hit.paperName,
+                                QString::number(hit.number),
+                                hit.type,
+                                QString::number(hit.mark),
+                                hit.sameText > 0 ? QString::number(hit.sameText) : QString(),
+                                hit.text};
         for (int column = 0; column < cells.size(); ++column) {
             auto* item = new QTableWidgetItem(cells[column]);
-            if (column == 0 || column == 4)
-                item->setToolTip(cells[column]);
+            if (column == 0 || column == 5)
+                item->setToolTip(cells[column].left(500));
             GridHits->setItem(row, column, item);
         }
     }
-    LabelCount->setText(more ? QStringLiteral("找到的题目超过 %1 道, 只列出前 %1 道; "
-                                              "请多输入几个字或选择题型、类别.")
-                                   .arg(kMostListed)
-                             : QStringLiteral("找到 %1 道题.").arg(m_hits.size()));
+    if (first == 0 && !m_hits.isEmpty())
+        GridHits->setCurrentCell(0, 0);
+    ShowCount();
+}
+
+void TFormSearch::ShowCount() {
+    LabelCount->setText(
+        m_more ? QStringLiteral("已列出 %1 道题, 还有更多: 向下滚动列出.").arg(m_hits.size())
+               : QStringLiteral("找到 %1 道题.").arg(m_hits.size()));
+}
+
+// The question as the page shows it: its text with its pictures, then its
+// choices, the correct ones marked.
+void TFormSearch::ShowPreview() {
+    const int row = GridHits->currentRow();
+    if (row < 0 || row >= m_hits.size()) {
+        TextPreview->clear();
+        return;
+    }
+    const QuestionHit& hit = m_hits[row];
+    Statement question(m_bank.Conn,
+                       QStringLiteral("select QstCon, IsTrue from question where QstID = ?1"),
+                       QStringLiteral("[表 question]"));
+    question.bind(1, hit.qstId);
+    if (!question.step()) {
+        TextPreview->setHtml(QStringLiteral("<p>这道题已经不在题库里了.</p>"));
+        return;
+    }
+    // A server bank's pictures come to this machine's folder first.
+    fetchPicturesFromBank(m_bank.Conn, paperPictureNames(m_bank.Conn, hit.papId),
+                          ProgramFiles::PicturesFolder());
+    QString html = QStringLiteral("<p><b>%1</b> (%2 分)</p><div>%3</div>")
+                       .arg(hit.type.toHtmlEscaped())
+                       .arg(hit.mark)
+                       .arg(previewText(question.text(0)));
+    if (questionKindOf(hit.type) == QuestionKind::TrueFalse) {
+        html += QStringLiteral("<p>答案: <b>%1</b></p>")
+                    .arg(question.int64(1) ? QStringLiteral("正确") : QStringLiteral("错误"));
+    } else {
+        Statement choices(m_bank.Conn,
+                          QStringLiteral("select ChcCon, IsTrue from choice where QstIdx = ?1 "
+                                         "order by ChcIdx, ChcID"),
+                          QStringLiteral("[表 choice]"));
+        choices.bind(1, hit.qstId);
+        html += QStringLiteral("<table cellspacing=\"4\">");
+        for (int k = 0; choices.step(); ++k) {
+            const bool correct = choices.int64(1) != 0;
+            html +=
+                QStringLiteral("<tr><td>%1%2.</td><td>%3</td></tr>")
+                    .arg(correct ? QStringLiteral("<font color=\"#1a7f37\">✔</font> ") : QString())
+                    .arg(k < 26 ? QString(QChar(u'A' + k)) : QString::number(k + 1))
+                    .arg(previewText(choices.text(0)));
+        }
+        html += QStringLiteral("</table>");
+    }
+    TextPreview->setHtml(html);
 }
 
 QVector<int> TFormSearch::SelectedQuestions() const {
@@ -244,6 +392,14 @@ SearchCommands::SearchCommands(Frame& frame, PaperBank& bank, PaperNavigator& na
                                QAction* searchBank, QObject* parent)
     : QObject(parent), m_frame(frame), m_bank(bank), m_navigator(navigator) {
     frame.ConnectBankCommand(searchBank, [this] { OnSearchBankExecute(); });
+}
+
+void SearchCommands::IndexBankTexts() {
+    m_frame.Guarded([this] {
+        if (m_bank.Conn.isOpen() && !m_bank.Conn.isReadOnly() &&
+            textIndexState(m_bank.Conn) == TextIndexState::Unbuilt)
+            indexTexts(m_frame, m_bank.Conn);
+    });
 }
 
 void SearchCommands::OnSearchBankExecute() {

@@ -12,6 +12,7 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTableWidget;
+class QTextBrowser;
 
 namespace tess {
 
@@ -32,9 +33,11 @@ public:
     void RefreshCategories();
     // Runs the search with what the window's fields say.
     void Search();
+    // Lists the next screenful of the last search, if it found more.
+    void LoadMore();
 
-    // At most this many questions are listed for one search.
-    static constexpr int kMostListed = 1000;
+    // Questions listed at a time; more come as the list is scrolled down.
+    static constexpr int kScreenful = 100;
 
     QLineEdit* EditText = nullptr;
     QComboBox* CBType = nullptr;
@@ -44,6 +47,7 @@ public:
     QSpinBox* SpinMarkTo = nullptr;
     QPushButton* BtnSearch = nullptr;
     QTableWidget* GridHits = nullptr;
+    QTextBrowser* TextPreview = nullptr;
     QLabel* LabelCount = nullptr;
     QPushButton* BtnCopy = nullptr;
     QPushButton* BtnMove = nullptr;
@@ -51,11 +55,15 @@ public:
 private:
     void TakeIntoPaper(bool move);
     QVector<int> SelectedQuestions() const;
+    void ShowPreview();
+    void ShowCount();
 
     Frame& m_frame;
     PaperBank& m_bank;
     PaperNavigator& m_navigator;
+    QuestionSearch m_search; // the last search, for the next screenful
     QVector<QuestionHit> m_hits;
+    bool m_more = false;
 };
 
 // The command that opens the search window (OnSearchBank); the window is made
@@ -67,6 +75,9 @@ public:
     SearchCommands(Frame& frame, PaperBank& bank, PaperNavigator& navigator, QAction* searchBank,
                    QObject* parent);
     TFormSearch* window() const { return m_window; }
+    // Builds the search's index of a bank that has none yet (a bank of an
+    // earlier program), with progress that the teacher may cancel.
+    void IndexBankTexts();
 
 private:
     void OnSearchBankExecute();

@@ -160,6 +160,7 @@ void Connection::openFile(bool readOnly) {
     if (isOpen())
         return;
     m_upgradeProblem.clear();
+    m_readOnly = readOnly;
     if (m_server) {
         openServer(readOnly);
         return;

@@ -41,6 +41,8 @@ public:
     // even the upgrade of an earlier schema, and a read-only file is fine.
     void openForReading();
     QString upgradeProblem() const { return m_upgradeProblem; }
+    // Whether the bank was opened for reading only.
+    bool isReadOnly() const { return m_readOnly; }
     void close();
     bool isOpen() const;
 

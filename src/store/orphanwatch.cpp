@@ -23,6 +23,9 @@ qint64 scalar(Connection& connection, const QString& sql) {
     return stmt.step() ? stmt.int64(0) : 0;
 }
 
+// The schema version that brought the orphan watch; later ones keep it.
+constexpr int kWatchedSince = 2;
+
 int bankVersion(Connection& connection) {
     if (connection.isServer())
         return int(scalar(connection,
@@ -75,6 +78,17 @@ bool laterAdditionsComplete(Connection& connection) {
                                              "('published_page', 'published_page_PapID', "
                                              "'published_page_paper_deleted', "
                                              "'published_page_paper_renumbered')")) == 4;
+}
+
+// The texts for the search: tables, indexes and the triggers that note changes.
+bool textAdditionsComplete(Connection& connection) {
+    return scalar(connection,
+                  QStringLiteral("select count(*) from sqlite_schema where name in ('text_plain', "
+                                 "'text_plain_qst', 'text_plain_question', 'text_index', "
+                                 "'text_stale', 'text_stale_id', 'question_order', "
+                                 "'text_question_added', 'text_question_changed', "
+                                 "'text_question_deleted', 'text_choice_added', "
+                                 "'text_choice_changed', 'text_choice_deleted')")) == 13;
 }
 
 // The table, its index and every trigger are there, and no unique index but
@@ -136,20 +150,27 @@ QString addOrphanWatch(Connection& connection) {
     const int version = bankVersion(connection);
     if (version > kPaperBankVersion)
         return QString();
-    const bool watched = version == kPaperBankVersion && watchComplete(connection);
-    if (watched && laterAdditionsComplete(connection))
-        return QString();
+    const bool watched = version >= kWatchedSince && watchComplete(connection);
     try {
-        Transaction transaction(connection);
-        connection.execute(schemaAdditions(), QStringLiteral("[升级试题库的结构]"));
-        // What happened before the watch is not known: the next trim reads it all.
-        if (!watched)
-            connection.execute(
-                QStringLiteral("insert into orphan_owner (kind, id) select 'all', 0 where not "
-                               "exists (select 1 from orphan_owner where kind = 'all');"
-                               "pragma user_version = %1")
-                    .arg(kPaperBankVersion));
-        transaction.commit();
+        if (!watched || !laterAdditionsComplete(connection)) {
+            Transaction transaction(connection);
+            connection.execute(schemaAdditions(), QStringLiteral("[升级试题库的结构]"));
+            // What happened before the watch is not known: the next trim reads it all.
+            if (!watched)
+                connection.execute(
+                    QStringLiteral("insert into orphan_owner (kind, id) select 'all', 0 where not "
+                                   "exists (select 1 from orphan_owner where kind = 'all')"));
+            if (version < kWatchedSince)
+                connection.execute(QStringLiteral("pragma user_version = %1").arg(kWatchedSince));
+            transaction.commit();
+        }
+        // A step of its own: a bank whose engine lacks the index keeps its watch.
+        if (version < kPaperBankVersion || !textAdditionsComplete(connection)) {
+            Transaction transaction(connection);
+            connection.execute(textSchemaAdditions(), QStringLiteral("[升级试题库的结构]"));
+            connection.execute(QStringLiteral("pragma user_version = %1").arg(kPaperBankVersion));
+            transaction.commit();
+        }
     } catch (const EngineError& e) {
         return e.message();
     }
@@ -158,9 +179,9 @@ QString addOrphanWatch(Connection& connection) {
 
 QString serverTrimStateColumns(const Connection& connection) {
     // The version and the watch, asked before every new record.
-    return QStringLiteral("(select coalesce(max(version), 0) from tess_schema) = %1 and (%2) = "
-                          "%3 as watched, (%4) as scope, (select count(*) from orphan_owner) as "
-                          "owners")
+    return QStringLiteral("(select coalesce(max(version), 0) from tess_schema) between 2 and %1 "
+                          "and (%2) = %3 as watched, (%4) as scope, (select count(*) from "
+                          "orphan_owner) as owners")
         .arg(latestVersion(connection))
         .arg(serverWatchCount())
         .arg(qint64(std::size(kTriggers)) + 1)
@@ -180,8 +201,9 @@ TrimState trimState(Connection& connection) {
         state.open();
         return serverTrimState(state);
     }
-    const bool watched =
-        bankVersion(connection) == latestVersion(connection) && watchComplete(connection);
+    const int version = bankVersion(connection);
+    const bool watched = version >= kWatchedSince && version <= latestVersion(connection) &&
+                         watchComplete(connection);
     TrimState state{TrimScope::Unwatched, 0};
     if (watched) {
         Statement stmt(connection, kOwnersKnown, QStringLiteral("[表 orphan_owner]"));

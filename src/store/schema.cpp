@@ -62,15 +62,21 @@ QString schemaResource(const QString& name) {
 } // namespace
 
 QString paperBankSchema() {
-    return schemaResource(QStringLiteral("schema.sql")) + QLatin1Char('\n') + schemaAdditions();
+    return schemaResource(QStringLiteral("schema.sql")) + QLatin1Char('\n') + schemaAdditions() +
+           QLatin1Char('\n') + textSchemaAdditions();
 }
 
 QString schemaAdditions() {
     return schemaResource(QStringLiteral("schema-2.sql"));
 }
 
+QString textSchemaAdditions() {
+    return schemaResource(QStringLiteral("schema-3.sql"));
+}
+
 QString serverSchemaAdditions() {
-    return schemaResource(QStringLiteral("schema-pg-3.sql"));
+    return schemaResource(QStringLiteral("schema-pg-3.sql")) + QLatin1Char('\n') +
+           schemaResource(QStringLiteral("schema-pg-4.sql"));
 }
 
 QString serverPaperBankSchema() {

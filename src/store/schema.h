@@ -8,17 +8,19 @@ namespace tess {
 QString paperBankSchema();
 
 // The version (user_version) of the schema this program makes and keeps.
-constexpr int kPaperBankVersion = 2;
+constexpr int kPaperBankVersion = 3;
 
-// What this version of the schema adds to the earlier one (the orphan watch,
-// indexes), as statements that add only what is missing.
+// What the second version of the schema adds to the first (the orphan watch,
+// indexes), and what the third adds (the texts for the search), as
+// statements that add only what is missing.
 QString schemaAdditions();
+QString textSchemaAdditions();
 
 // The version (tess_schema) of the server schema this program makes and keeps.
-constexpr int kServerBankVersion = 3;
+constexpr int kServerBankVersion = 4;
 
-// What the latest server schema adds to version 2 (the pictures), as
-// statements that add only what is missing.
+// What the later server schemas add to version 2 (the pictures, the texts
+// for the search), as statements that add only what is missing.
 QString serverSchemaAdditions();
 
 // The statements that make an empty paper bank in a server's database.

@@ -56,7 +56,7 @@ QStringList listed(const tess::TFormSearch* window) {
     QStringList rows;
     for (int row = 0; row < window->GridHits->rowCount(); ++row)
         rows << window->GridHits->item(row, 0)->text() + QLatin1Char('|') +
-                    window->GridHits->item(row, 4)->text();
+                    window->GridHits->item(row, 5)->text();
     return rows;
 }
 
