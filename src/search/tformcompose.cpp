@@ -166,6 +166,9 @@ TFormCompose::TFormCompose(Frame& frame, PaperBank& bank, PaperNavigator& naviga
     LabelStatus->setObjectName(QStringLiteral("LabelStatus"));
     LabelStatus->setWordWrap(true);
     LabelStatus->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Room for a shortfall of three rows without the window moving.
+    LabelStatus->setMinimumHeight(LabelStatus->fontMetrics().lineSpacing() * 4);
+    LabelStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     drawLayout->addWidget(LabelStatus);
     middle->addWidget(drawBox, 5);
     layout->addLayout(middle, 1);
