@@ -44,8 +44,11 @@ struct Shuffle {
 };
 
 // "The same text": the text a reader sees; a question that shows no words
-// (a picture only) is told apart by its HTML.
+// (a picture only) is told apart by its HTML. A question without any text
+// has no key: it is never drawn.
 QString textKey(const QString& html) {
+    if (html.trimmed().isEmpty())
+        return QString();
     const QString plain = plainTextOf(html).trimmed();
     return plain.isEmpty() ? QChar(u'\0') + html.trimmed() : plain;
 }
@@ -106,7 +109,7 @@ public:
             limit = std::min<qint64>(limit, kMostCandidates);
             const QVector<DrawnQuestion> candidates = fetch(int(limit));
             for (int i = seen; i < candidates.size() && found.size() < wanted; ++i) {
-                if (taken.contains(candidates[i].key))
+                if (candidates[i].key.isEmpty() || taken.contains(candidates[i].key))
                     continue;
                 taken.insert(candidates[i].key);
                 found << candidates[i];
@@ -124,15 +127,15 @@ public:
 private:
     QVector<DrawnQuestion> fetch(int limit) const {
         const ComposeRow& row = m_request.rows[m_row];
-        // The identifiers are ranked first; only the chosen ones' texts are read.
+        // The identifiers are ranked first; only the chosen ones' texts are
+        // read (a test of the text here would read every candidate's).
         // Built by concatenation: a category may hold anything, "%1" too.
         const QString sql =
             QStringLiteral("select t.QstID, t.PapIdx, p.PapNam, q.QstCon from (select q.QstID, "
                            "q.PapIdx, ") +
             m_shuffle.expression(QStringLiteral("q.QstID")) +
             QStringLiteral(" as h from question q join paper p on p.PapID = q.PapIdx where "
-                           "q.QstTyp = ?1 and q.QstScr = ?2 and q.QstCon is not null and "
-                           "q.QstCon <> ''") +
+                           "q.QstTyp = ?1 and q.QstScr = ?2") +
             sourceCondition(m_request) + QStringLiteral(" order by h, q.QstID limit ") +
             QString::number(limit) +
             QStringLiteral(") t join question q on q.QstID = t.QstID join paper p on p.PapID = "
