@@ -17,6 +17,7 @@
 #include "frame/waitcursor.h"
 #include "generate/publishcommands.h"
 #include "print/printcommands.h"
+#include "search/tformcompose.h"
 #include "search/tformsearch.h"
 #include "settings/bankchoice.h"
 #include "settings/programfiles.h"
@@ -120,6 +121,7 @@ void TMainForm::createFeatures() {
     m_exchange = new tess::ExchangeCommands(*this, *m_bank, *m_navigator, OnExportMoodle,
                                             OnImportQuestions, OnCopyPaper, this);
     m_search = new tess::SearchCommands(*this, *m_bank, *m_navigator, OnSearchBank, this);
+    m_compose = new tess::ComposeCommands(*this, *m_bank, *m_navigator, OnComposePaper, this);
     m_print = new tess::PrintCommands(*this, *m_bank, *m_navigator,
                                       {OnPrintPreview, OnPrint, OnExportPdf}, this);
 }
@@ -208,6 +210,8 @@ void TMainForm::createActions() {
     OnSearchBank =
         make("OnSearchBank", s("题库检索..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
              s("在整个试题库中按文字、题型和类别找题目, 复制或移动到当前试卷"), tess::searchIcon());
+    OnComposePaper = make("OnComposePaper", s("从题库组卷..."), none,
+                          s("按题型、题数和分值从题库中随机抽题, 组成一份新试卷"));
     OnCopyPaper = make("OnCopyPaper", s("复制试卷"), none,
                        s("复制选中的试卷和它的全部题目, 副本的名称后加上 \"（副本）\""), add);
     OnExportMoodle = make("OnExportMoodle", s("导出为 Moodle XML..."), none,
@@ -244,7 +248,7 @@ void TMainForm::createMenus() {
     MenuEdit->addSeparator();
     MenuEdit->addAction(OnEditPaper);
     MenuEdit->addSeparator();
-    MenuEdit->addAction(OnSearchBank);
+    MenuEdit->addActions({OnSearchBank, OnComposePaper});
 
     MenuView = bar->addMenu(QStringLiteral("视图(&V)"));
     MenuView->addActions({OnViewPapLib, OnViewQuestion});

@@ -24,6 +24,7 @@ namespace tess {
 class AccountCommands;
 class ExchangeCommands;
 class SearchCommands;
+class ComposeCommands;
 class PageOpener;
 class PaperBank;
 class PaperNavigator;
@@ -94,6 +95,7 @@ public:
     QAction* OnImportQuestions = nullptr;
     QAction* OnCopyPaper = nullptr;
     QAction* OnSearchBank = nullptr;
+    QAction* OnComposePaper = nullptr;
     QAction* OnExportMoodle = nullptr;
     QAction* OnPrintPreview = nullptr;
     QAction* OnPrint = nullptr;
@@ -184,6 +186,7 @@ private:
     tess::ExchangeCommands* m_exchange = nullptr;
     tess::PrintCommands* m_print = nullptr;
     tess::SearchCommands* m_search = nullptr;
+    tess::ComposeCommands* m_compose = nullptr;
     tess::ShortcutRouter* m_router = nullptr;
     TFormHelp* m_help = nullptr;
 

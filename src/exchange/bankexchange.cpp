@@ -228,4 +228,28 @@ int copyQuestionsTo(Connection& connection, const QVector<int>& qstIds, int papI
     return int(found.size());
 }
 
+int addPaperOfQuestions(Connection& connection, const QString& name, const QString& category,
+                        int fullMark, const QString& outputFile, const QVector<int>& qstIds) {
+    Transaction transaction(connection);
+    int papId = 0;
+    {
+        Query maxId(connection);
+        Command trim(connection);
+        AddingCursor paperCursor(connection, QStringLiteral("paper"), QStringLiteral("PapID"));
+        RecordSequence numbers(maxId, trim, 1);
+        paperCursor.insert();
+        fillNewPaper(paperCursor, numbers.newPaper(), fullMark, name, outputFile, category);
+        paperCursor.post();
+        papId = paperCursor.asInteger(QStringLiteral("PapID"));
+    }
+    const int wanted = int(QSet<int>(qstIds.begin(), qstIds.end()).size());
+    const int copied = copyQuestionsTo(connection, qstIds, papId, false);
+    if (copied != wanted)
+        throw ExchangeError(QStringLiteral("有 %1 道题已经不在试题库中了 (另一个程序刚删除了它们), "
+                                           "试卷没有生成. 请重新抽题.")
+                                .arg(wanted - copied));
+    transaction.commit();
+    return papId;
+}
+
 } // namespace tess::exchange

@@ -39,4 +39,12 @@ int copyPaper(Connection& connection, int papId);
 // copied; throws ExchangeError when the paper does not exist.
 int copyQuestionsTo(Connection& connection, const QVector<int>& qstIds, int papId, bool move);
 
+// Adds a new paper with the name, category, full mark and output file given,
+// numbered as addPapers numbers, and appends copies of the questions qstIds
+// to it as copyQuestionsTo does. All or nothing: throws ExchangeError, having
+// written nothing, when one of the questions is not in the bank. Returns the
+// new paper's identifier.
+int addPaperOfQuestions(Connection& connection, const QString& name, const QString& category,
+                        int fullMark, const QString& outputFile, const QVector<int>& qstIds);
+
 } // namespace tess::exchange

@@ -103,6 +103,8 @@ void TestMainFrame::commands_data() {
     row("ExitAction", "退出(&X)", QKeySequence(), "");
     row("OnSearchBank", "题库检索...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),
         "在整个试题库中按文字、题型和类别找题目, 复制或移动到当前试卷");
+    row("OnComposePaper", "从题库组卷...", QKeySequence(),
+        "按题型、题数和分值从题库中随机抽题, 组成一份新试卷");
     row("OnCopyPaper", "复制试卷", QKeySequence(),
         "复制选中的试卷和它的全部题目, 副本的名称后加上 \"（副本）\"");
     row("ClearMessagesAction", "清空信息(&C)", QKeySequence(), "");
@@ -144,7 +146,7 @@ void TestMainFrame::menusAndToolBar() {
                           QStringLiteral("OnDelQuestion"), QStringLiteral("OnDelChoice"), sep,
                           QStringLiteral("OnCopyPaper"), QStringLiteral("OnDelPaper"),
                           QStringLiteral("OnDelAllPaper"), sep, QStringLiteral("OnEditPaper"), sep,
-                          QStringLiteral("OnSearchBank")}));
+                          QStringLiteral("OnSearchBank"), QStringLiteral("OnComposePaper")}));
     QCOMPARE(entries(form.MenuView),
              (QStringList{QStringLiteral("OnViewPapLib"), QStringLiteral("OnViewQuestion"), sep,
                           QStringLiteral("OnViewMessage"), sep, QStringLiteral("OnViewToolBar"),
