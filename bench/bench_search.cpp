@@ -169,13 +169,15 @@ int main(int argc, char** argv) {
     // 100 questions of a paper copied to the end of another, then removed again.
     conn.open();
     QVector<int> ids;
-    tess::Statement pick(conn,
-                         QStringLiteral("select QstID from question where PapIdx = %1 order by "
-                                        "QstID limit 100")
-                             .arg(bench::bigPaperId(bench::kDistrict.papers)),
-                         QStringLiteral("pick"));
-    while (pick.step())
-        ids << int(pick.int64(0));
+    {
+        tess::Statement pick(conn,
+                             QStringLiteral("select QstID from question where PapIdx = %1 order by "
+                                            "QstID limit 100")
+                                 .arg(bench::bigPaperId(bench::kDistrict.papers)),
+                             QStringLiteral("pick"));
+        while (pick.step())
+            ids << int(pick.int64(0));
+    }
     const int target = bench::workPaperId(bench::kDistrict.papers);
     std::vector<double> copies;
     for (int k = 0; k < 5; ++k) {

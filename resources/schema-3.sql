@@ -17,9 +17,13 @@ CREATE INDEX IF NOT EXISTS text_plain_qst ON text_plain (qst);
 -- How often a question's text occurs in the bank.
 CREATE INDEX IF NOT EXISTS text_plain_question ON text_plain (plain) WHERE id < 4294967296;
 -- Trigrams without positions: a hit is a candidate that the search then
--- checks against the text itself.
+-- checks against the text itself. Each text is indexed with two spaces after
+-- it, so that every character of it starts a trigram: a text of one or two
+-- characters is then found through the trigrams that start with it
+-- (text_terms lists the trigrams).
 CREATE VIRTUAL TABLE IF NOT EXISTS text_index USING fts5(plain, content='text_plain',
     content_rowid='id', tokenize='trigram', detail='none', columnsize=0);
+CREATE VIRTUAL TABLE IF NOT EXISTS text_terms USING fts5vocab(text_index, 'row');
 
 -- Texts changed since they were indexed. A row with a null id: the index has
 -- not been built for this bank yet.

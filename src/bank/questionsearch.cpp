@@ -101,22 +101,51 @@ QVector<QuestionHit> readEveryText(const Connection& connection, const QString& 
     return hits;
 }
 
-// The file's trigram index asked for every trigram of the text (at most a
-// few dozen, spread over it: the texts found are checked whole anyway), each
-// quoted so that nothing in it reads as the index's syntax.
-QString trigramQuery(const QString& text) {
-    const QList<uint> points = text.toUcs4();
-    const qsizetype grams = points.size() - 2;
-    const qsizetype most = 32;
+// Fewer candidates than this are listed from the index and sorted; with
+// more, the questions are read in order, which finds a screenful soon.
+constexpr int kFewCandidates = 5000;
+
+QString quotedTerms(const QStringList& grams, const QString& joiner) {
     QStringList terms;
-    for (qsizetype k = 0; k < std::min(grams, most); ++k) {
-        const qsizetype at = grams <= most ? k : k * (grams - 1) / (most - 1);
-        QString gram =
-            QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData() + at), 3);
+    for (QString gram : grams) {
         gram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
         terms << QLatin1Char('"') + gram + QLatin1Char('"');
     }
-    return terms.join(QStringLiteral(" AND "));
+    return terms.join(joiner);
+}
+
+// The file's index asked for the texts that may hold text: every trigram of
+// it (at most a few dozen, spread over it, as the texts found are checked
+// whole anyway); a shorter text through the trigrams that start with it.
+// Empty when the index would name too many texts to help; nullopt when no
+// text can hold it.
+std::optional<QString> indexQuery(const Connection& connection, const QString& text) {
+    const QList<uint> points = text.toUcs4();
+    if (points.size() >= 3) {
+        const qsizetype grams = points.size() - 2;
+        const qsizetype most = 32;
+        QStringList picked;
+        for (qsizetype k = 0; k < std::min(grams, most); ++k) {
+            const qsizetype at = grams <= most ? k : k * (grams - 1) / (most - 1);
+            picked << QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData() + at),
+                                        3);
+        }
+        return quotedTerms(picked, QStringLiteral(" AND "));
+    }
+    Statement terms(connection,
+                    QStringLiteral("select term from text_terms where term >= ?1 and term < ?1 "
+                                   "|| char(1114111) limit %1")
+                        .arg(kFewCandidates + 1),
+                    QStringLiteral("[搜索题目]"));
+    terms.bind(1, text.toLower());
+    QStringList grams;
+    while (terms.step())
+        grams << terms.text(0);
+    if (grams.isEmpty())
+        return std::nullopt;
+    if (grams.size() > kFewCandidates)
+        return QString();
+    return quotedTerms(grams, QStringLiteral(" OR "));
 }
 
 QString likePattern(const QString& text) {
@@ -127,40 +156,65 @@ QString likePattern(const QString& text) {
     return QLatin1Char('%') + escaped + QLatin1Char('%');
 }
 
-// With the index: which questions hold the text, as a condition on q. Texts
-// of fewer than three characters have no trigram: the questions the filters
-// leave are read in order, which stops at a screenful.
-QString textCondition(const Connection& connection, const QString& text) {
+// How the questions that hold the text are found, as a condition on q.
+struct TextMatch {
+    QString condition;
+    QString parameter; // ?7, when the condition has it
+};
+
+std::optional<TextMatch> textMatch(const Connection& connection, const QString& text) {
     if (text.isEmpty())
-        return QStringLiteral("?1 = ''");
-    const bool trigrams = text.toUcs4().size() >= 3;
-    if (!trigrams)
-        return QStringLiteral("exists (select 1 from text_plain t where t.qst = q.QstID and "
-                              "instr(lower(t.plain), lower(?1)) > 0)");
+        return TextMatch{QStringLiteral("?1 = ''"), QString()};
+    // Every question in order, each looked up by its texts.
+    const TextMatch reading{QStringLiteral("exists (select 1 from text_plain t where t.qst = "
+                                           "q.QstID and instr(lower(t.plain), lower(?1)) > 0)"),
+                            QString()};
     if (connection.isServer())
-        return QStringLiteral("?1 <> '' and q.QstID in (select t.qst from text_plain t where "
-                              "lower(t.plain) like lower(?7) escape '\\')");
-    return QStringLiteral("q.QstID in (select t.qst from text_index i join text_plain t on t.id "
-                          "= i.rowid where text_index match ?7 and instr(lower(t.plain), "
-                          "lower(?1)) > 0)");
+        return text.toUcs4().size() < 3
+                   ? reading
+                   : TextMatch{QStringLiteral("?1 <> '' and q.QstID in (select t.qst from "
+                                              "text_plain t where lower(t.plain) like lower(?7) "
+                                              "escape '\\')"),
+                               likePattern(text)};
+    const std::optional<QString> query = indexQuery(connection, text);
+    if (!query)
+        return std::nullopt;
+    if (query->isEmpty())
+        return reading;
+    Statement candidates(connection,
+                         QStringLiteral("select count(*) from (select rowid from text_index where "
+                                        "text_index match ?1 limit %1)")
+                             .arg(kFewCandidates),
+                         QStringLiteral("[搜索题目]"));
+    candidates.bind(1, *query);
+    const qint64 count = candidates.step() ? candidates.int64(0) : 0;
+    if (count == 0)
+        return std::nullopt;
+    if (count >= kFewCandidates)
+        return reading;
+    return TextMatch{QStringLiteral("q.QstID in (select t.qst from text_index i join text_plain t "
+                                    "on t.id = i.rowid where text_index match ?7 and "
+                                    "instr(lower(t.plain), lower(?1)) > 0)"),
+                     *query};
 }
 
 QVector<QuestionHit> searchIndex(const Connection& connection, const QString& text,
                                  const QuestionSearch& search) {
-    Statement stmt(
-        connection,
-        QStringLiteral(
-            "select q.PapIdx, q.QstID, q.QstIdx, q.QstTyp, q.QstScr, "
-            "coalesce(t.plain, ''), p.PapNam, case when t.plain is null then 1 else 0 end, "
-            "q.QstCon from "
-            "question q join paper p on p.PapID = q.PapIdx left join "
-            "text_plain t on t.id = q.QstID where ") +
-            filters(search) + QStringLiteral(" and ") + textCondition(connection, text) +
-            ordered(search),
-        QStringLiteral("[搜索题目]"));
+    const std::optional<TextMatch> match = textMatch(connection, text);
+    if (!match)
+        return {};
+    Statement stmt(connection,
+                   QStringLiteral("select q.PapIdx, q.QstID, q.QstIdx, q.QstTyp, q.QstScr, "
+                                  "coalesce(t.plain, ''), p.PapNam, case when t.plain is null "
+                                  "then 1 else 0 end, q.QstCon from question q join paper p on "
+                                  "p.PapID = q.PapIdx left join text_plain t on t.id = q.QstID "
+                                  "where ") +
+                       filters(search) + QStringLiteral(" and ") + match->condition +
+                       ordered(search),
+                   QStringLiteral("[搜索题目]"));
     bindFilters(stmt, text, search);
-    if (text.toUcs4().size() >= 3)
-        stmt.bind(7, connection.isServer() ? likePattern(text) : trigramQuery(text));
+    if (!match->parameter.isEmpty())
+        stmt.bind(7, match->parameter);
     QVector<QuestionHit> hits;
     while (stmt.step()) {
         QuestionHit hit = hitOf(stmt);

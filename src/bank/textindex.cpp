@@ -97,8 +97,8 @@ bool buildTextIndex(Connection& connection, const TextIndexProgress& progress) {
     if (!server)
         index = std::make_unique<Statement>(
             connection,
-            QStringLiteral("insert into text_index(rowid, plain) select id, plain from text_plain "
-                           "where id between ?1 and ?2"),
+            QStringLiteral("insert into text_index(rowid, plain) select id, plain || '  ' from "
+                           "text_plain where id between ?1 and ?2"),
             kWhere);
     for (const auto& source : sources) {
         Statement select(connection, source.select, kWhere);
@@ -152,7 +152,7 @@ bool refreshTextIndex(Connection& connection) {
     const bool server = connection.isServer();
     if (!server)
         connection.execute(QStringLiteral("insert into text_index(text_index, rowid, plain) select "
-                                          "'delete', id, plain from text_plain where id in "
+                                          "'delete', id, plain || '  ' from text_plain where id in "
                                           "(select id from text_stale)"),
                            kWhere);
     connection.execute(
@@ -172,7 +172,7 @@ bool refreshTextIndex(Connection& connection) {
     keepTexts(connection, rows);
     if (!server)
         connection.execute(
-            QStringLiteral("insert into text_index(rowid, plain) select id, plain "
+            QStringLiteral("insert into text_index(rowid, plain) select id, plain || '  ' "
                            "from text_plain where id in (select id from text_stale)"),
             kWhere);
     connection.execute(QStringLiteral("delete from text_stale"), kWhere);

@@ -161,7 +161,8 @@ QString idList(const QVector<int>& ids) {
 
 } // namespace
 
-int copyQuestionsTo(Connection& connection, const QVector<int>& qstIds, int papId, bool move) {
+int copyQuestionsTo(Connection& connection, const QVector<int>& qstIds, int papId, bool move,
+                    const CopyProgress& progress) {
     Transaction transaction(connection);
     int lastNumber = 0;
     {
@@ -216,8 +217,15 @@ int copyQuestionsTo(Connection& connection, const QVector<int>& qstIds, int papI
     AddingCursor choiceCursor(connection, QStringLiteral("choice"), QStringLiteral("ChcID"));
     RecordSequence numbers(maxId, trim, records);
     numbers.continuePaper(lastNumber);
-    for (const int id : std::as_const(found))
+    qint64 done = 0;
+    for (const int id : std::as_const(found)) {
+        if (progress && done % 100 == 0 && !progress(done, found.size()))
+            return -1;
         addQuestion(questionCursor, choiceCursor, numbers, papId, stored[id]);
+        ++done;
+    }
+    if (progress && !progress(done, found.size()))
+        return -1;
     if (move)
         for (qsizetype from = 0; from < found.size(); from += 1000) {
             const QString ids = idList(found.mid(from, 1000));

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QVector>
+#include <functional>
 
 namespace tess {
 class Connection;
@@ -36,8 +37,12 @@ int copyPaper(Connection& connection, int papId);
 // numbered after its last question as new questions are; with move, the
 // questions and their choices are removed from where they were. Identifiers
 // that name no question are left out. All or nothing. Returns how many were
-// copied; throws ExchangeError when the paper does not exist.
-int copyQuestionsTo(Connection& connection, const QVector<int>& qstIds, int papId, bool move);
+// copied; throws ExchangeError when the paper does not exist. progress(done,
+// total) is told of every hundred questions; when it returns false nothing is
+// copied and -1 is returned.
+using CopyProgress = std::function<bool(qint64 done, qint64 total)>;
+int copyQuestionsTo(Connection& connection, const QVector<int>& qstIds, int papId, bool move,
+                    const CopyProgress& progress = {});
 
 // Adds a new paper with the name, category, full mark and output file given,
 // numbered as addPapers numbers, and appends copies of the questions qstIds

@@ -183,6 +183,11 @@ TFormSearch::TFormSearch(Frame& frame, PaperBank& bank, PaperNavigator& navigato
     auto* buttons = new QHBoxLayout;
     LabelCount = new QLabel(this);
     LabelCount->setObjectName(QStringLiteral("LabelCount"));
+    BtnSelectAll = new QPushButton(QStringLiteral("全部选中(&A)"), this);
+    BtnSelectAll->setObjectName(QStringLiteral("BtnSelectAll"));
+    BtnSelectAll->setAccessibleName(QStringLiteral("选中找到的全部题目"));
+    BtnSelectAll->setToolTip(
+        QStringLiteral("列出并选中找到的全部题目 (最多 %1 道)").arg(kMostSelected));
     BtnCopy = new QPushButton(QStringLiteral("复制到当前试卷"), this);
     BtnCopy->setObjectName(QStringLiteral("BtnCopy"));
     BtnCopy->setAccessibleName(QStringLiteral("复制到当前试卷"));
@@ -192,6 +197,7 @@ TFormSearch::TFormSearch(Frame& frame, PaperBank& bank, PaperNavigator& navigato
     auto* close = new QPushButton(QStringLiteral("关闭"), this);
     close->setObjectName(QStringLiteral("BtnClose"));
     buttons->addWidget(LabelCount, 1);
+    buttons->addWidget(BtnSelectAll);
     buttons->addWidget(BtnCopy);
     buttons->addWidget(BtnMove);
     buttons->addWidget(close);
@@ -209,6 +215,8 @@ TFormSearch::TFormSearch(Frame& frame, PaperBank& bank, PaperNavigator& navigato
     });
     connect(GridHits, &QTableWidget::currentCellChanged, this,
             [this] { m_frame.Guarded([this] { ShowPreview(); }); });
+    connect(BtnSelectAll, &QPushButton::clicked, this,
+            [this] { m_frame.Guarded([this] { SelectAllFound(); }); });
     connect(BtnCopy, &QPushButton::clicked, this, [this] { TakeIntoPaper(false); });
     connect(BtnMove, &QPushButton::clicked, this, [this] { TakeIntoPaper(true); });
     connect(close, &QPushButton::clicked, this, &QDialog::close);
@@ -339,6 +347,18 @@ void TFormSearch::ShowPreview() {
     TextPreview->setHtml(html);
 }
 
+void TFormSearch::SelectAllFound() {
+    {
+        const WaitCursor wait;
+        while (m_more && m_hits.size() < kMostSelected)
+            LoadMore();
+    }
+    GridHits->selectAll();
+    if (m_more)
+        LabelCount->setText(QStringLiteral("已选中前 %1 道题; 找到的还有更多, 一次最多选中 %1 道.")
+                                .arg(m_hits.size()));
+}
+
 QVector<int> TFormSearch::SelectedQuestions() const {
     QVector<int> ids;
     const QModelIndexList rows = GridHits->selectionModel()->selectedRows();
@@ -373,7 +393,30 @@ void TFormSearch::TakeIntoPaper(bool move) {
         int taken = 0;
         {
             const WaitCursor wait;
-            taken = exchange::copyQuestionsTo(m_bank.Conn, ids, paper->papId, move);
+            std::unique_ptr<QProgressDialog> progress;
+            if (ids.size() >= kCopyWithProgress) {
+                progress = std::make_unique<QProgressDialog>(
+                    (move ? QStringLiteral("正在把 %1 道题移动到试卷 \"%2\"...")
+                          : QStringLiteral("正在把 %1 道题复制到试卷 \"%2\"..."))
+                        .arg(ids.size())
+                        .arg(paper->name),
+                    QStringLiteral("取消"), 0, int(ids.size()), this);
+                progress->setObjectName(QStringLiteral("ProgressCopy"));
+                progress->setWindowModality(Qt::WindowModal);
+                progress->setMinimumDuration(0);
+            }
+            taken = exchange::copyQuestionsTo(m_bank.Conn, ids, paper->papId, move,
+                                              [&](qint64 done, qint64) {
+                                                  if (!progress)
+                                                      return true;
+                                                  progress->setValue(int(done));
+                                                  return !progress->wasCanceled();
+                                              });
+        }
+        if (taken < 0) {
+            m_frame.AddMessage(move ? QStringLiteral("已取消: 题目没有移动.")
+                                    : QStringLiteral("已取消: 题目没有复制."));
+            return;
         }
         // The paper's questions as the bank now holds them, the new ones last.
         m_bank.TQuestion.close();

@@ -38,6 +38,10 @@ public:
 
     // Questions listed at a time; more come as the list is scrolled down.
     static constexpr int kScreenful = 100;
+    // At most this many are listed to be selected all at once.
+    static constexpr int kMostSelected = 20000;
+    // Copies of at least this many questions show their progress.
+    static constexpr int kCopyWithProgress = 500;
 
     QLineEdit* EditText = nullptr;
     QComboBox* CBType = nullptr;
@@ -49,11 +53,13 @@ public:
     QTableWidget* GridHits = nullptr;
     QTextBrowser* TextPreview = nullptr;
     QLabel* LabelCount = nullptr;
+    QPushButton* BtnSelectAll = nullptr;
     QPushButton* BtnCopy = nullptr;
     QPushButton* BtnMove = nullptr;
 
 private:
     void TakeIntoPaper(bool move);
+    void SelectAllFound();
     QVector<int> SelectedQuestions() const;
     void ShowPreview();
     void ShowCount();

@@ -85,10 +85,10 @@ bool textAdditionsComplete(Connection& connection) {
     return scalar(connection,
                   QStringLiteral("select count(*) from sqlite_schema where name in ('text_plain', "
                                  "'text_plain_qst', 'text_plain_question', 'text_index', "
-                                 "'text_stale', 'text_stale_id', 'question_order', "
+                                 "'text_terms', 'text_stale', 'text_stale_id', 'question_order', "
                                  "'text_question_added', 'text_question_changed', "
                                  "'text_question_deleted', 'text_choice_added', "
-                                 "'text_choice_changed', 'text_choice_deleted')")) == 13;
+                                 "'text_choice_changed', 'text_choice_deleted')")) == 14;
 }
 
 // The table, its index and every trigger are there, and no unique index but

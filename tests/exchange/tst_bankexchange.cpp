@@ -518,6 +518,7 @@ void TestBankExchange::questionsRefused_data() {
     QTest::addColumn<bool>("refused"); // the bank refuses the second choice
     QTest::newRow("no such paper") << 7 << false;
     QTest::newRow("refused half-way") << 2 << true;
+    QTest::newRow("cancelled") << 2 << false;
 }
 
 void TestBankExchange::questionsRefused() {
@@ -529,6 +530,11 @@ void TestBankExchange::questionsRefused() {
         banktest::refuseInserts(conn, QStringLiteral("choice"),
                                 QStringLiteral("new.ChcCon = '甲'"));
         QVERIFY_THROWS_EXCEPTION(tess::EngineError, copyQuestionsTo(conn, {10, 11}, papId, true));
+    } else if (papId == 2) {
+        // Stopped by the teacher after the first question.
+        QCOMPARE(copyQuestionsTo(conn, {10, 11}, papId, true,
+                                 [](qint64 done, qint64 total) { return done == 0 && total == 2; }),
+                 -1);
     } else {
         QVERIFY_THROWS_EXCEPTION(ExchangeError, copyQuestionsTo(conn, {10, 11}, papId, true));
     }

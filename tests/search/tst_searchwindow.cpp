@@ -8,8 +8,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTextBrowser>
 
 class TestSearchWindow : public QObject {
     Q_OBJECT
@@ -20,6 +22,7 @@ private Q_SLOTS:
     void filters_data();
     void filters();
     void paperAndMarks();
+    void previewScrollAndTakeAll();
 };
 
 namespace {
@@ -179,6 +182,54 @@ void TestSearchWindow::paperAndMarks() {
     QCOMPARE(listed(window), QStringList{QStringLiteral("期中|光的折射")});
     if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
         window->grab().save(dir + QStringLiteral("/search-window-marks.png"));
+}
+
+// The question shown as the page shows it; more rows as the list is scrolled
+// down; every question found taken at once, with progress.
+void TestSearchWindow::previewScrollAndTakeAll() {
+    Searching searching;
+    EditorBank& bank = searching.bank;
+    TMainForm& form = searching.form;
+    tess::TFormSearch* window = searching.window;
+    QVERIFY(window);
+    bank.sql(QStringLiteral("update question set QstCon = '光的<b>折射</b><IMG SRC=\"images\\"
+                            "ray.png\">' where QstID = 10"));
+    search(window, QStringLiteral("折射"));
+    QCOMPARE(window->GridHits->currentRow(), 0);
+    const QString preview = window->TextPreview->toHtml();
+    QVERIFY(preview.contains(QStringLiteral("入射角")));
+    QVERIFY(preview.contains(QStringLiteral("✔")));
+    QVERIFY(preview.contains(QStringLiteral("src=\"ray.png\"")));
+
+    bank.sql(QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon) "
+                            "with recursive n(i) as (select 1 union all select i + 1 from n "
+                            "where i < 600) select 100 + i, 2, 1 + i, '判断题', 1, '练习' || i "
+                            "from n"));
+    // What another program wrote is caught up with before the copy.
+    form.navigator().CatchUp();
+    messageArea(form)->clear();
+    search(window, QStringLiteral("练习"));
+    QCOMPARE(window->GridHits->rowCount(), tess::TFormSearch::kScreenful);
+    QCOMPARE(window->LabelCount->text(),
+             QStringLiteral("已列出 100 道题, 还有更多: 向下滚动列出."));
+    QTest::keyClick(window->GridHits, Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(window->GridHits->rowCount(), 2 * tess::TFormSearch::kScreenful);
+    QCOMPARE(window->GridHits->item(199, 5)->text(), QStringLiteral("练习200"));
+
+    QTest::mouseClick(window->BtnSelectAll, Qt::LeftButton);
+    QCOMPARE(window->GridHits->rowCount(), 600);
+    QCOMPARE(window->LabelCount->text(), QStringLiteral("找到 600 道题."));
+    QCOMPARE(window->GridHits->selectionModel()->selectedRows().size(), 600);
+    clickRow(form, 0);
+    QCOMPARE(form.bank().CurPapID, 1);
+    QTest::mouseClick(window->BtnCopy, Qt::LeftButton);
+    QCOMPARE(messageArea(form)->toPlainText(), QStringLiteral("已把 600 道题复制到试卷 \"期中\"."));
+    QCOMPARE(bank.count(QStringLiteral("question where PapIdx = 1")), 601);
+    QCOMPARE(bank.count(QStringLiteral("question where PapIdx = 1 and QstCon = '练习600'")), 1);
+    if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty()) {
+        search(window, QStringLiteral("折射"));
+        window->grab().save(dir + QStringLiteral("/search-window-preview.png"));
+    }
 }
 
 QTEST_MAIN(TestSearchWindow)
