@@ -6,7 +6,9 @@
 #include "store/statement.h"
 
 #include <QVector>
+#include <limits>
 #include <memory>
+#include <optional>
 
 namespace tess {
 
@@ -86,10 +88,10 @@ bool buildTextIndex(Connection& connection, const TextIndexProgress& progress) {
         QString select;
         qint64 base;
     } sources[] = {
-        {QStringLiteral("select QstID, QstID, QstCon from question where QstID > ?1 order by "
+        {QStringLiteral("select QstID, QstID, QstCon from question where QstID >= ?1 order by "
                         "QstID limit 20000"),
          0},
-        {QStringLiteral("select ChcID, QstIdx, ChcCon from choice where ChcID > ?1 order by ChcID "
+        {QStringLiteral("select ChcID, QstIdx, ChcCon from choice where ChcID >= ?1 order by ChcID "
                         "limit 20000"),
          kChoiceTextBase},
     };
@@ -102,14 +104,17 @@ bool buildTextIndex(Connection& connection, const TextIndexProgress& progress) {
             kWhere);
     for (const auto& source : sources) {
         Statement select(connection, source.select, kWhere);
-        qint64 after = -2147483649LL;
-        for (;;) {
+        // Identifiers are 32-bit integers, and so is what they are compared with.
+        std::optional<qint64> from = std::numeric_limits<qint32>::min();
+        while (from) {
             select.reset();
-            select.bind(1, after);
+            select.bind(1, *from);
             QVector<TextRow> rows = readRows(select);
             if (rows.isEmpty())
                 break;
-            after = rows.last().id;
+            from = rows.last().id < std::numeric_limits<qint32>::max()
+                       ? std::optional<qint64>(rows.last().id + 1)
+                       : std::nullopt;
             for (TextRow& row : rows)
                 row.id += source.base;
             keepTexts(connection, rows);

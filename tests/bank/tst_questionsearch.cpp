@@ -210,28 +210,32 @@ void TestQuestionSearch::indexFollowsEveryWriter() {
 // A bank of the earlier schema gets the tables at open and its index when
 // the program builds it; a cancelled build leaves the bank as it was.
 void TestQuestionSearch::indexBuiltForAnEarlierBank() {
-    if (banktest::onServer())
-        QSKIP("the file's schema versions");
     const QString path = m_dir.filePath(QStringLiteral("earlier.mdb"));
     banktest::copyBank(m_bank, path);
-    {
+    if (banktest::onServer()) {
+        // A server bank of the earlier version is marked so by its upgrade.
+        banktest::BankConnection conn(path);
+        conn.execute(QStringLiteral("insert into text_stale (id) values (null)"));
+    } else {
         banktest::BankConnection conn(path);
         conn.execute(QStringLiteral(
-            "begin; drop table text_plain; drop table text_index; drop table text_stale; drop "
-            "index question_order; drop trigger text_question_added; drop trigger "
-            "text_question_changed; drop trigger text_question_deleted; drop trigger "
+            "begin; drop table text_terms; drop table text_plain; drop table text_index; drop "
+            "table text_stale; drop index question_order; drop trigger text_question_added; drop "
+            "trigger text_question_changed; drop trigger text_question_deleted; drop trigger "
             "text_choice_added; drop trigger text_choice_changed; drop trigger "
             "text_choice_deleted; pragma user_version = 2; commit"));
     }
     banktest::BankConnection conn(path);
     QCOMPARE(conn.upgradeProblem(), QString());
-    QCOMPARE(
-        banktest::scalar(conn, QStringLiteral("select user_version as v from pragma_user_version"))
-            .toInt(),
-        tess::kPaperBankVersion);
+    if (!banktest::onServer())
+        QCOMPARE(banktest::scalar(conn, QStringLiteral("select user_version as v from "
+                                                       "pragma_user_version"))
+                     .toInt(),
+                 tess::kPaperBankVersion);
     QCOMPARE(tess::textIndexState(conn), tess::TextIndexState::Unbuilt);
     QCOMPARE(found(conn, QStringLiteral("折射")), QList<int>{10});
 
+    const int kept = banktest::count(conn, QStringLiteral("text_plain"));
     QList<qint64> told;
     QVERIFY(!tess::buildTextIndex(conn, [&](qint64 done, qint64 total) {
         told << done << total;
@@ -239,7 +243,7 @@ void TestQuestionSearch::indexBuiltForAnEarlierBank() {
     }));
     QCOMPARE(told, (QList<qint64>{0, 7, 4, 7})); // the questions, then stopped
     QCOMPARE(tess::textIndexState(conn), tess::TextIndexState::Unbuilt);
-    QCOMPARE(banktest::count(conn, QStringLiteral("text_plain")), 0);
+    QCOMPARE(banktest::count(conn, QStringLiteral("text_plain")), kept);
 
     QVERIFY(tess::buildTextIndex(conn));
     QCOMPARE(tess::textIndexState(conn), tess::TextIndexState::Ready);
