@@ -110,7 +110,6 @@ int main(int argc, char** argv) {
     if (args.contains(QStringLiteral("--rebuild")))
         conn.execute(QStringLiteral("insert into text_stale (id) values (null)"));
     if (tess::textIndexState(conn) == tess::TextIndexState::Unbuilt) {
-        const double before = double(QFileInfo(bank).size());
         int told = -1;
         t.restart();
         tess::buildTextIndex(conn, [&](qint64 done, qint64 total) {
@@ -122,20 +121,25 @@ int main(int argc, char** argv) {
             return true;
         });
         const double took = double(t.elapsed());
-        conn.close();
-        conn.open();
-        const double after = double(QFileInfo(bank).size());
+        // What the index adds to the bank: the texts' table, its indexes, the
+        // trigram index and the order of the questions.
+        const double added = double(
+            scalar(conn, QStringLiteral("select sum(pgsize) from dbstat where name like 'text\\_%' "
+                                        "escape '\\' or name = 'question_order'")));
         const double texts = double(scalar(
             conn, QStringLiteral("select sum(length(cast(plain as blob))) from text_plain")));
-        std::printf("index built in %s; bank %s -> %s: grew %s, %.2f times the indexed texts "
-                    "(%s)\n",
-                    qPrintable(bench::cell(took)), qPrintable(bench::mb(before)),
-                    qPrintable(bench::mb(after)), qPrintable(bench::mb(after - before)),
-                    (after - before) / texts, qPrintable(bench::mb(texts)));
+        std::printf("index built in %s; the bank grew by %s, %.2f times the indexed texts (%s, "
+                    "UTF-8); bank now %s\n",
+                    qPrintable(bench::cell(took)), qPrintable(bench::mb(added)), added / texts,
+                    qPrintable(bench::mb(texts)), qPrintable(bench::fileFacts(bank)));
     }
-    tess::Statement sample(conn, QStringLiteral("select plain from text_plain where id = 777777"),
-                           QStringLiteral("sample"));
-    const QString six = sample.step() ? sample.text(0).mid(20, 6) : QString();
+    QString six;
+    {
+        tess::Statement sample(conn,
+                               QStringLiteral("select plain from text_plain where id = 777777"),
+                               QStringLiteral("sample"));
+        six = sample.step() ? sample.text(0).mid(20, 6) : QString();
+    }
     conn.close();
 
     std::printf("\nsearch to the first %d hits, each in a new process (median of 5, warm "

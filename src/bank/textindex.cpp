@@ -3,6 +3,7 @@
 #include "bank/plaintext.h"
 #include "store/bulkinsert.h"
 #include "store/connection.h"
+#include "store/schema.h"
 #include "store/statement.h"
 
 #include <QVector>
@@ -74,15 +75,21 @@ bool buildTextIndex(Connection& connection, const TextIndexProgress& progress) {
     qint64 done = 0;
     if (progress && !progress(done, total))
         return false;
-    if (server) {
-        // Filled first and indexed after: faster than keeping the index up row by row.
-        connection.execute(QStringLiteral("drop index if exists text_plain_trigram"), kWhere);
-        connection.execute(QStringLiteral("delete from text_plain"), kWhere);
-    } else {
+    // The table is filled first and its indexes made after, from sorted
+    // keys: far faster than keeping them up row by row. The schema's
+    // additions make them again.
+    for (const char* index : {"text_plain_qst", "text_plain_question", "text_plain_trigram"})
+        connection.execute(QStringLiteral("drop index if exists %1").arg(QLatin1String(index)),
+                           kWhere);
+    if (!server) {
         connection.execute(
             QStringLiteral("insert into text_index(text_index) values('delete-all')"), kWhere);
-        connection.execute(QStringLiteral("delete from text_plain"), kWhere);
+        // Segments are merged once at the end rather than again and again.
+        connection.execute(
+            QStringLiteral("insert into text_index(text_index, rank) values('automerge', 0)"),
+            kWhere);
     }
+    connection.execute(QStringLiteral("delete from text_plain"), kWhere);
     // In slices by identifier, so that memory stays small and progress is told.
     const struct {
         QString select;
@@ -130,10 +137,14 @@ bool buildTextIndex(Connection& connection, const TextIndexProgress& progress) {
         }
     }
     connection.execute(QStringLiteral("delete from text_stale"), kWhere);
-    if (server)
-        connection.execute(QStringLiteral("create index text_plain_trigram on text_plain using "
-                                          "gin (lower(plain) gin_trgm_ops)"),
+    if (!server) {
+        connection.execute(QStringLiteral("insert into text_index(text_index) values('optimize')"),
                            kWhere);
+        connection.execute(
+            QStringLiteral("insert into text_index(text_index, rank) values('automerge', 4)"),
+            kWhere);
+    }
+    connection.execute(server ? serverSchemaAdditions() : textSchemaAdditions(), kWhere);
     transaction.commit();
     return true;
 }
