@@ -23,6 +23,7 @@ private Q_SLOTS:
     void filters();
     void paperAndMarks();
     void previewScrollAndTakeAll();
+    void indexBuiltWithProgress();
 };
 
 namespace {
@@ -230,6 +231,26 @@ void TestSearchWindow::previewScrollAndTakeAll() {
         search(window, QStringLiteral("折射"));
         window->grab().save(dir + QStringLiteral("/search-window-preview.png"));
     }
+}
+
+// A bank whose texts were never indexed (an earlier program's) gets its
+// index once the window is up after the sign-in, or at the next search.
+void TestSearchWindow::indexBuiltWithProgress() {
+    Searching searching;
+    EditorBank& bank = searching.bank;
+    TMainForm& form = searching.form;
+    QVERIFY(searching.window);
+    bank.sql(QStringLiteral("delete from text_plain"));
+    bank.sql(QStringLiteral("insert into text_stale (id) values (null)"));
+    form.IndexBankTexts();
+    QCOMPARE(bank.count(QStringLiteral("text_stale")), 0);
+    QCOMPARE(bank.count(QStringLiteral("text_plain")), 4); // two questions, two choices
+    QVERIFY(messageArea(form)->toPlainText().isEmpty());
+
+    bank.sql(QStringLiteral("insert into text_stale (id) values (null)"));
+    search(searching.window, QStringLiteral("入射"));
+    QCOMPARE(listed(searching.window), QStringList{QStringLiteral("期中|光的折射")});
+    QCOMPARE(bank.count(QStringLiteral("text_stale")), 0);
 }
 
 QTEST_MAIN(TestSearchWindow)
