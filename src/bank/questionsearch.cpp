@@ -3,6 +3,7 @@
 #include "bank/plaintext.h"
 #include "bank/textindex.h"
 #include "store/connection.h"
+#include "store/engineerror.h"
 #include "store/statement.h"
 
 #include <QStringList>
@@ -245,8 +246,15 @@ QVector<QuestionHit> searchQuestions(Connection& connection, const QuestionSearc
     // A bank open for reading only cannot bring its index up to date.
     if (indexed && connection.isReadOnly())
         indexed = !textsChanged(connection);
-    else if (indexed)
-        indexed = refreshTextIndex(connection);
+    else if (indexed) {
+        // A bank that cannot take the changed texts now (another program
+        // holds it, a text that breaks the index) is searched all the same.
+        try {
+            indexed = refreshTextIndex(connection);
+        } catch (const EngineError&) {
+            indexed = false;
+        }
+    }
     return indexed ? searchIndex(connection, text, search)
                    : readEveryText(connection, text, search);
 }

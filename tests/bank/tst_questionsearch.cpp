@@ -198,6 +198,15 @@ void TestQuestionSearch::indexFollowsEveryWriter() {
              QStringLiteral("凹面镜 MIRROR"));
     QCOMPARE(banktest::count(conn, QStringLiteral("text_stale")), 0);
 
+    // A bank that refuses the changed texts is searched all the same.
+    banktest::refuseInserts(conn, QStringLiteral("text_plain"), QStringLiteral("1 = 1"));
+    conn.execute(QStringLiteral("update question set QstCon = '折射率' where QstID = 2"));
+    QCOMPARE(found(conn, QStringLiteral("折射率")), QList<int>{2});
+    QVERIFY(banktest::count(conn, QStringLiteral("text_stale")) > 0);
+    banktest::allowInserts(conn, QStringLiteral("text_plain"));
+    QCOMPARE(found(conn, QStringLiteral("折射率")), QList<int>{2});
+    QCOMPARE(banktest::count(conn, QStringLiteral("text_stale")), 0);
+
     // A bank open for reading only cannot index: it reads the changed bank instead.
     conn.execute(QStringLiteral("update question set QstCon = '反射' where QstID = 3"));
     tess::Connection reader;
