@@ -17,8 +17,7 @@
 #include "frame/waitcursor.h"
 #include "generate/publishcommands.h"
 #include "print/printcommands.h"
-#include "search/tformcompose.h"
-#include "search/tformsearch.h"
+#include "search/searchcommands.h"
 #include "settings/bankchoice.h"
 #include "settings/programfiles.h"
 #include "settings/tdlgconfigure.h"
@@ -120,8 +119,8 @@ void TMainForm::createFeatures() {
     connect(m_navigator, &tess::PaperNavigator::papersListed, OnCopyPaper, &QAction::setEnabled);
     m_exchange = new tess::ExchangeCommands(*this, *m_bank, *m_navigator, OnExportMoodle,
                                             OnImportQuestions, OnCopyPaper, this);
-    m_search = new tess::SearchCommands(*this, *m_bank, *m_navigator, OnSearchBank, this);
-    m_compose = new tess::ComposeCommands(*this, *m_bank, *m_navigator, OnComposePaper, this);
+    m_search =
+        new tess::SearchCommands(*this, *m_bank, *m_navigator, OnSearchBank, OnComposePaper, this);
     m_print = new tess::PrintCommands(*this, *m_bank, *m_navigator,
                                       {OnPrintPreview, OnPrint, OnExportPdf}, this);
 }

@@ -24,7 +24,6 @@ namespace tess {
 class AccountCommands;
 class ExchangeCommands;
 class SearchCommands;
-class ComposeCommands;
 class PageOpener;
 class PaperBank;
 class PaperNavigator;
@@ -186,7 +185,6 @@ private:
     tess::ExchangeCommands* m_exchange = nullptr;
     tess::PrintCommands* m_print = nullptr;
     tess::SearchCommands* m_search = nullptr;
-    tess::ComposeCommands* m_compose = nullptr;
     tess::ShortcutRouter* m_router = nullptr;
     TFormHelp* m_help = nullptr;
 

@@ -7,7 +7,6 @@
 #include "store/questionkind.h"
 #include "store/statement.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -487,25 +486,6 @@ void TFormCompose::MakePaper() {
     ShowDraw();
     ShowStatus(QString(), false);
     close();
-}
-
-ComposeCommands::ComposeCommands(Frame& frame, PaperBank& bank, PaperNavigator& navigator,
-                                 QAction* composePaper, QObject* parent)
-    : QObject(parent), m_frame(frame), m_bank(bank), m_navigator(navigator) {
-    frame.ConnectBankCommand(composePaper, [this] { OnComposePaperExecute(); });
-}
-
-void ComposeCommands::OnComposePaperExecute() {
-    if (!m_bank.Conn.isOpen())
-        return;
-    if (!m_window)
-        m_window = new TFormCompose(m_frame, m_bank, m_navigator, m_frame.FrameWidget());
-    m_window->RefreshSources();
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
-    m_window->EditName->setFocus();
-    m_window->EditName->selectAll();
 }
 
 } // namespace tess

@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QSet>
 
-class QAction;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -76,25 +75,6 @@ private:
     ComposeRequest m_request; // what the draw shown was drawn for
     ComposeDraw m_draw;
     QSet<int> m_chosenPapers; // ticked in the paper list, also while filtered out
-};
-
-// The command that opens the compose window (OnComposePaper); the window is
-// made once and kept.
-class ComposeCommands : public QObject {
-    Q_OBJECT
-
-public:
-    ComposeCommands(Frame& frame, PaperBank& bank, PaperNavigator& navigator, QAction* composePaper,
-                    QObject* parent);
-    TFormCompose* window() const { return m_window; }
-
-private:
-    void OnComposePaperExecute();
-
-    Frame& m_frame;
-    PaperBank& m_bank;
-    PaperNavigator& m_navigator;
-    TFormCompose* m_window = nullptr;
 };
 
 } // namespace tess

@@ -12,7 +12,6 @@
 #include "store/questionkind.h"
 #include "store/statement.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -50,9 +49,9 @@ QString previewText(const QString& html) {
     return text;
 }
 
-// Reads every text of the bank for the search, showing how far it is; the
-// teacher may stop it, and the search then reads the texts one by one.
-void indexTexts(Frame& frame, Connection& connection) {
+} // namespace
+
+void indexBankTexts(Frame& frame, Connection& connection) {
     QProgressDialog progress(QStringLiteral("正在为题库建立检索用的索引. 题库很大时需要几分钟, "
                                             "以后按文字检索题目就会很快."),
                              QStringLiteral("以后再建"), 0, 1000, frame.FrameWidget());
@@ -76,8 +75,6 @@ void indexTexts(Frame& frame, Connection& connection) {
         frame.AddMessage(QStringLiteral("检索索引没有建立: 检索仍然可用, 只是慢一些; "
                                         "下次打开题库或检索时会再建."));
 }
-
-} // namespace
 
 TFormSearch::TFormSearch(Frame& frame, PaperBank& bank, PaperNavigator& navigator, QWidget* parent)
     : QDialog(parent), m_frame(frame), m_bank(bank), m_navigator(navigator) {
@@ -252,7 +249,7 @@ void TFormSearch::Search() {
     GridHits->setRowCount(0);
     TextPreview->clear();
     if (!m_bank.Conn.isReadOnly() && textIndexState(m_bank.Conn) == TextIndexState::Unbuilt)
-        indexTexts(m_frame, m_bank.Conn);
+        indexBankTexts(m_frame, m_bank.Conn);
     LoadMore();
 }
 
@@ -429,33 +426,6 @@ void TFormSearch::TakeIntoPaper(bool move) {
         if (move)
             Search(); // the moved questions have new places
     });
-}
-
-SearchCommands::SearchCommands(Frame& frame, PaperBank& bank, PaperNavigator& navigator,
-                               QAction* searchBank, QObject* parent)
-    : QObject(parent), m_frame(frame), m_bank(bank), m_navigator(navigator) {
-    frame.ConnectBankCommand(searchBank, [this] { OnSearchBankExecute(); });
-}
-
-void SearchCommands::IndexBankTexts() {
-    m_frame.Guarded([this] {
-        if (m_bank.Conn.isOpen() && !m_bank.Conn.isReadOnly() &&
-            textIndexState(m_bank.Conn) == TextIndexState::Unbuilt)
-            indexTexts(m_frame, m_bank.Conn);
-    });
-}
-
-void SearchCommands::OnSearchBankExecute() {
-    if (!m_bank.Conn.isOpen())
-        return;
-    if (!m_window)
-        m_window = new TFormSearch(m_frame, m_bank, m_navigator, m_frame.FrameWidget());
-    m_window->RefreshCategories();
-    m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
-    m_window->EditText->setFocus();
-    m_window->EditText->selectAll();
 }
 
 } // namespace tess

@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QVector>
 
-class QAction;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -16,6 +15,7 @@ class QTextBrowser;
 
 namespace tess {
 
+class Connection;
 class Frame;
 class PaperBank;
 class PaperNavigator;
@@ -72,26 +72,8 @@ private:
     bool m_more = false;
 };
 
-// The command that opens the search window (OnSearchBank); the window is made
-// once and kept.
-class SearchCommands : public QObject {
-    Q_OBJECT
-
-public:
-    SearchCommands(Frame& frame, PaperBank& bank, PaperNavigator& navigator, QAction* searchBank,
-                   QObject* parent);
-    TFormSearch* window() const { return m_window; }
-    // Builds the search's index of a bank that has none yet (a bank of an
-    // earlier program), with progress that the teacher may cancel.
-    void IndexBankTexts();
-
-private:
-    void OnSearchBankExecute();
-
-    Frame& m_frame;
-    PaperBank& m_bank;
-    PaperNavigator& m_navigator;
-    TFormSearch* m_window = nullptr;
-};
+// Reads every text of the bank for the search, showing how far it is; the
+// teacher may stop it, and the search then reads the texts one by one.
+void indexBankTexts(Frame& frame, Connection& connection);
 
 } // namespace tess
