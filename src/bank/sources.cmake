@@ -3,7 +3,6 @@
 # composing a paper from drawn questions; UI-free.
 list(APPEND TESS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/bankcopy.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/compose.cpp
   ${CMAKE_CURRENT_LIST_DIR}/paperbank.cpp
   ${CMAKE_CURRENT_LIST_DIR}/passwordhash.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pictures.cpp

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "bank/compose.h"
+#include "exchange/compose.h"
 
 #include <QDialog>
 #include <QHash>

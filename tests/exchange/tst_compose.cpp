@@ -1,6 +1,6 @@
 // Drawing questions at random by type, mark and source, no text twice, and
 // making a new paper of the draw, all of it or nothing.
-#include "bank/compose.h"
+#include "exchange/compose.h"
 #include "bank/plaintext.h"
 #include "bankhelpers.h"
 #include "exchange/exchangemodel.h"

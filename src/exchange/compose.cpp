@@ -1,4 +1,4 @@
-#include "bank/compose.h"
+#include "exchange/compose.h"
 
 #include "bank/plaintext.h"
 #include "exchange/bankexchange.h"
