@@ -28,6 +28,8 @@ CREATE INDEX IF NOT EXISTS text_stale_id ON text_stale (id);
 
 -- A search lists questions by paper and number and stops at a screenful.
 CREATE INDEX IF NOT EXISTS question_order ON question (PapIdx, QstIdx, QstID);
+-- Composing a paper draws among the questions of one type and mark.
+CREATE INDEX IF NOT EXISTS question_kind ON question (QstTyp, QstScr, QstID, PapIdx);
 
 CREATE OR REPLACE FUNCTION tess_note_text(text_id bigint) RETURNS void
 LANGUAGE sql AS $$

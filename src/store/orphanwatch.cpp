@@ -80,15 +80,17 @@ bool laterAdditionsComplete(Connection& connection) {
                                              "'published_page_paper_renumbered')")) == 4;
 }
 
-// The texts for the search: tables, indexes and the triggers that note changes.
+// What the third version adds: the texts for the search (tables, indexes, the
+// triggers that note changes) and the indexes that list questions by paper and by kind.
 bool textAdditionsComplete(Connection& connection) {
     return scalar(connection,
                   QStringLiteral("select count(*) from sqlite_schema where name in ('text_plain', "
                                  "'text_plain_qst', 'text_plain_question', 'text_index', "
                                  "'text_terms', 'text_stale', 'text_stale_id', 'question_order', "
+                                 "'question_kind', "
                                  "'text_question_added', 'text_question_changed', "
                                  "'text_question_deleted', 'text_choice_added', "
-                                 "'text_choice_changed', 'text_choice_deleted')")) == 14;
+                                 "'text_choice_changed', 'text_choice_deleted')")) == 15;
 }
 
 // The table, its index and every trigger are there, and no unique index but
