@@ -52,6 +52,16 @@ QString previewText(const QString& html) {
 } // namespace
 
 void indexBankTexts(Frame& frame, Connection& connection) {
+    // A shared bank cannot be changed by anyone while its index is built.
+    if (connection.isServer() &&
+        !frame.AskYesNo(QStringLiteral("这个试题库还没有检索用的索引. 现在建立吗?\n\n建立期间 "
+                                       "(题库很大时需要几分钟) 其他老师暂时不能修改试题库; 也可以"
+                                       "选\"否\", 在大家不用试题库时再建. 没有索引时检索照样可用, "
+                                       "只是慢一些."))) {
+        frame.AddMessage(QStringLiteral("检索索引没有建立: 检索仍然可用, 只是慢一些; "
+                                        "下次打开题库或检索时会再问."));
+        return;
+    }
     QProgressDialog progress(QStringLiteral("正在为题库建立检索用的索引. 题库很大时需要几分钟, "
                                             "以后按文字检索题目就会很快."),
                              QStringLiteral("以后再建"), 0, 1000, frame.FrameWidget());

@@ -242,12 +242,23 @@ void TestSearchWindow::indexBuiltWithProgress() {
     QVERIFY(searching.window);
     bank.sql(QStringLiteral("delete from text_plain"));
     bank.sql(QStringLiteral("insert into text_stale (id) values (null)"));
+    // A shared bank asks first: others cannot write while it is built.
+    if (banktest::onServer()) {
+        tess::Prompts::instance().queueYesNo(false);
+        form.IndexBankTexts();
+        QCOMPARE(bank.count(QStringLiteral("text_stale where id is null")), 1);
+        QVERIFY(messageArea(form)->toPlainText().contains(QStringLiteral("检索索引没有建立")));
+        messageArea(form)->clear();
+        tess::Prompts::instance().queueYesNo(true);
+    }
     form.IndexBankTexts();
     QCOMPARE(bank.count(QStringLiteral("text_stale")), 0);
     QCOMPARE(bank.count(QStringLiteral("text_plain")), 4); // two questions, two choices
     QVERIFY(messageArea(form)->toPlainText().isEmpty());
 
     bank.sql(QStringLiteral("insert into text_stale (id) values (null)"));
+    if (banktest::onServer())
+        tess::Prompts::instance().queueYesNo(true);
     search(searching.window, QStringLiteral("入射"));
     QCOMPARE(listed(searching.window), QStringList{QStringLiteral("期中|光的折射")});
     QCOMPARE(bank.count(QStringLiteral("text_stale")), 0);
