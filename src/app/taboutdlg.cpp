@@ -1,6 +1,7 @@
 #include "app/taboutdlg.h"
 
 #include "app/banner.h"
+#include "settings/programinfo.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -28,6 +29,11 @@ TAboutDlg::TAboutDlg(QWidget* parent)
     ProductName->setPalette(black);
     ProductName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ProductName->setGeometry(16, 75, 501 - 32, 56);
+
+    Version = new QLabel(QStringLiteral("版本 ") + tess::programVersion(), this);
+    Version->setObjectName(QStringLiteral("Version"));
+    Version->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Version->setGeometry(16, 131, 501 - 32, 24);
 
     auto* rule = new QFrame(this);
     rule->setFrameShape(QFrame::HLine);

@@ -9,7 +9,7 @@ namespace tess {
 class Banner;
 }
 
-// The About box: the product name under the banner and one button.
+// The About box: the product name and version under the banner, and one button.
 class TAboutDlg : public QDialog {
     Q_OBJECT
 
@@ -18,6 +18,7 @@ public:
 
     tess::Banner* Panel1 = nullptr;
     QLabel* ProductName = nullptr;
+    QLabel* Version = nullptr;
     QPushButton* OKButton = nullptr;
 
 protected:

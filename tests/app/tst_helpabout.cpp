@@ -182,6 +182,7 @@ void TestHelpAbout::aboutBox() {
     QCOMPARE(about.minimumSize(), about.maximumSize());
     QCOMPARE(about.Panel1->height(), 65);
     QCOMPARE(about.ProductName->text(), QStringLiteral("Tessaloom"));
+    QCOMPARE(about.Version->text(), QStringLiteral("版本 " TESS_PROJECT_VERSION));
     QVERIFY(about.ProductName->font().underline() && about.ProductName->font().bold());
     QCOMPARE(about.OKButton->text(), QStringLiteral("确　定"));
     QVERIFY(about.OKButton->isFlat());
