@@ -4,6 +4,7 @@
 #include "appfixture.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -183,6 +184,11 @@ void TestHelpAbout::aboutBox() {
     QCOMPARE(about.Panel1->height(), 65);
     QCOMPARE(about.ProductName->text(), QStringLiteral("Tessaloom"));
     QCOMPARE(about.Version->text(), QStringLiteral("版本 " TESS_PROJECT_VERSION));
+    // Which bank and which settings file this run uses.
+    QCOMPARE(about.FilesInUse->text(),
+             QStringLiteral("试题库: %1\n设置文件: %2")
+                 .arg(QDir::toNativeSeparators(tess::ProgramFiles::PaperBankPath()),
+                      QDir::toNativeSeparators(tess::ProgramFiles::SettingsPath())));
     QVERIFY(about.ProductName->font().underline() && about.ProductName->font().bold());
     QCOMPARE(about.OKButton->text(), QStringLiteral("确　定"));
     QVERIFY(about.OKButton->isFlat());
