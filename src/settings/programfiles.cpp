@@ -134,8 +134,10 @@ QString ProgramFiles::PicturesFolder() {
 QStringList ProgramFiles::PrepareUserFiles() {
     if (Portable())
         return {};
+    // The settings folder first, so that the settings are kept even when the
+    // data folder is refused.
     for (const QString& folder :
-         {DataFolder(), QFileInfo(SettingsPath()).absolutePath(), PicturesFolder()})
+         {QFileInfo(SettingsPath()).absolutePath(), DataFolder(), PicturesFolder()})
         if (const QString problem = makeFolder(folder); !problem.isEmpty())
             return {problem};
     QStringList problems;

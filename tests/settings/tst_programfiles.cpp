@@ -1,6 +1,7 @@
 // Where the program's files lie: beside a portable program, or in the user's
 // own folders for an installed one (or one in a folder nobody may write),
 // with the ready-made bank and the guide put there at the first start.
+#include "envsetting.h"
 #include "immutable.h"
 #include "settings/bankchoice.h"
 #include "settings/programfiles.h"
@@ -24,28 +25,6 @@ QByteArray fileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(absent)");
 }
-
-// Sets an environment variable for the life of a test, then puts back what was there.
-class EnvSetting {
-public:
-    EnvSetting(const char* name, const QString& value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
-        qputenv(name, value.toLocal8Bit());
-    }
-    ~EnvSetting() {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-    EnvSetting(const EnvSetting&) = delete;
-    EnvSetting& operator=(const EnvSetting&) = delete;
-
-private:
-    const char* m_name;
-    bool m_had;
-    QByteArray m_old;
-};
 
 } // namespace
 
