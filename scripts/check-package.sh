@@ -94,6 +94,11 @@ cmp -s "$data/tessaloom.htm" "$root/usr/share/tessaloom/tessaloom.htm" ||
 [ -d "$home/.config/tessaloom" ] || fail "no settings folder in $home/.config"
 [ "$(ls "$root/usr/bin" | wc -l)" -eq ${#programs[@]} ] || fail "files beside the installed program"
 
+entry="$root/usr/share/applications/tessaloom.desktop"
+for line in '^Exec=tessaloom$' '^Icon=tessaloom$' '^Categories=.*Education;' '^Name\[zh_CN\]=' \
+    '^Comment\[zh_CN\]=' '^Comment='; do
+  grep -q "$line" "$entry" || fail "the desktop entry lacks $line"
+done
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$root/usr/share/applications/tessaloom.desktop" || fail "desktop entry"
   echo "desktop-file-validate: passed"
