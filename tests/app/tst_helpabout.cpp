@@ -152,6 +152,11 @@ void TestHelpAbout::suppliedGuide() {
          {QStringLiteral("Admin"), QStringLiteral("修改用户密码"), QStringLiteral("新建试卷"),
           QStringLiteral("生成试卷"), QStringLiteral(".files"), QStringLiteral("系统设置")})
         QVERIFY2(text.contains(topic), qPrintable(topic));
+    // Where an installed program keeps each teacher's files, and how to open another bank.
+    for (const QString& topic :
+         {QStringLiteral("~/.local/share/tessaloom"), QStringLiteral("~/.config/tessaloom"),
+          QStringLiteral("tessaloom --bank"), QStringLiteral("tessaloom --version")})
+        QVERIFY2(text.contains(topic), qPrintable(topic));
     // The administrator's part: what a school needs to set up a shared bank.
     for (const QString& topic :
          {QStringLiteral("学校共享试题库 (PostgreSQL)"), QStringLiteral("tessaloom-newbank"),
