@@ -3,14 +3,15 @@
 #   install-deps.sh          build and run the program
 #   install-deps.sh --tests  also what the tests use: Chromium, Node.js and playwright-core
 #                            for the page, poppler-utils to read the printed PDFs, and the
-#                            PostgreSQL 15 server the tests start for the server engine
+#                            PostgreSQL 15 server the tests start for the server engine, and
+#                            what the package test packs and validates with
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 
 pkgs=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev libpq-dev pkg-config fonts-wqy-microhei
       qt6-translations-l10n libsodium-dev)
 if [ "${1:-}" = "--tests" ]; then
-  pkgs+=(chromium nodejs poppler-utils postgresql-15)
+  pkgs+=(chromium nodejs poppler-utils postgresql-15 dpkg-dev file desktop-file-utils appstream)
   command -v npm >/dev/null 2>&1 || pkgs+=(npm)
 fi
 

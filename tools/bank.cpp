@@ -4,6 +4,7 @@
 // line each, for scripts and for checking.
 #include "bank/bankcopy.h"
 #include "bank/questionsearch.h"
+#include "settings/programinfo.h"
 #include "store/connection.h"
 #include "store/questionkind.h"
 #include "toolsupport.h"
@@ -25,6 +26,16 @@ const char* const kSearchUsage =
     "列出题目或选项中含有这些文字的题目 (不看 HTML 标记, 英文字母不分大小写),\n"
     "按试卷和题号排列, 每行一道: 试卷标识, 题目标识, 题型, 分值, 题目文字.\n"
     "找到时退出码为 0, 没有找到为 1, 用法有误为 2, 打不开试题库为 3.\n";
+
+const char* const kCopyUsage =
+    "用法: tessaloom-bank copy 源试题库 目标试题库\n"
+    "把整个试题库 (试卷, 题目, 选项, 帐号, 图片) 复制到另一个试题库, 编号不变.\n"
+    "文件试题库的图片在它旁边的 images 文件夹里; 服务器上的试题库\n"
+    "的图片保存在数据库里, 复制到文件时写进文件旁边的 images 文件夹.\n"
+    "试题库可以是文件 (试题库.mdb), 也可以是服务器上的数据库\n"
+    "(postgresql://服务器/数据库). 目标必须是新的: 不存在的文件,\n"
+    "服务器上空的数据库, 或者还没有试卷和题目的试题库.\n"
+    "要么全部复制, 要么什么都不改变.\n\n";
 
 // The search's options after BANK and TEXT; false for anything else.
 bool readSearchOptions(const QStringList& options, tess::QuestionSearch& search) {
@@ -79,21 +90,16 @@ int runSearch(const QStringList& args) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const QByteArray usage = QByteArray(kCopyUsage) + kSearchUsage;
+    if (const auto answered =
+            tess::answerHelpOrVersion(argc, argv, "tessaloom-bank", usage.constData()))
+        return *answered;
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (!args.isEmpty() && args.at(0) == QLatin1String("search"))
         return runSearch(args);
     if (args.size() != 3 || args.at(0) != QLatin1String("copy")) {
-        std::fputs("用法: tessaloom-bank copy 源试题库 目标试题库\n"
-                   "把整个试题库 (试卷, 题目, 选项, 帐号, 图片) 复制到另一个试题库, 编号不变.\n"
-                   "文件试题库的图片在它旁边的 images 文件夹里; 服务器上的试题库\n"
-                   "的图片保存在数据库里, 复制到文件时写进文件旁边的 images 文件夹.\n"
-                   "试题库可以是文件 (试题库.mdb), 也可以是服务器上的数据库\n"
-                   "(postgresql://服务器/数据库). 目标必须是新的: 不存在的文件,\n"
-                   "服务器上空的数据库, 或者还没有试卷和题目的试题库.\n"
-                   "要么全部复制, 要么什么都不改变.\n\n",
-                   stderr);
-        std::fputs(kSearchUsage, stderr);
+        std::fputs(usage.constData(), stderr);
         return 2;
     }
     const QString from = tools::bankName(args.at(1));

@@ -10,6 +10,7 @@
 #include "exchange/moodlexml.h"
 #include "files/safefile.h"
 #include "settings/newpaperdefaults.h"
+#include "settings/programinfo.h"
 #include "store/connection.h"
 #include "store/engineerror.h"
 #include "toolsupport.h"
@@ -24,6 +25,11 @@ namespace {
 
 using tools::picturesBeside;
 using tools::say;
+
+const char* const kUsage =
+    "用法: tessaloom-exchange export 试题库 试卷标识 输出.xml\n"
+    "      tessaloom-exchange import 试题库 文件 (Moodle XML, GIFT 或 Aiken)\n"
+    "试题库是试题库文件 (.mdb), 或者服务器试题库的地址 (postgresql://主机/数据库名).\n";
 
 void openBank(tess::Connection& conn, const QString& bank) {
     conn.setDataSource(tools::bankName(bank));
@@ -85,6 +91,8 @@ int importFile(const QString& bank, const QString& path) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (const auto answered = tess::answerHelpOrVersion(argc, argv, "tessaloom-exchange", kUsage))
+        return *answered;
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     if (args.size() == 4 && args[0] == QLatin1String("export"))
@@ -93,9 +101,6 @@ int main(int argc, char* argv[]) {
     if (args.size() == 3 && args[0] == QLatin1String("import"))
         return tools::refusing<tess::exchange::ExchangeError>(
             [&] { return importFile(args[1], args[2]); });
-    std::fputs("用法: tessaloom-exchange export 试题库 试卷标识 输出.xml\n"
-               "      tessaloom-exchange import 试题库 文件 (Moodle XML, GIFT 或 Aiken)\n"
-               "试题库是试题库文件 (.mdb), 或者服务器试题库的地址 (postgresql://主机/数据库名).\n",
-               stderr);
+    std::fputs(kUsage, stderr);
     return 2;
 }

@@ -8,6 +8,7 @@
 #include "bank/bankpictures.h"
 #include "print/paperlayout.h"
 #include "print/printedpaper.h"
+#include "settings/programinfo.h"
 #include "store/connection.h"
 #include "toolsupport.h"
 
@@ -20,6 +21,12 @@ namespace {
 
 using tools::picturesBeside;
 using tools::say;
+
+const char* const kUsage =
+    "用法: tessaloom-print 试题库 试卷标识 输出.pdf [--key] [--numbers]\n"
+    "      试题库是试题库文件 (.mdb), 或者服务器试题库的地址 (postgresql://主机/数据库名)\n"
+    "      --key      同时写出参考答案 (输出-答案.pdf)\n"
+    "      --numbers  选项用题库中的编号标注, 不用 A, B, C\n";
 
 // Printing never changes the bank, not even to bring an earlier one up to date.
 void openBank(tess::Connection& conn, const QString& bank) {
@@ -94,6 +101,8 @@ int printPaper(const QString& bank, const QString& idText, const QString& out, b
 } // namespace
 
 int main(int argc, char* argv[]) {
+    if (const auto answered = tess::answerHelpOrVersion(argc, argv, "tessaloom-print", kUsage))
+        return *answered;
     // Fonts and painting need a GUI application, but never a screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -114,11 +123,6 @@ int main(int argc, char* argv[]) {
         return tools::refusing<tess::print::PrintError>(
             [&] { return printPaper(positional[0], positional[1], positional[2], key, numbers); });
     }
-    std::fputs(
-        "用法: tessaloom-print 试题库 试卷标识 输出.pdf [--key] [--numbers]\n"
-        "      试题库是试题库文件 (.mdb), 或者服务器试题库的地址 (postgresql://主机/数据库名)\n"
-        "      --key      同时写出参考答案 (输出-答案.pdf)\n"
-        "      --numbers  选项用题库中的编号标注, 不用 A, B, C\n",
-        stderr);
+    std::fputs(kUsage, stderr);
     return 2;
 }

@@ -1,7 +1,12 @@
 #include "app/taboutdlg.h"
 
 #include "app/banner.h"
+#include "settings/bankchoice.h"
+#include "settings/programfiles.h"
+#include "settings/programinfo.h"
+#include "store/connection.h"
 
+#include <QDir>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -28,6 +33,23 @@ TAboutDlg::TAboutDlg(QWidget* parent)
     ProductName->setPalette(black);
     ProductName->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ProductName->setGeometry(16, 75, 501 - 32, 56);
+
+    Version = new QLabel(QStringLiteral("版本 ") + tess::programVersion(), this);
+    Version->setObjectName(QStringLiteral("Version"));
+    Version->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Version->setGeometry(16, 131, 501 - 32, 24);
+
+    // Selectable, so that the teacher can copy a path into a file manager.
+    FilesInUse = new QLabel(QStringLiteral("试题库: %1\n设置文件: %2")
+                                .arg(tess::displayBankName(tess::chosenBank().name),
+                                     QDir::toNativeSeparators(tess::ProgramFiles::SettingsPath())),
+                            this);
+    FilesInUse->setObjectName(QStringLiteral("FilesInUse"));
+    FilesInUse->setAccessibleName(QStringLiteral("正在使用的试题库和设置文件"));
+    FilesInUse->setWordWrap(true);
+    FilesInUse->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    FilesInUse->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    FilesInUse->setGeometry(16, 170, 501 - 32, 90);
 
     auto* rule = new QFrame(this);
     rule->setFrameShape(QFrame::HLine);

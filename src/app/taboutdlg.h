@@ -9,7 +9,8 @@ namespace tess {
 class Banner;
 }
 
-// The About box: the product name under the banner and one button.
+// The About box: the product name and version under the banner, the bank and
+// the settings file in use, and one button.
 class TAboutDlg : public QDialog {
     Q_OBJECT
 
@@ -18,6 +19,8 @@ public:
 
     tess::Banner* Panel1 = nullptr;
     QLabel* ProductName = nullptr;
+    QLabel* Version = nullptr;
+    QLabel* FilesInUse = nullptr; // the bank and the settings file of this run
     QPushButton* OKButton = nullptr;
 
 protected:

@@ -8,6 +8,7 @@
 #include "store/engineerror.h"
 
 #include <QEvent>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <exception>
@@ -40,8 +41,15 @@ bool TessApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 Startup::Startup(TessApplication& app) : m_app(app) {
-    // Decided once, before the login dialog shows which bank it is.
-    setChosenBank(chooseBank(QCoreApplication::arguments(), ProgramFiles::SettingsPath()));
+    // An installed program's user gets the ready-made bank and the guide at
+    // the first start. The bank is decided once, before the login dialog shows
+    // which bank it is; without its own bank file the teacher cannot sign in.
+    const QStringList problems = ProgramFiles::PrepareUserFiles();
+    BankChoice choice = chooseBank(QCoreApplication::arguments(), ProgramFiles::SettingsPath());
+    if (!problems.isEmpty() && choice.source == BankChoice::Source::BesideProgram &&
+        choice.problem.isEmpty() && !QFileInfo::exists(choice.name))
+        choice.problem = problems.join(QLatin1Char('\n'));
+    setChosenBank(choice);
     m_login = std::make_unique<TPasswordDlg>();
     m_login->SetMainFormSource([this] { return mainForm(); });
     m_app.setErrorHandler([this](const QString& message) { mainForm()->ReportError(message); });

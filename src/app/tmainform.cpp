@@ -63,7 +63,7 @@ TMainForm::TMainForm(QWidget* parent)
     using tess::ProgramFiles;
     setWindowTitle(tess::appTitle());
     m_bank->Defaults =
-        tess::NewPaperDefaults::load(ProgramFiles::SettingsPath(), ProgramFiles::ExeFolder());
+        tess::NewPaperDefaults::load(ProgramFiles::SettingsPath(), ProgramFiles::WorkFolder());
     m_memory = tess::WindowMemory::load(ProgramFiles::SettingsPath());
     m_bank->onNotice = [this](const QString& text) {
         AddMessage(text);
@@ -616,7 +616,7 @@ void TMainForm::OnHelpExecute() {
 }
 
 void TMainForm::OnSettingExecute() {
-    tess::editNewPaperDefaults(this, m_bank->Defaults, tess::ProgramFiles::ExeFolder());
+    tess::editNewPaperDefaults(this, m_bank->Defaults, tess::ProgramFiles::WorkFolder());
 }
 
 // --- the paper bank ---

@@ -65,7 +65,7 @@ void PaperNavigator::OnEditPaperExecute() {
     // On an empty cursor this starts a new paper with its identifier and defaults.
     m_bank.TPaper.edit();
     TEditor editor(
-        m_bank.TPaper, m_bank.QPapCtg, ProgramFiles::ExeFolder(),
+        m_bank.TPaper, m_bank.QPapCtg, ProgramFiles::WorkFolder(),
         [this](const std::function<void()>& fn) { m_frame.Guarded(fn); }, m_frame.FrameWidget());
     const bool ok = editor.exec() == QDialog::Accepted;
     if (!ok)

@@ -373,7 +373,7 @@ void QuestionGrids::OnInsertImageChcExecute() {
 void QuestionGrids::insertPicture(RecordGrid* grid, const QString& field) {
     const QString chosen =
         Prompts::instance().openPicture(m_frame.FrameWidget(), QStringLiteral("插入图片文件"),
-                                        pictureFileTypes(), ProgramFiles::ExeFolder());
+                                        pictureFileTypes(), ProgramFiles::WorkFolder());
     if (chosen.isEmpty())
         return;
     const PictureCopy copy = placePicture(m_bank.Conn, chosen, ProgramFiles::PicturesFolder());

@@ -45,7 +45,7 @@ void ExchangeCommands::OnExportMoodleExecute() {
     if (!entry)
         return;
     const QString path = Prompts::instance().saveFile(
-        m_frame.FrameWidget(), FileDialogKind::Export, ProgramFiles::ExeFolder(),
+        m_frame.FrameWidget(), FileDialogKind::Export, ProgramFiles::WorkFolder(),
         QStringLiteral("Moodle XML 文件(*.xml)|*.xml"));
     if (path.isEmpty())
         return;
@@ -69,7 +69,7 @@ void ExchangeCommands::OnExportMoodleExecute() {
 void ExchangeCommands::OnImportQuestionsExecute() {
     const QString path = Prompts::instance().openFile(
         m_frame.FrameWidget(), FileDialogKind::Import, QStringLiteral("导入题目"),
-        exchange::importFileFilter(), ProgramFiles::ExeFolder());
+        exchange::importFileFilter(), ProgramFiles::WorkFolder());
     if (path.isEmpty())
         return;
     // The list is read again below: what is being typed is saved first.

@@ -429,7 +429,7 @@ void PrintCommands::OnExportPdfExecute() {
     if (!job)
         return;
     QString path = Prompts::instance().saveFile(m_frame.FrameWidget(), FileDialogKind::Pdf,
-                                                ProgramFiles::ExeFolder() + QLatin1Char('/') +
+                                                ProgramFiles::WorkFolder() + QLatin1Char('/') +
                                                     suggestedFileName(job->paper.name),
                                                 QStringLiteral("PDF 文件(*.pdf)|*.pdf"));
     if (path.isEmpty())

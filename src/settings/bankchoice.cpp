@@ -216,8 +216,13 @@ BankChoice chooseBank(const QStringList& arguments, const QString& settingsPath)
 
 BankChoice chosenBank() {
     const std::optional<BankChoice>& choice = stored();
-    if (!choice || choice->source == BankChoice::Source::BesideProgram)
+    if (!choice)
         return besideProgram();
+    if (choice->source == BankChoice::Source::BesideProgram) {
+        BankChoice beside = besideProgram();
+        beside.problem = choice->problem;
+        return beside;
+    }
     return *choice;
 }
 

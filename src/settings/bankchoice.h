@@ -38,7 +38,8 @@ bool serverNameHasPassword(const QString& uri);
 
 // The bank of this run as start-up decided it (setChosenBank). Without a
 // decision, or after one for the file beside the program, it is the file
-// beside the program as ProgramFiles names it at the time of the call.
+// beside the program as ProgramFiles names it at the time of the call (with
+// the decision's problem, if any).
 BankChoice chosenBank();
 void setChosenBank(const BankChoice& choice);
 // Back to no decision.

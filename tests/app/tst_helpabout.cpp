@@ -4,6 +4,7 @@
 #include "appfixture.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -151,6 +152,11 @@ void TestHelpAbout::suppliedGuide() {
          {QStringLiteral("Admin"), QStringLiteral("修改用户密码"), QStringLiteral("新建试卷"),
           QStringLiteral("生成试卷"), QStringLiteral(".files"), QStringLiteral("系统设置")})
         QVERIFY2(text.contains(topic), qPrintable(topic));
+    // Where an installed program keeps each teacher's files, and how to open another bank.
+    for (const QString& topic :
+         {QStringLiteral("~/.local/share/tessaloom"), QStringLiteral("~/.config/tessaloom"),
+          QStringLiteral("tessaloom --bank"), QStringLiteral("tessaloom --version")})
+        QVERIFY2(text.contains(topic), qPrintable(topic));
     // The administrator's part: what a school needs to set up a shared bank.
     for (const QString& topic :
          {QStringLiteral("学校共享试题库 (PostgreSQL)"), QStringLiteral("tessaloom-newbank"),
@@ -182,6 +188,12 @@ void TestHelpAbout::aboutBox() {
     QCOMPARE(about.minimumSize(), about.maximumSize());
     QCOMPARE(about.Panel1->height(), 65);
     QCOMPARE(about.ProductName->text(), QStringLiteral("Tessaloom"));
+    QCOMPARE(about.Version->text(), QStringLiteral("版本 " TESS_PROJECT_VERSION));
+    // Which bank and which settings file this run uses.
+    QCOMPARE(about.FilesInUse->text(),
+             QStringLiteral("试题库: %1\n设置文件: %2")
+                 .arg(QDir::toNativeSeparators(tess::ProgramFiles::PaperBankPath()),
+                      QDir::toNativeSeparators(tess::ProgramFiles::SettingsPath())));
     QVERIFY(about.ProductName->font().underline() && about.ProductName->font().bold());
     QCOMPARE(about.OKButton->text(), QStringLiteral("确　定"));
     QVERIFY(about.OKButton->isFlat());

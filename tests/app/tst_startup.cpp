@@ -5,6 +5,8 @@
 #include "app/tformhelp.h"
 #include "app/tpassworddlg.h"
 #include "appfixture.h"
+#include "envsetting.h"
+#include "immutable.h"
 #include "settings/bankchoice.h"
 #include "settings/inifile.h"
 
@@ -98,6 +100,8 @@ private Q_SLOTS:
     void missingQtTranslationsAreHarmless();
     void bankFromSettings_data();
     void bankFromSettings();
+    void installedProgram_data();
+    void installedProgram();
 };
 
 // Nothing but the login dialog is made before its first paint; the hidden
@@ -333,6 +337,63 @@ void TestStartup::bankFromSettings() {
             QVERIFY2(!text.contains(QStringLiteral("secret")), qPrintable(text));
     }
     QCOMPARE(tess::chosenBank().source, tess::BankChoice::Source::BesideProgram);
+}
+
+void TestStartup::installedProgram_data() {
+    QTest::addColumn<bool>("dataRefused"); // the user's data folder cannot be made
+    QTest::newRow("first start") << false;
+    QTest::newRow("the user's data folder refused") << true;
+}
+
+// An installed program (share/tessaloom beside its bin folder) works on the
+// user's own bank, put there from share/tessaloom at the first start, and
+// writes nothing beside itself; when that bank cannot be put there, the
+// teacher is told why instead of signing in.
+void TestStartup::installedProgram() {
+    QFETCH(bool, dataRefused);
+    Prompts::instance().clear();
+    QTemporaryDir tmp;
+    QVERIFY(tmp.isValid());
+    const QDir root(tmp.path());
+    const QString bin = root.filePath(QStringLiteral("usr/bin"));
+    const QString shared = root.filePath(QStringLiteral("usr/share/tessaloom"));
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(QDir().mkpath(shared));
+    tess::createPaperBank(shared + QStringLiteral("/tessaloom.mdb"));
+    const QString data = root.filePath(QStringLiteral("data"));
+    QVERIFY(QDir().mkpath(data));
+    std::optional<Immutable> locked;
+    if (dataRefused) {
+        locked.emplace(data);
+        if (!locked->isSet())
+            QSKIP("chattr +i is not available here");
+    }
+    const EnvSetting dataHome("XDG_DATA_HOME", data);
+    const EnvSetting configHome("XDG_CONFIG_HOME", root.filePath(QStringLiteral("config")));
+    tess::ProgramFiles::SetExecutablePath(bin + QStringLiteral("/tessaloom"));
+    const QString userBank = data + QStringLiteral("/tessaloom/tessaloom.mdb");
+    {
+        Startup startup(application());
+        startup.show();
+        QCOMPARE(tess::chosenBank().name, userBank);
+        startup.login().EditAcount->setText(QStringLiteral("Admin"));
+        startup.login().OKBtnClick();
+        QCOMPARE(startup.mainFormMade() && startup.mainForm()->isVisible(), !dataRefused);
+        if (dataRefused) {
+            QCOMPARE(part<QLabel>(startup.login(), "LabelBank")->text(),
+                     QStringLiteral("试题库设置有误, 按确定按钮可查看原因."));
+            const QStringList shown = Prompts::instance().shownTexts();
+            QCOMPARE(shown.size(), 1);
+            QVERIFY2(shown.first().contains(data + QStringLiteral("/tessaloom")),
+                     qPrintable(shown.first()));
+        } else {
+            QCOMPARE(startup.mainForm()->bank().Conn.dataSource(), userBank);
+        }
+    }
+    QCOMPARE(QDir(bin).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{});
+    // The settings are kept in the user's settings folder, also when the data folder was refused.
+    QVERIFY(QFileInfo::exists(root.filePath(QStringLiteral("config/tessaloom/tessaloom.ini"))));
+    tess::ProgramFiles::SetExecutablePath(QString());
 }
 
 int main(int argc, char** argv) {

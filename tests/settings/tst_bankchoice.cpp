@@ -267,6 +267,8 @@ void TestBankChoice::chosenFollowsTheProgram() {
     QCOMPARE(tess::chosenBank().source, Source::BesideProgram);
     QCOMPARE(tess::chosenBank().name, m_dir->filePath(QStringLiteral("tessaloom.mdb")));
     tess::setChosenBank(tess::chooseBank({QStringLiteral("tessaloom")}, QString()));
+    // A folder that exists and may be written: the program's files stay beside it.
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("other")));
     tess::ProgramFiles::SetExecutablePath(m_dir->filePath(QStringLiteral("other/prog")));
     QCOMPARE(tess::chosenBank().name, m_dir->filePath(QStringLiteral("other/prog.mdb")));
 

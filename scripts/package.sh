@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Makes the Debian package build-package/tessaloom_<version>_amd64.deb from
+# this tree, as root on Debian 12: installs what the build and the packaging
+# need, builds a release build in build-package/, packs it with CPack (the
+# dependencies found from the binaries by dpkg-shlibdeps), and checks what the
+# package installs: desktop-file-validate, appstreamcli validate and lintian
+# (errors). Install it with `apt install ./build-package/tessaloom_*.deb`.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+out="$here/build-package"
+
+bash "$here/scripts/install-deps.sh"
+# dpkg-shlibdeps (dpkg-dev) and file for CPack; the validators for the checks.
+pkgs=(dpkg-dev file desktop-file-utils appstream lintian)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
+fi
+
+# Only what the package holds is built: no tests, no benchmarks.
+# Hardened as Debian builds its own packages.
+cmake -S "$here" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+  -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
+  -DCMAKE_CXX_FLAGS="-D_FORTIFY_SOURCE=2 -fstack-protector-strong" \
+  -DCMAKE_EXE_LINKER_FLAGS="-Wl,-z,relro,-z,now" >/dev/null
+cmake --build "$out" --target tessaloom tessaloom-newbank tessaloom-bank tessaloom-exchange \
+  tessaloom-print install_files
+rm -f "$out"/tessaloom_*.deb
+(cd "$out" && cpack -G DEB)
+deb="$(ls "$out"/tessaloom_*_amd64.deb)"
+
+bash "$here/scripts/check-package.sh" "$deb" --lintian
+echo "Package: $deb"
