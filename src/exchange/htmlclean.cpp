@@ -349,12 +349,19 @@ private:
         return found < 0 ? m_n : found + length;
     }
 
-    // A tag that never ends: the rest is text, shown rather than lost.
+    // A tag that never ends: the rest is text, shown rather than lost. Plain
+    // text too may end up inside a page (a paper's name is its title), where
+    // a '<' before a letter would start a tag: it becomes a full-width one.
     qsizetype restAsText(qsizetype lt) {
-        QString rest = m_in.mid(lt);
-        if (!m_plain)
-            rest.replace(u'<', QLatin1String("&lt;"));
-        m_out += rest;
+        if (!m_plain) {
+            m_out += m_in.mid(lt).replace(u'<', QLatin1String("&lt;"));
+            return m_n;
+        }
+        for (qsizetype i = lt; i < m_n; ++i) {
+            const QChar next = i + 1 < m_n ? m_in[i + 1] : QChar();
+            const bool opensTag = isLetter(next) || next == u'/' || next == u'!' || next == u'?';
+            m_out += m_in[i] == u'<' && opensTag ? QChar(0xFF1C) : m_in[i];
+        }
         return m_n;
     }
 

@@ -28,7 +28,8 @@ CleanedText cleanHtml(const QString& html);
 
 // A text shown as plain text (a paper's name or category): every tag goes,
 // scripts and styles with their content; the removals that cleanHtml counts
-// are counted the same way.
+// are counted the same way. A '<' left that could open a tag where the text
+// is put into a page becomes a full-width '＜'.
 CleanedText plainText(const QString& text);
 
 } // namespace tess::exchange

@@ -202,8 +202,9 @@ void TestHtmlClean::plainNames_data() {
     QTest::newRow("script goes with its content")
         << QStringLiteral("期末<script>alert(1)</script><img src=x onerror=alert(2)>")
         << QStringLiteral("期末") << 2;
-    QTest::newRow("tag left open stays as text")
-        << QStringLiteral("a <b title=\"x") << QStringLiteral("a <b title=\"x") << 0;
+    QTest::newRow("tag left open stays as text that opens no tag")
+        << QStringLiteral("a <b title=\"x <3 <img src=x onerror=alert(1) ")
+        << QStringLiteral("a ＜b title=\"x <3 ＜img src=x onerror=alert(1) ") << 0;
 }
 
 void TestHtmlClean::plainNames() {
