@@ -449,8 +449,15 @@ private:
             ((m_open.last() == QLatin1String("p") && closesParagraph.contains(name)) ||
              (m_open.last() == QLatin1String("li") && name == QLatin1String("li"))))
             m_open.removeLast();
+        // Outside a table of its own a cell or row would end the page's cell
+        // around the text, and a new one would begin.
+        static const QSet<QString> tableParts{
+            QStringLiteral("caption"), QStringLiteral("col"),   QStringLiteral("colgroup"),
+            QStringLiteral("tbody"),   QStringLiteral("td"),    QStringLiteral("tfoot"),
+            QStringLiteral("th"),      QStringLiteral("thead"), QStringLiteral("tr")};
         const bool isVoid = kind == Kind::Void;
-        if (!isVoid && m_open.size() >= kMostOpen) {
+        if ((!isVoid && m_open.size() >= kMostOpen) ||
+            (tableParts.contains(name) && !m_open.contains(QLatin1String("table")))) {
             countHandlers(tag);
             return tag.end;
         }

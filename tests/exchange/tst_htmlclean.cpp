@@ -124,6 +124,9 @@ void TestHtmlClean::hostile_data() {
     QTest::newRow("elements left open are closed at the end")
         << QStringLiteral("<table><tr><td><b>a")
         << QStringLiteral("<table><tr><td><b>a</b></td></tr></table>") << 0;
+    QTest::newRow("table parts outside a table go")
+        << QStringLiteral("a</td><td>b<tr><th>c<table><tr><td>d</td></tr></table>")
+        << QStringLiteral("abc<table><tr><td>d</td></tr></table>") << 0;
     QTest::newRow("end tags of nothing open go")
         << QStringLiteral("</div></td>a</b>") << QStringLiteral("a") << 0;
     QTest::newRow("an end tag closes what is open inside it")
