@@ -6,6 +6,7 @@
 #include "exchange/bankexchange.h"
 #include "exchange/importfile.h"
 #include "exchange/importpictures.h"
+#include "exchange/moodlexml.h"
 #include "store/engineerror.h"
 
 #include <QDir>
@@ -25,6 +26,7 @@ private Q_SLOTS:
     void picturesInProgramForm();
     void newPictureAvoidsNamesTheBankShows();
     void hostileTextsCleaned();
+    void storedTextsExportedAsTheyAre();
     void runningImportIsLeftAlone();
     void killedBetweenBookkeepingSteps_data();
     void killedBetweenBookkeepingSteps();
@@ -283,6 +285,29 @@ void TestImportFile::hostileTextsCleaned() {
     QCOMPARE(stored.questions[0].choices.size(), 2);
     QCOMPARE(stored.questions[0].choices[0].html, QStringLiteral("<b>甲</b>"));
     QCOMPARE(stored.questions[0].choices[1].html, QStringLiteral("<i>乙</i>"));
+}
+
+// What the bank holds is the teacher's, typed in the grids or written by
+// another program: export writes it as it is, cleaning only what comes in.
+void TestImportFile::storedTextsExportedAsTheyAre() {
+    const QTemporaryDir dir;
+    const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
+    banktest::freshBank(bank);
+    banktest::BankConnection conn(bank);
+    const QString typed = QStringLiteral("<p onclick=\"go()\">看<script>go()</script></p>");
+    banktest::executeInOneTransaction(
+        conn,
+        {QStringLiteral("insert into paper (PapID, PapNam) values (1, '自编')"),
+         QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, IsTrue, "
+                        "QstCon) values (1, 1, 1, '判断题', 1, 1, '%1')")
+             .arg(typed)});
+    const Paper stored = readPaper(conn, 1);
+    QCOMPARE(stored.questions.size(), 1);
+    QCOMPARE(stored.questions[0].html, typed);
+    const QString xml =
+        QString::fromUtf8(writeMoodleXml(stored, dir.filePath(QStringLiteral("images"))));
+    QVERIFY2(xml.contains(QStringLiteral("<![CDATA[") + typed + QStringLiteral("]]>")),
+             qPrintable(xml));
 }
 
 // A text of the bank shows flag.png, which the folder lacks: the import's
