@@ -4,6 +4,7 @@
 #include "exchange/aiken.h"
 #include "exchange/bankexchange.h"
 #include "exchange/gift.h"
+#include "exchange/htmlclean.h"
 #include "exchange/importpictures.h"
 #include "exchange/moodlexml.h"
 #include "exchange/picturetags.h"
@@ -89,6 +90,35 @@ void programPictures(Imported& imported, const ImportPictures& pictures) {
         imported.warnings << QStringLiteral("另有 %1 处图片的问题没有列出.").arg(untold);
 }
 
+// The texts as the students' page may show them; the teacher is told for
+// each paper how much was taken out. Names are plain text everywhere.
+void cleanTexts(Imported& imported) {
+    for (Paper& paper : imported.papers) {
+        int removed = 0;
+        const auto clean = [&removed](QString& text, CleanedText (*cleaner)(const QString&)) {
+            const CleanedText cleaned = cleaner(text);
+            removed += cleaned.removed;
+            if (cleaned.text != text)
+                text = cleaned.text.trimmed();
+        };
+        const QString name = paper.name;
+        clean(paper.category, plainText);
+        clean(paper.name, plainText);
+        if (paper.name.isEmpty()) // nothing but markup: a name it cannot take
+            paper.name = QString(name).replace(u'<', QChar(0xFF1C)).trimmed();
+        for (Question& q : paper.questions) {
+            clean(q.html, cleanHtml);
+            for (Choice& c : q.choices)
+                clean(c.html, cleanHtml);
+        }
+        if (removed > 0)
+            imported.warnings << QStringLiteral(
+                                     "试卷 \"%1\": 为安全起见删除了 %2 处脚本或不安全的内容.")
+                                     .arg(paper.name)
+                                     .arg(removed);
+    }
+}
+
 } // namespace
 
 QString importFileFilter() {
@@ -126,6 +156,7 @@ Imported readQuestionFile(const QString& path, ImportPictures& pictures) {
                       "文件 %1 中没有本程序能保存的判断题、单选题或多选题 (%2 道其他题型的题).")
                       .arg(path)
                       .arg(imported.skipped.size()));
+    cleanTexts(imported);
     programPictures(imported, pictures);
     return imported;
 }

@@ -5,6 +5,7 @@ list(APPEND TESS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/bankexchange.cpp
   ${CMAKE_CURRENT_LIST_DIR}/compose.cpp
   ${CMAKE_CURRENT_LIST_DIR}/gift.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/htmlclean.cpp
   ${CMAKE_CURRENT_LIST_DIR}/importfile.cpp
   ${CMAKE_CURRENT_LIST_DIR}/importpictures.cpp
   ${CMAKE_CURRENT_LIST_DIR}/moodlexml.cpp

@@ -1,6 +1,7 @@
 // Question files with pictures imported in the real main window and published
 // (tess_importpublish, path in TESS_IMPORTPUBLISH), then opened in headless
-// Chromium: every picture of every page loads from the page's own folder.
+// Chromium: every picture of every page loads from the page's own folder, and
+// nothing of a hostile file runs.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -28,7 +29,7 @@ before(async () => {
   } catch (e) {
     assert.fail(`tess_importpublish failed (${e.status}):\n${e.stderr}`);
   }
-  assert.equal(pages.length, 2);
+  assert.equal(pages.length, 3);
   context = await launchChromium(path.join(workDir, 'profile'));
 });
 
@@ -77,4 +78,29 @@ test('the GIFT question shows the picture of the pictures folder', { timeout: 60
   assert.equal(found.length, 1, JSON.stringify(found));
   assert.ok(found[0].src.endsWith('/gift.files/中国 地图.png'), found[0].src);
   assert.ok(found[0].complete && found[0].width === 16, JSON.stringify(found[0]));
+});
+
+test('nothing of a hostile file runs, fetches or opens a box', { timeout: 60000 }, async () => {
+  const requests = [];
+  const record = (r) => requests.push(r.url());
+  context.on('request', record);
+  try {
+    const page = await openPage(context, pathToFileURL(pages[2]).href);
+    await page.waitForLoadState('load');
+    assert.ok((await page.textContent('body')).includes('哪个是安全的?'));
+    // What a student does: click the link, point at the choice.
+    await page.getByText('点我').click();
+    await page.getByText('甲', { exact: true }).hover();
+    await page.waitForTimeout(500);
+    assert.equal(await page.evaluate(() => window.__ran), undefined, 'no script ran');
+    assert.deepEqual(page.dialogs, [], 'no box was opened');
+    assert.equal(page.url(), pathToFileURL(pages[2]).href, 'the page stayed where it was');
+    assert.deepEqual(page.pageErrors, []);
+    await page.close();
+  } finally {
+    context.off('request', record);
+  }
+  // The page and its broken picture; nothing from elsewhere.
+  const away = requests.filter((u) => !u.startsWith('file:') && !u.startsWith('data:image/'));
+  assert.deepEqual(away, [], 'no request left the page');
 });

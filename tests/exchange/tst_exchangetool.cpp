@@ -104,6 +104,24 @@ void TestExchangeTool::exportImportAndRefuse() {
     QVERIFY2(r.code == 0, qPrintable(r.out));
     QCOMPARE(banktest::count(conn, QStringLiteral("paper")), 3);
 
+    // A script in a colleague's GIFT file: taken out, and the tool says so.
+    const QString hostile = dir.filePath(QStringLiteral("恶意.gift"));
+    QFile hostileFile(hostile);
+    QVERIFY(hostileFile.open(QIODevice::WriteOnly));
+    hostileFile.write(
+        "$CATEGORY: 恶意\n\n::q:: [html]<p>地球是圆的<script>alert(1)</script></p> {T}\n");
+    hostileFile.close();
+    r = run({QStringLiteral("import"), named, hostile}, dir.path());
+    QVERIFY2(r.code == 0, qPrintable(r.out));
+    QVERIFY2(r.out.contains(
+                 QStringLiteral("警告: 试卷 \"恶意\": 为安全起见删除了 1 处脚本或不安全的内容.")),
+             qPrintable(r.out));
+    QCOMPARE(banktest::scalar(conn, QStringLiteral("select QstCon as v from question order by "
+                                                   "QstID desc limit 1"))
+                 .toString(),
+             QStringLiteral("<p>地球是圆的</p>"));
+    QCOMPARE(banktest::count(conn, QStringLiteral("paper")), 4);
+
     const QString broken = dir.filePath(QStringLiteral("broken.xml"));
     QFile brokenFile(broken);
     QVERIFY(brokenFile.open(QIODevice::WriteOnly));
@@ -112,7 +130,7 @@ void TestExchangeTool::exportImportAndRefuse() {
     r = run({QStringLiteral("import"), named, broken}, dir.path());
     QCOMPARE(r.code, 1);
     QVERIFY(r.out.contains(QStringLiteral("拒绝")));
-    QCOMPARE(banktest::count(conn, QStringLiteral("paper")), 3);
+    QCOMPARE(banktest::count(conn, QStringLiteral("paper")), 4);
 }
 
 // Elements one inside the other in a question's name: refused with the line,

@@ -15,6 +15,7 @@ private Q_SLOTS:
     void exportThenImport();
     void brokenFileLeavesBank();
     void picturesThatWillNotShowAreTold();
+    void removedScriptsAreTold();
     void interruptedImportSettledAtSignIn();
     void copyPaper();
     void failedCopyLeavesBank();
@@ -122,6 +123,31 @@ void TestExchangeWindow::picturesThatWillNotShowAreTold() {
              QStringLiteral("<IMG SRC=\"images\\地图.png\"> 这是中国地图吗?"));
     if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
         form.grab().save(dir + QStringLiteral("/import-warning.png"));
+}
+
+// Scripts in a colleague's file: the message area says for the paper how
+// many things went, and the bank holds the rest.
+void TestExchangeWindow::removedScriptsAreTold() {
+    EditorBank bank;
+    TMainForm form;
+    openBank(form);
+    const QString gift = bank.dir.filePath(QStringLiteral("小测.gift"));
+    QFile file(gift);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("$CATEGORY: 初二/期中\n\n::q:: [html]<p>地球是圆的<script>alert(1)</script>"
+               "<b onclick\\=\"alert(2)\">吗</b></p> {T}\n");
+    file.close();
+    tess::Prompts::instance().queueFile(gift);
+    command(form, "OnImportQuestions")->trigger();
+    const QStringList lines = messageArea(form)->toPlainText().split(QLatin1Char('\n'));
+    QCOMPARE(lines,
+             (QStringList{
+                 QStringLiteral("导入了试卷 \"期中\" (1 道题)."),
+                 QStringLiteral("警告: 试卷 \"期中\": 为安全起见删除了 2 处脚本或不安全的内容.")}));
+    QCOMPARE(bank.scalar(QStringLiteral("select QstCon as v from question")).toString(),
+             QStringLiteral("<p>地球是圆的<b>吗</b></p>"));
+    if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
+        form.grab().save(dir + QStringLiteral("/import-removed.png"));
 }
 
 // An import killed after its commit left a picture aside, one killed before

