@@ -205,16 +205,20 @@ BoundedHtml boundHtml(const QString& html) {
         const QString name = html.mid(nameStart, nameEnd - nameStart).toLower();
         const qsizetype end = tagEnd(html, nameEnd);
         const QStringView tag = QStringView(html).mid(i, end - i);
-        bounded.cost += weight();
         i = end;
+        // Only the tags kept cost anything.
+        const auto keep = [&] {
+            out.append(tag);
+            bounded.cost += weight();
+        };
 
         if (closing) {
             if (open.closeDropped(name)) {
                 bounded.flattened = true;
                 continue;
             }
+            keep();
             open.close(name);
-            out.append(tag);
             continue;
         }
         if (isRawText(name)) {
@@ -222,22 +226,20 @@ BoundedHtml boundHtml(const QString& html) {
             const qsizetype close =
                 html.indexOf(QLatin1String("</") + name, i, Qt::CaseInsensitive);
             const qsizetype to = close < 0 ? n : close;
-            out.append(tag);
-            out.append(QStringView(html).mid(i, to - i));
-            bounded.cost += (to - i) * weight();
+            keep();
+            out.append(QStringView(html).mid(i, to - i)); // never laid out: no cost
             i = to;
             continue;
         }
         if (isVoid(name) || tag.endsWith(u"/>")) {
-            out.append(tag);
+            keep();
             continue;
         }
         if (open.inDroppedTable() && isTablePart(name)) {
-            // A table too deep keeps its words, a row to a line, cells apart.
+            // A table too deep keeps its words, its cells apart, in one
+            // paragraph: a line for each would make pages of a hostile text.
             bounded.flattened = true;
-            if (name == u"tr")
-                out.append(QLatin1String("<br>"));
-            else if (name == u"td" || name == u"th")
+            if (name == u"td" || name == u"th")
                 out.append(QLatin1Char(' '));
             continue;
         }
@@ -248,7 +250,7 @@ BoundedHtml boundHtml(const QString& html) {
             continue;
         }
         open.open(name);
-        out.append(tag);
+        keep();
     }
     bounded.html = bounded.flattened ? out : html;
     return bounded;

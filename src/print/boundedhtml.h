@@ -16,14 +16,17 @@ constexpr int kMaxTableDepth = 4;
 // Elements of any kind within each other.
 constexpr int kMaxElementDepth = 32;
 // The work a text's layout may take, in the units of BoundedHtml::cost: a
-// question of some fifty pages. Beyond it the question is not laid out.
-constexpr qint64 kMaxLayoutCost = 2'000'000;
+// question of some sixty pages of text. A text taller than a page is laid out
+// again at each page it is cut at, so that its cost grows with the square of
+// its length; beyond this a question is not laid out at all.
+constexpr qint64 kMaxLayoutCost = 100'000;
 
 struct BoundedHtml {
     QString html;           // the input itself unless something was flattened
     bool flattened = false; // some nesting was taken out
-    // An estimate of what laying the text out costs: its characters, with
-    // each table cell counted once more for every table it stands in.
+    // An estimate of what laying the text out costs: its characters and tags
+    // (not the styles, scripts and comments, which are never laid out), each
+    // counted twice over for every table it stands in.
     qint64 cost = 0;
 
     bool withinBudget() const { return cost <= kMaxLayoutCost; }
