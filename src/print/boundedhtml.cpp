@@ -19,7 +19,9 @@ bool isVoid(QStringView name) {
                           u"link", u"meta", u"param", u"source", u"track", u"wbr"});
 }
 
-// Elements whose content is read as text up to their end tag, never as tags.
+// Elements whose content is never laid out. Their content is still read as
+// tags here, whatever the text layout makes of it: more tags counted than it
+// sees only flattens sooner.
 bool isRawText(QStringView name) {
     return isOneOf(name, {u"script", u"style", u"title", u"textarea", u"xmp"});
 }
@@ -99,7 +101,10 @@ public:
         m_open.push_back(name);
         if (name == u"table")
             ++m_tables;
+        if (isRawText(name))
+            ++m_raw;
     }
+    bool inRawText() const { return m_raw > 0; }
     // True for an element left out earlier: its end tag is left out too.
     bool closeDropped(const QString& name) {
         if (name == u"table" && m_droppedTables > 0) {
@@ -139,9 +144,12 @@ private:
         for (std::size_t i = m_open.size(); i-- > 0;) {
             const QString& at = m_open[i];
             if (isOneOf(at, names)) {
-                for (std::size_t j = i; j < m_open.size(); ++j)
+                for (std::size_t j = i; j < m_open.size(); ++j) {
                     if (m_open[j] == u"table")
                         --m_tables;
+                    if (isRawText(m_open[j]))
+                        --m_raw;
+                }
                 m_open.resize(i);
                 return;
             }
@@ -152,6 +160,7 @@ private:
 
     std::vector<QString> m_open; // never more than kMaxElementDepth
     int m_tables = 0;
+    int m_raw = 0; // styles, scripts and the like open
     QHash<QString, int> m_dropped;
     int m_droppedTables = 0;
 };
@@ -175,7 +184,8 @@ BoundedHtml boundHtml(const QString& html) {
             if (next < 0)
                 next = n;
             out.append(QStringView(html).mid(i, next - i));
-            bounded.cost += (next - i) * weight();
+            if (!open.inRawText())
+                bounded.cost += (next - i) * weight();
             i = next;
             continue;
         }
@@ -219,16 +229,6 @@ BoundedHtml boundHtml(const QString& html) {
             }
             keep();
             open.close(name);
-            continue;
-        }
-        if (isRawText(name)) {
-            // Up to its end tag, read as it stands.
-            const qsizetype close =
-                html.indexOf(QLatin1String("</") + name, i, Qt::CaseInsensitive);
-            const qsizetype to = close < 0 ? n : close;
-            keep();
-            out.append(QStringView(html).mid(i, to - i)); // never laid out: no cost
-            i = to;
             continue;
         }
         if (isVoid(name) || tag.endsWith(u"/>")) {

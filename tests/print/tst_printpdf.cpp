@@ -755,6 +755,12 @@ void TestPrintPdf::hostileText_data() {
     QTest::newRow("a long text in tables four deep")
         << QStringLiteral("<table><tr><td>").repeated(4) + QString(20000, QChar(u'格')) << false
         << QStringList{} << refused << true << 3;
+    // Found by the layout fuzz target: the tables within a style never ended
+    // are laid out too, though none of their words shows.
+    QTest::newRow("tables after a style never ended")
+        << QStringLiteral("<table><tr><td>层").repeated(8) + QStringLiteral("<style>") +
+               QStringLiteral("<table><tr><td>层").repeated(20)
+        << true << QStringList{QStringLiteral("层")} << flattened << false << 3;
     QTest::newRow("tables four deep are a paper's")
         << nestedTables(4) << false << deepest << QString() << false << 3;
     QTest::newRow("tag never ended")
