@@ -1,7 +1,9 @@
 // Time to print a 1,000-question paper with pictures: reading it from the
 // bank, laying it out on pages and writing the PDF, for the paper and for its
 // key. Most questions share a handful of pictures, a few have one of their
-// own, some of them photographs. Usage: bench_print [folder]  (the bank, the
+// own, some of them photographs. Then papers whose questions nest tables
+// hundreds deep, as a hostile imported file brings them: their time must grow
+// with the number of questions, not with the depth. Usage: bench_print [folder]  (the bank, the
 // pictures and the PDFs are kept there to look at; by default a temporary
 // folder that is removed).
 #include "print/paperlayout.h"
@@ -134,6 +136,40 @@ template <typename Work> double milliseconds(Work&& work) {
     return t.nsecsElapsed() / 1e6;
 }
 
+// A paper of questions, each of tables nested depth deep, a plain one last.
+print::PrintedPaper nestedTablesPaper(int questions, int depth) {
+    print::PrintedPaper paper;
+    paper.name = QStringLiteral("嵌套表格试卷");
+    print::PrintedSection section;
+    section.title = QStringLiteral("一、判断题");
+    for (int q = 1; q <= questions + 1; ++q) {
+        PageQuestion question;
+        question.kind = QuestionKind::TrueFalse;
+        question.mark = 1;
+        question.html = q > questions
+                            ? QStringLiteral("最后一题照常印出。")
+                            : QStringLiteral("<table border=1><tr><td>层").repeated(depth) +
+                                  QStringLiteral("</td></tr></table>").repeated(depth);
+        section.questions.append({q, question});
+        section.marks += question.mark;
+    }
+    paper.sections.append(section);
+    return paper;
+}
+
+void benchNestedTables(QTextStream& out, const QString& path) {
+    out << "papers of tables nested deep (a question ~" << 43 * 500 / 1024
+        << " KiB at 500 deep), writePaperPdf:\n";
+    for (const auto& [questions, depth] : std::vector<std::pair<int, int>>{
+             {1, 12}, {1, 16}, {1, 500}, {1, 1000}, {10, 500}, {10, 1000}, {40, 1000}}) {
+        const print::PrintedPaper paper = nestedTablesPaper(questions, depth);
+        print::PdfResult result;
+        const double ms = milliseconds([&] { result = print::writePaperPdf(paper, {}, path); });
+        out << "  " << questions << " question(s) nested " << depth << " deep: " << ms << " ms, "
+            << result.pages.value(0) << " pages, " << result.warnings.size() << " warnings\n";
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -209,6 +245,7 @@ int main(int argc, char** argv) {
             << "    layOut              " << median(layout) << " ms (first " << firstLayout << ")\n"
             << "    writePaperPdf       " << median(pdf) << " ms (first " << firstPdf << ")\n";
     }
+    benchNestedTables(out, dir.filePath(QStringLiteral("bench-nested.pdf")));
     if (argc > 1)
         out << "kept in " << folder << "\n";
     return 0;

@@ -91,6 +91,8 @@ int printPaper(const QString& bank, const QString& idText, const QString& out, b
     if (key)
         for (const QString& warning : std::as_const(paper.findings))
             say(warning);
+    for (const QString& warning : result.warnings)
+        say(QStringLiteral("警告: ") + warning);
     for (const QString& name : result.missingPictures)
         say(QStringLiteral("警告: 找不到图片 \"%1\", PDF 中只印出了它的文件名. "
                            "请把图片放进 %2 后重新生成.")

@@ -1,6 +1,7 @@
 #include "print/paperlayout.h"
 
 #include "files/safefile.h"
+#include "print/boundedhtml.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -388,12 +389,29 @@ struct PaperLayout::Data {
     std::unique_ptr<PrintDocument> newDocument() {
         return std::make_unique<PrintDocument>(&device, pictures, &missing, body.width());
     }
+    // What the texts made of the paper other than the teacher expects, a
+    // sentence for each, in the paper's order.
+    QStringList warnings;
+    // Set by insertHtml for the question being built.
+    bool flattened = false, unprintable = false;
+
+    // A text nested deeper than any paper is flattened first; one whose
+    // layout would still take too long is a box saying so, so that no text
+    // holds up the paper (its layout cannot be interrupted once begun).
     void insertHtml(QTextCursor& cursor, const QString& html, qreal width) {
+        const BoundedHtml bounded = boundHtml(html);
+        flattened = flattened || bounded.flattened;
+        if (!bounded.withinBudget()) {
+            unprintable = true;
+            insertUnprintable(cursor);
+            return;
+        }
         const int start = cursor.position();
-        cursor.insertHtml(html);
+        cursor.insertHtml(bounded.html);
         fitInserted(*cursor.document(), pictures, start, cursor.position(), width,
                     body.height() * 0.8);
     }
+    void insertUnprintable(QTextCursor& cursor);
     void addBlock(std::unique_ptr<QTextDocument> doc, qreal spaceAfter, bool keepWithNext,
                   int question = -1) {
         Block block;
@@ -408,7 +426,7 @@ struct PaperLayout::Data {
     void insertTitle(QTextCursor& cursor, const QString& html, qreal points);
     void buildHeader();
     void buildSection(const PrintedSection& section);
-    void buildQuestion(const PrintedQuestion& question, int index, int sectionSize);
+    void buildQuestion(const PrintedQuestion& question, const PrintedSection& section, int index);
     void addChoices(QTextCursor& cursor, const PageQuestion& question, qreal width);
     void paginate();
 };
@@ -482,7 +500,26 @@ QTextTableFormat plainTable(const QList<QTextLength>& columns) {
     return format;
 }
 
+// A box across the width, for what the teacher must not miss.
+QTextTableFormat boxTable() {
+    QTextTableFormat box = plainTable({QTextLength(QTextLength::PercentageLength, 100)});
+    box.setBorder(1);
+    box.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
+    box.setBorderBrush(Qt::black);
+    box.setCellPadding(6);
+    return box;
+}
+
 } // namespace
+
+void PaperLayout::Data::insertUnprintable(QTextCursor& cursor) {
+    cursor.insertBlock();
+    QTextTable* table = cursor.insertTable(1, 1, boxTable());
+    table->cellAt(0, 0).firstCursorPosition().insertText(QStringLiteral("[无法排版的题目]"),
+                                                         textFormat(kBodyPoints));
+    cursor = table->lastCursorPosition();
+    cursor.movePosition(QTextCursor::NextBlock);
+}
 
 // The paper's name as its page shows it: its markup is HTML like the other
 // texts. What the markup leaves unsaid takes the title's size and weight, and
@@ -544,12 +581,7 @@ void PaperLayout::Data::buildHeader() {
                               .arg(paper.markSum()),
                           textFormat(kBodyPoints));
         // The check's findings, where the teacher sees them before handing out.
-        QTextTableFormat box = plainTable({QTextLength(QTextLength::PercentageLength, 100)});
-        box.setBorder(1);
-        box.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
-        box.setBorderBrush(Qt::black);
-        box.setCellPadding(6);
-        QTextTable* table = cursor.insertTable(1, 1, box);
+        QTextTable* table = cursor.insertTable(1, 1, boxTable());
         QTextCursor cell = table->cellAt(0, 0).firstCursorPosition();
         cell.insertText(QStringLiteral("试卷检查"), textFormat(kBodyPoints, true));
         if (paper.findings.isEmpty()) {
@@ -589,16 +621,19 @@ void PaperLayout::Data::buildSection(const PrintedSection& section) {
     addBlock(std::move(doc), line * 0.4, true);
 }
 
-void PaperLayout::Data::buildQuestion(const PrintedQuestion& question, int index, int sectionSize) {
+void PaperLayout::Data::buildQuestion(const PrintedQuestion& question,
+                                      const PrintedSection& section, int index) {
     const PageQuestion& q = question.content;
+    flattened = unprintable = false;
     auto doc = newDocument();
     QTextCursor cursor(doc.get());
     const QFontMetricsF metrics(printFont(kBodyPoints), &device);
     // The number hangs to the left of the text, however many lines it takes,
     // in a column as wide as the section's longest number.
     const qreal numberWidth =
-        metrics.horizontalAdvance(QString(QString::number(sectionSize).size(), QLatin1Char('0')) +
-                                  QStringLiteral("．")) +
+        metrics.horizontalAdvance(
+            QString(QString::number(section.questions.size()).size(), QLatin1Char('0')) +
+            QStringLiteral("．")) +
         metrics.height() * 0.3;
     QTextTable* table = cursor.insertTable(
         1, 2,
@@ -634,6 +669,16 @@ void PaperLayout::Data::buildQuestion(const PrintedQuestion& question, int index
     }
     alignFirstLines(table);
     addBlock(std::move(doc), metrics.height() * 0.5, false, index);
+    if (unprintable)
+        warnings << QStringLiteral("%1 第 %2 题的文字嵌套过深或过长, 无法排版, 印成了 "
+                                   "\"[无法排版的题目]\". 请在试卷中简化这道题的文字后重新打印.")
+                        .arg(section.title)
+                        .arg(question.number);
+    else if (flattened)
+        warnings << QStringLiteral("%1 第 %2 题的文字嵌套过深, 最深处的表格和格式没有印出, "
+                                   "只印出了其中的文字.")
+                        .arg(section.title)
+                        .arg(question.number);
 }
 
 void PaperLayout::Data::addChoices(QTextCursor& cursor, const PageQuestion& question, qreal width) {
@@ -648,7 +693,8 @@ void PaperLayout::Data::addChoices(QTextCursor& cursor, const PageQuestion& ques
         labels << (options.choiceNumbers ? choice.number : choiceLetter(i)) + QStringLiteral("．");
         labelWidth =
             std::max(labelWidth, metrics.horizontalAdvance(labels.last()) + metrics.height() * 0.3);
-        const QString text = QTextDocumentFragment::fromHtml(choice.html).toPlainText();
+        const QString text =
+            QTextDocumentFragment::fromHtml(boundHtml(choice.html).html).toPlainText();
         plain = plain && !text.contains(QLatin1Char('\n')) &&
                 !text.contains(QChar::ObjectReplacementCharacter) &&
                 !choice.html.contains(QLatin1String("<table"), Qt::CaseInsensitive);
@@ -765,6 +811,7 @@ bool PaperLayout::layOut(const QPageLayout& pageLayout, const Progress& progress
     d->blocks.clear();
     d->pages.clear();
     d->questionPages.clear();
+    d->warnings.clear();
     d->pageLayout = pageLayout;
     d->body = pageLayout.paintRectPixels(kLayoutDpi).toRectF();
     const int total = d->paper.questionCount();
@@ -775,7 +822,7 @@ bool PaperLayout::layOut(const QPageLayout& pageLayout, const Progress& progress
     for (const PrintedSection& section : std::as_const(d->paper.sections)) {
         d->buildSection(section);
         for (const PrintedQuestion& question : section.questions) {
-            d->buildQuestion(question, done++, int(section.questions.size()));
+            d->buildQuestion(question, section, done++);
             if (progress && !progress(done, total)) {
                 d->blocks.clear();
                 return false;
@@ -800,6 +847,10 @@ QVector<int> PaperLayout::questionPages() const {
 
 QStringList PaperLayout::missingPictures() const {
     return d->pictures.missing();
+}
+
+QStringList PaperLayout::warnings() const {
+    return d->warnings;
 }
 
 void PaperLayout::paintPage(QPainter& painter, int page) const {
@@ -889,6 +940,9 @@ PdfResult writePaperPdfs(const PrintedPaper& paper, const QVector<PdfFile>& file
         for (const QString& name : layout.missingPictures())
             if (!result.missingPictures.contains(name))
                 result.missingPictures << name;
+        for (const QString& warning : layout.warnings())
+            if (!result.warnings.contains(warning))
+                result.warnings << warning;
         if (!laidOut) {
             result.error = notWritten;
             return result;

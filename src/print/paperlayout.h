@@ -46,6 +46,10 @@ public:
     QVector<int> questionPages() const;
     // Pictures the texts name that could not be read, each once, by file name.
     QStringList missingPictures() const;
+    // Questions whose texts were too deeply nested or too long to print as
+    // they stand, a sentence for each: flattened, or printed as a box saying
+    // "[无法排版的题目]" in place of the text.
+    QStringList warnings() const;
 
     // Paints every page on device, which must be set to this layout's page
     // size; the painter is begun and ended here. Progress counts pages.
@@ -74,6 +78,7 @@ struct PdfResult {
     bool cancelled = false;      // the progress answered false: nothing written
     QVector<int> pages;          // of each file written, in their order
     QStringList missingPictures; // named by the texts but not found
+    QStringList warnings;        // of texts not printed as they stand, each once
 };
 
 struct PdfFile {

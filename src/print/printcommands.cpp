@@ -152,6 +152,15 @@ public:
     }
     int documentCount() const { return static_cast<int>(m_layouts.size()); }
 
+    QStringList warnings() const {
+        QStringList lines;
+        for (const auto& layout : m_layouts)
+            for (const QString& line : layout->warnings())
+                if (!lines.contains(line))
+                    lines << line;
+        return lines;
+    }
+
     QStringList missingPictures() const {
         QStringList names;
         for (const auto& layout : m_layouts)
@@ -307,7 +316,9 @@ std::optional<PrintCommands::Job> PrintCommands::prepare(const QString& doing) {
     return job;
 }
 
-void PrintCommands::reportMissingPictures(const QStringList& names) {
+void PrintCommands::reportLayout(const QStringList& warnings, const QStringList& names) {
+    for (const QString& warning : warnings)
+        m_frame.AddMessage(QStringLiteral("警告: ") + warning);
     for (const QString& name : names)
         m_frame.AddMessage(
             QStringLiteral("警告: 找不到图片 %1, 打印时以标有文件名的方框代替. 请把图片放进文件夹 "
@@ -332,7 +343,7 @@ void PrintCommands::OnPrintPreviewExecute() {
             return;
         }
     }
-    reportMissingPictures(documents.missingPictures());
+    reportLayout(documents.warnings(), documents.missingPictures());
 
     QPrintPreviewDialog preview(&printer, m_frame.FrameWidget());
     preview.setObjectName(QStringLiteral("PrintPreview"));
@@ -386,7 +397,7 @@ void PrintCommands::OnPrintExecute() {
         m_frame.AddMessage(QStringLiteral("已取消打印, 没有打印任何一页."));
         return;
     }
-    reportMissingPictures(documents.missingPictures());
+    reportLayout(documents.warnings(), documents.missingPictures());
     int pages = 0;
     const auto painted = documents.paint(
         printer, box.part(documents.documentCount(), QStringLiteral("正在打印...")), &pages);
@@ -479,7 +490,7 @@ void PrintCommands::OnExportPdfExecute() {
         written << QStringLiteral("%1%2 到 %3")
                        .arg(what, pagesText(result.pages.value(i)), native(files[i].path));
     }
-    reportMissingPictures(result.missingPictures);
+    reportLayout(result.warnings, result.missingPictures);
     m_frame.AddMessage(QStringLiteral("已导出") + written.join(QStringLiteral(", ")) +
                        QLatin1Char('.'));
 }

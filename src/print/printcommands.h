@@ -41,7 +41,8 @@ private:
     void OnPrintExecute();
     void OnExportPdfExecute();
     void OnPaperCommandUpdate();
-    void reportMissingPictures(const QStringList& names);
+    // The texts not printed as they stand, then the pictures not found.
+    void reportLayout(const QStringList& warnings, const QStringList& missingPictures);
 
     Frame& m_frame;
     PaperBank& m_bank;

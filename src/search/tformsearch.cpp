@@ -7,6 +7,7 @@
 #include "exchange/bankexchange.h"
 #include "frame/frame.h"
 #include "frame/waitcursor.h"
+#include "print/boundedhtml.h"
 #include "settings/programfiles.h"
 #include "store/engineerror.h"
 #include "store/questionkind.h"
@@ -40,7 +41,9 @@ const QString kAnyCategory = QStringLiteral("所有类别");
 constexpr qsizetype kLongestPreview = 20000;
 
 QString previewText(const QString& html) {
-    QString text = html.left(kLongestPreview);
+    // Tables nested hundreds deep would hold the window for good: flattened
+    // as for print.
+    QString text = print::boundHtml(html.left(kLongestPreview)).html;
     // The program's picture tags name the pictures folder as "images\name".
     static const QRegularExpression picture(
         QStringLiteral("(<img[^>]*src\\s*=\\s*\"?)images[\\\\/]"),

@@ -142,6 +142,7 @@ private Q_SLOTS:
     void printToFile_data();
     void printToFile();
     void cancelledPrintToFileLeavesNoFile();
+    void hostileTextsPreviewedAndExported();
 };
 
 void TestPrintWindow::menus() {
@@ -663,6 +664,59 @@ void TestPrintWindow::cancelledPrintToFileLeavesNoFile() {
     QCOMPARE(messages(form),
              QStringLiteral("已取消打印, 没有写入文件 %1.").arg(QDir::toNativeSeparators(target)));
     QVERIFY(!QFile::exists(target));
+}
+
+// A paper of texts as a hostile imported file brings them, tables nested a
+// thousand deep and a line of 300000 characters: the preview opens with the
+// paper's pages (the window never stops answering), the export is written,
+// and each time the message area says which questions were not printed as
+// they stand.
+void TestPrintWindow::hostileTextsPreviewedAndExported() {
+    EditorBank bank;
+    {
+        auto setup = bank.setupRows();
+        bank.paper(1, QStringLiteral("恶意试卷"), QVariant(), 15);
+        bank.sql(QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, "
+                                "QstCon, IsTrue) values (1, 1, 1, '判断题', 5, '%1', 1), "
+                                "(2, 1, 2, '判断题', 5, '%2', 1), "
+                                "(3, 1, 3, '判断题', 5, '后面的题目照常印出', 1)")
+                     .arg(QStringLiteral("<table border=1><tr><td>层").repeated(1000),
+                          QString(300000, QChar(u'长'))));
+        setup.commit();
+    }
+    TMainForm form;
+    openBank(form);
+    clickRow(form, 0);
+    const QStringList warnings{
+        QStringLiteral("警告: 一、判断题 第 1 题的文字嵌套过深, 最深处的表格和格式没有印出, "
+                       "只印出了其中的文字."),
+        QStringLiteral("警告: 一、判断题 第 2 题的文字嵌套过深或过长, 无法排版, 印成了 "
+                       "\"[无法排版的题目]\". 请在试卷中简化这道题的文字后重新打印.")};
+
+    int pages = -1;
+    PrintPrompts::instance().queuePrintOptions(PrintChoice{});
+    PrintPrompts::instance().queuePreview([&](QPrintPreviewDialog& dialog) {
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        auto* widget = dialog.findChild<QPrintPreviewWidget*>();
+        QVERIFY(widget);
+        QTRY_VERIFY(widget->pageCount() > 0);
+        pages = widget->pageCount();
+        grab(&dialog, QStringLiteral("print-preview-hostile.png"));
+    });
+    command(form, "OnPrintPreview")->trigger();
+    QCOMPARE(pages, pagesOf(1, false, tess::print::defaultPageLayout()));
+    QCOMPARE(messages(form).split(QLatin1Char('\n')), warnings);
+
+    messageArea(form)->clear();
+    const QString pdf = bank.dir.filePath(QStringLiteral("恶意.pdf"));
+    PrintPrompts::instance().queuePrintOptions(PrintChoice{});
+    Prompts::instance().queueFile(pdf);
+    command(form, "OnExportPdf")->trigger();
+    const QStringList lines = messages(form).split(QLatin1Char('\n'));
+    QCOMPARE(lines.mid(0, 2), warnings);
+    QVERIFY2(lines.value(2).startsWith(QStringLiteral("已导出试卷 \"恶意试卷\"")),
+             qPrintable(lines.value(2)));
+    QCOMPARE(head(pdf), QByteArray("%PDF"));
 }
 
 QTEST_MAIN(TestPrintWindow)

@@ -4,6 +4,7 @@
 // paths that cannot be written and a cancelled export leaving nothing behind.
 #include "bankhelpers.h"
 #include "immutable.h"
+#include "print/boundedhtml.h"
 #include "print/paperlayout.h"
 #include "print/printedpaper.h"
 
@@ -251,6 +252,10 @@ private Q_SLOTS:
     void questionsKeptWhole();
     void badInput_data();
     void badInput();
+    void hostileText_data();
+    void hostileText();
+    void realTextsLeftAsTheyAre_data();
+    void realTextsLeftAsTheyAre();
     void pictureAfterALineOfText();
     void labelBesideAPicture_data();
     void labelBesideAPicture();
@@ -687,6 +692,158 @@ void TestPrintPdf::badInput() {
         QVERIFY(compact(pages.first()).contains(printed.first()));
         QVERIFY(compact(pages.last()).contains(printed.last()));
     }
+}
+
+namespace {
+
+// Tables in tables, depth deep, with a word in each and one at the bottom.
+QString nestedTables(int depth, bool closed = true) {
+    QString html;
+    for (int i = 0; i < depth; ++i)
+        html += QStringLiteral("<table border=1><tr><td>层");
+    html += QStringLiteral("最深处");
+    if (closed)
+        for (int i = 0; i < depth; ++i)
+            html += QStringLiteral("</td></tr></table>");
+    return html;
+}
+
+const QString kUnprintable = QStringLiteral("[无法排版的题目]");
+
+} // namespace
+
+// Texts as an attacker or a broken tool would make them: each is printed,
+// flattened or as a box, with a warning naming the question, and the
+// questions after it are printed as they stand.
+void TestPrintPdf::hostileText_data() {
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<bool>("inChoice"); // the text of a choice, not of the question
+    QTest::addColumn<QStringList>("printed");
+    QTest::addColumn<QString>("warning");  // in the warning about question 1; empty: none
+    QTest::addColumn<bool>("unprintable"); // printed as the box
+    QTest::addColumn<int>("pages");        // at most
+
+    const QString flattened = QStringLiteral("最深处的表格和格式没有印出");
+    const QString refused = QStringLiteral("无法排版");
+    const QStringList deepest{QStringLiteral("层"), QStringLiteral("最深处")};
+    QTest::newRow("tables nested 500 deep")
+        << nestedTables(500) + QStringLiteral("表后") << false
+        << deepest + QStringList{QStringLiteral("表后")} << flattened << false << 3;
+    QTest::newRow("tables nested 1000 deep")
+        << nestedTables(1000) << false << deepest << flattened << false << 3;
+    QTest::newRow("tables nested 1000 deep, never closed")
+        << nestedTables(1000, false) << false << deepest << flattened << false << 3;
+    QTest::newRow("tables nested 1000 deep in a choice")
+        << nestedTables(1000) << true << deepest << flattened << false << 3;
+    QTest::newRow("rows and cells never closed")
+        << QStringLiteral("<table><tr><td>格").repeated(800) << false
+        << QStringList{QStringLiteral("格")} << flattened << false << 3;
+    QTest::newRow("divisions nested 5000 deep")
+        << QStringLiteral("<div>段").repeated(5000) + QStringLiteral("</div>").repeated(5000)
+        << false << QStringList{QStringLiteral("段段段")} << flattened << false << 3;
+    // Each item a line of its own, as a browser shows them.
+    QTest::newRow("lists nested 3000 deep, items never closed")
+        << QStringLiteral("<ul><li>项").repeated(3000) << false << QStringList{QStringLiteral("项")}
+        << flattened << false << 60;
+    QTest::newRow("formats opened 5000 times, never closed")
+        << QStringLiteral("<b><i><u>字").repeated(5000) << false
+        << QStringList{QStringLiteral("字字字")} << flattened << false << 3;
+    QTest::newRow("one line of 300000 characters")
+        << QString(300000, QChar(u'长')) << false << QStringList{} << refused << true << 3;
+    QTest::newRow("one line of 300000 characters in a choice")
+        << QString(300000, QChar(u'长')) << true << QStringList{} << refused << true << 3;
+    QTest::newRow("a long text in tables four deep")
+        << QStringLiteral("<table><tr><td>").repeated(4) + QString(20000, QChar(u'格')) << false
+        << QStringList{} << refused << true << 3;
+    // Found by the layout fuzz target: the tables within a style never ended
+    // are laid out too, though none of their words shows.
+    QTest::newRow("tables after a style never ended")
+        << QStringLiteral("<table><tr><td>层").repeated(8) + QStringLiteral("<style>") +
+               QStringLiteral("<table><tr><td>层").repeated(20)
+        << true << QStringList{QStringLiteral("层")} << flattened << false << 3;
+    QTest::newRow("tables four deep are a paper's")
+        << nestedTables(4) << false << deepest << QString() << false << 3;
+    QTest::newRow("tag never ended")
+        << QStringLiteral("前文<table border=\"1 ") + QString(5000, QChar(u'x')) << false
+        << QStringList{QStringLiteral("前文")} << QString() << false << 3;
+}
+
+void TestPrintPdf::hostileText() {
+    QFETCH(QString, html);
+    QFETCH(bool, inChoice);
+    QFETCH(QStringList, printed);
+    QFETCH(QString, warning);
+    QFETCH(bool, unprintable);
+    QFETCH(int, pages);
+    PrintedPaper paper = paperWithText(html);
+    if (inChoice) {
+        PrintedQuestion& first = paper.sections.first().questions.first();
+        first.content.kind = QuestionKind::Single;
+        first.content.html = QStringLiteral("题干");
+        first.content.choices = {{QStringLiteral("1"), html, true},
+                                 {QStringLiteral("2"), QStringLiteral("选项乙"), false}};
+        printed << QStringLiteral("题干") << QStringLiteral("选项乙");
+    }
+    PrintOptions options;
+    options.picturesFolder = m_pictures;
+    PaperLayout layout(paper, options);
+    QVERIFY(layout.layOut(defaultPageLayout()));
+    const QStringList warnings = layout.warnings();
+    if (warning.isEmpty()) {
+        QCOMPARE(warnings, QStringList());
+    } else {
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY2(warnings.first().startsWith(QStringLiteral("一、判断题 第 1 题")),
+                 qPrintable(warnings.first()));
+        QVERIFY2(warnings.first().contains(warning), qPrintable(warnings.first()));
+    }
+
+    const QString pdf = m_dir.filePath(QStringLiteral("hostile.pdf"));
+    const PdfResult written = writePaperPdf(paper, options, pdf);
+    QCOMPARE(written.error, QString());
+    QCOMPARE(written.warnings, warnings);
+    QCOMPARE(written.pages.value(0), layout.pageCount());
+    const QString text = compactText(pdf);
+    for (const QString& part : std::as_const(printed))
+        QVERIFY2(text.contains(part), qPrintable(part));
+    QCOMPARE(text.contains(kUnprintable), unprintable);
+    QVERIFY(text.contains(QStringLiteral("（5分）")));
+    QVERIFY(text.contains(kAfter));
+    // What the words take, not pages of one word to a line.
+    QVERIFY2(layout.pageCount() <= pages, qPrintable(QString::number(layout.pageCount())));
+}
+
+// The texts of real papers go to the layout exactly as stored, so that their
+// print is what it always was.
+void TestPrintPdf::realTextsLeftAsTheyAre_data() {
+    QTest::addColumn<QString>("html");
+    QTest::newRow("plain") << QStringLiteral("地球绕着太阳转。");
+    QTest::newRow("paragraphs never closed")
+        << QStringLiteral("<p>第一段<p>第二段<p>第三段").repeated(100);
+    QTest::newRow("list items never closed") << QStringLiteral("<ol>") +
+                                                    QStringLiteral("<li>一项").repeated(200) +
+                                                    QStringLiteral("</ol>");
+    QTest::newRow("table cells never closed")
+        << QStringLiteral("<table>") + QStringLiteral("<tr><td>甲<td>乙").repeated(300) +
+               QStringLiteral("</table>");
+    QTest::newRow("a word processor's page")
+        << QStringLiteral("<html><head><style>p{margin:0}</style></head><body><div><table><tr>"
+                          "<td><p><span style=\"font-size:20px\"><b><i><u><font color=red>"
+                          "<sub>2</sub>&nbsp;<!-- note --></font></u></i></b></span></p></td>"
+                          "</tr></table></div></body></html>");
+    QTest::newRow("tables four deep") << nestedTables(4);
+    QTest::newRow("stray end tags") << QStringLiteral("</td></tr></table></div>后文");
+    QTest::newRow("a lone angle bracket") << QStringLiteral("a < b 且 b > c");
+    QTest::newRow("a picture with a quoted '>'")
+        << QStringLiteral("<img src=\"images\\a>b.png\" alt='<table>'>");
+}
+
+void TestPrintPdf::realTextsLeftAsTheyAre() {
+    QFETCH(QString, html);
+    const BoundedHtml bounded = boundHtml(html);
+    QVERIFY(!bounded.flattened);
+    QCOMPARE(bounded.html, html);
+    QVERIFY(bounded.withinBudget());
 }
 
 // A picture too wide for what is left of its text's line goes to the next

@@ -56,7 +56,9 @@ void TestPrintTool::initTestCase() {
 }
 
 // A bank with a paper whose marks fall short of its full mark (1), one with
-// a picture that is not there (2) and one without questions (3).
+// a picture that is not there (2), one without questions (3) and one of texts
+// as an attacker would make them, tables nested 500 and 1000 deep and a line
+// of 300000 characters, before a plain question (4).
 void TestPrintTool::init() {
     m_dir.emplace();
     QVERIFY(m_dir->isValid());
@@ -66,11 +68,21 @@ void TestPrintTool::init() {
     QImage leaf(60, 40, QImage::Format_RGB32);
     leaf.fill(Qt::darkGreen);
     QVERIFY(leaf.save(m_dir->filePath(QStringLiteral("images/leaf.png"))));
+    const auto nested = [](int depth) {
+        return QStringLiteral("<table border=1><tr><td>层").repeated(depth) +
+               QStringLiteral("最深处") + QStringLiteral("</td></tr></table>").repeated(depth);
+    };
     banktest::BankConnection conn(bank);
     banktest::executeInOneTransaction(
         conn,
         {QStringLiteral("insert into paper (PapID, PapNam, PapScr) values (1, '期中考试', 100), "
-                        "(2, '看图', 5), (3, '空白试卷', 100)"),
+                        "(2, '看图', 5), (3, '空白试卷', 100), (4, '恶意试卷', 20)"),
+         QStringLiteral(
+             "insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon, IsTrue) values "
+             "(4, 4, 1, '判断题', 5, %1, 1), (5, 4, 2, '判断题', 5, %2, 1), "
+             "(6, 4, 3, '判断题', 5, %3, 1), (7, 4, 4, '判断题', 5, '恶意之后照常印出。', 1)")
+             .arg(banktest::quoted(nested(500)), banktest::quoted(nested(1000)),
+                  banktest::quoted(QString(300000, QChar(u'长')))),
          QStringLiteral(
              "insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon, IsTrue) values "
              "(1, 1, 1, '判断题', 5, '地球绕着太阳转。', 1), "
@@ -112,6 +124,16 @@ void TestPrintTool::run_data() {
         << QStringList{bank, QStringLiteral("2"), out} << 0
         << QStringList{QStringLiteral("警告"), missingPicture, QStringLiteral("gone.png")}
         << QString() << QStringLiteral("gone.png") << QString();
+
+    // Each bounded: flattened or boxed, said, and the paper printed to its end.
+    QTest::newRow("hostile texts")
+        << QStringList{bank, QStringLiteral("4"), out} << 0
+        << QStringList{QStringLiteral("警告: 一、判断题 第 1 题的文字嵌套过深"),
+                       QStringLiteral("警告: 一、判断题 第 2 题的文字嵌套过深"),
+                       QStringLiteral("警告: 一、判断题 第 3 题的文字嵌套过深或过长, 无法排版, "
+                                      "印成了 \"[无法排版的题目]\"")}
+        << QStringLiteral("第 4 题")
+        << QStringLiteral("[无法排版的题目]（）4．（5分）恶意之后照常印出。") << QString();
 
     const QStringList usage{QStringLiteral("用法: tessaloom-print")};
     QTest::newRow("no arguments") << QStringList{} << 2 << usage << QString() << QString()

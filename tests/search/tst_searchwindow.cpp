@@ -23,6 +23,7 @@ private Q_SLOTS:
     void filters();
     void paperAndMarks();
     void previewScrollAndTakeAll();
+    void previewOfTablesNestedDeep();
     void indexBuiltWithProgress();
 };
 
@@ -183,6 +184,24 @@ void TestSearchWindow::paperAndMarks() {
     QCOMPARE(listed(window), QStringList{QStringLiteral("期中|光的折射")});
     if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
         window->grab().save(dir + QStringLiteral("/search-window-marks.png"));
+}
+
+// A question of tables nested 500 deep, as a hostile imported file brings
+// it, is shown at once, its words kept.
+void TestSearchWindow::previewOfTablesNestedDeep() {
+    Searching searching;
+    tess::TFormSearch* window = searching.window;
+    QVERIFY(window);
+    searching.bank.sql(
+        QStringLiteral("update question set QstCon = '光的折射%1最深处%2' where QstID = 10")
+            .arg(QStringLiteral("<table border=1><tr><td>层").repeated(500),
+                 QStringLiteral("</td></tr></table>").repeated(500)));
+    search(window, QStringLiteral("折射"));
+    QCOMPARE(window->GridHits->currentRow(), 0);
+    const QString preview = window->TextPreview->toPlainText();
+    QVERIFY(preview.contains(QStringLiteral("最深处")));
+    QVERIFY(preview.contains(QStringLiteral("入射角")));
+    QVERIFY(window->TextPreview->document()->size().height() > 0);
 }
 
 // The question shown as the page shows it; more rows as the list is scrolled
