@@ -5,6 +5,7 @@
 #                            for the page, poppler-utils to read the printed PDFs, and the
 #                            PostgreSQL 15 server the tests start for the server engine, and
 #                            what the package test packs and validates with
+#   install-deps.sh --package  also what the package is made and checked with (lintian too)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -13,6 +14,9 @@ pkgs=(g++ cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3
 if [ "${1:-}" = "--tests" ]; then
   pkgs+=(chromium nodejs poppler-utils postgresql-15 dpkg-dev file desktop-file-utils appstream)
   command -v npm >/dev/null 2>&1 || pkgs+=(npm)
+fi
+if [ "${1:-}" = "--package" ]; then
+  pkgs+=(dpkg-dev file desktop-file-utils appstream lintian)
 fi
 
 missing=()

@@ -9,20 +9,8 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 out="$here/build-package"
 
-bash "$here/scripts/install-deps.sh"
 # dpkg-shlibdeps (dpkg-dev) and file for CPack; the validators for the checks.
-pkgs=(dpkg-dev file desktop-file-utils appstream lintian)
-missing=()
-for p in "${pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
-fi
+bash "$here/scripts/install-deps.sh" --package
 
 # Only what the package holds is built: no tests, no benchmarks.
 # Hardened as Debian builds its own packages.
