@@ -197,6 +197,8 @@ void TestHelpAbout::aboutBox() {
     QVERIFY(about.ProductName->font().underline() && about.ProductName->font().bold());
     QCOMPARE(about.OKButton->text(), QStringLiteral("确　定"));
     QVERIFY(about.OKButton->isFlat());
+    if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
+        about.grab().save(dir + QStringLiteral("/about.png"));
     QTest::keyClick(&about, Qt::Key_Escape);
     QVERIFY(about.isVisible());
     QTest::mouseClick(about.OKButton, Qt::LeftButton);
