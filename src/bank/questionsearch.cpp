@@ -227,6 +227,9 @@ QVector<QuestionHit> searchIndex(const Connection& connection, const QString& te
                        .arg(kChoiceTextBase),
                    QStringLiteral("[搜索题目]"));
     for (QuestionHit& hit : hits) {
+        // A text of pictures alone reads as nothing: such texts are not the same.
+        if (hit.text.isEmpty())
+            continue;
         same.reset();
         same.bind(1, hit.text);
         hit.sameText = same.step() ? int(same.int64(0)) : 0;

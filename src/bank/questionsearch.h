@@ -41,7 +41,7 @@ struct QuestionHit {
     int mark = 0;   // QstScr
     QString text;   // the question's text as a reader sees it
     // How many questions of the bank have this text (this one too); 0 when
-    // not known (a bank whose texts are not indexed).
+    // not known (a bank whose texts are not indexed, a text of pictures alone).
     int sameText = 0;
 
     QuestionKey key() const { return {papId, number, qstId}; }
