@@ -2,6 +2,7 @@
 
 #include "bank/bankpictures.h"
 #include "bank/paperbank.h"
+#include "bank/pictures.h"
 #include "bank/textindex.h"
 #include "editor/papernavigator.h"
 #include "exchange/bankexchange.h"
@@ -327,9 +328,7 @@ void TFormSearch::ShowPreview() {
         TextPreview->setHtml(QStringLiteral("<p>这道题已经不在题库里了.</p>"));
         return;
     }
-    // A server bank's pictures come to this machine's folder first.
-    fetchPicturesFromBank(m_bank.Conn, paperPictureNames(m_bank.Conn, hit.papId),
-                          ProgramFiles::PicturesFolder());
+    QStringList pictures = picturesNamedIn(question.text(0));
     QString html = QStringLiteral("<p><b>%1</b> (%2 分)</p><div>%3</div>")
                        .arg(hit.type.toHtmlEscaped())
                        .arg(hit.mark)
@@ -351,9 +350,13 @@ void TFormSearch::ShowPreview() {
                     .arg(correct ? QStringLiteral("<font color=\"#1a7f37\">✔</font> ") : QString())
                     .arg(k < 26 ? QString(QChar(u'A' + k)) : QString::number(k + 1))
                     .arg(previewText(choices.text(0)));
+            pictures += picturesNamedIn(choices.text(0));
         }
         html += QStringLiteral("</table>");
     }
+    // A server bank's pictures of this question come to this machine's folder
+    // first (the view reads them as it lays the text out).
+    fetchPicturesFromBank(m_bank.Conn, pictures, ProgramFiles::PicturesFolder());
     TextPreview->setHtml(html);
 }
 
