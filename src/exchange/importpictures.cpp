@@ -148,14 +148,22 @@ void ImportPictures::stageFolder(int line) {
             fail(line, QStringLiteral("无法建立图片文件夹 %1.").arg(shown));
         m_madeFolder = true;
     }
-    if (!QDir().mkpath(m_folder + kAside))
-        fail(line, QStringLiteral("无法在图片文件夹 %1 中建立临时文件夹.").arg(shown));
-    QTemporaryDir token(m_folder + kAside + QStringLiteral("/XXXXXX"));
-    if (!token.isValid())
-        fail(line, QStringLiteral("无法在图片文件夹 %1 中建立临时文件夹: %2")
-                       .arg(shown, token.errorString()));
-    token.setAutoRemove(false);
-    m_token = token.path();
+    // Another import that ends removes .import (and the pictures folder it
+    // made) once they are empty, possibly between the two steps here: then
+    // both are made again.
+    for (int attempt = 1;; ++attempt) {
+        if (!QDir().mkpath(m_folder + kAside))
+            fail(line, QStringLiteral("无法在图片文件夹 %1 中建立临时文件夹.").arg(shown));
+        QTemporaryDir token(m_folder + kAside + QStringLiteral("/XXXXXX"));
+        if (token.isValid()) {
+            token.setAutoRemove(false);
+            m_token = token.path();
+            break;
+        }
+        if (attempt == 3)
+            fail(line, QStringLiteral("无法在图片文件夹 %1 中建立临时文件夹: %2")
+                           .arg(shown, token.errorString()));
+    }
     m_lock = lockOf(m_token);
     if (!m_lock->tryLock() || !QDir().mkdir(m_token + kPictures))
         fail(line, QStringLiteral("无法在图片文件夹 %1 中建立临时文件夹.").arg(shown));

@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
+#include <memory>
 
 using namespace tess::exchange;
 
@@ -27,6 +29,7 @@ private Q_SLOTS:
     void newPictureAvoidsNamesTheBankShows();
     void hostileTextsCleaned();
     void storedTextsExportedAsTheyAre();
+    void refusedImportLeavesOthersPictures();
     void runningImportIsLeftAlone();
     void killedBetweenBookkeepingSteps_data();
     void killedBetweenBookkeepingSteps();
@@ -337,6 +340,63 @@ void TestImportFile::newPictureAvoidsNamesTheBankShows() {
 
 // What an import still at work keeps aside is not its leftovers: settling
 // leftovers, as a second program starting meanwhile does, leaves it alone.
+namespace {
+
+// What runs while the import under test waits: set by a test, run once at the
+// import's first picture written aside.
+std::function<void()> g_whileImporting;
+
+void runWhileImporting(ImportStage stage) {
+    if (stage != ImportStage::PictureWritten || !g_whileImporting)
+        return;
+    const auto run = std::move(g_whileImporting);
+    g_whileImporting = nullptr;
+    run();
+}
+
+} // namespace
+
+// An import refused by a bank another program holds removes only what it
+// wrote itself: a picture the teacher put in the folder meanwhile, and those
+// of an import that committed meanwhile, stay, and so does the folder.
+void TestImportFile::refusedImportLeavesOthersPictures() {
+    const QTemporaryDir dir;
+    const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
+    banktest::freshBank(bank);
+    banktest::BankConnection conn(bank);
+    conn.setBusyTimeout(200);
+    banktest::BankConnection other(bank);
+    const QString pictures = dir.filePath(QStringLiteral("images")); // made by the imports
+    const QString mine = dir.filePath(QStringLiteral("mine.xml"));
+    const QString theirs = dir.filePath(QStringLiteral("theirs.xml"));
+    writeFile(mine, moodleTrueFalse("<img src=\"@@PLUGINFILE@@/mine.png\">",
+                                    "<file name=\"mine.png\" encoding=\"base64\">" +
+                                        QByteArray("mine").toBase64() + "</file>"));
+    writeFile(theirs,
+              moodleTrueFalse("<img src=\"@@PLUGINFILE@@/theirs.png\">", moodleFile("theirs.png")));
+
+    std::unique_ptr<banktest::BankHolder> holder;
+    QVector<int> theirIds;
+    g_whileImporting = [&] {
+        writeFile(QDir(pictures).filePath(QStringLiteral("teacher.png")), kDot);
+        importQuestionFile(other, theirs, pictures, QString(), &theirIds);
+        holder = std::make_unique<banktest::BankHolder>(bank, banktest::BankHolder::Hold::Writes);
+    };
+    setImportProbe(runWhileImporting);
+    QVERIFY_THROWS_EXCEPTION(tess::EngineError,
+                             importQuestionFile(conn, mine, pictures, QString()));
+    setImportProbe(nullptr);
+    QVERIFY(holder);
+    holder.reset();
+
+    const QDir folder(pictures);
+    QCOMPARE(folder.entryList(QDir::Files),
+             QStringList({QStringLiteral("teacher.png"), QStringLiteral("theirs.png")}));
+    QVERIFY(!folder.exists(QStringLiteral(".import")));
+    QCOMPARE(theirIds.size(), 1);
+    QCOMPARE(banktest::count(conn, QStringLiteral("paper")), 1);
+}
+
 void TestImportFile::runningImportIsLeftAlone() {
     const QTemporaryDir dir;
     const QString bank = dir.filePath(QStringLiteral("bank.mdb"));
