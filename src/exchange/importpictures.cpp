@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <optional>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tess::exchange {
@@ -70,7 +71,13 @@ public:
 
     bool tryLock() {
         m_fd = ::open(QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
+        // The file may have been removed by its last holder while this one
+        // waited: a hold on a removed file holds nothing.
+        struct stat held {
+        }, named{};
+        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(m_fd, &held) == 0 &&
+            ::stat(QFile::encodeName(m_path).constData(), &named) == 0 &&
+            held.st_ino == named.st_ino && held.st_dev == named.st_dev)
             return true;
         if (m_fd >= 0)
             ::close(m_fd);
@@ -148,25 +155,25 @@ void ImportPictures::stageFolder(int line) {
             fail(line, QStringLiteral("无法建立图片文件夹 %1.").arg(shown));
         m_madeFolder = true;
     }
-    // Another import that ends removes .import (and the pictures folder it
-    // made) once they are empty, possibly between the two steps here: then
-    // both are made again.
+    // Another import that ends removes .import once it is empty, and one that
+    // starts settles every aside folder it can lock: either may come between
+    // the steps here, which are then taken again.
     for (int attempt = 1;; ++attempt) {
-        if (!QDir().mkpath(m_folder + kAside))
-            fail(line, QStringLiteral("无法在图片文件夹 %1 中建立临时文件夹.").arg(shown));
+        const bool aside = QDir().mkpath(m_folder + kAside);
         QTemporaryDir token(m_folder + kAside + QStringLiteral("/XXXXXX"));
-        if (token.isValid()) {
+        if (aside && token.isValid()) {
             token.setAutoRemove(false);
             m_token = token.path();
-            break;
+            m_lock = lockOf(m_token);
+            if (m_lock->tryLock() && QDir().mkdir(m_token + kPictures))
+                return;
+            m_lock->unlock();
+            QDir().rmdir(m_token);
+            m_token.clear();
         }
         if (attempt == 3)
-            fail(line, QStringLiteral("无法在图片文件夹 %1 中建立临时文件夹: %2")
-                           .arg(shown, token.errorString()));
+            fail(line, QStringLiteral("无法在图片文件夹 %1 中建立临时文件夹.").arg(shown));
     }
-    m_lock = lockOf(m_token);
-    if (!m_lock->tryLock() || !QDir().mkdir(m_token + kPictures))
-        fail(line, QStringLiteral("无法在图片文件夹 %1 中建立临时文件夹.").arg(shown));
 }
 
 QString ImportPictures::place(const QString& wanted, const QByteArray& bytes, int line) {
