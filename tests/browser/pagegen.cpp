@@ -31,6 +31,9 @@ struct Fixture {
     QString name;
     int fullMark;
     std::function<void(PaperFixture&, int)> questions;
+    // Values another program wrote into a loose bank, which the check refuses:
+    // the page is written without it, as a writer that trusted the bank would.
+    bool hostile = false;
 };
 
 class NoOpener : public PageOpener {
@@ -96,18 +99,43 @@ int main(int argc, char** argv) {
              f.addChoices(f.addQuestion(p, 2, kSingle, 10, QStringLiteral("单选")), 2, {2});
              f.addQuestion(p, 4, kTF, 10, QStringLiteral("第二个判断"), false);
          }},
+        {QStringLiteral("hostileflag"), QStringLiteral("标记里的脚本"), 30,
+         [](PaperFixture& f, int p) {
+             const int q1 = f.addQuestion(p, 1, kTF, 10, QStringLiteral("甲"), true);
+             f.set(QStringLiteral("question"), QStringLiteral("QstID"), q1,
+                   QStringLiteral("IsTrue"), QStringLiteral("true);window.pwnflag=1;(true"));
+             f.addQuestion(p, 2, kTF, 10, QStringLiteral("乙"), true);
+             const int q3 = f.addQuestion(p, 3, kSingle, 10, QStringLiteral("丙"));
+             f.addChoice(q3, 1, QStringLiteral("对"), true);
+             const int c2 = f.addChoice(q3, 2, QStringLiteral("错"), false);
+             f.set(QStringLiteral("choice"), QStringLiteral("ChcID"), c2, QStringLiteral("IsTrue"),
+                   QStringLiteral("false);window.pwnflag=2;(false"));
+         },
+         true},
     };
 
-    PaperFixture bank(out.filePath(QStringLiteral("bank.mdb")));
-    Query query(bank.conn);
+    PaperFixture strictBank(out.filePath(QStringLiteral("bank.mdb")));
+    PaperFixture looseBank(out.filePath(QStringLiteral("loose.mdb")), PaperFixture::Types::Loose);
     NoOpener opener;
     int failures = 0;
     QTextStream log(stdout);
     for (const Fixture& fixture : fixtures) {
+        PaperFixture& bank = fixture.hostile ? looseBank : strictBank;
+        Query query(bank.conn);
         banktest::SetupTransaction rows(bank.conn);
         const int papId = bank.addPaper(fixture.name, fixture.fullMark);
         fixture.questions(bank, papId);
         rows.commit();
+        if (fixture.hostile) {
+            QStringList findings;
+            if (checkPaper(query, papId, [&](const QString& line) { findings << line; }))
+                ++failures;
+            log << findings.join(QLatin1Char('\n')) << "\n";
+            writePaperPage(bank.conn,
+                           PageSource{papId, fixture.name, QString::number(fixture.fullMark)},
+                           out.filePath(fixture.file + QStringLiteral(".html")));
+            continue;
+        }
         QStringList messages;
         GenerationSteps steps;
         steps.clearMessages = [&] { messages.clear(); };
