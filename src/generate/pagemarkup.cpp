@@ -80,10 +80,11 @@ QString decodedName(QStringView value) {
     return out;
 }
 
-// Names the page gives its form, its controls and its script objects.
+// Names by which the page finds its form, its controls and its submit
+// handler. The script's own objects (Paper, Qst_, Chc_) are assigned by the
+// script and so shadow any element of that name.
 bool clashesWithPage(const QString& name) {
-    return name.startsWith(u"Sel_") || name.startsWith(u"Qst_") || name.startsWith(u"Chc_") ||
-           name == u"PaperForm" || name == u"Paper" || name == u"OnJudge";
+    return name.startsWith(u"Sel_") || name == u"PaperForm" || name == u"OnJudge";
 }
 
 class Scanner {
@@ -300,7 +301,7 @@ private:
     }
     void endTag(const QString& name) {
         if (name == u"form")
-            return note(MarkupHazard::FormTag, QStringLiteral("</form>"));
+            return note(MarkupHazard::FormEnd, QStringLiteral("</form>"));
         if (name == u"svg" || name == u"math")
             foreign = false;
         if (name == u"table") {

@@ -13,10 +13,11 @@ enum class MarkupHazard {
     TableParts,      // table tags out of pairs: the layout breaks, marking holds
     Control,         // an input control of its own, which nothing marks
     Script,          // a script that runs in the student's browser
+    FormEnd,         // </form>: harmless alone, but a later <form> then takes the controls
     UnclosedComment, // "<!--" without "-->": swallows the rest of the page
     UnclosedRawText, // <script>, <textarea>, <template>, ... never ended: swallows the rest
     UnclosedQuote,   // a tag's quoted value never ended: swallows the controls after it
-    FormTag,         // <form> or </form>: the controls after it leave the paper's form
+    FormTag,         // <form>: the controls after it leave the paper's form
     NameClash,       // name= or id= taken by the page's own controls or script
 };
 

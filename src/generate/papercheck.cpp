@@ -77,6 +77,12 @@ QString markupLine(const QString& where, const MarkupFinding& finding) {
                    "警告: %1中有脚本 <script>, 它会在学生的浏览器里运行, 可能改变批改结果. "
                    "如果不是有意加入的, 请删去它.")
             .arg(where);
+    case MarkupHazard::FormEnd:
+        // The controls stay inside the paper's form in the page's tree; only
+        // a <form> after it, in this text or a later one, takes them away.
+        return QStringLiteral("警告: %1中有表单结束标记 </form>, 其后的文字再有 <form> "
+                              "就会使批改结果出错. 请删去它.")
+            .arg(where);
     case MarkupHazard::UnclosedComment:
     case MarkupHazard::UnclosedRawText: {
         // <plaintext> has no end: only taking it out helps.
@@ -161,9 +167,11 @@ bool checkPageTexts(Query& query, int papId,
         if (q.kind == QuestionKind::TrueFalse)
             add(flagLine(where, q.flag, QStringLiteral("题目表格的\"是否正确\"一栏")));
         for (const PageChoice& c : q.choices) {
-            const QString choice = c.number.isEmpty()
-                                       ? where + QStringLiteral("的一个没有编号的选项")
-                                       : where + QStringLiteral("的选项 ") + c.number.left(20);
+            // "第 2 题的选项 3 的内容": the choice's number stands apart.
+            const QString choice =
+                c.number.isEmpty()
+                    ? where + QStringLiteral("的一个没有编号的选项")
+                    : where + QStringLiteral("的选项 ") + c.number.left(20) + QLatin1Char(' ');
             add(markupLine(choice + QStringLiteral("的内容"), scanPageMarkup(c.html)));
             add(flagLine(choice, c.flag, QStringLiteral("选项表格的\"正确选项\"一栏")));
         }

@@ -151,7 +151,7 @@ QString badFlag(const QString& where, const QString& shown, bool choice) {
 }
 
 const QString kQuestion2 = QStringLiteral("第 2 题的题目内容");
-const QString kChoice2 = QStringLiteral("第 2 题的选项 2的内容");
+const QString kChoice2 = QStringLiteral("第 2 题的选项 2 的内容");
 const QString kName = QStringLiteral("试卷名称");
 
 // Where a case puts its value in the passing paper of pageTexts().
@@ -287,8 +287,13 @@ void TestPaperCheck::pageTexts_data() {
         false);
 
     // Texts that move controls out of the paper's form or shift its groups.
-    row("form end and start in a choice", c, text("</FORM><FORM>"), {formTag(kChoice2, "</form>")},
+    row("form end and start in a choice", c, text("</FORM><FORM>"), {formTag(kChoice2, "<form>")},
         false);
+    row("form end alone", c, text("</form>"),
+        {QStringLiteral("警告: %1中有表单结束标记 </form>, 其后的文字再有 <form> 就会使批改结果"
+                        "出错. 请删去它.")
+             .arg(kChoice2)},
+        true);
     row("a form of its own", q, text("<form name=f></form>"), {formTag(kQuestion2, "<form>")},
         false);
     row("control named after question 1", q, text("<input type=radio name=Sel_1 value=1>"),
@@ -299,8 +304,10 @@ void TestPaperCheck::pageTexts_data() {
         {nameClash(kQuestion2, "OnJudge")}, false);
     row("name spelled with references", q, text("<b name=&#83;el&#x5f;1>"),
         {nameClash(kQuestion2, "Sel_1")}, false);
-    row("name after a lowbar reference", q, text("<b id=Qst&lowbar;3>"),
-        {nameClash(kQuestion2, "Qst_3")}, false);
+    row("name after a lowbar reference", q, text("<b id=Sel&lowbar;3>"),
+        {nameClash(kQuestion2, "Sel_3")}, false);
+    row("names of the script's own objects", q,
+        text("<b id=Qst_2 name=Chc_1>x</b><img name=Paper>"), {}, true);
 
     // Harmless to the marking: warnings only.
     row("closed script", q, text("<script>alert(1)</script>"), {script(kQuestion2)}, true);
@@ -319,7 +326,7 @@ void TestPaperCheck::pageTexts_data() {
 
     // Flags: the page writes true or false only; anything else is reported.
     const Part f = Part::QuestionFlag, cf = Part::ChoiceFlag;
-    const QString tf1 = QStringLiteral("第 1 题"), c22 = QStringLiteral("第 2 题的选项 2");
+    const QString tf1 = QStringLiteral("第 1 题"), c22 = QStringLiteral("第 2 题的选项 2 ");
     row("flag True in words", f, text("True"), {}, true);
     row("flag false in small letters", cf, text("false"), {}, true);
     row("flag with script", f, text("true);window.pwnflag=1;(true"),
