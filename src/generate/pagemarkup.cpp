@@ -122,7 +122,7 @@ private:
         return j < n && (isSpace(t.at(j)) || t.at(j) == u'/' || t.at(j) == u'>');
     }
     // The end tag </name that ends raw text, from j on; -1 when there is none.
-    qsizetype endTag(qsizetype j, QStringView name) const {
+    qsizetype findEndTag(qsizetype j, QStringView name) const {
         for (;;) {
             j = t.indexOf(u"</", j);
             if (j < 0)
@@ -132,19 +132,19 @@ private:
             j += 2;
         }
     }
-    // endTag() from the scan's place on. Inside <svg> the scan goes on
+    // findEndTag() from the scan's place on. Inside <svg> the scan goes on
     // through the content, so the same end tag is asked for again and again:
     // each is looked for once, as long as it lies ahead.
     qsizetype endTagAfter(const QString& name) {
-        auto known = m_endTags.find(name);
-        if (known == m_endTags.end() || (known.value() >= 0 && known.value() < i))
-            known = m_endTags.insert(name, endTag(i, name));
+        auto known = endTagsAhead.find(name);
+        if (known == endTagsAhead.end() || (known.value() >= 0 && known.value() < i))
+            known = endTagsAhead.insert(name, findEndTag(i, name));
         return known.value();
     }
     qsizetype cdataEnd() {
-        if (m_cdataEnd == -2 || (m_cdataEnd >= 0 && m_cdataEnd < i))
-            m_cdataEnd = t.indexOf(u"]]>", i);
-        return m_cdataEnd;
+        if (cdataEndAhead == -2 || (cdataEndAhead >= 0 && cdataEndAhead < i))
+            cdataEndAhead = t.indexOf(u"]]>", i);
+        return cdataEndAhead;
     }
     // The end of a script's content: "<!--" and "<script" inside it can
     // carry it past the first "</script>".
@@ -153,23 +153,23 @@ private:
         for (; j < n; ++j) {
             if (t.at(j) != u'<' && t.at(j) != u'-')
                 continue;
-            const bool closing = at(j, u"</script", Qt::CaseInsensitive) && endsName(j + 8);
+            const bool ends = at(j, u"</script", Qt::CaseInsensitive) && endsName(j + 8);
             if (state == Data) {
                 if (at(j, u"<!--")) {
                     state = Escaped;
                     ++j; // the dashes may also end it: <!-->
-                } else if (closing) {
+                } else if (ends) {
                     return j;
                 }
             } else if (at(j, u"-->")) {
                 state = Data;
                 j += 2;
             } else if (state == Escaped) {
-                if (closing)
+                if (ends)
                     return j;
                 if (at(j, u"<script", Qt::CaseInsensitive) && endsName(j + 7))
                     state = DoubleEscaped;
-            } else if (closing) {
+            } else if (ends) {
                 state = Escaped;
             }
         }
@@ -269,11 +269,11 @@ private:
         if (clash)
             note(MarkupHazard::NameClash, clashing);
         if (start)
-            startTag(name);
+            opening(name);
         else
-            endTag(name);
+            closing(name);
     }
-    void startTag(const QString& name) {
+    void opening(const QString& name) {
         const QString shown = QLatin1Char('<') + name + u'>';
         if (name == u"form")
             return note(MarkupHazard::FormTag, shown);
@@ -299,7 +299,7 @@ private:
                 i = end;
         }
     }
-    void endTag(const QString& name) {
+    void closing(const QString& name) {
         if (name == u"form")
             return note(MarkupHazard::FormEnd, QStringLiteral("</form>"));
         if (name == u"svg" || name == u"math")
@@ -314,15 +314,15 @@ private:
         }
     }
 
-    const QStringView t;
+    const QStringView t; // the text, its length and the scan's place in it
     const qsizetype n;
     qsizetype i = 0;
     int tableDepth = 0;
     bool foreign = false;
     bool stopped = false;
     MarkupFinding worst;
-    QHash<QString, qsizetype> m_endTags; // -1: none ahead
-    qsizetype m_cdataEnd = -2;           // -2: not looked for yet
+    QHash<QString, qsizetype> endTagsAhead; // -1: none ahead
+    qsizetype cdataEndAhead = -2;           // -2: not looked for yet
 };
 
 } // namespace
