@@ -204,7 +204,8 @@ bool checkPaper(Query& query, int papId, const std::function<void(const QString&
     const int numbered = firstRowInteger(query, 3, papId, QStringLiteral("CntAll"));
     if (numbered == 0) {
         addMessage(QStringLiteral("警告: 当前试卷没有任何题目."));
-        return true;
+        // The page still carries the paper's name and any unnumbered question.
+        return checkPageTexts(query, papId, addMessage);
     }
     if (numbered > distinctNumbers) {
         addMessage(QStringLiteral("错误: 当前试卷有题目的题号重复."));

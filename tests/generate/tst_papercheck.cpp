@@ -155,7 +155,9 @@ const QString kChoice2 = QStringLiteral("第 2 题的选项 2 的内容");
 const QString kName = QStringLiteral("试卷名称");
 
 // Where a case puts its value in the passing paper of pageTexts().
-enum class Part { Name, QuestionText, ChoiceText, QuestionFlag, ChoiceFlag };
+// NameOnly and Unnumbered: a paper whose questions have no number, which the
+// check otherwise passes with a warning.
+enum class Part { Name, QuestionText, ChoiceText, QuestionFlag, ChoiceFlag, NameOnly, Unnumbered };
 
 } // namespace
 
@@ -323,6 +325,12 @@ void TestPaperCheck::pageTexts_data() {
     row("name with a script", Part::Name, text("期中</title><script>x"),
         {swallowed(kName, "<script>", "</script>")}, false);
     row("name with a form", Part::Name, text("期中<form>"), {formTag(kName, "<form>")}, false);
+    row("name of a paper without numbered questions", Part::NameOnly, text("期中<!--"),
+        {kEmpty, swallowed(kName, "<!--", "\"-->\"")}, false);
+    row("text of an unnumbered question", Part::Unnumbered, text("<textarea>"),
+        {kEmpty,
+         swallowed(QStringLiteral("一道没有题号的题目的题目内容"), "<textarea>", "</textarea>")},
+        false);
 
     // Flags: the page writes true or false only; anything else is reported.
     const Part f = Part::QuestionFlag, cf = Part::ChoiceFlag;
@@ -353,16 +361,21 @@ void TestPaperCheck::pageTexts() {
     PaperFixture f(dir.filePath(QStringLiteral("bank.mdb")), PaperFixture::Types::Loose);
     banktest::SetupTransaction rows(f.conn);
     const int pap = f.addPaper(QStringLiteral("期中考试"), 100);
-    const int q1 = f.addQuestion(pap, 1, kTF, 50, QStringLiteral("地球是圆的"), true);
-    const int q2 = f.addQuestion(pap, 2, kSingle, 50, QStringLiteral("选一个"));
+    const bool unnumbered = part == Part::NameOnly || part == Part::Unnumbered;
+    const int q1 = f.addQuestion(pap, unnumbered ? QVariant() : QVariant(1), kTF, 50,
+                                 QStringLiteral("地球是圆的"), true);
+    const int q2 = f.addQuestion(pap, unnumbered ? QVariant() : QVariant(2), kSingle, 50,
+                                 QStringLiteral("选一个"));
     f.addChoice(q2, 1, QStringLiteral("甲"), true);
     const int c2 = f.addChoice(q2, 2, QStringLiteral("乙"), false);
     switch (part) {
     case Part::Name:
+    case Part::NameOnly:
         f.set(QStringLiteral("paper"), QStringLiteral("PapID"), pap, QStringLiteral("PapNam"),
               value);
         break;
     case Part::QuestionText:
+    case Part::Unnumbered:
         f.set(QStringLiteral("question"), QStringLiteral("QstID"), q2, QStringLiteral("QstCon"),
               value);
         break;
