@@ -18,9 +18,12 @@ void setOrNull(tess::TableCursor& cursor, const QString& column, const QVariant&
 PaperFixture::PaperFixture(const QString& bankPath, Types types) {
     if (types == Types::Loose) {
         sqlite3* db = nullptr;
-        const QByteArray schema = tess::paperBankSchema()
+        // In one transaction: a sync per table would make a table of such banks slow.
+        const QByteArray schema = "begin;" +
+                                  tess::paperBankSchema()
                                       .replace(QStringLiteral(") STRICT;"), QStringLiteral(");"))
-                                      .toUtf8();
+                                      .toUtf8() +
+                                  ";commit;";
         const bool made =
             sqlite3_open(QFile::encodeName(bankPath).constData(), &db) == SQLITE_OK &&
             sqlite3_exec(db, schema.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
