@@ -192,8 +192,15 @@ void TestImportFile::picturesInProgramForm_data() {
     QTest::newRow("Moodle XML without the file it names")
         << QStringLiteral("gone.xml") << moodleTrueFalse("<img src=\"@@PLUGINFILE@@/gone.png\">")
         << QStringLiteral("<img src=\"@@PLUGINFILE@@/gone.png\">")
-        << QStringList{QStringLiteral("第 1 行的题目 \"看图\": 图片 \"@@PLUGINFILE@@/gone.png\" "
-                                      "不在图片文件夹中, 没有导入")};
+        << QStringList{
+               QStringLiteral("第 1 行的题目 \"看图\": 图片 \"gone.png\" 不在导入的文件里 "
+                              "(文字引用了 @@PLUGINFILE@@/gone.png, 文件却没有带着这幅图片)")};
+    // GIFT carries no pictures at all: a file Moodle wrote names them all so.
+    QTest::newRow("GIFT naming a picture Moodle did not write")
+        << QStringLiteral("plugin.gift")
+        << QByteArray("// 导出的题\n\n\n[html]<img src\\=\"@@PLUGINFILE@@/%E5%9B%BE 1.png\"> {T}\n")
+        << QStringLiteral("<img src=\"@@PLUGINFILE@@/%E5%9B%BE 1.png\">")
+        << QStringList{QStringLiteral("第 4 行的题目: 图片 \"图 1.png\" 不在导入的文件里")};
     QTest::newRow("GIFT in HTML")
         << QStringLiteral("html.gift")
         << QByteArray("::看图:: [html]<p><img src='images/dot.png' width=10>是点吗?</p> {T}\n")
