@@ -5,6 +5,7 @@
 #include "exchange/picturetags.h"
 #include "exchange/textfile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -830,7 +831,12 @@ Imported readMoodleXml(const QByteArray& bytes, ImportPictures& pictures) {
         // The parser refuses a NUL too, but in English.
         refuseNul(bytes);
         checkAttributeCounts(QByteArrayView(bytes));
-        return Reader(bytes, empty, pictures).read();
+        // Given the bytes, the parser would decode them all at once and keep
+        // the text beside them; from a device it decodes a part at a time.
+        QBuffer device;
+        device.setData(bytes); // shared, not copied
+        device.open(QIODevice::ReadOnly);
+        return Reader(&device, empty, pictures).read();
     }
     // Scanned as the parser will read it: bytes of UTF-16 and others could hide
     // a "<" or "=" from a scan of the bytes.
