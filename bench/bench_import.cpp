@@ -14,6 +14,8 @@
 //
 // Usage: bench_import [folder]   (default: a temporary folder)
 //   TESS_BENCH_RUNS  runs of each (default 5); the median is printed
+//   TESS_PG_URI      a PostgreSQL server (scripts/pg-test-server.sh start DIR):
+//                    the papers are added to a bank there as well
 // Every run works on a fresh copy of the same bank; the two kinds of run
 // alternate, so that both meet the same machine.
 #include "exchange/bankexchange.h"
@@ -357,9 +359,13 @@ constexpr qsizetype kBlankBytes = qsizetype(98) * 1024 * 1024;
 
 // The child's work, timed; prints "ms peakKiB count" (count: questions and
 // choices taken, -1 for a file refused, with its message after it).
+// The bank is a file in the folder, or the server database TESS_BENCH_BANK names.
 int child(const QString& mode, const QString& file, const QString& folder) {
-    const QString bank = folder + QStringLiteral("/grow.mdb");
-    QFile::remove(bank);
+    QString bank = qEnvironmentVariable("TESS_BENCH_BANK");
+    if (bank.isEmpty()) {
+        bank = folder + QStringLiteral("/grow.mdb");
+        QFile::remove(bank);
+    }
     tess::createPaperBank(bank);
     tess::Connection conn;
     conn.setDataSource(bank);
@@ -408,8 +414,38 @@ struct Measured {
     QString refused;
 };
 
-Measured once(const QString& mode, const QString& file, const QString& folder) {
+// A statement run on the server uri names, by psql.
+void psql(const QString& uri, const QString& sql) {
     QProcess process;
+    process.start(QStringLiteral("psql"),
+                  {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                   QStringLiteral("ON_ERROR_STOP=1"), uri, QStringLiteral("-c"), sql});
+    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+        throw std::runtime_error("psql failed: " + process.readAllStandardError().toStdString());
+}
+
+// The URI of the database the benchmark makes on the server uri names.
+QString benchDatabase(const QString& uri) {
+    QString out = uri;
+    const qsizetype slash = out.indexOf(QLatin1Char('/'), out.indexOf(QStringLiteral("://")) + 3);
+    const qsizetype end = out.indexOf(QLatin1Char('?'), slash);
+    out.replace(slash + 1, (end < 0 ? out.size() : end) - slash - 1,
+                QStringLiteral("tess_bench_import"));
+    return out;
+}
+
+// server: the URI of a server to work on instead of a bank file; each run
+// gets a new database there.
+Measured once(const QString& mode, const QString& file, const QString& folder,
+              const QString& server = QString()) {
+    QProcess process;
+    if (!server.isEmpty()) {
+        psql(server, QStringLiteral("drop database if exists tess_bench_import"));
+        psql(server, QStringLiteral("create database tess_bench_import"));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TESS_BENCH_BANK"), benchDatabase(server));
+        process.setProcessEnvironment(environment);
+    }
     process.start(QCoreApplication::applicationFilePath(),
                   {QStringLiteral("--child"), mode, file, folder});
     if (!process.waitForFinished(-1) || process.exitCode() != 0)
@@ -424,17 +460,20 @@ Measured once(const QString& mode, const QString& file, const QString& folder) {
     m.extraMiB = parts[1].toDouble() / 1024.0;
     m.count = parts[2].toLongLong();
     m.refused = parts.mid(3).join(QLatin1Char(' '));
+    if (!server.isEmpty())
+        psql(server, QStringLiteral("drop database tess_bench_import"));
     return m;
 }
 
 // The median time of `runs` new processes, and their largest peak memory
 // beyond that of a process that only made the bank.
-Measured inChild(const QString& mode, const QString& file, const QString& folder, int runs) {
+Measured inChild(const QString& mode, const QString& file, const QString& folder, int runs,
+                 const QString& server = QString()) {
     static const double baseline = once(QStringLiteral("none"), QString(), folder).extraMiB;
     std::vector<double> times;
     Measured m;
     for (int i = 0; i < runs; ++i) {
-        const Measured run = once(mode, file, folder);
+        const Measured run = once(mode, file, folder, server);
         times.push_back(run.ms);
         const double extra = m.extraMiB;
         m = run;
@@ -483,6 +522,12 @@ int growth(const QString& folder, int runs) {
     for (const int n : {5000, 20000})
         show(QStringLiteral("adding a paper of %1 true/false (a question)").arg(n), 0,
              inChild(QStringLiteral("add"), QString::number(n), folder, runs), n);
+    // The same on a server, when TESS_PG_URI names one (its memory is the server's).
+    if (const QString server = qEnvironmentVariable("TESS_PG_URI"); !server.isEmpty()) {
+        for (const int n : {5000, 20000})
+            show(QStringLiteral("the same on the server, %1 (a question)").arg(n), 0,
+                 inChild(QStringLiteral("add"), QString::number(n), folder, runs, server), n);
+    }
     // Each made in turn, so that this process does not hold them all.
     const auto blank = [] { return QByteArray(kBlankBytes, '\n'); };
     const struct {
