@@ -367,6 +367,16 @@ void finishInterruptedWrites(const QString& path) {
         removeLeftovers(given.canonicalFilePath());
 }
 
+void finishInterruptedWritesIn(const QString& folder) {
+    if (folder.isEmpty())
+        return;
+    const QLatin1String mark(kRecordMark);
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString& name : names)
+        if (name.size() > mark.size() && name.endsWith(mark))
+            finishInterruptedWrites(QDir(folder).filePath(name.chopped(mark.size())));
+}
+
 FileRead readRegularFile(const QString& path, qint64 maxBytes, QByteArray& bytes, qint64* size) {
     bytes.clear();
     const QByteArray name = QFile::encodeName(path);

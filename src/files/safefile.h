@@ -42,6 +42,9 @@ struct FileContents {
 // the record goes. Then removes the leftovers of interrupted writes beside
 // path. Never throws; does nothing when nothing was left.
 void finishInterruptedWrites(const QString& path);
+// The same for every group recorded in folder, for a program's start: the
+// folder where the teacher last wrote such files.
+void finishInterruptedWritesIn(const QString& folder);
 
 // Removes the files "<path>.tess-XXXXXX" (six letters or digits) that an interrupted
 // replaceFileContents() of the same path left behind. Other files, folders and

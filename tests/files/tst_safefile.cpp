@@ -47,6 +47,8 @@ class TestSafeFile : public QObject {
 private Q_SLOTS:
     void killedPair_data();
     void killedPair();
+    void killedPairFinishedAtStart_data();
+    void killedPairFinishedAtStart();
     void forgedRecordMovesNothing();
     void readRegularFile_data();
     void readRegularFile();
@@ -120,6 +122,34 @@ void TestSafeFile::killedPair() {
     QCOMPARE(bytesOf(key), QByteArray("newest key"));
     QCOMPARE(entries(folder),
              (QStringList{QStringLiteral("卷-答案.pdf"), QStringLiteral("卷.pdf")}));
+}
+
+// At the program's start, the groups recorded in the folder where the
+// teacher last printed are finished without knowing their names.
+void TestSafeFile::killedPairFinishedAtStart_data() {
+    QTest::addColumn<QString>("stage");
+    QTest::newRow("recorded") << QStringLiteral("recorded");
+    QTest::newRow("old key removed") << QStringLiteral("cleared");
+    QTest::newRow("between the two renames") << QStringLiteral("renamed");
+    QTest::newRow("both renamed") << QStringLiteral("settled");
+}
+
+void TestSafeFile::killedPairFinishedAtStart() {
+    QFETCH(QString, stage);
+    const QString folder = m_dir.filePath(QStringLiteral("start-") + stage);
+    QVERIFY(QDir().mkpath(folder));
+    const QString paper = folder + QStringLiteral("/卷.pdf");
+    const QString key = folder + QStringLiteral("/卷-答案.pdf");
+    writeBytes(paper, kOldPaper);
+    writeBytes(key, kOldKey);
+    writeBytes(folder + QStringLiteral("/other.pdf"), "other");
+    QCOMPARE(killdrill::killAt(stage, {paper, key}), stage);
+    finishInterruptedWritesIn(folder);
+    QCOMPARE(bytesOf(paper), newPaper());
+    QCOMPARE(bytesOf(key), kNewKey);
+    QCOMPARE(entries(folder),
+             (QStringList{QStringLiteral("other.pdf"), QStringLiteral("卷-答案.pdf"),
+                          QStringLiteral("卷.pdf")}));
 }
 
 // A record this program did not write (or another program changed) never
