@@ -359,6 +359,10 @@ void finishInterruptedWrites(const QString& path) {
         }
         ::unlink(recordName.constData());
         syncFolder(record);
+    } else {
+        // A link in the record's place would have the next record written
+        // wherever it points.
+        ::unlink(recordName.constData());
     }
     removeLeftovers(record);
     removeLeftovers(path);

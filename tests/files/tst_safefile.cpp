@@ -169,6 +169,16 @@ void TestSafeFile::forgedRecordMovesNothing() {
     QCOMPARE(bytesOf(secret), QByteArray("secret"));
     QCOMPARE(entries(folder),
              (QStringList{QStringLiteral("paper.pdf"), QStringLiteral("secret.txt")}));
+
+    // A link in the record's place: the next record is not written through it.
+    QVERIFY(QFile::link(secret, paper + QStringLiteral(".tess-pair")));
+    const QString key = folder + QStringLiteral("/key.pdf");
+    QCOMPARE(replaceFilesContents({{paper, "new paper"}, {key, "new key"}}), QString());
+    QCOMPARE(bytesOf(secret), QByteArray("secret"));
+    QCOMPARE(bytesOf(paper), QByteArray("new paper"));
+    QCOMPARE(bytesOf(key), QByteArray("new key"));
+    QCOMPARE(entries(folder), (QStringList{QStringLiteral("key.pdf"), QStringLiteral("paper.pdf"),
+                                           QStringLiteral("secret.txt")}));
 }
 
 void TestSafeFile::readRegularFile_data() {
