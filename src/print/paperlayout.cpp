@@ -107,13 +107,13 @@ private:
                        .arg(label(source)));
             return picture;
         }
-        if (m_folder.isEmpty())
-            return picture;
         QByteArray bytes;
         switch (readFolderPicture(m_folder, name, bytes)) {
         case FileRead::Read:
             break;
         case FileRead::NotAFile:
+            if (m_folder.isEmpty())
+                break;
             notice(
                 QStringLiteral("图片文件夹 %1 中的 %2 不是普通的图片文件 (而是链接, 文件夹或"
                                "设备), 没有读取, 印成了方框. 请把图片本身放进图片文件夹后再打印.")
@@ -126,6 +126,9 @@ private:
             return picture;
         case FileRead::Missing:
         case FileRead::Unreadable:
+            break;
+        }
+        if (bytes.isEmpty()) {
             if (!m_missing.contains(name))
                 m_missing << name;
             return picture;
