@@ -1,5 +1,6 @@
 #include "exchange/moodlexml.h"
 
+#include "bank/pictures.h"
 #include "bank/plaintext.h"
 #include "exchange/importpictures.h"
 #include "exchange/picturetags.h"
@@ -110,17 +111,26 @@ QString embedPictures(const QString& html, const QString& picturesFolder,
         }
         if (!plainPictureName(name))
             continue;
-        const QString path = QDir(picturesFolder).filePath(name);
-        if (!QFileInfo(path).isFile())
-            continue;
         bool known = false;
         for (const Embedded& e : files)
             known = known || e.name == name;
         if (!known) {
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly))
+            // Only a regular file of the folder itself is carried: never one a
+            // link points at, and a FIFO is not waited on.
+            QByteArray bytes;
+            qint64 size = 0;
+            const FileRead read = readFolderPicture(picturesFolder, name, bytes, &size);
+            if (read == FileRead::TooLarge)
+                throw ExchangeError(
+                    QStringLiteral("图片 %1 有 %2 MB, 大于导出时能带的 %3 MB (再导入时也读不了), "
+                                   "没有导出. 请把这幅图片缩小 (例如降低分辨率, 或存成 JPEG) "
+                                   "后再导出.")
+                        .arg(name)
+                        .arg(double(size) / (1024.0 * 1024.0), 0, 'f', 1)
+                        .arg(kLargestPicture >> 20));
+            if (read != FileRead::Read)
                 continue;
-            files.append({name, file.readAll()});
+            files.append({name, bytes});
         }
         result += QStringView(html).mid(done, m.capturedStart() - done);
         result += m.captured(1) + QLatin1Char('"') + kPluginFile + QLatin1Char('/') +
@@ -152,6 +162,13 @@ QString categoryPart(const QString& part) {
     return result.replace(QLatin1Char('/'), QStringLiteral("//"));
 }
 
+QString tooLarge(const QString& picture) {
+    return QStringLiteral("导出的文件将大于 %1 MB (到图片 %2 为止), 导入时读不了这么大的文件, "
+                          "没有导出. 请缩小试卷中的图片, 或把试卷分成几份分别导出.")
+        .arg(kMoodleXmlMaxBytes >> 20)
+        .arg(picture);
+}
+
 void writeHtmlText(QXmlStreamWriter& w, const QString& html, const QString& picturesFolder) {
     QVector<Embedded> files;
     const QString text = embedPictures(xmlSafe(html), picturesFolder, files);
@@ -160,6 +177,9 @@ void writeHtmlText(QXmlStreamWriter& w, const QString& html, const QString& pict
     w.writeCDATA(text);
     w.writeEndElement();
     for (const Embedded& file : files) {
+        // The import reads no larger file: none is written.
+        if (w.device()->size() + (file.bytes.size() + 2) / 3 * 4 > kMoodleXmlMaxBytes)
+            throw ExchangeError(tooLarge(file.name));
         w.writeStartElement(QStringLiteral("file"));
         w.writeAttribute(QStringLiteral("name"), file.name);
         w.writeAttribute(QStringLiteral("path"), QStringLiteral("/"));
@@ -813,6 +833,11 @@ QByteArray writeMoodleXml(const Paper& paper, const QString& picturesFolder) {
 
     w.writeEndElement();
     w.writeEndDocument();
+    if (out.size() > kMoodleXmlMaxBytes)
+        throw ExchangeError(
+            QStringLiteral("导出的文件将大于 %1 MB, 导入时读不了这么大的文件, 没有导出. "
+                           "请把试卷分成几份分别导出.")
+                .arg(kMoodleXmlMaxBytes >> 20));
     return out;
 }
 
