@@ -3,6 +3,7 @@
 #include "bank/pictures.h"
 #include "files/safefile.h"
 #include "print/boundedhtml.h"
+#include "print/folderpictures.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -38,10 +39,6 @@ constexpr int kLayoutDpi = 1200;
 // Lengths in the texts' HTML (picture sizes, table widths) are screen pixels.
 constexpr qreal kCssScale = qreal(kLayoutDpi) / 96;
 
-// Pictures are read at most this large: enough for the text width at print
-// resolution, and a 10 MB photograph is not held at full size once per page.
-constexpr int kMaxPicturePixels = 2400;
-
 constexpr int kMissingPictureObject = QTextFormat::UserObject + 1;
 constexpr int kPictureNameProperty = QTextFormat::UserProperty + 1;
 
@@ -58,143 +55,6 @@ QFont printFont(qreal points, bool bold = false) {
 }
 
 const qreal kBodyPoints = 10.5; // the usual size of an examination paper's text
-
-// A picture of the texts, read once for the whole paper.
-struct Picture {
-    QImage image;   // empty when it could not be read
-    QSizeF natural; // its size in screen pixels, before any reduction
-};
-
-// The pictures of the texts, each read once for the whole paper, from the
-// pictures folder only and by file name only: no other src is ever opened.
-class PictureStore {
-public:
-    explicit PictureStore(QString folder) : m_folder(std::move(folder)) {}
-
-    // The picture a src names; an empty one when it names none of the pictures
-    // folder or that one cannot be read.
-    const Picture& picture(const QString& source) {
-        auto it = m_pictures.find(source);
-        if (it == m_pictures.end())
-            it = m_pictures.insert(source, read(source));
-        return *it;
-    }
-    QStringList missing() const { return m_missing; }
-    // Pictures passed over for other reasons than missing, a sentence each.
-    QStringList notices() const { return m_notices; }
-
-    // What the box in place of a picture says: its file name, or the src
-    // itself (shortened) when it names no picture of the folder.
-    static QString label(const QString& source) {
-        const QString name = pictureNameOfSource(source);
-        if (!name.isEmpty())
-            return name;
-        return source.size() > 60 ? source.left(57) + QStringLiteral("...") : source;
-    }
-
-private:
-    void notice(const QString& line) {
-        if (!m_notices.contains(line))
-            m_notices << line;
-    }
-
-    Picture read(const QString& source) {
-        Picture picture;
-        const QString name = pictureNameOfSource(source);
-        if (name.isEmpty()) {
-            notice(QStringLiteral("文字中的图片 \"%1\" 不是图片文件夹中的图片, 没有读取, 印成了"
-                                  "方框. 请用插入图片的办法把它放进试卷后再打印.")
-                       .arg(label(source)));
-            return picture;
-        }
-        QByteArray bytes;
-        switch (readFolderPicture(m_folder, name, bytes)) {
-        case FileRead::Read:
-            break;
-        case FileRead::NotAFile:
-            if (m_folder.isEmpty())
-                break;
-            notice(
-                QStringLiteral("图片文件夹 %1 中的 %2 不是普通的图片文件 (而是链接, 文件夹或"
-                               "设备), 没有读取, 印成了方框. 请把图片本身放进图片文件夹后再打印.")
-                    .arg(QDir::toNativeSeparators(m_folder), name));
-            return picture;
-        case FileRead::TooLarge:
-            notice(QStringLiteral("图片 %1 大于 %2 MB, 没有读取, 印成了方框. 请把图片缩小后再打印.")
-                       .arg(name)
-                       .arg(kLargestPicture >> 20));
-            return picture;
-        case FileRead::Missing:
-        case FileRead::Unreadable:
-            break;
-        }
-        if (bytes.isEmpty()) {
-            if (!m_missing.contains(name))
-                m_missing << name;
-            return picture;
-        }
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer, QFileInfo(name).suffix().toLatin1());
-        reader.setAutoTransform(true);
-        const QSize size = reader.size();
-        if (size.isValid() && std::max(size.width(), size.height()) > kMaxPicturePixels)
-            reader.setScaledSize(
-                size.scaled(kMaxPicturePixels, kMaxPicturePixels, Qt::KeepAspectRatio));
-        picture.image = reader.read();
-        if (!picture.image.isNull())
-            picture.natural = size.isValid() ? QSizeF(size) : QSizeF(picture.image.size());
-        else if (!m_missing.contains(name))
-            m_missing << name;
-        return picture;
-    }
-
-    QString m_folder;
-    QHash<QString, Picture> m_pictures;
-    QStringList m_missing;
-    QStringList m_notices;
-};
-
-// The pictures of a text, drawn from the store only. It takes the place of
-// the text layout's own, which reads any src it cannot get otherwise straight
-// from the disk (a FIFO there would hold up the paper for good).
-class PictureObject : public QObject, public QTextObjectInterface {
-    Q_OBJECT
-    Q_INTERFACES(QTextObjectInterface)
-
-public:
-    explicit PictureObject(PictureStore& pictures) : m_pictures(pictures) {}
-
-    // The size the picture's format gives (as whole screen pixels, as the
-    // layout's own did), in the units of the document's device.
-    QSizeF intrinsicSize(QTextDocument* doc, int, const QTextFormat& format) override {
-        const QTextImageFormat image = format.toImageFormat();
-        const Picture& p = m_pictures.picture(image.name());
-        if (p.image.isNull())
-            return {};
-        const bool width = image.hasProperty(QTextFormat::ImageWidth);
-        const bool height = image.hasProperty(QTextFormat::ImageHeight);
-        const QSizeF natural = p.natural.isEmpty() ? QSizeF(p.image.size()) : p.natural;
-        QSizeF size(qRound(image.width()), qRound(image.height()));
-        if (!width && !height)
-            size = natural;
-        else if (!height)
-            size.setHeight(size.width() * natural.height() / natural.width());
-        else if (!width)
-            size.setWidth(size.height() * natural.width() / natural.height());
-        const QPaintDevice* device = doc->documentLayout()->paintDevice();
-        return device ? size * (qreal(device->logicalDpiY()) / 96) : size;
-    }
-    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument*, int,
-                    const QTextFormat& format) override {
-        const Picture& p = m_pictures.picture(format.toImageFormat().name());
-        if (!p.image.isNull())
-            painter->drawImage(rect, p.image);
-    }
-
-private:
-    PictureStore& m_pictures;
-};
 
 // A picture that is not there: a box with its file name, as text, so that the
 // teacher sees on paper which one to put back.
@@ -232,32 +92,18 @@ private:
 
 // One piece of the paper as a document of its own: the header, a section
 // title, a question with its choices.
-class PrintDocument : public QTextDocument {
+class PrintDocument : public FolderPictureDocument {
 public:
-    PrintDocument(QPaintDevice* device, PictureStore& pictures, MissingPicture* missing,
-                  PictureObject* shown, qreal width)
-        : m_pictures(pictures) {
+    PrintDocument(QPaintDevice* device, FolderPictures& pictures, MissingPicture* missing,
+                  FolderPictureObject* shown, qreal width)
+        : FolderPictureDocument(pictures, shown) {
         setUndoRedoEnabled(false);
         documentLayout()->setPaintDevice(device);
         documentLayout()->registerHandler(kMissingPictureObject, missing);
-        documentLayout()->registerHandler(QTextFormat::ImageObject, shown);
         setDocumentMargin(0);
         setDefaultFont(printFont(kBodyPoints));
         setTextWidth(width);
     }
-
-protected:
-    // Only pictures from the pictures folder (a style's background); nothing
-    // else is ever fetched.
-    QVariant loadResource(int type, const QUrl& name) override {
-        if (type != QTextDocument::ImageResource)
-            return {};
-        const Picture& p = m_pictures.picture(name.toString());
-        return p.image.isNull() ? QVariant() : QVariant(p.image);
-    }
-
-private:
-    PictureStore& m_pictures;
 };
 
 // The width a picture at position may take: a share of width for each table
@@ -277,7 +123,7 @@ qreal roomAt(QTextDocument& doc, int start, int position, qreal width) {
 // maxWidth and maxHeight (layout units), and puts a box with the file name in
 // place of each one that cannot be read. Sizes in pixels in the texts' styles
 // are screen pixels: they are made points so that they print as on screen.
-void fitInserted(QTextDocument& doc, PictureStore& pictures, int start, int end, qreal maxWidth,
+void fitInserted(QTextDocument& doc, FolderPictures& pictures, int start, int end, qreal maxWidth,
                  qreal maxHeight) {
     enum class Kind { Format, Replace, BreakBefore };
     struct Change {
@@ -307,7 +153,7 @@ void fitInserted(QTextDocument& doc, PictureStore& pictures, int start, int end,
                 if (p.image.isNull()) {
                     QTextCharFormat box;
                     box.setObjectType(kMissingPictureObject);
-                    box.setProperty(kPictureNameProperty, PictureStore::label(image.name()));
+                    box.setProperty(kPictureNameProperty, FolderPictures::label(image.name()));
                     box.setFont(doc.defaultFont());
                     changes.push_back({position, 1, box, Kind::Replace});
                     continue;
@@ -446,9 +292,9 @@ struct PaperLayout::Data {
     PrintOptions options;
     QPageLayout pageLayout = defaultPageLayout();
     QImage device{1, 1, QImage::Format_ARGB32};
-    PictureStore pictures;
+    FolderPictures pictures;
     MissingPicture missing;
-    PictureObject shown{pictures};
+    FolderPictureObject shown{pictures};
 
     struct Block {
         std::unique_ptr<QTextDocument> doc;

@@ -9,6 +9,7 @@
 #include "frame/frame.h"
 #include "frame/waitcursor.h"
 #include "print/boundedhtml.h"
+#include "print/folderpictures.h"
 #include "settings/programfiles.h"
 #include "store/engineerror.h"
 #include "store/questionkind.h"
@@ -44,13 +45,7 @@ constexpr qsizetype kLongestPreview = 20000;
 QString previewText(const QString& html) {
     // Tables nested hundreds deep would hold the window for good: flattened
     // as for print.
-    QString text = print::boundHtml(html.left(kLongestPreview)).html;
-    // The program's picture tags name the pictures folder as "images\name".
-    static const QRegularExpression picture(
-        QStringLiteral("(<img[^>]*src\\s*=\\s*\"?)images[\\\\/]"),
-        QRegularExpression::CaseInsensitiveOption);
-    text.replace(picture, QStringLiteral("\\1"));
-    return text;
+    return print::boundHtml(html.left(kLongestPreview)).html;
 }
 
 } // namespace
@@ -179,10 +174,15 @@ TFormSearch::TFormSearch(Frame& frame, PaperBank& bank, PaperNavigator& navigato
     GridHits->setColumnWidth(3, 50);
     GridHits->setColumnWidth(4, 60);
     TextPreview = new QTextBrowser(this);
+    // Texts of the bank may come from another program: the preview reads
+    // nothing but the pictures of the pictures folder that they name.
+    m_previewPictures = std::make_unique<print::FolderPictures>(ProgramFiles::PicturesFolder());
+    m_previewShown = std::make_unique<print::FolderPictureObject>(*m_previewPictures);
+    TextPreview->setDocument(
+        new print::FolderPictureDocument(*m_previewPictures, m_previewShown.get(), TextPreview));
     TextPreview->setObjectName(QStringLiteral("TextPreview"));
     TextPreview->setAccessibleName(QStringLiteral("题目预览"));
     TextPreview->setOpenLinks(false);
-    TextPreview->setSearchPaths({ProgramFiles::PicturesFolder()});
     auto* split = new QSplitter(Qt::Vertical, this);
     split->setObjectName(QStringLiteral("SplitterPreview"));
     split->addWidget(GridHits);
@@ -233,6 +233,11 @@ TFormSearch::TFormSearch(Frame& frame, PaperBank& bank, PaperNavigator& navigato
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     LabelCount->setText(QStringLiteral("输入文字或选择题型、类别后按\"检索\"."));
     LabelCount->setAccessibleName(QStringLiteral("检索结果的题数"));
+}
+
+// The preview and its document, which use the pictures, go first.
+TFormSearch::~TFormSearch() {
+    delete TextPreview;
 }
 
 void TFormSearch::RefreshCategories() {
@@ -357,6 +362,7 @@ void TFormSearch::ShowPreview() {
     // A server bank's pictures of this question come to this machine's folder
     // first (the view reads them as it lays the text out).
     fetchPicturesFromBank(m_bank.Conn, pictures, ProgramFiles::PicturesFolder());
+    m_previewPictures->clear(); // fetched anew, or changed since
     TextPreview->setHtml(html);
 }
 

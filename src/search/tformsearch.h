@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QVector>
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -14,6 +15,11 @@ class QTableWidget;
 class QTextBrowser;
 
 namespace tess {
+
+namespace print {
+class FolderPictures;
+class FolderPictureObject;
+} // namespace print
 
 class Connection;
 class Frame;
@@ -28,6 +34,7 @@ class TFormSearch : public QDialog {
 
 public:
     TFormSearch(Frame& frame, PaperBank& bank, PaperNavigator& navigator, QWidget* parent);
+    ~TFormSearch() override;
 
     // Fills the category list from the bank; the window's filters stay.
     void RefreshCategories();
@@ -70,6 +77,9 @@ private:
     QuestionSearch m_search; // the last search, for the next screenful
     QVector<QuestionHit> m_hits;
     bool m_more = false;
+    // The preview's pictures, read from the pictures folder only.
+    std::unique_ptr<print::FolderPictures> m_previewPictures;
+    std::unique_ptr<print::FolderPictureObject> m_previewShown;
 };
 
 // Reads every text of the bank for the search, showing how far it is; the

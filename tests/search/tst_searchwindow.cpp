@@ -3,6 +3,7 @@
 #include "editor/editorfixture.h"
 #include "search/tformsearch.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -11,7 +12,12 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextDocument>
+#include <QTextObjectInterface>
+#include <sys/stat.h>
 
 class TestSearchWindow : public QObject {
     Q_OBJECT
@@ -24,6 +30,7 @@ private Q_SLOTS:
     void paperAndMarks();
     void previewScrollAndTakeAll();
     void previewOfTablesNestedDeep();
+    void previewReadsOnlyFolderPictures();
     void indexBuiltWithProgress();
 };
 
@@ -204,6 +211,58 @@ void TestSearchWindow::previewOfTablesNestedDeep() {
     QVERIFY(window->TextPreview->document()->size().height() > 0);
 }
 
+// A text another program wrote names a picture outside the pictures folder, a
+// FIFO and a link in it: the preview shows the text at once, with only the
+// folder's own picture.
+void TestSearchWindow::previewReadsOnlyFolderPictures() {
+    Searching searching;
+    const QTemporaryDir outside;
+    const QString picture = outside.filePath(QStringLiteral("outside.png"));
+    QImage image(4, 4, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QVERIFY(image.save(picture));
+    const QDir folder(tess::ProgramFiles::PicturesFolder());
+    QVERIFY(folder.mkpath(QStringLiteral(".")));
+    QVERIFY(QFile::copy(picture, folder.filePath(QStringLiteral("ray.png"))));
+    QVERIFY(QFile::link(picture, folder.filePath(QStringLiteral("link.png"))));
+    QCOMPARE(
+        ::mkfifo(QFile::encodeName(folder.filePath(QStringLiteral("fifo.png"))).constData(), 0600),
+        0);
+
+    tess::TFormSearch* window = searching.window;
+    QVERIFY(window);
+    const QStringList sources = {picture,
+                                 QStringLiteral("file://") + picture,
+                                 QStringLiteral("images\\fifo.png"),
+                                 QStringLiteral("images\\link.png"),
+                                 QStringLiteral("images\\..\\..\\outside.png"),
+                                 QStringLiteral("images\\ray.png")};
+    QString text = QStringLiteral("光的折射");
+    for (const QString& src : sources)
+        text += QStringLiteral("<img src=\"%1\">").arg(src);
+    searching.bank.sql(QStringLiteral("update question set QstCon = %1 where QstID = 10")
+                           .arg(banktest::quoted(text)));
+    search(window, QStringLiteral("折射"));
+    QCOMPARE(window->GridHits->currentRow(), 0);
+    QTextDocument* shown = window->TextPreview->document();
+    QVERIFY(shown->toPlainText().contains(QStringLiteral("光的折射")));
+    // The pictures the preview lays out with a size: those it could read.
+    QStringList read;
+    QTextObjectInterface* pictures =
+        shown->documentLayout()->handlerForObject(QTextFormat::ImageObject);
+    QVERIFY(pictures);
+    for (QTextBlock block = shown->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.isImageFormat() &&
+                !pictures->intrinsicSize(shown, it.fragment().position(), format).isEmpty())
+                read << format.toImageFormat().name();
+        }
+    QCOMPARE(read, QStringList{QStringLiteral("images\\ray.png")});
+    if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
+        window->grab().save(dir + QStringLiteral("/search-preview-pictures.png"));
+}
+
 // The question shown as the page shows it; more rows as the list is scrolled
 // down; every question found taken at once, with progress.
 void TestSearchWindow::previewScrollAndTakeAll() {
@@ -219,7 +278,7 @@ void TestSearchWindow::previewScrollAndTakeAll() {
     const QString preview = window->TextPreview->toHtml();
     QVERIFY(preview.contains(QStringLiteral("入射角")));
     QVERIFY(preview.contains(QStringLiteral("✔")));
-    QVERIFY(preview.contains(QStringLiteral("src=\"ray.png\"")));
+    QVERIFY(preview.contains(QStringLiteral("src=\"images\\ray.png\"")));
 
     bank.sql(QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstTyp, QstScr, QstCon) "
                             "with recursive n(i) as (select 1 union all select i + 1 from n "
