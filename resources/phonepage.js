@@ -44,6 +44,12 @@
     return s;
   }
 
+  // A picture of a question text carries no description; a screen reader
+  // then says at least that a picture stands there.
+  Array.prototype.forEach.call(document.querySelectorAll("main img:not([alt])"), function (img) {
+    img.alt = "题目中的图片";
+  });
+
   // The paper for the grader, every control in the paper's order.
   var items = Array.prototype.slice.call(document.querySelectorAll("li.q"));
   Paper = new JPaper(items.length, Number(root.getAttribute("data-full")));
