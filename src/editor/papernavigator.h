@@ -69,6 +69,7 @@ public:
     QLabel* DBText1 = nullptr;
     QLabel* DBText2 = nullptr;
     QLabel* DBText3 = nullptr;
+    QLabel* DBText4 = nullptr; // the page style
 
 Q_SIGNALS:
     // The teacher selected another paper; its questions are in the question cursor.
@@ -90,6 +91,10 @@ private:
     void TPaperBeforeClose();
     void TPaperAfterOpen();
     void ShowPaperInfo();
+    // The style of a paper as the information panel shows it.
+    QString styleText(int papId) const;
+    // A new paper takes the default page style of the settings.
+    void GiveDefaultStyle(int papId);
     // paper commands
     void OnNewPaperExecute();
     void OnEditPaperExecute();

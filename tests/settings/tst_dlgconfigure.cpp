@@ -3,6 +3,7 @@
 #include "settings/tdlgconfigure.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -66,7 +67,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
         QCOMPARE(dialog.windowTitle(), QStringLiteral("系统参数设置"));
-        QCOMPARE(dialog.size(), QSize(460, 300));              // outer 468 × 334 with the frame
+        QCOMPARE(dialog.size(), QSize(460, 340)); // a row for the page style below the four
         QVERIFY(dialog.minimumSize() != dialog.maximumSize()); // resizable
         QVERIFY(dialog.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(dialog.windowFlags() & Qt::WindowCloseButtonHint);
@@ -85,8 +86,8 @@ private Q_SLOTS:
 
         // Tab order: the focusable widgets of the chain, starting at the full mark.
         const QList<QWidget*> expected{dialog.EditMark,  dialog.EditName,  dialog.EditFile,
-                                       dialog.EditClass, dialog.BtnSelDir, dialog.OKBtn,
-                                       dialog.CancelBtn};
+                                       dialog.EditClass, dialog.BtnSelDir, dialog.CBPapStyle,
+                                       dialog.OKBtn,     dialog.CancelBtn};
         QList<QWidget*> order{dialog.EditMark};
         for (QWidget* w = dialog.EditMark->nextInFocusChain(); w != dialog.EditMark;
              w = w->nextInFocusChain())
