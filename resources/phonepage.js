@@ -98,6 +98,21 @@
     return Array.prototype.slice.call(q.Item.querySelectorAll("input"));
   }
 
+  // The name and class outlive a reload of the page while its tab is open,
+  // and no longer: the next student on the same phone starts empty.
+  [nameBox, classBox].forEach(function (box) {
+    var key = "tessaloom:" + box.id;
+    try {
+      var kept = window.sessionStorage.getItem(key);
+      if (kept && !box.value) box.value = kept;
+      box.addEventListener("input", function () {
+        try { window.sessionStorage.setItem(key, box.value); } catch (e) { /* none kept */ }
+      });
+    } catch (e) {
+      // A browser without session storage for files: the fields still work.
+    }
+  });
+
   var timer = null;
   var submitted = false;
 

@@ -254,7 +254,7 @@ test('mixed paper: sections, text beyond GBK, report numbers', { timeout: 60000 
   await page.done();
 });
 
-test('a name and class are needed before submitting', { timeout: 60000 }, async () => {
+test('a name and class are needed before submitting, and kept while the page is open', { timeout: 60000 }, async () => {
   const page = await openPhone('truefalse');
   await choose(page, '太阳从东方升起', '对');
   await choose(page, '一年有十三个月', '错');
@@ -267,6 +267,12 @@ test('a name and class are needed before submitting', { timeout: 60000 }, async 
   assert.equal(await page.evaluate(() => document.activeElement.id), 'student-class');
   assert.ok(await page.locator('#report').isHidden());
   await page.fill('#student-class', '一班');
+  // Kept while the page is open, even across a reload.
+  await page.reload();
+  assert.equal(await page.inputValue('#student-name'), '李雷');
+  assert.equal(await page.inputValue('#student-class'), '一班');
+  await choose(page, '太阳从东方升起', '对');
+  await choose(page, '一年有十三个月', '错');
   await submitPaper(page);
   const r = await readReport(page);
   assert.equal(r.name, '李雷');

@@ -7,6 +7,7 @@
 #include "generate/paperwriter.h"
 #include "generate/phonepage.h"
 #include "paperfixture.h"
+#include "store/connection.h"
 #include "store/engineerror.h"
 #include "store/orphanwatch.h"
 #include "store/schema.h"
@@ -109,10 +110,17 @@ void TestPhonePage::bankBeforeStylesReadsClassic() {
             "drop trigger paper_style_paper_deleted; drop trigger paper_style_paper_renumbered; "
             "drop table paper_style; pragma user_version = 3"));
     }
+    {
+        // Read as it is, before the program has opened it for work.
+        Connection reading;
+        reading.setDataSource(bankPath());
+        reading.openForReading();
+        QVERIFY(!canKeepPaperStyle(reading));
+        QCOMPARE(readPaperStyle(reading, 1), PaperStyle{});
+        QVERIFY_THROWS_EXCEPTION(EngineError,
+                                 writePaperStyle(reading, 1, PaperStyle{PageStyle::Phone}));
+    }
     banktest::BankConnection conn(bankPath());
-    QVERIFY(!canKeepPaperStyle(conn));
-    QCOMPARE(readPaperStyle(conn, 1), PaperStyle{});
-    QVERIFY_THROWS_EXCEPTION(EngineError, writePaperStyle(conn, 1, PaperStyle{PageStyle::Phone}));
     QCOMPARE(addOrphanWatch(conn), QString());
     QVERIFY(canKeepPaperStyle(conn));
     QCOMPARE(banktest::scalar(conn, QStringLiteral("select user_version as v from "
