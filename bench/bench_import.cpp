@@ -3,8 +3,19 @@
 // already holds papers, beside the least the same work costs: the same rows
 // inserted with three prepared statements in one transaction.
 //
+// Then what imports cost as files grow, each measured in a new process of its
+// own (this program started again), so that its peak memory is what a fresh
+// program pays: GIFT files of 1,000, 10,000 and 100,000 short true/false
+// questions (about 12 bytes each) imported into a new bank, whose time per
+// question must stay within 2x across the sizes; one question of 40,000
+// choices; papers of 5,000 and 20,000 true/false questions added to a bank
+// (the part done under the bank's write lock); files of 98 MiB of blank lines.
+// Peak memory is given beyond that of a process that only made the bank.
+//
 // Usage: bench_import [folder]   (default: a temporary folder)
 //   TESS_BENCH_RUNS  runs of each (default 5); the median is printed
+//   TESS_PG_URI      a PostgreSQL server (scripts/pg-test-server.sh start DIR):
+//                    the papers are added to a bank there as well
 // Every run works on a fresh copy of the same bank; the two kinds of run
 // alternate, so that both meet the same machine.
 #include "exchange/bankexchange.h"
@@ -17,6 +28,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -305,18 +317,272 @@ int run(const QString& folder) {
     return 0;
 }
 
+// ---------------------------------------------------------------- growth
+
+// The peak resident memory of this process so far, in KiB: the kernel's
+// high-water mark of its memory since it was started (VmHWM). The peak that
+// getrusage gives would count the memory of the benchmark it was forked from.
+long peakKiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+        throw std::runtime_error("a question file could not be written");
+}
+
+// n true/false questions of a few bytes each ("Q12345 {T}" and a blank line).
+QByteArray shortGift(int n) {
+    QByteArray bytes;
+    bytes.reserve(qsizetype(n) * 13);
+    for (int i = 1; i <= n; ++i)
+        bytes += "Q" + QByteArray::number(i) + (i % 2 ? " {T}\n\n" : " {F}\n\n");
+    return bytes;
+}
+
+// One single-choice question of n choices, one a line.
+QByteArray manyChoices(int n) {
+    QByteArray bytes = "Q {\n=right\n";
+    for (int i = 1; i < n; ++i)
+        bytes += "~wrong" + QByteArray::number(i) + "\n";
+    return bytes + "}\n";
+}
+
+constexpr qsizetype kBlankBytes = qsizetype(98) * 1024 * 1024;
+
+// The child's work, timed; prints "ms peakKiB count" (count: questions and
+// choices taken, -1 for a file refused, with its message after it).
+// The bank is a file in the folder, or the server database TESS_BENCH_BANK names.
+int child(const QString& mode, const QString& file, const QString& folder) {
+    QString bank = qEnvironmentVariable("TESS_BENCH_BANK");
+    if (bank.isEmpty()) {
+        bank = folder + QStringLiteral("/grow.mdb");
+        QFile::remove(bank);
+    }
+    tess::createPaperBank(bank);
+    tess::Connection conn;
+    conn.setDataSource(bank);
+    conn.open();
+    const QString pictures = folder + QStringLiteral("/images");
+    qsizetype count = 0;
+    QString refused;
+    double ms = 0;
+    if (mode == QLatin1String("add")) {
+        // A paper of n true/false questions made here, then only its adding timed.
+        tess::exchange::Paper paper;
+        paper.name = QStringLiteral("判断题");
+        for (int i = 1, n = file.toInt(); i <= n; ++i) {
+            tess::exchange::Question q;
+            q.html = QStringLiteral("第 %1 题").arg(i);
+            q.answer = i % 2;
+            paper.questions.push_back(q);
+        }
+        ms = timed([&] { tess::exchange::addPapers(conn, {paper}, QStringLiteral("paper.htm")); });
+        count = paper.questions.size();
+    } else if (mode != QLatin1String("none")) {
+        ms = timed([&] {
+            try {
+                const tess::exchange::Imported imported =
+                    mode == QLatin1String("import")
+                        ? tess::exchange::importQuestionFile(conn, file, pictures,
+                                                             QStringLiteral("paper.htm"))
+                        : tess::exchange::readQuestionFile(file, pictures);
+                for (const auto& paper : imported.papers)
+                    for (const auto& question : paper.questions)
+                        count += 1 + question.choices.size();
+            } catch (const tess::exchange::ExchangeError& e) {
+                count = -1;
+                refused = e.message();
+            }
+        });
+    }
+    std::printf("%.3f %ld %lld %s\n", ms, peakKiB(), qlonglong(count), qPrintable(refused));
+    return 0;
+}
+
+struct Measured {
+    double ms = 0;
+    double extraMiB = 0; // peak memory beyond a process that did nothing but make the bank
+    qlonglong count = 0;
+    QString refused;
+};
+
+// A statement run on the server uri names, by psql.
+void psql(const QString& uri, const QString& sql) {
+    QProcess process;
+    process.start(QStringLiteral("psql"),
+                  {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                   QStringLiteral("ON_ERROR_STOP=1"), uri, QStringLiteral("-c"), sql});
+    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+        throw std::runtime_error("psql failed: " + process.readAllStandardError().toStdString());
+}
+
+// The URI of the database the benchmark makes on the server uri names.
+QString benchDatabase(const QString& uri) {
+    QString out = uri;
+    const qsizetype slash = out.indexOf(QLatin1Char('/'), out.indexOf(QStringLiteral("://")) + 3);
+    const qsizetype end = out.indexOf(QLatin1Char('?'), slash);
+    out.replace(slash + 1, (end < 0 ? out.size() : end) - slash - 1,
+                QStringLiteral("tess_bench_import"));
+    return out;
+}
+
+// server: the URI of a server to work on instead of a bank file; each run
+// gets a new database there.
+Measured once(const QString& mode, const QString& file, const QString& folder,
+              const QString& server = QString()) {
+    QProcess process;
+    if (!server.isEmpty()) {
+        psql(server, QStringLiteral("drop database if exists tess_bench_import"));
+        psql(server, QStringLiteral("create database tess_bench_import"));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TESS_BENCH_BANK"), benchDatabase(server));
+        process.setProcessEnvironment(environment);
+    }
+    process.start(QCoreApplication::applicationFilePath(),
+                  {QStringLiteral("--child"), mode, file, folder});
+    if (!process.waitForFinished(-1) || process.exitCode() != 0)
+        throw std::runtime_error("a measuring process failed: " +
+                                 process.readAllStandardError().toStdString());
+    const QString out = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    const QStringList parts = out.split(QLatin1Char(' '));
+    if (parts.size() < 3)
+        throw std::runtime_error("a measuring process said: " + out.toStdString());
+    Measured m;
+    m.ms = parts[0].toDouble();
+    m.extraMiB = parts[1].toDouble() / 1024.0;
+    m.count = parts[2].toLongLong();
+    m.refused = parts.mid(3).join(QLatin1Char(' '));
+    if (!server.isEmpty())
+        psql(server, QStringLiteral("drop database tess_bench_import"));
+    return m;
+}
+
+// The median time of `runs` new processes, and their largest peak memory
+// beyond that of a process that only made the bank.
+Measured inChild(const QString& mode, const QString& file, const QString& folder, int runs,
+                 const QString& server = QString()) {
+    static const double baseline = once(QStringLiteral("none"), QString(), folder).extraMiB;
+    std::vector<double> times;
+    Measured m;
+    for (int i = 0; i < runs; ++i) {
+        const Measured run = once(mode, file, folder, server);
+        times.push_back(run.ms);
+        const double extra = m.extraMiB;
+        m = run;
+        m.extraMiB = std::max(extra, run.extraMiB - baseline);
+    }
+    m.ms = median(times);
+    return m;
+}
+
+int growth(const QString& folder, int runs) {
+    std::printf("\nimports as files grow, each run a new process, median of %d runs, %s build\n",
+                runs, TESS_BUILD_TYPE);
+    std::printf("  %-46s %9s %9s %8s %9s %7s\n", "", "file KiB", "ms", "us each", "+peak MiB",
+                "x file");
+    // `each`: what the time is divided by (questions, choices).
+    const auto show = [](const QString& label, qsizetype bytes, const Measured& m, qint64 each) {
+        std::printf("  %-46s %9.0f %9.1f %8.2f %9.1f", qPrintable(label), double(bytes) / 1024.0,
+                    m.ms, each > 0 ? m.ms * 1000.0 / double(each) : 0.0, m.extraMiB);
+        if (bytes > 0)
+            std::printf(" %7.2f", m.extraMiB * 1024.0 * 1024.0 / double(bytes));
+        std::printf("\n");
+        if (m.count < 0)
+            std::printf("  %-46s refused: %s\n", "", qPrintable(m.refused));
+    };
+    const QString gift = folder + QStringLiteral("/grow.gift");
+    std::vector<double> perQuestion;
+    for (const int n : {1000, 10000, 100000}) {
+        const QByteArray bytes = shortGift(n);
+        writeBytes(gift, bytes);
+        const Measured m = inChild(QStringLiteral("import"), gift, folder, runs);
+        if (m.count != n)
+            throw std::runtime_error("a GIFT file did not import whole: " +
+                                     m.refused.toStdString());
+        perQuestion.push_back(m.ms / n);
+        show(QStringLiteral("GIFT import, %1 true/false (us: a question)").arg(n), bytes.size(), m,
+             n);
+    }
+    const auto [least, most] = std::minmax_element(perQuestion.begin(), perQuestion.end());
+    std::printf("  time a question, largest / smallest: %.2f (goal: at most 2)\n", *most / *least);
+    {
+        const QByteArray bytes = manyChoices(40000);
+        writeBytes(gift, bytes);
+        show(QStringLiteral("GIFT import, a question of 40,000 choices (a choice)"), bytes.size(),
+             inChild(QStringLiteral("import"), gift, folder, runs), 40000);
+    }
+    for (const int n : {5000, 20000})
+        show(QStringLiteral("adding a paper of %1 true/false (a question)").arg(n), 0,
+             inChild(QStringLiteral("add"), QString::number(n), folder, runs), n);
+    // The same on a server, when TESS_PG_URI names one (its memory is the server's).
+    if (const QString server = qEnvironmentVariable("TESS_PG_URI"); !server.isEmpty()) {
+        for (const int n : {5000, 20000})
+            show(QStringLiteral("the same on the server, %1 (a question)").arg(n), 0,
+                 inChild(QStringLiteral("add"), QString::number(n), folder, runs, server), n);
+    }
+    // Each made in turn, so that this process does not hold them all.
+    const auto blank = [] { return QByteArray(kBlankBytes, '\n'); };
+    const struct {
+        const char* label;
+        const char* name;
+        std::function<QByteArray()> bytes;
+    } blanks[] = {
+        {"GIFT read, 98 MiB of blank lines, a question", "blank.gift",
+         [&] { return blank() + "Q {T}\n"; }},
+        {"Aiken read, 98 MiB of blank lines, a question", "blank.txt",
+         [&] { return blank() + "Q\nA. a\nANSWER: A\n"; }},
+        {"XML read, 98 MiB of blank lines in <quiz>", "blank.xml",
+         [&] {
+             return "<quiz>" + blank() +
+                    "<question type=\"truefalse\"><answer fraction=\"100\"><text>true</text>"
+                    "</answer></question></quiz>\n";
+         }},
+        {"GIFT read, 98 MiB of blank lines only", "empty.gift", blank},
+    };
+    for (const auto& b : blanks) {
+        const QString path = folder + QLatin1Char('/') + QLatin1String(b.name);
+        qsizetype size = 0;
+        {
+            const QByteArray bytes = b.bytes();
+            size = bytes.size();
+            writeBytes(path, bytes);
+        }
+        show(QLatin1String(b.label), size, inChild(QStringLiteral("read"), path, folder, runs), 0);
+        QFile::remove(path);
+    }
+    QFile::remove(gift);
+    return *most / *least <= 2 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     try {
-        if (argc > 1) {
-            const QString folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
-            QDir().mkpath(folder);
-            return run(folder);
-        }
+        if (argc == 5 && qstrcmp(argv[1], "--child") == 0)
+            return child(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                         QString::fromLocal8Bit(argv[4]));
+        QString folder;
         QTemporaryDir dir;
-        return run(dir.path());
+        if (argc > 1) {
+            folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+            QDir().mkpath(folder);
+        } else {
+            folder = dir.path();
+        }
+        const int runs = qEnvironmentVariableIsSet("TESS_BENCH_RUNS")
+                             ? std::max(1, qEnvironmentVariableIntValue("TESS_BENCH_RUNS"))
+                             : 5;
+        const int imported = run(folder);
+        return growth(folder, runs) | imported;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_import: %s\n", e.what());
     }

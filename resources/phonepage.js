@@ -50,12 +50,20 @@
     img.alt = "题目中的图片";
   });
 
+  // A question's own controls: those the writer wrote, named after the
+  // question and carrying their answer, wherever a text around them may have
+  // moved them. Controls that a question text brings along are not counted.
+  function controlsOf(el) {
+    return Array.prototype.slice.call(document.querySelectorAll(
+      'input[data-right][name="' + el.getAttribute("data-q") + '"]'));
+  }
+
   // The paper for the grader, every control in the paper's order.
   var items = Array.prototype.slice.call(document.querySelectorAll("li.q"));
   Paper = new JPaper(items.length, Number(root.getAttribute("data-full")));
   items.forEach(function (el) {
     var kind = Number(el.getAttribute("data-kind"));
-    var inputs = Array.prototype.slice.call(el.querySelectorAll("input"));
+    var inputs = controlsOf(el);
     var q = new JQuestion(kind === 0 ? 2 : 8, Number(el.getAttribute("data-mark")), kind);
     inputs.forEach(function (input) {
       q.AddChoice(new JChoice(inputs, input.getAttribute("data-right") === "true"));
@@ -95,7 +103,7 @@
   }
   // The controls of a question in the order the student sees them.
   function shown(q) {
-    return Array.prototype.slice.call(q.Item.querySelectorAll("input"));
+    return controlsOf(q.Item);
   }
 
   // The name and class outlive a reload of the page while its tab is open,
@@ -155,8 +163,18 @@
         var head = add(item, "div", null, "q-head");
         add(head, "span", (k + 1) + ". ", "no");
         add(head, "span", "(" + q.Mark + "分) ", "mark");
-        var text = add(head, "span", null, "text");
-        text.innerHTML = el.querySelector(".q-head .text").innerHTML;
+        // The question's text as the student saw it, pictures and all; what a
+        // text left open may have taken in (answers, the page's own parts) is
+        // not shown twice, and no name of the page's repeats.
+        var copy = el.querySelector(".q-head .text").cloneNode(true);
+        Array.prototype.forEach.call(copy.querySelectorAll(
+          "input, button, select, textarea, form, main, section, script, .options, li.q"),
+          function (n) { n.parentNode.removeChild(n); });
+        Array.prototype.forEach.call(copy.querySelectorAll("[id]"), function (n) {
+          n.removeAttribute("id");
+        });
+        copy.className = "text";
+        head.appendChild(copy);
         var chosen = shown(q).filter(function (c) { return c.checked; }).map(optionText);
         var right;
         if (q.QstTyp === 0 && q.ChcHave === 2) {
@@ -185,6 +203,8 @@
     print.type = "button";
     print.id = "print-report";
     print.addEventListener("click", function () { window.print(); });
+    // A table a text left open may have taken the report into the paper.
+    if (root.contains(report)) document.body.appendChild(report);
     report.hidden = false;
     root.hidden = true;
     window.scrollTo(0, 0);
@@ -210,7 +230,7 @@
     }
     submitted = true;
     if (timer) clearInterval(timer);
-    Array.prototype.forEach.call(form.querySelectorAll("input, button"), function (c) {
+    Array.prototype.forEach.call(document.querySelectorAll("main input, main button"), function (c) {
       c.disabled = true;
     });
     try {
@@ -220,6 +240,11 @@
     }
   }
 
+  // The button works by itself, also where a text has closed the form early.
+  document.getElementById("submit-paper").addEventListener("click", function (e) {
+    e.preventDefault();
+    submitPaper(false);
+  });
   form.addEventListener("submit", function (e) {
     e.preventDefault();
     submitPaper(false);

@@ -33,6 +33,12 @@ inline QString stageName(tess::WriteStage stage) {
         return QStringLiteral("synced");
     case tess::WriteStage::Renamed:
         return QStringLiteral("renamed");
+    case tess::WriteStage::Recorded:
+        return QStringLiteral("recorded");
+    case tess::WriteStage::Cleared:
+        return QStringLiteral("cleared");
+    case tess::WriteStage::Settled:
+        return QStringLiteral("settled");
     }
     return QString();
 }

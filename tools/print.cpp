@@ -6,6 +6,7 @@
 // live in "images" beside a bank file, in "images" in the current folder for a
 // server bank. No display is needed.
 #include "bank/bankpictures.h"
+#include "files/safefile.h"
 #include "print/paperlayout.h"
 #include "print/printedpaper.h"
 #include "settings/programinfo.h"
@@ -57,6 +58,10 @@ int printPaper(const QString& bank, const QString& idText, const QString& out, b
                 .arg(QDir::toNativeSeparators(bank)));
         return 1;
     }
+    // A print of this paper killed before it finished is finished first,
+    // even when this one is refused below.
+    tess::finishInterruptedWrites(out);
+    tess::finishInterruptedWrites(keyPath);
     tess::print::PrintedPaper paper;
     {
         tess::Connection conn;

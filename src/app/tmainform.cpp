@@ -13,6 +13,7 @@
 #include "editor/recordgrid.h"
 #include "exchange/exchangecommands.h"
 #include "exchange/importpictures.h"
+#include "files/safefile.h"
 #include "frame/prompts.h"
 #include "frame/waitcursor.h"
 #include "generate/publishcommands.h"
@@ -665,6 +666,9 @@ void TMainForm::RestoreWindow() {
     for (const tess::FileDialogKind kind : tess::AllFileDialogKinds)
         prompts.setLastFolder(kind, m_memory.folder(tess::fileDialogKey(kind)));
     prompts.setLastPictureType(m_memory.pictureType());
+    // A paper and its key that a killed program left half replaced where the
+    // teacher last wrote them are put in place now, before anyone opens them.
+    tess::finishInterruptedWritesIn(prompts.lastFolder(tess::FileDialogKind::Pdf));
 
     // On the screens there are now: a screen may have gone since.
     if (const std::optional<QRect> wanted = m_memory.geometry()) {

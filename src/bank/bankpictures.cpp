@@ -37,6 +37,25 @@ QString readPicture(const QString& path, QByteArray& bytes) {
     return QString();
 }
 
+// The same for the picture name of the pictures folder: a regular file of
+// the folder only, never a link out of it or a FIFO.
+QString readFolderFile(const QString& folder, const QString& name, QByteArray& bytes) {
+    switch (readFolderPicture(folder, name, bytes)) {
+    case FileRead::Read:
+        return QString();
+    case FileRead::Missing:
+        return QStringLiteral("文件不存在");
+    case FileRead::NotAFile:
+        return QStringLiteral("不是普通的图片文件 (而是链接, 文件夹或设备), 不读取");
+    case FileRead::TooLarge:
+        return QStringLiteral("图片大于 %1 MB, 试题库不保存这么大的图片")
+            .arg(kLargestBankPicture >> 20);
+    case FileRead::Unreadable:
+        break;
+    }
+    return QStringLiteral("无法读取");
+}
+
 // The hashes the bank keeps for names, by name: a statement for each thousand
 // names, well within what one statement may carry.
 QHash<QString, QString> keptHashes(const Connection& bank, const QStringList& names) {
@@ -168,7 +187,7 @@ QStringList keepPicturesInBank(Connection& bank, const QStringList& names, const
             continue;
         }
         QByteArray bytes;
-        const QString unreadable = readPicture(path, bytes);
+        const QString unreadable = readFolderFile(folder, name, bytes);
         if (!unreadable.isEmpty()) {
             lines << QStringLiteral("图片 %1 没有存进试题库: %2.").arg(name, unreadable);
             continue;
@@ -210,7 +229,7 @@ QStringList fetchPicturesFromBank(const Connection& bank, const QStringList& nam
         const QString target = dir.filePath(name);
         if (QFileInfo::exists(target)) {
             QByteArray bytes;
-            if (readPicture(target, bytes).isEmpty() && hashOf(bytes) != kept.value(name))
+            if (readFolderFile(folder, name, bytes).isEmpty() && hashOf(bytes) != kept.value(name))
                 lines << QStringLiteral(
                              "本机图片文件夹 %1 中的 %2 与试题库里的同名图片不同, "
                              "用的是本机的. 如要用试题库里的, 请把本机的这个文件移走后再试.")

@@ -17,7 +17,7 @@ class Connection;
 
 // The largest picture the bank takes or hands out, so that one row cannot
 // fill the memory of every program that fetches it.
-constexpr qint64 kLargestBankPicture = 32 * 1024 * 1024;
+constexpr qint64 kLargestBankPicture = kLargestPicture;
 
 // The names of the pictures that the bank's question and choice texts show
 // through the program's tags <IMG SRC="images\name">. Engine errors are thrown.

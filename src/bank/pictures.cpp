@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -82,6 +83,37 @@ QString writePictureFile(const QString& target, const QByteArray& bytes) {
     source.setData(bytes);
     source.open(QIODevice::ReadOnly);
     return copyChecked(source, target);
+}
+
+bool plainPictureName(const QString& name) {
+    if (name.isEmpty() || name.toUtf8().size() > 200 || name == QStringLiteral(".") ||
+        name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
+        name.contains(QStringLiteral("..")))
+        return false;
+    for (QChar c : name) {
+        if (c.unicode() < 0x20)
+            return false;
+    }
+    return true;
+}
+
+QString pictureNameOfSource(const QString& src) {
+    QStringView rest = QStringView(src).trimmed();
+    if (rest.startsWith(u"./") || rest.startsWith(u".\\"))
+        rest = rest.mid(2);
+    if (!rest.startsWith(u"images/", Qt::CaseInsensitive) &&
+        !rest.startsWith(u"images\\", Qt::CaseInsensitive))
+        return QString();
+    const QString name = QUrl::fromPercentEncoding(rest.mid(7).toUtf8());
+    return plainPictureName(name) ? name : QString();
+}
+
+FileRead readFolderPicture(const QString& folder, const QString& name, QByteArray& bytes,
+                           qint64* size) {
+    bytes.clear();
+    if (folder.isEmpty() || !plainPictureName(name))
+        return FileRead::NotAFile;
+    return readRegularFile(QDir(folder).filePath(name), kLargestPicture, bytes, size);
 }
 
 QString pictureTag(const QString& fileName) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "files/safefile.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -17,6 +19,27 @@ QString pictureTagStart();
 // The names of the pictures that text shows through the tags
 // <IMG SRC="images\name"> (either slash), in the order of the text.
 QStringList picturesNamedIn(const QString& text);
+
+// The largest picture the program reads from the pictures folder or the bank
+// (print, export, keeping in a server bank), so that one picture cannot fill
+// the memory of every program that reads it.
+constexpr qint64 kLargestPicture = 32 * 1024 * 1024;
+
+// A picture name that can only mean a file directly inside the pictures folder,
+// short enough for every file system (200 bytes, with room for " (2)").
+bool plainPictureName(const QString& name);
+
+// The name of the picture of the pictures folder that an <img> src names:
+// "images\name" or "images/name" (any letter case, an optional "./" before,
+// percent escapes read as a browser reads them); empty for every other src
+// (a path elsewhere, "..", a URL, a drive), which names no picture of ours.
+QString pictureNameOfSource(const QString& src);
+
+// Reads the picture name of folder, by its file name only: a name that is no
+// plainPictureName() is not looked up, and the file must be a regular file
+// itself (readRegularFile()), at most kLargestPicture bytes.
+FileRead readFolderPicture(const QString& folder, const QString& name, QByteArray& bytes,
+                           qint64* size = nullptr);
 
 // The picture dialog's file types, "shown text|*.a;*.b"; the first, all
 // pictures, is selected until the teacher chooses another.

@@ -35,6 +35,10 @@ Imported readAiken(const QByteArray& bytes, const QString& fileName) {
         if (isChoiceLine(line)) {
             if (text.isEmpty())
                 fail(number, QStringLiteral("选项前面没有题目"));
+            // One letter a choice: Z is the last there is.
+            if (question.choices.size() >= 26)
+                fail(number, QStringLiteral("一道题最多有 26 个选项 (A 到 Z), 这是第 27 个; "
+                                            "请删去多出的选项, 或把这道题分成两道题."));
             const QChar expected = QChar(char16_t(u'A' + question.choices.size()));
             if (line[0] != expected)
                 fail(number, QStringLiteral("这里应是选项 %1，却是 %2").arg(expected).arg(line[0]));

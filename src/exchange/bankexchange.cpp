@@ -1,7 +1,9 @@
 #include "exchange/bankexchange.h"
 
 #include "generate/paperwriter.h"
+#include "store/bulkinsert.h"
 #include "store/connection.h"
+#include "store/engineerror.h"
 #include "store/query.h"
 #include "store/recordnumbering.h"
 #include "store/statement.h"
@@ -88,36 +90,125 @@ void addQuestion(TableCursor& questions, TableCursor& choices, RecordSequence& n
     }
 }
 
+// Identifiers count up to the largest 32-bit value and then give it again
+// (see RecordSequence). Refused before anything is written, as the cursors
+// refuse it record by record: the last identifier is the largest and either
+// given twice or held already. ids: those given for the table, in order.
+template <typename Id>
+void checkIdentifiers(Connection& connection, const QString& table, const QString& column,
+                      const QVector<Id>& ids, int (*id)(const Id&)) {
+    if (ids.isEmpty() || id(ids.last()) != INT_MAX)
+        return;
+    bool taken = ids.size() > 1 && id(ids[ids.size() - 2]) == INT_MAX;
+    if (!taken) {
+        Statement held(
+            connection,
+            QStringLiteral("select count(*) from %1 where %2 = 2147483647").arg(table, column),
+            QStringLiteral("[表 %1]").arg(table));
+        taken = held.step() && held.int64(0) > 0;
+    }
+    if (taken)
+        throw EngineError(QStringLiteral("表 %1 的记录标识已经用完, 无法再添加记录.").arg(table));
+}
+
 } // namespace
 
 QVector<int> addPapers(Connection& connection, const QVector<Paper>& papers,
                        const QString& outputFile) {
     Transaction transaction(connection);
-    Query maxId(connection);
-    Command trim(connection);
-    AddingCursor paperCursor(connection, QStringLiteral("paper"), QStringLiteral("PapID"));
-    AddingCursor questionCursor(connection, QStringLiteral("question"), QStringLiteral("QstID"));
-    AddingCursor choiceCursor(connection, QStringLiteral("choice"), QStringLiteral("ChcID"));
     // Numbered once for the whole import, as a record-by-record numbering would.
     qint64 records = papers.size();
     for (const Paper& paper : papers)
         for (const Question& q : paper.questions)
             records += 1 + q.choices.size();
-    RecordSequence numbers(maxId, trim, records);
     QVector<int> added;
-    for (const Paper& paper : papers) {
-        qint64 fullMark = 0;
-        for (const Question& q : paper.questions)
-            fullMark += q.mark;
-        paperCursor.insert();
-        fillNewPaper(paperCursor, numbers.newPaper(), int(std::clamp<qint64>(fullMark, 0, INT_MAX)),
-                     paper.name, outputFile, paper.category);
-        paperCursor.post();
-        const int papId = paperCursor.asInteger(QStringLiteral("PapID"));
-        added << papId;
-        for (const Question& q : paper.questions)
-            addQuestion(questionCursor, choiceCursor, numbers, papId,
-                        {questionTypeWord(q.kind), q.mark, q.html, q.answer, q.choices});
+    QVector<RecordSequence::Numbered> questionNumbers;
+    QVector<RecordSequence::Numbered> choiceNumbers;
+    {
+        Query maxId(connection);
+        Command trim(connection);
+        RecordSequence numbers(maxId, trim, records);
+        for (const Paper& paper : papers) {
+            added << numbers.newPaper();
+            for (const Question& q : paper.questions) {
+                questionNumbers << numbers.newQuestion();
+                for (qsizetype c = 0; c < q.choices.size(); ++c)
+                    choiceNumbers << numbers.newChoice();
+            }
+        }
+    }
+    checkIdentifiers<int>(connection, QStringLiteral("paper"), QStringLiteral("PapID"), added,
+                          [](const int& id) { return id; });
+    const auto numbered = [](const RecordSequence::Numbered& n) { return n.id; };
+    checkIdentifiers<RecordSequence::Numbered>(connection, QStringLiteral("question"),
+                                               QStringLiteral("QstID"), questionNumbers, numbered);
+    checkIdentifiers<RecordSequence::Numbered>(connection, QStringLiteral("choice"),
+                                               QStringLiteral("ChcID"), choiceNumbers, numbered);
+    // Written a table at a time, each in one go: on a server one COPY a table
+    // rather than a request, and a run of the bank's statement triggers, for
+    // every record; in a file one prepared insert a table. Each record costs
+    // the same however many come before it. The write lock taken above keeps
+    // the identifiers free.
+    {
+        BulkInsert rows(connection, QStringLiteral("paper"),
+                        {QStringLiteral("PapID"), QStringLiteral("PapNam"),
+                         QStringLiteral("PapScr"), QStringLiteral("PapSav"),
+                         QStringLiteral("PapCtg")});
+        for (qsizetype p = 0; p < papers.size(); ++p) {
+            qint64 fullMark = 0;
+            for (const Question& q : papers[p].questions)
+                fullMark += q.mark;
+            rows.setValue(0, added[p]);
+            rows.setValue(1, papers[p].name);
+            rows.setValue(2, int(std::clamp<qint64>(fullMark, 0, INT_MAX)));
+            rows.setValue(3, outputFile);
+            rows.setValue(4, papers[p].category);
+            rows.addRow();
+        }
+        rows.finish();
+    }
+    {
+        BulkInsert rows(connection, QStringLiteral("question"),
+                        {QStringLiteral("QstID"), QStringLiteral("PapIdx"),
+                         QStringLiteral("QstIdx"), QStringLiteral("QstTyp"),
+                         QStringLiteral("QstScr"), QStringLiteral("QstCon"),
+                         QStringLiteral("IsTrue")});
+        qsizetype k = 0;
+        for (qsizetype p = 0; p < papers.size(); ++p)
+            for (const Question& q : papers[p].questions) {
+                const RecordSequence::Numbered number = questionNumbers[k++];
+                rows.setValue(0, number.id);
+                rows.setValue(1, added[p]);
+                rows.setValue(2, number.number);
+                rows.setValue(3, questionTypeWord(q.kind));
+                rows.setValue(4, q.mark);
+                rows.setValue(5, q.html);
+                rows.setValue(6, q.answer);
+                rows.addRow();
+            }
+        rows.finish();
+    }
+    {
+        BulkInsert rows(connection, QStringLiteral("choice"),
+                        {QStringLiteral("ChcID"), QStringLiteral("QstIdx"),
+                         QStringLiteral("ChcIdx"), QStringLiteral("IsTrue"),
+                         QStringLiteral("ChcCon")});
+        qsizetype k = 0;
+        qsizetype m = 0;
+        for (const Paper& paper : papers)
+            for (const Question& q : paper.questions) {
+                const int qstId = questionNumbers[k++].id;
+                for (const Choice& c : q.choices) {
+                    const RecordSequence::Numbered number = choiceNumbers[m++];
+                    rows.setValue(0, number.id);
+                    rows.setValue(1, qstId);
+                    rows.setValue(2, number.number);
+                    rows.setValue(3, c.correct);
+                    rows.setValue(4, c.html);
+                    rows.addRow();
+                }
+            }
+        rows.finish();
     }
     transaction.commit();
     return added;

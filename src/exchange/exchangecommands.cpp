@@ -30,8 +30,8 @@ ExchangeCommands::ExchangeCommands(Frame& frame, PaperBank& bank, PaperNavigator
 std::optional<PaperEntry> ExchangeCommands::paperToWorkOn(const QString& verb) {
     const std::optional<PaperEntry> entry = m_navigator.SelectedPaper();
     if (!entry) {
-        m_frame.AddMessage(QStringLiteral("错误: 没有选中的试卷, 请先在试卷列表中选择要%1的试卷.")
-                               .arg(verb));
+        m_frame.AddMessage(
+            QStringLiteral("错误: 没有选中的试卷, 请先在试卷列表中选择要%1的试卷.").arg(verb));
         return entry;
     }
     // What the teacher has just typed belongs in what is made of the paper.
@@ -53,8 +53,15 @@ void ExchangeCommands::OnExportMoodleExecute() {
     for (const QString& line :
          fetchPaperPictures(m_bank.Conn, entry->papId, ProgramFiles::PicturesFolder()))
         m_frame.AddMessage(QStringLiteral("警告: ") + line);
-    const QString failure =
-        replaceFileContents(path, exchange::writeMoodleXml(paper, ProgramFiles::PicturesFolder()));
+    QByteArray xml;
+    try {
+        xml = exchange::writeMoodleXml(paper, ProgramFiles::PicturesFolder());
+    } catch (const exchange::ExchangeError& e) {
+        m_frame.AddMessage(QStringLiteral("错误: 没有导出到 %1: %2")
+                               .arg(QDir::toNativeSeparators(path), e.message()));
+        return;
+    }
+    const QString failure = replaceFileContents(path, xml);
     if (!failure.isEmpty()) {
         m_frame.AddMessage(
             QStringLiteral("错误: 无法写入 %1: %2").arg(QDir::toNativeSeparators(path), failure));

@@ -378,7 +378,7 @@ Imported readGift(const QByteArray& bytes, const QString& fileName) {
         }
     }
     flush();
-    return reader.finish(text.trimmed().isEmpty());
+    return reader.finish(QStringView(text).trimmed().isEmpty()); // no copy of the text
 }
 
 } // namespace tess::exchange

@@ -14,8 +14,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
 #include <QSet>
+#include <QUrl>
 
 namespace tess::exchange {
 
@@ -27,6 +27,22 @@ constexpr int kMostWarnings = 100;
 // A picture's src as a message names it: a long one cut short.
 QString shownSource(const QString& src) {
     return src.size() > 80 ? src.left(77) + QStringLiteral("...") : src;
+}
+
+// The picture's name where src refers to a file that should have come with
+// the text ("@@PLUGINFILE@@/a%20b.png" -> "a b.png"); a Moodle XML file
+// carries such files itself, and a reference left as it is names one it did
+// not carry. Empty for any other src.
+QString missingFileName(const QString& src) {
+    static const QString marker = QStringLiteral("@@PLUGINFILE@@/");
+    QString path = src.trimmed();
+    if (path.size() > 1 && (path.front() == u'"' || path.front() == u'\'') &&
+        path.back() == path.front())
+        path = path.sliced(1, path.size() - 2);
+    if (!path.startsWith(marker))
+        return QString();
+    path = QUrl::fromPercentEncoding(path.sliced(marker.size()).toUtf8());
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 // What the teacher is told of a picture that will not show from the pictures
@@ -44,6 +60,11 @@ QString notShown(const PictureReference& ref, const QString& where, const QStrin
         return QStringLiteral("%1: 图片 %2 在网上, 没有导入; 学生的电脑要能上网才能在试卷里看到它.")
             .arg(where, shownSource(ref.src));
     case PictureSource::Elsewhere:
+        if (const QString name = missingFileName(ref.src); !name.isEmpty())
+            return QStringLiteral("%1: 图片 \"%2\" 不在导入的文件里 (文字引用了 %3, 文件却没有"
+                                  "带着这幅图片), 试卷里看不到它; 请在导出这个文件的程序里连同"
+                                  "图片一起导出, 或导入后用 \"插入图片文件\" 插入这幅图片.")
+                .arg(where, shownSource(name), shownSource(ref.src));
         return QStringLiteral(
                    "%1: 图片 \"%2\" 不在图片文件夹中, 没有导入 (本程序不读取别处的文件), "
                    "试卷里看不到它; 请用 \"插入图片文件\" 插入这幅图片.")
@@ -119,6 +140,28 @@ void cleanTexts(Imported& imported) {
     }
 }
 
+// Whether a line is "ANSWER: X" (a capital letter; blanks around): Aiken is
+// known by its answer lines, as its questions may hold braces ({1,2}) too.
+// Looked for in the bytes, whose encoding does not matter here, without
+// making a text of the whole file.
+bool hasAnswerLine(QByteArrayView bytes) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\f'; };
+    for (qsizetype at = bytes.indexOf("ANSWER:"); at >= 0; at = bytes.indexOf("ANSWER:", at + 1)) {
+        qsizetype begin = at;
+        while (begin > 0 && blank(bytes[begin - 1]))
+            --begin;
+        if (begin > 0 && bytes[begin - 1] != '\n')
+            continue;
+        qsizetype end = bytes.indexOf('\n', at);
+        if (end < 0)
+            end = bytes.size();
+        const QByteArrayView letter = bytes.sliced(at + 7, end - at - 7).trimmed();
+        if (letter.size() == 1 && letter[0] >= 'A' && letter[0] <= 'Z')
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 QString importFileFilter() {
@@ -136,15 +179,11 @@ Imported readQuestionFile(const QString& path, ImportPictures& pictures) {
         throw ExchangeError(QStringLiteral("文件 %1 超过 100 MB, 不是题目文件.").arg(path));
     const QString suffix = QFileInfo(path).suffix().toLower();
     Imported imported;
-    // Aiken by its answer lines: its questions may hold braces ({1,2}) too.
-    static const QRegularExpression answerLine(QStringLiteral("^\\s*ANSWER:\\s*[A-Z]\\s*$"),
-                                               QRegularExpression::MultilineOption);
     if (suffix == QLatin1String("xml") ||
         (suffix != QLatin1String("gift") && suffix != QLatin1String("txt") &&
-         bytes.trimmed().startsWith('<')))
+         QByteArrayView(bytes).trimmed().startsWith('<')))
         imported = readMoodleXml(bytes, pictures);
-    else if (suffix != QLatin1String("gift") &&
-             answerLine.match(QString::fromLatin1(bytes)).hasMatch())
+    else if (suffix != QLatin1String("gift") && hasAnswerLine(bytes))
         imported = readAiken(bytes, path);
     else
         imported = readGift(bytes, path);

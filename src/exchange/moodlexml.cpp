@@ -1,10 +1,12 @@
 #include "exchange/moodlexml.h"
 
+#include "bank/pictures.h"
 #include "bank/plaintext.h"
 #include "exchange/importpictures.h"
 #include "exchange/picturetags.h"
 #include "exchange/textfile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -109,17 +111,26 @@ QString embedPictures(const QString& html, const QString& picturesFolder,
         }
         if (!plainPictureName(name))
             continue;
-        const QString path = QDir(picturesFolder).filePath(name);
-        if (!QFileInfo(path).isFile())
-            continue;
         bool known = false;
         for (const Embedded& e : files)
             known = known || e.name == name;
         if (!known) {
-            QFile file(path);
-            if (!file.open(QIODevice::ReadOnly))
+            // Only a regular file of the folder itself is carried: never one a
+            // link points at, and a FIFO is not waited on.
+            QByteArray bytes;
+            qint64 size = 0;
+            const FileRead read = readFolderPicture(picturesFolder, name, bytes, &size);
+            if (read == FileRead::TooLarge)
+                throw ExchangeError(
+                    QStringLiteral("图片 %1 有 %2 MB, 大于导出时能带的 %3 MB (再导入时也读不了), "
+                                   "没有导出. 请把这幅图片缩小 (例如降低分辨率, 或存成 JPEG) "
+                                   "后再导出.")
+                        .arg(name)
+                        .arg(double(size) / (1024.0 * 1024.0), 0, 'f', 1)
+                        .arg(kLargestPicture >> 20));
+            if (read != FileRead::Read)
                 continue;
-            files.append({name, file.readAll()});
+            files.append({name, bytes});
         }
         result += QStringView(html).mid(done, m.capturedStart() - done);
         result += m.captured(1) + QLatin1Char('"') + kPluginFile + QLatin1Char('/') +
@@ -151,6 +162,13 @@ QString categoryPart(const QString& part) {
     return result.replace(QLatin1Char('/'), QStringLiteral("//"));
 }
 
+QString tooLarge(const QString& picture) {
+    return QStringLiteral("导出的文件将大于 %1 MB (到图片 %2 为止), 导入时读不了这么大的文件, "
+                          "没有导出. 请缩小试卷中的图片, 或把试卷分成几份分别导出.")
+        .arg(kMoodleXmlMaxBytes >> 20)
+        .arg(picture);
+}
+
 void writeHtmlText(QXmlStreamWriter& w, const QString& html, const QString& picturesFolder) {
     QVector<Embedded> files;
     const QString text = embedPictures(xmlSafe(html), picturesFolder, files);
@@ -159,6 +177,9 @@ void writeHtmlText(QXmlStreamWriter& w, const QString& html, const QString& pict
     w.writeCDATA(text);
     w.writeEndElement();
     for (const Embedded& file : files) {
+        // The import reads no larger file: none is written.
+        if (w.device()->size() + (file.bytes.size() + 2) / 3 * 4 > kMoodleXmlMaxBytes)
+            throw ExchangeError(tooLarge(file.name));
         w.writeStartElement(QStringLiteral("file"));
         w.writeAttribute(QStringLiteral("name"), file.name);
         w.writeAttribute(QStringLiteral("path"), QStringLiteral("/"));
@@ -239,9 +260,9 @@ void writeQuestion(QXmlStreamWriter& w, const Question& q, int number,
 // ---------------------------------------------------------------- reading
 
 // The decoder the XML parser would read the bytes with: the encoding the
-// declaration names, else the one its byte order mark or first character shows,
-// else UTF-8.
-QStringDecoder xmlDecoder(const QByteArray& bytes) {
+// declaration names (put in *declared), else the one its byte order mark or
+// first character shows, else UTF-8.
+QStringDecoder xmlDecoder(const QByteArray& bytes, QString* declared) {
     // The parser decodes all it is given at once: the declaration is looked
     // for in the first bytes, and in all of them only where it runs longer.
     constexpr qsizetype kStart = 4096;
@@ -252,11 +273,28 @@ QStringDecoder xmlDecoder(const QByteArray& bytes) {
         declaration.addData(bytes);
         declaration.readNext();
     }
-    QStringDecoder decoder(declaration.documentEncoding().toLatin1().constData());
+    *declared = declaration.documentEncoding().toString();
+    QStringDecoder decoder(declared->toLatin1().constData());
     if (declaration.documentEncoding().isEmpty() || !decoder.isValid())
         decoder = QStringDecoder(
             QStringDecoder::encodingForData(bytes, u'<').value_or(QStringDecoder::Utf8));
     return decoder;
+}
+
+// What is said of bytes that are not UTF-8 in a file read as UTF-8.
+QString notUtf8(const QByteArray& bytes, const QString& declared) {
+    if (!declared.isEmpty())
+        return QStringLiteral("这一行有不是 UTF-8 编码的字节, 而文件开头声明的编码是 %1. "
+                              "请把文件另存为 UTF-8 编码, 或把开头的 encoding=\"%1\" 改成文件"
+                              "真正的编码 (例如 GBK) 后再导入.")
+            .arg(declared);
+    QStringDecoder gb("GB18030", QStringDecoder::Flag::Stateless);
+    const QString decoded = gb(bytes); // decodes here: the call's result is read lazily
+    const QString guess = gb.hasError() ? QString() : QStringLiteral(" (看来是 GBK 编码)");
+    return QStringLiteral("文件不是 UTF-8 编码%1, 开头又没有声明它的编码, 这一行的字节读不出来. "
+                          "请把文件另存为 UTF-8 编码, 或在文件第一行写上 "
+                          "<?xml version=\"1.0\" encoding=\"GBK\"?> 这样的编码声明后再导入.")
+        .arg(guess);
 }
 
 char16_t unit(QChar c) {
@@ -377,10 +415,12 @@ private:
         if (!m_xml.hasError())
             return;
         const qint64 line = m_xml.lineNumber();
+        QString why = m_xml.errorString();
+        while (why.endsWith(QLatin1Char('.'))) // the parser's own full stop
+            why.chop(1);
         if (m_xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
-            fail(line,
-                 QStringLiteral("文件在这里中断了, 内容不完整 (%1).").arg(m_xml.errorString()));
-        fail(line, QStringLiteral("这不是正确的 XML 文件: %1.").arg(m_xml.errorString()));
+            fail(line, QStringLiteral("文件在这里中断了, 内容不完整 (%1).").arg(why));
+        fail(line, QStringLiteral("这不是正确的 XML 文件: %1.").arg(why));
     }
 
     void readRoot() {
@@ -724,6 +764,7 @@ private:
 
     // The @@PLUGINFILE@@ references of a text that name one of its pictures,
     // written as they are or percent-encoded, as Moodle's editor keeps them.
+    // One that names none stays as it is; the import tells the teacher of it.
     QVector<Reference> references(const Fixup& f) {
         static const QRegularExpression reference(QRegularExpression::escape(kPluginFile) +
                                                   QStringLiteral(R"re((/[^"'\s<>?#]*))re"));
@@ -792,6 +833,11 @@ QByteArray writeMoodleXml(const Paper& paper, const QString& picturesFolder) {
 
     w.writeEndElement();
     w.writeEndDocument();
+    if (out.size() > kMoodleXmlMaxBytes)
+        throw ExchangeError(
+            QStringLiteral("导出的文件将大于 %1 MB, 导入时读不了这么大的文件, 没有导出. "
+                           "请把试卷分成几份分别导出.")
+                .arg(kMoodleXmlMaxBytes >> 20));
     return out;
 }
 
@@ -799,15 +845,37 @@ Imported readMoodleXml(const QByteArray& bytes, ImportPictures& pictures) {
     if (bytes.size() > kMoodleXmlMaxBytes)
         throw ExchangeError(QStringLiteral("文件有 %1 MB, 超过了能读取的 100 MB, 没有读取.")
                                 .arg(double(bytes.size()) / (1024.0 * 1024.0), 0, 'f', 1));
-    const bool empty = bytes.trimmed().isEmpty();
-    QStringDecoder decoder = xmlDecoder(bytes);
+    const bool empty = QByteArrayView(bytes).trimmed().isEmpty(); // no copy of the file
+    QString declared;
+    QStringDecoder decoder = xmlDecoder(bytes, &declared);
     if (QByteArrayView(decoder.name()) == "UTF-8") {
+        // Checked here, where the line of the bad bytes can be named: the
+        // parser decodes all it is given at once and would blame line 1.
+        if (const int line = firstNonUtf8Line(bytes); line > 0)
+            throw ExchangeError(atLine(line, notUtf8(bytes, declared)));
+        // The parser refuses a NUL too, but in English.
+        refuseNul(bytes);
         checkAttributeCounts(QByteArrayView(bytes));
-        return Reader(bytes, empty, pictures).read();
+        // Given the bytes, the parser would decode them all at once and keep
+        // the text beside them; from a device it decodes a part at a time.
+        QBuffer device;
+        device.setData(bytes); // shared, not copied
+        device.open(QIODevice::ReadOnly);
+        return Reader(&device, empty, pictures).read();
     }
     // Scanned as the parser will read it: bytes of UTF-16 and others could hide
     // a "<" or "=" from a scan of the bytes.
     QString text = decoder(bytes);
+    if (decoder.hasError()) {
+        // The decoder puts U+FFFD where bytes were not of its encoding.
+        const qsizetype bad = qMax<qsizetype>(0, text.indexOf(QChar::ReplacementCharacter));
+        throw ExchangeError(atLine(
+            int(QStringView(text).first(bad).count(u'\n') + 1),
+            QStringLiteral("这一行有不是 %1 编码的字节, 与文件的编码不符. 请把文件另存为 UTF-8 "
+                           "编码 (并把开头的编码声明改为 encoding=\"UTF-8\") 后再导入.")
+                .arg(declared.isEmpty() ? QString::fromLatin1(decoder.name()) : declared)));
+    }
+    refuseNul(text);
     checkAttributeCounts(QStringView(text));
     Reader reader(text, empty, pictures);
     text.clear(); // the reader holds a copy of its own

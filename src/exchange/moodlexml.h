@@ -18,8 +18,10 @@ inline constexpr qsizetype kMoodleXmlMaxBytes = qsizetype(100) * 1024 * 1024;
 // The paper as one Moodle XML file (UTF-8): a category question naming
 // "$course$/category/name", then the questions in their order. Every
 // <IMG SRC="images\name"> whose file is in picturesFolder is carried inside
-// the file and referred to as @@PLUGINFILE@@/name; a missing picture keeps its
-// tag as it is.
+// the file and referred to as @@PLUGINFILE@@/name; a missing picture (or one
+// that is no regular file of the folder, such as a link) keeps its tag as it
+// is. Throws ExchangeError for a picture larger than kLargestPicture or a file
+// that would pass kMoodleXmlMaxBytes: the import would refuse it.
 QByteArray writeMoodleXml(const Paper& paper, const QString& picturesFolder);
 
 // The papers of a Moodle XML file: each category question starts a paper,

@@ -87,18 +87,6 @@ PictureReference classify(const QString& src) {
 
 } // namespace
 
-bool plainPictureName(const QString& name) {
-    if (name.isEmpty() || name.toUtf8().size() > 200 || name == QStringLiteral(".") ||
-        name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
-        name.contains(QStringLiteral("..")))
-        return false;
-    for (QChar c : name) {
-        if (c.unicode() < 0x20)
-            return false;
-    }
-    return true;
-}
-
 QString programPictureTags(const QString& html, QVector<PictureReference>* found) {
     const qsizetype n = html.size();
     QString out;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bank/pictures.h"
+
 #include <QString>
 #include <QVector>
 
@@ -23,9 +25,7 @@ struct PictureReference {
     QString name; // for Folder: the picture's file name
 };
 
-// A picture name that can only mean a file directly inside the pictures folder,
-// short enough for every file system (200 bytes, with room for " (2)").
-bool plainPictureName(const QString& name);
+using tess::plainPictureName;
 
 // The text with every <img> whose src names a file directly in the pictures
 // folder ("images/x.png", 'images\x.png', images/x.png, ./Images/x%20y.png; any

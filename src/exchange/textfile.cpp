@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <climits>
 
 namespace tess::exchange {
 
@@ -21,6 +22,8 @@ bool isUtf8(const QByteArray& bytes, QString* text) {
 } // namespace
 
 QString decodeText(const QByteArray& bytes) {
+    // Neither encoding has a zero byte inside a character.
+    refuseNul(bytes);
     QString text;
     if (isUtf8(bytes, &text))
         return text;
@@ -48,6 +51,45 @@ QString decodeText(const QByteArray& bytes) {
             throw ExchangeError(atLine(number, QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
     }
     throw ExchangeError(atLine(1, QStringLiteral("文字既不是 UTF-8 也不是 GBK 编码")));
+}
+
+namespace {
+
+template <typename Text> void refuseNulIn(Text text) {
+    const qsizetype nul = text.indexOf(typename Text::value_type(0));
+    if (nul < 0)
+        return;
+    const qsizetype line = text.first(nul).count(typename Text::value_type(u'\n')) + 1;
+    throw ExchangeError(
+        atLine(int(qMin<qsizetype>(line, INT_MAX)),
+               QStringLiteral("这一行有空字符 (编码为 0 的字符), 题目文件里不会有它: 文件也许"
+                              "是 UTF-16 编码, 或者不是文本文件. 请用文本编辑器把文件另存为 "
+                              "UTF-8 编码后再导入.")));
+}
+
+} // namespace
+
+void refuseNul(QByteArrayView bytes) {
+    refuseNulIn(bytes);
+}
+
+void refuseNul(QStringView text) {
+    refuseNulIn(text);
+}
+
+int firstNonUtf8Line(QByteArrayView bytes) {
+    if (bytes.isValidUtf8())
+        return 0;
+    // A line end is never part of a character: each line is checked alone.
+    qsizetype start = 0;
+    for (int number = 1;; ++number) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        if (!bytes.sliced(start, end - start).isValidUtf8() || end == bytes.size())
+            return number;
+        start = end + 1;
+    }
 }
 
 bool Lines::next(QStringView& line) {

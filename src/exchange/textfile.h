@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -11,8 +12,21 @@ namespace tess::exchange {
 
 // The file's text: UTF-8 (a leading BOM dropped) when the bytes are valid
 // UTF-8, otherwise GB18030, which teachers' older files are written in. Throws
-// ExchangeError naming the first line that is neither.
+// ExchangeError naming the first line that is neither, or the first line with
+// a NUL character.
 QString decodeText(const QByteArray& bytes);
+
+// Throws ExchangeError naming the first line with a NUL, which no teacher
+// types: most often the file is UTF-16, whose every English letter has a zero
+// byte beside it. For bytes of UTF-8, GB18030 or another encoding that has no
+// zero byte inside a character.
+void refuseNul(QByteArrayView bytes);
+// The same for a text decoded already.
+void refuseNul(QStringView text);
+
+// The line (from 1) of the first bytes that are not UTF-8; 0 when all are.
+// Checked without making the text.
+int firstNonUtf8Line(QByteArrayView bytes);
 
 // The lines of a text one after another, whatever line ends it uses ("\r\n",
 // "\r" or "\n"), as views into the text: a file of millions of short lines

@@ -201,17 +201,79 @@ QString prepare(const QString& givenPath, const QByteArray& bytes, Prepared& out
     return QString();
 }
 
-QString commit(const Prepared& file) {
+// outcomeText, when given, says what became of the files instead of the
+// usual clause: files written together have other old files to speak of.
+QString commit(const Prepared& file, const QString& outcomeText = QString()) {
     if (::rename(file.temp.constData(), file.target.constData()) != 0) {
         const int error = errno;
         ::unlink(file.temp.constData());
         return QStringLiteral("无法用新内容替换原文件(%1); %2。请检查该文件是否被锁定或"
                               "不允许改动后再试。")
-            .arg(systemText(error), outcome(file.oldExists));
+            .arg(systemText(error), outcomeText.isEmpty() ? outcome(file.oldExists) : outcomeText);
     }
     probe(WriteStage::Renamed);
     syncFolder(file.path);
     return QString();
+}
+
+// The record of a group is no file of the teacher's, and removeLeftovers()
+// takes it for none of its temporaries ("pair" is not six characters).
+constexpr char kRecordMark[] = ".tess-pair";
+// A record names a few files; anything longer is not one of ours.
+constexpr qint64 kLargestRecord = 64 * 1024;
+
+QString recordPathOf(const QString& path) {
+    return QFileInfo(path).absoluteFilePath() + QLatin1String(kRecordMark);
+}
+
+// The record itself is written as any single file is, without telling the
+// probe: a test stopping the writer means the group's files.
+QString writeRecord(const QString& path, const std::vector<Prepared>& files) {
+    QByteArray text("tess-pair 1\n");
+    for (const Prepared& file : files)
+        text += file.temp.toPercentEncoding() + ' ' + file.target.toPercentEncoding() + '\n';
+    const WriteProbe saved = g_probe;
+    g_probe = nullptr;
+    const QString failure = replaceFileContents(path, text);
+    g_probe = saved;
+    return failure;
+}
+
+struct RecordedFile {
+    QByteArray temp, target;
+};
+
+// The files of a record, or none when it is not one this program wrote: each
+// temporary must be "<target>.tess-XXXXXX" beside its target, so that a record
+// can never move any other file.
+std::vector<RecordedFile> readRecord(const QString& path) {
+    QByteArray text;
+    if (readRegularFile(path, kLargestRecord, text) != FileRead::Read)
+        return {};
+    const QList<QByteArray> lines = text.split('\n');
+    if (lines.isEmpty() || lines.first() != "tess-pair 1")
+        return {};
+    static const QRegularExpression suffix(QStringLiteral("^\\.tess-[A-Za-z0-9]{6}$"));
+    std::vector<RecordedFile> files;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        if (lines[i].isEmpty())
+            continue;
+        const QList<QByteArray> parts = lines[i].split(' ');
+        if (parts.size() != 2)
+            return {};
+        RecordedFile file{QByteArray::fromPercentEncoding(parts[0]),
+                          QByteArray::fromPercentEncoding(parts[1])};
+        if (!file.target.startsWith('/') || !file.temp.startsWith(file.target) ||
+            !suffix.match(QString::fromLatin1(file.temp.mid(file.target.size()))).hasMatch())
+            return {};
+        files.push_back(file);
+    }
+    return files;
+}
+
+bool isRegularFile(const QByteArray& path) {
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 } // namespace
@@ -223,33 +285,149 @@ QString replaceFileContents(const QString& path, const QByteArray& bytes) {
 }
 
 QString replaceFilesContents(const QVector<FileContents>& files, QString* failedPath) {
+    for (const FileContents& file : files)
+        finishInterruptedWrites(file.path);
     std::vector<Prepared> prepared;
     const auto dropFrom = [&prepared](std::size_t first) {
         for (std::size_t i = first; i < prepared.size(); ++i)
             ::unlink(prepared[i].temp.constData());
+    };
+    const auto failAt = [&](qsizetype i, const QString& failure) {
+        if (failedPath)
+            *failedPath = files[i].path;
+        return failure;
     };
     for (const FileContents& file : files) {
         Prepared one;
         const QString failure = prepare(file.path, file.bytes, one);
         if (!failure.isEmpty()) {
             dropFrom(0);
-            if (failedPath)
-                *failedPath = file.path;
-            return failure;
+            return failAt(&file - files.constData(), failure);
         }
         prepared.push_back(one);
     }
-    // Every file is complete before the first one is replaced.
+    if (prepared.size() == 1) {
+        const QString failure = commit(prepared[0]);
+        return failure.isEmpty() ? failure : failAt(0, failure);
+    }
+    if (prepared.empty())
+        return QString();
+
+    // From here on the new files are what the folder is to hold: a writer
+    // killed at any point below is finished by the next one.
+    const QString record = recordPathOf(files[0].path);
+    if (const QString failure = writeRecord(record, prepared); !failure.isEmpty()) {
+        dropFrom(0);
+        return failAt(0, failure);
+    }
+    probe(WriteStage::Recorded);
+    // The old files after the first go first, so that the first file, old or
+    // new, is never beside files of another write.
+    for (std::size_t i = 1; i < prepared.size(); ++i)
+        ::unlink(prepared[i].target.constData());
+    probe(WriteStage::Cleared);
+    const QString mixed = QStringLiteral("为免新旧文件放在一起, 同组其余文件的旧内容已删除");
     for (std::size_t i = 0; i < prepared.size(); ++i) {
-        const QString failure = commit(prepared[i]);
+        const QString failure = commit(prepared[i], mixed);
         if (!failure.isEmpty()) {
             dropFrom(i + 1);
-            if (failedPath)
-                *failedPath = files[qsizetype(i)].path;
-            return failure;
+            ::unlink(QFile::encodeName(record).constData());
+            return failAt(qsizetype(i), failure);
         }
     }
+    probe(WriteStage::Settled);
+    ::unlink(QFile::encodeName(record).constData());
+    syncFolder(record);
     return QString();
+}
+
+void finishInterruptedWrites(const QString& path) {
+    const QString record = recordPathOf(path);
+    const QByteArray recordName = QFile::encodeName(record);
+    if (isRegularFile(recordName)) {
+        const std::vector<RecordedFile> files = readRecord(record);
+        // Every temporary was complete and synced before the record was
+        // written: putting them in place gives the whole group, in the order
+        // the writer would have.
+        for (std::size_t i = 1; i < files.size(); ++i)
+            if (isRegularFile(files[i].temp))
+                ::unlink(files[i].target.constData());
+        for (const RecordedFile& file : files) {
+            if (isRegularFile(file.temp) &&
+                ::rename(file.temp.constData(), file.target.constData()) == 0)
+                syncFolder(QFile::decodeName(file.target));
+        }
+        ::unlink(recordName.constData());
+        syncFolder(record);
+    } else {
+        // A link in the record's place would have the next record written
+        // wherever it points.
+        ::unlink(recordName.constData());
+    }
+    removeLeftovers(record);
+    removeLeftovers(path);
+    const QFileInfo given(path);
+    if (given.isSymLink() && given.exists())
+        removeLeftovers(given.canonicalFilePath());
+}
+
+void finishInterruptedWritesIn(const QString& folder) {
+    if (folder.isEmpty())
+        return;
+    const QLatin1String mark(kRecordMark);
+    const QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString& name : names)
+        if (name.size() > mark.size() && name.endsWith(mark))
+            finishInterruptedWrites(QDir(folder).filePath(name.chopped(mark.size())));
+}
+
+FileRead readRegularFile(const QString& path, qint64 maxBytes, QByteArray& bytes, qint64* size) {
+    bytes.clear();
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (name.isEmpty() || ::lstat(name.constData(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR || name.isEmpty() ? FileRead::Missing
+                                                                     : FileRead::Unreadable;
+    if (!S_ISREG(st.st_mode))
+        return FileRead::NotAFile;
+    // Checked again on what was opened: the name may have been given to a
+    // link or a FIFO since.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ELOOP    ? FileRead::NotAFile
+               : errno == ENOENT ? FileRead::Missing
+                                 : FileRead::Unreadable;
+    const auto done = [fd](FileRead result) {
+        ::close(fd);
+        return result;
+    };
+    if (::fstat(fd, &st) != 0)
+        return done(FileRead::Unreadable);
+    if (!S_ISREG(st.st_mode))
+        return done(FileRead::NotAFile);
+    if (size)
+        *size = st.st_size;
+    if (st.st_size > maxBytes)
+        return done(FileRead::TooLarge);
+    bytes.reserve(qsizetype(st.st_size));
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            bytes.clear();
+            return done(FileRead::Unreadable);
+        }
+        if (n == 0)
+            break;
+        if (bytes.size() + n > maxBytes) {
+            bytes.clear();
+            return done(FileRead::TooLarge);
+        }
+        bytes.append(buffer, n);
+    }
+    return done(FileRead::Read);
 }
 
 int removeLeftovers(const QString& path) {

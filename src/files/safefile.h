@@ -19,15 +19,32 @@ namespace tess {
 [[nodiscard]] QString replaceFileContents(const QString& path, const QByteArray& bytes);
 
 // Files that belong together (a paper and its key): each is written in full
-// beside its place, and only when all of them are complete are they renamed
-// into place, in their order. A failure before that leaves every old file as
-// it was; failedPath names the file the message is about.
+// beside its place, and only when all of them are complete are they put in
+// place. A failure before that leaves every old file as it was; failedPath
+// names the file the message is about.
+//
+// No moment shows files of different writes side by side, even when the
+// writer is killed: once all are written, the group is recorded in
+// "<first path>.tess-pair", the old versions of the files after the first are
+// removed, and only then are the new ones renamed into place, the first one
+// first. A group left half done is finished (the new files put in place) by
+// the next replaceFilesContents() of any of its first paths, which also
+// removes what interrupted writes left beside the paths.
 struct FileContents {
     QString path;
     QByteArray bytes;
 };
 [[nodiscard]] QString replaceFilesContents(const QVector<FileContents>& files,
                                            QString* failedPath = nullptr);
+
+// Finishes a group of replaceFilesContents() recorded beside path and left
+// half done (a killed writer): the files it had written take their places, and
+// the record goes. Then removes the leftovers of interrupted writes beside
+// path. Never throws; does nothing when nothing was left.
+void finishInterruptedWrites(const QString& path);
+// The same for every group recorded in folder, for a program's start: the
+// folder where the teacher last wrote such files.
+void finishInterruptedWritesIn(const QString& folder);
 
 // Removes the files "<path>.tess-XXXXXX" (six letters or digits) that an interrupted
 // replaceFileContents() of the same path left behind. Other files, folders and
@@ -42,9 +59,30 @@ enum class WriteStage {
     Written,          // all bytes written, not yet synced
     Synced,           // synced and closed, not yet renamed
     Renamed,          // the new file is in place
+    // Only for files written together (replaceFilesContents):
+    Recorded, // all written; the group is recorded, nothing replaced yet
+    Cleared,  // the old versions of the files after the first are removed
+    Settled,  // every new file is in place; the record is not yet removed
 };
 using WriteProbe = void (*)(WriteStage);
 // Only tests set a probe; nullptr removes it.
 void setWriteProbe(WriteProbe probe);
+
+// What became of reading a file that is to be a plain file of its folder.
+enum class FileRead {
+    Read,       // bytes hold the whole file
+    Missing,    // nothing of that name
+    NotAFile,   // a link, a folder, a FIFO, a device or a socket: never opened
+    TooLarge,   // larger than maxBytes: not read
+    Unreadable, // could not be opened or read
+};
+
+// Reads the file at path when it is a regular file itself: a link is not
+// followed, and a FIFO or a device is never opened, so that nothing named
+// there reads another file or waits for a writer. At most maxBytes are read,
+// however large the file claims to be or grows meanwhile; size (when given)
+// is told the file's size once it is known.
+FileRead readRegularFile(const QString& path, qint64 maxBytes, QByteArray& bytes,
+                         qint64* size = nullptr);
 
 } // namespace tess

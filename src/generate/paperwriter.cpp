@@ -188,12 +188,19 @@ bool isTrueFlag(const QVariant& value) {
     return tess::textValue(value).toLower() == QLatin1String("true");
 }
 
+// A flag as the page's script gets it: only ever the word true or false, so
+// that whatever another program stored in the column never runs as script.
+QStringView flagScript(const QVariant& value) {
+    return isTrueFlag(value) ? u"true" : u"false";
+}
+
 // A question as the page shows it, worked out in the paper's order so that a
 // value the cursors would refuse is refused at the same question.
 struct PageLines {
     const QuestionRow* row = nullptr;
     QuestionKind kind = QuestionKind::Multiple;
-    QString mark, text, flag, qst, chc, sel;
+    QString mark, text, qst, chc, sel;
+    QStringView flag;
 };
 
 } // namespace
@@ -234,14 +241,16 @@ QList<PageQuestion> readPageQuestions(const Connection& connection, int papId) {
         PageQuestion& q = questions.emplace_back();
         q.kind = questionKindOf(tess::textValue(row.type));
         q.mark = tess::integerValue(kQuestion, QStringLiteral("QstScr"), row.mark);
+        q.number = tess::textValue(row.number);
         q.html = tess::textValue(row.text);
+        q.flag = tess::textValue(row.isTrue);
         q.answer = isTrueFlag(row.isTrue);
         if (q.kind == QuestionKind::TrueFalse)
             continue;
         q.choices.reserve(row.choices.size());
         for (const ChoiceRow& choice : row.choices)
             q.choices.append({tess::textValue(choice.number), tess::textValue(choice.text),
-                              isTrueFlag(choice.isTrue)});
+                              isTrueFlag(choice.isTrue), tess::textValue(choice.isTrue)});
     }
     return questions;
 }
@@ -264,7 +273,7 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
         q.mark =
             QString::number(tess::integerValue(kQuestion, QStringLiteral("QstScr"), question.mark));
         q.text = tess::textValue(question.text);
-        q.flag = tess::textValue(question.isTrue).toLower();
+        q.flag = flagScript(question.isTrue);
         const QString n = nameKey(question, qstId, qstIdx);
         q.qst = QStringLiteral("Qst_") + n;
         q.chc = QStringLiteral("Chc_") + n;
@@ -397,7 +406,7 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
                       q.kind == QuestionKind::Single ? u",1);" : u",2);"});
             for (const ChoiceRow& choice : q.row->choices) {
                 text.add({q.chc, u" = new JChoice(PaperForm.", q.sel, u",",
-                          tess::textValue(choice.isTrue).toLower(), u");"});
+                          flagScript(choice.isTrue), u");"});
                 text.add({q.qst, u".AddChoice(", q.chc, u");"});
             }
         }

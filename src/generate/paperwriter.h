@@ -22,14 +22,17 @@ struct PageSource {
 struct PageChoice {
     QString number;       // ChcIdx as the page labels the choice
     QString html;         // ChcCon
-    bool correct = false; // IsTrue as the grader reads it
+    bool correct = false; // IsTrue as the grader reads it: "true" in any letter case
+    QString flag = {};    // IsTrue as stored, for the check
 };
 struct PageQuestion {
     QuestionKind kind = QuestionKind::Multiple;
     int mark = 0;
+    QString number;              // QstIdx as the question grid shows it
     QString html;                // QstCon, picture tags as stored
-    bool answer = false;         // IsTrue of a true/false question
+    bool answer = false;         // IsTrue of a true/false question, read as the grader's flag
     QVector<PageChoice> choices; // empty for true/false
+    QString flag = {};           // IsTrue as stored, for the check
 };
 
 // The paper's questions as its page has them, read as buildPaperPage reads

@@ -94,7 +94,8 @@ QString buildPhonePage(const Connection& connection, const PageSource& paper,
                             .arg(NumToChinese(numeral), questionTypeWord(kind));
             }
             const QString id = QStringLiteral("q%1").arg(++serial);
-            page += QStringLiteral("<li class=\"q card\" data-kind=\"%1\" data-mark=\"%2\">\n"
+            page += QStringLiteral("<li class=\"q card\" data-kind=\"%1\" data-mark=\"%2\" "
+                                   "data-q=\"%3\">\n"
                                    "<div class=\"q-head\" id=\"%3-text\"><span class=\"no\">%4."
                                    "</span> <span class=\"mark\">(%2分)</span> "
                                    "<span class=\"text\">")

@@ -19,7 +19,9 @@ int copyPictures(const QString& picturesFolder, const QString& folder) {
     if (!source.exists())
         return 0;
     int copied = 0;
-    const QFileInfoList files = source.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    // Regular files only: a link would put the file it points at (anywhere on
+    // the disk) beside the page, and copying a FIFO would wait for good.
+    const QFileInfoList files = source.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks);
     for (const QFileInfo& file : files) {
         const QString target = folder + QLatin1Char('/') + file.fileName();
         // QFile::copy never overwrites; asking first keeps an existing copy

@@ -18,9 +18,9 @@ public:
 // is not reported, the copy then simply finds no folder.
 void createPagePicturesFolder(const QString& folder);
 
-// Copies every file directly inside picturesFolder into folder under its own
-// name. Existing files are left as they are; failed copies are skipped; a
-// missing pictures folder copies nothing. Returns the number of files copied.
+// Copies every regular file directly inside picturesFolder (no link, FIFO or
+// device) into folder under its own name. Existing files are left as they are; failed copies are
+// skipped; a missing pictures folder copies nothing. Returns the number of files copied.
 int copyPictures(const QString& picturesFolder, const QString& folder);
 
 // What the generation command needs from the main window.

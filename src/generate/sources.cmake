@@ -2,6 +2,7 @@
 # publishing steps are UI-free; only the window command needs widgets.
 list(APPEND TESS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/generateerror.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/pagemarkup.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pagepaths.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pagestyle.cpp
   ${CMAKE_CURRENT_LIST_DIR}/papercheck.cpp

@@ -1,5 +1,6 @@
 #include "print/paperlayout.h"
 
+#include "bank/pictures.h"
 #include "files/safefile.h"
 #include "print/boundedhtml.h"
 
@@ -64,34 +65,77 @@ struct Picture {
     QSizeF natural; // its size in screen pixels, before any reduction
 };
 
+// The pictures of the texts, each read once for the whole paper, from the
+// pictures folder only and by file name only: no other src is ever opened.
 class PictureStore {
 public:
     explicit PictureStore(QString folder) : m_folder(std::move(folder)) {}
 
-    // The file name a picture tag points at: "images\a.png" and "images/a.png"
-    // name a.png in the pictures folder; no other folder is ever read.
-    static QString fileNameOf(const QString& source) {
-        QString name = QUrl::fromPercentEncoding(source.toUtf8());
-        name.replace(QLatin1Char('\\'), QLatin1Char('/'));
-        return name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
-    }
-
-    const Picture& picture(const QString& fileName) {
-        auto it = m_pictures.find(fileName);
+    // The picture a src names; an empty one when it names none of the pictures
+    // folder or that one cannot be read.
+    const Picture& picture(const QString& source) {
+        auto it = m_pictures.find(source);
         if (it == m_pictures.end())
-            it = m_pictures.insert(fileName, read(fileName));
-        if (it->image.isNull() && !fileName.isEmpty() && !m_missing.contains(fileName))
-            m_missing << fileName;
+            it = m_pictures.insert(source, read(source));
         return *it;
     }
     QStringList missing() const { return m_missing; }
+    // Pictures passed over for other reasons than missing, a sentence each.
+    QStringList notices() const { return m_notices; }
+
+    // What the box in place of a picture says: its file name, or the src
+    // itself (shortened) when it names no picture of the folder.
+    static QString label(const QString& source) {
+        const QString name = pictureNameOfSource(source);
+        if (!name.isEmpty())
+            return name;
+        return source.size() > 60 ? source.left(57) + QStringLiteral("...") : source;
+    }
 
 private:
-    Picture read(const QString& fileName) const {
+    void notice(const QString& line) {
+        if (!m_notices.contains(line))
+            m_notices << line;
+    }
+
+    Picture read(const QString& source) {
         Picture picture;
-        if (fileName.isEmpty() || m_folder.isEmpty())
+        const QString name = pictureNameOfSource(source);
+        if (name.isEmpty()) {
+            notice(QStringLiteral("文字中的图片 \"%1\" 不是图片文件夹中的图片, 没有读取, 印成了"
+                                  "方框. 请用插入图片的办法把它放进试卷后再打印.")
+                       .arg(label(source)));
             return picture;
-        QImageReader reader(QDir(m_folder).filePath(fileName));
+        }
+        QByteArray bytes;
+        switch (readFolderPicture(m_folder, name, bytes)) {
+        case FileRead::Read:
+            break;
+        case FileRead::NotAFile:
+            if (m_folder.isEmpty())
+                break;
+            notice(
+                QStringLiteral("图片文件夹 %1 中的 %2 不是普通的图片文件 (而是链接, 文件夹或"
+                               "设备), 没有读取, 印成了方框. 请把图片本身放进图片文件夹后再打印.")
+                    .arg(QDir::toNativeSeparators(m_folder), name));
+            return picture;
+        case FileRead::TooLarge:
+            notice(QStringLiteral("图片 %1 大于 %2 MB, 没有读取, 印成了方框. 请把图片缩小后再打印.")
+                       .arg(name)
+                       .arg(kLargestPicture >> 20));
+            return picture;
+        case FileRead::Missing:
+        case FileRead::Unreadable:
+            break;
+        }
+        if (bytes.isEmpty()) {
+            if (!m_missing.contains(name))
+                m_missing << name;
+            return picture;
+        }
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, QFileInfo(name).suffix().toLatin1());
         reader.setAutoTransform(true);
         const QSize size = reader.size();
         if (size.isValid() && std::max(size.width(), size.height()) > kMaxPicturePixels)
@@ -100,12 +144,56 @@ private:
         picture.image = reader.read();
         if (!picture.image.isNull())
             picture.natural = size.isValid() ? QSizeF(size) : QSizeF(picture.image.size());
+        else if (!m_missing.contains(name))
+            m_missing << name;
         return picture;
     }
 
     QString m_folder;
     QHash<QString, Picture> m_pictures;
     QStringList m_missing;
+    QStringList m_notices;
+};
+
+// The pictures of a text, drawn from the store only. It takes the place of
+// the text layout's own, which reads any src it cannot get otherwise straight
+// from the disk (a FIFO there would hold up the paper for good).
+class PictureObject : public QObject, public QTextObjectInterface {
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+
+public:
+    explicit PictureObject(PictureStore& pictures) : m_pictures(pictures) {}
+
+    // The size the picture's format gives (as whole screen pixels, as the
+    // layout's own did), in the units of the document's device.
+    QSizeF intrinsicSize(QTextDocument* doc, int, const QTextFormat& format) override {
+        const QTextImageFormat image = format.toImageFormat();
+        const Picture& p = m_pictures.picture(image.name());
+        if (p.image.isNull())
+            return {};
+        const bool width = image.hasProperty(QTextFormat::ImageWidth);
+        const bool height = image.hasProperty(QTextFormat::ImageHeight);
+        const QSizeF natural = p.natural.isEmpty() ? QSizeF(p.image.size()) : p.natural;
+        QSizeF size(qRound(image.width()), qRound(image.height()));
+        if (!width && !height)
+            size = natural;
+        else if (!height)
+            size.setHeight(size.width() * natural.height() / natural.width());
+        else if (!width)
+            size.setWidth(size.height() * natural.width() / natural.height());
+        const QPaintDevice* device = doc->documentLayout()->paintDevice();
+        return device ? size * (qreal(device->logicalDpiY()) / 96) : size;
+    }
+    void drawObject(QPainter* painter, const QRectF& rect, QTextDocument*, int,
+                    const QTextFormat& format) override {
+        const Picture& p = m_pictures.picture(format.toImageFormat().name());
+        if (!p.image.isNull())
+            painter->drawImage(rect, p.image);
+    }
+
+private:
+    PictureStore& m_pictures;
 };
 
 // A picture that is not there: a box with its file name, as text, so that the
@@ -147,22 +235,24 @@ private:
 class PrintDocument : public QTextDocument {
 public:
     PrintDocument(QPaintDevice* device, PictureStore& pictures, MissingPicture* missing,
-                  qreal width)
+                  PictureObject* shown, qreal width)
         : m_pictures(pictures) {
         setUndoRedoEnabled(false);
         documentLayout()->setPaintDevice(device);
         documentLayout()->registerHandler(kMissingPictureObject, missing);
+        documentLayout()->registerHandler(QTextFormat::ImageObject, shown);
         setDocumentMargin(0);
         setDefaultFont(printFont(kBodyPoints));
         setTextWidth(width);
     }
 
 protected:
-    // Only pictures from the pictures folder; nothing else is ever fetched.
+    // Only pictures from the pictures folder (a style's background); nothing
+    // else is ever fetched.
     QVariant loadResource(int type, const QUrl& name) override {
         if (type != QTextDocument::ImageResource)
             return {};
-        const Picture& p = m_pictures.picture(PictureStore::fileNameOf(name.toString()));
+        const Picture& p = m_pictures.picture(name.toString());
         return p.image.isNull() ? QVariant() : QVariant(p.image);
     }
 
@@ -211,14 +301,13 @@ void fitInserted(QTextDocument& doc, PictureStore& pictures, int start, int end,
             if (!format.isImageFormat())
                 continue;
             QTextImageFormat image = format.toImageFormat();
-            const QString name = PictureStore::fileNameOf(image.name());
-            const Picture& p = pictures.picture(name);
+            const Picture& p = pictures.picture(image.name());
             for (int i = 0; i < fragment.length(); ++i) {
                 const int position = fragment.position() + i;
                 if (p.image.isNull()) {
                     QTextCharFormat box;
                     box.setObjectType(kMissingPictureObject);
-                    box.setProperty(kPictureNameProperty, name);
+                    box.setProperty(kPictureNameProperty, PictureStore::label(image.name()));
                     box.setFont(doc.defaultFont());
                     changes.push_back({position, 1, box, Kind::Replace});
                     continue;
@@ -359,6 +448,7 @@ struct PaperLayout::Data {
     QImage device{1, 1, QImage::Format_ARGB32};
     PictureStore pictures;
     MissingPicture missing;
+    PictureObject shown{pictures};
 
     struct Block {
         std::unique_ptr<QTextDocument> doc;
@@ -387,7 +477,7 @@ struct PaperLayout::Data {
     }
 
     std::unique_ptr<PrintDocument> newDocument() {
-        return std::make_unique<PrintDocument>(&device, pictures, &missing, body.width());
+        return std::make_unique<PrintDocument>(&device, pictures, &missing, &shown, body.width());
     }
     // What the texts made of the paper other than the teacher expects, a
     // sentence for each, in the paper's order.
@@ -850,7 +940,7 @@ QStringList PaperLayout::missingPictures() const {
 }
 
 QStringList PaperLayout::warnings() const {
-    return d->warnings;
+    return d->warnings + d->pictures.notices();
 }
 
 void PaperLayout::paintPage(QPainter& painter, int page) const {

@@ -260,3 +260,28 @@ test('an error while marking never sends the form', { timeout: 60000 }, async ()
   assert.equal(r.opens, 1);
   await page.close();
 });
+
+// A bank written by another program holds script in its flag columns. The
+// page writes true or false only: nothing of the bank's text runs, and the
+// flags mark as false, as the check and the printed key read them.
+test('flags holding script run nothing and mark as false', { timeout: 60000 }, async () => {
+  const page = await openPaper('hostileflag');
+  const html = fs.readFileSync(path.join(workDir, 'pages', 'hostileflag.html'), 'latin1');
+  assert.ok(!html.includes('pwnflag'));
+  assert.equal(await page.evaluate(() => typeof window.pwnflag), 'undefined');
+  await control(page, 1, 1).check(); // 错的: the flag is read as false
+  await control(page, 2, 0).check(); // 对的
+  await control(page, 3, 0).check(); // the one right choice
+  let r = await submit(page);
+  assert.deepEqual(r.rows, [
+    ['判断题'], HEADING, ['1', '10', '是错的.', '正确', '10'], ['2', '10', '是对的.', '正确', '10'],
+    ['单选题'], HEADING, ['1', '10', '1', '正确', '10'],
+    ['试卷总分', '30', '你的得分', '30'],
+  ]);
+  await control(page, 3, 1).check(); // the choice whose flag held script is wrong
+  r = await submit(page);
+  assert.deepEqual(r.rows[6], ['1', '10', '1', '错误', '0']);
+  assert.equal(await page.evaluate(() => typeof window.pwnflag), 'undefined');
+  assert.deepEqual(page.pageErrors, []);
+  await page.close();
+});

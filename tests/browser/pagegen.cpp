@@ -35,7 +35,47 @@ struct Fixture {
     QString name;
     int fullMark;
     std::function<void(PaperFixture&, int)> questions;
+    // Values another program wrote into a loose bank: the page is written
+    // whatever the check says, as a writer that trusted the bank would, and
+    // the check must pass exactly when `passes` says.
+    bool hostile = false;
+    bool passes = false;
     PaperStyle options = {}; // of the phone page; such papers have no classic page
+};
+
+// Where a hostile text goes in the paper of hostileTexts().
+enum class Spot { Name, Question, Choice };
+
+struct HostileText {
+    const char* file;
+    Spot spot;
+    const char* text;
+    bool passes; // the check lets it through: the page still marks right
+};
+
+// Texts that the check stops (they break the page's marking) or lets
+// through with a warning at most; hostile.test.mjs marks each page.
+const HostileText kHostileTexts[] = {
+    {"text-plain", Spot::Question, "<b>粗</b><!-- 注释 --><table><tr><td>1</td></tr></table>",
+     true},
+    {"text-comment", Spot::Question, "<!-- 注释", false},
+    {"text-name-comment", Spot::Name, "期中<!--", false},
+    {"text-script", Spot::Question, "<script>var a = 1;", false},
+    {"text-script-escaped", Spot::Question, "<script><!--<script></script>", false},
+    {"text-textarea", Spot::Choice, "<textarea>", false},
+    {"text-template", Spot::Choice, "<template>", false},
+    {"text-quote", Spot::Choice, "<img alt=\"x>", false},
+    {"text-form", Spot::Choice, "</FORM><FORM>", false},
+    {"text-form-end", Spot::Choice, "</form>", true},
+    {"text-sel", Spot::Question, "<input type=radio name=Sel_1 data-x>", false},
+    {"text-paperform", Spot::Question, "<b id=PaperForm>x</b>", false},
+    {"text-onjudge", Spot::Question, "<input name=OnJudge data-x>", false},
+    {"text-script-objects", Spot::Question, "<b id=Qst_2 name=Chc_1>x</b><img name=Paper>", true},
+    {"text-closed-script", Spot::Question, "<script>var a = 1;</script>", true},
+    {"text-control", Spot::Choice, "<input type=text data-x>", true},
+    {"text-table-end", Spot::Question, "x</table>", true},
+    {"text-cell", Spot::Choice, "<td>x", true},
+    {"text-table-open", Spot::Question, "<table><tr><td>x", true},
 };
 
 class NoOpener : public PageOpener {
@@ -60,7 +100,7 @@ int main(int argc, char** argv) {
     png.write(QByteArray::fromBase64(kPng));
     png.close();
 
-    const QList<Fixture> fixtures = {
+    QList<Fixture> fixtures = {
         {QStringLiteral("truefalse"), QStringLiteral("判断题测验"), 20,
          [](PaperFixture& f, int p) {
              f.addQuestion(p, 1, kTF, 10, QStringLiteral("太阳从东方升起."), true);
@@ -112,13 +152,13 @@ int main(int argc, char** argv) {
              f.addChoices(f.addQuestion(p, 6, kMulti, 10, QStringLiteral("多选一")), 5, {2, 4});
              f.addChoices(f.addQuestion(p, 7, kMulti, 15, QStringLiteral("多选二")), 4, {1, 2, 3});
          },
-         PaperStyle{PageStyle::Phone, true, true, 0}},
+         false, false, PaperStyle{PageStyle::Phone, true, true, 0}},
         {QStringLiteral("timed"), QStringLiteral("限时测验"), 20,
          [](PaperFixture& f, int p) {
              f.addQuestion(p, 1, kTF, 10, QStringLiteral("太阳从东方升起."), true);
              f.addChoices(f.addQuestion(p, 2, kSingle, 10, QStringLiteral("单选")), 3, {2});
          },
-         PaperStyle{PageStyle::Phone, false, false, 2}},
+         false, false, PaperStyle{PageStyle::Phone, false, false, 2}},
         {QStringLiteral("wide"),
          QStringLiteral("一个很长很长很长的试卷名称, 在手机上也要能完整地显示出来"), 30,
          [](PaperFixture& f, int p) {
@@ -137,8 +177,35 @@ int main(int argc, char** argv) {
              f.addChoices(f.addQuestion(p, 3, kMulti, 10, QStringLiteral("<b>加粗</b>的多选题")), 4,
                           {1, 4});
          },
-         PaperStyle{PageStyle::Phone, false, false, 0}},
+         false, false, PaperStyle{PageStyle::Phone, false, false, 0}},
+        {QStringLiteral("hostileflag"), QStringLiteral("标记里的脚本"), 30,
+         [](PaperFixture& f, int p) {
+             const int q1 = f.addQuestion(p, 1, kTF, 10, QStringLiteral("甲"), true);
+             f.set(QStringLiteral("question"), QStringLiteral("QstID"), q1,
+                   QStringLiteral("IsTrue"), QStringLiteral("true);window.pwnflag=1;(true"));
+             f.addQuestion(p, 2, kTF, 10, QStringLiteral("乙"), true);
+             const int q3 = f.addQuestion(p, 3, kSingle, 10, QStringLiteral("丙"));
+             f.addChoice(q3, 1, QStringLiteral("对"), true);
+             const int c2 = f.addChoice(q3, 2, QStringLiteral("错"), false);
+             f.set(QStringLiteral("choice"), QStringLiteral("ChcID"), c2, QStringLiteral("IsTrue"),
+                   QStringLiteral("false);window.pwnflag=2;(false"));
+         },
+         true},
     };
+    for (const HostileText& h : kHostileTexts) {
+        const QString text = QString::fromUtf8(h.text);
+        const Spot spot = h.spot;
+        fixtures.append(
+            {QString::fromUtf8(h.file), spot == Spot::Name ? text : QStringLiteral("期中"), 20,
+             [text, spot](PaperFixture& f, int p) {
+                 const int q1 = f.addQuestion(
+                     p, 1, kSingle, 10, spot == Spot::Question ? text : QStringLiteral("甲题"));
+                 f.addChoice(q1, 1, QStringLiteral("对"), true);
+                 f.addChoice(q1, 2, spot == Spot::Choice ? text : QStringLiteral("错"), false);
+                 f.addQuestion(p, 2, kTF, 10, QStringLiteral("乙题"), true);
+             },
+             true, h.passes});
+    }
 
     // A picture far wider than a phone, to see it scaled to the width.
     QFile wide(out.filePath(QStringLiteral("images/wide.svg")));
@@ -150,16 +217,33 @@ int main(int argc, char** argv) {
     if (!out.mkpath(QStringLiteral("phone")))
         return 2;
 
-    PaperFixture bank(out.filePath(QStringLiteral("bank.mdb")));
-    Query query(bank.conn);
+    PaperFixture strictBank(out.filePath(QStringLiteral("bank.mdb")));
+    PaperFixture looseBank(out.filePath(QStringLiteral("loose.mdb")), PaperFixture::Types::Loose);
     NoOpener opener;
     int failures = 0;
     QTextStream log(stdout);
     for (const Fixture& fixture : fixtures) {
+        PaperFixture& bank = fixture.hostile ? looseBank : strictBank;
+        Query query(bank.conn);
         banktest::SetupTransaction rows(bank.conn);
         const int papId = bank.addPaper(fixture.name, fixture.fullMark);
         fixture.questions(bank, papId);
         rows.commit();
+        if (fixture.hostile) {
+            QStringList findings;
+            if (checkPaper(query, papId, [&](const QString& line) { findings << line; }) !=
+                fixture.passes)
+                ++failures;
+            log << findings.join(QLatin1Char('\n')) << "\n";
+            writePaperPage(bank.conn,
+                           PageSource{papId, fixture.name, QString::number(fixture.fullMark)},
+                           out.filePath(fixture.file + QStringLiteral(".html")));
+            writeStyledPage(
+                bank.conn, PageSource{papId, fixture.name, QString::number(fixture.fullMark)},
+                PaperStyle{PageStyle::Phone},
+                out.filePath(QStringLiteral("phone/") + fixture.file + QStringLiteral(".html")));
+            continue;
+        }
         const PaperStyle phone = fixture.options.style == PageStyle::Phone
                                      ? fixture.options
                                      : PaperStyle{PageStyle::Phone};

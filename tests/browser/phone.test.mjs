@@ -504,6 +504,32 @@ test('the report prints on A4, without the paper', { timeout: 60000 }, async () 
   await page.done();
 });
 
+// Texts another program wrote into the bank that the check lets through (see
+// pagegen.cpp's kHostileTexts): the page for phones still marks them right,
+// its own controls found whatever a text brings along or leaves open.
+test('texts the check lets through still mark right', { timeout: 120000 }, async () => {
+  const passing = ['text-plain', 'text-form-end', 'text-script-objects', 'text-closed-script',
+    'text-control', 'text-table-end', 'text-cell', 'text-table-open'];
+  for (const name of passing) {
+    const page = await openPhone(name, { device: DESKTOP });
+    await fillStudent(page);
+    // The first of each question's own controls is right: 对 of 乙题, choice 1 of the other.
+    await page.evaluate(() => {
+      for (const li of document.querySelectorAll('li.q')) {
+        document.querySelector(`input[data-right][name="${li.dataset.q}"]`).click();
+      }
+    });
+    await submitPaper(page);
+    const r = await readReport(page);
+    assert.equal(r.score, '20 / 满分 20', name);
+    await page.done();
+  }
+  // Flags that are script in disguise run nothing and mark as false.
+  const page = await openPhone('hostileflag', { device: DESKTOP });
+  assert.equal(await page.evaluate(() => window.pwnflag), undefined);
+  await page.done();
+});
+
 // The classic page is the default and stays as it was, to the byte.
 test('classic pages unchanged', () => {
   const expected = {

@@ -124,27 +124,48 @@ private Q_SLOTS:
     void badFiles_data() {
         QTest::addColumn<QByteArray>("aiken");
         QTest::addColumn<int>("line");
+        QTest::addColumn<QString>("says"); // a part of the message; empty: any
         QTest::newRow("no ANSWER at the end")
-            << QByteArray("Q1\nA. a\nANSWER: A\n\nQ2\nA. a\n") << 5;
+            << QByteArray("Q1\nA. a\nANSWER: A\n\nQ2\nA. a\n") << 5 << QString();
         QTest::newRow("no ANSWER before the next question")
-            << QByteArray("\nQ1\nA. a\nB. b\nQ2\nA. a\nANSWER: A\n") << 2;
-        QTest::newRow("question without choices") << QByteArray("Q1\n") << 1;
-        QTest::newRow("ANSWER names no choice") << QByteArray("Q\nA. a\nB. b\nANSWER: C\n") << 4;
-        QTest::newRow("ANSWER names two letters") << QByteArray("Q\nA. a\nB. b\nANSWER: AB\n") << 4;
-        QTest::newRow("ANSWER without a letter") << QByteArray("Q\nA. a\n\nANSWER:\n") << 4;
-        QTest::newRow("ANSWER in lower case") << QByteArray("Q\nA. a\nB. b\nANSWER: b\n") << 4;
-        QTest::newRow("ANSWER before any choice") << QByteArray("Q\nANSWER: A\n") << 2;
-        QTest::newRow("letter skipped") << QByteArray("Q\nA. a\nC. c\nANSWER: A\n") << 3;
-        QTest::newRow("letters backwards") << QByteArray("Q\nB. b\nA. a\nANSWER: A\n") << 2;
-        QTest::newRow("choice before any question") << QByteArray("\n\nA. a\nANSWER: A\n") << 3;
-        QTest::newRow("empty file") << QByteArray() << 1;
-        QTest::newRow("blank file") << QByteArray("\n \r\n\t\n") << 1;
-        QTest::newRow("neither UTF-8 nor GBK") << QByteArray("Q\n\x81\n") << 2;
+            << QByteArray("\nQ1\nA. a\nB. b\nQ2\nA. a\nANSWER: A\n") << 2 << QString();
+        QTest::newRow("question without choices") << QByteArray("Q1\n") << 1 << QString();
+        QTest::newRow("ANSWER names no choice")
+            << QByteArray("Q\nA. a\nB. b\nANSWER: C\n") << 4 << QString();
+        QTest::newRow("ANSWER names two letters")
+            << QByteArray("Q\nA. a\nB. b\nANSWER: AB\n") << 4 << QString();
+        QTest::newRow("ANSWER without a letter")
+            << QByteArray("Q\nA. a\n\nANSWER:\n") << 4 << QString();
+        QTest::newRow("ANSWER in lower case")
+            << QByteArray("Q\nA. a\nB. b\nANSWER: b\n") << 4 << QString();
+        QTest::newRow("ANSWER before any choice") << QByteArray("Q\nANSWER: A\n") << 2 << QString();
+        QTest::newRow("letter skipped")
+            << QByteArray("Q\nA. a\nC. c\nANSWER: A\n") << 3 << QString();
+        QTest::newRow("letters backwards")
+            << QByteArray("Q\nB. b\nA. a\nANSWER: A\n") << 2 << QString();
+        QTest::newRow("choice before any question")
+            << QByteArray("\n\nA. a\nANSWER: A\n") << 3 << QString();
+        QTest::newRow("empty file") << QByteArray() << 1 << QString();
+        QTest::newRow("blank file") << QByteArray("\n \r\n\t\n") << 1 << QString();
+        QTest::newRow("neither UTF-8 nor GBK") << QByteArray("Q\n\x81\n") << 2 << QString();
+        // Z is the last letter: a 27th choice is refused as such, whatever letter it has.
+        QByteArray letters;
+        for (char letter = 'A'; letter <= 'Z'; ++letter)
+            letters += letter + QByteArray(". c\n");
+        QTest::newRow("27 choices")
+            << "Q\n" + letters + "A. more\nANSWER: A\n"
+            << 28 << QStringLiteral("一道题最多有 26 个选项 (A 到 Z), 这是第 27 个");
+        // A NUL is never typed; mostly it is a UTF-16 file.
+        QTest::newRow("NUL in a choice")
+            << QByteArray("Q\nA. a\0b\nANSWER: A\n", 19) << 2 << QStringLiteral("空字符");
+        QTest::newRow("UTF-16 without a byte order mark")
+            << QByteArray("Q\0\n\0", 4) << 1 << QStringLiteral("UTF-16");
     }
 
     void badFiles() {
         QFETCH(QByteArray, aiken);
         QFETCH(int, line);
+        QFETCH(QString, says);
         try {
             readAiken(aiken, QStringLiteral("bad.txt"));
             QFAIL("read without an error");
@@ -152,6 +173,7 @@ private Q_SLOTS:
             const QString prefix = QStringLiteral("第 %1 行: ").arg(line);
             QVERIFY2(e.message().startsWith(prefix), qPrintable(e.message()));
             QVERIFY2(e.message().size() > prefix.size(), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(says), qPrintable(e.message()));
         }
     }
 

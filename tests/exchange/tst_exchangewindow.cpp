@@ -13,6 +13,7 @@ private Q_SLOTS:
     void init() { tess::Prompts::instance().clear(); }
     void menuEntries();
     void exportThenImport();
+    void tooLargePictureRefusedOnExport();
     void brokenFileLeavesBank();
     void picturesThatWillNotShowAreTold();
     void removedScriptsAreTold();
@@ -78,6 +79,42 @@ void TestExchangeWindow::exportThenImport() {
     QCOMPARE(form.bank().CurPapID, 2);
     QCOMPARE(form.bank().TQuestion.recordCount(), 1);
     QCOMPARE(bank.count(QStringLiteral("paper where PapCtg = '数学'")), 2);
+}
+
+// A picture larger than the import reads ends the export with a message
+// naming it and saying what to do; the earlier file stays as it was.
+void TestExchangeWindow::tooLargePictureRefusedOnExport() {
+    EditorBank bank;
+    {
+        auto setup = bank.setupRows();
+        bank.paper(1, QStringLiteral("期中"), QStringLiteral("数学"));
+        bank.sql(
+            QStringLiteral("insert into question (QstID, PapIdx, QstIdx, QstTyp, QstCon) "
+                           "values (1, 1, 1, '判断题', '看图<IMG SRC=\"images\\大图.png\">')"));
+        setup.commit();
+    }
+    const QString pictures = tess::ProgramFiles::PicturesFolder();
+    QVERIFY(QDir().mkpath(pictures));
+    QFile picture(pictures + QStringLiteral("/大图.png"));
+    QVERIFY(picture.open(QIODevice::WriteOnly) && picture.resize(qint64(40) << 20));
+    picture.close();
+    const QString xml = bank.dir.filePath(QStringLiteral("期中.xml"));
+    QFile earlier(xml);
+    QVERIFY(earlier.open(QIODevice::WriteOnly));
+    earlier.write("earlier");
+    earlier.close();
+
+    TMainForm form;
+    openBank(form);
+    tess::Prompts::instance().queueFile(xml);
+    command(form, "OnExportMoodle")->trigger();
+    const QString said = messageArea(form)->toPlainText();
+    for (const QString& part :
+         {QStringLiteral("错误: 没有导出到"), QStringLiteral("大图.png"), QStringLiteral("40.0 MB"),
+          QStringLiteral("32 MB"), QStringLiteral("缩小")})
+        QVERIFY2(said.contains(part), qPrintable(said));
+    QVERIFY(earlier.open(QIODevice::ReadOnly));
+    QCOMPARE(earlier.readAll(), QByteArray("earlier"));
 }
 
 void TestExchangeWindow::brokenFileLeavesBank() {

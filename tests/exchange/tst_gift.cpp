@@ -253,39 +253,49 @@ private Q_SLOTS:
     void badFiles_data() {
         QTest::addColumn<QByteArray>("gift");
         QTest::addColumn<int>("line");
-        QTest::newRow("unclosed brace") << QByteArray("Q1 {T}\n\nQ2 {=a ~b\n") << 3;
-        QTest::newRow("brace closed after a blank line") << QByteArray("Q {=a\n~b\n\n}\n") << 1;
+        QTest::addColumn<QString>("says"); // a part of the message; empty: any
+        QTest::newRow("unclosed brace") << QByteArray("Q1 {T}\n\nQ2 {=a ~b\n") << 3 << QString();
+        QTest::newRow("brace closed after a blank line")
+            << QByteArray("Q {=a\n~b\n\n}\n") << 1 << QString();
         QTest::newRow("second question without a blank line")
-            << QByteArray("Q1 {T}\nQ2 {F}\n") << 2;
-        QTest::newRow("closing brace first") << QByteArray("\nQ } {T}\n") << 2;
-        QTest::newRow("closing brace after the answers") << QByteArray("Q {T}\n}\n") << 2;
+            << QByteArray("Q1 {T}\nQ2 {F}\n") << 2 << QString();
+        QTest::newRow("closing brace first") << QByteArray("\nQ } {T}\n") << 2 << QString();
+        QTest::newRow("closing brace after the answers")
+            << QByteArray("Q {T}\n}\n") << 2 << QString();
         QTest::newRow("single choice with no right answer")
-            << QByteArray("Q1 {T}\n\n// c\n::无答案::\nQ {~a ~b}\n") << 4;
-        QTest::newRow("answers not starting with = or ~") << QByteArray("Q {a ~b =c}\n") << 1;
-        QTest::newRow("unknown answer") << QByteArray("Q {\nmaybe}\n") << 2;
-        QTest::newRow("bad weight") << QByteArray("Q {\n=a\n~%abc%b}\n") << 3;
-        QTest::newRow("unclosed weight") << QByteArray("Q {=a ~%50 b}\n") << 1;
+            << QByteArray("Q1 {T}\n\n// c\n::无答案::\nQ {~a ~b}\n") << 4 << QString();
+        QTest::newRow("answers not starting with = or ~")
+            << QByteArray("Q {a ~b =c}\n") << 1 << QString();
+        QTest::newRow("unknown answer") << QByteArray("Q {\nmaybe}\n") << 2 << QString();
+        QTest::newRow("bad weight") << QByteArray("Q {\n=a\n~%abc%b}\n") << 3 << QString();
+        QTest::newRow("unclosed weight") << QByteArray("Q {=a ~%50 b}\n") << 1 << QString();
         QTest::newRow("weights that do not add up")
-            << QByteArray("Q1 {T}\n\nQ2 {~%30%a ~%30%b ~%-100%c}\n") << 3;
-        QTest::newRow("weights with nothing right") << QByteArray("Q {~%-50%a ~%0%b}\n") << 1;
-        QTest::newRow("empty choice") << QByteArray("Q {=a\n~ #feedback\n}\n") << 2;
-        QTest::newRow("unclosed title") << QByteArray("\n::title Q {T}\n") << 2;
-        QTest::newRow("no question text") << QByteArray("::title:: {T}\n") << 1;
-        QTest::newRow("empty file") << QByteArray() << 1;
-        QTest::newRow("blank file") << QByteArray(" \n\n\t\n") << 1;
-        QTest::newRow("comments only") << QByteArray("// nothing\n\n// here\n") << 1;
-        QTest::newRow("only kinds left out") << QByteArray("Essay {}\n\nShort {=a}\n") << 1;
-        QTest::newRow("neither UTF-8 nor GBK") << QByteArray("Q {T}\n\n\xFF\xFF {F}\n") << 3;
+            << QByteArray("Q1 {T}\n\nQ2 {~%30%a ~%30%b ~%-100%c}\n") << 3 << QString();
+        QTest::newRow("weights with nothing right")
+            << QByteArray("Q {~%-50%a ~%0%b}\n") << 1 << QString();
+        QTest::newRow("empty choice") << QByteArray("Q {=a\n~ #feedback\n}\n") << 2 << QString();
+        QTest::newRow("unclosed title") << QByteArray("\n::title Q {T}\n") << 2 << QString();
+        QTest::newRow("no question text") << QByteArray("::title:: {T}\n") << 1 << QString();
+        QTest::newRow("empty file") << QByteArray() << 1 << QString();
+        QTest::newRow("blank file") << QByteArray(" \n\n\t\n") << 1 << QString();
+        QTest::newRow("comments only") << QByteArray("// nothing\n\n// here\n") << 1 << QString();
+        QTest::newRow("only kinds left out")
+            << QByteArray("Essay {}\n\nShort {=a}\n") << 1 << QString();
+        QTest::newRow("neither UTF-8 nor GBK")
+            << QByteArray("Q {T}\n\n\xFF\xFF {F}\n") << 3 << QString();
         // Each line is fine in one of the two, so no line is named but the first.
         QTest::newRow("a UTF-8 line, then a GBK one")
-            << QByteArray("Q \xE2\x82\xAC {T}\n\nQ \xD6\xD0 {F}\n") << 1;
+            << QByteArray("Q \xE2\x82\xAC {T}\n\nQ \xD6\xD0 {F}\n") << 1 << QString();
         QTest::newRow("bad bytes after a million blank lines")
-            << QByteArray(1000000, '\n') + "\xFF" << 1000001;
+            << QByteArray(1000000, '\n') + "\xFF" << 1000001 << QString();
+        QTest::newRow("NUL in a question")
+            << QByteArray("Q1 {T}\n\nQ2 a\0b {F}\n", 19) << 3 << QStringLiteral("空字符");
     }
 
     void badFiles() {
         QFETCH(QByteArray, gift);
         QFETCH(int, line);
+        QFETCH(QString, says);
         try {
             readGift(gift, QStringLiteral("bad.gift"));
             QFAIL("read without an error");
@@ -293,6 +303,7 @@ private Q_SLOTS:
             const QString prefix = QStringLiteral("第 %1 行: ").arg(line);
             QVERIFY2(e.message().startsWith(prefix), qPrintable(e.message()));
             QVERIFY2(e.message().size() > prefix.size(), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(says), qPrintable(e.message()));
         }
     }
 

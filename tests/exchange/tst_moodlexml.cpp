@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
@@ -998,6 +999,24 @@ void TestMoodleXml::badInput_data() {
                       "<answer fraction=\"all\"><text>a</text></answer>\n"
                       "</question>\n</quiz>\n")
         << 7 << QStringLiteral("不是数字");
+    // Bad bytes in a comment on line 6 and in a text on line 8 of a UTF-8 file.
+    QTest::newRow("bytes that are not UTF-8")
+        << QByteArray(head + good + "<!-- \xD6\xD0 -->\n\n" +
+                      tf("<questiontext><text>x\xFF</text></questiontext>") + "</quiz>\n")
+        << 6 << QStringLiteral("这一行有不是 UTF-8 编码的字节, 而文件开头声明的编码是 UTF-8");
+    // Without a declaration XML is UTF-8; a GBK file is told how to be read.
+    QTest::newRow("GBK without a declaration")
+        << QByteArray("<quiz>\n<question type=\"truefalse\"><name><text>" +
+                      QStringEncoder("GB18030").encode(QStringLiteral("中文")) +
+                      "</text></name>\n<answer fraction=\"100\"><text>true</text></answer>"
+                      "</question>\n</quiz>\n")
+        << 2 << QStringLiteral("文件不是 UTF-8 编码 (看来是 GBK 编码), 开头又没有声明它的编码");
+    QTest::newRow("NUL in a text")
+        << QByteArray(
+               head + good +
+               tf("\n<questiontext><text>a" + QByteArray(1, '\0') + "b</text></questiontext>") +
+               "</quiz>\n")
+        << 7 << QStringLiteral("空字符");
     QTest::newRow("element inside a text")
         << QByteArray(head + good + tf("<questiontext>\n<text>a <b>b</b></text></questiontext>") +
                       "</quiz>\n")

@@ -1,6 +1,8 @@
 #include "paperfixture.h"
 
 #include "bankhelpers.h"
+#include "store/schema.h"
+#include "store/statement.h"
 
 namespace {
 
@@ -13,8 +15,24 @@ void setOrNull(tess::TableCursor& cursor, const QString& column, const QVariant&
 
 } // namespace
 
-PaperFixture::PaperFixture(const QString& bankPath) {
-    banktest::freshBank(bankPath);
+PaperFixture::PaperFixture(const QString& bankPath, Types types) {
+    if (types == Types::Loose) {
+        sqlite3* db = nullptr;
+        // In one transaction: a sync per table would make a table of such banks slow.
+        const QByteArray schema = "begin;" +
+                                  tess::paperBankSchema()
+                                      .replace(QStringLiteral(") STRICT;"), QStringLiteral(");"))
+                                      .toUtf8() +
+                                  ";commit;";
+        const bool made =
+            sqlite3_open(QFile::encodeName(bankPath).constData(), &db) == SQLITE_OK &&
+            sqlite3_exec(db, schema.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close(db);
+        if (!made)
+            throw tess::EngineError(QStringLiteral("loose test bank not made at ") + bankPath);
+    } else {
+        banktest::freshBank(bankPath);
+    }
     banktest::openConnection(conn, bankPath);
     // Kept open: a fixture of a thousand questions must not re-read its tables per record.
     m_paper.open();
@@ -68,4 +86,16 @@ int PaperFixture::addChoice(int qstId, int chcIdx, const QVariant& text, bool is
 void PaperFixture::addChoices(int qstId, int count, const QList<int>& correct) {
     for (int i = 1; i <= count; ++i)
         addChoice(qstId, i, QStringLiteral("选项") + QString::number(i), correct.contains(i));
+}
+
+void PaperFixture::set(const QString& table, const QString& idColumn, int id, const QString& column,
+                       const QVariant& value) {
+    conn.execute(QStringLiteral("pragma ignore_check_constraints = on"));
+    tess::Statement stmt(
+        conn, QStringLiteral("update %1 set %2 = ? where %3 = ?").arg(table, column, idColumn),
+        table);
+    stmt.bind(1, value);
+    stmt.bind(2, id);
+    stmt.run();
+    conn.execute(QStringLiteral("pragma ignore_check_constraints = off"));
 }

@@ -11,7 +11,11 @@
 // banktest::SetupTransaction on conn are written together.
 class PaperFixture {
 public:
-    explicit PaperFixture(const QString& bankPath);
+    // Loose: the tables take any type and any value, as in a bank that
+    // another program made (a file bank only); values the cursors never write
+    // go in through set(). Strict: the bank this program makes.
+    enum class Types { Strict, Loose };
+    explicit PaperFixture(const QString& bankPath, Types types = Types::Strict);
 
     int addPaper(const QString& name, const QVariant& fullMark, const QString& outputFile = {});
     int addQuestion(int papId, const QVariant& qstIdx, const QString& type, const QVariant& mark,
@@ -19,6 +23,10 @@ public:
     int addChoice(int qstId, int chcIdx, const QVariant& text, bool isTrue);
     // Choices numbered from 1, texts "选项1", "选项2", ...; correct lists 1-based positions.
     void addChoices(int qstId, int count, const QList<int>& correct);
+    // Stores value as it stands in column of the row of table whose idColumn
+    // is id, its CHECK constraints ignored (a loose bank keeps it as text).
+    void set(const QString& table, const QString& idColumn, int id, const QString& column,
+             const QVariant& value);
 
     tess::Connection conn;
 

@@ -4,6 +4,7 @@
 #include "generate/paperwriter.h"
 #include "generate/publish.h"
 #include "generate/publishedpages.h"
+#include "hostilefiles.h"
 #include "immutable.h"
 #include "paperfixture.h"
 #include "smalldisk.h"
@@ -63,6 +64,7 @@ private Q_SLOTS:
     void engineErrorLeavesTheCommand();
     void picturesCopiedWithoutOverwriting();
     void missingPicturesFolder();
+    void onlyPlainPicturesCopied();
     void refusedWriteKeepsOldPage_data();
     void refusedWriteKeepsOldPage();
     void leftoversOfThePageRemoved();
@@ -223,6 +225,27 @@ void TestGenerateCommand::picturesCopiedWithoutOverwriting() {
     // A second paper in the same folder gets its own full copy.
     run(pap, m_dir->filePath(QStringLiteral("final.html")));
     QCOMPARE(QDir(m_dir->filePath(QStringLiteral("final.files"))).entryList(QDir::Files).size(), 3);
+}
+
+// The page's folder is for the students: a link in the pictures folder does
+// not put the file it points at there, and a FIFO is neither waited on nor copied.
+void TestGenerateCommand::onlyPlainPicturesCopied() {
+    const int pap = m_bank->addPaper(QStringLiteral("p"), 10);
+    m_bank->addQuestion(pap, 1, kTF, 10, QStringLiteral("a"));
+    const QString secret = m_dir->filePath(QStringLiteral("secret.txt"));
+    writeFile(secret, "secret");
+    QVERIFY(QFile::link(secret, pictures() + QStringLiteral("/link.png")));
+    const hostile::Fifo fifo(pictures() + QStringLiteral("/pipe.png"));
+    QVERIFY(fifo.made());
+    const hostile::OpenWatch watch(secret);
+    QVERIFY(watch.valid());
+
+    run(pap, m_dir->filePath(QStringLiteral("mid.html")));
+    QVERIFY(!watch.opened());
+    QVERIFY(!fifo.opened());
+    QCOMPARE(QDir(m_dir->filePath(QStringLiteral("mid.files")))
+                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name),
+             (QStringList{QStringLiteral("b.png"), QStringLiteral("map 1.jpg")}));
 }
 
 void TestGenerateCommand::missingPicturesFolder() {

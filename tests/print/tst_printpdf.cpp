@@ -3,13 +3,17 @@
 // questions kept whole on a page; texts and pictures the layout must survive;
 // paths that cannot be written and a cancelled export leaving nothing behind.
 #include "bankhelpers.h"
+#include "files/safefile.h"
+#include "hostilefiles.h"
 #include "immutable.h"
+#include "killdrill.h"
 #include "print/boundedhtml.h"
 #include "print/paperlayout.h"
 #include "print/printedpaper.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
@@ -18,6 +22,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
 #include <optional>
 
 using namespace tess;
@@ -269,6 +274,10 @@ private Q_SLOTS:
     void unwritablePath();
     void cancelled_data();
     void cancelled();
+    void hostilePictures_data();
+    void hostilePictures();
+    void killedPaperAndKey_data();
+    void killedPaperAndKey();
 
 private:
     QTemporaryDir m_dir;
@@ -615,10 +624,11 @@ void TestPrintPdf::badInput_data() {
         << QStringList{QStringLiteral("gone.png"), QStringLiteral("gone.png"),
                        QStringLiteral("缺图后")}
         << QStringList{QStringLiteral("gone.png")} << QList<QSize>{};
+    // No picture of the folder: a box with the src, not "missing" from the folder.
     QTest::newRow("picture outside the pictures folder")
         << QStringLiteral("<IMG SRC=\"../outside.png\">外面的图")
-        << QStringList{QStringLiteral("outside.png"), QStringLiteral("外面的图")}
-        << QStringList{QStringLiteral("outside.png")} << QList<QSize>{};
+        << QStringList{QStringLiteral("../outside.png"), QStringLiteral("外面的图")}
+        << QStringList{} << QList<QSize>{};
     // Read smaller than it is, and printed once however large.
     QTest::newRow("picture of over ten megabytes")
         << QStringLiteral("<IMG SRC=\"images\\big.jpg\">大图之后")
@@ -1130,5 +1140,165 @@ void TestPrintPdf::cancelled() {
              QStringList{QStringLiteral("试卷.pdf")});
 }
 
-QTEST_MAIN(TestPrintPdf)
+// A picture src or a pictures folder made to read what is not a picture of
+// the folder: nothing outside the folder is opened (watched for any open),
+// nothing that is no regular file of the folder, and the print finishes.
+// "%OUT%" in the text is a readable picture beside the pictures folder.
+void TestPrintPdf::hostilePictures_data() {
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("folder"); // what images/x.png is: "", fifo, link, folder, huge
+    QTest::addColumn<QString>("warning");
+    const QString elsewhere = QStringLiteral("不是图片文件夹中的图片");
+    const QString notAFile = QStringLiteral("不是普通的图片文件");
+    QTest::newRow("absolute path")
+        << QStringLiteral("<img src=\"%OUT%\">") << QString() << elsewhere;
+    QTest::newRow("file URL") << QStringLiteral("<img src=\"file://%OUT%\">") << QString()
+                              << elsewhere;
+    QTest::newRow("up from the pictures folder")
+        << QStringLiteral("<img src=\"images/../outside.png\">") << QString() << elsewhere;
+    QTest::newRow("up, with backslashes")
+        << QStringLiteral("<IMG SRC=\"images\\..\\..\\outside.png\">") << QString() << elsewhere;
+    QTest::newRow("up, escaped") << QStringLiteral("<img src=\"images/%2e%2e%2foutside.png\">")
+                                 << QString() << elsewhere;
+    QTest::newRow("relative to the working folder")
+        << QStringLiteral("<img src=\"outside.png\">") << QString() << elsewhere;
+    QTest::newRow("web address") << QStringLiteral("<img src=\"http://127.0.0.1:9/outside.png\">")
+                                 << QString() << elsewhere;
+    QTest::newRow("drive path") << QStringLiteral("<img src=\"C:\\Windows\\win.ini\">") << QString()
+                                << elsewhere;
+    QTest::newRow("background of a table")
+        << QStringLiteral("<table background=\"%OUT%\"><tr><td "
+                          "style=\"background-image:url(%OUT%)\">格</td></tr></table>")
+        << QString() << elsewhere;
+    QTest::newRow("FIFO in the pictures folder")
+        << QStringLiteral("<IMG SRC=\"images\\x.png\">") << QStringLiteral("fifo") << notAFile;
+    QTest::newRow("FIFO by absolute path") << QStringLiteral("<img src=\"%DIR%/images/x.png\">")
+                                           << QStringLiteral("fifo") << elsewhere;
+    QTest::newRow("link in the pictures folder to a picture outside")
+        << QStringLiteral("<IMG SRC=\"images\\x.png\">") << QStringLiteral("link") << notAFile;
+    QTest::newRow("folder named like a picture")
+        << QStringLiteral("<IMG SRC=\"images\\x.png\">") << QStringLiteral("folder") << notAFile;
+    QTest::newRow("picture of 40 MB") << QStringLiteral("<IMG SRC=\"images\\x.png\">")
+                                      << QStringLiteral("huge") << QStringLiteral("大于 32 MB");
+}
+
+void TestPrintPdf::hostilePictures() {
+    QFETCH(QString, html);
+    QFETCH(QString, folder);
+    QFETCH(QString, warning);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pictures = dir.filePath(QStringLiteral("images"));
+    QVERIFY(QDir().mkpath(pictures));
+    const QString outside = dir.filePath(QStringLiteral("outside.png"));
+    QVERIFY(QFile::copy(m_pictures + QStringLiteral("/leaf.png"), outside));
+    const QString x = pictures + QStringLiteral("/x.png");
+    std::optional<hostile::Fifo> fifo;
+    if (folder == QLatin1String("fifo"))
+        QVERIFY(fifo.emplace(x).made());
+    else if (folder == QLatin1String("link"))
+        QVERIFY(QFile::link(outside, x));
+    else if (folder == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(x));
+    else if (folder == QLatin1String("huge"))
+        QVERIFY(hostile::sparseFile(x, qint64(40) << 20));
+    html.replace(QStringLiteral("%OUT%"), outside).replace(QStringLiteral("%DIR%"), dir.path());
+    const hostile::OpenWatch watch(outside);
+    QVERIFY(watch.valid());
+
+    // Relative paths would be read from the working folder, where the
+    // picture outside lies.
+    const QString working = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const PrintedPaper paper =
+        paperWithText(QStringLiteral("图前") + html + QStringLiteral("图后"));
+    PrintOptions options;
+    options.picturesFolder = pictures;
+    const QString pdf = dir.filePath(QStringLiteral("卷.pdf"));
+    const PdfResult written = writePaperPdf(paper, options, pdf);
+    QVERIFY(QDir::setCurrent(working));
+
+    QCOMPARE(written.error, QString());
+    QVERIFY2(!watch.opened(), "the picture outside the pictures folder was opened");
+    if (fifo)
+        QVERIFY2(!fifo->opened(), "the FIFO was opened");
+    QCOMPARE(written.missingPictures, QStringList());
+    if (warning.isEmpty())
+        QCOMPARE(written.warnings, QStringList());
+    else
+        QVERIFY2(written.warnings.join(u' ').contains(warning),
+                 qPrintable(written.warnings.join(u' ')));
+    QCOMPARE(pdfImages(pdf), QList<QSize>());
+    const QString text = compactText(pdf);
+    QVERIFY(text.contains(QStringLiteral("图后")));
+    QVERIFY(text.contains(kAfter));
+}
+
+// The paper and its key of one print, the writer killed at each point where
+// the folder already holds something of the new print: the folder never
+// shows a paper beside the key of another print, and the next print leaves
+// its own pair and nothing else.
+void TestPrintPdf::killedPaperAndKey_data() {
+    QTest::addColumn<QString>("stage");
+    QTest::addColumn<QString>("paper"); // what the paper says once killed
+    QTest::addColumn<QString>("key");   // what the key says; empty: no key
+    QTest::newRow("recorded") << QStringLiteral("recorded") << "甲卷"
+                              << "甲卷";
+    QTest::newRow("old key removed") << QStringLiteral("cleared") << "甲卷"
+                                     << "";
+    QTest::newRow("between the two renames") << QStringLiteral("renamed") << "乙卷"
+                                             << "";
+    QTest::newRow("both in place") << QStringLiteral("settled") << "乙卷"
+                                   << "乙卷";
+}
+
+void TestPrintPdf::killedPaperAndKey() {
+    QFETCH(QString, stage);
+    QFETCH(QString, paper);
+    QFETCH(QString, key);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString pdf = dir.filePath(QStringLiteral("卷.pdf"));
+    const QString keyPdf = answerKeyPath(pdf);
+    PrintOptions keyOptions;
+    keyOptions.answerKey = true;
+    const auto print = [&](const QString& name) {
+        return writePaperPdfs(paperWithText(name), {{pdf, PrintOptions{}}, {keyPdf, keyOptions}});
+    };
+    QCOMPARE(print(QStringLiteral("甲卷")).error, QString());
+
+    QCOMPARE(killdrill::killAt(stage, {pdf, QStringLiteral("乙卷")}), stage);
+    QVERIFY(compactText(pdf).contains(paper));
+    if (key.isEmpty())
+        QVERIFY(!QFileInfo::exists(keyPdf));
+    else
+        QVERIFY(compactText(keyPdf).contains(key));
+
+    QCOMPARE(print(QStringLiteral("丙卷")).error, QString());
+    QVERIFY(compactText(pdf).contains(QStringLiteral("丙卷")));
+    QVERIFY(compactText(keyPdf).contains(QStringLiteral("丙卷")));
+    QCOMPARE(QDir(dir.path())
+                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name),
+             (QStringList{QStringLiteral("卷-答案.pdf"), QStringLiteral("卷.pdf")}));
+}
+
+// The child of killedPaperAndKey(): prints a paper of the given text and its
+// key to the given path, stopping at the chosen stage. Fonts need a GUI
+// application.
+int printAndStop(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    killdrill::chosenStage() = argv[2];
+    setWriteProbe(&killdrill::stopAtChosenStage);
+    const QString pdf = QString::fromLocal8Bit(argv[3]);
+    PrintOptions keyOptions;
+    keyOptions.answerKey = true;
+    const PdfResult written =
+        writePaperPdfs(paperWithText(QString::fromLocal8Bit(argv[4])),
+                       {{pdf, PrintOptions{}}, {answerKeyPath(pdf), keyOptions}});
+    return written.error.isEmpty() ? 0 : 1;
+}
+
+QTEST_MAIN_WRAPPER(TestPrintPdf, if (argc == 5 && std::strcmp(argv[1], killdrill::ChildFlag) ==
+                                                      0) return printAndStop(argc, argv);
+                   QTEST_MAIN_SETUP())
 #include "tst_printpdf.moc"
