@@ -7,6 +7,8 @@
 #include "frame/frame.h"
 #include "generate/pagestyle.h"
 #include "settings/programfiles.h"
+#include "store/connection.h"
+#include "store/engineerror.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -38,7 +40,7 @@ void PaperNavigator::OnNewPaperExecute() {
     }
     // The new paper by its own identifier: another program may have added one after it.
     const int newId = m_bank.TPaper.asInteger(QStringLiteral("PapID"));
-    GiveDefaultStyle(newId);
+    GiveDefaultStyle({newId});
     // While the list shows the cursor's rows and they are still the bank's,
     // the new paper joins both in place, at the end, as it has the largest
     // identifier. Otherwise the list is read again.
@@ -63,10 +65,21 @@ void PaperNavigator::OnNewPaperExecute() {
     SelectPaperRow(PaperListModel->rowOf(newId));
 }
 
-void PaperNavigator::GiveDefaultStyle(int papId) {
-    if (m_bank.Defaults.pageStyle == PageStyle::Classic || !canKeepPaperStyle(m_bank.Conn))
+void PaperNavigator::GiveDefaultStyle(const QVector<int>& papIds) {
+    if (m_bank.Defaults.pageStyle == PageStyle::Classic || papIds.isEmpty())
         return;
-    writePaperStyle(m_bank.Conn, papId, PaperStyle{m_bank.Defaults.pageStyle});
+    try {
+        if (!canKeepPaperStyle(m_bank.Conn))
+            throw EngineError(QStringLiteral("试题库还没有升级到本程序的格式, 不能记录页面样式."));
+        Transaction transaction(m_bank.Conn);
+        for (const int papId : papIds)
+            writePaperStyle(m_bank.Conn, papId, PaperStyle{m_bank.Defaults.pageStyle});
+        transaction.commit();
+    } catch (const EngineError& e) {
+        m_frame.AddMessage(QStringLiteral("警告: 新试卷没能用上系统设置中的页面样式 \"%1\", "
+                                          "仍按经典样式生成, 可以在试卷属性中再选. %2")
+                               .arg(pageStyleName(m_bank.Defaults.pageStyle), e.message()));
+    }
     ShowPaperInfo();
 }
 
