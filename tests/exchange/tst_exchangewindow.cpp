@@ -69,11 +69,16 @@ void TestExchangeWindow::exportThenImport() {
              qPrintable(messageArea(form)->toPlainText()));
     QVERIFY(QFileInfo(xml).size() > 0);
 
+    // An imported paper is a new paper: it takes the default page style.
+    form.bank().Defaults.pageStyle = tess::PageStyle::Phone;
     tess::Prompts::instance().queueFile(xml);
     command(form, "OnImportQuestions")->trigger();
     QVERIFY2(
         messageArea(form)->toPlainText().contains(QStringLiteral("导入了试卷 \"期中\" (1 道题)")),
         qPrintable(messageArea(form)->toPlainText()));
+    QCOMPARE(bank.column(QStringLiteral("paper_style"), QStringLiteral("PapID || '|' || style"),
+                         QStringLiteral("PapID")),
+             QStringList{QStringLiteral("2|1")});
     QCOMPARE(listIds(form), (QList<int>{1, 2}));
     QCOMPARE(selectedRow(form), 1);
     QCOMPARE(form.bank().CurPapID, 2);
