@@ -47,7 +47,7 @@ done
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
-programs=(tessaloom tessaloom-newbank tessaloom-bank tessaloom-exchange tessaloom-print)
+programs=(tessaloom tessaloom-newbank tessaloom-bank tessaloom-exchange tessaloom-print tessaloom-publish)
 files=(usr/share/tessaloom/tessaloom.mdb usr/share/tessaloom/tessaloom.htm
   usr/share/applications/tessaloom.desktop usr/share/metainfo/org.tessaloom.tessaloom.metainfo.xml
   usr/share/icons/hicolor/48x48/apps/tessaloom.png usr/share/icons/hicolor/256x256/apps/tessaloom.png

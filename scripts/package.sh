@@ -19,7 +19,7 @@ cmake -S "$here" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=O
   -DCMAKE_CXX_FLAGS="-D_FORTIFY_SOURCE=2 -fstack-protector-strong" \
   -DCMAKE_EXE_LINKER_FLAGS="-Wl,-z,relro,-z,now" >/dev/null
 cmake --build "$out" --target tessaloom tessaloom-newbank tessaloom-bank tessaloom-exchange \
-  tessaloom-print install_files
+  tessaloom-print tessaloom-publish install_files
 rm -f "$out"/tessaloom_*.deb
 (cd "$out" && cpack -G DEB)
 deb="$(ls "$out"/tessaloom_*_amd64.deb)"

@@ -17,9 +17,10 @@ namespace tess {
 
 namespace {
 
-// In the order their owners come first; published_page may be missing in a
-// bank of an earlier version, picture is only on a server.
-const char* const kTables[] = {"paper", "question", "choice", "users", "published_page", "picture"};
+// In the order their owners come first; published_page and paper_style may
+// be missing in a bank of an earlier version, picture is only on a server.
+const char* const kTables[] = {"paper",          "question",    "choice", "users",
+                               "published_page", "paper_style", "picture"};
 const char* const kRecordTables[] = {"paper", "question", "choice"};
 
 QStringList columnsOf(const Connection& bank, const QString& table) {

@@ -5,7 +5,10 @@
 #include "bank/paperbank.h"
 #include "editor/teditor.h"
 #include "frame/frame.h"
+#include "generate/pagestyle.h"
 #include "settings/programfiles.h"
+#include "store/connection.h"
+#include "store/engineerror.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -37,6 +40,7 @@ void PaperNavigator::OnNewPaperExecute() {
     }
     // The new paper by its own identifier: another program may have added one after it.
     const int newId = m_bank.TPaper.asInteger(QStringLiteral("PapID"));
+    GiveDefaultStyle({newId});
     // While the list shows the cursor's rows and they are still the bank's,
     // the new paper joins both in place, at the end, as it has the largest
     // identifier. Otherwise the list is read again.
@@ -61,13 +65,45 @@ void PaperNavigator::OnNewPaperExecute() {
     SelectPaperRow(PaperListModel->rowOf(newId));
 }
 
+void PaperNavigator::GiveDefaultStyle(const QVector<int>& papIds) {
+    if (m_bank.Defaults.pageStyle == PageStyle::Classic || papIds.isEmpty())
+        return;
+    try {
+        if (!canKeepPaperStyle(m_bank.Conn))
+            throw EngineError(QStringLiteral("试题库还没有升级到本程序的格式, 不能记录页面样式."));
+        Transaction transaction(m_bank.Conn);
+        for (const int papId : papIds)
+            writePaperStyle(m_bank.Conn, papId, PaperStyle{m_bank.Defaults.pageStyle});
+        transaction.commit();
+    } catch (const EngineError& e) {
+        m_frame.AddMessage(QStringLiteral("警告: 新试卷没能用上系统设置中的页面样式 \"%1\", "
+                                          "仍按经典样式生成, 可以在试卷属性中再选. %2")
+                               .arg(pageStyleName(m_bank.Defaults.pageStyle), e.message()));
+    }
+    ShowPaperInfo();
+}
+
 void PaperNavigator::OnEditPaperExecute() {
     // On an empty cursor this starts a new paper with its identifier and defaults.
     m_bank.TPaper.edit();
     TEditor editor(
         m_bank.TPaper, m_bank.QPapCtg, ProgramFiles::WorkFolder(),
         [this](const std::function<void()>& fn) { m_frame.Guarded(fn); }, m_frame.FrameWidget());
+    // A new paper starts in the default style; one of a bank that cannot
+    // keep styles is always classic.
+    const bool isNew = m_bank.TPaper.state() == CursorState::Insert;
+    const bool keepsStyle = canKeepPaperStyle(m_bank.Conn);
+    const PaperStyle before =
+        isNew ? PaperStyle{m_bank.Defaults.pageStyle}
+              : readPaperStyle(m_bank.Conn, m_bank.TPaper.asInteger(QStringLiteral("PapID")));
+    editor.setPaperStyle(keepsStyle ? before : PaperStyle{});
+    if (!keepsStyle)
+        editor.setStyleUnavailable(QStringLiteral(
+            "试题库还没有升级到本程序的格式, 不能记录页面样式, 试卷按经典样式生成."));
     const bool ok = editor.exec() == QDialog::Accepted;
+    if (ok && keepsStyle)
+        writePaperStyle(m_bank.Conn, m_bank.TPaper.asInteger(QStringLiteral("PapID")),
+                        editor.paperStyle());
     if (!ok)
         m_bank.TPaper.cancel();
     // After the close box too, when a "..." button has already stored the

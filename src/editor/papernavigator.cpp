@@ -2,8 +2,11 @@
 // information panel, and how the selected paper drives the question cursor.
 #include "editor/papernavigator.h"
 
+#include "generate/pagestyle.h"
+
 #include "bank/paperbank.h"
 #include "frame/frame.h"
+#include "generate/pagestyle.h"
 
 #include <QAction>
 #include <QApplication>
@@ -183,7 +186,7 @@ void PaperNavigator::createPanel() {
     auto* info = new QFrame(this);
     info->setObjectName(QStringLiteral("PnlPaperInfo"));
     info->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    info->setFixedHeight(84);
+    info->setFixedHeight(104);
     // The pane lies on the grey work area; the panel has the window colour.
     QPalette infoPalette = info->palette();
     infoPalette.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
@@ -194,9 +197,9 @@ void PaperNavigator::createPanel() {
     infoLayout->setHorizontalSpacing(4);
     infoLayout->setVerticalSpacing(2);
     const QStringList captions = {QStringLiteral("名称:"), QStringLiteral("满分:"),
-                                  QStringLiteral("生成为:")};
-    QLabel** texts[] = {&DBText1, &DBText2, &DBText3};
-    for (int row = 0; row < 3; ++row) {
+                                  QStringLiteral("生成为:"), QStringLiteral("样式:")};
+    QLabel** texts[] = {&DBText1, &DBText2, &DBText3, &DBText4};
+    for (int row = 0; row < 4; ++row) {
         auto* caption = new QLabel(captions[row], info);
         infoLayout->addWidget(caption, row, 0, Qt::AlignLeft | Qt::AlignVCenter);
         auto* text = new QLabel(info);
@@ -408,6 +411,31 @@ void PaperNavigator::ShowPaperInfo() {
     show(DBText1, "PapNam");
     show(DBText2, "PapScr");
     show(DBText3, "PapSav");
+    DBText4->setText(current ? styleText(m_bank.TPaper.asInteger(QStringLiteral("PapID")))
+                             : QString());
+}
+
+QString PaperNavigator::styleText(int papId) const {
+    PaperStyle style;
+    try {
+        style = readPaperStyle(m_bank.Conn, papId);
+    } catch (const std::exception&) {
+        // The panel only shows; a bank that cannot answer now shows nothing.
+        return QString();
+    }
+    QString text = pageStyleName(style.style);
+    if (style.style == PageStyle::Phone) {
+        QStringList options;
+        if (style.shuffleChoices)
+            options << QStringLiteral("选项乱序");
+        if (style.shuffleQuestions)
+            options << QStringLiteral("题目乱序");
+        if (style.timeLimit > 0)
+            options << QStringLiteral("限时%1分钟").arg(style.timeLimit);
+        if (!options.isEmpty())
+            text += QStringLiteral(" (") + options.join(QStringLiteral(", ")) + QLatin1Char(')');
+    }
+    return text;
 }
 
 int PaperNavigator::SelectedPaperRow() const {

@@ -3,6 +3,7 @@
 #include "editor/paperlistmodel.h"
 #include "store/tablecursor.h"
 
+#include <QVector>
 #include <QWidget>
 #include <optional>
 
@@ -60,6 +61,10 @@ public:
     // area, when the selected paper or question has gone or changed
     // underneath: a command must then not act on it.
     bool CatchUp();
+    // New papers (made here, composed or imported) take the page style the
+    // settings give new papers. A bank that refuses it keeps them classic and
+    // the message area says so.
+    void GiveDefaultStyle(const QVector<int>& papIds);
 
     QComboBox* CBPaperClass = nullptr;
     // Narrows the list to the papers whose names contain its text.
@@ -69,6 +74,7 @@ public:
     QLabel* DBText1 = nullptr;
     QLabel* DBText2 = nullptr;
     QLabel* DBText3 = nullptr;
+    QLabel* DBText4 = nullptr; // the page style
 
 Q_SIGNALS:
     // The teacher selected another paper; its questions are in the question cursor.
@@ -90,6 +96,9 @@ private:
     void TPaperBeforeClose();
     void TPaperAfterOpen();
     void ShowPaperInfo();
+    // The style of a paper as the information panel shows it.
+    QString styleText(int papId) const;
+
     // paper commands
     void OnNewPaperExecute();
     void OnEditPaperExecute();

@@ -4,6 +4,7 @@
 #include "store/query.h"
 #include "store/tablecursor.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFont>
 #include <QGridLayout>
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <climits>
 
@@ -105,7 +107,46 @@ TEditor::TEditor(tess::TableCursor& paper, tess::Query& categories, const QStrin
     categoryRow->addWidget(BtnSelCtg);
     categoryRow->addWidget(CBPapCtg);
     grid->addLayout(categoryRow, 4, 1, 1, 3);
+
+    // How the page is written; the options serve the page for phones only.
+    CBPapStyle = new QComboBox(this);
+    CBPapStyle->setObjectName(QStringLiteral("CBPapStyle"));
+    CBPapStyle->setAccessibleName(QStringLiteral("页面样式"));
+    CBPapStyle->addItem(tess::pageStyleName(tess::PageStyle::Classic));
+    CBPapStyle->addItem(tess::pageStyleName(tess::PageStyle::Phone));
+    CBPapStyle->setFixedWidth(110);
+    SPTimeLimit = new QSpinBox(this);
+    SPTimeLimit->setObjectName(QStringLiteral("SPTimeLimit"));
+    SPTimeLimit->setAccessibleName(QStringLiteral("限时 (分钟, 0 为不限时)"));
+    SPTimeLimit->setRange(0, tess::kMaxTimeLimit);
+    SPTimeLimit->setSpecialValueText(QStringLiteral("不限时"));
+    SPTimeLimit->setSuffix(QStringLiteral(" 分钟"));
+    CKShuffleChoices = new QCheckBox(QStringLiteral("每个学生的选项顺序不同"), this);
+    CKShuffleChoices->setObjectName(QStringLiteral("CKShuffleChoices"));
+    CKShuffleChoices->setAccessibleName(CKShuffleChoices->text());
+    CKShuffleQuestions = new QCheckBox(QStringLiteral("每种题型内题目顺序不同"), this);
+    CKShuffleQuestions->setObjectName(QStringLiteral("CKShuffleQuestions"));
+    CKShuffleQuestions->setAccessibleName(CKShuffleQuestions->text());
+    auto* styleLabel = new QLabel(QStringLiteral("页面样式:"), this);
+    styleLabel->setBuddy(CBPapStyle);
+    grid->addWidget(styleLabel, 5, 0);
+    auto* styleRow = new QHBoxLayout;
+    styleRow->setSpacing(6);
+    styleRow->addWidget(CBPapStyle);
+    auto* limitLabel = new QLabel(QStringLiteral("限时:"), this);
+    limitLabel->setBuddy(SPTimeLimit);
+    styleRow->addWidget(limitLabel);
+    styleRow->addWidget(SPTimeLimit, 1);
+    grid->addLayout(styleRow, 5, 1, 1, 3);
+    auto* shuffleRow = new QHBoxLayout;
+    shuffleRow->setSpacing(12);
+    shuffleRow->addWidget(CKShuffleChoices);
+    shuffleRow->addWidget(CKShuffleQuestions);
+    shuffleRow->addStretch(1);
+    grid->addLayout(shuffleRow, 6, 1, 1, 3);
     grid->setColumnStretch(1, 1);
+    connect(CBPapStyle, &QComboBox::currentIndexChanged, this, [this] { enableStyleOptions(); });
+    enableStyleOptions();
 
     OKBtn = new QPushButton(QStringLiteral("确定"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
@@ -123,7 +164,8 @@ TEditor::TEditor(tess::TableCursor& paper, tess::Query& categories, const QStrin
     layout->addStretch(1);
     layout->addLayout(buttons);
 
-    setFixedSize(461, 307);
+    // Taller than the five boxes alone need: two more rows for the page style.
+    setFixedSize(461, 377);
 
     connect(BtnSelDir, &QPushButton::clicked, this,
             [this] { m_guard([this] { BtnSelDirClick(); }); });
@@ -137,6 +179,42 @@ TEditor::TEditor(tess::TableCursor& paper, tess::Query& categories, const QStrin
 }
 
 TEditor::~TEditor() = default;
+
+void TEditor::setPaperStyle(const tess::PaperStyle& style) {
+    CBPapStyle->setCurrentIndex(style.style == tess::PageStyle::Phone ? 1 : 0);
+    CKShuffleChoices->setChecked(style.shuffleChoices);
+    CKShuffleQuestions->setChecked(style.shuffleQuestions);
+    SPTimeLimit->setValue(style.timeLimit);
+    enableStyleOptions();
+}
+
+tess::PaperStyle TEditor::paperStyle() const {
+    tess::PaperStyle style;
+    style.style =
+        CBPapStyle->currentIndex() == 1 ? tess::PageStyle::Phone : tess::PageStyle::Classic;
+    style.shuffleChoices = CKShuffleChoices->isChecked();
+    style.shuffleQuestions = CKShuffleQuestions->isChecked();
+    style.timeLimit = SPTimeLimit->value();
+    return style;
+}
+
+void TEditor::setStyleUnavailable(const QString& reason) {
+    for (QWidget* w : std::initializer_list<QWidget*>{CBPapStyle, CKShuffleChoices,
+                                                      CKShuffleQuestions, SPTimeLimit}) {
+        w->setEnabled(false);
+        w->setToolTip(reason);
+    }
+}
+
+// The classic page has no such options: they stay as set, greyed.
+void TEditor::enableStyleOptions() {
+    if (!CBPapStyle->isEnabled())
+        return;
+    const bool phone = CBPapStyle->currentIndex() == 1;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{CKShuffleChoices, CKShuffleQuestions, SPTimeLimit})
+        w->setEnabled(phone);
+}
 
 void TEditor::loadBoxes() {
     const std::pair<QLineEdit*, QString> bound[] = {{DBEdit1, kPapID},

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "generate/pagestyle.h"
+
 #include <QDialog>
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
 class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace tess {
 class Query;
@@ -47,6 +51,17 @@ public:
     QPushButton* BtnSelCtg = nullptr;
     QComboBox* CBPapCtg = nullptr;
     QPushButton* OKBtn = nullptr;
+    // The page style and the phone page's options; kept in the bank by the
+    // caller when the dialog closes with OK.
+    QComboBox* CBPapStyle = nullptr;
+    QCheckBox* CKShuffleChoices = nullptr;
+    QCheckBox* CKShuffleQuestions = nullptr;
+    QSpinBox* SPTimeLimit = nullptr;
+
+    void setPaperStyle(const tess::PaperStyle& style);
+    tess::PaperStyle paperStyle() const;
+    // A bank that cannot keep styles shows them greyed, with the reason.
+    void setStyleUnavailable(const QString& reason);
 
     void BtnSelDirClick();
     void BtnSelCtgClick();
@@ -59,6 +74,7 @@ protected:
 
 private:
     void loadBoxes();
+    void enableStyleOptions();
     // Posts the record and puts it into edit mode again.
     void postAndEdit();
     // Puts value into a box and its column, and posts at once.

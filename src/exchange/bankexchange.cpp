@@ -1,5 +1,6 @@
 #include "exchange/bankexchange.h"
 
+#include "generate/pagestyle.h"
 #include "generate/paperwriter.h"
 #include "store/bulkinsert.h"
 #include "store/connection.h"
@@ -236,6 +237,12 @@ int copyPaper(Connection& connection, int papId) {
     update.bind(1, fullMark);
     update.bind(2, copy);
     update.run();
+    // The copy is published as the original is.
+    if (canKeepPaperStyle(connection)) {
+        const PaperStyle style = readPaperStyle(connection, papId);
+        if (!(style == PaperStyle{}))
+            writePaperStyle(connection, copy, style);
+    }
     transaction.commit();
     return copy;
 }

@@ -94,6 +94,7 @@ void ExchangeCommands::OnImportQuestionsExecute() {
                                .arg(QDir::toNativeSeparators(path), e.message()));
         return;
     }
+    m_navigator.GiveDefaultStyle(ids);
     for (int i = 0; i < ids.size(); ++i)
         m_frame.AddMessage(QStringLiteral("导入了试卷 \"%1\" (%2 道题).")
                                .arg(imported.papers[i].name)

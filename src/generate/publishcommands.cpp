@@ -8,6 +8,7 @@
 #include "frame/frame.h"
 #include "generate/papercheck.h"
 #include "generate/paperwriter.h"
+#include "generate/phonepage.h"
 #include "generate/publish.h"
 #include "generate/publishedpages.h"
 #include "settings/programfiles.h"
@@ -57,10 +58,10 @@ void PublishCommands::GenPaperHtml(const QString& outputPath) {
     const std::optional<PaperEntry> entry = m_navigator.SelectedPaper();
     if (!entry)
         return;
-    writePaperPage(
+    writeStyledPage(
         m_bank.Conn,
         PageSource{entry->papId, entry->name, m_bank.TPaper.asString(QStringLiteral("PapScr"))},
-        outputPath);
+        readPaperStyle(m_bank.Conn, entry->papId), outputPath);
 }
 
 void PublishCommands::OnGenPaperExecute() {

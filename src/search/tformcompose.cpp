@@ -478,6 +478,7 @@ void TFormCompose::MakePaper() {
         m_navigator.RefreshPaperList();
     }
     m_navigator.SelectPaperRow(m_navigator.PaperListModel->rowOf(papId));
+    m_navigator.GiveDefaultStyle({papId});
     m_frame.AddMessage(QStringLiteral("已组成试卷 \"%1\": %2 道题, 满分 %3 分.")
                            .arg(name)
                            .arg(m_draw.questions.size())

@@ -13,6 +13,7 @@ const QString KeyFullMark = QStringLiteral("DefPapScr");
 const QString KeyName = QStringLiteral("DefPapNam");
 const QString KeyOutputFile = QStringLiteral("DefPapSav");
 const QString KeyCategory = QStringLiteral("DefPapCls");
+const QString KeyPageStyle = QStringLiteral("DefPapStyle");
 
 constexpr int BuiltInFullMark = 100;
 
@@ -93,6 +94,9 @@ NewPaperDefaults NewPaperDefaults::load(const QString& iniPath, const QString& e
         d.outputFile = *v;
     if (const auto v = ini.value(Section, KeyCategory))
         d.category = *v;
+    // A style this program does not know is read as the classic page.
+    if (const auto v = ini.value(Section, KeyPageStyle))
+        d.pageStyle = pageStyleFromName(*v).value_or(PageStyle::Classic);
     return d;
 }
 
@@ -105,6 +109,10 @@ void NewPaperDefaults::store(IniFile& ini) const {
     ini.setValue(Section, KeyName, name);
     ini.setValue(Section, KeyOutputFile, outputFile);
     ini.setValue(Section, KeyCategory, category);
+    // Written once a teacher has chosen a style: the file of one who never
+    // did keeps exactly its four keys.
+    if (pageStyle != PageStyle::Classic || ini.value(Section, KeyPageStyle))
+        ini.setValue(Section, KeyPageStyle, pageStyleName(pageStyle));
 }
 
 std::optional<int> NewPaperDefaults::parseFullMark(QStringView text) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "generate/pagestyle.h"
+
 #include <QString>
 #include <QStringView>
 #include <optional>
@@ -15,6 +17,8 @@ struct NewPaperDefaults {
     QString name;       // DefPapNam
     QString outputFile; // DefPapSav
     QString category;   // DefPapCls
+    // DefPapStyle, after the four: the page style a new paper starts with.
+    PageStyle pageStyle = PageStyle::Classic;
 
     // The built-in defaults; outputFile is "<folder of the executable>/Untitled Paper.html".
     static NewPaperDefaults builtIn(const QString& exeFolder);
@@ -22,10 +26,11 @@ struct NewPaperDefaults {
     // Reads the settings file; a missing or unreadable file, section or key gives
     // the built-in value. Never writes.
     static NewPaperDefaults load(const QString& iniPath, const QString& exeFolder);
-    // Writes the four keys, keeping every other line of the file. Creates a
+    // Writes the keys, keeping every other line of the file. Creates a
     // missing file. Throws std::runtime_error (Chinese message) when it cannot write.
     void save(const QString& iniPath) const;
-    // Sets the four keys in ini.
+    // Sets the keys in ini: the four in their order, then the page style
+    // when it is set in the file already or is other than classic.
     void store(IniFile& ini) const;
 
     // The full mark as the defaults dialog accepts it: an optional sign and

@@ -2,6 +2,7 @@
 
 #include "frame/prompts.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -57,6 +58,13 @@ TDlgConfigure::TDlgConfigure(QWidget* parent, const QString& exeFolder)
     addRow(3, QStringLiteral("试卷生成到:"), EditFile, 1);
     fields->addWidget(BtnSelDir, 3, 2);
     addRow(4, QStringLiteral("试卷类别:"), EditClass, 2);
+    CBPapStyle = new QComboBox(this);
+    CBPapStyle->setObjectName(QStringLiteral("CBPapStyle"));
+    CBPapStyle->setAccessibleName(QStringLiteral("新试卷的页面样式"));
+    CBPapStyle->addItem(tess::pageStyleName(tess::PageStyle::Classic));
+    CBPapStyle->addItem(tess::pageStyleName(tess::PageStyle::Phone));
+    CBPapStyle->setMaximumWidth(120);
+    addRow(5, QStringLiteral("页面样式:"), CBPapStyle, 2);
     fields->setColumnStretch(1, 1);
 
     OKBtn = new QPushButton(QStringLiteral("确定"), this);
@@ -83,7 +91,8 @@ TDlgConfigure::TDlgConfigure(QWidget* parent, const QString& exeFolder)
     setTabOrder(EditName, EditFile);
     setTabOrder(EditFile, EditClass);
     setTabOrder(EditClass, BtnSelDir);
-    setTabOrder(BtnSelDir, OKBtn);
+    setTabOrder(BtnSelDir, CBPapStyle);
+    setTabOrder(CBPapStyle, OKBtn);
     setTabOrder(OKBtn, CancelBtn);
 
     connect(OKBtn, &QPushButton::clicked, this, &TDlgConfigure::OKBtnClick);
@@ -92,7 +101,8 @@ TDlgConfigure::TDlgConfigure(QWidget* parent, const QString& exeFolder)
 
     // Outer size 468 × 334; the window frame takes about 8 × 34 of it, as for
     // the main window.
-    resize(460, 300);
+    // The page style's row makes it taller.
+    resize(460, 340);
     EditMark->setFocus();
 }
 
@@ -101,6 +111,7 @@ void TDlgConfigure::setDefaults(const tess::NewPaperDefaults& defaults) {
     EditName->setText(defaults.name);
     EditFile->setText(defaults.outputFile);
     EditClass->setText(defaults.category);
+    CBPapStyle->setCurrentIndex(defaults.pageStyle == tess::PageStyle::Phone ? 1 : 0);
 }
 
 tess::NewPaperDefaults TDlgConfigure::defaults() const {
@@ -109,6 +120,8 @@ tess::NewPaperDefaults TDlgConfigure::defaults() const {
     d.name = EditName->text();
     d.outputFile = EditFile->text();
     d.category = EditClass->text();
+    d.pageStyle =
+        CBPapStyle->currentIndex() == 1 ? tess::PageStyle::Phone : tess::PageStyle::Classic;
     return d;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 
@@ -26,6 +27,7 @@ public:
     QLineEdit* EditName = nullptr;
     QLineEdit* EditFile = nullptr;
     QLineEdit* EditClass = nullptr;
+    QComboBox* CBPapStyle = nullptr; // the page style of new papers
     QPushButton* BtnSelDir = nullptr;
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;

@@ -6,6 +6,7 @@
 #include "store/schema.h"
 #include "store/statement.h"
 
+#include <algorithm>
 #include <iterator>
 
 namespace tess {
@@ -25,6 +26,8 @@ qint64 scalar(Connection& connection, const QString& sql) {
 
 // The schema version that brought the orphan watch; later ones keep it.
 constexpr int kWatchedSince = 2;
+// The version that brought the page styles.
+constexpr int kStyledSince = 4;
 
 int bankVersion(Connection& connection) {
     if (connection.isServer())
@@ -91,6 +94,13 @@ bool textAdditionsComplete(Connection& connection) {
                                  "'text_question_added', 'text_question_changed', "
                                  "'text_question_deleted', 'text_choice_added', "
                                  "'text_choice_changed', 'text_choice_deleted')")) == 15;
+}
+
+// What the fourth version adds: the page style of each paper.
+bool styleAdditionsComplete(Connection& connection) {
+    return scalar(connection, QStringLiteral("select count(*) from sqlite_schema where name in "
+                                             "('paper_style', 'paper_style_paper_deleted', "
+                                             "'paper_style_paper_renumbered')")) == 3;
 }
 
 // The table, its index and every trigger are there, and no unique index but
@@ -167,9 +177,16 @@ QString addOrphanWatch(Connection& connection) {
             transaction.commit();
         }
         // A step of its own: a bank whose engine lacks the index keeps its watch.
-        if (version < kPaperBankVersion || !textAdditionsComplete(connection)) {
+        if (version < kStyledSince - 1 || !textAdditionsComplete(connection)) {
             Transaction transaction(connection);
             connection.execute(textSchemaAdditions(), QStringLiteral("[升级试题库的结构]"));
+            connection.execute(QStringLiteral("pragma user_version = %1")
+                                   .arg(std::max(version, kStyledSince - 1)));
+            transaction.commit();
+        }
+        if (version < kStyledSince || !styleAdditionsComplete(connection)) {
+            Transaction transaction(connection);
+            connection.execute(styleSchemaAdditions(), QStringLiteral("[升级试题库的结构]"));
             connection.execute(QStringLiteral("pragma user_version = %1").arg(kPaperBankVersion));
             transaction.commit();
         }

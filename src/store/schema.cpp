@@ -63,7 +63,7 @@ QString schemaResource(const QString& name) {
 
 QString paperBankSchema() {
     return schemaResource(QStringLiteral("schema.sql")) + QLatin1Char('\n') + schemaAdditions() +
-           QLatin1Char('\n') + textSchemaAdditions();
+           QLatin1Char('\n') + textSchemaAdditions() + QLatin1Char('\n') + styleSchemaAdditions();
 }
 
 QString schemaAdditions() {
@@ -74,9 +74,14 @@ QString textSchemaAdditions() {
     return schemaResource(QStringLiteral("schema-3.sql"));
 }
 
+QString styleSchemaAdditions() {
+    return schemaResource(QStringLiteral("schema-4.sql"));
+}
+
 QString serverSchemaAdditions() {
     return schemaResource(QStringLiteral("schema-pg-3.sql")) + QLatin1Char('\n') +
-           schemaResource(QStringLiteral("schema-pg-4.sql"));
+           schemaResource(QStringLiteral("schema-pg-4.sql")) + QLatin1Char('\n') +
+           schemaResource(QStringLiteral("schema-pg-5.sql"));
 }
 
 QString serverPaperBankSchema() {

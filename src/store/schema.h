@@ -8,19 +8,21 @@ namespace tess {
 QString paperBankSchema();
 
 // The version (user_version) of the schema this program makes and keeps.
-constexpr int kPaperBankVersion = 3;
+constexpr int kPaperBankVersion = 4;
 
 // What the second version of the schema adds to the first (the orphan watch,
 // indexes), and what the third adds (the texts for the search), as
 // statements that add only what is missing.
 QString schemaAdditions();
 QString textSchemaAdditions();
+// What the fourth adds: each paper's page style and options.
+QString styleSchemaAdditions();
 
 // The version (tess_schema) of the server schema this program makes and keeps.
-constexpr int kServerBankVersion = 4;
+constexpr int kServerBankVersion = 5;
 
 // What the later server schemas add to version 2 (the pictures, the texts
-// for the search), as statements that add only what is missing.
+// for the search, the page styles), as statements that add only what is missing.
 QString serverSchemaAdditions();
 
 // The statements that make an empty paper bank in a server's database.

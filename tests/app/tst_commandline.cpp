@@ -21,10 +21,10 @@ void TestCommandLine::answers_data() {
     QTest::addColumn<bool>("whole");
 
     const QString version = QStringLiteral(TESS_PROJECT_VERSION);
-    const QStringList programs{QStringLiteral("tessaloom"), QStringLiteral("tessaloom-newbank"),
-                               QStringLiteral("tessaloom-bank"),
-                               QStringLiteral("tessaloom-exchange"),
-                               QStringLiteral("tessaloom-print")};
+    const QStringList programs{
+        QStringLiteral("tessaloom"),       QStringLiteral("tessaloom-newbank"),
+        QStringLiteral("tessaloom-bank"),  QStringLiteral("tessaloom-exchange"),
+        QStringLiteral("tessaloom-print"), QStringLiteral("tessaloom-publish")};
     for (const QString& program : programs) {
         const QByteArray name = program.toUtf8();
         QTest::newRow((name + " --help").constData())
@@ -48,6 +48,12 @@ void TestCommandLine::answers_data() {
     // A wrong use keeps the tools' code 2, its usage on standard error.
     QTest::newRow("newbank without a bank")
         << QStringLiteral("tessaloom-newbank") << QStringList{} << 2 << QString() << true;
+    QTest::newRow("publish: unknown style")
+        << QStringLiteral("tessaloom-publish")
+        << QStringList{QStringLiteral("/nonexistent/bank.mdb"), QStringLiteral("1"),
+                       QStringLiteral("/nonexistent/out.html"), QStringLiteral("--style"),
+                       QStringLiteral("漂亮")}
+        << 2 << QStringLiteral("页面样式 \"漂亮\" 不认识, 请写 经典 或 手机友好.\n") << true;
     QTest::newRow("exchange: unknown command")
         << QStringLiteral("tessaloom-exchange") << QStringList{QStringLiteral("merge")} << 2
         << QString() << true;

@@ -8,10 +8,11 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
-import { HEADING, control, launchChromium, openPage, submit } from './pagetools.mjs';
+import { HEADING, control, launchBrowser, launchChromium, openPage, submit } from './pagetools.mjs';
 
 let workDir;
 let pagePath;
+let phonePath;
 let context;
 
 before(async () => {
@@ -21,12 +22,12 @@ before(async () => {
   const out = path.join(workDir, 'pages');
   // A failed step says what went wrong on stderr; show it as the failure.
   try {
-    pagePath = execFileSync(tool, [out], {
+    [pagePath, phonePath] = execFileSync(tool, [out], {
       timeout: 120000,
       encoding: 'utf8',
       env: { ...process.env, QT_QPA_PLATFORM: 'offscreen' },
       stdio: ['ignore', 'pipe', 'pipe'],
-    }).trim();
+    }).trim().split('\n');
   } catch (e) {
     assert.fail(`tess_composepaper failed (${e.status}):\n${e.stderr}`);
   }
@@ -109,4 +110,58 @@ test('all right, then some wrong', { timeout: 60000 }, async () => {
   ]);
   assert.deepEqual(page.dialogs, []);
   await page.close();
+});
+
+// The same paper published again in the phone style: a student answers it on
+// a phone by touch and sees the paper, their name and their answers.
+test('published for phones: answered by touch on a phone', { timeout: 60000 }, async () => {
+  assert.ok(fs.existsSync(phonePath), `no page at ${phonePath}`);
+  assert.ok(fs.existsSync(path.join(path.dirname(phonePath), 'phone.files', '中国 地图.png')));
+  const browser = await launchBrowser();
+  try {
+    for (const [answers, score, verdicts] of [
+      [[['地球绕着太阳转', '对'], ['中国的首都', '北京'], ['质数', /\. 2$/], ['质数', /\. 13$/]],
+        '60 / 满分 60', ['正确', '正确', '正确']],
+      [[['地球绕着太阳转', '错'], ['中国的首都', '北京'], ['质数', /\. 2$/], ['质数', /\. 9$/]],
+        '20 / 满分 60', ['错误', '正确', '错误']],
+    ]) {
+      const context = await browser.newContext({
+        viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true,
+      });
+      const page = await context.newPage();
+      const errors = [];
+      page.on('pageerror', (e) => errors.push(e.message));
+      await page.goto(pathToFileURL(phonePath).href);
+      assert.equal(await page.title(), '期末测验');
+      assert.equal(await page.evaluate(() => document.documentElement.scrollWidth), 390);
+      await page.locator('#student-name').tap();
+      await page.keyboard.type('赵小红');
+      await page.locator('#student-class').tap();
+      await page.keyboard.type('五年级一班');
+      for (const [question, label] of answers)
+        await page.locator('li.q', { hasText: question }).locator('label.option', { hasText: label }).tap();
+      await page.locator('#submit-paper').tap();
+      await page.locator('#report').waitFor({ state: 'visible' });
+      const report = await page.evaluate(() => ({
+        title: document.querySelector('#report h1').textContent,
+        name: document.getElementById('report-name').textContent,
+        klass: document.getElementById('report-class').textContent,
+        score: document.getElementById('report-score').textContent,
+        verdicts: Array.from(document.querySelectorAll('#report .verdict')).map((e) => e.textContent),
+        yours: Array.from(document.querySelectorAll('#report .yours')).map((e) => e.textContent),
+        right: Array.from(document.querySelectorAll('#report .right-answer')).map((e) => e.textContent),
+      }));
+      assert.equal(report.title, '期末测验');
+      assert.equal(report.name, '赵小红');
+      assert.equal(report.klass, '五年级一班');
+      assert.equal(report.score, score);
+      assert.deepEqual(report.verdicts, verdicts);
+      assert.deepEqual(report.right, ['对', 'B. 北京', 'A. 2; C. 13']);
+      assert.equal(report.yours[1], 'B. 北京');
+      assert.deepEqual(errors, []);
+      await context.close();
+    }
+  } finally {
+    await browser.close();
+  }
 });

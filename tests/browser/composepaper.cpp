@@ -127,8 +127,8 @@ enum { ChcIdx, ChcIsTrue, ChcCon };
 
 class Composer {
 public:
-    Composer(TMainForm& form, EditorBank& bank, const QString& page)
-        : m_form(form), m_bank(bank), m_page(page) {}
+    Composer(TMainForm& form, EditorBank& bank, const QString& page, const QString& phonePage)
+        : m_form(form), m_bank(bank), m_page(page), m_phonePage(phonePage) {}
 
     void run();
 
@@ -154,10 +154,12 @@ private:
     void insertPicture();
     void publish();
     void checkBank();
+    void publishForPhones();
 
     TMainForm& m_form;
     EditorBank& m_bank;
     QString m_page;
+    QString m_phonePage;
     QString m_step;
     RecordGrid* m_questions = nullptr;
     RecordGrid* m_choices = nullptr;
@@ -613,6 +615,64 @@ void Composer::checkBank() {
         fail(QStringLiteral("the bank after composing:\n  ") + wrong.join(QStringLiteral("\n  ")));
 }
 
+// The properties again: the phone style chosen by keys, the page to a second
+// file; Enter is OK, and Ctrl+S publishes the page for phones.
+void Composer::publishForPhones() {
+    step(QStringLiteral("the phone style"));
+    QString problem = QStringLiteral("the properties dialog never showed");
+    QTimer::singleShot(0, qApp, [this, &problem] {
+        TEditor* dlg = nullptr;
+        if (!waitUntil([&dlg] {
+                return (dlg = qobject_cast<TEditor*>(QApplication::activeModalWidget()));
+            })) {
+            if (QWidget* other = QApplication::activeModalWidget())
+                other->close();
+            return;
+        }
+        problem.clear();
+        if (!QTest::qWaitForWindowExposed(dlg))
+            problem += QStringLiteral("the dialog was never exposed; ");
+        if (dlg->CBPapStyle->currentText() != QStringLiteral("经典"))
+            problem += QStringLiteral("the style reads ") + dlg->CBPapStyle->currentText();
+        dlg->CBPapStyle->setFocus();
+        QTest::keyClick(dlg->CBPapStyle, Qt::Key_Down);
+        if (dlg->CBPapStyle->currentText() != QStringLiteral("手机友好"))
+            problem += QStringLiteral("Down chose ") + dlg->CBPapStyle->currentText();
+        QTest::mouseClick(dlg->DBEdit4, Qt::LeftButton);
+        QTest::keyClick(dlg->DBEdit4, Qt::Key_A, Qt::ControlModifier);
+        typeKeys(m_phonePage);
+        QTest::keyClick(dlg->DBEdit4, Qt::Key_Return);
+        if (dlg->isVisible()) {
+            problem += QStringLiteral("Enter did not close the dialog");
+            dlg->close();
+        }
+    });
+    keyToFocus(Qt::Key_Insert, Qt::ShiftModifier);
+    m_form.activateWindow();
+    if (!QTest::qWaitForWindowActive(&m_form))
+        fail(QStringLiteral("the main window is not active again after the dialog"));
+    if (!problem.isEmpty())
+        fail(QStringLiteral("phone style: ") + problem);
+    noErrors();
+    if (m_form.navigator().DBText4->text() != QStringLiteral("手机友好"))
+        fail(QStringLiteral("phone style: the panel shows \"%1\"")
+                 .arg(m_form.navigator().DBText4->text()));
+    const QString style =
+        m_bank.scalar(QStringLiteral("select style as v from paper_style")).toString();
+    if (style != QStringLiteral("1"))
+        fail(QStringLiteral("phone style: the bank keeps style \"%1\"").arg(style));
+
+    step(QStringLiteral("Ctrl+S for phones"));
+    clickCell(m_questions, 0, QstCon);
+    keyToFocus(Qt::Key_S, Qt::ControlModifier);
+    noErrors();
+    const QString messages = messageArea(m_form)->toPlainText();
+    if (!messages.endsWith(QStringLiteral("试卷成功生成到:") + m_phonePage + QLatin1Char('.')))
+        fail(QStringLiteral("Ctrl+S for phones: the message area reads\n") + messages);
+    if (!QFileInfo::exists(m_phonePage))
+        fail(QStringLiteral("Ctrl+S wrote no page at ") + m_phonePage);
+}
+
 void Composer::run() {
     m_questions = child<RecordGrid>("DBGridQuestion");
     m_choices = child<RecordGrid>("DBGridChoice");
@@ -632,6 +692,7 @@ void Composer::run() {
     if (child<QLabel>("LabelQuestion")->text() != QStringLiteral("共3道题目"))
         fail(QStringLiteral("LabelQuestion reads ") + child<QLabel>("LabelQuestion")->text());
     noErrors();
+    publishForPhones();
 }
 
 } // namespace
@@ -647,6 +708,7 @@ int main(int argc, char** argv) {
     if (!out.mkpath(QStringLiteral(".")))
         return 2;
     const QString page = out.absoluteFilePath(QStringLiteral("composed.html"));
+    const QString phonePage = out.absoluteFilePath(QStringLiteral("phone.html"));
 
     try {
         EditorBank bank;
@@ -662,8 +724,8 @@ int main(int argc, char** argv) {
             fail(QStringLiteral("the main window never became active"));
         if (!messageArea(form)->toPlainText().isEmpty())
             fail(QStringLiteral("opening the bank: ") + messageArea(form)->toPlainText());
-        Composer(form, bank, page).run();
-        if (opener.opened != QStringList{page})
+        Composer(form, bank, page, phonePage).run();
+        if (opener.opened != QStringList({page, phonePage}))
             fail(QStringLiteral("the page opened was \"%1\"")
                      .arg(opener.opened.join(QStringLiteral(", "))));
         app.setErrorHandler(nullptr);
@@ -671,6 +733,6 @@ int main(int argc, char** argv) {
         err << "tess_composepaper: " << QString::fromStdString(e.what()) << "\n";
         return 1;
     }
-    QTextStream(stdout) << page << "\n";
+    QTextStream(stdout) << page << "\n" << phonePage << "\n";
     return 0;
 }

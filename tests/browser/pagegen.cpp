@@ -1,10 +1,14 @@
 // Writes the fixture papers of the Chromium tests as real pages: a fresh bank,
 // the consistency check, the page writer and the pictures copy, exactly as the
-// generation command runs them. Usage: tess_pagegen <output folder>
+// generation command runs them. Every paper is written in both styles: the
+// classic pages into the output folder, the pages for phones into its folder
+// "phone", with a few papers more that use the phone page's options.
+// Usage: tess_pagegen <output folder>
 #include "../generate/paperfixture.h"
 #include "bankhelpers.h"
 #include "generate/papercheck.h"
 #include "generate/paperwriter.h"
+#include "generate/phonepage.h"
 #include "generate/publish.h"
 #include "store/query.h"
 
@@ -36,6 +40,7 @@ struct Fixture {
     // the check must pass exactly when `passes` says.
     bool hostile = false;
     bool passes = false;
+    PaperStyle options = {}; // of the phone page; such papers have no classic page
 };
 
 // Where a hostile text goes in the paper of hostileTexts().
@@ -136,6 +141,43 @@ int main(int argc, char** argv) {
              f.addChoices(f.addQuestion(p, 2, kSingle, 10, QStringLiteral("单选")), 2, {2});
              f.addQuestion(p, 4, kTF, 10, QStringLiteral("第二个判断"), false);
          }},
+        // The phone page's options, and what must fit a phone's width.
+        {QStringLiteral("shuffled"), QStringLiteral("乱序测验"), 60,
+         [](PaperFixture& f, int p) {
+             f.addQuestion(p, 1, kTF, 5, QStringLiteral("判断一"), true);
+             f.addQuestion(p, 2, kTF, 5, QStringLiteral("判断二"), false);
+             f.addQuestion(p, 3, kTF, 5, QStringLiteral("判断三"), true);
+             f.addChoices(f.addQuestion(p, 4, kSingle, 10, QStringLiteral("单选一")), 4, {3});
+             f.addChoices(f.addQuestion(p, 5, kSingle, 10, QStringLiteral("单选二")), 5, {1});
+             f.addChoices(f.addQuestion(p, 6, kMulti, 10, QStringLiteral("多选一")), 5, {2, 4});
+             f.addChoices(f.addQuestion(p, 7, kMulti, 15, QStringLiteral("多选二")), 4, {1, 2, 3});
+         },
+         false, false, PaperStyle{PageStyle::Phone, true, true, 0}},
+        {QStringLiteral("timed"), QStringLiteral("限时测验"), 20,
+         [](PaperFixture& f, int p) {
+             f.addQuestion(p, 1, kTF, 10, QStringLiteral("太阳从东方升起."), true);
+             f.addChoices(f.addQuestion(p, 2, kSingle, 10, QStringLiteral("单选")), 3, {2});
+         },
+         false, false, PaperStyle{PageStyle::Phone, false, false, 2}},
+        {QStringLiteral("wide"),
+         QStringLiteral("一个很长很长很长的试卷名称, 在手机上也要能完整地显示出来"), 30,
+         [](PaperFixture& f, int p) {
+             f.addQuestion(
+                 p, 1, kTF, 10,
+                 QStringLiteral("<IMG SRC=\"images\\wide.svg\"> 这张图比手机屏幕宽得多. "
+                                "Averyveryveryveryveryveryveryveryverylongwordwithoutanybreak"),
+                 true);
+             f.addChoices(
+                 f.addQuestion(p, 2, kSingle, 10,
+                               QStringLiteral("<table border=1><tr><td>一列很宽的表格"
+                                              "一列很宽的表格一列很宽的表格</td><td>第二列"
+                                              "第二列第二列第二列第二列</td><td>第三列第三列"
+                                              "第三列第三列</td></tr></table>")),
+                 3, {1});
+             f.addChoices(f.addQuestion(p, 3, kMulti, 10, QStringLiteral("<b>加粗</b>的多选题")), 4,
+                          {1, 4});
+         },
+         false, false, PaperStyle{PageStyle::Phone, false, false, 0}},
         {QStringLiteral("hostileflag"), QStringLiteral("标记里的脚本"), 30,
          [](PaperFixture& f, int p) {
              const int q1 = f.addQuestion(p, 1, kTF, 10, QStringLiteral("甲"), true);
@@ -165,6 +207,16 @@ int main(int argc, char** argv) {
              true, h.passes});
     }
 
+    // A picture far wider than a phone, to see it scaled to the width.
+    QFile wide(out.filePath(QStringLiteral("images/wide.svg")));
+    if (!wide.open(QIODevice::WriteOnly))
+        return 2;
+    wide.write("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"1600\" height=\"200\">"
+               "<rect width=\"1600\" height=\"200\" fill=\"#4a90d9\"/></svg>");
+    wide.close();
+    if (!out.mkpath(QStringLiteral("phone")))
+        return 2;
+
     PaperFixture strictBank(out.filePath(QStringLiteral("bank.mdb")));
     PaperFixture looseBank(out.filePath(QStringLiteral("loose.mdb")), PaperFixture::Types::Loose);
     NoOpener opener;
@@ -186,29 +238,43 @@ int main(int argc, char** argv) {
             writePaperPage(bank.conn,
                            PageSource{papId, fixture.name, QString::number(fixture.fullMark)},
                            out.filePath(fixture.file + QStringLiteral(".html")));
+            writeStyledPage(
+                bank.conn, PageSource{papId, fixture.name, QString::number(fixture.fullMark)},
+                PaperStyle{PageStyle::Phone},
+                out.filePath(QStringLiteral("phone/") + fixture.file + QStringLiteral(".html")));
             continue;
         }
-        QStringList messages;
-        GenerationSteps steps;
-        steps.clearMessages = [&] { messages.clear(); };
-        steps.addMessage = [&](const QString& line) { messages << line; };
-        steps.messageText = [&] { return messages.join(QLatin1Char('\n')); };
-        steps.showInformation = [&](const QString& text) { messages << text; };
-        steps.checkPaper = [&] {
-            return checkPaper(query, papId, [&](const QString& line) { messages << line; });
-        };
-        steps.paperOutputFile = [&] { return out.filePath(fixture.file); };
-        steps.writePage = [&](const QString& path) {
-            writePaperPage(bank.conn,
-                           PageSource{papId, fixture.name, QString::number(fixture.fullMark)},
-                           path);
-        };
-        steps.picturesFolder = out.filePath(QStringLiteral("images"));
-        steps.opener = &opener;
-        runGeneration(steps);
-        log << messages.join(QLatin1Char('\n')) << "\n";
-        if (!messages.last().startsWith(QStringLiteral("试卷成功生成到:")))
-            ++failures;
+        const PaperStyle phone = fixture.options.style == PageStyle::Phone
+                                     ? fixture.options
+                                     : PaperStyle{PageStyle::Phone};
+        for (const PaperStyle& style : {PaperStyle{}, phone}) {
+            if (style.style == PageStyle::Classic && fixture.options.style == PageStyle::Phone)
+                continue;
+            const QDir folder(style.style == PageStyle::Phone
+                                  ? out.filePath(QStringLiteral("phone"))
+                                  : out.path());
+            QStringList messages;
+            GenerationSteps steps;
+            steps.clearMessages = [&] { messages.clear(); };
+            steps.addMessage = [&](const QString& line) { messages << line; };
+            steps.messageText = [&] { return messages.join(QLatin1Char('\n')); };
+            steps.showInformation = [&](const QString& text) { messages << text; };
+            steps.checkPaper = [&] {
+                return checkPaper(query, papId, [&](const QString& line) { messages << line; });
+            };
+            steps.paperOutputFile = [&] { return folder.filePath(fixture.file); };
+            steps.writePage = [&](const QString& path) {
+                writeStyledPage(bank.conn,
+                                PageSource{papId, fixture.name, QString::number(fixture.fullMark)},
+                                style, path);
+            };
+            steps.picturesFolder = out.filePath(QStringLiteral("images"));
+            steps.opener = &opener;
+            runGeneration(steps);
+            log << messages.join(QLatin1Char('\n')) << "\n";
+            if (!messages.last().startsWith(QStringLiteral("试卷成功生成到:")))
+                ++failures;
+        }
     }
     return failures == 0 ? 0 : 1;
 }

@@ -5,17 +5,25 @@ import { chromium } from 'playwright-core';
 
 export const TIMEOUT = 15000;
 
+const CHROMIUM = {
+  executablePath: '/usr/bin/chromium',
+  headless: true,
+  timeout: 60000,
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+};
+
 // Debian's Chromium, headless, with nothing that reaches for the network.
 export async function launchChromium(profileDir) {
-  const context = await chromium.launchPersistentContext(profileDir, {
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    timeout: 60000,
-    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-  });
+  const context = await chromium.launchPersistentContext(profileDir, CHROMIUM);
   context.setDefaultTimeout(TIMEOUT);
   return context;
+}
+
+// The same browser without a profile, for contexts of their own (a phone's
+// screen and touch, a desktop's).
+export async function launchBrowser() {
+  return chromium.launch(CHROMIUM);
 }
 
 // Opens a page at url. Boxes are answered as `answers.confirm` says and

@@ -4,10 +4,12 @@
 #include "navigatorfixture.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 
 using tess::Prompts;
 
@@ -29,6 +31,17 @@ QString paperText(const EditorBank& bank, int id, const char* column) {
 const QString kDeleteAllQuestion = QStringLiteral(
     "执行此操作，数据库中所有试卷和题目将被清空，且不能恢复!\n真的要删除所有试卷吗?");
 
+// A paper's page style as the bank keeps it: "style,choices,questions,limit",
+// or empty without a record.
+QString styleRow(const EditorBank& bank, int id) {
+    return bank
+        .scalar(QStringLiteral("select (select style || ',' || shuffle_choices || ',' || "
+                               "shuffle_questions || ',' || time_limit from paper_style where "
+                               "PapID = %1) as v")
+                    .arg(id))
+        .toString();
+}
+
 } // namespace
 
 class TestPaperCommands : public QObject {
@@ -42,6 +55,8 @@ private Q_SLOTS:
     void deleteAllPapers();
     void deleteAllQuestionsWithoutSelection();
     void editWithOk();
+    void pageStyle();
+    void newPaperTakesDefaultStyle();
     void editOnEmptyList_data();
     void editOnEmptyList();
     void outputFileThenCloseBox_data();
@@ -179,7 +194,7 @@ void TestPaperCommands::editWithOk() {
     onNextModal<TEditor>([&](TEditor* dlg) {
         ran = true;
         QCOMPARE(dlg->windowTitle(), QStringLiteral("试卷属性"));
-        QCOMPARE(dlg->size(), QSize(461, 307));
+        QCOMPARE(dlg->size(), QSize(461, 377)); // two rows for the page style
         QCOMPARE(dlg->DBEdit1->text(), QStringLiteral("2"));
         QVERIFY(dlg->DBEdit1->isReadOnly());
         QCOMPARE(dlg->DBEdit2->text(), QStringLiteral("90"));
@@ -207,6 +222,106 @@ void TestPaperCommands::editWithOk() {
     QCOMPARE(selectedRow(nav), 1);
     QCOMPARE(nav.bank().CurPapID, 2);
     QCOMPARE(nav.navigator().DBText2->text(), QStringLiteral("95"));
+}
+
+// The page style and the phone page's options, chosen by keys and clicks in
+// the properties dialog: OK keeps them in the bank and the information panel
+// shows them; the close box keeps nothing.
+void TestPaperCommands::pageStyle() {
+    EditorBank bank;
+    auto setup = bank.setupRows();
+    bank.paper(1, QStringLiteral("甲"));
+    bank.paper(2, QStringLiteral("乙"));
+    setup.commit();
+    NavigatorAlone nav;
+    nav.open();
+    clickRow(nav, 1);
+    QCOMPARE(nav.navigator().DBText4->text(), QStringLiteral("经典"));
+
+    bool ran = false;
+    onNextModal<TEditor>([&](TEditor* dlg) {
+        ran = true;
+        QCOMPARE(dlg->CBPapStyle->currentText(), QStringLiteral("经典"));
+        QCOMPARE(dlg->CBPapStyle->accessibleName(), QStringLiteral("页面样式"));
+        // The options serve the phone page only.
+        QVERIFY(!dlg->CKShuffleChoices->isEnabled());
+        QVERIFY(!dlg->SPTimeLimit->isEnabled());
+        dlg->CBPapStyle->setFocus();
+        QTest::keyClick(dlg->CBPapStyle, Qt::Key_Down);
+        QCOMPARE(dlg->CBPapStyle->currentText(), QStringLiteral("手机友好"));
+        QVERIFY(dlg->CKShuffleChoices->isEnabled());
+        QTest::mouseClick(dlg->CKShuffleChoices, Qt::LeftButton, {},
+                          QPoint(4, dlg->CKShuffleChoices->height() / 2));
+        QVERIFY(dlg->CKShuffleChoices->isChecked());
+        dlg->CKShuffleQuestions->setFocus();
+        QTest::keyClick(dlg->CKShuffleQuestions, Qt::Key_Space);
+        dlg->SPTimeLimit->setFocus();
+        QTest::keyClick(dlg->SPTimeLimit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(dlg->SPTimeLimit, QStringLiteral("45"));
+        if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
+            dlg->grab().save(dir + QStringLiteral("/properties-style.png"));
+        QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+    });
+    nav.OnEditPaper->trigger();
+    QVERIFY(ran);
+    QVERIFY2(nav.messages().isEmpty(), qPrintable(nav.messages()));
+    QCOMPARE(styleRow(bank, 2), QStringLiteral("1,1,1,45"));
+    QCOMPARE(styleRow(bank, 1), QString());
+    QCOMPARE(nav.navigator().DBText4->text(),
+             QStringLiteral("手机友好 (选项乱序, 题目乱序, 限时45分钟)"));
+    nav.grab(QStringLiteral("navigator-style"));
+
+    // Shown again as stored; the close box keeps nothing of what changed.
+    ran = false;
+    onNextModal<TEditor>([&](TEditor* dlg) {
+        ran = true;
+        QCOMPARE(dlg->CBPapStyle->currentText(), QStringLiteral("手机友好"));
+        QVERIFY(dlg->CKShuffleChoices->isChecked());
+        QCOMPARE(dlg->SPTimeLimit->value(), 45);
+        dlg->CBPapStyle->setFocus();
+        QTest::keyClick(dlg->CBPapStyle, Qt::Key_Up);
+        dlg->close();
+    });
+    nav.OnEditPaper->trigger();
+    QVERIFY(ran);
+    QCOMPARE(styleRow(bank, 2), QStringLiteral("1,1,1,45"));
+
+    // Back to classic: the options stay, greyed, for a later change of mind.
+    onNextModal<TEditor>([&](TEditor* dlg) {
+        dlg->CBPapStyle->setFocus();
+        QTest::keyClick(dlg->CBPapStyle, Qt::Key_Up);
+        QCOMPARE(dlg->CBPapStyle->currentText(), QStringLiteral("经典"));
+        QTest::mouseClick(dlg->OKBtn, Qt::LeftButton);
+    });
+    nav.OnEditPaper->trigger();
+    QCOMPARE(styleRow(bank, 2), QStringLiteral("0,1,1,45"));
+    QCOMPARE(nav.navigator().DBText4->text(), QStringLiteral("经典"));
+}
+
+// A new paper starts in the style the settings give, by the command and by
+// the properties dialog on an empty list alike.
+void TestPaperCommands::newPaperTakesDefaultStyle() {
+    EditorBank bank;
+    auto setup = bank.setupRows();
+    bank.paper(1, QStringLiteral("甲"));
+    setup.commit();
+    NavigatorAlone nav;
+    nav.open();
+    nav.bank().Defaults.pageStyle = tess::PageStyle::Phone;
+    nav.OnNewPaper->trigger();
+    QVERIFY2(nav.messages().isEmpty(), qPrintable(nav.messages()));
+    QCOMPARE(styleRow(bank, 2), QStringLiteral("1,0,0,0"));
+    QCOMPARE(styleRow(bank, 1), QString());
+    QCOMPARE(nav.navigator().DBText4->text(), QStringLiteral("手机友好"));
+    // A deleted paper's style goes with it: a later paper with its
+    // identifier starts from the default again.
+    nav.bank().Defaults.pageStyle = tess::PageStyle::Classic;
+    Prompts::instance().queueYesNo(true);
+    nav.OnDelPaper->trigger();
+    QCOMPARE(styleRow(bank, 2), QString());
+    nav.OnNewPaper->trigger();
+    QCOMPARE(styleRow(bank, 2), QString());
+    QCOMPARE(nav.navigator().DBText4->text(), QStringLiteral("经典"));
 }
 
 void TestPaperCommands::editOnEmptyList_data() {

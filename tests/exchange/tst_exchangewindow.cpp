@@ -69,11 +69,16 @@ void TestExchangeWindow::exportThenImport() {
              qPrintable(messageArea(form)->toPlainText()));
     QVERIFY(QFileInfo(xml).size() > 0);
 
+    // An imported paper is a new paper: it takes the default page style.
+    form.bank().Defaults.pageStyle = tess::PageStyle::Phone;
     tess::Prompts::instance().queueFile(xml);
     command(form, "OnImportQuestions")->trigger();
     QVERIFY2(
         messageArea(form)->toPlainText().contains(QStringLiteral("导入了试卷 \"期中\" (1 道题)")),
         qPrintable(messageArea(form)->toPlainText()));
+    QCOMPARE(bank.column(QStringLiteral("paper_style"), QStringLiteral("PapID || '|' || style"),
+                         QStringLiteral("PapID")),
+             QStringList{QStringLiteral("2|1")});
     QCOMPARE(listIds(form), (QList<int>{1, 2}));
     QCOMPARE(selectedRow(form), 1);
     QCOMPARE(form.bank().CurPapID, 2);
@@ -229,6 +234,8 @@ void TestExchangeWindow::copyPaper() {
     bank.choice(2, 2, 2);
     bank.sql(QStringLiteral("update choice set ChcCon = '甲', IsTrue = 1 where ChcID = 1"));
     bank.sql(QStringLiteral("update choice set ChcCon = '乙', IsTrue = 0 where ChcID = 2"));
+    bank.sql(QStringLiteral("insert into paper_style (PapID, style, shuffle_choices, "
+                            "shuffle_questions, time_limit) values (1, 1, 1, 0, 20)"));
     setup.commit();
     TMainForm form;
     openBank(form);
@@ -248,6 +255,12 @@ void TestExchangeWindow::copyPaper() {
                     QStringLiteral("PapID"))
             .last(),
         QStringLiteral("期中（副本）|数学|120|/out/q.html"));
+    // Published as the original is.
+    QCOMPARE(bank.column(QStringLiteral("paper_style"),
+                         QStringLiteral("PapID || '|' || style || '|' || shuffle_choices || '|' || "
+                                        "shuffle_questions || '|' || time_limit"),
+                         QStringLiteral("PapID")),
+             (QStringList{QStringLiteral("1|1|1|0|20"), QStringLiteral("3|1|1|0|20")}));
     // The copies, by their texts; the original's rows stay as they were.
     QCOMPARE(bank.column(QStringLiteral("question"),
                          QStringLiteral("QstTyp || '|' || QstScr || '|' || QstCon || '|' || "

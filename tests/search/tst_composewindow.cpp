@@ -261,7 +261,14 @@ void TestComposeWindow::newPaperInAnotherCategory() {
     typing::replaceText(window->CBPaperCategory->lineEdit(), QStringLiteral("练习"));
     setRow(window, 0, QStringLiteral("判断题"), 2, 1);
     QTest::mouseClick(window->BtnDraw, Qt::LeftButton);
+    // A composed paper is a new paper: it takes the default page style.
+    form.bank().Defaults.pageStyle = tess::PageStyle::Phone;
     QTest::mouseClick(window->BtnMake, Qt::LeftButton);
+    QCOMPARE(composing.bank
+                 .scalar(QStringLiteral("select style as v from paper_style where "
+                                        "PapID = 4"))
+                 .toInt(),
+             1);
     QCOMPARE(form.navigator().CBPaperClass->currentText(), QStringLiteral("练习"));
     QCOMPARE(listNames(form), QStringList{QStringLiteral("判断练习")});
     QCOMPARE(selectedRow(form), 0);

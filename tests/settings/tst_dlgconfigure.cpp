@@ -3,6 +3,7 @@
 #include "settings/tdlgconfigure.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -66,7 +67,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
         QCOMPARE(dialog.windowTitle(), QStringLiteral("系统参数设置"));
-        QCOMPARE(dialog.size(), QSize(460, 300));              // outer 468 × 334 with the frame
+        QCOMPARE(dialog.size(), QSize(460, 340)); // a row for the page style below the four
         QVERIFY(dialog.minimumSize() != dialog.maximumSize()); // resizable
         QVERIFY(dialog.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(dialog.windowFlags() & Qt::WindowCloseButtonHint);
@@ -85,8 +86,8 @@ private Q_SLOTS:
 
         // Tab order: the focusable widgets of the chain, starting at the full mark.
         const QList<QWidget*> expected{dialog.EditMark,  dialog.EditName,  dialog.EditFile,
-                                       dialog.EditClass, dialog.BtnSelDir, dialog.OKBtn,
-                                       dialog.CancelBtn};
+                                       dialog.EditClass, dialog.BtnSelDir, dialog.CBPapStyle,
+                                       dialog.OKBtn,     dialog.CancelBtn};
         QList<QWidget*> order{dialog.EditMark};
         for (QWidget* w = dialog.EditMark->nextInFocusChain(); w != dialog.EditMark;
              w = w->nextInFocusChain())
@@ -98,6 +99,8 @@ private Q_SLOTS:
         for (QWidget* w : expected)
             QVERIFY(dialog.rect().contains(QRect(w->mapTo(&dialog, QPoint(0, 0)), w->size())));
         QVERIFY(dialog.EditFile->geometry().right() < dialog.BtnSelDir->geometry().left());
+        if (const QString dir = qEnvironmentVariable("TESS_GRAB_DIR"); !dir.isEmpty())
+            dialog.grab().save(dir + QStringLiteral("/settings-defaults.png"));
     }
 
     // The four checks in order: the first failing one shows its message and
@@ -199,6 +202,26 @@ private Q_SLOTS:
             QCOMPARE(dialog.EditFile->text(), file);
             QCOMPARE(dialog.EditClass->text(), category);
         }
+    }
+
+    // The page style of new papers: shown as set, chosen by keys, given back
+    // with OK, as the other defaults are.
+    void pageStyle() {
+        TDlgConfigure dialog(nullptr, m_dir.path());
+        NewPaperDefaults d = sample();
+        d.pageStyle = tess::PageStyle::Phone;
+        dialog.setDefaults(d);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.CBPapStyle->currentText(), QStringLiteral("手机友好"));
+        QCOMPARE(dialog.CBPapStyle->accessibleName(), QStringLiteral("新试卷的页面样式"));
+        dialog.CBPapStyle->setFocus();
+        QTest::keyClick(dialog.CBPapStyle, Qt::Key_Up);
+        QCOMPARE(dialog.CBPapStyle->currentText(), QStringLiteral("经典"));
+        QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.defaults().pageStyle, tess::PageStyle::Classic);
+        QCOMPARE(dialog.defaults().name, d.name);
     }
 
     // Enter in a field is the default button; after a refusal the user can fix

@@ -333,6 +333,45 @@ private Q_SLOTS:
         QCOMPARE(readBytes(m_ini), after.replace("@", keys));
     }
 
+    // The page style of new papers: written after the four keys once it is
+    // other than classic or already in the file; read back by its name, and
+    // a name this program does not know reads as classic.
+    void pageStyle_data() {
+        QTest::addColumn<QByteArray>("before"); // a style line after the four keys, or none
+        QTest::addColumn<int>("style");         // what the teacher chose before saving
+        QTest::addColumn<QByteArray>("tail");   // what follows the four keys after saving
+        QTest::addColumn<int>("loaded");        // the style the file gave before saving
+        const QByteArray phone = "DefPapStyle=" + gbk(QStringLiteral("手机友好")) + "\n";
+        const QByteArray classic = "DefPapStyle=" + gbk(QStringLiteral("经典")) + "\n";
+        const int c = int(tess::PageStyle::Classic), p = int(tess::PageStyle::Phone);
+        QTest::newRow("never chosen: four keys only") << QByteArray() << c << QByteArray() << c;
+        QTest::newRow("phone chosen") << QByteArray() << p << phone << c;
+        QTest::newRow("phone read back") << phone << p << phone << p;
+        QTest::newRow("back to classic stays written") << phone << c << classic << p;
+        QTest::newRow("unknown name read as classic")
+            << QByteArray("defpapstyle = fancy\n") << c
+            << QByteArray("defpapstyle =") + gbk(QStringLiteral("经典")) + "\n"
+            << c;
+    }
+    void pageStyle() {
+        QFETCH(QByteArray, before);
+        QFETCH(int, style);
+        QFETCH(QByteArray, tail);
+        QFETCH(int, loaded);
+        NewPaperDefaults d = NewPaperDefaults::builtIn(ExeFolder);
+        const QByteArray keys =
+            "DefPapScr=100\nDefPapNam=Untitled Paper\nDefPapSav=" + gbk(d.outputFile) +
+            "\nDefPapCls=" + gbk(d.category) + "\n";
+        if (!before.isEmpty())
+            writeBytes(m_ini, "[Default]\n" + keys + before);
+        QCOMPARE(int(NewPaperDefaults::load(m_ini, ExeFolder).pageStyle), loaded);
+        d.pageStyle = tess::PageStyle(style);
+        d.save(m_ini);
+        // The four keys keep their order, the style follows them.
+        QCOMPARE(readBytes(m_ini), "[Default]\n" + keys + tail);
+        QCOMPARE(int(NewPaperDefaults::load(m_ini, ExeFolder).pageStyle), style);
+    }
+
     // A missing file is created with the section and the four keys in order,
     // Chinese text in GBK bytes.
     void saveCreatesMissingFile() {
