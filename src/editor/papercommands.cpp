@@ -5,10 +5,10 @@
 #include "bank/paperbank.h"
 #include "editor/teditor.h"
 #include "frame/frame.h"
-#include "generate/pagestyle.h"
 #include "settings/programfiles.h"
 #include "store/connection.h"
 #include "store/engineerror.h"
+#include "store/pagestyle.h"
 
 #include <QAction>
 #include <QComboBox>

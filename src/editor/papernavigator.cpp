@@ -2,11 +2,9 @@
 // information panel, and how the selected paper drives the question cursor.
 #include "editor/papernavigator.h"
 
-#include "generate/pagestyle.h"
-
 #include "bank/paperbank.h"
 #include "frame/frame.h"
-#include "generate/pagestyle.h"
+#include "store/pagestyle.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "exchange/bankexchange.h"
 
-#include "generate/pagestyle.h"
 #include "generate/paperwriter.h"
 #include "store/bulkinsert.h"
 #include "store/connection.h"
 #include "store/engineerror.h"
+#include "store/pagestyle.h"
 #include "store/query.h"
 #include "store/recordnumbering.h"
 #include "store/statement.h"

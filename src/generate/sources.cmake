@@ -4,7 +4,6 @@ list(APPEND TESS_CORE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/generateerror.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pagemarkup.cpp
   ${CMAKE_CURRENT_LIST_DIR}/pagepaths.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/pagestyle.cpp
   ${CMAKE_CURRENT_LIST_DIR}/papercheck.cpp
   ${CMAKE_CURRENT_LIST_DIR}/paperwriter.cpp
   ${CMAKE_CURRENT_LIST_DIR}/phonepage.cpp

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "generate/pagestyle.h"
+#include "store/pagestyle.h"
 
 #include <QString>
 #include <QStringView>

@@ -3,13 +3,13 @@
 // How the page behaves in a browser is tested in tests/browser/phone.test.mjs.
 #include "bankhelpers.h"
 #include "generate/generateerror.h"
-#include "generate/pagestyle.h"
 #include "generate/paperwriter.h"
 #include "generate/phonepage.h"
 #include "paperfixture.h"
 #include "store/connection.h"
 #include "store/engineerror.h"
 #include "store/orphanwatch.h"
+#include "store/pagestyle.h"
 #include "store/schema.h"
 
 #include <QFile>

@@ -2,10 +2,10 @@
 // command writes, the style chosen by the paper or by --style, the check's
 // refusal with its errors and exit code 1, and a bank that is only read.
 #include "bankhelpers.h"
-#include "generate/pagestyle.h"
 #include "generate/paperwriter.h"
 #include "generate/phonepage.h"
 #include "paperfixture.h"
+#include "store/pagestyle.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "generate/pagestyle.h"
+#include "store/pagestyle.h"
 
 #include "store/connection.h"
 #include "store/engineerror.h"
