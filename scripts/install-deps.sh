@@ -33,7 +33,10 @@ fi
 
 if [ "${1:-}" = "--tests" ]; then
   cd "$here/tests/browser"
-  if [ ! -d node_modules/playwright-core ]; then
+  # Again whenever the lock file names a package node_modules lacks.
+  if ! node -e 'const fs = require("fs");
+      for (const p in require("./package-lock.json").packages)
+        if (p && !fs.existsSync(p)) process.exit(1)' 2>/dev/null; then
     npm ci --no-audit --no-fund --loglevel=error </dev/null
   fi
 fi
