@@ -410,8 +410,14 @@ test('choices and questions in each student\'s own order, marked right', { timeo
     // Letters and numbers follow what is shown.
     assert.deepEqual(await question(page, '多选一').locator('.letter').allTextContents(),
       ['A.', 'B.', 'C.', 'D.', 'E.']);
+    // Orders are seen at every seed; marking, the same steps each time, is
+    // tried at the first 14: each question is the wrong one twice.
+    if (seed > 14) {
+      await page.done();
+      continue;
+    }
     await fillStudent(page);
-    // Every seed: all right but one wrong question, chosen by the seed.
+    // All right but one wrong question, chosen by the seed.
     const wrongOne = Object.keys(right)[seed % 7];
     for (const [text, labels] of Object.entries(right)) {
       if (text === wrongOne) {
