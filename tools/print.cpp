@@ -35,15 +35,6 @@ void openBank(tess::Connection& conn, const QString& bank) {
     conn.openForReading();
 }
 
-// A typing slip must never put a PDF in place of the bank (a server bank is no file).
-bool sameFile(const QString& a, const QString& b) {
-    if (tess::Connection::isServerName(b))
-        return false;
-    const QFileInfo x(a), y(b);
-    return x.absoluteFilePath() == y.absoluteFilePath() ||
-           (x.exists() && y.exists() && x.canonicalFilePath() == y.canonicalFilePath());
-}
-
 int printPaper(const QString& bank, const QString& idText, const QString& out, bool key,
                bool numbers) {
     bool ok = false;
@@ -53,7 +44,7 @@ int printPaper(const QString& bank, const QString& idText, const QString& out, b
         return 2;
     }
     const QString keyPath = tess::print::answerKeyPath(out);
-    if (sameFile(out, bank) || (key && sameFile(keyPath, bank))) {
+    if (tools::sameFile(out, bank) || (key && tools::sameFile(keyPath, bank))) {
         say(QStringLiteral("拒绝: PDF 文件不能写在试题库 %1 上, 请换一个输出文件名.")
                 .arg(QDir::toNativeSeparators(bank)));
         return 1;

@@ -38,15 +38,6 @@ const char* const kUsage =
     "      --style  用这个页面样式生成, 不用试卷自己的样式\n"
     "先做试卷错误性检查, 有严重错误时不生成, 退出码为 1.\n";
 
-// A typing slip must never put a page in place of the bank (a server bank is no file).
-bool sameFile(const QString& a, const QString& b) {
-    if (tess::Connection::isServerName(b))
-        return false;
-    const QFileInfo x(a), y(b);
-    return x.absoluteFilePath() == y.absoluteFilePath() ||
-           (x.exists() && y.exists() && x.canonicalFilePath() == y.canonicalFilePath());
-}
-
 int publishPaper(const QString& bank, const QString& idText, const QString& out,
                  const std::optional<tess::PageStyle>& styleOverride) {
     bool ok = false;
@@ -56,7 +47,7 @@ int publishPaper(const QString& bank, const QString& idText, const QString& out,
         return 2;
     }
     const QString outputPath = tess::pageOutputPath(out);
-    if (sameFile(outputPath, bank)) {
+    if (tools::sameFile(outputPath, bank)) {
         say(QStringLiteral("拒绝: 试卷页面不能写在试题库 %1 上, 请换一个输出文件名.")
                 .arg(QDir::toNativeSeparators(bank)));
         return 1;

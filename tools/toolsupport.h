@@ -35,6 +35,16 @@ inline QString picturesBeside(const QString& bank) {
     return QFileInfo(bank).absoluteDir().filePath(QStringLiteral("images"));
 }
 
+// Whether the output path a is the bank b itself: a typing slip must never
+// put a tool's output in place of the bank (a server bank is no file).
+inline bool sameFile(const QString& a, const QString& b) {
+    if (tess::Connection::isServerName(b))
+        return false;
+    const QFileInfo x(a), y(b);
+    return x.absoluteFilePath() == y.absoluteFilePath() ||
+           (x.exists() && y.exists() && x.canonicalFilePath() == y.canonicalFilePath());
+}
+
 // Runs work; a refusal (the tool's own error, the engine's, any other) is
 // said with "拒绝: " and ends the tool with 1.
 template <class Refusal, class Work> int refusing(Work work) {

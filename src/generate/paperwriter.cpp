@@ -467,7 +467,10 @@ QByteArray encodePageText(const QString& text) {
 
 void writePaperPage(const Connection& connection, const PageSource& paper,
                     const QString& outputPath) {
-    const QByteArray bytes = encodePageText(buildPaperPage(connection, paper, outputPath));
+    writePageFile(outputPath, encodePageText(buildPaperPage(connection, paper, outputPath)));
+}
+
+void writePageFile(const QString& outputPath, const QByteArray& bytes) {
     // Copies of this page that an interrupted publish left beside it would
     // otherwise pile up, one per interruption.
     removeLeftovers(outputPath);

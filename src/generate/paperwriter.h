@@ -57,6 +57,11 @@ QString buildPaperPage(const Connection& connection, const PageSource& paper,
 // HTML numeric character reference, so nothing is lost.
 QByteArray encodePageText(const QString& text);
 
+// Puts a page's bytes at outputPath, replacing an earlier page only once the
+// new one is complete. Throws GenerateError naming the file; no file is
+// written then.
+void writePageFile(const QString& outputPath, const QByteArray& bytes);
+
 // Builds the page and writes it to outputPath, replacing an earlier page only
 // once the new one is complete. Throws GenerateError (full mark, file) or
 // EngineError; no file is written then.

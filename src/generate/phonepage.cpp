@@ -1,6 +1,5 @@
 #include "generate/phonepage.h"
 
-#include "files/safefile.h"
 #include "generate/generateerror.h"
 #include "generate/pagepaths.h"
 #include "generate/paperwriter.h"
@@ -158,12 +157,7 @@ void writeStyledPage(const Connection& connection, const PageSource& paper, cons
         writePaperPage(connection, paper, outputPath);
         return;
     }
-    const QByteArray bytes = buildPhonePage(connection, paper, style, outputPath).toUtf8();
-    removeLeftovers(outputPath);
-    const QString failure = replaceFileContents(outputPath, bytes);
-    if (!failure.isEmpty())
-        throw GenerateError(QStringLiteral("无法写入试卷文件\"") + outputPath +
-                            QStringLiteral("\": ") + failure);
+    writePageFile(outputPath, buildPhonePage(connection, paper, style, outputPath).toUtf8());
 }
 
 } // namespace tess
