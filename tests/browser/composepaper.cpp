@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTextStream>
+#include <functional>
 #include <stdexcept>
 
 using tess::RecordGrid;
@@ -147,6 +148,7 @@ private:
     void pickInList(RecordGrid* grid, QComboBox* list, int row, int column, const QString& item);
     void expectRows(RecordGrid* grid, int rows, const QString& what);
     void newPaper();
+    void editProperties(const QString& what, const std::function<void(TEditor*, QString&)>& fill);
     void paperProperties();
     void addQuestion(int row, const Question& q);
     void addChoice(int question, int row, const Choice& c);
@@ -327,12 +329,12 @@ void Composer::newPaper() {
     expectRows(m_questions, 0, QStringLiteral("a new paper has no questions"));
 }
 
-// Shift+Insert opens the paper's properties: full mark, name and where its
-// page goes, typed over the defaults; Enter is OK.
-void Composer::paperProperties() {
-    step(QStringLiteral("the paper's properties"));
+// Shift+Insert opens the paper's properties; fill types into the dialog as
+// the teacher would (adding to problem what went wrong), and Enter is OK.
+void Composer::editProperties(const QString& what,
+                              const std::function<void(TEditor*, QString&)>& fill) {
     QString problem = QStringLiteral("the properties dialog never showed");
-    QTimer::singleShot(0, qApp, [this, &problem] {
+    QTimer::singleShot(0, qApp, [&] {
         TEditor* dlg = nullptr;
         if (!waitUntil([&dlg] {
                 return (dlg = qobject_cast<TEditor*>(QApplication::activeModalWidget()));
@@ -344,6 +346,27 @@ void Composer::paperProperties() {
         problem.clear();
         if (!QTest::qWaitForWindowExposed(dlg))
             problem += QStringLiteral("the dialog was never exposed; ");
+        fill(dlg, problem);
+        QTest::keyClick(dlg->DBEdit4, Qt::Key_Return);
+        if (dlg->isVisible()) {
+            problem += QStringLiteral("Enter did not close the dialog");
+            dlg->close();
+        }
+    });
+    keyToFocus(Qt::Key_Insert, Qt::ShiftModifier);
+    // The offscreen platform has no window manager to hand the activation back.
+    m_form.activateWindow();
+    if (!QTest::qWaitForWindowActive(&m_form))
+        fail(QStringLiteral("the main window is not active again after the dialog"));
+    if (!problem.isEmpty())
+        fail(what + QStringLiteral(": ") + problem);
+}
+
+// The paper's properties: full mark, name and where its page goes, typed over
+// the defaults.
+void Composer::paperProperties() {
+    step(QStringLiteral("the paper's properties"));
+    editProperties(QStringLiteral("paper properties"), [this](TEditor* dlg, QString& problem) {
         const auto fill = [&problem](QLineEdit* edit, const QString& text) {
             QTest::mouseClick(edit, Qt::LeftButton);
             if (!edit->hasFocus())
@@ -357,19 +380,7 @@ void Composer::paperProperties() {
         fill(dlg->DBEdit2, QString::number(kFullMark));
         fill(dlg->DBEdit3, kPaperName);
         fill(dlg->DBEdit4, m_page);
-        QTest::keyClick(dlg->DBEdit4, Qt::Key_Return);
-        if (dlg->isVisible()) {
-            problem += QStringLiteral("Enter did not close the dialog");
-            dlg->close();
-        }
     });
-    keyToFocus(Qt::Key_Insert, Qt::ShiftModifier);
-    // The offscreen platform has no window manager to hand the activation back.
-    m_form.activateWindow();
-    if (!QTest::qWaitForWindowActive(&m_form))
-        fail(QStringLiteral("the main window is not active again after the dialog"));
-    if (!problem.isEmpty())
-        fail(QStringLiteral("paper properties: ") + problem);
     noErrors();
     if (m_form.navigator().DBText1->text() != kPaperName ||
         m_form.navigator().DBText2->text() != QString::number(kFullMark) ||
@@ -616,22 +627,10 @@ void Composer::checkBank() {
 }
 
 // The properties again: the phone style chosen by keys, the page to a second
-// file; Enter is OK, and Ctrl+S publishes the page for phones.
+// file; Ctrl+S publishes the page for phones.
 void Composer::publishForPhones() {
     step(QStringLiteral("the phone style"));
-    QString problem = QStringLiteral("the properties dialog never showed");
-    QTimer::singleShot(0, qApp, [this, &problem] {
-        TEditor* dlg = nullptr;
-        if (!waitUntil([&dlg] {
-                return (dlg = qobject_cast<TEditor*>(QApplication::activeModalWidget()));
-            })) {
-            if (QWidget* other = QApplication::activeModalWidget())
-                other->close();
-            return;
-        }
-        problem.clear();
-        if (!QTest::qWaitForWindowExposed(dlg))
-            problem += QStringLiteral("the dialog was never exposed; ");
+    editProperties(QStringLiteral("phone style"), [this](TEditor* dlg, QString& problem) {
         if (dlg->CBPapStyle->currentText() != QStringLiteral("经典"))
             problem += QStringLiteral("the style reads ") + dlg->CBPapStyle->currentText();
         dlg->CBPapStyle->setFocus();
@@ -641,18 +640,7 @@ void Composer::publishForPhones() {
         QTest::mouseClick(dlg->DBEdit4, Qt::LeftButton);
         QTest::keyClick(dlg->DBEdit4, Qt::Key_A, Qt::ControlModifier);
         typeKeys(m_phonePage);
-        QTest::keyClick(dlg->DBEdit4, Qt::Key_Return);
-        if (dlg->isVisible()) {
-            problem += QStringLiteral("Enter did not close the dialog");
-            dlg->close();
-        }
     });
-    keyToFocus(Qt::Key_Insert, Qt::ShiftModifier);
-    m_form.activateWindow();
-    if (!QTest::qWaitForWindowActive(&m_form))
-        fail(QStringLiteral("the main window is not active again after the dialog"));
-    if (!problem.isEmpty())
-        fail(QStringLiteral("phone style: ") + problem);
     noErrors();
     if (m_form.navigator().DBText4->text() != QStringLiteral("手机友好"))
         fail(QStringLiteral("phone style: the panel shows \"%1\"")
