@@ -118,6 +118,17 @@ async function submitPaper(page) {
   await page.click('#submit-paper');
 }
 
+// The mixed paper answered with two of its four questions right, up to its report.
+async function answerMixedHalfRight(page) {
+  await fillStudent(page);
+  await choose(page, '笑😀', '对');
+  await choose(page, '第二个判断', '对');
+  await choose(page, '单选', '选项2');
+  await choose(page, '多选', '选项3');
+  await submitPaper(page);
+  return readReport(page);
+}
+
 // Both styles mark by the same rules: the classic grader's cases.
 test('true/false both ways, by touch on a phone', { timeout: 60000 }, async () => {
   const page = await openPhone('truefalse');
@@ -487,13 +498,7 @@ test('no serious or critical accessibility findings (axe-core)', { timeout: 1200
 
 test('the report prints on A4, without the paper', { timeout: 60000 }, async () => {
   const page = await openPhone('mixed', { device: DESKTOP });
-  await fillStudent(page);
-  await choose(page, '笑😀', '对');
-  await choose(page, '第二个判断', '对');
-  await choose(page, '单选', '选项2');
-  await choose(page, '多选', '选项3');
-  await submitPaper(page);
-  await readReport(page);
+  await answerMixedHalfRight(page);
   await page.emulateMedia({ media: 'print' });
   assert.ok(await page.locator('main').isHidden());
   assert.ok(await page.locator('#print-report').isHidden(), 'no button on paper');
@@ -562,13 +567,7 @@ test('screenshots', { timeout: 60000, skip: !process.env.TESS_GRAB_DIR }, async 
   for (const [label, device] of [['phone', PHONE], ['desktop', DESKTOP]]) {
     const page = await openPhone('mixed', { device });
     await page.screenshot({ path: path.join(dir, `phonepage-${label}.png`), fullPage: true });
-    await fillStudent(page);
-    await choose(page, '笑😀', '对');
-    await choose(page, '第二个判断', '对');
-    await choose(page, '单选', '选项2');
-    await choose(page, '多选', '选项3');
-    await submitPaper(page);
-    await readReport(page);
+    await answerMixedHalfRight(page);
     await page.screenshot({ path: path.join(dir, `phonepage-${label}-report.png`), fullPage: true });
     await page.done();
   }
